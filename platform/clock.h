@@ -1,0 +1,38 @@
+// The layer's time base behind the multimedia timer. Two clocks, chosen by
+// QB_CLOCK: "real" (a timer thread on steady_clock) and "virtual" (no
+// thread: time passes only while the program waits, and a wait jumps to its
+// deadline at once, running every timer callback due on the way).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace platform {
+
+enum class ClockKind { Real, Virtual };
+
+ClockKind GetClockKind();
+
+// Milliseconds since the process started (real) or virtual milliseconds.
+uint32_t NowMs();
+
+// Blocks until NowMs() has reached deadline (signed comparison, so the
+// 32-bit wrap does not matter). Virtual: advances the clock to the deadline.
+void WaitUntilMs(uint32_t deadline);
+
+// Blocks until satisfied() holds, re-checking it after each timer callback.
+// Returns false at once when no periodic timer is running (the caller then
+// needs another way to wait). Never spins: real time sleeps on a condition
+// variable signalled by the timer thread; virtual time jumps to the next
+// callback.
+bool WaitForTimer(const std::function<bool()>& satisfied);
+
+// Called with the new time whenever virtual time advances (the audio mixer
+// renders up to it). Real time never calls them. Returns a handle for removal.
+int AddVirtualTimeListener(std::function<void(uint32_t nowMs)> listener);
+void RemoveVirtualTimeListener(int handle);
+
+// Signed tick difference a - b; robust across the 32-bit wrap.
+inline int32_t TickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b); }
+
+}  // namespace platform
