@@ -1,0 +1,23 @@
+// The programs' only time base: a 10 ms periodic timer that advances a
+// millisecond tick counter, polls the mouse buttons and runs a whole-seconds
+// countdown.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// 0 when started (also when the timer could not be created), 1 when the
+// system cannot time at 10 ms.
+int StartClock();
+int StopClock();
+int GetTicks();
+// Signed difference ticks - t, so the 32-bit wrap changes nothing.
+int TicksSince(int t);
+void SetSecondsLeft(int n);
+int GetSecondsLeft();
+void StartCountdown();
+void StopCountdown();
+// True while the periodic timer runs.
+bool ClockRunning();
+// The timer callback's body, exposed so tests can drive it step by step.
+void ClockTick(int step);
