@@ -20,6 +20,14 @@ void Copy16(View dst, int dx, int dy, View src, int sx, int sy, int w, int h);
 void CopyKeyed16(View dst, int dx, int dy, View src, int sx, int sy, int w, int h, uint16_t key);
 // Same result as CopyKeyed16 without SIMD; the reference the fast path is tested against.
 void CopyKeyed16Plain(View dst, int dx, int dy, View src, int sx, int sy, int w, int h, uint16_t key);
+// The keyed copy's variants. CopyKeyed16 uses the best one the processor
+// offers, chosen once at start-up; tests run each supported one against the
+// plain loop. Every variant gives CopyKeyed16Plain's result.
+enum class KeyedPath { kPlain, kSse2, kAvx2 };
+bool KeyedPathSupported(KeyedPath path);
+KeyedPath BestKeyedPath();
+void CopyKeyed16Using(KeyedPath path, View dst, int dx, int dy, View src, int sx, int sy, int w, int h,
+                      uint16_t key);
 // Nearest-neighbour stretch of (sx, sy, sw, sh) onto (dx, dy, dw, dh), optionally keyed.
 void Stretch16(View dst, int dx, int dy, int dw, int dh, View src, int sx, int sy, int sw, int sh, bool keyed,
                uint16_t key);
