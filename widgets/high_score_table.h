@@ -1,0 +1,55 @@
+// The hall of fame: (name, score) entries, best first, kept in "hiscore.dat".
+// Both programs read and write the same file, so its layout is fixed byte
+// for byte: an int32 count, then per entry the 256 raw name bytes and an
+// int32 score, all little-endian (5204 bytes for 20 entries).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+struct HighScoreEntry {
+  // NUL-terminated; the bytes after the terminator are whatever the buffer
+  // held before and are saved as they are.
+  char name[256];
+  int32_t score;
+};
+static_assert(sizeof(HighScoreEntry) == 260);
+static_assert(offsetof(HighScoreEntry, score) == 256);
+
+class HighScoreTable {
+ public:
+  static constexpr size_t kNameSize = sizeof(HighScoreEntry::name);
+  static constexpr size_t kRecordSize = kNameSize + 4;
+  static constexpr size_t FileSize(int count) { return 4 + kRecordSize * static_cast<size_t>(count); }
+
+  HighScoreTable() = default;
+  ~HighScoreTable() = default;
+  HighScoreTable(const HighScoreTable&) = delete;
+  HighScoreTable& operator=(const HighScoreTable&) = delete;
+
+  // n zeroed entries (a negative n counts as 0).
+  void Resize(int n);
+  void Free();
+  // Places score above the first entry with a lower score, so equal scores
+  // keep their order and the last entry drops out. Returns 0, changing
+  // nothing, when no entry is lower. The name is cut to 255 characters.
+  int Insert(const char* name, int score);
+  // The best score, 0 for an empty table.
+  int TopScore() const;
+  // 0 when the file cannot be opened or announces another count (the table
+  // stays as it was). A short file fills the whole records it holds and
+  // leaves the rest. Every loaded name ends inside its 256 bytes.
+  int Load(const char* path);
+  // Writes the same bytes as the file format, replacing the file atomically
+  // so a crash leaves the old table or the new one. 0 on failure.
+  int Save(const char* path) const;
+
+  int Count() const { return count_; }
+  // Entry i, or null when i is outside the table.
+  const HighScoreEntry* Entry(int i) const;
+
+ private:
+  std::unique_ptr<HighScoreEntry[]> entries_;
+  int32_t count_ = 0;
+};
