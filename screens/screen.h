@@ -15,8 +15,8 @@ class ButtonSet;
 // colour key. Not polymorphic.
 class ScreenImage {
  public:
-  // Leaves the name unset (like the original empty construction); callers
-  // name the image before they look it up.
+  // Empty, with an empty name: an image whose later Load fails still has a
+  // defined (empty) name.
   ScreenImage();
   explicit ScreenImage(const char* path);
   ~ScreenImage();
@@ -81,4 +81,9 @@ class Screen {
   ButtonSet* buttons;
   std::vector<ScreenImage*>* images;
   Screen* flipDelegate;
+
+ private:
+  // Images taken out by name: nobody else holds them, yet a pointer found
+  // earlier must stay valid, so they are freed with the image list.
+  std::vector<ScreenImage*> removedImages;
 };
