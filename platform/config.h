@@ -1,0 +1,30 @@
+// The QB_* environment variables that choose backends and drive headless runs.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct Config {
+  std::string video = "sdl";      // QB_VIDEO: sdl | headless
+  std::string clock = "real";     // QB_CLOCK: real | virtual
+  std::string audio = "sdl";      // QB_AUDIO: sdl | null | wav:PATH
+  std::optional<uint32_t> seed;   // QB_SEED
+  std::string script;             // QB_SCRIPT
+  std::string scriptDir;          // QB_SCRIPT_DIR
+  std::string shellRecord;        // QB_SHELL=record:PATH -> PATH
+  std::optional<uint32_t> maxTicks;  // QB_MAX_TICKS
+};
+
+// Read once from the environment on first use.
+const Config& GetConfig();
+// Tests may change the environment and ask for a fresh read.
+void ReloadConfig();
+
+// The program's own name (from argv[0], without directory), e.g. "Quibbleton".
+const std::string& ProgramName();
+void SetProgramName(const std::string& name);
+
+}  // namespace platform

@@ -1,0 +1,237 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace platform {
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The entry of dir whose name equals name ignoring case, or empty.
+std::string FindCaseInsensitive(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return {};
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (strcasecmp(e->d_name, name.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+}  // namespace
+
+std::string MapPath(const char* windowsPath) {
+  if (!windowsPath) return {};
+  std::string path(windowsPath);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (path.empty() || Exists(path)) return path;
+
+  // Walk the components, matching each one case-insensitively where the exact name is missing.
+  std::string resolved = path[0] == '/' ? "/" : "";
+  size_t pos = path[0] == '/' ? 1 : 0;
+  while (pos <= path.size()) {
+    size_t slash = path.find('/', pos);
+    std::string part = path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+    pos = slash == std::string::npos ? path.size() + 1 : slash + 1;
+    if (part.empty()) continue;
+    std::string dir = resolved.empty() ? "." : resolved;
+    std::string candidate = resolved + part;
+    if (part != "." && part != ".." && !Exists(candidate)) {
+      std::string match = FindCaseInsensitive(dir, part);
+      if (!match.empty()) candidate = resolved + match;
+    }
+    resolved = candidate;
+    if (pos <= path.size()) resolved += '/';
+  }
+  return resolved;
+}
+
+FILE* OpenFile(const char* windowsPath, const char* mode) {
+  if (!windowsPath || !mode) return nullptr;
+  return std::fopen(MapPath(windowsPath).c_str(), mode);
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+  std::string dir = ".";
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
+  std::string tmpl = path + ".XXXXXX";
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) return false;
+  const char* p = static_cast<const char*>(data);
+  size_t left = size;
+  bool ok = true;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  // Keep the permissions a newly created file would have had.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ok = ok && ::fchmod(fd, 0666 & ~mask) == 0;
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(name.data());
+    return false;
+  }
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return true;
+}
+
+}  // namespace platform
+
+namespace {
+
+thread_local DWORD lastError = 0;
+
+struct FindState {
+  std::vector<WIN32_FIND_DATAA> entries;
+  size_t next = 0;
+};
+
+bool WildcardMatch(const char* pattern, const char* name) {
+  // Iterative '*' / '?' matching, case-insensitive, with backtracking to the last star.
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name) {
+    if (*pattern == '?' || (*pattern && *pattern != '*' && tolower(static_cast<unsigned char>(*pattern)) ==
+                                                                tolower(static_cast<unsigned char>(*name)))) {
+      ++pattern;
+      ++name;
+    } else if (*pattern == '*') {
+      star = pattern++;
+      resume = name;
+    } else if (star) {
+      pattern = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
+}
+
+DWORD AttributesOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return FILE_ATTRIBUTE_NORMAL;
+  DWORD a = 0;
+  if (S_ISDIR(st.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
+  if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
+  return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
+}
+
+}  // namespace
+
+DWORD GetLastError() { return lastError; }
+void SetLastError(DWORD error) { lastError = error; }
+
+DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
+  std::vector<char> cwd(4096);
+  while (!::getcwd(cwd.data(), cwd.size())) {
+    if (errno != ERANGE) return 0;
+    cwd.resize(cwd.size() * 2);
+  }
+  DWORD length = static_cast<DWORD>(std::strlen(cwd.data()));
+  // As on Windows: a buffer too small is left alone and the size needed (with the terminator) returned.
+  if (!buffer || size <= length) return length + 1;
+  std::memcpy(buffer, cwd.data(), length + 1);
+  return length;
+}
+
+BOOL SetCurrentDirectoryA(const char* path) {
+  if (!path) return FALSE;
+  return ::chdir(platform::MapPath(path).c_str()) == 0 ? TRUE : FALSE;
+}
+
+HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+  if (!pattern || !data) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string p(pattern);
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  size_t slash = p.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
+  std::string filePattern = slash == std::string::npos ? p : p.substr(slash + 1);
+  dir = platform::MapPath(dir.c_str());
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* state = new FindState;
+  while (dirent* e = ::readdir(d)) {
+    if (!WildcardMatch(filePattern.c_str(), e->d_name)) continue;
+    size_t len = std::strlen(e->d_name);
+    if (len >= MAX_PATH) continue;  // no Windows name can be that long
+    WIN32_FIND_DATAA entry{};
+    std::memcpy(entry.cFileName, e->d_name, len + 1);
+    std::string full = dir + "/" + e->d_name;
+    entry.dwFileAttributes = AttributesOf(full);
+    struct stat st;
+    if (::stat(full.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+      entry.nFileSizeLow = static_cast<DWORD>(st.st_size & 0xFFFFFFFF);
+      entry.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+    }
+    state->entries.push_back(entry);
+  }
+  ::closedir(d);
+  if (state->entries.empty()) {
+    delete state;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  *data = state->entries[0];
+  state->next = 1;
+  return state;
+}
+
+BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) {
+  auto* state = static_cast<FindState*>(search);
+  if (!state || search == INVALID_HANDLE_VALUE || !data) return FALSE;
+  if (state->next >= state->entries.size()) {
+    SetLastError(ERROR_NO_MORE_FILES);
+    return FALSE;
+  }
+  *data = state->entries[state->next++];
+  return TRUE;
+}
+
+BOOL FindClose(HANDLE search) {
+  if (!search || search == INVALID_HANDLE_VALUE) return FALSE;
+  delete static_cast<FindState*>(search);
+  return TRUE;
+}

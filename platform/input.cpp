@@ -1,0 +1,188 @@
+#include "platform/input.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <sstream>
+
+#include "platform/clock.h"
+#include "platform/config.h"
+#include "platform/keys.h"
+#include "platform/video.h"
+
+namespace platform {
+namespace {
+
+struct State {
+  std::atomic<uint8_t> keys[256] = {};
+  std::atomic<int> buttons{0};
+  std::atomic<int> x{0}, y{0};
+  std::mutex mutex;  // guards the queues below
+  std::deque<DeviceEvent> pending;
+  Script script;
+  size_t nextScriptEvent = 0;
+  size_t nextShot = 0;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+[[noreturn]] void ScriptFailure(const std::string& file, const std::string& message) {
+  std::fprintf(stderr, "%s: script %s: %s\n", ProgramName().c_str(), file.c_str(), message.c_str());
+  std::fflush(stderr);
+  std::_Exit(2);
+}
+
+void LoadScriptFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) ScriptFailure(path, "cannot be read");
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string dir = std::filesystem::path(path).parent_path().string();
+  if (dir.empty()) dir = ".";
+  Script script;
+  std::string error;
+  if (!ParseScript(text.str(), dir, &script, &error)) ScriptFailure(path, error);
+  SetScript(std::move(script));
+}
+
+// The lowest-numbered untaken "NN-Program.txt" of the folder, renamed to ".taken".
+std::string TakeFromScriptDir(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::regex pattern("([0-9]+)-" + ProgramName() + "\\.txt");
+  std::error_code ec;
+  long best = -1;
+  fs::path bestPath;
+  for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    std::smatch m;
+    std::string name = entry.path().filename().string();
+    if (!std::regex_match(name, m, pattern)) continue;
+    long n = std::strtol(m[1].str().c_str(), nullptr, 10);
+    if (best < 0 || n < best) {
+      best = n;
+      bestPath = entry.path();
+    }
+  }
+  if (best < 0) return {};
+  fs::path taken = bestPath;
+  taken.replace_extension(".taken");
+  fs::rename(bestPath, taken, ec);
+  if (ec) return {};
+  return taken.string();
+}
+
+}  // namespace
+
+void SnapshotKeys(uint8_t out[256]) {
+  for (int i = 0; i < 256; ++i) out[i] = S().keys[i].load(std::memory_order_relaxed);
+}
+
+bool KeyHeld(int scanCode) {
+  return scanCode >= 0 && scanCode < 256 && (S().keys[scanCode].load(std::memory_order_relaxed) & 0x80);
+}
+
+bool VirtualKeyHeld(int virtualKey) {
+  if (virtualKey == 0x01) return MouseButtons() & 1;
+  if (virtualKey == 0x02) return MouseButtons() & 2;
+  if (virtualKey == 0x10) return KeyHeld(dik::LSHIFT) || KeyHeld(dik::RSHIFT);
+  if (virtualKey == 0xA0) return KeyHeld(dik::LSHIFT);
+  if (virtualKey == 0xA1) return KeyHeld(dik::RSHIFT);
+  for (int code = 1; code < 256; ++code) {
+    const KeyInfo* k = KeyByScanCode(code);
+    if (k && k->virtualKey == virtualKey && KeyHeld(code)) return true;
+  }
+  return false;
+}
+
+int MouseButtons() { return S().buttons.load(std::memory_order_relaxed); }
+
+void MousePosition(int* x, int* y) {
+  if (x) *x = S().x.load(std::memory_order_relaxed);
+  if (y) *y = S().y.load(std::memory_order_relaxed);
+}
+
+void LoadStartupScript() {
+  const Config& c = GetConfig();
+  if (!c.script.empty()) {
+    LoadScriptFile(c.script);
+  } else if (!c.scriptDir.empty()) {
+    std::string taken = TakeFromScriptDir(c.scriptDir);
+    if (!taken.empty()) LoadScriptFile(taken);
+  }
+}
+
+void SetScript(Script script) {
+  std::lock_guard<std::mutex> lock(S().mutex);
+  S().script = std::move(script);
+  S().nextScriptEvent = 0;
+  S().nextShot = 0;
+  S().pending.clear();
+}
+
+void GatherDeviceEvents() {
+  std::vector<DeviceEvent> fresh;
+  Video().Poll(fresh);
+  uint32_t now = NowMs();
+  std::lock_guard<std::mutex> lock(S().mutex);
+  for (const DeviceEvent& e : fresh) S().pending.push_back(e);
+  auto& events = S().script.events;
+  while (S().nextScriptEvent < events.size() && TickDiff(now, events[S().nextScriptEvent].tick) >= 0)
+    S().pending.push_back(events[S().nextScriptEvent++].event);
+}
+
+bool NextDeviceEvent(DeviceEvent* event) {
+  {
+    std::lock_guard<std::mutex> lock(S().mutex);
+    if (S().pending.empty()) return false;
+    *event = S().pending.front();
+    S().pending.pop_front();
+  }
+  ApplyDeviceEvent(*event);
+  return true;
+}
+
+void ApplyDeviceEvent(const DeviceEvent& e) {
+  State& s = S();
+  switch (e.kind) {
+    case DeviceEvent::Kind::MouseMove:
+      s.x = e.x;
+      s.y = e.y;
+      break;
+    case DeviceEvent::Kind::MouseButton: {
+      int bit = e.button == 0 ? 1 : 2;
+      if (e.down)
+        s.buttons.fetch_or(bit, std::memory_order_relaxed);
+      else
+        s.buttons.fetch_and(~bit, std::memory_order_relaxed);
+      break;
+    }
+    case DeviceEvent::Kind::Key:
+      if (e.scanCode > 0 && e.scanCode < 256) s.keys[e.scanCode] = e.down ? 0x80 : 0;
+      break;
+    case DeviceEvent::Kind::Deactivate:
+      // A window that loses focus sees no keys held any more.
+      for (auto& k : s.keys) k = 0;
+      s.buttons = 0;
+      break;
+    default:
+      break;
+  }
+}
+
+std::vector<std::string> TakeDueShots(uint32_t now) {
+  std::vector<std::string> due;
+  std::lock_guard<std::mutex> lock(S().mutex);
+  auto& shots = S().script.shots;
+  while (S().nextShot < shots.size() && TickDiff(now, shots[S().nextShot].tick) >= 0)
+    due.push_back(shots[S().nextShot++].path);
+  return due;
+}
+
+}  // namespace platform
