@@ -4,9 +4,20 @@
 #include "platform/wintypes.h"
 
 using MCIERROR = DWORD;
+constexpr MCIERROR MCIERR_UNRECOGNIZED_KEYWORD = 259;
 constexpr MCIERROR MCIERR_UNRECOGNIZED_COMMAND = 261;
+constexpr MCIERROR MCIERR_INVALID_DEVICE_NAME = 263;
+constexpr MCIERROR MCIERR_CANNOT_LOAD_DRIVER = 266;
+constexpr MCIERROR MCIERR_MISSING_COMMAND_STRING = 267;
+constexpr MCIERROR MCIERR_MISSING_PARAMETER = 273;
+constexpr MCIERROR MCIERR_FILE_NOT_FOUND = 275;
+constexpr MCIERROR MCIERR_DUPLICATE_ALIAS = 289;
+constexpr MCIERROR MCIERR_INVALID_FILE = 296;
 
 // Accepts "open PATH alias NAME", "play NAME [notify]", "pause NAME",
 // "resume NAME" and "close NAME"; posts MM_MCINOTIFY to the callback window
-// when a "play ... notify" ends.
+// when a "play ... notify" ends (wParam MCI_NOTIFY_SUCCESSFUL, lParam the
+// device id). Pausing or closing posts nothing. Words and aliases are
+// case-insensitive; the path goes through platform::MapPath. The whole MP3
+// is decoded at "open" and played through the layer's mixer.
 MCIERROR mciSendStringA(const char* command, char* returnString, UINT returnLength, HWND callback);

@@ -1,0 +1,34 @@
+// Where the mixer's output goes, chosen by QB_AUDIO: "sdl" (the default; the
+// null output when the machine has no audio device), "null", or "wav:PATH"
+// (the mixed output as a 16-bit stereo PCM WAV file). With the virtual clock
+// the output renders exactly the frames of each elapsed virtual millisecond
+// from the clock's listener, and waits after every block that signalled an
+// event until the sound threads have done their work, so a run is exact and
+// repeatable. With the real clock it renders on its own thread.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class AudioOutput {
+ public:
+  virtual ~AudioOutput() = default;
+};
+
+// Opens the output named by QB_AUDIO unless one is open. Never fails: an
+// output that cannot start falls back to null (with a note on stderr).
+void EnsureAudioOutput();
+
+// Closes the current output (finishing its file) and opens the one named
+// by spec ("sdl", "null", "wav:PATH"); null spec means QB_AUDIO. For tests
+// that capture the output of one part of a run.
+void OpenAudioOutput(const char* spec);
+void CloseAudioOutput();
+
+// The SDL device, opened with a callback that pulls from the mixer; null
+// when the machine has no audio device. Defined in platform/sdl/.
+std::unique_ptr<AudioOutput> CreateSdlAudioOutput();
+
+}  // namespace platform

@@ -1,0 +1,206 @@
+// The MCI player: one voice of the mixer per open alias, its PCM decoded
+// from the MP3 with libmpg123 when the device is opened. Decoding the whole
+// file up front keeps the mixer callback free of file and decoder work.
+#include "platform/mci.h"
+
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/audio_output.h"
+#include "platform/files.h"
+#include "platform/mixer.h"
+#include "platform/window.h"
+
+#if __has_include(<mpg123.h>)
+#include <mpg123.h>
+#define QB_HAVE_MPG123 1
+#endif
+
+namespace {
+
+struct MciDevice {
+  UINT id = 0;
+  std::vector<uint8_t> pcm;  // 16-bit interleaved
+  platform::MixVoice voice;
+  bool paused = false;
+  HWND notifyWindow = nullptr;  // set while a "play ... notify" is running
+};
+
+std::mutex& MciLock() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::string, std::unique_ptr<MciDevice>>& Devices() {
+  static auto* devices = new std::map<std::string, std::unique_ptr<MciDevice>>();
+  return *devices;
+}
+UINT g_nextDeviceId = 1;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Splits on blanks; a double-quoted word may hold blanks.
+std::vector<std::string> Words(const char* command) {
+  std::vector<std::string> words;
+  const char* p = command;
+  while (*p) {
+    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (!*p) break;
+    std::string w;
+    if (*p == '"') {
+      ++p;
+      while (*p && *p != '"') w += *p++;
+      if (*p) ++p;
+    } else {
+      while (*p && !std::isspace(static_cast<unsigned char>(*p))) w += *p++;
+    }
+    words.push_back(w);
+  }
+  return words;
+}
+
+MCIERROR Decode(const std::string& path, MciDevice* device) {
+#ifdef QB_HAVE_MPG123
+  static const bool initialised = [] { return mpg123_init() == MPG123_OK; }();
+  if (!initialised) return MCIERR_CANNOT_LOAD_DRIVER;
+  int error = 0;
+  mpg123_handle* mh = mpg123_new(nullptr, &error);
+  if (!mh) return MCIERR_CANNOT_LOAD_DRIVER;
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  // Always 16-bit signed, so the mixer sees one of its formats.
+  mpg123_format_none(mh);
+  const long* rates = nullptr;
+  size_t rateCount = 0;
+  mpg123_rates(&rates, &rateCount);
+  for (size_t i = 0; i < rateCount; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  if (mpg123_open(mh, path.c_str()) != MPG123_OK) {
+    mpg123_delete(mh);
+    return MCIERR_FILE_NOT_FOUND;
+  }
+  long rate = 0;
+  int channels = 0, encoding = 0;
+  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2) {
+    mpg123_close(mh);
+    mpg123_delete(mh);
+    return MCIERR_INVALID_FILE;
+  }
+  mpg123_format_none(mh);  // the format is fixed from here on
+  mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
+  off_t length = mpg123_length(mh);
+  if (length > 0) device->pcm.reserve(static_cast<size_t>(length) * static_cast<size_t>(channels) * 2);
+  unsigned char chunk[16384];
+  for (;;) {
+    size_t done = 0;
+    int r = mpg123_read(mh, chunk, sizeof chunk, &done);
+    device->pcm.insert(device->pcm.end(), chunk, chunk + done);
+    if (r == MPG123_DONE) break;
+    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;  // a damaged tail: keep what decoded
+  }
+  mpg123_close(mh);
+  mpg123_delete(mh);
+  size_t block = static_cast<size_t>(channels) * 2;
+  device->pcm.resize(device->pcm.size() - device->pcm.size() % block);
+  if (device->pcm.empty()) return MCIERR_INVALID_FILE;
+  platform::MixVoice& v = device->voice;
+  v.data = device->pcm.data();
+  v.size = static_cast<uint32_t>(std::min<size_t>(device->pcm.size(), 0xFFFFFFF0u));
+  v.channels = static_cast<uint32_t>(channels);
+  v.bits = 16;
+  v.blockAlign = static_cast<uint32_t>(block);
+  v.frequency = static_cast<uint32_t>(rate);
+  return 0;
+#else
+  (void)path;
+  (void)device;
+  return MCIERR_CANNOT_LOAD_DRIVER;
+#endif
+}
+
+// Runs after the mix (on the audio thread, or the waiting thread with the
+// virtual clock) when the music played to its end.
+void OnMusicEnd(void* user) {
+  UINT id = static_cast<UINT>(reinterpret_cast<uintptr_t>(user));
+  HWND window = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(MciLock());
+    for (auto& [alias, device] : Devices()) {
+      if (device->id == id) {
+        window = device->notifyWindow;
+        device->notifyWindow = nullptr;
+      }
+    }
+  }
+  if (window) PostMessageA(window, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id));
+}
+
+void StopVoice(MciDevice& device) {
+  std::lock_guard<std::mutex> lock(platform::Mixer::Get().Lock());
+  platform::Mixer::Get().StopLocked(&device.voice);
+}
+
+MCIERROR Open(const std::vector<std::string>& w) {
+  if (w.size() < 4) return MCIERR_MISSING_PARAMETER;
+  if (w.size() > 4 || Lower(w[2]) != "alias") return MCIERR_UNRECOGNIZED_KEYWORD;
+  std::string alias = Lower(w[3]);
+  if (Devices().count(alias)) return MCIERR_DUPLICATE_ALIAS;
+  auto device = std::make_unique<MciDevice>();
+  if (MCIERROR e = Decode(platform::MapPath(w[1].c_str()), device.get())) return e;
+  device->id = g_nextDeviceId++;
+  device->voice.onEnd = OnMusicEnd;
+  device->voice.user = reinterpret_cast<void*>(static_cast<uintptr_t>(device->id));
+  platform::EnsureAudioOutput();
+  Devices()[alias] = std::move(device);
+  return 0;
+}
+
+}  // namespace
+
+MCIERROR mciSendStringA(const char* command, char* returnString, UINT returnLength, HWND callback) {
+  if (returnString && returnLength) returnString[0] = '\0';
+  if (!command) return MCIERR_MISSING_COMMAND_STRING;
+  std::vector<std::string> w = Words(command);
+  if (w.empty()) return MCIERR_MISSING_COMMAND_STRING;
+  std::string verb = Lower(w[0]);
+  std::lock_guard<std::mutex> lock(MciLock());
+  if (verb == "open") return Open(w);
+  if (verb != "play" && verb != "pause" && verb != "resume" && verb != "close") return MCIERR_UNRECOGNIZED_COMMAND;
+  if (w.size() < 2) return MCIERR_MISSING_PARAMETER;
+  auto it = Devices().find(Lower(w[1]));
+  if (it == Devices().end()) return MCIERR_INVALID_DEVICE_NAME;
+  MciDevice& device = *it->second;
+  bool notify = w.size() == 3 && verb == "play" && Lower(w[2]) == "notify";
+  if (w.size() > 2 && !notify) return MCIERR_UNRECOGNIZED_KEYWORD;
+
+  if (verb == "play") {
+    // Plays on from where it is: after a pause, or from the start once it
+    // has played to its end.
+    device.paused = false;
+    device.notifyWindow = notify ? callback : nullptr;
+    std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
+    device.voice.looping = false;
+    platform::Mixer::Get().StartLocked(&device.voice);
+  } else if (verb == "pause") {
+    std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
+    if (device.voice.playing) {
+      platform::Mixer::Get().StopLocked(&device.voice);
+      device.paused = true;
+    }
+  } else if (verb == "resume") {
+    if (device.paused) {
+      device.paused = false;
+      std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
+      platform::Mixer::Get().StartLocked(&device.voice);
+    }
+  } else {  // close: a pending notification is dropped, not posted as aborted
+    StopVoice(device);
+    Devices().erase(it);
+  }
+  return 0;
+}

@@ -1,0 +1,208 @@
+// Mixing is done in blocks of up to kBlock frames into a 32-bit accumulator
+// on the stack, then saturated to 16 bits. Each voice is resampled with
+// linear interpolation and a Q16 step; the inner loops are specialised for
+// the four sample layouts so the common case stays branch-free.
+#include "platform/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/sync.h"
+
+namespace platform {
+namespace {
+
+constexpr uint32_t kBlock = 512;
+constexpr uint32_t kMaxSignals = 256;
+
+template <int Bits>
+inline int32_t SampleAt(const uint8_t* p) {
+  if constexpr (Bits == 8) {
+    return (static_cast<int32_t>(*p) - 128) << 8;
+  } else {
+    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+  }
+}
+
+// Mixes up to `frames` output frames of one voice into acc. Returns the
+// number of frames produced; fewer than asked when a non-looping voice ran
+// out, in which case *ended is set.
+template <int Bits, int Channels>
+uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint32_t step, bool* ended) {
+  constexpr uint32_t kBytes = Bits / 8;
+  const uint32_t total = v.Frames();
+  const uint8_t* data = v.data;
+  const int32_t gl = v.gainLeft;
+  const int32_t gr = v.gainRight;
+  uint32_t frame = v.frame;
+  uint32_t frac = v.fraction;
+  uint32_t produced = 0;
+  while (produced < frames) {
+    if (frame >= total) {
+      if (!v.looping || total == 0) {
+        *ended = true;
+        break;
+      }
+      frame %= total;
+    }
+    uint32_t next = frame + 1;
+    if (next >= total) next = v.looping ? 0 : frame;
+    const uint8_t* a = data + static_cast<size_t>(frame) * kBytes * Channels;
+    const uint8_t* b = data + static_cast<size_t>(next) * kBytes * Channels;
+    int32_t l0 = SampleAt<Bits>(a);
+    int32_t l1 = SampleAt<Bits>(b);
+    int32_t left = l0 + (((l1 - l0) * static_cast<int32_t>(frac >> 1)) >> 15);
+    int32_t right = left;
+    if constexpr (Channels == 2) {
+      int32_t r0 = SampleAt<Bits>(a + kBytes);
+      int32_t r1 = SampleAt<Bits>(b + kBytes);
+      right = r0 + (((r1 - r0) * static_cast<int32_t>(frac >> 1)) >> 15);
+    }
+    acc[produced * 2] += static_cast<int32_t>((static_cast<int64_t>(left) * gl) >> 16);
+    acc[produced * 2 + 1] += static_cast<int32_t>((static_cast<int64_t>(right) * gr) >> 16);
+    ++produced;
+    frac += step;
+    frame += frac >> 16;
+    frac &= 0xFFFF;
+  }
+  if (frame >= total && v.looping && total) frame %= total;
+  v.frame = frame;
+  v.fraction = frac;
+  return produced;
+}
+
+uint32_t MixOne(MixVoice& v, int32_t* acc, uint32_t frames, bool* ended) {
+  uint32_t step = static_cast<uint32_t>((static_cast<uint64_t>(v.frequency) << 16) / kMixRate);
+  if (step == 0) step = 1;
+  if (v.bits == 8) {
+    return v.channels == 2 ? MixVoiceBlock<8, 2>(v, acc, frames, step, ended)
+                           : MixVoiceBlock<8, 1>(v, acc, frames, step, ended);
+  }
+  return v.channels == 2 ? MixVoiceBlock<16, 2>(v, acc, frames, step, ended)
+                         : MixVoiceBlock<16, 1>(v, acc, frames, step, ended);
+}
+
+// True when offset o lies in (from, from + moved] on a ring of size bytes.
+bool Crossed(uint32_t o, uint32_t from, uint32_t moved, uint32_t size) {
+  if (size == 0 || o >= size || moved == 0) return false;
+  if (moved >= size) return true;
+  uint32_t distance = (o + size - from) % size;  // bytes from `from` forward to o
+  if (distance == 0) distance = size;
+  return distance <= moved;
+}
+
+}  // namespace
+
+void VolumePanToGains(int32_t volume, int32_t pan, int32_t* left, int32_t* right) {
+  volume = std::clamp(volume, -10000, 0);
+  pan = std::clamp(pan, -10000, 10000);
+  auto gain = [](int32_t hundredthsDb) {
+    if (hundredthsDb <= -10000) return 0.0;
+    return std::pow(10.0, hundredthsDb / 2000.0);
+  };
+  double base = gain(volume);
+  double l = base * (pan > 0 ? gain(-pan) : 1.0);
+  double r = base * (pan < 0 ? gain(pan) : 1.0);
+  *left = static_cast<int32_t>(std::lround(l * 65536.0));
+  *right = static_cast<int32_t>(std::lround(r * 65536.0));
+}
+
+Mixer& Mixer::Get() {
+  static Mixer* mixer = new Mixer();  // never destroyed: the audio thread may outlive statics
+  return *mixer;
+}
+
+bool Mixer::StartLocked(MixVoice* voice) {
+  for (uint32_t i = 0; i < voiceCount_; ++i) {
+    if (voices_[i] == voice) {
+      voice->playing = true;
+      return true;
+    }
+  }
+  if (voiceCount_ >= kMaxVoices) return false;
+  voices_[voiceCount_++] = voice;
+  voice->playing = true;
+  return true;
+}
+
+void Mixer::StopLocked(MixVoice* voice) {
+  voice->playing = false;
+  for (uint32_t i = 0; i < voiceCount_; ++i) {
+    if (voices_[i] == voice) {
+      voices_[i] = voices_[--voiceCount_];
+      voices_[voiceCount_] = nullptr;
+      return;
+    }
+  }
+}
+
+uint32_t Mixer::PlayingCount() {
+  std::lock_guard<std::mutex> lock(lock_);
+  return voiceCount_;
+}
+
+uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
+  HANDLE signals[kMaxSignals];
+  uint32_t signalCount = 0;
+  struct EndCall {
+    void (*fn)(void*);
+    void* user;
+  };
+  EndCall ends[kMaxSignals];
+  uint32_t endCount = 0;
+  int32_t acc[kBlock * 2];
+
+  while (frames > 0) {
+    uint32_t n = std::min(frames, kBlock);
+    std::memset(acc, 0, sizeof(int32_t) * n * 2);
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      for (uint32_t i = 0; i < voiceCount_;) {
+        MixVoice& v = *voices_[i];
+        uint32_t before = v.ByteCursor();
+        bool ended = false;
+        uint32_t produced = MixOne(v, acc, n, &ended);
+        // Bytes of source consumed: frames moved on the ring, counted
+        // forward from `before`.
+        uint32_t after = ended ? v.size : v.ByteCursor();
+        uint32_t moved;
+        if (ended) {
+          moved = v.size - before;
+        } else {
+          uint64_t step = (static_cast<uint64_t>(v.frequency) << 16) / kMixRate;
+          uint64_t framesMoved = (static_cast<uint64_t>(produced) * step) >> 16;
+          moved = after >= before ? after - before : after + v.size - before;
+          if (framesMoved * v.blockAlign >= v.size) moved = v.size;  // lapped the whole ring
+        }
+        for (uint32_t k = 0; k < v.notifyCount; ++k) {
+          const NotifyPosition& p = v.notify[k];
+          bool fire = p.offset == 0xFFFFFFFFu ? ended : Crossed(p.offset, before, moved, v.size);
+          if (fire && signalCount < kMaxSignals) signals[signalCount++] = p.event;
+        }
+        if (ended) {
+          // A buffer that played to its end stops with its cursor back at
+          // the start, so the next Play begins the sound again.
+          v.playing = false;
+          v.frame = 0;
+          v.fraction = 0;
+          if (v.onEnd && endCount < kMaxSignals) ends[endCount++] = {v.onEnd, v.user};
+          voices_[i] = voices_[--voiceCount_];
+          voices_[voiceCount_] = nullptr;
+          continue;
+        }
+        ++i;
+      }
+    }
+    for (uint32_t i = 0; i < n * 2; ++i) {
+      out[i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
+    }
+    out += n * 2;
+    frames -= n;
+  }
+  for (uint32_t i = 0; i < signalCount; ++i) SetEvent(signals[i]);
+  for (uint32_t i = 0; i < endCount; ++i) ends[i].fn(ends[i].user);
+  return signalCount + endCount;
+}
+
+}  // namespace platform
