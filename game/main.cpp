@@ -1,0 +1,40 @@
+// Quibbleton's entry: the shared shell with the game's own steps.
+#include <cstring>
+
+#include "game/game_screen.h"
+#include "platform/entry.h"
+#include "platform/mci.h"
+#include "platform/profile.h"
+#include "screens/screen_manager.h"
+#include "shell/app.h"
+
+namespace {
+
+bool OptionOn(const char* key) {
+  char value[2] = "";
+  GetPrivateProfileStringA("setup", key, "Y", value, sizeof value, "..\\options.ini");
+  return value[0] == 'Y';
+}
+
+void StartSound(HWND window) {
+  if (OptionOn("music")) {
+    mciSendStringA("open .\\sounds\\music.mp3 alias music", nullptr, 0, nullptr);
+    mciSendStringA("play music notify", nullptr, 0, window);
+  }
+}
+
+void RegisterScreens(const char* text) {
+  screenManager.Add(&gameScreen);
+  std::strncpy(commandLine, text, sizeof commandLine - 1);
+  screenManager.SwitchTo("balloon");
+}
+
+}  // namespace
+
+int WinMain(HINSTANCE instance, HINSTANCE, char* text, int) {
+  ShellVariant game;
+  game.title = "Quibbleton";
+  game.startSound = StartSound;
+  game.registerScreens = RegisterScreens;
+  return RunShell(game, instance, text);
+}

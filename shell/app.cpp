@@ -1,0 +1,324 @@
+#include "shell/app.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/clock.h"
+#include "platform/config.h"
+#include "platform/mci.h"
+#include "platform/mmtimer.h"
+#include "platform/profile.h"
+#include "screens/key_queue.h"
+#include "screens/mouse_cursor.h"
+#include "screens/screen_manager.h"
+#include "shell/frame_clock.h"
+#include "shell/gx.h"
+#include "shell/random.h"
+#include "widgets/surface.h"
+
+HWND mainWindow = nullptr;
+std::atomic<int> appActive{0};
+int fullScreen = 0;
+int fpsVisible = 0;
+float frameRate = 100.0f;
+int nextFrameTick = 0;
+int clientWidth = 800, clientHeight = 600;
+int mouseOffsetX = 0, mouseOffsetY = 0;
+char commandLine[512] = "";
+IDirectDraw* directDraw = nullptr;
+IDirectDrawSurface* primarySurface = nullptr;
+IDirectDrawSurface* backSurface = nullptr;
+
+namespace {
+
+const char kWindowClass[] = "DirectX Class";
+const char kMusicOpen[] = "open .\\sounds\\music.mp3 alias music";
+
+HINSTANCE instanceHandle = nullptr;
+ShellVariant defaultVariant;
+const ShellVariant* variant = &defaultVariant;
+
+int ReadSetupInt(const char* key, DWORD size) {
+  char value[256] = "";
+  GetPrivateProfileStringA("setup", key, "0", value, size, ".\\setup.ini");
+  return std::atoi(value);
+}
+
+void CopyCommandLine(const char* text) {
+  std::snprintf(commandLine, sizeof commandLine, "%s", text ? text : "");
+}
+
+void SendMusic(const char* command, HWND callback) {
+  if (variant->music) mciSendStringA(command, nullptr, 0, callback);
+}
+
+// The frame loop: one pass per frame until the quit message or a screen's 7.
+int FrameLoop() {
+  for (;;) {
+    if (PumpMessages()) return 0;
+    HDC dc = nullptr;
+    if (backSurface && backSurface->GetDC(&dc) == DD_OK) backSurface->ReleaseDC(dc);
+    if (appActive.load()) {
+      GXAcquireMouse(1);
+      if (variant->paceFrames) FramePace(100);
+      if (variant->printFpsInLoop && fpsVisible) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%5.2f", GXGetFPS());
+        GXPrintString(text, 580, 0);
+      }
+      if (screenManager.Run(appActive.load()) == 7) {
+        if (variant->quitPauseMs > 0) Sleep(static_cast<DWORD>(variant->quitPauseMs));
+        DestroyWindow(mainWindow);
+        return 0;
+      }
+    } else {
+      GXAcquireMouse(0);
+      // Nothing runs while inactive; wait a tick for messages instead of spinning.
+      Sleep(10);
+    }
+  }
+}
+
+}  // namespace
+
+int PumpMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    keyQueue.Scan(GXGetKeys());
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return 1;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+void FramePace(int rate) {
+  int period = 1000 / (rate > 0 ? rate : 1);
+  // Wait on the clock (never spinning); without a running clock, sleep the period instead.
+  if (!platform::WaitForTimer([] { return TicksSince(nextFrameTick) >= 0; })) Sleep(static_cast<DWORD>(period));
+  nextFrameTick = GetTicks() + period;
+  frameRate = static_cast<float>(rate);
+  if (fpsVisible == 1) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%5.2f", frameRate);
+    GXPrintString(text, 580, 0);
+  }
+}
+
+void SetWindowTitle(const char* text) {
+  char title[512];
+  std::snprintf(title, sizeof title, "%s - %s", variant->title, text ? text : "");
+  SetWindowTextA(mainWindow, title);
+}
+
+void SetBusyCursor(int busy) {
+  static HCURSOR arrow = nullptr, hourglass = nullptr;
+  if (busy) {
+    if (!hourglass) hourglass = LoadCursorA(nullptr, IDC_WAIT);
+    SetCursor(hourglass);
+  } else {
+    if (!arrow) arrow = LoadCursorA(nullptr, IDC_ARROW);
+    SetCursor(arrow);
+  }
+}
+
+int RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSA wc{};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = MainWndProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconA(instance, "");
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetStockObject(BLACK_BRUSH);
+  wc.lpszClassName = kWindowClass;
+  return RegisterClassA(&wc) != 0 ? 1 : 0;
+}
+
+int CreateMainWindow(HINSTANCE instance) {
+  int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+  if (fullScreen) {
+    mainWindow = CreateWindowExA(WS_EX_LEFT, kWindowClass, variant->title, WS_VISIBLE, 0, 0, screenW, screenH,
+                                 nullptr, nullptr, instance, nullptr);
+  } else {
+    int x = screenW / 2 - 400, y = screenH / 2 - 300;
+    bool borderless = ReadSetupInt("nowindow", 32) == 1;
+    if (borderless) {
+      mainWindow = CreateWindowExA(WS_EX_LEFT, kWindowClass, nullptr, WS_POPUP | WS_VISIBLE, x, y, 800, 600,
+                                   nullptr, nullptr, instance, nullptr);
+    } else {
+      mainWindow = CreateWindowExA(WS_EX_LEFT, kWindowClass, variant->title,
+                                   WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, x, y, 800, 600,
+                                   nullptr, nullptr, instance, nullptr);
+    }
+    if (mainWindow && (borderless || (variant->topmostAt800x600 && screenW == 800 && screenH == 600)))
+      SetWindowPos(mainWindow, HWND_TOPMOST, x, y, 800, 600, SWP_SHOWWINDOW);
+  }
+  if (!mainWindow) return 0;
+  ShowWindow(mainWindow, SW_SHOWNORMAL);
+  UpdateWindow(mainWindow);
+  clientWidth = 800;
+  clientHeight = 600;
+  return 1;
+}
+
+LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  screenManager.HandleMessage(window, message, wParam, lParam);
+  switch (message) {
+    case WM_DESTROY:
+      StopClock();
+      screenManager.LeaveAll();
+      if (variant->shutdownProgram) variant->shutdownProgram();
+      GXAcquireMouse(0);
+      GXFreeFont();
+      GXFreeDirectInput();
+      GXFreeDirectX();
+      backSurface = primarySurface = nullptr;
+      directDraw = nullptr;
+      if (variant->shutdownSound) variant->shutdownSound();
+      SendMusic("close music", nullptr);
+      appActive = 0;
+      PostQuitMessage(0);
+      break;
+    case WM_MOVE:
+      if (mainWindow) {
+        POINT origin{0, 0};
+        ClientToScreen(mainWindow, &origin);
+        GXSetWindowXY(origin.x, origin.y);
+      }
+      break;
+    case WM_SIZE:
+      if (wParam == SIZE_MAXIMIZED) {
+        int w = LOWORD(static_cast<uintptr_t>(lParam)), h = HIWORD(static_cast<uintptr_t>(lParam));
+        GXSetWindowXY(w / 2 - 399, h / 2 - 300);
+        mouseOffsetX = w / 2 - 399;
+        mouseOffsetY = h / 2 - 300 - GetSystemMetrics(SM_CYFRAME) - GetSystemMetrics(SM_CYSMCAPTION);
+      } else if (wParam == SIZE_RESTORED) {
+        mouseOffsetX = mouseOffsetY = 0;
+      }
+      break;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        SendMusic("pause music", mainWindow);
+        GXAcquireMouse(0);
+        appActive = 0;
+      } else if (LOWORD(wParam) == WA_ACTIVE) {
+        SendMusic("resume music", mainWindow);
+        GXAcquireMouse(1);
+        appActive = 1;
+        SetFocus(mainWindow);
+      }
+      break;
+    case WM_CLOSE:
+      DestroyWindow(mainWindow);
+      break;
+    case WM_ACTIVATEAPP:
+      appActive = wParam != 0 ? 1 : 0;
+      break;
+    case WM_KEYUP:
+      if (wParam == VK_ESCAPE) PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+      if (wParam == VK_F1) fpsVisible = 1 - fpsVisible;
+      break;
+    case WM_SYSCOMMAND:
+      if (wParam == SC_SCREENSAVE) return 0;
+      break;
+    case WM_MOUSEMOVE:
+      // The coordinates are signed 16-bit values: a captured pointer left of the window is negative.
+      if (appActive.load())
+        mouseCursor.SetPosition(static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lParam))) - mouseOffsetX,
+                                static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lParam))) - mouseOffsetY);
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      if (variant->messageButtons) mouseCursor.SetLeftButton(message == WM_LBUTTONDOWN);
+      break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      if (variant->messageButtons) mouseCursor.SetRightButton(message == WM_RBUTTONDOWN);
+      break;
+    case MM_MCINOTIFY:
+      // The music has ended: start it again from the beginning.
+      SendMusic("close music", nullptr);
+      SendMusic(kMusicOpen, nullptr);
+      SendMusic("play music notify", mainWindow);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int RunShell(const ShellVariant& v, HINSTANCE instance, const char* text) {
+  variant = &v;
+  if (v.checkDisplayDepth) {
+    HDC dc = GetDC(nullptr);
+    int bits = GetDeviceCaps(dc, BITSPIXEL);
+    ReleaseDC(nullptr, dc);
+    if (bits != 15 && bits != 16) {
+      MessageBoxA(nullptr, "Plinkworks need the display set to High Color (16 bit).", nullptr, MB_ICONERROR);
+      return 0;
+    }
+  }
+  if (v.requireCommandLine && (!text || !*text)) {
+    MessageBoxA(nullptr, "Game must be run from the Lobbo", "ERROR", MB_OK);
+    return 0;
+  }
+  CopyCommandLine(text);
+
+  IDirectDraw* probe = nullptr;
+  if (DirectDrawCreate(nullptr, &probe, nullptr) != DD_OK) {
+    MessageBoxA(nullptr, "DirectX not installed. Program needs DirectX 7.0a or higher to run", nullptr, MB_ICONERROR);
+    return 0;
+  }
+  void* seven = nullptr;
+  if (probe->QueryInterface(IID_IDirectDraw7, &seven) != S_OK || !seven) {
+    probe->Release();
+    MessageBoxA(nullptr, "DirectX Version 7.0a or greater not installed", nullptr, MB_ICONERROR);
+    return 0;
+  }
+  static_cast<IDirectDraw*>(seven)->Release();
+  probe->Release();
+
+  instanceHandle = instance;
+  GXSetInstance(instance);
+  {
+    char value[256] = "";
+    GetPrivateProfileStringA("setup", "fullscreen", "0", value, 256, ".\\setup.ini");
+    fullScreen = std::atoi(value);
+  }
+  if (!RegisterMainClass(instance) || !CreateMainWindow(instance)) return 1;
+  GXDebugEnable(0);
+  if (fullScreen) {
+    if (!GXInitDirectX(mainWindow, 800, 600, 16)) return 1;
+    GXSetViewport(0, 0, 800, 600);
+  } else {
+    if (!GXInitDirectX(mainWindow, clientWidth, clientHeight)) {
+      GXPrintError();
+      return 1;
+    }
+    GXSetViewport(0, 0, clientWidth, clientHeight);
+  }
+  directDraw = GXGetLPDD();
+  GXGetDDInfo(&primarySurface, &backSurface);
+  Fill(backSurface, 0);
+  GXSetInstance(instance);
+  GXInitMouse();
+  StartClock();
+  if (v.messageButtons) mouseCursor.SetMessageButtons(1);
+  if (v.startSound) v.startSound(mainWindow);
+  POINT cursor{0, 0};
+  GetCursorPos(&cursor);
+  mouseCursor.SetPosition(cursor.x, cursor.y);
+  GXAcquireMouse(1);
+  const auto& seed = platform::GetConfig().seed;
+  lcg::srand(seed ? *seed : static_cast<uint32_t>(std::time(nullptr)));
+  GXInitFont(mainWindow);
+  screenManager.SetSurfaces(directDraw, backSurface);
+  if (v.registerScreens) v.registerScreens(commandLine);
+  GXInitKeyboard();
+  return FrameLoop();
+}
