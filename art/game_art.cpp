@@ -1,0 +1,469 @@
+// Pictures of the game: its screen, sprite sheets, buttons and pop-ups.
+#include <cmath>
+#include <string>
+
+#include "art/canvas.h"
+#include "art/characters.h"
+#include "art/generator.h"
+#include "art/ui.h"
+
+namespace art {
+
+namespace {
+
+// Geometry the game's code relies on.
+constexpr double kBoardX = 137, kBoardY = 10, kBoardW = 615, kBoardH = 550;
+constexpr double kLaneL = 99, kLaneR = 751, kLaneW = 41;
+constexpr int kButtonYs[4] = {351, 407, 463, 519};
+constexpr double kDotsX = 4, kDotsY = 202, kDotsW = 90, kDotsH = 135;
+const Rgb kLane = Mix(pal::kBoard, pal::kShelf, 0.07);
+
+void HudLabel(cairo_t* cr, const std::string& s, double baseline) {
+  TextStyle st;
+  st.font = Font::Bold;
+  st.size = 13;
+  st.fill = pal::kShelf;
+  DrawText(cr, st, s, 47, baseline, 1);
+}
+
+void NumberBox(cairo_t* cr, double y) {
+  RoundRect(cr, 2, y - 3, 92, 26, 6);
+  SetColor(cr, pal::kInk);
+  cairo_fill(cr);
+  // The score font's cells are this exact colour, so the digits sit in the
+  // box seamlessly; the area under the digits must stay flat.
+  cairo_rectangle(cr, 3.5, y - 1.5, 89, 23);
+  SetColor(cr, pal::kHudBox);
+  cairo_fill(cr);
+}
+
+void GameBackground(const std::string& dir) {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  Backdrop(cr, 800, 600, 7);
+
+  // HUD panel
+  RoundRect(cr, -20, -20, 115 + 1, 640, 16);
+  SetColor(cr, pal::kInk);
+  cairo_fill(cr);
+  RoundRect(cr, -20, -20, 113, 640, 14);
+  FillGradPreserve(cr, 0, 600, Lighter(pal::kPanel, 0.3), pal::kPanel);
+  cairo_new_path(cr);
+  TextStyle logo;
+  logo.size = 17;
+  logo.fill = pal::kOrange;
+  logo.outline = 1.6;
+  DrawFitText(cr, logo, "Quibbleton", 47, 24, 88);
+  for (int i = 0; i < 5; ++i) {
+    cairo_arc(cr, 23 + i * 12, 36, 4, 0, 2 * M_PI);
+    SetColor(cr, pal::kHead[i]);
+    cairo_fill_preserve(cr);
+    SetColor(cr, pal::kInk);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+  }
+  HudLabel(cr, "best", 68);
+  NumberBox(cr, 74);
+  HudLabel(cr, "score", 110);
+  NumberBox(cr, 116);
+  HudLabel(cr, "last group", 152);
+  NumberBox(cr, 158);
+  HudLabel(cr, "time", 196);
+  RoundRect(cr, kDotsX - 3, kDotsY - 3, kDotsW + 6, kDotsH + 6, 6);
+  SetColor(cr, pal::kInk);
+  cairo_fill(cr);
+  cairo_rectangle(cr, kDotsX - 1, kDotsY - 1, kDotsW + 2, kDotsH + 2);
+  SetColor(cr, pal::kDotWell);
+  cairo_fill(cr);
+  for (int y : kButtonYs) Plate(cr, 14, y, 78, 48);
+
+  // The well of lanes and board. Heads and guys are anti-aliased against
+  // the board colour, which the lanes only faintly differ from.
+  RoundRect(cr, kLaneL - 5, kBoardY - 5, kLaneR + kLaneW - kLaneL + 10, kBoardH + 10, 10);
+  SetColor(cr, pal::kInk);
+  cairo_fill(cr);
+  cairo_rectangle(cr, kLaneL - 1, kBoardY - 1, kLaneR + kLaneW - kLaneL + 2, kBoardH + 2);
+  SetColor(cr, Lighter(pal::kShelf, 0.5));
+  cairo_fill(cr);
+  cairo_rectangle(cr, kLaneL, kBoardY, kLaneR + kLaneW - kLaneL, kBoardH);
+  SetColor(cr, kLane);
+  cairo_fill(cr);
+  for (int r = 0; r < 10; ++r) {
+    double y = kBoardY + r * 55 + 53;
+    for (double x : {kLaneL + 3, kLaneR + 3}) {
+      RoundRect(cr, x, y - 1.5, kLaneW - 9, 3, 1.5);
+      SetColor(cr, Darker(kLane, 0.12));
+      cairo_fill(cr);
+    }
+  }
+  cairo_rectangle(cr, kBoardX, kBoardY, kBoardW, kBoardH);
+  SetColor(cr, pal::kBoard);
+  cairo_fill(cr);
+
+  TextStyle hint;
+  hint.font = Font::Bold;
+  hint.size = 13;
+  hint.fill = pal::kWhite;
+  hint.outline = 1.5;
+  DrawText(cr, hint,
+           "Left click: same colour     Right click: same face     Click a guy: push his row",
+           (kLaneL + kLaneR + kLaneW) / 2, 588, 1);
+  WriteBmp(c, dir + "/background.bmp", Key::BlackFree, pal::kBoard);
+}
+
+void HeadsSheet(const std::string& dir) {
+  Canvas c(205, 275);
+  for (int colour = 0; colour < 5; ++colour)
+    for (int face = 0; face < 5; ++face) DrawHead(c.cr(), face * kCellW, colour * kCellH, colour, face);
+  WriteBmp(c, dir + "/quibbleton.bmp", Key::Blue, pal::kBoard);
+}
+
+void CrumbleSheet(const std::string& dir) {
+  Canvas c(287, 1375);
+  for (int t = 0; t < 25; ++t)
+    for (int f = 0; f < 7; ++f) DrawCrumble(c.cr(), f * kCellW, t * kCellH, t / 5, t % 5, f);
+  WriteBmp(c, dir + "/crumbleanim.bmp", Key::Blue, pal::kBoard);
+}
+
+void GuySheet(const std::string& dir) {
+  Canvas c(574, 110);
+  for (int row = 0; row < 2; ++row)
+    for (int pose = 0; pose < 14; ++pose) DrawGuy(c.cr(), pose * kCellW, row * kCellH, pose, row == 1);
+  WriteBmp(c, dir + "/slaveanims.bmp", Key::Blue, pal::kBoard);
+}
+
+// Points and multiplier pop-ups rise over the board: inked for it.
+void PopText(cairo_t* cr, const std::string& s, double x, double y, Rgb fill) {
+  TextStyle st;
+  st.font = Font::CondBold;
+  st.size = 14;
+  st.fill = fill;
+  st.outline = 1.6;
+  DrawFitText(cr, st, s, x + 20, y + 13.5, 39);
+}
+
+void ScoringSheet(const std::string& dir) {
+  Canvas c(200, 510);
+  for (int r = 0; r < 30; ++r)
+    for (int col = 0; col < 5; ++col)
+      PopText(c.cr(), std::to_string((30 - r) * 100), col * 40, r * 17, pal::kHead[col]);
+  WriteBmp(c, dir + "/scoring.bmp", Key::Blue, pal::kBoard);
+}
+
+void MultiplierStrip(const std::string& dir) {
+  Canvas c(40, 425);
+  for (int k = 0; k < 25; ++k)
+    PopText(c.cr(), "\xC3\x97" + std::to_string(26 - k), 0, k * 17, pal::kWhite);
+  WriteBmp(c, dir + "/scoremultipliers.bmp", Key::Blue, pal::kBoard);
+}
+
+void ScoreFont(const std::string& dir) {
+  Canvas c(120, 20);
+  cairo_t* cr = c.cr();
+  SetColor(cr, pal::kHudBox);
+  cairo_paint(cr);
+  TextStyle st;
+  st.font = Font::CondBold;
+  st.size = 18;
+  st.fill = pal::kOrangeLight;
+  for (int d = 0; d < 10; ++d) DrawText(cr, st, std::to_string(d), d * 12 + 6, 16.5, 1);
+  WriteBmp(c, dir + "/scorefont.bmp", Key::Opaque, pal::kHudBox);
+}
+
+void TimerDots(const std::string& dir) {
+  Canvas c(45, 9);
+  for (int i = 0; i < 5; ++i) {
+    cairo_arc(c.cr(), i * 9 + 4.5, 4.5, 3.7, 0, 2 * M_PI);
+    SetColor(c.cr(), Lighter(pal::kHead[i], 0.1));
+    cairo_fill_preserve(c.cr());
+    SetColor(c.cr(), Lighter(pal::kHead[i], 0.6));
+    cairo_set_line_width(c.cr(), 1);
+    cairo_stroke(c.cr());
+  }
+  WriteBmp(c, dir + "/timerdots.bmp", Key::Blue, pal::kDotWell);
+}
+
+// A banner: rounded, outlined, with a gradient, a big title and a line.
+void Banner(cairo_t* cr, double w, double h, Rgb top, Rgb bottom, const std::string& title,
+            const std::string& line, double titleSize) {
+  RoundRect(cr, 2, 2, w - 4, h - 4, 24);
+  FillGradPreserve(cr, 0, h, top, bottom);
+  SetColor(cr, pal::kInk);
+  cairo_set_line_width(cr, 3);
+  cairo_stroke(cr);
+  RoundRect(cr, 9, 9, w - 18, h - 18, 18);
+  SetColor(cr, pal::kWhite, 0.8);
+  cairo_set_line_width(cr, 2);
+  const double dash[2] = {7, 5};
+  cairo_set_dash(cr, dash, 2, 0);
+  cairo_stroke(cr);
+  cairo_set_dash(cr, nullptr, 0, 0);
+  TextStyle st;
+  st.size = titleSize;
+  st.outline = 3;
+  st.shadow = 3;
+  DrawFitText(cr, st, title, w / 2, h * 0.52, w - 40);
+  TextStyle sub;
+  sub.size = 18;
+  sub.fill = pal::kInk;
+  DrawFitText(cr, sub, line, w / 2, h * 0.52 + 34, w - 50);
+}
+
+void Congrats(const std::string& dir) {
+  Canvas c(310, 180);
+  cairo_t* cr = c.cr();
+  Banner(cr, 310, 180, Hex(0xfff3a0), Hex(0xffb347), "Cleared!", "Time bonus, score doubled", 48);
+  for (int i = 0; i < 5; ++i) {
+    DrawHead(cr, 28 + i * 52, 4, i, (i * 2) % 5, 0.62);
+  }
+  for (int i = 0; i < 4; ++i) {
+    Star(cr, i < 2 ? 22 + i * 266 : 40 + (i - 2) * 230, i < 2 ? 150 : 125, 9, 4, 5, 0.2 * i);
+    SetColor(cr, pal::kWhite);
+    cairo_fill_preserve(cr);
+    SetColor(cr, pal::kInk);
+    cairo_set_line_width(cr, 1.5);
+    cairo_stroke(cr);
+  }
+  WriteBmp(c, dir + "/congrats.bmp", Key::Blue, pal::kBoard);
+}
+
+void Clock(cairo_t* cr, double cx, double cy, double r) {
+  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+  SetColor(cr, pal::kWhite);
+  cairo_fill_preserve(cr);
+  SetColor(cr, pal::kInk);
+  cairo_set_line_width(cr, 3);
+  cairo_stroke(cr);
+  for (int i = 0; i < 12; ++i) {
+    double a = i * M_PI / 6;
+    cairo_move_to(cr, cx + r * 0.78 * std::cos(a), cy + r * 0.78 * std::sin(a));
+    cairo_line_to(cr, cx + r * 0.9 * std::cos(a), cy + r * 0.9 * std::sin(a));
+  }
+  cairo_set_line_width(cr, 1.5);
+  cairo_stroke(cr);
+  cairo_move_to(cr, cx, cy);
+  cairo_line_to(cr, cx, cy - r * 0.7);
+  cairo_move_to(cr, cx, cy);
+  cairo_line_to(cr, cx + r * 0.45, cy + r * 0.1);
+  cairo_set_line_width(cr, 3);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_stroke(cr);
+}
+
+void GameOver(const std::string& dir) {
+  Canvas c(310, 180);
+  cairo_t* cr = c.cr();
+  Banner(cr, 310, 180, Hex(0xb9d4ff), Hex(0x6f8fe8), "Time's up!", "Click to go on", 44);
+  Clock(cr, 155, 42, 26);
+  WriteBmp(c, dir + "/GameOverOOT.bmp", Key::Black, pal::kBoard);
+}
+
+void HallFamePop(const std::string& dir) {
+  Canvas c(164, 100);
+  cairo_t* cr = c.cr();
+  RoundRect(cr, 2, 2, 160, 96, 16);
+  FillGradPreserve(cr, 0, 100, Hex(0xe9d5ff), Hex(0xb07be8));
+  SetColor(cr, pal::kInk);
+  cairo_set_line_width(cr, 3);
+  cairo_stroke(cr);
+  Trophy(cr, 82, 8, 0.9);
+  TextStyle st;
+  st.size = 17;
+  st.outline = 2;
+  DrawFitText(cr, st, "Hall of fame!", 82, 66, 150);
+  TextStyle sub;
+  sub.font = Font::Bold;
+  sub.size = 11;
+  sub.fill = pal::kInk;
+  DrawFitText(cr, sub, "You made the list", 82, 84, 150);
+  WriteBmp(c, dir + "/hallfamepop.bmp", Key::Black, pal::kBoard);
+}
+
+void GameButtons(const std::string& dir) {
+  ButtonLook look;
+  look.radius = 10;
+  look.fontSize = 15;
+  WriteButtonStrip(dir + "/newgame.bmp", 78, 48, 3, "new\ngame", GreenLook());
+  WriteButtonStrip(dir + "/howto.bmp", 78, 48, 3, "how to\nplay", look);
+  WriteButtonStrip(dir + "/back.bmp", 78, 48, 3, "menu", BlueLook());
+  WriteButtonStrip(dir + "/exit.bmp", 78, 48, 3, "exit", CoralLook());
+}
+
+// --- title pictures (shown by the launcher and, for the rules, the game) ------
+
+constexpr double kPopMatteMix = 0.35;
+
+TextStyle Body(double size = 15) {
+  TextStyle st;
+  st.font = Font::Sans;
+  st.size = size;
+  st.fill = pal::kInk;
+  return st;
+}
+
+void Para(cairo_t* cr, double x, double y, const std::string& bold, const std::string& rest) {
+  TextStyle b = Body();
+  b.font = Font::Bold;
+  b.fill = pal::kPurple;
+  DrawText(cr, b, bold, x, y, 0);
+  DrawText(cr, Body(), rest, x + TextWidth(cr, b, bold) + 6, y, 0);
+}
+
+void HowToPlay(const std::string& dir) {
+  Canvas c(694, 564);
+  cairo_t* cr = c.cr();
+  Panel(cr, 0, 0, 694, 564, "How to play");
+  // Colour rule: one colour, several faces; face rule: one face, several colours.
+  double y0 = 92;
+  RoundRect(cr, 40, y0, 300, 124, 12);
+  SetColor(cr, pal::kBoard);
+  cairo_fill(cr);
+  RoundRect(cr, 354, y0, 300, 124, 12);
+  SetColor(cr, pal::kBoard);
+  cairo_fill(cr);
+  for (int i = 0; i < 4; ++i) DrawHead(cr, 60 + i * 48, y0 + 8, 0, i, 0.85);
+  DrawHead(cr, 252, y0 + 8, 2, 0, 0.85);
+  for (int i = 0; i < 4; ++i) DrawHead(cr, 374 + i * 48, y0 + 8, i + 1, 4, 0.85);
+  DrawHead(cr, 566, y0 + 8, 1, 1, 0.85);
+  TextStyle cap = Body(15);
+  cap.font = Font::Bold;
+  DrawText(cr, cap, "Left click: same colour", 190, y0 + 84, 1);
+  DrawText(cr, cap, "Right click: same face", 504, y0 + 84, 1);
+  TextStyle small = Body(12.5);
+  DrawText(cr, small, "the touching orange heads go", 190, y0 + 106, 1);
+  DrawText(cr, small, "the touching cheeky faces go", 504, y0 + 106, 1);
+
+  double y = y0 + 160;
+  Para(cr, 44, y, "Groups:", "at least 2 touching heads. Each head scores more than the last:");
+  Para(cr, 44, y + 22, "", "100, 200, 300 ... so big groups pay best.");
+  Para(cr, 44, y + 52, "Twins:", "two heads of the same colour and face in one group");
+  Para(cr, 44, y + 74, "", "raise the multiplier: \xC3\x97" "2, \xC3\x97" "3 ...");
+  // guys
+  double gy = y + 100;
+  RoundRect(cr, 40, gy, 104, 68, 10);
+  SetColor(cr, pal::kBoard);
+  cairo_fill(cr);
+  DrawGuy(cr, 46, gy + 7, 4, false);
+  DrawHead(cr, 92, gy + 7, 3, 1, 0.9);
+  Para(cr, 160, gy + 22, "Guys:", "click a guy beside a row and he pushes it across.");
+  Para(cr, 160, gy + 44, "", "Heads fall into holes, so mind his head!");
+  Para(cr, 44, gy + 100, "Time:", "the dots count down. Clear the board for a time");
+  Para(cr, 44, gy + 122, "", "bonus and a doubled score.");
+  TextStyle hint = Body(13);
+  hint.font = Font::Bold;
+  hint.fill = pal::kShelf;
+  DrawText(cr, hint, "Click to close", 347, 540, 1);
+  WriteBmp(c, dir + "/title/HowToPlay.bmp", Key::Black,
+           Mix(pal::kSkyTop, pal::kSkyBottom, kPopMatteMix));
+}
+
+void Credits(const std::string& dir) {
+  Canvas c(694, 564);
+  cairo_t* cr = c.cr();
+  Panel(cr, 0, 0, 694, 564, "Credits");
+  TextStyle h = Body(22);
+  h.font = Font::Bold;
+  h.fill = pal::kPurple;
+  TextStyle b = Body(16);
+  double y = 126;
+  auto line = [&](const std::string& head, const std::string& text) {
+    DrawText(cr, h, head, 347, y, 1);
+    DrawText(cr, b, text, 347, y + 26, 1);
+    y += 72;
+  };
+  line("Quibbleton", "a timed puzzle of heads, guys and groups");
+  line("Game and launcher", "written by the Quibbleton team");
+  line("Pictures", "drawn by our own generator, lettered in the DejaVu fonts");
+  line("Voices", "spoken by eSpeak NG, then shaped by hand-written filters");
+  line("Music and effects", "composed and synthesised note by note, encoded with LAME");
+  for (int i = 0; i < 5; ++i) DrawHead(cr, 232 + i * 48, 472, i, i, 0.9);
+  TextStyle hint = Body(13);
+  hint.font = Font::Bold;
+  hint.fill = pal::kShelf;
+  DrawText(cr, hint, "Click to close", 347, 540, 1);
+  WriteBmp(c, dir + "/title/Credits.bmp", Key::Black,
+           Mix(pal::kSkyTop, pal::kSkyBottom, kPopMatteMix));
+}
+
+// The game's title menu in the launcher.
+void TitleBackground(const std::string& dir) {
+  Canvas c(800, 600);
+  cairo_t* cr = c.cr();
+  Backdrop(cr, 800, 600, 11);
+  // logo
+  TextStyle logo;
+  logo.font = Font::Bold;
+  logo.size = 88;
+  logo.fill = pal::kOrangeLight;
+  logo.outline = 5;
+  logo.shadow = 6;
+  DrawFitText(cr, logo, "Quibbleton", 400, 150, 700);
+  for (int i = 0; i < 5; ++i) DrawHead(cr, 292 + i * 44, 170, i, (i + 2) % 5, 0.9);
+  TextStyle tag;
+  tag.size = 18;
+  tag.outline = 2;
+  DrawText(cr, tag, "crack the groups before the time runs out!", 400, 258, 1);
+  for (int y : {296, 365, 435}) {
+    Plate(cr, 52, y, 150, 56);
+    Plate(cr, 636, y, 150, 56);
+  }
+  Plate(cr, 280, 318, 240, 52);
+  Plate(cr, 52, 505, 50, 50);
+  Plate(cr, 106, 505, 50, 50);
+  // Name fields on one panel.
+  RoundRect(cr, 222, 374, 356, 180, 14);
+  SetColor(cr, pal::kInk);
+  cairo_fill(cr);
+  RoundRect(cr, 225, 377, 350, 174, 12);
+  SetColor(cr, pal::kShelf);
+  cairo_fill(cr);
+  const int fy[4] = {378, 420, 464, 510};
+  for (int r = 0; r < 4; ++r) {
+    FieldBox(cr, r == 0 ? 239 : 238, fy[r], 150, 30);
+    FieldBox(cr, 408, fy[r], 150, 30);
+  }
+  // Redraw the panel border over the field frames' outer rims.
+  WriteBmp(c, dir + "/title/titlebackground.bmp", Key::BlackFree, pal::kShelf);
+}
+
+void LobboTile(const std::string& dir) {
+  Canvas c(250, 100);
+  cairo_t* cr = c.cr();
+  RoundRect(cr, 1, 1, 248, 98, 14);
+  FillGradPreserve(cr, 0, 100, Hex(0x9fd8ff), Hex(0x4b6fd6));
+  cairo_new_path(cr);
+  for (int i = 0; i < 5; ++i) DrawHead(cr, 8 + i * 48, 34, i, (i * 3) % 5, 0.95);
+  TextStyle st;
+  st.size = 34;
+  st.fill = pal::kOrangeLight;
+  st.outline = 3;
+  st.shadow = 2;
+  DrawFitText(cr, st, "Quibbleton", 125, 38, 230);
+  WriteBmp(c, dir + "/LobboButton.bmp", Key::Blue, pal::kShelf);
+}
+
+}  // namespace
+
+void MakeGameArt(const std::string& dir) {
+  MakeDirs(dir + "/title");
+  GameBackground(dir);
+  HeadsSheet(dir);
+  CrumbleSheet(dir);
+  GuySheet(dir);
+  ScoringSheet(dir);
+  MultiplierStrip(dir);
+  ScoreFont(dir);
+  TimerDots(dir);
+  Congrats(dir);
+  GameOver(dir);
+  HallFamePop(dir);
+  GameButtons(dir);
+  HowToPlay(dir);
+  Credits(dir);
+  TitleBackground(dir);
+  LobboTile(dir);
+  WriteFile(dir + "/setup.ini",
+            "[setup]\r\nfullscreen=0\r\nnowindow=0\r\n\r\n[default]\r\nballoons=2\r\ngametime=300\r\n");
+}
+
+}  // namespace art

@@ -1,0 +1,16 @@
+// The parts of the artwork generator, each writing its files.
+#pragma once
+
+#include <string>
+
+#include "art/files.h"
+
+namespace art {
+
+void MakeGameArt(const std::string& gameDir);
+void MakeLauncherArt(const std::string& distDir);
+// Effects and voices into gameDir/sounds; work is a scratch folder.
+void MakeSounds(const std::string& gameDir, const std::string& work);
+void MakeMusic(const std::string& gameDir, const std::string& work);
+
+}  // namespace art
