@@ -58,6 +58,12 @@ class RedrawManager {
   // Presents lists[current] onto destination and frees its one-shot rectangles.
   void Present(IDirectDrawSurface* destination);
 
+  // Forgets every rectangle of both lists, persistent ones included (tests
+  // start from a clean manager with it; the programs never need it).
+  void DropAll() {
+    lists[0].clear();
+    lists[1].clear();
+  }
   // Read access for tests and diagnostics.
   int CurrentList() const { return current; }
   const std::vector<DirtyRect>& List(int index) const { return lists[index & 1]; }
