@@ -1,0 +1,237 @@
+// The layer's window and message translation, surfaces, scripts and clock.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/ddraw.h"
+#include "platform/input.h"
+#include "platform/mmtimer.h"
+#include "platform/script.h"
+#include "platform/window.h"
+
+namespace {
+
+std::vector<MSG> received;
+
+LRESULT RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  received.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND OpenWindow() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = RecordingProc;
+  wc.lpszClassName = "Test Class";
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, "test class", "T", WS_VISIBLE, 10, 20, 800, 600, nullptr, nullptr, nullptr, nullptr);
+}
+
+std::vector<MSG> Drain() {
+  std::vector<MSG> out;
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    out.push_back(msg);
+    if (msg.message == WM_QUIT) break;
+    DispatchMessageA(&msg);
+  }
+  return out;
+}
+
+platform::Script Parse(const char* text) {
+  platform::Script s;
+  std::string error;
+  EXPECT_TRUE(platform::ParseScript(text, "/base", &s, &error)) << error;
+  return s;
+}
+
+TEST(Window, MessagesFromDeviceEventsWithWindowsPacking) {
+  received.clear();
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  // A shown window is active even without a window manager.
+  auto first = Drain();
+  ASSERT_GE(first.size(), 3u);
+  EXPECT_EQ(first[1].message, WM_ACTIVATEAPP);
+  EXPECT_EQ(first[1].wParam, 1u);
+  EXPECT_EQ(first[2].message, WM_ACTIVATE);
+  EXPECT_EQ(LOWORD(first[2].wParam), WA_ACTIVE);
+
+  platform::SetScript(Parse("0 click left 300 200\n0 tap ESC\n0 key down A\n0 close\n"));
+  // Each device event is applied just before its message is taken.
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_MOUSEMOVE);
+  EXPECT_EQ(msg.lParam, MAKELPARAM(300, 200));
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_LBUTTONDOWN);
+  EXPECT_EQ(msg.wParam & MK_LBUTTON, MK_LBUTTON);
+  EXPECT_EQ(platform::MouseButtons(), 1);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_KEYDOWN);
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_ESCAPE));
+  EXPECT_EQ((msg.lParam >> 16) & 0xFF, 1);  // scan code
+  EXPECT_LT(GetAsyncKeyState(VK_ESCAPE), 0);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_KEYDOWN);
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>('A'));
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_SYSCOMMAND);
+  EXPECT_EQ(msg.wParam, SC_CLOSE);
+  // Default handling of the close button destroys the window.
+  received.clear();
+  DispatchMessageA(&msg);
+  ASSERT_GE(received.size(), 2u);
+  EXPECT_EQ(received[1].message, WM_CLOSE);
+  EXPECT_EQ(received.back().message, WM_DESTROY);
+  EXPECT_FALSE(IsWindow(w));
+
+  // The releases 20 ms later arrive once the clock has passed them.
+  Sleep(20);
+  PostQuitMessage(4);
+  auto rest = Drain();
+  ASSERT_FALSE(rest.empty());
+  EXPECT_EQ(rest.back().message, WM_QUIT);  // the quit message comes after everything else
+  EXPECT_EQ(rest.back().wParam, 4u);
+  EXPECT_EQ(platform::MouseButtons(), 0);
+  EXPECT_GE(GetAsyncKeyState(VK_ESCAPE), 0);
+  EXPECT_LT(GetAsyncKeyState('A'), 0);  // never released
+}
+
+TEST(Script, ParsesEveryCommandAndExpandsTaps) {
+  auto s = Parse(
+      "# comment\n"
+      "5 move 1 2\n10 press right   # trailing comment\n10 release right\n"
+      "20 type Hi!\n30 shot frames/a.bmp\n40 shot /abs.bmp\n50 activate\n50 deactivate\n");
+  ASSERT_EQ(s.shots.size(), 2u);
+  EXPECT_EQ(s.shots[0].path, "/base/frames/a.bmp");
+  EXPECT_EQ(s.shots[1].path, "/abs.bmp");
+  // "Hi!": shift+h, i, shift+1, each a 20 ms tap, 20 ms apart.
+  std::vector<std::pair<uint32_t, int>> keys;
+  for (auto& e : s.events)
+    if (e.event.kind == platform::DeviceEvent::Kind::Key) keys.push_back({e.tick, e.event.scanCode * (e.event.down ? 1 : -1)});
+  std::vector<std::pair<uint32_t, int>> expected{{20, 0x2A}, {20, 0x23}, {40, -0x23}, {40, -0x2A}, {60, 0x17},
+                                                 {80, -0x17}, {100, 0x2A}, {100, 0x02}, {120, -0x02}, {120, -0x2A}};
+  EXPECT_EQ(keys, expected);
+  for (size_t i = 1; i < s.events.size(); ++i) EXPECT_LE(s.events[i - 1].tick, s.events[i].tick);
+}
+
+TEST(Script, RejectsMalformedLinesWithTheirNumber) {
+  const char* bad[] = {"x move 1 2", "10 jump", "10 move 1", "10 key down NOPE", "10 click middle 1 2",
+                       "20 tap A\n10 tap B", "10 press left extra", "-5 tap A", "10 type \x01"};
+  for (const char* text : bad) {
+    platform::Script s;
+    std::string error;
+    EXPECT_FALSE(platform::ParseScript(text, "", &s, &error)) << text;
+    EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
+  }
+}
+
+TEST(Surfaces, BltClipsNothingAndRejectsRectanglesOutside) {
+  auto* dst = new IDirectDrawSurface(8, 4, 16, DDSCAPS_OFFSCREENPLAIN);
+  auto* src = new IDirectDrawSurface(4, 2, 16, DDSCAPS_OFFSCREENPLAIN);
+  auto px = [](IDirectDrawSurface* s, int x, int y) -> uint16_t& {
+    return reinterpret_cast<uint16_t*>(s->Pixels() + y * s->Pitch())[x];
+  };
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) px(src, x, y) = static_cast<uint16_t>(x == 1 ? 0x001F : 0x1000 + 16 * y + x);
+  DDCOLORKEY key{0x001F, 0x001F};
+  src->SetColorKey(DDCKEY_SRCBLT, &key);
+  DDBLTFX fx{sizeof(DDBLTFX), 0x7777};
+  ASSERT_EQ(dst->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+
+  RECT to{2, 1, 6, 3};
+  ASSERT_EQ(dst->Blt(&to, src, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(px(dst, 2, 1), 0x1000);
+  EXPECT_EQ(px(dst, 3, 1), 0x7777);  // keyed out
+  EXPECT_EQ(px(dst, 5, 2), 0x1013);
+  EXPECT_EQ(px(dst, 1, 1), 0x7777);
+  ASSERT_EQ(dst->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(px(dst, 3, 1), 0x001F);  // no key without DDBLT_KEYSRC
+
+  // Rectangles that leave either surface fail and draw nothing.
+  fx.dwFillColor = 0x1234;
+  RECT outside[] = {{-1, 0, 3, 2}, {6, 2, 9, 4}, {0, 3, 4, 5}, {3, 0, 2, 2}};
+  for (const RECT& r : outside) {
+    EXPECT_NE(dst->Blt(&r, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_NE(dst->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+  }
+  RECT badSource{2, 0, 5, 2};
+  RECT fits{0, 0, 3, 2};
+  EXPECT_NE(dst->Blt(&fits, src, &badSource, DDBLT_WAIT, nullptr), DD_OK);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x)
+      if (x < 2 || x > 5 || y < 1 || y > 2) EXPECT_EQ(px(dst, x, y), 0x7777) << x << "," << y;
+
+  // Stretching doubles each pixel.
+  auto* big = new IDirectDrawSurface(8, 4, 16, DDSCAPS_OFFSCREENPLAIN);
+  ASSERT_EQ(big->Blt(nullptr, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(px(big, 7, 3), 0x1013);
+  EXPECT_EQ(px(big, 6, 2), 0x1013);
+  EXPECT_EQ(px(big, 0, 1), 0x1000);
+
+  DDSURFACEDESC desc;
+  ASSERT_EQ(src->GetSurfaceDesc(&desc), DD_OK);
+  EXPECT_EQ(desc.dwWidth, 4u);
+  EXPECT_EQ(desc.ddpfPixelFormat.dwRBitMask, 0xF800u);
+  EXPECT_EQ(desc.ddckCKSrcBlt.dwColorSpaceLowValue, 0x001Fu);
+  big->Release();
+  src->Release();
+  dst->Release();
+}
+
+TEST(Surfaces, DirectDrawProbeAndCreate) {
+  IDirectDraw* dd = nullptr;
+  ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+  void* seven = nullptr;
+  ASSERT_EQ(dd->QueryInterface(IID_IDirectDraw7, &seven), S_OK);
+  EXPECT_EQ(seven, dd);
+  dd->Release();
+  DDSURFACEDESC desc{};
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+  desc.dwWidth = 41;
+  desc.dwHeight = 55;
+  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  IDirectDrawSurface* s = nullptr;
+  ASSERT_EQ(dd->CreateSurface(&desc, &s, nullptr), DD_OK);
+  EXPECT_EQ(s->Width(), 41);
+  EXPECT_EQ(s->BitsPerPixel(), 16);
+  s->Release();
+  desc.dwWidth = 0;
+  EXPECT_NE(dd->CreateSurface(&desc, &s, nullptr), DD_OK);
+  EXPECT_EQ(s, nullptr);
+  dd->Release();
+}
+
+int timerCalls = 0;
+void CountingTimer(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+  ++timerCalls;
+  *reinterpret_cast<uint32_t*>(user) = platform::NowMs();
+}
+
+TEST(Clock, VirtualTimePassesOnlyWhileWaiting) {
+  ASSERT_EQ(platform::GetClockKind(), platform::ClockKind::Virtual);
+  uint32_t t0 = platform::NowMs();
+  EXPECT_EQ(platform::NowMs(), t0);
+  Sleep(35);
+  EXPECT_EQ(platform::NowMs(), t0 + 35);
+  EXPECT_FALSE(platform::WaitForTimer([] { return false; }));  // no timer: returns at once
+
+  uint32_t lastCall = 0;
+  timerCalls = 0;
+  UINT id = timeSetEvent(10, 5, CountingTimer, reinterpret_cast<DWORD_PTR>(&lastCall), TIME_PERIODIC);
+  ASSERT_NE(id, 0u);
+  EXPECT_EQ(timeSetEvent(10, 5, CountingTimer, 0, TIME_PERIODIC), 0u);  // one timer at a time
+  Sleep(100);
+  EXPECT_EQ(timerCalls, 10);
+  EXPECT_EQ(lastCall, t0 + 135);
+  // A wait for the timer jumps to the next callback.
+  ASSERT_TRUE(platform::WaitForTimer([] { return timerCalls >= 13; }));
+  EXPECT_EQ(platform::NowMs(), t0 + 165);
+  EXPECT_EQ(timeKillEvent(id), TIMERR_NOERROR);
+  Sleep(50);
+  EXPECT_EQ(timerCalls, 13);
+  EXPECT_EQ(platform::TickDiff(5u, 0xFFFFFFF0u), 21);  // across the wrap
+}
+
+}  // namespace

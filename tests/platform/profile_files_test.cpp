@@ -1,0 +1,165 @@
+// INI profile semantics, path mapping, directory search and process start.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/config.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/shell_exec.h"
+#include "temp_dir.h"
+
+namespace {
+
+std::string Get(const char* section, const char* key, const char* def, DWORD size, const char* file,
+                DWORD* length = nullptr) {
+  char buffer[256];
+  std::memset(buffer, 'x', sizeof buffer);
+  DWORD n = GetPrivateProfileStringA(section, key, def, buffer, size, file);
+  if (length) *length = n;
+  return size ? std::string(buffer) : std::string();
+}
+
+TEST(Profile, CaseInsensitiveSectionsAndKeysTrimmedValues) {
+  TempDir dir;
+  TempDir::Write("options.ini", "; comment\n[Setup]\n  Music =  N  \nSFX=Y\n[player1]\nname=\"Ann Lee\"\n");
+  EXPECT_EQ(Get("setup", "music", "Y", 2, ".\\options.ini"), "N");
+  EXPECT_EQ(Get("SETUP", "sfx", "N", 10, "options.ini"), "Y");
+  EXPECT_EQ(Get("Player1", "NAME", "", 64, "options.ini"), "Ann Lee");  // quotes stripped
+  EXPECT_EQ(Get("setup", "missing", "dflt  ", 64, "options.ini"), "dflt");  // trailing blanks of default dropped
+  EXPECT_EQ(Get("nosection", "music", "Y", 64, "options.ini"), "Y");
+  EXPECT_EQ(Get("setup", "music", "Y", 64, "nofile.ini"), "Y");
+}
+
+TEST(Profile, TruncationRules) {
+  TempDir dir;
+  TempDir::Write("a.ini", "[s]\nk=abcdefgh\n");
+  DWORD n = 0;
+  EXPECT_EQ(Get("s", "k", "", 4, "a.ini", &n), "abc");
+  EXPECT_EQ(n, 3u);  // size - 1 when cut
+  EXPECT_EQ(Get("s", "k", "", 9, "a.ini", &n), "abcdefgh");
+  EXPECT_EQ(n, 8u);
+  EXPECT_EQ(Get("s", "k", "", 2, "a.ini", &n), "a");  // a one-character buffer, as the Y/N switches use
+  char untouched = 'z';
+  EXPECT_EQ(GetPrivateProfileStringA("s", "k", "", &untouched, 0, "a.ini"), 0u);
+  EXPECT_EQ(untouched, 'z');
+}
+
+TEST(Profile, CrlfFilesReadAndKeepTheirLineEnds) {
+  TempDir dir;
+  TempDir::Write("c.ini", "[setup]\r\nplayerid=3\r\n\r\n[Player1]\r\nname=Bo\r\n");
+  EXPECT_EQ(Get("setup", "playerid", "0", 32, "c.ini"), "3");
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "playerid", "5", "c.ini"));
+  EXPECT_EQ(TempDir::Read("c.ini"), "[setup]\r\nplayerid=5\r\n\r\n[Player1]\r\nname=Bo\r\n");
+}
+
+TEST(Profile, WritesKeepEveryOtherLineAndAppendWhereMissing) {
+  TempDir dir;
+  TempDir::Write("o.ini", "; keep me\n[setup]\nmusic=Y\n\n[Player1]\nname=Ann\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("SETUP", "SFX", "N", "o.ini"));       // new key, existing section
+  ASSERT_TRUE(WritePrivateProfileStringA("Setup", "MUSIC", "N", "o.ini"));     // replaced in place
+  ASSERT_TRUE(WritePrivateProfileStringA("Player2", "name", "Bo", "o.ini"));   // new section at the end
+  EXPECT_EQ(TempDir::Read("o.ini"),
+            "; keep me\n[setup]\nMUSIC=N\nSFX=N\n\n[Player1]\nname=Ann\n[Player2]\nname=Bo\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "SFX", nullptr, "o.ini"));   // delete a key
+  ASSERT_TRUE(WritePrivateProfileStringA("Player1", nullptr, nullptr, "o.ini"));  // delete a section
+  EXPECT_EQ(TempDir::Read("o.ini"), "; keep me\n[setup]\nMUSIC=N\n\n[Player2]\nname=Bo\n");
+}
+
+TEST(Profile, WriteCreatesTheFileAtomicallyThroughMappedPath) {
+  TempDir dir;
+  std::filesystem::create_directory("Game");
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "playerid", "2", "game\\..\\Options.ini"));
+  EXPECT_EQ(TempDir::Read("Options.ini"), "[setup]\nplayerid=2\n");
+  // No temporary file is left behind.
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(".")) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);
+}
+
+TEST(Paths, BackslashesAndCaseInsensitiveComponents) {
+  TempDir dir;
+  TempDir::Write("Quibbleton/Sounds/Cheer.WAV", "x");
+  EXPECT_EQ(platform::MapPath("quibbleton\\sounds\\cheer.wav"), "Quibbleton/Sounds/Cheer.WAV");
+  EXPECT_EQ(platform::MapPath(".\\QUIBBLETON\\sounds\\cheer.wav"), "./Quibbleton/Sounds/Cheer.WAV");
+  // A missing last component keeps its spelling, so new files can be created.
+  EXPECT_EQ(platform::MapPath("quibbleton\\hiscore.dat"), "Quibbleton/hiscore.dat");
+  std::filesystem::current_path("Quibbleton");
+  EXPECT_EQ(platform::MapPath("..\\quibbleton\\SOUNDS"), "../Quibbleton/Sounds");
+  FILE* f = platform::OpenFile(".\\sounds\\CHEER.wav", "rb");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+}
+
+TEST(Paths, CurrentDirectory) {
+  TempDir dir;
+  std::filesystem::create_directory("Sub");
+  char buffer[4096];
+  DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+  EXPECT_EQ(std::string(buffer), std::filesystem::current_path().string());
+  EXPECT_EQ(n, std::strlen(buffer));
+  char tiny[4] = "abc";
+  EXPECT_EQ(GetCurrentDirectoryA(sizeof tiny, tiny), n + 1);  // size needed, buffer left alone
+  EXPECT_STREQ(tiny, "abc");
+  EXPECT_TRUE(SetCurrentDirectoryA("sub"));
+  EXPECT_EQ(std::filesystem::current_path().filename(), "Sub");
+  EXPECT_FALSE(SetCurrentDirectoryA("nowhere"));
+}
+
+TEST(FindFiles, AttributeWordsAndWildcards) {
+  TempDir dir;
+  std::filesystem::create_directory("Plain");
+  std::filesystem::create_directory("Locked");
+  ::chmod("Locked", 0555);
+  TempDir::Write("readme.txt", "hi");
+  TempDir::Write("notes.TXT", "hello");
+  std::map<std::string, DWORD> seen;
+  WIN32_FIND_DATAA data;
+  HANDLE h = FindFirstFileA((dir.Path() + "\\*").c_str(), &data);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  do seen[data.cFileName] = data.dwFileAttributes;
+  while (FindNextFileA(h, &data));
+  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+  EXPECT_TRUE(FindClose(h));
+  EXPECT_EQ(seen["Plain"], FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(seen["Locked"], FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(seen["readme.txt"], FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(seen.count(".") && seen.count(".."));
+  ::chmod("Locked", 0755);
+
+  int texts = 0;
+  h = FindFirstFileA("*.txt", &data);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  do ++texts;
+  while (FindNextFileA(h, &data));
+  FindClose(h);
+  EXPECT_EQ(texts, 2);  // matched without regard to case
+  EXPECT_EQ(FindFirstFileA("*.none", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FindFirstFileA("missing\\*", &data), INVALID_HANDLE_VALUE);
+}
+
+TEST(ShellExecute, RecordsRequestsAndFindsExeWithoutSuffix) {
+  TempDir dir;
+  setenv("QB_SHELL", ("record:" + dir.Path() + "/shell.log").c_str(), 1);
+  platform::ReloadConfig();
+  auto ok = [](HINSTANCE h) { return reinterpret_cast<intptr_t>(h) > 32; };
+  EXPECT_TRUE(ok(ShellExecuteA(nullptr, "open", "/games\\Lobbo.exe", "Quibbleton", "/games", 1)));
+  EXPECT_TRUE(ok(ShellExecuteA(nullptr, "open", "https://example.org/x?a=1&b=2", nullptr, nullptr, 1)));
+  EXPECT_EQ(TempDir::Read("shell.log"),
+            "open\t/games\\Lobbo.exe\tQuibbleton\t/games\nopen\thttps://example.org/x?a=1&b=2\t\t\n");
+  unsetenv("QB_SHELL");
+  platform::ReloadConfig();
+
+  // Started for real: "X.exe" resolves to X, the parameters arrive as one argument.
+  TempDir::Write("Prog", "#!/bin/sh\necho \"$#:$1\" > \"$(dirname \"$0\")/out.txt\"\n");
+  ::chmod("Prog", 0755);
+  EXPECT_TRUE(ok(ShellExecuteA(nullptr, "open", "prog.exe", "a dir with spaces", dir.Path().c_str(), 1)));
+  for (int i = 0; i < 200 && !std::filesystem::exists("out.txt"); ++i) usleep(10000);
+  usleep(20000);
+  EXPECT_EQ(TempDir::Read("out.txt"), "1:a dir with spaces\n");
+  EXPECT_FALSE(ok(ShellExecuteA(nullptr, "open", "absent.exe", nullptr, dir.Path().c_str(), 1)));
+}
+
+}  // namespace
