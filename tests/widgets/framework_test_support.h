@@ -73,7 +73,8 @@ inline const std::string& ScratchDir() {
 // Writes a bottom-up 24-bit BMP whose pixel (x, y) has the colour rgb(x, y) = 0xRRGGBB.
 inline std::string WriteBmp(const std::string& path, int width, int height,
                             const std::function<uint32_t(int, int)>& rgb) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent);
   const int rowBytes = (width * 3 + 3) & ~3;
   const uint32_t imageSize = static_cast<uint32_t>(rowBytes * height);
   std::vector<uint8_t> data(54 + imageSize, 0);
