@@ -1,0 +1,106 @@
+// The game program started as a whole, headless, driven by scripts.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+#include "run_program.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::map<std::string, std::string> kHeadless{
+    {"QB_VIDEO", "headless"}, {"QB_CLOCK", "virtual"}, {"QB_AUDIO", "null"}, {"QB_SEED", "1"}};
+
+class GameRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/qbe2eXXXXXX";
+    dir_ = mkdtemp(tmpl);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string WriteScript(const std::string& name, const std::string& text) {
+    std::string path = dir_ + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+  }
+
+  ProgramResult Run(const std::map<std::string, std::string>& extra, bool withCommandLine = true) {
+    auto env = kHeadless;
+    for (const auto& [k, v] : extra) env[k] = v;
+    std::string exe = QB_GAME_EXE;
+    std::vector<std::string> args;
+    if (withCommandLine) args.push_back(fs::path(exe).parent_path().parent_path().string());
+    return RunProgram(exe, args, env, fs::path(exe).parent_path().string());
+  }
+
+  std::string dir_;
+};
+
+// Pixels of a 24-bit frame dump that are not black inside a rectangle.
+int LitPixels(const std::string& bmp, int x0, int y0, int w, int h) {
+  std::ifstream in(bmp, std::ios::binary);
+  std::vector<uint8_t> d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (d.size() < 54) return -1;
+  int width = d[18] | d[19] << 8, height = d[22] | d[23] << 8;
+  if (width != 800 || height != 600 || d[28] != 24) return -1;
+  int row = (width * 3 + 3) & ~3, lit = 0;
+  for (int y = y0; y < y0 + h; ++y)
+    for (int x = x0; x < x0 + w; ++x) {
+      const uint8_t* p = &d[54 + static_cast<size_t>(height - 1 - y) * row + 3 * x];
+      lit += (p[0] | p[1] | p[2]) != 0;
+    }
+  return lit;
+}
+
+TEST_F(GameRun, RefusesToStartWithoutCommandLine) {
+  auto r = Run({}, false);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.errors.find("ERROR: Game must be run from the Lobbo"), std::string::npos) << r.errors;
+}
+
+TEST_F(GameRun, F1ShowsTheFrameRateAndEscapeEndsTheGame) {
+  std::string script = WriteScript("s.txt", "100 shot first.bmp\n200 tap F1\n400 shot second.bmp\n1000 tap ESC\n");
+  // The run must end right after the Escape release at 1020, well before this limit.
+  auto r = Run({{"QB_SCRIPT", script}, {"QB_MAX_TICKS", "1100"}});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(LitPixels(dir_ + "/first.bmp", 580, 0, 60, 10), 0);
+  EXPECT_GT(LitPixels(dir_ + "/second.bmp", 580, 0, 60, 10), 20);
+  EXPECT_EQ(LitPixels(dir_ + "/second.bmp", 0, 20, 800, 580), LitPixels(dir_ + "/first.bmp", 0, 20, 800, 580));
+}
+
+TEST_F(GameRun, TheWindowsCloseButtonEndsTheGame) {
+  auto r = Run({{"QB_SCRIPT", WriteScript("c.txt", "300 close\n")}, {"QB_MAX_TICKS", "400"}});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+}
+
+TEST_F(GameRun, ARunPastItsTickLimitEndsWithCode3) {
+  auto r = Run({{"QB_MAX_TICKS", "500"}});
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.errors.find("QB_MAX_TICKS"), std::string::npos);
+}
+
+TEST_F(GameRun, MalformedScriptEndsWithCode2) {
+  auto r = Run({{"QB_SCRIPT", WriteScript("bad.txt", "10 tap F1\n20 fly away\n")}, {"QB_MAX_TICKS", "500"}});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.errors.find("line 2"), std::string::npos) << r.errors;
+}
+
+TEST_F(GameRun, ScriptDirectoryHandsOutTheLowestUntakenScript) {
+  WriteScript("03-Quibbleton.txt", "10 tap ESC\n");
+  WriteScript("01-Quibbleton.txt", "10 close\n");
+  WriteScript("02-Lobbo.txt", "10 tap ESC\n");
+  auto r = Run({{"QB_SCRIPT_DIR", dir_}, {"QB_MAX_TICKS", "500"}});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_TRUE(fs::exists(dir_ + "/01-Quibbleton.taken"));
+  EXPECT_TRUE(fs::exists(dir_ + "/03-Quibbleton.txt"));
+  EXPECT_TRUE(fs::exists(dir_ + "/02-Lobbo.txt"));
+  r = Run({{"QB_SCRIPT_DIR", dir_}, {"QB_MAX_TICKS", "500"}});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_TRUE(fs::exists(dir_ + "/03-Quibbleton.taken"));
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+// The frame clock, frame pacing, the screen manager, the mouse cursor and
+// the window procedure's own handling.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/mmtimer.h"
+#include "platform/window.h"
+#include "screens/mouse_cursor.h"
+#include "screens/screen.h"
+#include "screens/screen_manager.h"
+#include "shell/app.h"
+#include "shell/frame_clock.h"
+#include "shell/gx.h"
+
+namespace {
+
+// Ticks until the countdown's second boundary has just passed.
+void SyncToSecond() {
+  SetSecondsLeft(1000000);
+  StartCountdown();
+  while (GetSecondsLeft() == 1000000) ClockTick(10);
+}
+
+TEST(FrameClock, CountdownRunsWholeSecondsAndStopsAtZero) {
+  SyncToSecond();
+  SetSecondsLeft(3);
+  for (int i = 0; i < 99; ++i) ClockTick(10);
+  EXPECT_EQ(GetSecondsLeft(), 3);
+  ClockTick(10);
+  EXPECT_EQ(GetSecondsLeft(), 2);
+  for (int i = 0; i < 400; ++i) ClockTick(10);
+  EXPECT_EQ(GetSecondsLeft(), 0);
+}
+
+TEST(FrameClock, StoppedCountdownKeepsItsPartialSecond) {
+  SyncToSecond();
+  SetSecondsLeft(5);
+  for (int i = 0; i < 50; ++i) ClockTick(10);
+  StopCountdown();
+  for (int i = 0; i < 230; ++i) ClockTick(10);  // boundaries pass while frozen
+  EXPECT_EQ(GetSecondsLeft(), 5);
+  StartCountdown();
+  for (int i = 0; i < 19; ++i) ClockTick(10);
+  EXPECT_EQ(GetSecondsLeft(), 5);
+  ClockTick(10);  // the 300th tick since the sync: a boundary, now counted
+  EXPECT_EQ(GetSecondsLeft(), 4);
+}
+
+TEST(FrameClock, TicksAdvanceOnTheClockAndCompareAcrossTheWrap) {
+  EXPECT_EQ(StopClock(), 0);  // nothing running: only returns 0
+  ASSERT_EQ(StartClock(), 0);
+  ASSERT_TRUE(ClockRunning());
+  int t = GetTicks();
+  EXPECT_EQ(TicksSince(GetTicks()), 0);
+  Sleep(50);
+  EXPECT_EQ(TicksSince(t), 50);
+  EXPECT_EQ(StopClock(), 0);
+  EXPECT_FALSE(ClockRunning());
+  Sleep(50);
+  EXPECT_EQ(TicksSince(t), 50);
+  EXPECT_EQ(TicksSince(INT32_MAX), static_cast<int>(static_cast<uint32_t>(GetTicks()) - 0x7FFFFFFFu));
+}
+
+TEST(FramePaceTest, WaitsForTheNextSlotButNeverMakesUpLateFrames) {
+  ASSERT_EQ(StartClock(), 0);
+  FramePace(100);
+  int start = GetTicks();
+  FramePace(100);
+  EXPECT_EQ(GetTicks() - start, 10);
+  EXPECT_EQ(frameRate, 100.0f);
+  Sleep(55);  // a late frame: the deadline lies in the past
+  int late = GetTicks();
+  uint32_t before = platform::NowMs();
+  FramePace(100);
+  EXPECT_EQ(GetTicks(), late);
+  EXPECT_EQ(platform::NowMs(), before);
+  FramePace(50);
+  EXPECT_EQ(GetTicks() - late, 10);  // the period set by the previous call
+  FramePace(50);
+  EXPECT_EQ(GetTicks() - late, 30);
+  StopClock();
+  // Without a clock the pacing still returns, sleeping the period instead.
+  before = platform::NowMs();
+  FramePace(100);
+  EXPECT_EQ(platform::NowMs() - before, 10u);
+}
+
+class FakeScreen : public Screen {
+ public:
+  FakeScreen(const char* n, std::vector<std::string>* log) : log_(log) { SetName(n); }
+  void Enter(IDirectDraw* dd, IDirectDrawSurface* s) override {
+    log_->push_back(std::string("enter ") + GetName());
+    Screen::Enter(dd, s);
+  }
+  void Leave() override {
+    log_->push_back(std::string("leave ") + GetName());
+    Screen::Leave();
+  }
+  int Run(int active) override {
+    log_->push_back(std::string("run ") + GetName());
+    return active ? result : -1;
+  }
+  int HandleMessage(HWND, UINT message, WPARAM, LPARAM) override {
+    log_->push_back("message " + std::to_string(message));
+    return 42;
+  }
+  int result = 1;
+
+ private:
+  std::vector<std::string>* log_;
+};
+
+TEST(ScreenManagerTest, SwitchingRunningAndLeaving) {
+  std::vector<std::string> log;
+  ScreenManager manager;
+  EXPECT_EQ(manager.Run(1), 0);
+  EXPECT_EQ(manager.HandleMessage(nullptr, WM_USER, 0, 0), 1);
+  FakeScreen a("a", &log), b("b", &log), twin("a", &log), never("n", &log);
+  manager.Add(&a);
+  manager.Add(&b);
+  manager.Add(&twin);
+  manager.Add(&never);
+  EXPECT_EQ(manager.SwitchTo("a"), &a);
+  EXPECT_EQ(manager.SwitchTo("A"), &a);  // case-sensitive: unknown, nothing changes
+  EXPECT_EQ(manager.SwitchTo("b"), &b);
+  EXPECT_EQ(manager.SwitchTo("b"), &b);  // its own name: leave, then enter again
+  EXPECT_EQ(manager.SwitchTo("a"), &a);  // the first of two screens with one name
+  b.result = 7;
+  EXPECT_EQ(manager.Run(1), 1);
+  EXPECT_EQ(manager.HandleMessage(nullptr, WM_USER, 0, 0), 42);
+  EXPECT_EQ(manager.LeaveAll(), 4);  // also screens that never entered
+  std::vector<std::string> expected{"enter a", "leave a", "enter b", "leave b", "enter b", "leave b", "enter a",
+                                    "run a",   "message 1024", "leave a", "leave b", "leave a", "leave n"};
+  EXPECT_EQ(log, expected);
+}
+
+TEST(MouseCursorTest, ButtonBitsAndMessageDrivenMode) {
+  MouseCursor cursor;
+  int x = -1, y = -1, b = -1;
+  cursor.GetState(&x, &y, &b);
+  EXPECT_EQ(x + y + b, 0);
+  cursor.SetLeftButton(1);
+  cursor.SetRightButton(1);
+  cursor.SetLeftButton(0);
+  cursor.GetState(nullptr, nullptr, &b);
+  EXPECT_EQ(b, 2);  // releasing left while right is held
+  cursor.SetRightButton(0);
+  cursor.SetPosition(-5, 700);  // not clamped
+  cursor.GetState(&x, &y, nullptr);
+  EXPECT_EQ(x, -5);
+  EXPECT_EQ(y, 700);
+  // Polling reads the library's buttons, except in message-driven mode.
+  cursor.SetLeftButton(1);
+  cursor.Poll();
+  cursor.GetState(nullptr, nullptr, &b);
+  EXPECT_EQ(b, 0);
+  cursor.SetMessageButtons(1);
+  cursor.SetLeftButton(1);
+  cursor.Poll();
+  cursor.GetState(nullptr, nullptr, &b);
+  EXPECT_EQ(b, 1);
+}
+
+TEST(WindowProcedure, KeysSizesAndActivation) {
+  ASSERT_TRUE(RegisterMainClass(nullptr));
+  ASSERT_TRUE(CreateMainWindow(nullptr));
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(appActive.load(), 1);  // shown, therefore active
+
+  // F1 toggles on release only.
+  EXPECT_EQ(fpsVisible, 0);
+  MainWndProc(mainWindow, WM_KEYDOWN, VK_F1, 0);
+  EXPECT_EQ(fpsVisible, 0);
+  MainWndProc(mainWindow, WM_KEYUP, VK_F1, 0);
+  EXPECT_EQ(fpsVisible, 1);
+  MainWndProc(mainWindow, WM_KEYUP, VK_F1, 0);
+  EXPECT_EQ(fpsVisible, 0);
+
+  // A maximised 1024 x 768 client.
+  MainWndProc(mainWindow, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1024, 768));
+  EXPECT_EQ(mouseOffsetX, 113);
+  EXPECT_EQ(mouseOffsetY, 84 - GetSystemMetrics(SM_CYFRAME) - GetSystemMetrics(SM_CYSMCAPTION));
+  MainWndProc(mainWindow, WM_MOUSEMOVE, 0, MAKELPARAM(213, 184));
+  int x, y;
+  mouseCursor.GetState(&x, &y, nullptr);
+  EXPECT_EQ(x, 100);
+  EXPECT_EQ(y, 184 - mouseOffsetY);
+  MainWndProc(mainWindow, WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 600));
+  EXPECT_EQ(mouseOffsetX, 0);
+
+  // Inactive: mouse moves do not change the position.
+  MainWndProc(mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_EQ(appActive.load(), 0);
+  MainWndProc(mainWindow, WM_MOUSEMOVE, 0, MAKELPARAM(5, 6));
+  mouseCursor.GetState(&x, &y, nullptr);
+  EXPECT_NE(x, 5);
+  MainWndProc(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(appActive.load(), 1);
+
+  // Escape posts the close on release; the screen saver is refused.
+  EXPECT_EQ(MainWndProc(mainWindow, WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
+  MainWndProc(mainWindow, WM_KEYUP, VK_ESCAPE, 0);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_CLOSE);
+  DispatchMessageA(&msg);
+  EXPECT_FALSE(IsWindow(mainWindow));
+  EXPECT_EQ(PumpMessages(), 1);  // the shutdown posted the quit message
+  EXPECT_EQ(PumpMessages(), 1);  // and it stays posted for an outer loop
+}
+
+}  // namespace
