@@ -181,15 +181,21 @@ void WritePreview(const std::string& path) {
     int x, y;
   };
   std::vector<Place> places;
+  Canvas probe(4, 4);
+  TextStyle lst;
+  lst.font = Font::Sans;
+  lst.size = 11;
   int x = pad, y = pad, rowH = 0;
   for (auto& it : PreviewItems()) {
-    if (x + it.w + pad > sheetW) {
+    std::string label = it.label + "  " + std::to_string(it.w) + "x" + std::to_string(it.h);
+    int cellW = std::max(it.w, static_cast<int>(TextWidth(probe.cr(), lst, label)) + 4);
+    if (x + cellW + pad > sheetW) {
       x = pad;
       y += rowH + pad;
       rowH = 0;
     }
     places.push_back({x, y});
-    x += std::max(it.w, 120) + pad;
+    x += cellW + pad;
     rowH = std::max(rowH, it.h + labelH);
   }
   int sheetH = y + rowH + pad;

@@ -32,11 +32,7 @@ void HeadPath(cairo_t* cr, int face) {
       cairo_close_path(cr);
       break;
     }
-    case 3:  // wide, with ears
-      cairo_new_sub_path(cr);
-      cairo_arc(cr, kCx - 16, kCy - 1, 5, 0, 2 * M_PI);
-      cairo_new_sub_path(cr);
-      cairo_arc(cr, kCx + 16, kCy - 1, 5, 0, 2 * M_PI);
+    case 3:  // wide, with ears (drawn separately, behind)
       cairo_new_sub_path(cr);
       cairo_save(cr);
       cairo_translate(cr, kCx, kCy + 1);
@@ -150,6 +146,19 @@ void Features(cairo_t* cr, int face) {
 
 void HeadAt(cairo_t* cr, int colour, int face) {
   Rgb base = pal::kHead[colour];
+  if (face == 3) {
+    for (int s = -1; s <= 1; s += 2) {
+      cairo_arc(cr, kCx + s * 16, kCy - 1, 5.2, 0, 2 * M_PI);
+      SetColor(cr, Darker(base, 0.08));
+      cairo_fill_preserve(cr);
+      SetColor(cr, pal::kInk);
+      cairo_set_line_width(cr, 2.2);
+      cairo_stroke(cr);
+      cairo_arc(cr, kCx + s * 16.5, kCy - 1, 2.2, 0, 2 * M_PI);
+      SetColor(cr, Darker(base, 0.25));
+      cairo_fill(cr);
+    }
+  }
   HeadPath(cr, face);
   cairo_pattern_t* p = cairo_pattern_create_radial(kCx - 6, kCy - 10, 2, kCx, kCy, 26);
   Rgb hi = Lighter(base, 0.45), lo = Darker(base, 0.18);
@@ -218,7 +227,11 @@ void ShardPath(cairo_t* cr, int i) {
   cairo_close_path(cr);
 }
 
-void Cracks(cairo_t* cr, double reach) {
+void Cracks(cairo_t* cr, int face, double reach) {
+  cairo_save(cr);
+  HeadPath(cr, face);
+  cairo_clip(cr);
+  cairo_new_path(cr);
   for (int i = 0; i < kShards; ++i) {
     double a = kShardAngle[i];
     cairo_move_to(cr, kCx, kCy);
@@ -231,14 +244,16 @@ void Cracks(cairo_t* cr, double reach) {
   cairo_set_line_width(cr, 1.5);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_stroke(cr);
+  cairo_restore(cr);
 }
 
-void Dust(cairo_t* cr, Rgb tint, double spread, double alpha, int count, double rise) {
+void Dust(cairo_t* cr, Rgb tint, double spread, double alpha, int count, double rise,
+          double size = 1.0) {
   for (int i = 0; i < count; ++i) {
     double a = i * 2.399963;  // golden angle: an even, fixed scatter
     double r = spread * (0.35 + 0.65 * ((i * 37) % 11) / 10.0);
     double px = kCx + r * std::cos(a), py = kCy + 8 + r * 0.6 * std::sin(a) - rise;
-    double pr = 2.2 + ((i * 13) % 5) * 0.8;
+    double pr = (2.2 + ((i * 13) % 5) * 0.8) * size;
     cairo_arc(cr, px, py, pr, 0, 2 * M_PI);
     SetColor(cr, Mix(tint, Hex(0xb8b0a8), 0.55), alpha);
     cairo_fill(cr);
@@ -256,12 +271,12 @@ void DrawCrumble(cairo_t* cr, double x, double y, int colour, int face, int fram
     double shake = frame == 0 ? 0.0 : 1.0;
     cairo_translate(cr, shake, 0);
     HeadAt(cr, colour, face);
-    Cracks(cr, frame == 0 ? 14 : 30);
+    Cracks(cr, face, frame == 0 ? 14 : 30);
   } else if (frame <= 4) {
     // The head breaks into shards that fly apart and drop.
     Canvas head(kCellW, kCellH);
     HeadAt(head.cr(), colour, face);
-    Cracks(head.cr(), 36);
+    Cracks(head.cr(), face, 36);
     double t = (frame - 1) / 3.0;  // 1/3, 2/3, 1
     for (int i = 0; i < kShards; ++i) {
       double mid = (kShardAngle[i] + kShardAngle[i + 1]) / 2;
@@ -285,8 +300,8 @@ void DrawCrumble(cairo_t* cr, double x, double y, int colour, int face, int fram
   } else {
     // Dust settling: a puff, then a few specks.
     double fade = frame == 5 ? 0.85 : 0.45;
-    Dust(cr, pal::kHead[colour], frame == 5 ? 15 : 19, fade, frame == 5 ? 14 : 9,
-         frame == 5 ? 2 : 5);
+    Dust(cr, pal::kHead[colour], frame == 5 ? 15 : 20, fade, frame == 5 ? 14 : 8,
+         frame == 5 ? 2 : 6, frame == 5 ? 1.0 : 0.5);
     if (frame == 5) {
       for (int i = 0; i < 5; ++i) {
         double a = 0.4 + i * 1.3;
@@ -562,9 +577,8 @@ Pose PoseFor(int pose) {
         p.bodyY = -1;
       }
       break;
-    case 6:  // walking back home, facing away from the board
+    case 6:  // walking back home: turned round, facing his lane
     case 7:
-      p.faceBack = true;
       p.frontHand[0] = pose == 6 ? 14 : 27;
       p.backHand[0] = pose == 6 ? 27 : 14;
       p.frontHand[1] = p.backHand[1] = 37;
@@ -584,9 +598,9 @@ Pose PoseFor(int pose) {
     case 10:  // cheering, arms up
     case 11:
       p.frontHand[0] = 31;
-      p.frontHand[1] = 4;
+      p.frontHand[1] = 7;
       p.backHand[0] = 11;
-      p.backHand[1] = 4;
+      p.backHand[1] = 7;
       p.mouth = 1;
       p.eyes = pose == 11 ? 1 : 0;
       if (pose == 11) {
@@ -609,6 +623,8 @@ void DrawGuy(cairo_t* cr, double x, double y, int pose, bool mirrored) {
   cairo_translate(cr, x, y);
   cairo_rectangle(cr, 0, 0, kCellW, kCellH);
   cairo_clip(cr);
+  // Walking home he faces the other way.
+  if (pose == 6 || pose == 7) mirrored = !mirrored;
   if (mirrored) {
     cairo_translate(cr, kCellW, 0);
     cairo_scale(cr, -1, 1);

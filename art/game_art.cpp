@@ -27,12 +27,12 @@ void HudLabel(cairo_t* cr, const std::string& s, double baseline) {
 }
 
 void NumberBox(cairo_t* cr, double y) {
-  RoundRect(cr, 2, y - 3, 92, 26, 6);
+  RoundRect(cr, 3, y - 3, 89, 26, 6);
   SetColor(cr, pal::kInk);
   cairo_fill(cr);
   // The score font's cells are this exact colour, so the digits sit in the
   // box seamlessly; the area under the digits must stay flat.
-  cairo_rectangle(cr, 3.5, y - 1.5, 89, 23);
+  cairo_rectangle(cr, 4.5, y - 1.5, 86, 23);
   SetColor(cr, pal::kHudBox);
   cairo_fill(cr);
 }
@@ -79,7 +79,7 @@ void GameBackground(const std::string& dir) {
 
   // The well of lanes and board. Heads and guys are anti-aliased against
   // the board colour, which the lanes only faintly differ from.
-  RoundRect(cr, kLaneL - 5, kBoardY - 5, kLaneR + kLaneW - kLaneL + 10, kBoardH + 10, 10);
+  RoundRect(cr, kLaneL - 3, kBoardY - 5, kLaneR + kLaneW - kLaneL + 8, kBoardH + 10, 8);
   SetColor(cr, pal::kInk);
   cairo_fill(cr);
   cairo_rectangle(cr, kLaneL - 1, kBoardY - 1, kLaneR + kLaneW - kLaneL + 2, kBoardH + 2);
@@ -99,6 +99,14 @@ void GameBackground(const std::string& dir) {
   cairo_rectangle(cr, kBoardX, kBoardY, kBoardW, kBoardH);
   SetColor(cr, pal::kBoard);
   cairo_fill(cr);
+  // A faint checker shows the cells; it is close enough to the board colour
+  // that the heads' edges, blended for it, stay clean.
+  for (int r = 0; r < 10; ++r)
+    for (int col = (r % 2); col < 15; col += 2) {
+      cairo_rectangle(cr, kBoardX + col * 41, kBoardY + r * 55, 41, 55);
+      SetColor(cr, Lighter(pal::kBoard, 0.3));
+      cairo_fill(cr);
+    }
 
   TextStyle hint;
   hint.font = Font::Bold;
@@ -185,7 +193,7 @@ void TimerDots(const std::string& dir) {
 
 // A banner: rounded, outlined, with a gradient, a big title and a line.
 void Banner(cairo_t* cr, double w, double h, Rgb top, Rgb bottom, const std::string& title,
-            const std::string& line, double titleSize) {
+            const std::string& line, double titleSize, double titleY, double lineY) {
   RoundRect(cr, 2, 2, w - 4, h - 4, 24);
   FillGradPreserve(cr, 0, h, top, bottom);
   SetColor(cr, pal::kInk);
@@ -202,22 +210,22 @@ void Banner(cairo_t* cr, double w, double h, Rgb top, Rgb bottom, const std::str
   st.size = titleSize;
   st.outline = 3;
   st.shadow = 3;
-  DrawFitText(cr, st, title, w / 2, h * 0.52, w - 40);
+  DrawFitText(cr, st, title, w / 2, titleY, w - 40);
   TextStyle sub;
   sub.size = 18;
   sub.fill = pal::kInk;
-  DrawFitText(cr, sub, line, w / 2, h * 0.52 + 34, w - 50);
+  DrawFitText(cr, sub, line, w / 2, lineY, w - 60);
 }
 
 void Congrats(const std::string& dir) {
   Canvas c(310, 180);
   cairo_t* cr = c.cr();
-  Banner(cr, 310, 180, Hex(0xfff3a0), Hex(0xffb347), "Cleared!", "Time bonus, score doubled", 48);
+  Banner(cr, 310, 180, Hex(0xfff3a0), Hex(0xffb347), "Cleared!", "Time bonus, score doubled", 48, 106, 140);
   for (int i = 0; i < 5; ++i) {
     DrawHead(cr, 28 + i * 52, 4, i, (i * 2) % 5, 0.62);
   }
-  for (int i = 0; i < 4; ++i) {
-    Star(cr, i < 2 ? 22 + i * 266 : 40 + (i - 2) * 230, i < 2 ? 150 : 125, 9, 4, 5, 0.2 * i);
+  for (int i = 0; i < 2; ++i) {
+    Star(cr, 30 + i * 250, 156, 10, 4.5, 5, 0.3 * i);
     SetColor(cr, pal::kWhite);
     cairo_fill_preserve(cr);
     SetColor(cr, pal::kInk);
@@ -253,8 +261,8 @@ void Clock(cairo_t* cr, double cx, double cy, double r) {
 void GameOver(const std::string& dir) {
   Canvas c(310, 180);
   cairo_t* cr = c.cr();
-  Banner(cr, 310, 180, Hex(0xb9d4ff), Hex(0x6f8fe8), "Time's up!", "Click to go on", 44);
-  Clock(cr, 155, 42, 26);
+  Banner(cr, 310, 180, Hex(0xb9d4ff), Hex(0x6f8fe8), "Time's up!", "Click to go on", 42, 112, 146);
+  Clock(cr, 155, 42, 25);
   WriteBmp(c, dir + "/GameOverOOT.bmp", Key::Black, pal::kBoard);
 }
 
@@ -301,12 +309,16 @@ TextStyle Body(double size = 15) {
   return st;
 }
 
-void Para(cairo_t* cr, double x, double y, const std::string& bold, const std::string& rest) {
+// A bold lead word, then one or two lines of text aligned after it.
+void Para(cairo_t* cr, double x, double y, const std::string& bold, const std::string& line1,
+          const std::string& line2) {
   TextStyle b = Body();
   b.font = Font::Bold;
   b.fill = pal::kPurple;
   DrawText(cr, b, bold, x, y, 0);
-  DrawText(cr, Body(), rest, x + TextWidth(cr, b, bold) + 6, y, 0);
+  double tx = x + TextWidth(cr, b, bold) + 6;
+  DrawText(cr, Body(), line1, tx, y, 0);
+  DrawText(cr, Body(), line2, tx, y + 21, 0);
 }
 
 void HowToPlay(const std::string& dir) {
@@ -334,10 +346,10 @@ void HowToPlay(const std::string& dir) {
   DrawText(cr, small, "the touching cheeky faces go", 504, y0 + 106, 1);
 
   double y = y0 + 160;
-  Para(cr, 44, y, "Groups:", "at least 2 touching heads. Each head scores more than the last:");
-  Para(cr, 44, y + 22, "", "100, 200, 300 ... so big groups pay best.");
-  Para(cr, 44, y + 52, "Twins:", "two heads of the same colour and face in one group");
-  Para(cr, 44, y + 74, "", "raise the multiplier: \xC3\x97" "2, \xC3\x97" "3 ...");
+  Para(cr, 44, y, "Groups:", "at least 2 touching heads. Each head scores more than the",
+       "one before: 100, 200, 300 ... so big groups pay best.");
+  Para(cr, 44, y + 52, "Twins:", "two heads of the same colour and face in one group",
+       "raise the multiplier: \xC3\x97" "2, \xC3\x97" "3 ...");
   // guys
   double gy = y + 100;
   RoundRect(cr, 40, gy, 104, 68, 10);
@@ -345,10 +357,10 @@ void HowToPlay(const std::string& dir) {
   cairo_fill(cr);
   DrawGuy(cr, 46, gy + 7, 4, false);
   DrawHead(cr, 92, gy + 7, 3, 1, 0.9);
-  Para(cr, 160, gy + 22, "Guys:", "click a guy beside a row and he pushes it across.");
-  Para(cr, 160, gy + 44, "", "Heads fall into holes, so mind his head!");
-  Para(cr, 44, gy + 100, "Time:", "the dots count down. Clear the board for a time");
-  Para(cr, 44, gy + 122, "", "bonus and a doubled score.");
+  Para(cr, 160, gy + 26, "Guys:", "click a guy beside a row and he pushes it across.",
+       "Heads fall into holes, so mind his head!");
+  Para(cr, 44, gy + 100, "Time:", "the dots count down. Clear the board for a time",
+       "bonus and a doubled score.");
   TextStyle hint = Body(13);
   hint.font = Font::Bold;
   hint.fill = pal::kShelf;
