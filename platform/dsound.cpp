@@ -67,7 +67,7 @@ void IDirectSoundBuffer::UpdateGainsLocked() {
 HRESULT IDirectSoundBuffer::GetCaps(DSBCAPS* caps) {
   if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
   caps->dwFlags = flags_ | DSBCAPS_LOCSOFTWARE;
-  caps->dwBufferBytes = (flags_ & DSBCAPS_PRIMARYBUFFER) ? platform::kMixRate / 10 * 4 : voice_.size;
+  caps->dwBufferBytes = (flags_ & DSBCAPS_PRIMARYBUFFER) ? platform::kMixRate / 10 * 4 : BufferBytes();
   caps->dwUnlockTransferRate = 0;
   caps->dwPlayCpuOverhead = 0;
   return DS_OK;
@@ -127,7 +127,7 @@ HRESULT IDirectSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write) {
 
 HRESULT IDirectSoundBuffer::SetCurrentPosition(DWORD position) {
   if (flags_ & DSBCAPS_PRIMARYBUFFER) return DSERR_INVALIDCALL;
-  if (position >= voice_.size) return DSERR_INVALIDPARAM;
+  if (position >= BufferBytes()) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> lock(M());
   voice_.frame = position / voice_.blockAlign;
   voice_.fraction = 0;
@@ -142,7 +142,7 @@ HRESULT IDirectSoundBuffer::Lock(DWORD offset, DWORD bytes, void** part1, DWORD*
   if (part2) *part2 = nullptr;
   if (bytes2) *bytes2 = 0;
   if (flags_ & DSBCAPS_PRIMARYBUFFER) return DSERR_PRIOLEVELNEEDED;
-  DWORD size = voice_.size;
+  DWORD size = BufferBytes();
   if (flags & DSBLOCK_FROMWRITECURSOR) GetCurrentPosition(nullptr, &offset);
   if (flags & DSBLOCK_ENTIREBUFFER) bytes = size;
   if (offset >= size || bytes == 0 || bytes > size) return DSERR_INVALIDPARAM;
@@ -164,7 +164,7 @@ HRESULT IDirectSoundBuffer::Unlock(void* part1, DWORD bytes1, void* part2, DWORD
     if (!p) return n == 0;
     auto* b = static_cast<uint8_t*>(p);
     uint8_t* base = data_->data();
-    return b >= base && b + n <= base + voice_.size;
+    return b >= base && b + n <= base + BufferBytes();
   };
   if (!inside(part1, bytes1) || !inside(part2, bytes2)) return DSERR_INVALIDPARAM;
   // The mixer reads the shared bytes directly; ordering with the writer comes

@@ -177,6 +177,8 @@ class IDirectSoundBuffer {
   IDirectSoundBuffer() = default;
   ~IDirectSoundBuffer();
   void UpdateGainsLocked();
+  // The bytes asked for; the mixer plays the whole frames among them.
+  DWORD BufferBytes() const { return data_ ? static_cast<DWORD>(data_->size()) : 0; }
 
   DWORD flags_ = 0;
   WAVEFORMATEX format_{};
