@@ -1,0 +1,73 @@
+// The eight player profiles and the current player's number, kept in the
+// shared settings file ("..\options.ini" from a game). Index i lives in the
+// INI section "Player<i+1>".
+//
+// An index outside 0..7 (a hand-edited "playerid", say) is treated as player
+// 0 by every operation that picks a record, so nothing ever reads or writes
+// past the eight records. ReadCurrentId still reports the number that the
+// file holds: the launcher then highlights no player, and a later choice
+// overwrites the bad value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#pragma pack(push, 1)
+struct PlayerRecord {
+  char name[64];
+  char address[64];
+  char email[64];
+  char send[2];  // "Y" or "N"
+};
+#pragma pack(pop)
+
+static_assert(sizeof(PlayerRecord) == 194);
+static_assert(offsetof(PlayerRecord, name) == 0);
+static_assert(offsetof(PlayerRecord, address) == 64);
+static_assert(offsetof(PlayerRecord, email) == 128);
+static_assert(offsetof(PlayerRecord, send) == 192);
+
+class PlayerRegistry {
+ public:
+  static constexpr int kPlayers = 8;
+  // Room for the longest FormatPlayer text: three 63-character fields, the
+  // send character, three ":" and the terminator.
+  static constexpr size_t kPlayerTextSize = 3 * 63 + 1 + 3 + 1;
+
+  // The record index an operation uses for i: i itself for 0..7, else 0.
+  static int RecordIndex(int i) { return (i >= 0 && i < kPlayers) ? i : 0; }
+
+  // A null path changes nothing.
+  void SetPath(const char* path);
+  const std::string& Path() const { return iniPath_; }
+
+  // "playerid" of section "setup" (0 while no path is set), stored and
+  // returned as it stands, also when it is outside 0..7.
+  int ReadCurrentId();
+  // Does nothing, currentId included, while no path is set.
+  void WriteCurrentId(int id);
+  int CurrentId() const { return currentId_; }
+
+  void ReadPlayer(int i);
+  // Writes name, address, email and send, then reads record i back from the
+  // file. record may be the registry's own record i.
+  void WritePlayer(int i, const PlayerRecord& record);
+  // Reads record i, then writes "name:address:email:send" into out (cut to
+  // outSize - 1 characters, always terminated when outSize > 0).
+  void FormatPlayer(int i, char* out, size_t outSize);
+  // Clears record i to a never-edited player ("Player<i+1>", send "Y") and
+  // writes it at once.
+  void ResetPlayer(int i);
+
+  // The in-memory record for i (player 0 when i is outside 0..7).
+  PlayerRecord& Player(int i) { return players_[RecordIndex(i)]; }
+  const PlayerRecord& Player(int i) const { return players_[RecordIndex(i)]; }
+
+ private:
+  int currentId_ = 0;
+  PlayerRecord players_[kPlayers] = {};
+  std::string iniPath_;
+};
+
+extern PlayerRegistry playerRegistry;
