@@ -1,0 +1,13 @@
+#!/bin/sh
+# Installs what building, running and testing need on Debian 12 (as root).
+set -e
+packages="cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libcairo2-dev libfreetype-dev
+  fonts-dejavu-core fonts-dejavu-extra espeak-ng lame libgtest-dev libbenchmark-dev"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+fi
