@@ -7,6 +7,7 @@
 #include "platform/profile.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
+#include "widgets/sound_registry.h"
 
 namespace {
 
@@ -16,12 +17,19 @@ bool OptionOn(const char* key) {
   return value[0] == 'Y';
 }
 
+// Start-up: the sound library, then the music and the effects as "options.ini" says.
 void StartSound(HWND window) {
-  if (OptionOn("music")) {
+  soundRegistry.Init(window, 200);
+  bool music = OptionOn("music");
+  soundRegistry.EnableMusic(music);
+  if (music) {
     mciSendStringA("open .\\sounds\\music.mp3 alias music", nullptr, 0, nullptr);
     mciSendStringA("play music notify", nullptr, 0, window);
   }
+  soundRegistry.EnableSFX(OptionOn("SFX"));
 }
+
+void ShutdownSound() { soundRegistry.Shutdown(); }
 
 void RegisterScreens(const char* text) {
   screenManager.Add(&gameScreen);
@@ -36,5 +44,6 @@ int WinMain(HINSTANCE instance, HINSTANCE, char* text, int) {
   game.title = "Quibbleton";
   game.startSound = StartSound;
   game.registerScreens = RegisterScreens;
+  game.shutdownSound = ShutdownSound;
   return RunShell(game, instance, text);
 }

@@ -29,6 +29,12 @@ class Clock {
  public:
   Clock() : kind_(GetConfig().clock == "virtual" ? ClockKind::Virtual : ClockKind::Real), start_(SteadyClock::now()) {}
 
+  // A process that exits with the timer still running must not trip over a joinable thread.
+  ~Clock() {
+    if (timerRunning_) KillTimer(timer_.id);
+    if (thread_.joinable()) thread_.detach();
+  }
+
   ClockKind Kind() const { return kind_; }
 
   uint32_t Now() const {
