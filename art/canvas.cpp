@@ -173,6 +173,41 @@ void AddToPreview(const std::string& label, int w, int h, std::vector<uint32_t> 
   PreviewItems().push_back({label, w, h, std::move(pixels)});
 }
 
+namespace {
+const PreviewItem& Find(const std::string& label) {
+  for (auto& it : PreviewItems())
+    if (it.label == label) return it;
+  throw std::runtime_error("no picture " + label + " for the mock screen");
+}
+}  // namespace
+
+const std::vector<uint32_t>& WrittenPixels(const std::string& label, int* w, int* h) {
+  const PreviewItem& it = Find(label);
+  *w = it.w;
+  *h = it.h;
+  return it.px;
+}
+
+Mock::Mock(std::string label, const std::string& background) : label_(std::move(label)) {
+  const PreviewItem& bg = Find(background);
+  px_ = bg.px;
+  px_.resize(800 * 600);
+}
+
+void Mock::Blit(const std::string& picture, int sx, int sy, int w, int h, int dx, int dy, long key) {
+  const PreviewItem& it = Find(picture);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int X = dx + x, Y = dy + y;
+      if (X < 0 || Y < 0 || X >= 800 || Y >= 600 || sx + x >= it.w || sy + y >= it.h) continue;
+      uint32_t v = it.px[static_cast<size_t>(sy + y) * it.w + sx + x];
+      if (key >= 0 && v == static_cast<uint32_t>(key)) continue;
+      px_[static_cast<size_t>(Y) * 800 + X] = v;
+    }
+}
+
+void Mock::Done() { AddToPreview(label_, 800, 600, std::move(px_)); }
+
 void WritePreview(const std::string& path) {
   // Shelf packing in a fixed-width sheet, each picture at its real size on a
   // checker so the key colour stays visible, its file name above it.

@@ -89,6 +89,24 @@ std::vector<uint32_t> Flatten(const Canvas& c, Key key, const Canvas* matteImg, 
 void AddToPreview(const std::string& label, int w, int h, std::vector<uint32_t> pixels);
 void WritePreview(const std::string& path);
 
+// The flattened pixels of a picture already written, by its sheet label.
+const std::vector<uint32_t>& WrittenPixels(const std::string& label, int* w, int* h);
+
+// A mock screen for the contact sheet, composed from pictures already
+// written, with their keys, the way the programs will blit them.
+class Mock {
+ public:
+  Mock(std::string label, const std::string& background);
+  // Copies the cell (sx, sy, w, h) of a written picture to (dx, dy);
+  // `key` is 0x0000ff or 0x000000 for keyed blits, -1 for opaque.
+  void Blit(const std::string& picture, int sx, int sy, int w, int h, int dx, int dy, long key);
+  void Done();
+
+ private:
+  std::string label_;
+  std::vector<uint32_t> px_;
+};
+
 // --- drawing ---------------------------------------------------------------
 void SetColor(cairo_t* cr, Rgb c, double a = 1.0);
 void RoundRect(cairo_t* cr, double x, double y, double w, double h, double r);

@@ -280,9 +280,10 @@ void DrawCrumble(cairo_t* cr, double x, double y, int colour, int face, int fram
     double t = (frame - 1) / 3.0;  // 1/3, 2/3, 1
     for (int i = 0; i < kShards; ++i) {
       double mid = (kShardAngle[i] + kShardAngle[i + 1]) / 2;
-      double dist = 3 + 11 * t * t * 1.4;
-      double dx = dist * std::cos(mid), dy = dist * std::sin(mid) + 14 * t * t;
-      double rot = (i % 2 ? 1 : -1) * 0.35 * t;
+      // Shards part a little and mostly drop, as a broken pot would.
+      double dist = 1.5 + 6 * t;
+      double dx = dist * std::cos(mid), dy = dist * 0.6 * std::sin(mid) + 16 * t * t;
+      double rot = (i % 2 ? 1 : -1) * 0.3 * t;
       double scx = kCx + 10 * std::cos(mid), scy = kCy + 10 * std::sin(mid);
       cairo_save(cr);
       cairo_translate(cr, dx + scx, dy + scy);

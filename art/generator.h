@@ -11,6 +11,8 @@ void MakeGameArt(const std::string& gameDir);
 void MakeLauncherArt(const std::string& distDir);
 // Effects and voices into gameDir/sounds; work is a scratch folder.
 void MakeSounds(const std::string& gameDir, const std::string& work);
+// Mock screens made of the written pictures, for the contact sheet only.
+void MakeMocks();
 void MakeMusic(const std::string& gameDir, const std::string& work);
 
 }  // namespace art

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     art::MakeDirs(argv[2]);
     art::MakeLauncherArt(argv[1]);
     art::MakeGameArt(argv[2]);
+    art::MakeMocks();
     art::WritePreview(argv[3]);
     art::MakeSounds(argv[2], argv[4]);
     art::MakeMusic(argv[2], argv[4]);
