@@ -1,0 +1,89 @@
+// The whole shell in-process: start-up, frame loop and shutdown around a screen.
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "platform/script.h"
+#include "screens/screen.h"
+#include "screens/screen_manager.h"
+#include "shell/app.h"
+#include "shell/frame_clock.h"
+
+namespace {
+
+struct Counts {
+  int frames = 0, enters = 0, leaves = 0, inactiveFrames = 0;
+  int firstFrameTick = -1, lastFrameTick = -1;
+} counts;
+int quitAtFrame = 0;
+bool programShutDown = false;
+
+class CountingScreen : public Screen {
+ public:
+  CountingScreen() { SetName("balloon"); }
+  void Enter(IDirectDraw* dd, IDirectDrawSurface* s) override {
+    ++counts.enters;
+    Screen::Enter(dd, s);
+  }
+  void Leave() override {
+    ++counts.leaves;
+    Screen::Leave();
+  }
+  int Run(int) override {
+    if (!appActive.load()) ++counts.inactiveFrames;
+    if (counts.firstFrameTick < 0) counts.firstFrameTick = GetTicks();
+    counts.lastFrameTick = GetTicks();
+    ++counts.frames;
+    if (counts.frames == quitAtFrame) return 7;
+    return Flip();
+  }
+} countingScreen;
+
+void Register(const char*) {
+  screenManager.Add(&countingScreen);
+  screenManager.SwitchTo("balloon");
+}
+
+ShellVariant TestVariant() {
+  ShellVariant v;
+  v.registerScreens = Register;
+  v.shutdownProgram = [] { programShutDown = true; };
+  v.music = false;
+  return v;
+}
+
+TEST(RunShellTest, AScreenReturning7EndsTheProgramInTheSamePass) {
+  quitAtFrame = 50;
+  ShellVariant v = TestVariant();
+  EXPECT_EQ(RunShell(v, nullptr, "/launcher"), 0);
+  EXPECT_EQ(counts.frames, 50);
+  EXPECT_EQ(counts.enters, 1);
+  EXPECT_EQ(counts.leaves, 1);  // every screen leaves on destruction
+  EXPECT_TRUE(programShutDown);
+  EXPECT_STREQ(commandLine, "/launcher");
+  // 100 frames a second: 49 periods of 10 ms between the first and the last frame.
+  EXPECT_EQ(counts.lastFrameTick - counts.firstFrameTick, 490);
+  EXPECT_FALSE(ClockRunning());
+}
+
+TEST(RunShellTest, NoFramesWhileInactiveAndTheClockKeepsRunning) {
+  quitAtFrame = 40;
+  platform::Script script;
+  std::string error;
+  ASSERT_TRUE(platform::ParseScript("100 deactivate\n600 activate\n", "", &script, &error));
+  platform::SetScript(script);
+  ShellVariant v = TestVariant();
+  EXPECT_EQ(RunShell(v, nullptr, "x"), 0);
+  EXPECT_EQ(counts.inactiveFrames, 0);
+  EXPECT_EQ(counts.frames, 40);
+  // About ten frames before the pause, the rest after it: the clock ran on meanwhile.
+  EXPECT_GE(counts.lastFrameTick - counts.firstFrameTick, 500 + 290);
+}
+
+TEST(RunShellTest, TheGameRefusesAnEmptyCommandLine) {
+  ShellVariant v = TestVariant();
+  EXPECT_EQ(RunShell(v, nullptr, ""), 0);
+  EXPECT_EQ(counts.enters, 0);
+}
+
+}  // namespace
