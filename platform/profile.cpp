@@ -88,7 +88,8 @@ bool FindSection(const IniFile& ini, const char* section, size_t* header, size_t
 
 DWORD CopyOut(std::string_view text, char* buffer, DWORD size) {
   if (!buffer || size == 0) return 0;
-  size_t n = text.size();
+  // A NUL inside the file ends the value, as a C string would.
+  size_t n = strnlen(text.data(), text.size());
   if (n >= size) n = size - 1;
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
