@@ -67,6 +67,7 @@ uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint32_t step
     frac &= 0xFFFF;
   }
   if (frame >= total && v.looping && total) frame %= total;
+  if (frame >= total && !v.looping) *ended = true;  // ended exactly at the block's end
   v.frame = frame;
   v.fraction = frac;
   return produced;
