@@ -304,6 +304,8 @@ TEST(ArtFiles, FontsScanIntoExactly94Glyphs) {
       ++glyphs;
     }
     EXPECT_EQ(glyphs, 94);
+    EXPECT_TRUE(blankColumn(0)) << "ink touches the left edge";
+    EXPECT_TRUE(blankColumn(img.w() - 1)) << "ink touches the right edge";
     EXPECT_GE(widest, 8) << "glyphs too small to read";
     for (int xx = 0; xx < img.w(); ++xx) {  // blue all around the ink
       EXPECT_EQ(img.At(xx, 0), kBlue565);
