@@ -1,6 +1,6 @@
 // Mixing is done in blocks of up to kBlock frames into a 32-bit accumulator
 // on the stack, then saturated to 16 bits. Each voice is resampled with
-// linear interpolation and a Q16 step; the inner loops are specialised for
+// linear interpolation and a Q32 step; the inner loops are specialised for
 // the four sample layouts so the common case stays branch-free.
 #include "platform/mixer.h"
 
@@ -29,7 +29,7 @@ inline int32_t SampleAt(const uint8_t* p) {
 // number of frames produced; fewer than asked when a non-looping voice ran
 // out, in which case *ended is set.
 template <int Bits, int Channels>
-uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint32_t step, bool* ended) {
+uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint64_t step, bool* ended) {
   constexpr uint32_t kBytes = Bits / 8;
   const uint32_t total = v.Frames();
   const uint8_t* data = v.data;
@@ -52,19 +52,20 @@ uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint32_t step
     const uint8_t* b = data + static_cast<size_t>(next) * kBytes * Channels;
     int32_t l0 = SampleAt<Bits>(a);
     int32_t l1 = SampleAt<Bits>(b);
-    int32_t left = l0 + (((l1 - l0) * static_cast<int32_t>(frac >> 1)) >> 15);
+    const int32_t weight = static_cast<int32_t>(frac >> 17);  // 15 bits
+    int32_t left = l0 + (((l1 - l0) * weight) >> 15);
     int32_t right = left;
     if constexpr (Channels == 2) {
       int32_t r0 = SampleAt<Bits>(a + kBytes);
       int32_t r1 = SampleAt<Bits>(b + kBytes);
-      right = r0 + (((r1 - r0) * static_cast<int32_t>(frac >> 1)) >> 15);
+      right = r0 + (((r1 - r0) * weight) >> 15);
     }
     acc[produced * 2] += static_cast<int32_t>((static_cast<int64_t>(left) * gl) >> 16);
     acc[produced * 2 + 1] += static_cast<int32_t>((static_cast<int64_t>(right) * gr) >> 16);
     ++produced;
-    frac += step;
-    frame += frac >> 16;
-    frac &= 0xFFFF;
+    uint64_t advanced = frac + step;
+    frame += static_cast<uint32_t>(advanced >> 32);
+    frac = static_cast<uint32_t>(advanced);
   }
   if (frame >= total && v.looping && total) frame %= total;
   if (frame >= total && !v.looping) *ended = true;  // ended exactly at the block's end
@@ -73,9 +74,16 @@ uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint32_t step
   return produced;
 }
 
+// Source frames per output frame in Q32, rounded up so that whole
+// milliseconds of output land on whole source frames (8000 Hz for 100 ms
+// is 800 frames, not 799.99).
+uint64_t Step(const MixVoice& v) {
+  uint64_t step = ((static_cast<uint64_t>(v.frequency) << 32) + kMixRate - 1) / kMixRate;
+  return step ? step : 1;
+}
+
 uint32_t MixOne(MixVoice& v, int32_t* acc, uint32_t frames, bool* ended) {
-  uint32_t step = static_cast<uint32_t>((static_cast<uint64_t>(v.frequency) << 16) / kMixRate);
-  if (step == 0) step = 1;
+  uint64_t step = Step(v);
   if (v.bits == 8) {
     return v.channels == 2 ? MixVoiceBlock<8, 2>(v, acc, frames, step, ended)
                            : MixVoiceBlock<8, 1>(v, acc, frames, step, ended);
@@ -171,8 +179,7 @@ uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
         if (ended) {
           moved = v.size - before;
         } else {
-          uint64_t step = (static_cast<uint64_t>(v.frequency) << 16) / kMixRate;
-          uint64_t framesMoved = (static_cast<uint64_t>(produced) * step) >> 16;
+          uint64_t framesMoved = (static_cast<uint64_t>(produced) * Step(v)) >> 32;
           moved = after >= before ? after - before : after + v.size - before;
           if (framesMoved * v.blockAlign >= v.size) moved = v.size;  // lapped the whole ring
         }

@@ -39,7 +39,7 @@ struct MixVoice {
   bool playing = false;
   bool looping = false;
   uint32_t frame = 0;     // play cursor in frames
-  uint32_t fraction = 0;  // and its Q16 fraction
+  uint32_t fraction = 0;  // and its Q32 fraction
   uint32_t notifyCount = 0;
   NotifyPosition notify[kMaxNotifyPositions];
   // Called after the mix, without the lock, when the voice played to its end
