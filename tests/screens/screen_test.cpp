@@ -173,16 +173,6 @@ TEST_F(ScreenTest, LeaveThenEnterStartsEmpty) {
   EXPECT_EQ(s.Run(1), 1);
 }
 
-TEST_F(ScreenTest, AddButtonAppliesTheSetsOffset) {
-  Screen s;
-  s.GetButtons()->SetOffsetAll(40, 30);
-  Button* b = new Button(5, 6, 10, 10);
-  s.AddButton(b);
-  EXPECT_EQ(b->offsetX, 40);
-  EXPECT_EQ(b->offsetY, 30);
-  EXPECT_EQ(s.GetButtons()->Find(""), b);
-}
-
 // Counts its Flip calls and does what a screen's Flip does.
 class CountingScreen : public Screen {
  public:

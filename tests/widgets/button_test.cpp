@@ -324,23 +324,4 @@ TEST_F(ButtonTest, ButtonSetFindsPressesOffsetsAndRemoves) {
   EXPECT_EQ(set.Count(), 0);
 }
 
-TEST_F(ButtonTest, DrawToBothPaintsBackgroundAndTarget) {
-  IDirectDrawSurface* bg = NewSurface(60, 60);
-  IDirectDrawSurface* tg = NewSurface(60, 60);
-  FillAll(bg, kWhite);
-  FillAll(tg, kWhite);
-  redrawManager.SetBackground(bg);
-  redrawManager.SetTarget(tg);
-  std::unique_ptr<Button> b(WithImages(1, 3, 4));
-  b->DrawToBoth(0);
-  EXPECT_EQ(Pixel(bg, 3, 4), kWhite);
-  b->DrawToBoth(1);
-  EXPECT_EQ(Pixel(bg, 3, 4), Colour(0));
-  EXPECT_EQ(Pixel(tg, 22, 13), Colour(0));
-  redrawManager.SetBackground(nullptr);
-  redrawManager.SetTarget(nullptr);
-  bg->Release();
-  tg->Release();
-}
-
 }  // namespace
