@@ -21,17 +21,18 @@
 namespace platform {
 namespace {
 
+// Never destroyed: a thread may still wait on them while the process exits.
 std::mutex& Lock() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex();
+  return *m;
 }
 std::condition_variable& Changed() {
-  static std::condition_variable cv;
-  return cv;
+  static auto* cv = new std::condition_variable();
+  return *cv;
 }
 std::unordered_set<HandleObject*>& Registry() {
-  static std::unordered_set<HandleObject*> handles;
-  return handles;
+  static auto* handles = new std::unordered_set<HandleObject*>();
+  return *handles;
 }
 
 // State below is guarded by Lock().
@@ -90,8 +91,8 @@ struct BlockedWaiter {
   bool waitAll;
 };
 std::vector<BlockedWaiter*>& Blocked() {
-  static std::vector<BlockedWaiter*> blocked;
-  return blocked;
+  static auto* blocked = new std::vector<BlockedWaiter*>();
+  return *blocked;
 }
 
 int g_runningWorkers = 0;  // threads from CreateThread not blocked in a wait; guarded by Lock()
