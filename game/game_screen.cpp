@@ -1,8 +1,162 @@
 #include "game/game_screen.h"
 
+#include <cstdio>
+
+#include "game/game.h"
+#include "widgets/button.h"
+#include "widgets/redraw_manager.h"
+#include "widgets/sound_registry.h"
+
 GameScreen gameScreen;
+
+namespace {
+
+struct SoundFile {
+  const char* name;
+  const char* path;
+};
+
+// Load order gives the registry ids 10, 11, ...; "thunder" is deliberately absent.
+constexpr SoundFile kSounds[] = {
+    {"cheer", "sounds\\cheer.wav"},   {"negative", "sounds\\negative.wav"}, {"reveal", "sounds\\reveal.wav"},
+    {"bonus", "sounds\\bonus.wav"},   {"squish", "sounds\\squish.wav"},     {"crack", "sounds\\metal.wav"},
+    {"slide", "sounds\\slide3.wav"},  {"ahh", "sounds\\ahh.wav"},           {"huh", "sounds\\huh.wav"},
+    {"yessir", "sounds\\yessir.wav"}, {"click", "sounds\\click.wav"},       {"blockhit", "sounds\\blockhit.wav"},
+};
+
+Button* StripButton(const char* name, int x, int y, const char* path) {
+  Button* button = new Button(x, y);
+  button->LoadImageStrip(path, 3, 0);
+  button->SetName(name);
+  return button;
+}
+
+}  // namespace
 
 GameScreen::GameScreen() { SetName("balloon"); }
 
-// Until the game itself lands, a frame only presents.
-int GameScreen::Run(int) { return Flip() ? 1 : 0; }
+// The sprite list's clones share frames without owning them, so the sheets
+// may go first whatever order the statics are destroyed in.
+GameScreen::~GameScreen() { FreeSheets(); }
+
+void GameScreen::FreeSheets() {
+  for (Sprite*& t : crumbleTemplates) {
+    delete t;
+    t = nullptr;
+  }
+  for (Sprite*& t : guyTemplates) {
+    delete t;
+    t = nullptr;
+  }
+  delete crumbleSheet;
+  delete guySheet;
+  delete headsSheet;
+  delete scoreFont;
+  delete multiplierStrip;
+  crumbleSheet = guySheet = headsSheet = scoreFont = multiplierStrip = nullptr;
+}
+
+void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
+  Screen::Enter(dd, target);
+
+  background = LoadImage("background.bmp");
+  if (background) SetRedrawTarget(background->surface);
+  secondBackground = LoadImage("background.bmp");
+  if (secondBackground) SetRedrawBackground(secondBackground->surface);
+  redrawManager.RestoreAll();
+
+  // Invisible hot spots over the guys; the suffix is the push direction.
+  char name[16];
+  for (int i = 0; i < 10; ++i) {
+    Button* button = new Button(99, i * 55 + 4, 41, 55);
+    std::snprintf(name, sizeof name, "Air%dr", i);
+    button->SetName(name);
+    button->DrawToBoth(1);
+    button->SetDirtyReporting(1);
+    AddButton(button);
+  }
+  for (int i = 0; i < 10; ++i) {
+    Button* button = new Button(751, i * 55 + 4, 41, 55);
+    std::snprintf(name, sizeof name, "Air%dl", i);
+    button->SetName(name);
+    button->DrawToBoth(1);
+    button->SetDirtyReporting(1);
+    AddButton(button);
+  }
+  AddButton(StripButton("newgame", 14, 351, "newgame.bmp"));
+  AddButton(StripButton("exit", 14, 519, "exit.bmp"));
+  AddButton(StripButton("help", 14, 407, "howto.bmp"));
+  AddButton(StripButton("menu", 14, 463, "back.bmp"));
+
+  // A second Enter starts from fresh sheets.
+  FreeSheets();
+  headsSheet = new Sprite();
+  headsSheet->LoadGrid("quibbleton.bmp", 41, 55);
+  scoreFont = new Sprite();
+  scoreFont->LoadStrip("scorefont.bmp", 10, 0);
+  multiplierStrip = new Sprite();
+  multiplierStrip->LoadStrip("scoremultipliers.bmp", 25, 1);
+  crumbleSheet = new Sprite();
+  crumbleSheet->LoadGrid("crumbleanim.bmp", 41, 55);
+
+  for (int t = 0; t < kHeads; ++t) {
+    Sprite* crumble = new Sprite();
+    crumble->SetPlayMode(kPlayVanish);
+    for (int k = 0; k < 7; ++k) {
+      const int frame = 7 * t + k;
+      if (frame < crumbleSheet->FrameCount()) crumble->AddSharedFrame(crumbleSheet->frames[frame]);
+    }
+    crumbleTemplates[t] = crumble;
+  }
+
+  for (const SoundFile& sound : kSounds) soundRegistry.LoadSample(sound.path, sound.name);
+
+  game.NewGame();
+}
+
+void GameScreen::Leave() {
+  soundRegistry.FreeAll();
+  Screen::Leave();
+  background = secondBackground = nullptr;
+  // The clones in the list share the sheets' frames, so they go first.
+  spriteList.Clear();
+  FreeSheets();
+}
+
+int GameScreen::HandleMessage(HWND, UINT, WPARAM, LPARAM) { return 1; }
+
+int GameScreen::Run(int) {
+  if (game.Update() == 7) return 7;
+  return Flip() ? 1 : 0;
+}
+
+void GameScreen::MakeGuys() {
+  if (!guySheet) {
+    guySheet = new Sprite();
+    guySheet->LoadGrid("slaveanims.bmp", 41, 55);
+  }
+  for (Sprite*& t : guyTemplates) {
+    delete t;
+    t = nullptr;
+  }
+  spriteList.Clear();
+
+  char name[16];
+  for (int i = 0; i < kGuys; ++i) {
+    Sprite* guy = new Sprite();
+    guy->SetPlayMode(kPlayHold);
+    guy->SetFrameDelay(200);
+    guy->SetAnimating(0);
+    std::snprintf(name, sizeof name, "guy%d", i);
+    guy->SetName(name);
+    if (i < 10)
+      guy->SetPosition(99, i * 55 + 10);
+    else
+      guy->SetPosition(751, (i - 10) * 55 + 10);
+    const int first = i < 10 ? 0 : kGuyPoses;
+    for (int k = 0; k < kGuyPoses; ++k)
+      if (first + k < guySheet->FrameCount()) guy->AddSharedFrame(guySheet->frames[first + k]);
+    guyTemplates[i] = guy;
+    spriteList.Add(*guy);
+  }
+}

@@ -1,6 +1,7 @@
 // Quibbleton's entry: the shared shell with the game's own steps.
 #include <cstring>
 
+#include "game/game.h"
 #include "game/game_screen.h"
 #include "platform/entry.h"
 #include "platform/mci.h"
@@ -31,6 +32,9 @@ void StartSound(HWND window) {
 
 void ShutdownSound() { soundRegistry.Shutdown(); }
 
+// The window's destroy handling releases the game's blocks, pop-ups and tiles.
+void ShutdownProgram() { game.Cleanup(); }
+
 void RegisterScreens(const char* text) {
   screenManager.Add(&gameScreen);
   std::strncpy(commandLine, text, sizeof commandLine - 1);
@@ -40,10 +44,11 @@ void RegisterScreens(const char* text) {
 }  // namespace
 
 int WinMain(HINSTANCE instance, HINSTANCE, char* text, int) {
-  ShellVariant game;
-  game.title = "Quibbleton";
-  game.startSound = StartSound;
-  game.registerScreens = RegisterScreens;
-  game.shutdownSound = ShutdownSound;
-  return RunShell(game, instance, text);
+  ShellVariant variant;
+  variant.title = "Quibbleton";
+  variant.startSound = StartSound;
+  variant.registerScreens = RegisterScreens;
+  variant.shutdownProgram = ShutdownProgram;
+  variant.shutdownSound = ShutdownSound;
+  return RunShell(variant, instance, text);
 }

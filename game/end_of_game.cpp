@@ -1,0 +1,106 @@
+// How a game ends: the time bonus of a cleared board and its cheering guys,
+// the game-over picture when time runs out, and the score's way into the
+// high-score table with its hall-of-fame notice.
+#include <cstdio>
+
+#include "game/game.h"
+#include "game/game_screen.h"
+#include "screens/player_registry.h"
+#include "screens/popup_screen.h"
+#include "shell/app.h"
+#include "shell/frame_clock.h"
+#include "widgets/button.h"
+#include "widgets/redraw_manager.h"
+
+namespace {
+
+// Shows one picture modally at (x, y) until its deadline or, with a button,
+// a click on it. 0 when the program is closing.
+int ShowPicture(const char* path, int x, int y, bool withButton, int ms) {
+  PopupScreen popup;
+  popup.AddPopupImage(path, nullptr);
+  popup.SetPosition(x, y);
+  if (withButton) popup.AddDefaultButton();
+  popup.SetDeadline(GetTicks() + ms);
+  return popup.Run(nullptr, nullptr);
+}
+
+}  // namespace
+
+void Game::AddTimeBonus(int pointsPerSecond, int count) {
+  if (ButtonSet* set = gameScreen.GetButtons()) set->DrawAll();
+  for (int k = 0; k < count; ++k) {
+    SetSecondsLeft(GetSecondsLeft() - 1);
+    SetScore(score + pointsPerSecond);
+    Wait(100);
+    PlaySound("click");
+  }
+}
+
+int Game::Congratulate(int buttons) {
+  IDirectDrawSurface* back = redrawManager.GetBackBuffer();
+  if (!congrats) {
+    StopCountdown();
+    redrawManager.RestoreAll();
+    DrawFrame(back);
+    congrats = new Sprite();
+    congrats->LoadStrip("congrats.bmp", 1, 0);
+    congrats->SetPosition(290, 148);
+    char name[16];
+    for (int i = 0; i < GameScreen::kGuys; ++i) {
+      std::snprintf(name, sizeof name, "guy%d", i);
+      if (Sprite* guy = spriteList.Find(name)) {
+        guy->SetCurrentFrame(10);
+        guy->SetFrameRange(10, 12);
+        guy->SetPlayMode(kPlayLoop);
+        guy->SetAnimating(1);
+      }
+    }
+    congratsTime = GetTicks();
+    PlaySound("cheer");
+  }
+  congrats->DrawTo(back);
+  spriteList.DrawAll(back);
+  if (buttons == 0 && TicksSince(congratsTime) <= 5000) return 1;
+
+  delete congrats;
+  congrats = nullptr;
+  SetState(kIdle);
+  gameScreen.MakeGuys();
+  if (EnterHighScore(score) == 0) return 0;
+  redrawManager.RestoreAll();
+  if (ButtonSet* set = gameScreen.GetButtons()) set->DrawAll();
+  return 1;
+}
+
+int Game::GameOver() {
+  StopCountdown();
+  DrawFrame(redrawManager.GetBackBuffer());
+  redrawManager.QueueAll();
+  PlaySound("thunder");
+  if (ShowPicture("GameOverOOT.bmp", 290, 148, true, 2000) == 0) return 7;
+  if (EnterHighScore(score) == 0) return 7;
+  redrawManager.RestoreAll();
+  SetState(kIdle);
+  dirty = 1;
+  return 5;
+}
+
+int Game::EnterHighScore(int value) {
+  char entry[PlayerRegistry::kPlayerTextSize];
+  playerRegistry.SetPath("..\\options.ini");
+  const int index = playerRegistry.ReadCurrentId();
+  playerRegistry.ReadPlayer(index);
+  SetWindowTitle(playerRegistry.Player(index).name);
+  playerRegistry.FormatPlayer(index, entry, sizeof entry);
+  if (!highScores.Insert(entry, value)) return 1;
+  highScores.Save("hiscore.dat");
+  return ShowHallOfFame();
+}
+
+int Game::ShowHallOfFame() {
+  gameScreen.Flip();
+  dirty = 1;
+  DrawFrame(redrawManager.GetBackBuffer());
+  return ShowPicture("hallfamepop.bmp", 362, 189, false, 1000) == 0 ? 0 : 1;
+}

@@ -1,0 +1,237 @@
+// The game object: a new game, the frame update with its buttons and states,
+// the blocking wait every animation runs on, and the frame drawing.
+#include "game/game.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "game/game_screen.h"
+#include "platform/profile.h"
+#include "platform/shell_exec.h"
+#include "screens/mouse_cursor.h"
+#include "screens/player_registry.h"
+#include "screens/popup_screen.h"
+#include "shell/app.h"
+#include "shell/frame_clock.h"
+#include "shell/gx.h"
+#include "widgets/button.h"
+#include "widgets/redraw_manager.h"
+#include "widgets/sound_registry.h"
+#include "widgets/surface.h"
+
+Game game;
+
+namespace {
+
+// A key of section "default" in ".\setup.ini": its leading digits, 0 when it
+// has none, the default when it is missing.
+int ReadDefaultInt(const char* key, const char* fallback) {
+  char value[256] = "";
+  GetPrivateProfileStringA("default", key, fallback, value, sizeof value, ".\\setup.ini");
+  return std::atoi(value);
+}
+
+}  // namespace
+
+Game::~Game() { Cleanup(); }
+
+void Game::PlaySound(const char* name) {
+  if (soundListener) soundListener(name);
+  soundRegistry.Play(name, 0xFFFF, 0);
+}
+
+void Game::Cleanup() {
+  highScores.Free();
+  for (Block*& block : board) {
+    delete block;
+    block = nullptr;
+  }
+  // Pop-ups share the tiles' surfaces, so they go before the tiles.
+  for (ScorePopup* popup : popups) delete popup;
+  popups.clear();
+  for (IDirectDrawSurface* tile : scoreTiles)
+    if (tile) tile->Release();
+  scoreTiles.clear();
+  delete timerDots;
+  timerDots = nullptr;
+  // A game left during its congratulations takes their picture with it, so
+  // the next cleared board cheers again and nothing outlives the program.
+  delete congrats;
+  congrats = nullptr;
+}
+
+void Game::NewGame() {
+  Cleanup();
+  PlaySound("reveal");
+  if (board.empty()) board.assign(150, nullptr);
+  if (scoreTiles.empty()) LoadAndSplit("scoring.bmp", scoreTiles, 40, 17);
+  FillBoard(137, 10, 15, 10);
+  minimumGroup = ReadDefaultInt("balloons", "2");
+  SetGameTime(ReadDefaultInt("gametime", "300"));
+  SetSecondsLeft(gameTime);
+  StopCountdown();
+  SetScore(0);
+  SetState(kIdle);
+
+  playerRegistry.SetPath("..\\options.ini");
+  const int index = playerRegistry.ReadCurrentId();
+  playerRegistry.ReadPlayer(index);
+  SetWindowTitle(playerRegistry.Player(index).name);
+
+  highScores.Resize(20);
+  highScores.Load("hiscore.dat");
+  dirty = 1;
+  groupPoints = 0;
+  gameScreen.MakeGuys();
+  timerDots = new TimerDots("timerdots.bmp", 5, 10, 15, 0, 0);
+}
+
+int Game::Update() {
+  int x = 0, y = 0, buttons = 0;
+  mouseCursor.GetState(&x, &y, &buttons);
+  ButtonSet* set = gameScreen.GetButtons();
+  if (set) {
+    set->UpdateAll(x, y, buttons);
+    set->DrawAll();
+    if (set->WasPressed("newgame")) {
+      if (GetSecondsLeft() > 0 && EnterHighScore(score) == 0) return 0;
+      NewGame();
+      SetState(kPlaying);
+      StartCountdown();
+    }
+    if (set->WasPressed("help") && HelpPopup() == 0) return 7;
+    if (set->WasPressed("exit")) return 7;
+    if (set->WasPressed("menu") && commandLine[0] != '\0') {
+      StartLauncher();
+      return 7;
+    }
+  }
+
+  switch (state) {
+    case kIdle:
+      NewGameBlink();
+      break;
+    case kPlaying:
+      BoardClicks(x, y, buttons);
+      GuyOrders();
+      if (BlockCount() == 0) {
+        StopCountdown();
+        AddTimeBonus(125, GetSecondsLeft());
+        SetState(kCleared);
+        SetScore(score * 2);
+      } else if (GetSecondsLeft() <= 0 && popupsVisible == 0) {
+        // "<= 0": a zero or negative game time ends the game at once.
+        SetState(kOutOfTime);
+      }
+      break;
+    case kCleared:
+      if (Congratulate(buttons) == 0) return 7;
+      break;
+    case kOutOfTime:
+      if (GameOver() == 7) return 7;
+      break;
+    default:
+      break;
+  }
+  DrawFrame(redrawManager.GetBackBuffer());
+  return 5;
+}
+
+int Game::HelpPopup() {
+  StopCountdown();
+  PopupScreen popup;
+  popup.AddPopupImage("title\\HowToPlay.bmp", nullptr);
+  popup.AddDefaultButton();
+  // No picture has this name, so the first one is shown, centred.
+  if (popup.Run(nullptr, "rules") == 0) return 0;
+  const ScreenImage* shown = popup.GetCurrentImage();
+  redrawManager.RestoreRect(popup.GetLeft(), popup.GetTop(), shown ? shown->width : 0, shown ? shown->height : 0);
+  dirty = 1;
+  DrawFrame(redrawManager.GetBackBuffer());
+  StartCountdown();
+  return 1;
+}
+
+void Game::StartLauncher() {
+  char file[600];
+  std::snprintf(file, sizeof file, "%s\\Lobbo.exe", commandLine);
+  ShellExecuteA(mainWindow, "open", file, "Quibbleton", commandLine, 1);
+}
+
+void Game::NewGameBlink() {
+  ButtonSet* set = gameScreen.GetButtons();
+  Button* button = set ? set->Find("newgame") : nullptr;
+  if (!button) return;
+  if (button->IsMouseOver()) {
+    button->SetImageBase(0);
+  } else if (TicksSince(blinkTime) > 500) {
+    blinkPhase = 1 - blinkPhase;
+    button->SetImageBase(blinkPhase);
+    button->Draw(nullptr);
+    blinkTime = GetTicks();
+  }
+}
+
+void Game::BoardClicks(int x, int y, int buttons) {
+  if (buttons == previousButtons) return;
+  // A press of either button; the left one wins when both are down.
+  if (buttons & 1 || buttons & 2) {
+    const int byFace = (buttons & 1) ? 0 : 1;
+    const int cell = CellAt(x, y);
+    if (cell >= 0) {
+      SetBusyCursor(1);
+      RemoveGroup(cell, byFace);
+      Settle();
+      SetBusyCursor(0);
+    }
+    dirty = 1;
+  }
+  previousButtons = buttons;
+}
+
+void Game::GuyOrders() {
+  ButtonSet* set = gameScreen.GetButtons();
+  if (!set) return;
+  char name[16];
+  for (int i = 0; i < 10; ++i) {
+    std::snprintf(name, sizeof name, "Air%dr", i);
+    if (set->WasPressed(name)) {
+      SetBusyCursor(1);
+      PushRight(i);
+      Settle();
+      SetBusyCursor(0);
+    }
+  }
+  for (int i = 0; i < 10; ++i) {
+    std::snprintf(name, sizeof name, "Air%dl", i);
+    if (set->WasPressed(name)) {
+      SetBusyCursor(1);
+      PushLeft(i);
+      Settle();
+      SetBusyCursor(0);
+    }
+  }
+}
+
+void Game::Wait(int ms) {
+  dirty = 1;
+  const int start = GetTicks();
+  while (TicksSince(start) < ms) {
+    DrawFrame(redrawManager.GetBackBuffer());
+    FramePace(100);
+    frameRate = GXGetFPS();
+    gameScreen.Flip();
+  }
+}
+
+void Game::DrawFrame(IDirectDrawSurface* surface) {
+  if (dirty) DrawBoard();
+  spriteList.DrawAll(surface);
+  DrawHud();
+  if (timerDots) {
+    timerDots->fraction = gameTime > 0 ? static_cast<float>(GetSecondsLeft()) / static_cast<float>(gameTime) : 0.0f;
+    timerDots->Draw(surface, 4, 202);
+  }
+  UpdatePopups(surface);
+}

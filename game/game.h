@@ -1,0 +1,164 @@
+// The one game of Quibbleton: the board of heads, the score and the
+// countdown, the guys' orders, the HUD and the end of a game. The game screen
+// calls Update once per frame; every animation inside it (cracking heads,
+// pushes, the time bonus) is a blocking Wait on the frame clock.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/ddraw.h"
+#include "widgets/game_base.h"
+#include "widgets/high_score_table.h"
+#include "widgets/sprite.h"
+
+// One head on the board. Its single frame is shared from the heads sheet.
+class Block : public Sprite {
+ public:
+  // Not drawn by the board until FillBoard places it.
+  Block() { visible = 0; }
+
+  int32_t colour = 0;  // 0..4
+  int32_t face = 0;    // 0..4
+  int32_t cell = 0;
+  int32_t bonusCounted = 0;  // 1 once a later twin raised the multiplier for it
+};
+
+// A short-lived picture rising from a removed head: its points or the
+// group's multiplier.
+class ScorePopup : public Sprite {
+ public:
+  void Move() override;
+  int32_t expiry = 0;  // tick after which it is gone
+};
+
+// The remaining time as a grid of dots that empties from the bottom right.
+class TimerDots {
+ public:
+  TimerDots(const char* path, int images, int columns, int rows, int gapX, int gapY);
+  TimerDots(const TimerDots&) = delete;
+  TimerDots& operator=(const TimerDots&) = delete;
+
+  // Dots the grid shows for the current fraction.
+  int Count() const;
+  void Draw(IDirectDrawSurface* surface, int x, int y);
+
+  int32_t columns, rows;
+  int32_t gapX, gapY;
+  float fraction = 1.0f;
+  Sprite dot;
+};
+
+class Game : public GameBase {
+ public:
+  // The values of the GameBase state.
+  static constexpr int kIdle = 0;
+  static constexpr int kPlaying = 1;
+  static constexpr int kCleared = 13;
+  static constexpr int kOutOfTime = 14;
+
+  Game() = default;
+  ~Game() override;
+  Game(const Game&) = delete;
+  Game& operator=(const Game&) = delete;
+
+  void NewGame() override;
+  void Cleanup() override;
+  int Update() override;
+
+  void Wait(int ms);
+  void DrawFrame(IDirectDrawSurface* surface);
+
+  // Board (geometry, groups, falling).
+  void FillBoard(int ox, int oy, int columns, int rows);
+  int CellAt(int x, int y) const;
+  void FindGroup(int cell, int byFace, std::vector<Block*>& group);
+  void RemoveGroup(int cell, int byFace);
+  void Settle();
+  int DropBlock(Block* block);
+  void MoveBlock(Block* block, int cell);
+  void DrawBoard();
+  // The block at cell, or null for an empty cell or any index off the board.
+  Block* At(int cell) const;
+  int BlockCount() const;
+  void CellPosition(int cell, float* x, float* y) const;
+
+  // Guys.
+  void PushRight(int row);
+  void PushLeft(int row);
+
+  // Score display and pop-ups.
+  void DrawHud();
+  void AddPointsPopup(const Block& block, int index);
+  void AddMultiplierPopup(const Block& block);
+  void UpdatePopups(IDirectDrawSurface* surface);
+
+  // End of game.
+  void AddTimeBonus(int pointsPerSecond, int count);
+  int Congratulate(int buttons);
+  int GameOver();
+  int EnterHighScore(int value);
+  int ShowHallOfFame();
+
+  // Plays a registered sound; "thunder" has no entry and stays silent.
+  void PlaySound(const char* name);
+
+  // Read access for the screen, tests and benchmarks.
+  int MinimumGroup() const { return minimumGroup; }
+  int Multiplier() const { return multiplier; }
+  int GroupPoints() const { return groupPoints; }
+  int Dirty() const { return dirty; }
+  int PopupsVisible() const { return popupsVisible; }
+  int PopupCount() const { return static_cast<int>(popups.size()); }
+  const std::vector<ScorePopup*>& Popups() const { return popups; }
+  int CellWidth() const { return cellWidth; }
+  int CellHeight() const { return cellHeight; }
+  int Columns() const { return columns; }
+  int Rows() const { return rows; }
+  TimerDots* Dots() const { return timerDots; }
+  HighScoreTable& HighScores() { return highScores; }
+  Sprite* CongratsSprite() const { return congrats; }
+  int TileCount() const { return static_cast<int>(scoreTiles.size()); }
+  void SetDirty(int flag) { dirty = flag; }
+  void SetMinimumGroup(int n) { minimumGroup = n; }
+  // Puts a block of that colour and face on cell (replacing what was there)
+  // or, with colour -1, empties it: tests build exact boards with it.
+  void PlaceBlock(int cell, int colour, int face);
+
+  // Every sound name the game plays, in order (diagnostics and tests).
+  void (*soundListener)(const char* name) = nullptr;
+
+ private:
+  int HelpPopup();
+  void StartLauncher();
+  void NewGameBlink();
+  void BoardClicks(int x, int y, int buttons);
+  void GuyOrders();
+  void PlaceGuy(Sprite* guy, int cell);
+  Block* MakeBlock(int cell, int colour, int face);
+
+  int originX = 137, originY = 10;
+  int columns = 15, rows = 10;
+  int cellWidth = 0, cellHeight = 0;
+  int minimumGroup = 2;
+  std::vector<Block*> board;
+  std::vector<IDirectDrawSurface*> scoreTiles;
+  std::vector<ScorePopup*> popups;
+  int dirty = 1;
+  int groupPoints = 0;
+  int popupsVisible = 0;
+  HighScoreTable highScores;
+  TimerDots* timerDots = nullptr;
+  int multiplier = 1;
+
+  // Kept across games: the button bits of the last Playing frame, the New
+  // game blink, the congratulations and the fall counter of Settle.
+  int previousButtons = -1;
+  int blinkPhase = 0;
+  int blinkTime = 0;
+  Sprite* congrats = nullptr;
+  int congratsTime = 0;
+  int fallCounter = 0;
+};
+
+extern Game game;

@@ -1,0 +1,143 @@
+// What the game draws besides the board and the animations: the three HUD
+// numbers, the timer dots and the score pop-ups rising from removed heads.
+#include <cstdio>
+#include <cstring>
+
+#include "game/game.h"
+#include "game/game_screen.h"
+#include "shell/app.h"
+#include "shell/frame_clock.h"
+#include "widgets/redraw_manager.h"
+
+namespace {
+
+// Right-aligned digits; any other character leaves a blank glyph.
+void DrawNumber(Sprite* font, int right, int y, const char* text, IDirectDrawSurface* destination) {
+  if (!font) return;
+  const int glyph = font->width / 10;
+  int x = right - glyph * static_cast<int>(std::strlen(text));
+  font->y = static_cast<float>(y);
+  for (const char* p = text; *p; ++p) {
+    if (*p >= '0' && *p <= '9') {
+      font->SetCurrentFrame(*p - '0');
+      font->x = static_cast<float>(x);
+      font->DrawTo(destination);
+    }
+    x += glyph;
+  }
+}
+
+}  // namespace
+
+// --- TimerDots -----------------------------------------------------------------
+
+TimerDots::TimerDots(const char* path, int images, int columnCount, int rowCount, int gx, int gy)
+    : columns(columnCount), rows(rowCount), gapX(gx), gapY(gy) {
+  dot.LoadStrip(path, images, 0);
+  dot.DivideWidthByFrames();
+}
+
+int TimerDots::Count() const {
+  // Truncated toward zero; a negative share shows no dot.
+  const int n = static_cast<int>(static_cast<float>(columns * rows) * fraction);
+  return n > 0 ? n : 0;
+}
+
+void TimerDots::Draw(IDirectDrawSurface* surface, int x, int y) {
+  const int n = Count();
+  const int stepX = dot.width + gapX, stepY = dot.height + gapY;
+  redrawManager.RestoreRect(x, y, stepX * columns, stepY * rows);
+  const int bands = dot.FrameCount();
+  int index = 0;
+  for (int j = 0; j < rows; ++j) {
+    dot.SetCurrentFrame(bands > 0 ? j % 5 : 0);
+    for (int k = 0; k < columns; ++k) {
+      if (index < n) {
+        dot.x = static_cast<float>(x + k * stepX);
+        dot.y = static_cast<float>(y + j * stepY);
+        dot.DrawTo(surface);
+      }
+      ++index;
+    }
+  }
+}
+
+// --- Score pop-ups -------------------------------------------------------------
+
+void ScorePopup::Move() {
+  if (frameRate < 10.0f) frameRate = 60.0f;
+  x += vx / frameRate;
+  y += vy / frameRate;
+  if (y < 10.0f) {
+    y = 10.0f;
+    vy = 0.0f;
+  }
+}
+
+namespace {
+
+ScorePopup* NewPopup(IDirectDrawSurface* image, const Block& block) {
+  ScorePopup* popup = new ScorePopup();
+  if (image) popup->AddSharedFrame(image);
+  popup->x = block.x;
+  popup->y = block.y;
+  popup->vx = 0.0f;
+  popup->vy = block.y >= 10.0f ? -50.0f : 0.0f;
+  popup->expiry = GetTicks() + 1000;
+  return popup;
+}
+
+}  // namespace
+
+void Game::AddPointsPopup(const Block& block, int index) {
+  const int tile = (29 - index) * 5 + block.colour;
+  IDirectDrawSurface* image =
+      tile >= 0 && tile < static_cast<int>(scoreTiles.size()) ? scoreTiles[static_cast<size_t>(tile)] : nullptr;
+  popups.push_back(NewPopup(image, block));
+  SetScore(score + (index + 1) * 100);
+}
+
+void Game::AddMultiplierPopup(const Block& block) {
+  // The strip ends at x26: a larger multiplier shows that image.
+  int image = 26 - multiplier;
+  if (image < 0) image = 0;
+  Sprite* strip = gameScreen.MultiplierStrip();
+  IDirectDrawSurface* surface =
+      strip && image < strip->FrameCount() ? strip->frames[static_cast<size_t>(image)] : nullptr;
+  popups.push_back(NewPopup(surface, block));
+}
+
+void Game::UpdatePopups(IDirectDrawSurface* surface) {
+  for (size_t i = 0; i < popups.size();) {
+    ScorePopup* popup = popups[i];
+    popup->Move();
+    if (TicksSince(popup->expiry) > 0) {
+      delete popup;
+      popups.erase(popups.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+  popupsVisible = 0;
+  for (ScorePopup* popup : popups)
+    if (popup->y > 5.0f) {
+      popup->DrawTo(surface);
+      popupsVisible = 1;
+    }
+}
+
+// --- HUD -----------------------------------------------------------------------
+
+void Game::DrawHud() {
+  redrawManager.RestoreRect(0, 50, 83, 136);
+  IDirectDrawSurface* target = redrawManager.GetTarget();
+  Sprite* font = gameScreen.ScoreFont();
+  char text[16];
+  const HighScoreEntry* best = highScores.Entry(0);
+  std::snprintf(text, sizeof text, "%d", best ? best->score : 0);
+  DrawNumber(font, 88, 74, text, target);
+  std::snprintf(text, sizeof text, "%d", score);
+  DrawNumber(font, 88, 116, text, target);
+  std::snprintf(text, sizeof text, "%d", groupPoints);
+  DrawNumber(font, 84, 158, text, target);
+}
