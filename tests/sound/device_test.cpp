@@ -14,6 +14,7 @@
 #include "platform/mixer.h"
 #include "platform/mmtimer.h"
 #include "platform/sync.h"
+#include "platform/window.h"
 #include "sound_test_support.h"
 
 using namespace soundtest;
@@ -408,6 +409,50 @@ TEST(Mci, MusicIsHeardInTheCapturedOutput) {
   for (size_t f = 4410; f < 8820; ++f) loud += std::abs(c.Left(f)) > 1500;
   EXPECT_GT(loud, 3000) << "the tone plays while the music is open";
   for (size_t f = 200 * 441 / 10 + 10; f < c.Frames(); ++f) ASSERT_EQ(c.Left(f), 0) << "silent after close";
+}
+
+LRESULT PassToDefault(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+TEST(Mci, PlayNotifyPostsTheNotificationWhenTheMusicEnds) {
+  TempDir dir;
+  std::string mp3 = MakeMp3(dir, 300);
+  if (mp3.empty()) GTEST_SKIP() << "no MP3 encoder on this machine";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PassToDefault;
+  wc.lpszClassName = "MciTest";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, "MciTest", "t", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(mciSendStringA(("open " + mp3 + " alias music").c_str(), nullptr, 0, nullptr), 0u);
+  ASSERT_EQ(mciSendStringA("play music notify", nullptr, 0, window), 0u);
+  auto notified = [&] {
+    MSG msg;
+    bool seen = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == MM_MCINOTIFY) {
+        EXPECT_EQ(msg.wParam, MCI_NOTIFY_SUCCESSFUL);
+        seen = true;
+      }
+    }
+    return seen;
+  };
+  Sleep(100);
+  mciSendStringA("pause music", nullptr, 0, window);
+  Sleep(1000);
+  EXPECT_FALSE(notified()) << "a pause posts nothing";
+  mciSendStringA("resume music", nullptr, 0, window);
+  Sleep(1000);
+  EXPECT_TRUE(notified()) << "the end of the music is posted";
+  // Played again from the start, it ends again; a close drops the request.
+  ASSERT_EQ(mciSendStringA("play music notify", nullptr, 0, window), 0u);
+  Sleep(100);
+  mciSendStringA("close music", nullptr, 0, nullptr);
+  Sleep(1000);
+  EXPECT_FALSE(notified());
+  DestroyWindow(window);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
 }
 
 }  // namespace
