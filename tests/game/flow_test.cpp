@@ -1,0 +1,209 @@
+// The frame update's states, the timer dots, the pop-ups and the two ends of
+// a game with the high-score entry.
+#include <fstream>
+
+#include "game_test_support.h"
+#include "shell/app.h"
+#include "widgets/button.h"
+#include "widgets/surface.h"
+
+namespace {
+
+using gametest::CountSound;
+using gametest::GameFixture;
+
+IDirectDrawSurface* Back() { return redrawManager.GetBackBuffer(); }
+
+// One pass of the program's frame loop.
+int Frame() {
+  FramePace(100);
+  const int result = game.Update();
+  gameScreen.Flip();
+  return result;
+}
+
+uint16_t BackPixel(int x, int y) {
+  IDirectDrawSurface* back = Back();
+  return reinterpret_cast<const uint16_t*>(back->Pixels() + static_cast<size_t>(y) * back->Pitch())[x];
+}
+
+// The centre of dot number index of the timer grid (9 x 9 dots at 4, 202).
+uint16_t DotCentre(int index) { return BackPixel(4 + (index % 10) * 9 + 4, 202 + (index / 10) * 9 + 4); }
+
+void StartPlaying(int seconds) {
+  game.SetState(Game::kPlaying);
+  SetSecondsLeft(seconds);
+  StopCountdown();
+}
+
+TEST_F(GameFixture, TimerDotsShowTheShareOfTimeLeft) {
+  Fill(Back(), 0);
+  SetSecondsLeft(299);
+  game.DrawFrame(Back());
+  EXPECT_EQ(game.Dots()->Count(), 149);
+  EXPECT_NE(DotCentre(148), 0);
+  EXPECT_EQ(DotCentre(149), 0);
+  EXPECT_NE(DotCentre(0), 0);
+
+  SetSecondsLeft(0);
+  Fill(Back(), 0);
+  game.DrawFrame(Back());
+  EXPECT_EQ(game.Dots()->Count(), 0);
+  EXPECT_EQ(DotCentre(0), 0);
+}
+
+TEST_F(GameFixture, AGameTimeOfZeroOrLessShowsNoDotsAndEndsAtOnce) {
+  for (int gametime : {0, -5}) {
+    gametest::WriteSetup(2, gametime);
+    game.NewGame();
+    game.DrawFrame(Back());
+    EXPECT_EQ(game.Dots()->Count(), 0);
+    game.SetState(Game::kPlaying);
+    StartCountdown();
+    Frame();
+    EXPECT_EQ(game.GetState(), Game::kOutOfTime) << gametime;
+    const int start = GetTicks();
+    Frame();  // the game-over picture stays its two seconds
+    EXPECT_EQ(game.GetState(), Game::kIdle);
+    EXPECT_GE(TicksSince(start), 2000);
+  }
+}
+
+TEST_F(GameFixture, PopupsStillOnScreenPostponeTheEndByTime) {
+  game.SetMinimumGroup(1);
+  StartPlaying(0);
+  game.RemoveGroup(Cell(3, 9), 0);
+  ASSERT_GT(game.PopupCount(), 0);
+  int lastExpiry = game.Popups().front()->expiry;
+  for (const ScorePopup* p : game.Popups()) lastExpiry = std::max(lastExpiry, p->expiry);
+  ASSERT_GT(lastExpiry - GetTicks(), 500);
+
+  int frames = 0;
+  while (game.GetState() == Game::kPlaying && frames < 300) {
+    Frame();
+    ++frames;
+  }
+  EXPECT_EQ(game.GetState(), Game::kOutOfTime);
+  EXPECT_GT(TicksSince(lastExpiry), 0);
+  EXPECT_LT(TicksSince(lastExpiry), 50);
+  EXPECT_EQ(game.PopupCount(), 0);
+}
+
+TEST_F(GameFixture, PopupsRiseFiftyPixelsASecondAndStopAtTheTop) {
+  ScorePopup popup;
+  popup.y = 100.0f;
+  popup.vy = -50.0f;
+  frameRate = 5.0f;  // too slow to trust: taken as 60
+  popup.Move();
+  EXPECT_FLOAT_EQ(frameRate, 60.0f);
+  EXPECT_FLOAT_EQ(popup.y, 100.0f - 50.0f / 60.0f);
+  frameRate = 100.0f;
+  popup.y = 10.2f;
+  popup.Move();
+  EXPECT_FLOAT_EQ(popup.y, 10.0f);
+  EXPECT_FLOAT_EQ(popup.vy, 0.0f);
+}
+
+TEST_F(GameFixture, AClearedBoardAddsTheTimeBonusDoublesAndEntersTheTable) {
+  ClearBoard();
+  game.PlaceBlock(Cell(7, 9), 1, 1);
+  game.SetMinimumGroup(1);
+  StartPlaying(10);
+  game.RemoveGroup(Cell(7, 9), 0);
+  EXPECT_EQ(game.GetScore(), 200);
+  Frame();
+  EXPECT_EQ(game.GetState(), Game::kCleared);
+  EXPECT_EQ(game.GetScore(), (200 + 125 * 10) * 2);
+  EXPECT_EQ(GetSecondsLeft(), 0);
+  EXPECT_EQ(CountSound("click"), 10);
+
+  Frame();
+  ASSERT_NE(game.CongratsSprite(), nullptr);
+  EXPECT_EQ(CountSound("cheer"), 1);
+  Sprite* guy = spriteList.Find("guy7");
+  ASSERT_NE(guy, nullptr);
+  EXPECT_EQ(guy->playMode, kPlayLoop);
+  EXPECT_EQ(guy->rangeStart, 10);
+  EXPECT_EQ(guy->rangeEnd, 12);
+
+  const int shown = GetTicks();
+  while (game.GetState() == Game::kCleared && TicksSince(shown) < 8000) Frame();
+  EXPECT_EQ(game.GetState(), Game::kIdle);
+  EXPECT_GE(TicksSince(shown), 5000);
+  EXPECT_EQ(game.CongratsSprite(), nullptr);
+  EXPECT_EQ(CountSound("cheer"), 1);
+  ASSERT_NE(spriteList.Find("guy7"), nullptr);
+  EXPECT_EQ(spriteList.Find("guy7")->currentFrame, 0);
+
+  HighScoreTable saved;
+  saved.Resize(20);
+  ASSERT_EQ(saved.Load("hiscore.dat"), 1);
+  EXPECT_STREQ(saved.Entry(0)->name, "Ann:1 Road:ann@example.org:N");
+  EXPECT_EQ(saved.Entry(0)->score, 2900);
+}
+
+TEST_F(GameFixture, ClearingWithNoTimeLeftStillDoubles) {
+  ClearBoard();
+  game.PlaceBlock(Cell(0, 9), 1, 1);
+  game.SetMinimumGroup(1);
+  StartPlaying(0);
+  game.RemoveGroup(Cell(0, 9), 0);
+  Frame();
+  EXPECT_EQ(game.GetState(), Game::kCleared);
+  EXPECT_EQ(game.GetScore(), 400);
+  EXPECT_EQ(CountSound("click"), 0);
+}
+
+TEST_F(GameFixture, AHeldButtonEndsTheCongratulationsOnTheirFirstFrame) {
+  game.SetState(Game::kCleared);
+  game.SetScore(0);
+  EXPECT_EQ(game.Congratulate(1), 1);
+  EXPECT_EQ(game.GetState(), Game::kIdle);
+  EXPECT_EQ(game.CongratsSprite(), nullptr);
+  EXPECT_EQ(CountSound("cheer"), 1);
+}
+
+TEST_F(GameFixture, NewGameDuringTheCongratulationsLetsTheNextClearingCheer) {
+  game.SetState(Game::kCleared);
+  EXPECT_EQ(game.Congratulate(0), 1);
+  ASSERT_NE(game.CongratsSprite(), nullptr);
+  game.NewGame();
+  EXPECT_EQ(game.CongratsSprite(), nullptr);
+  game.SetState(Game::kCleared);
+  EXPECT_EQ(game.Congratulate(0), 1);
+  EXPECT_EQ(CountSound("cheer"), 2);
+  EXPECT_EQ(game.Congratulate(1), 1);
+}
+
+TEST_F(GameFixture, OnlyAScoreAboveTheLastEntryGetsIn) {
+  // A fresh table takes any positive score, never 0.
+  EXPECT_EQ(game.EnterHighScore(0), 1);
+  EXPECT_FALSE(gametest::fs::exists("hiscore.dat"));
+  for (int i = 0; i < 20; ++i) game.HighScores().Insert("someone", 1000);
+  EXPECT_EQ(game.EnterHighScore(1000), 1);
+  EXPECT_FALSE(gametest::fs::exists("hiscore.dat"));
+  const int start = GetTicks();
+  EXPECT_EQ(game.EnterHighScore(1001), 1);
+  EXPECT_GE(TicksSince(start), 1000);  // the hall-of-fame notice closes by itself
+  ASSERT_TRUE(gametest::fs::exists("hiscore.dat"));
+  EXPECT_EQ(game.HighScores().Entry(0)->score, 1001);
+  EXPECT_EQ(game.HighScores().Entry(19)->score, 1000);
+  // The HUD's best score is the table's first entry.
+  game.NewGame();
+  EXPECT_EQ(game.HighScores().Entry(0)->score, 1001);
+}
+
+TEST_F(GameFixture, LeavingFreesTheSoundsAndTheScreenCanBeEnteredAgain) {
+  EXPECT_EQ(soundRegistry.Count(), 12);
+  gameScreen.Leave();
+  EXPECT_EQ(soundRegistry.Count(), 0);
+  EXPECT_EQ(soundRegistry.Play("crack", 0xFFFF, 0), nullptr);
+  gameScreen.Enter(GXGetLPDD(), Back());
+  EXPECT_EQ(soundRegistry.Count(), 12);
+  EXPECT_EQ(game.BlockCount(), 150);
+  ASSERT_NE(gameScreen.GetButtons(), nullptr);
+  EXPECT_EQ(gameScreen.GetButtons()->Count(), 24);
+  EXPECT_NE(gameScreen.GetButtons()->Find("Air9l"), nullptr);
+}
+
+}  // namespace
