@@ -47,6 +47,36 @@ IDirectDrawSurface* FromSdl(SDL_Surface* loaded, int bits) {
   return result;
 }
 
+// Looks at the header before SDL does: a file that announces an absurd size
+// is refused instead of making the decoder ask for gigabytes.
+bool PlausibleHeader(SDL_RWops* rw) {
+  uint8_t h[26] = {};
+  Sint64 start = SDL_RWtell(rw);
+  size_t got = SDL_RWread(rw, h, 1, sizeof h);
+  SDL_RWseek(rw, start, RW_SEEK_SET);
+  if (got < sizeof h || h[0] != 'B' || h[1] != 'M') return false;
+  uint32_t dibSize = h[14] | h[15] << 8 | h[16] << 16 | static_cast<uint32_t>(h[17]) << 24;
+  int64_t w, hgt;
+  if (dibSize == 12) {
+    w = static_cast<int16_t>(h[18] | h[19] << 8);
+    hgt = static_cast<int16_t>(h[20] | h[21] << 8);
+  } else {
+    w = static_cast<int32_t>(h[18] | h[19] << 8 | h[20] << 16 | static_cast<uint32_t>(h[21]) << 24);
+    hgt = static_cast<int32_t>(h[22] | h[23] << 8 | h[24] << 16 | static_cast<uint32_t>(h[25]) << 24);
+  }
+  if (hgt < 0) hgt = -hgt;
+  return w > 0 && hgt > 0 && w <= kMaxSide && hgt <= kMaxSide && w * hgt <= int64_t{64} << 20;
+}
+
+IDirectDrawSurface* Decode(SDL_RWops* rw, int bits) {
+  if (!rw) return nullptr;
+  if (!PlausibleHeader(rw)) {
+    SDL_RWclose(rw);
+    return nullptr;
+  }
+  return FromSdl(SDL_LoadBMP_RW(rw, 1), bits);
+}
+
 void PutLE(uint8_t* p, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -56,16 +86,12 @@ void PutLE(uint8_t* p, uint32_t v, int bytes) {
 IDirectDrawSurface* LoadBitmapSurface(const char* path, int bits) {
   if (!path) return nullptr;
   std::string mapped = MapPath(path);
-  SDL_RWops* rw = SDL_RWFromFile(mapped.c_str(), "rb");
-  if (!rw) return nullptr;
-  return FromSdl(SDL_LoadBMP_RW(rw, 1), bits);
+  return Decode(SDL_RWFromFile(mapped.c_str(), "rb"), bits);
 }
 
 IDirectDrawSurface* LoadBitmapSurfaceFromMemory(const void* data, size_t size, int bits) {
   if (!data || size == 0 || size > (1u << 30)) return nullptr;
-  SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));
-  if (!rw) return nullptr;
-  return FromSdl(SDL_LoadBMP_RW(rw, 1), bits);
+  return Decode(SDL_RWFromConstMem(data, static_cast<int>(size)), bits);
 }
 
 bool SaveSurfaceAsBmp24(const IDirectDrawSurface* surface, const char* path) {
