@@ -155,7 +155,6 @@ MCIERROR Open(const std::vector<std::string>& w) {
   device->id = g_nextDeviceId++;
   device->voice.onEnd = OnMusicEnd;
   device->voice.user = reinterpret_cast<void*>(static_cast<uintptr_t>(device->id));
-  platform::EnsureAudioOutput();
   Devices()[alias] = std::move(device);
   return 0;
 }
@@ -168,6 +167,9 @@ MCIERROR mciSendStringA(const char* command, char* returnString, UINT returnLeng
   std::vector<std::string> w = Words(command);
   if (w.empty()) return MCIERR_MISSING_COMMAND_STRING;
   std::string verb = Lower(w[0]);
+  // Before the player's lock: the output's virtual-time renderer calls back
+  // into the player (the end of the music) with its own locks held.
+  if (verb == "open") platform::EnsureAudioOutput();
   std::lock_guard<std::mutex> lock(MciLock());
   if (verb == "open") return Open(w);
   if (verb != "play" && verb != "pause" && verb != "resume" && verb != "close") return MCIERR_UNRECOGNIZED_COMMAND;
