@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <deque>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/input.h"
@@ -13,7 +15,7 @@
 
 struct WindowObject {
   WNDPROC proc = nullptr;
-  bool alive = false;
+  std::atomic<bool> alive{false};
   bool destroying = false;
   DWORD style = 0;
   std::string title;
@@ -34,6 +36,9 @@ struct CaseLess {
 struct UserState {
   std::map<std::string, WNDCLASSA, CaseLess> classes;
   WindowObject window;  // the one window; its address stays valid after destruction
+  // Messages may be posted from other threads (the music's end notification
+  // comes from the audio thread), so the queue has a lock.
+  std::mutex queueMutex;
   std::deque<MSG> queue;
   bool quitPosted = false;
   int quitCode = 0;
@@ -51,7 +56,18 @@ UserState& U() {
 
 void Post(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!U().window.alive) return;
+  std::lock_guard<std::mutex> lock(U().queueMutex);
   U().queue.push_back(MSG{&U().window, message, wParam, lParam, 0, {0, 0}});
+}
+
+bool QueueEmpty() {
+  std::lock_guard<std::mutex> lock(U().queueMutex);
+  return U().queue.empty();
+}
+
+void ClearQueue() {
+  std::lock_guard<std::mutex> lock(U().queueMutex);
+  U().queue.clear();
 }
 
 WPARAM MouseKeyFlags() {
@@ -111,7 +127,7 @@ void Translate(const platform::DeviceEvent& e) {
 void FeedOneDeviceEvent() {
   platform::GatherDeviceEvents();
   platform::DeviceEvent e;
-  while (U().queue.empty() && platform::NextDeviceEvent(&e)) Translate(e);
+  while (QueueEmpty() && platform::NextDeviceEvent(&e)) Translate(e);
 }
 
 }  // namespace
@@ -143,7 +159,7 @@ HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD
   w.destroying = false;
   w.style = style;
   w.title = spec.title;
-  U().queue.clear();
+  ClearQueue();
   if (style & WS_VISIBLE) {
     // A newly shown window is active, whether or not a window manager gives it focus.
     int ox, oy;
@@ -163,7 +179,7 @@ BOOL DestroyWindow(HWND window) {
   window->proc(window, WM_DESTROY, 0, 0);
   window->alive = false;
   // Messages still queued for the window die with it; the quit message does not.
-  U().queue.clear();
+  ClearQueue();
   platform::Video().CloseWindow();
   return TRUE;
 }
@@ -203,7 +219,8 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 
 BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT removeFlags) {
   if (!msg) return FALSE;
-  if (U().queue.empty()) FeedOneDeviceEvent();
+  if (QueueEmpty()) FeedOneDeviceEvent();
+  std::lock_guard<std::mutex> lock(U().queueMutex);
   if (!U().queue.empty()) {
     *msg = U().queue.front();
     if (removeFlags & PM_REMOVE) U().queue.pop_front();
@@ -236,6 +253,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
+  std::lock_guard<std::mutex> lock(U().queueMutex);
   U().quitPosted = true;
   U().quitCode = exitCode;
 }
