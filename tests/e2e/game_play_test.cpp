@@ -1,0 +1,362 @@
+// Whole games of the built program, headless and seeded, driven by scripts.
+// The test deals the same boards from the seed, works out from the game's
+// rules what each click does, and checks the program's frames, its
+// "hiscore.dat" and its shell requests against that.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "game_frames.h"
+#include "run_program.h"
+#include "widgets/high_score_table.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace gamee2e;
+
+constexpr char kProfile[] = "Bob Builder:12 Crane Street:bob@example.org:Y";
+
+// Centre of a board cell, where a click lands on that head only.
+int CellX(int cell) { return 137 + (cell % 15) * 41 + 20; }
+int CellY(int cell) { return 10 + (cell / 15) * 55 + 27; }
+
+class Script {
+ public:
+  void Add(int tick, const std::string& command) { text_ << tick << ' ' << command << '\n'; }
+  void ClickCell(int tick, int cell, bool right) {
+    Add(tick, std::string("click ") + (right ? "right " : "left ") + std::to_string(CellX(cell)) + " " +
+                  std::to_string(CellY(cell)));
+  }
+  void ClickAt(int tick, int x, int y) { Add(tick, "click left " + std::to_string(x) + " " + std::to_string(y)); }
+  std::string Text() const { return text_.str(); }
+
+ private:
+  std::ostringstream text_;
+};
+
+// The HUD buttons' centres.
+constexpr int kNewGame[] = {50, 375};
+constexpr int kHelp[] = {50, 431};
+constexpr int kMenu[] = {50, 487};
+
+class GamePlay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/qbplayXXXXXX";
+    root_ = mkdtemp(tmpl);
+    game_ = root_ + "/Quibbleton";
+    fs::create_directories(game_);
+    assets_ = fs::path(QB_GAME_EXE).parent_path().string();
+    for (const auto& entry : fs::directory_iterator(assets_)) {
+      const std::string name = entry.path().filename().string();
+      if (name == "Quibbleton" || name == "hiscore.dat" || name == "setup.ini") continue;
+      fs::create_symlink(entry.path(), fs::path(game_) / name);
+    }
+    std::ofstream(root_ + "/options.ini") << "[setup]\nmusic=N\nSFX=Y\nplayerid=1\n\n[Player2]\nname=Bob Builder\n"
+                                             "address=12 Crane Street\nemail=bob@example.org\nsend=Y\n";
+    WriteSetup(2, 300);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(root_);
+  }
+
+  void WriteSetup(int balloons, int gametime) {
+    std::ofstream(game_ + "/setup.ini") << "[setup]\nfullscreen=0\nnowindow=0\n\n[default]\nballoons=" << balloons
+                                        << "\ngametime=" << gametime << "\n";
+  }
+
+  ProgramResult Run(const Script& script, int seed, int maxTicks, const std::string& shellRecord = "") {
+    std::ofstream(root_ + "/script.txt") << script.Text();
+    std::map<std::string, std::string> env{{"QB_VIDEO", "headless"},
+                                           {"QB_CLOCK", "virtual"},
+                                           {"QB_AUDIO", "null"},
+                                           {"QB_SEED", std::to_string(seed)},
+                                           {"QB_SCRIPT", root_ + "/script.txt"},
+                                           {"QB_MAX_TICKS", std::to_string(maxTicks)}};
+    if (!shellRecord.empty()) env["QB_SHELL"] = "record:" + shellRecord;
+    return RunProgram(QB_GAME_EXE, {root_}, env, game_);
+  }
+
+  std::string Shot(const std::string& name) const { return root_ + "/" + name + ".bmp"; }
+  Picture Frame(const std::string& name) const { return Load(Shot(name)); }
+
+  // The entries of the game's "hiscore.dat" (20 zeroed ones when it is missing).
+  std::vector<HighScoreEntry> Table() const {
+    HighScoreTable table;
+    table.Resize(20);
+    table.Load((game_ + "/hiscore.dat").c_str());
+    std::vector<HighScoreEntry> entries;
+    for (int i = 0; i < table.Count(); ++i) entries.push_back(*table.Entry(i));
+    return entries;
+  }
+
+  std::string root_, game_, assets_;
+};
+
+// The first cell (scanning the board) whose group by that key the player may remove.
+int FindRemovable(const Model& m, bool byFace, int minimum) {
+  for (int cell = 0; cell < 150; ++cell) {
+    if (m.cells[cell] < 0) continue;
+    std::vector<int> group;
+    m.Group(cell, byFace, group);
+    if (static_cast<int>(group.size()) >= minimum) return cell;
+  }
+  return -1;
+}
+
+int FindSingle(const Model& m) {
+  for (int cell = 0; cell < 150; ++cell) {
+    if (m.cells[cell] < 0) continue;
+    std::vector<int> group;
+    m.Group(cell, false, group);
+    if (group.size() == 1) return cell;
+  }
+  return -1;
+}
+
+TEST_F(GamePlay, LeftAndRightClicksScoreAsTheRulesSay) {
+  const Assets a(assets_);
+  lcg::srand(1);
+  const std::vector<int> first = Deal();
+  Model m{Deal()};
+  const std::vector<int> third = Deal();
+
+  Script s;
+  s.Add(100, "shot " + Shot("fresh"));
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  int t = 600;
+  int removed = 0, twinsSeen = 0;
+  for (int k = 0; k < 8; ++k) {
+    const bool right = k % 2 == 1;
+    int cell;
+    if (k == 3) {
+      cell = FindSingle(m);  // rejected: nothing changes, the last group shows 0
+    } else {
+      cell = FindRemovable(m, right, 3 - k % 2);
+    }
+    ASSERT_GE(cell, 0);
+    s.ClickCell(t, cell, right);
+    const int before = m.score;
+    const int n = m.Click(cell, right);
+    if (n > 0 && m.score - before != 2 * 50 * n * (n + 1)) ++twinsSeen;
+    removed += n;
+    if (k == 4) s.Add(t + 350, "shot " + Shot("popups"));
+    t += 200 * n + 400;
+  }
+  t += 1200;  // the last pop-ups are gone
+  s.Add(t, "shot " + Shot("after"));
+  s.ClickAt(t + 100, kNewGame[0], kNewGame[1]);
+  s.Add(t + 1800, "shot " + Shot("next"));
+  s.Add(t + 1900, "tap ESC");
+  const ProgramResult r = Run(s, 1, t + 3000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  EXPECT_EQ(ReadBoard(Frame("fresh"), a), first);
+  const Picture after = Frame("after");
+  EXPECT_EQ(ReadBoard(after, a), m.cells);
+  EXPECT_GT(removed, 10);
+  EXPECT_EQ(ReadScore(after, a), m.score);
+  EXPECT_EQ(ReadLastGroup(after, a), m.lastGroup);
+  EXPECT_EQ(ReadBest(after, a), 0);
+  RecordProperty("score", m.score);
+  EXPECT_GT(twinsSeen, 0);  // the seed gives groups with twins, so multipliers count
+  RecordProperty("groups_with_twins", twinsSeen);
+
+  // New game during play offered the score: it is in the table under the
+  // player's profile string, and the next board is the seed's third deal.
+  const std::vector<HighScoreEntry> table = Table();
+  ASSERT_EQ(table.size(), 20u);
+  EXPECT_STREQ(table[0].name, kProfile);
+  EXPECT_EQ(table[0].score, m.score);
+  const Picture next = Frame("next");
+  EXPECT_EQ(ReadBoard(next, a), third);
+  EXPECT_EQ(ReadBest(next, a), m.score);
+  EXPECT_EQ(ReadScore(next, a), 0);
+}
+
+TEST_F(GamePlay, AGuyPushesHisRowAndIsSquashed) {
+  const Assets a(assets_);
+  WriteSetup(1, 300);
+  lcg::srand(5);
+  Deal();
+  Model m{Deal()};
+  m.minimum = 1;
+
+  Script s;
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  int t = 600;
+  // Empty the top four cells of the last column, one click on its top head at a time.
+  for (;;) {
+    int top = -1;
+    for (int r = 0; r < 10 && top < 0; ++r)
+      if (m.cells[14 + r * 15] >= 0) top = 14 + r * 15;
+    ASSERT_GE(top, 0);
+    if (top / 15 >= 4) break;
+    s.ClickCell(t, top, false);
+    t += 200 * m.Click(top, false) + 400;
+  }
+  const int row = 3;
+  const Model before = m;
+  ASSERT_TRUE(m.PushRight(row)) << "this seed's board does not squash the guy";
+  ASSERT_NE(m.cells, before.cells);
+  t += 1200;
+  s.Add(t, "shot " + Shot("before"));
+  s.ClickAt(t + 100, 119, row * 55 + 30);
+  t += 15000;
+  s.Add(t, "shot " + Shot("squashed"));
+  // His order button is still there but orders nobody: nothing moves.
+  s.ClickAt(t + 100, 119, row * 55 + 30);
+  s.Add(t + 3000, "shot " + Shot("again"));
+  s.Add(t + 3100, "tap ESC");
+  const ProgramResult r = Run(s, 5, t + 4000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  const Picture b = Frame("before");
+  EXPECT_EQ(ReadBoard(b, a), before.cells);
+  EXPECT_FALSE(GuyGone(b, a, row));
+  const Picture sq = Frame("squashed");
+  EXPECT_EQ(ReadBoard(sq, a), m.cells);
+  EXPECT_TRUE(GuyGone(sq, a, row));
+  EXPECT_FALSE(GuyGone(sq, a, row + 1));
+  EXPECT_EQ(ReadBoard(Frame("again"), a), m.cells);
+}
+
+TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
+  const Assets a(assets_);
+  WriteSetup(1, 300);
+  lcg::srand(9);
+  Deal();
+  Model m{Deal()};
+  m.minimum = 1;
+
+  Script s;
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  int t = 600, clicks = 0;
+  while (m.Count() > 0) {
+    int cell = -1;
+    for (int c = 0; c < 15 && cell < 0; ++c)
+      if (m.cells[c + 135] >= 0) cell = c + 135;
+    s.ClickCell(t, cell, clicks % 3 == 2);
+    t += 200 * m.Click(cell, clicks % 3 == 2) + 300;
+    ++clicks;
+  }
+  const int boardScore = m.score;
+  // The countdown started with New game at about 220 and loses a second on
+  // every whole 1000 ticks. The bonus counts ten seconds a second, then the
+  // congratulations stay 5 seconds and the hall-of-fame notice 1: a shot
+  // every half second covers it all, whatever a frame or two of drift.
+  const int cleared = t - 300;
+  const int secondsLeft = 300 - cleared / 1000;
+  const int shots = (secondsLeft * 110 + 9000) / 500;
+  for (int k = 0; k < shots; ++k) s.Add(cleared + 250 + k * 500, "shot " + Shot("c" + std::to_string(k)));
+  const int end = cleared + 250 + shots * 500;
+  s.Add(end, "tap ESC");
+  const ProgramResult r = Run(s, 9, end + 1000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  int counting = 0, cheering = -1, halloffame = -1, final = -1;
+  for (int k = 0; k < shots; ++k) {
+    const Picture f = Frame("c" + std::to_string(k));
+    const int shown = ReadScore(f, a);
+    if (cheering < 0 && Shows(f, a.congrats, 290, 148)) {
+      cheering = k;
+      final = shown;
+      EXPECT_EQ(CountDots(f, a), 0);
+    } else if (cheering < 0 && shown > boardScore) {
+      // The bonus counting: the score climbs in steps of 125 while the dots go.
+      EXPECT_EQ((shown - boardScore) % 125, 0) << shown << " board " << boardScore << " shot " << k;
+      EXPECT_LT(CountDots(f, a), 150 * secondsLeft / 300 + 1);
+      ++counting;
+    }
+    if (halloffame < 0 && Shows(f, a.hallOfFame, 362, 189)) halloffame = k;
+  }
+  EXPECT_GT(counting, 10) << "board score " << boardScore;
+  ASSERT_GE(cheering, 0);
+  EXPECT_GT(halloffame, cheering + 8);  // five seconds of congratulations
+  ASSERT_EQ(final % 2, 0);
+  const int bonus = final / 2 - boardScore;
+  EXPECT_EQ(bonus % 125, 0) << final;
+  EXPECT_NEAR(bonus / 125, secondsLeft, 1) << "final " << final << " board " << boardScore;
+  RecordProperty("board_score", boardScore);
+  RecordProperty("final_score", final);
+
+  const std::vector<HighScoreEntry> table = Table();
+  EXPECT_STREQ(table[0].name, kProfile);
+  EXPECT_EQ(table[0].score, final);
+  const Picture idle = Frame("c" + std::to_string(shots - 1));
+  EXPECT_FALSE(Shows(idle, a.congrats, 290, 148));
+  for (int g = 0; g < 20; ++g) EXPECT_FALSE(GuyGone(idle, a, g)) << g;
+}
+
+TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
+  const Assets a(assets_);
+  WriteSetup(2, 10);
+  lcg::srand(3);
+  Deal();
+  Model m{Deal()};
+  Script s;
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  const int cell = FindRemovable(m, false, 2);
+  s.ClickCell(600, cell, false);
+  m.Click(cell, false);
+  // The countdown reaches 0 at tick 10000; the picture stays two seconds,
+  // then the hall-of-fame notice one second.
+  s.Add(5000, "shot " + Shot("halfway"));
+  s.Add(11000, "shot " + Shot("gameover"));
+  s.Add(12500, "shot " + Shot("halloffame"));
+  s.Add(14000, "shot " + Shot("after"));
+  s.Add(14100, "tap ESC");
+  const ProgramResult r = Run(s, 3, 15000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  EXPECT_NEAR(CountDots(Frame("halfway"), a), 75, 15);
+  const Picture over = Frame("gameover");
+  EXPECT_TRUE(Shows(over, a.gameOver, 290, 148));
+  EXPECT_EQ(CountDots(over, a), 0);
+  EXPECT_TRUE(Shows(Frame("halloffame"), a.hallOfFame, 362, 189));
+  const Picture after = Frame("after");
+  EXPECT_FALSE(Shows(after, a.gameOver, 290, 148));
+  EXPECT_EQ(ReadBoard(after, a), m.cells);
+  EXPECT_EQ(ReadBest(after, a), m.score);
+  const std::vector<HighScoreEntry> table = Table();
+  EXPECT_STREQ(table[0].name, kProfile);
+  EXPECT_EQ(table[0].score, m.score);
+  EXPECT_EQ(table[1].score, 0);
+}
+
+TEST_F(GamePlay, HelpStopsTheCountdownAndMenuStartsTheLauncher) {
+  const Assets a(assets_);
+  Script s;
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  s.Add(3200, "shot " + Shot("before"));
+  s.ClickAt(3300, kHelp[0], kHelp[1]);
+  s.Add(4000, "shot " + Shot("help"));
+  s.Add(20000, "shot " + Shot("stillhelp"));
+  s.ClickAt(20500, 400, 300);
+  s.Add(20700, "shot " + Shot("closed"));
+  s.Add(26700, "shot " + Shot("later"));
+  s.ClickAt(27000, kMenu[0], kMenu[1]);
+  const std::string record = root_ + "/shell.txt";
+  const ProgramResult r = Run(s, 2, 28000, record);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  const int left = (800 - a.help.width) / 2, top = (600 - a.help.height) / 2;
+  EXPECT_TRUE(Shows(Frame("help"), a.help, left, top));
+  EXPECT_TRUE(Shows(Frame("stillhelp"), a.help, left, top));
+  const int before = CountDots(Frame("before"), a);
+  const int closed = CountDots(Frame("closed"), a);
+  // 17 seconds of help cost no time: 148 dots at 297 s both before and after.
+  EXPECT_EQ(before, 148);
+  EXPECT_EQ(closed, before);
+  EXPECT_EQ(CountDots(Frame("later"), a), before - 3);
+
+  std::ifstream in(record);
+  std::string line;
+  ASSERT_TRUE(std::getline(in, line));
+  EXPECT_EQ(line, "open\t" + root_ + "\\Lobbo.exe\tQuibbleton\t" + root_);
+}
+
+}  // namespace
