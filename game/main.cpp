@@ -1,5 +1,5 @@
 // Quibbleton's entry: the shared shell with the game's own steps.
-#include <cstring>
+#include <cstdio>
 
 #include "game/game.h"
 #include "game/game_screen.h"
@@ -37,7 +37,8 @@ void ShutdownProgram() { game.Cleanup(); }
 
 void RegisterScreens(const char* text) {
   screenManager.Add(&gameScreen);
-  std::strncpy(commandLine, text, sizeof commandLine - 1);
+  // The shell hands over its own copy; only a different text needs copying.
+  if (text && text != commandLine) std::snprintf(commandLine, sizeof commandLine, "%s", text);
   screenManager.SwitchTo("balloon");
 }
 

@@ -59,8 +59,12 @@ class GamePlay : public ::testing::Test {
                                              "address=12 Crane Street\nemail=bob@example.org\nsend=Y\n";
     WriteSetup(2, 300);
   }
+  // A failed run keeps its frames for a look, and so does any run with QB_KEEP_FRAMES set.
   void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
+    if (HasFailure() || std::getenv("QB_KEEP_FRAMES"))
+      std::printf("frames kept in %s\n", root_.c_str());
+    else
+      fs::remove_all(root_);
   }
 
   void WriteSetup(int balloons, int gametime) {
