@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -22,8 +21,8 @@ struct State {
   std::atomic<uint8_t> keys[256] = {};
   std::atomic<int> buttons{0};
   std::atomic<int> x{0}, y{0};
-  std::mutex mutex;  // guards the queues below
-  std::deque<DeviceEvent> pending;
+  std::mutex mutex;  // guards the script below
+  void (*sink)(const DeviceEvent&) = nullptr;
   Script script;
   size_t nextScriptEvent = 0;
   size_t nextShot = 0;
@@ -123,29 +122,24 @@ void SetScript(Script script) {
   S().script = std::move(script);
   S().nextScriptEvent = 0;
   S().nextShot = 0;
-  S().pending.clear();
 }
+
+void SetDeviceEventSink(void (*sink)(const DeviceEvent& event)) { S().sink = sink; }
 
 void GatherDeviceEvents() {
-  std::vector<DeviceEvent> fresh;
-  Video().Poll(fresh);
+  std::vector<DeviceEvent> due;
+  Video().Poll(due);
   uint32_t now = NowMs();
-  std::lock_guard<std::mutex> lock(S().mutex);
-  for (const DeviceEvent& e : fresh) S().pending.push_back(e);
-  auto& events = S().script.events;
-  while (S().nextScriptEvent < events.size() && TickDiff(now, events[S().nextScriptEvent].tick) >= 0)
-    S().pending.push_back(events[S().nextScriptEvent++].event);
-}
-
-bool NextDeviceEvent(DeviceEvent* event) {
   {
     std::lock_guard<std::mutex> lock(S().mutex);
-    if (S().pending.empty()) return false;
-    *event = S().pending.front();
-    S().pending.pop_front();
+    auto& events = S().script.events;
+    while (S().nextScriptEvent < events.size() && TickDiff(now, events[S().nextScriptEvent].tick) >= 0)
+      due.push_back(events[S().nextScriptEvent++].event);
   }
-  ApplyDeviceEvent(*event);
-  return true;
+  for (const DeviceEvent& e : due) {
+    ApplyDeviceEvent(e);
+    if (S().sink) S().sink(e);
+  }
 }
 
 void ApplyDeviceEvent(const DeviceEvent& e) {

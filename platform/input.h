@@ -1,8 +1,8 @@
 // Device state (keys by scan code, mouse buttons and position) and the
-// stream of device events from the backend and the script. Events are
-// applied one at a time, just before the message they make is taken, so the
-// state a program reads matches the message it is handling. The state lives
-// in atomics: the timer thread reads the mouse buttons.
+// stream of device events from the backend and the script. Like the input
+// devices the programs were written for, the state is live: it changes at
+// every event pump, whether or not the window's messages are handled yet.
+// It lives in atomics, since the timer thread reads the mouse buttons.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +26,12 @@ void LoadStartupScript();
 // Replaces the script (tests).
 void SetScript(Script script);
 
-// Moves the backend's new events and the script events that are due into the pending queue.
+// Where pumped events go after they have changed the device state: the
+// window turns them into messages.
+void SetDeviceEventSink(void (*sink)(const DeviceEvent& event));
+// The event pump: applies the backend's new events and the script events
+// that are due, in order, and hands each to the sink.
 void GatherDeviceEvents();
-// Takes the next pending event and applies it to the device state.
-bool NextDeviceEvent(DeviceEvent* event);
 // Applies an event directly (tests).
 void ApplyDeviceEvent(const DeviceEvent& event);
 

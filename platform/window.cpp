@@ -122,13 +122,6 @@ void Translate(const platform::DeviceEvent& e) {
   }
 }
 
-// Feeds device events into the queue one at a time, so the device state
-// matches the message being handled.
-void FeedOneDeviceEvent() {
-  platform::GatherDeviceEvents();
-  platform::DeviceEvent e;
-  while (QueueEmpty() && platform::NextDeviceEvent(&e)) Translate(e);
-}
 
 }  // namespace
 
@@ -153,6 +146,7 @@ HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD
   spec.height = height;
   spec.borderless = (style & WS_POPUP) || !(style & (WS_SYSMENU | WS_CAPTION));
   if (!platform::Video().OpenWindow(spec)) return nullptr;
+  platform::SetDeviceEventSink(Translate);
   WindowObject& w = U().window;
   w.proc = it->second.lpfnWndProc;
   w.alive = true;
@@ -219,7 +213,7 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 
 BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT removeFlags) {
   if (!msg) return FALSE;
-  if (QueueEmpty()) FeedOneDeviceEvent();
+  if (QueueEmpty()) platform::GatherDeviceEvents();
   std::lock_guard<std::mutex> lock(U().queueMutex);
   if (!U().queue.empty()) {
     *msg = U().queue.front();

@@ -58,7 +58,7 @@ TEST(Window, MessagesFromDeviceEventsWithWindowsPacking) {
   EXPECT_EQ(LOWORD(first[2].wParam), WA_ACTIVE);
 
   platform::SetScript(Parse("0 click left 300 200\n0 tap ESC\n0 key down A\n0 close\n"));
-  // Each device event is applied just before its message is taken.
+  // The pump applies every due event to the device state and queues its messages.
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, WM_MOUSEMOVE);
