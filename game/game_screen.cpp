@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "game/game.h"
-#include "screens/mouse_cursor.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 #include "widgets/sound_registry.h"
@@ -127,11 +126,6 @@ void GameScreen::Leave() {
 int GameScreen::HandleMessage(HWND, UINT, WPARAM, LPARAM) { return 1; }
 
 int GameScreen::Run(int) {
-  // The device state moves on only when the frame loop pumps messages, and
-  // after a frame that blocked in a long animation the loop does not wait
-  // for a tick before this call: without a fresh poll the game would still
-  // see the button of the click that started the animation as held.
-  mouseCursor.Poll();
   if (game.Update() == 7) return 7;
   return Flip() ? 1 : 0;
 }
