@@ -224,11 +224,11 @@ void CloseLocked() {
   Current() = nullptr;
 }
 
-void OpenLocked(const std::string& spec) {
-  std::string name = spec, argument;
-  if (auto colon = spec.find(':'); colon != std::string::npos) {
-    name = spec.substr(0, colon);
-    argument = spec.substr(colon + 1);
+void OpenLocked(const std::string& choice) {
+  std::string name = choice, argument;
+  if (auto colon = choice.find(':'); colon != std::string::npos) {
+    name = choice.substr(0, colon);
+    argument = choice.substr(colon + 1);
   }
   std::unique_ptr<AudioOutput> output;
   bool known = false;
@@ -238,7 +238,7 @@ void OpenLocked(const std::string& spec) {
       output = b.create(argument);
     }
   }
-  if (!known) std::fprintf(stderr, "audio: unknown QB_AUDIO \"%s\"; no audio output\n", spec.c_str());
+  if (!known) std::fprintf(stderr, "audio: unknown QB_AUDIO \"%s\"; no audio output\n", choice.c_str());
   if (!output) output = CreateNull(std::string());
   Current() = output.release();
   static bool exitHandler = [] { return std::atexit([] { CloseAudioOutput(); }) == 0; }();
@@ -252,10 +252,10 @@ void EnsureAudioOutput() {
   if (!Current()) OpenLocked(GetConfig().audio);
 }
 
-void OpenAudioOutput(const char* spec) {
+void OpenAudioOutput(const char* choice) {
   std::lock_guard<std::mutex> lock(OutputLock());
   CloseLocked();
-  OpenLocked(spec ? std::string(spec) : GetConfig().audio);
+  OpenLocked(choice ? std::string(choice) : GetConfig().audio);
 }
 
 void CloseAudioOutput() {

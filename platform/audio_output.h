@@ -22,9 +22,9 @@ class AudioOutput {
 void EnsureAudioOutput();
 
 // Closes the current output (finishing its file) and opens the one named
-// by spec ("sdl", "null", "wav:PATH"); null spec means QB_AUDIO. For tests
+// by choice ("sdl", "null", "wav:PATH"); null means QB_AUDIO. For tests
 // that capture the output of one part of a run.
-void OpenAudioOutput(const char* spec);
+void OpenAudioOutput(const char* choice);
 void CloseAudioOutput();
 
 // The SDL device, opened with a callback that pulls from the mixer; null

@@ -1,6 +1,8 @@
 // The platform pieces under the sound library: events and threads, file
 // handles, the sound buffers and the mixer, the MCI player.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <cmath>
@@ -16,6 +18,8 @@
 #include "platform/sync.h"
 #include "platform/window.h"
 #include "sound_test_support.h"
+
+extern char** environ;
 
 using namespace soundtest;
 
@@ -349,16 +353,26 @@ TEST_F(Device, VolumeAndPanScaleTheOutput) {
   b->Release();
 }
 
+// Runs a program with an argument vector, no shell; true when it exits with 0.
+bool RunQuietly(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // An MP3 made with the lame encoder when the machine has it.
 std::string MakeMp3(const TempDir& dir, int milliseconds) {
-  if (std::system("command -v lame >/dev/null 2>&1") != 0) return "";
   std::vector<uint8_t> tone;
   for (int i = 0; i < 44100 * milliseconds / 1000; ++i)
     Put16(tone, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / 44100))));
   std::string wav = dir.Write("tone.wav", Wav(1, 44100, 16, tone));
   std::string mp3 = dir.Path("Music.mp3");
-  std::string cmd = "lame --quiet -b 64 " + wav + " " + mp3;
-  return std::system(cmd.c_str()) == 0 ? mp3 : "";
+  return RunQuietly({"lame", "--quiet", "-b", "64", wav, mp3}) ? mp3 : "";
 }
 
 TEST(Mci, RefusesUnknownCommandsAndDevices) {
