@@ -22,7 +22,7 @@ std::string_view Trim(std::string_view s) {
 
 bool SameName(std::string_view a, const char* b) {
   size_t n = std::strlen(b);
-  return a.size() == n && strncasecmp(a.data(), b, n) == 0;
+  return a.size() == n && (n == 0 || strncasecmp(a.data(), b, n) == 0);
 }
 
 struct IniFile {
@@ -89,9 +89,9 @@ bool FindSection(const IniFile& ini, const char* section, size_t* header, size_t
 DWORD CopyOut(std::string_view text, char* buffer, DWORD size) {
   if (!buffer || size == 0) return 0;
   // A NUL inside the file ends the value, as a C string would.
-  size_t n = strnlen(text.data(), text.size());
+  size_t n = text.empty() ? 0 : strnlen(text.data(), text.size());
   if (n >= size) n = size - 1;
-  std::memcpy(buffer, text.data(), n);
+  if (n > 0) std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
   return static_cast<DWORD>(n);
 }
