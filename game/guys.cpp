@@ -20,6 +20,21 @@ int NextPose(const Sprite* guy, int a, int b) { return guy->currentFrame == a ? 
 
 void Game::PlaceGuy(Sprite* guy, int cell) { CellPosition(cell, &guy->x, &guy->y); }
 
+// After a push step the guy takes the cell the run has left; a head that
+// dropped onto it meanwhile squashes him. True when he was squashed.
+bool Game::StepOntoPushedCell(Sprite* guy, int cell, const char* name) {
+  PlaceGuy(guy, cell);
+  guy->SetCurrentFrame(NextPose(guy, 4, 5));
+  if (!At(cell)) return false;
+  guy->SetCurrentFrame(kSquashed);
+  PlaySound("squish");
+  Wait(50);
+  PlaySound("ahh");
+  Wait(300);
+  spriteList.Remove(name);
+  return true;
+}
+
 void Game::PushRight(int row) {
   char name[16];
   std::snprintf(name, sizeof name, "guy%d", row);
@@ -78,17 +93,7 @@ void Game::PushRight(int row) {
         DropBlock(block);
       }
     Settle();
-    PlaceGuy(guy, first);
-    guy->SetCurrentFrame(NextPose(guy, 4, 5));
-    if (At(first)) {
-      guy->SetCurrentFrame(kSquashed);
-      PlaySound("squish");
-      Wait(50);
-      PlaySound("ahh");
-      Wait(300);
-      spriteList.Remove(name);
-      return;
-    }
+    if (StepOntoPushedCell(guy, first, name)) return;
     Wait(150);
   }
 
@@ -159,17 +164,7 @@ void Game::PushLeft(int row) {
         DropBlock(block);
       }
     Settle();
-    PlaceGuy(guy, first);
-    guy->SetCurrentFrame(NextPose(guy, 4, 5));
-    if (At(first)) {
-      guy->SetCurrentFrame(kSquashed);
-      PlaySound("squish");
-      Wait(50);
-      PlaySound("ahh");
-      Wait(300);
-      spriteList.Remove(name);
-      return;
-    }
+    if (StepOntoPushedCell(guy, first, name)) return;
     Wait(150);
   }
 

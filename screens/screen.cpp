@@ -7,23 +7,10 @@
 
 #include "platform/profile.h"
 #include "shell/gx.h"
+#include "widgets/fixed_text.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 #include "widgets/surface.h"
-
-namespace {
-
-void CopyText(char (&to)[256], const char* text) {
-  if (!text) {
-    to[0] = '\0';
-    return;
-  }
-  const size_t length = strnlen(text, sizeof(to) - 1);
-  std::memcpy(to, text, length);
-  to[length] = '\0';
-}
-
-}  // namespace
 
 // --- ScreenImage -------------------------------------------------------------
 
@@ -45,7 +32,7 @@ IDirectDrawSurface* ScreenImage::Load(const char* path) {
   // The image owns its surface: a reload gives the old one back.
   if (surface) surface->Release();
   surface = loaded;
-  CopyText(name, path);
+  CopyFixedText(name, path);
   if (surface) {
     GetSurfaceSize(surface, &width, &height);
   } else {
@@ -54,7 +41,7 @@ IDirectDrawSurface* ScreenImage::Load(const char* path) {
   return surface;
 }
 
-void ScreenImage::SetName(const char* text) { CopyText(name, text); }
+void ScreenImage::SetName(const char* text) { CopyFixedText(name, text); }
 
 void ScreenImage::Draw(IDirectDrawSurface* target, int px, int py) {
   if (surface) DrawSurfaceAt(surface, target, px, py, kDefaultBlitFlags);
@@ -109,7 +96,7 @@ int Screen::HandleMessage(HWND, UINT, WPARAM, LPARAM) { return 1; }
 
 int Screen::Run(int) { return 1; }
 
-void Screen::SetName(const char* text) { CopyText(name, text); }
+void Screen::SetName(const char* text) { CopyFixedText(name, text); }
 
 const char* Screen::GetName() { return name; }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "shell/gx.h"
+#include "widgets/fixed_text.h"
 #include "widgets/redraw_manager.h"
 #include "widgets/surface.h"
 
@@ -214,15 +215,7 @@ void Button::Reset() {
   Redraw();
 }
 
-void Button::SetName(const char* text) {
-  if (!text) {
-    name[0] = '\0';
-    return;
-  }
-  const size_t length = strnlen(text, sizeof(name) - 1);
-  std::memcpy(name, text, length);
-  name[length] = '\0';
-}
+void Button::SetName(const char* text) { CopyFixedText(name, text); }
 
 void Button::SetOffset(int dx, int dy) {
   offsetX = dx;

@@ -7,22 +7,13 @@
 #include "shell/app.h"
 #include "shell/frame_clock.h"
 #include "shell/gx.h"
+#include "widgets/fixed_text.h"
 #include "widgets/redraw_manager.h"
 #include "widgets/surface.h"
 
 SpriteList spriteList;
 
 namespace {
-
-void CopyName(char (&to)[64], const char* text) {
-  if (!text) {
-    to[0] = '\0';
-    return;
-  }
-  const size_t length = strnlen(text, sizeof(to) - 1);
-  std::memcpy(to, text, length);
-  to[length] = '\0';
-}
 
 // a - b on the tick counter, right across its 32-bit wrap.
 int Difference(int a, int b) { return static_cast<int>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
@@ -177,7 +168,7 @@ void Sprite::SetFrameRange(int start, int end) {
   rangeEnd = end;
 }
 
-void Sprite::SetName(const char* text) { CopyName(name, text); }
+void Sprite::SetName(const char* text) { CopyFixedText(name, text); }
 void Sprite::SetAnimating(int flag) { animating = flag; }
 void Sprite::SetPlayMode(int mode) { playMode = mode; }
 void Sprite::SetDirtyReporting(int flag) { dirtyReporting = flag; }
