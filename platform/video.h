@@ -12,7 +12,7 @@
 
 namespace platform {
 
-struct WindowSpec {
+struct WindowParams {
   std::string title;
   int x = 0, y = 0, width = 800, height = 600;
   bool fullscreen = false;
@@ -25,7 +25,7 @@ class VideoBackend {
   virtual ~VideoBackend() = default;
   // Brings the backend up far enough to know it works (the start-up probe).
   virtual bool Start(std::string* reason) = 0;
-  virtual bool OpenWindow(const WindowSpec& spec) = 0;
+  virtual bool OpenWindow(const WindowParams& params) = 0;
   virtual void CloseWindow() = 0;
   virtual void SetTitle(const std::string& title) = 0;
   virtual void SetTopmost(bool topmost) = 0;

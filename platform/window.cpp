@@ -138,21 +138,21 @@ HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD
   if (it == U().classes.end() || U().window.alive) return nullptr;
   std::string reason;
   if (!platform::VideoAvailable(&reason)) return nullptr;
-  platform::WindowSpec spec;
-  spec.title = windowName ? windowName : "";
-  spec.x = x;
-  spec.y = y;
-  spec.width = width;
-  spec.height = height;
-  spec.borderless = (style & WS_POPUP) || !(style & (WS_SYSMENU | WS_CAPTION));
-  if (!platform::Video().OpenWindow(spec)) return nullptr;
+  platform::WindowParams params;
+  params.title = windowName ? windowName : "";
+  params.x = x;
+  params.y = y;
+  params.width = width;
+  params.height = height;
+  params.borderless = (style & WS_POPUP) || !(style & (WS_SYSMENU | WS_CAPTION));
+  if (!platform::Video().OpenWindow(params)) return nullptr;
   platform::SetDeviceEventSink(Translate);
   WindowObject& w = U().window;
   w.proc = it->second.lpfnWndProc;
   w.alive = true;
   w.destroying = false;
   w.style = style;
-  w.title = spec.title;
+  w.title = params.title;
   ClearQueue();
   if (style & WS_VISIBLE) {
     // A newly shown window is active, whether or not a window manager gives it focus.

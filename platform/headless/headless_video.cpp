@@ -8,9 +8,9 @@ namespace {
 class HeadlessVideo final : public VideoBackend {
  public:
   bool Start(std::string*) override { return true; }
-  bool OpenWindow(const WindowSpec& spec) override {
-    x_ = spec.x;
-    y_ = spec.y;
+  bool OpenWindow(const WindowParams& params) override {
+    x_ = params.x;
+    y_ = params.y;
     return true;
   }
   void CloseWindow() override {}

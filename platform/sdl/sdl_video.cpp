@@ -91,7 +91,7 @@ class SdlVideo final : public VideoBackend {
     return true;
   }
 
-  bool OpenWindow(const WindowSpec& spec) override {
+  bool OpenWindow(const WindowParams& params) override {
     if (!started_ && !Start(nullptr)) return false;
     int dw = 800, dh = 600;
     DesktopSize(&dw, &dh);
@@ -99,11 +99,11 @@ class SdlVideo final : public VideoBackend {
     int scale = 1;
     while (800 * (scale + 1) <= dw * 9 / 10 && 600 * (scale + 1) <= dh * 9 / 10) ++scale;
     int w = 800 * scale, h = 600 * scale;
-    int x = spec.x - (w - spec.width) / 2, y = spec.y - (h - spec.height) / 2;
+    int x = params.x - (w - params.width) / 2, y = params.y - (h - params.height) / 2;
     Uint32 flags = SDL_WINDOW_SHOWN;
-    if (spec.borderless) flags |= SDL_WINDOW_BORDERLESS;
-    if (spec.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-    window_ = SDL_CreateWindow(spec.title.c_str(), x, y, w, h, flags);
+    if (params.borderless) flags |= SDL_WINDOW_BORDERLESS;
+    if (params.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    window_ = SDL_CreateWindow(params.title.c_str(), x, y, w, h, flags);
     if (!window_) return false;
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);

@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/shell_exec.h"
-#include "temp_dir.h"
+#include "../support/temp_dir.h"
 
 namespace {
 

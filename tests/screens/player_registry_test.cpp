@@ -1,4 +1,5 @@
 #include "screens/player_registry.h"
+#include "../support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -22,18 +23,8 @@ namespace fs = std::filesystem;
 class PlayerRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char old[PATH_MAX];
-    ASSERT_NE(getcwd(old, sizeof old), nullptr);
-    oldDir_ = old;
-    char pattern[] = "/tmp/qb_players_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
     fs::create_directory(root_ / "Game");
-    ASSERT_EQ(chdir((root_ / "Game").c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(oldDir_.c_str()), 0);
-    fs::remove_all(root_);
+    fs::current_path(root_ / "Game");
   }
   fs::path Ini() const { return root_ / "options.ini"; }
   void WriteIni(const std::string& text) const { std::ofstream(Ini(), std::ios::binary) << text; }
@@ -50,8 +41,8 @@ class PlayerRegistryTest : public ::testing::Test {
   }
 
   PlayerRegistry registry_;
-  fs::path root_;
-  std::string oldDir_;
+  TempDir temp_;  // puts the current directory back when the test ends
+  fs::path root_ = temp_.Path();
 };
 
 PlayerRecord Record(const char* name, const char* address, const char* email, const char* send) {

@@ -13,6 +13,7 @@
 
 #include "widgets/game_base.h"
 #include "widgets/high_score_table.h"
+#include "../support/temp_dir.h"
 
 namespace {
 
@@ -21,19 +22,6 @@ using Bytes = std::vector<uint8_t>;
 
 class HighScoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char old[PATH_MAX];
-    ASSERT_NE(getcwd(old, sizeof old), nullptr);
-    oldDir_ = old;
-    char pattern[] = "/tmp/qb_hiscore_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(oldDir_.c_str()), 0);
-    fs::remove_all(dir_);
-  }
   static void WriteFile(const char* path, const Bytes& b) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
   }
@@ -42,8 +30,8 @@ class HighScoreTest : public ::testing::Test {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
 
-  fs::path dir_;
-  std::string oldDir_;
+  TempDir temp_;  // the current directory while the test runs
+  fs::path dir_ = temp_.Path();
 };
 
 void PutInt32(Bytes& b, size_t at, int32_t v) {
