@@ -135,6 +135,7 @@ class Game : public GameBase {
   void BoardClicks(int x, int y, int buttons);
   void GuyOrders();
   void PlaceGuy(Sprite* guy, int cell);
+  bool WalkUpTo(Sprite* guy, int* guyCell, int first, int step, int row);
   bool StepOntoPushedCell(Sprite* guy, int cell, const char* name);
   Block* MakeBlock(int cell, int colour, int face);
 

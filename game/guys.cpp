@@ -20,6 +20,27 @@ int NextPose(const Sprite* guy, int a, int b) { return guy->currentFrame == a ? 
 
 void Game::PlaceGuy(Sprite* guy, int cell) { CellPosition(cell, &guy->x, &guy->y); }
 
+// Walks the guy cell by cell (step +1 or -1) up to the run's first head. He
+// will not step onto a cell with a hole beneath it (the bottom row has none):
+// then he stops there, blocked, and the result is false.
+bool Game::WalkUpTo(Sprite* guy, int* guyCell, int first, int step, int row) {
+  int s = *guyCell;
+  // A head that fell in behind him does not turn him round: he only walks forwards.
+  for (; step > 0 ? s < first : s > first; s += step) {
+    if (!At(s + columns) && row != rows - 1) {
+      guy->SetCurrentFrame(kBlocked);
+      Wait(450);
+      *guyCell = s;
+      return false;
+    }
+    PlaceGuy(guy, s);
+    guy->SetCurrentFrame(NextPose(guy, 4, 5));
+    Wait(150);
+  }
+  *guyCell = s;
+  return true;
+}
+
 // After a push step the guy takes the cell the run has left; a head that
 // dropped onto it meanwhile squashes him. True when he was squashed.
 bool Game::StepOntoPushedCell(Sprite* guy, int cell, const char* name) {
@@ -60,23 +81,7 @@ void Game::PushRight(int row) {
       break;
     }
 
-    // He will not step onto a cell with a hole beneath it (the bottom row has none).
-    bool blocked = false;
-    int s = guyCell;
-    for (; s < first; ++s) {
-      if (!At(s + columns) && row != rows - 1) {
-        guy->SetCurrentFrame(kBlocked);
-        Wait(450);
-        guyCell = s;
-        blocked = true;
-        break;
-      }
-      PlaceGuy(guy, s);
-      guy->SetCurrentFrame(NextPose(guy, 4, 5));
-      Wait(150);
-    }
-    if (blocked) break;
-    guyCell = s;
+    if (!WalkUpTo(guy, &guyCell, first, +1, row)) break;
 
     int gap = -1;
     for (int c = first; c <= rowEnd; ++c)
@@ -132,22 +137,7 @@ void Game::PushLeft(int row) {
       break;
     }
 
-    bool blocked = false;
-    int s = guyCell;
-    for (; s > first; --s) {
-      if (!At(s + columns) && row != rows - 1) {
-        guy->SetCurrentFrame(kBlocked);
-        Wait(450);
-        guyCell = s;
-        blocked = true;
-        break;
-      }
-      PlaceGuy(guy, s);
-      guy->SetCurrentFrame(NextPose(guy, 4, 5));
-      Wait(150);
-    }
-    if (blocked) break;
-    guyCell = s;
+    if (!WalkUpTo(guy, &guyCell, first, -1, row)) break;
 
     int gap = -1;
     for (int c = first; c >= rowStart; --c)
