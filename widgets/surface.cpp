@@ -156,80 +156,46 @@ int LoadAndSplit(const char* path, std::vector<IDirectDrawSurface*>& list, int c
   return result;
 }
 
+namespace {
+
+// Clips one axis of a copy of length n from src to dest against [0, limit).
+void ClipAxis(int src, int n, int dest, int limit, LONG* destLow, LONG* destHigh, LONG* srcLow, LONG* srcHigh) {
+  if (dest < 0) {
+    *destLow = 0;
+    *srcLow = src - dest;
+  } else {
+    *destLow = dest;
+    *srcLow = src;
+  }
+  if (dest + n > limit) {
+    *destHigh = limit;
+    *srcHigh = src + n - (dest + n - limit);
+  } else {
+    *destHigh = dest + n;
+    *srcHigh = src + n;
+  }
+}
+
+}  // namespace
+
 void BlitClipped(IDirectDrawSurface* source, int srcX, int srcY, int w, int h, IDirectDrawSurface* destination,
                  int destX, int destY, int flags) {
   if (!source || !destination) return;
   int dw = 0, dh = 0;
   GetSurfaceSize(destination, &dw, &dh);
   RECT d, s;
-  if (destX < 0) {
-    d.left = 0;
-    s.left = srcX - destX;
-  } else {
-    d.left = destX;
-    s.left = srcX;
-  }
-  if (destX + w > dw) {
-    d.right = dw;
-    s.right = srcX + w - (destX + w - dw);
-  } else {
-    d.right = destX + w;
-    s.right = srcX + w;
-  }
-  if (destY < 0) {
-    d.top = 0;
-    s.top = srcY - destY;
-  } else {
-    d.top = destY;
-    s.top = srcY;
-  }
-  if (destY + h > dh) {
-    d.bottom = dh;
-    s.bottom = srcY + h - (destY + h - dh);
-  } else {
-    d.bottom = destY + h;
-    s.bottom = srcY + h;
-  }
+  ClipAxis(srcX, w, destX, dw, &d.left, &d.right, &s.left, &s.right);
+  ClipAxis(srcY, h, destY, dh, &d.top, &d.bottom, &s.top, &s.bottom);
   if (d.right <= d.left || d.bottom <= d.top) return;  // clipped away entirely
   destination->Blt(&d, source, &s, BlitFlags(flags), nullptr);
 }
 
+// The whole source at (x, y): the same clipping with the source's own size.
 void DrawSurfaceAt(IDirectDrawSurface* source, IDirectDrawSurface* destination, int x, int y, int flags) {
   if (!source || !destination) return;
-  int sw = 0, sh = 0, dw = 0, dh = 0;
+  int sw = 0, sh = 0;
   GetSurfaceSize(source, &sw, &sh);
-  GetSurfaceSize(destination, &dw, &dh);
-  RECT d, s;
-  if (x < 0) {
-    d.left = 0;
-    s.left = -x;
-  } else {
-    d.left = x;
-    s.left = 0;
-  }
-  if (x + sw > dw) {
-    d.right = dw;
-    s.right = dw - x;
-  } else {
-    d.right = x + sw;
-    s.right = sw;
-  }
-  if (y < 0) {
-    d.top = 0;
-    s.top = -y;
-  } else {
-    d.top = y;
-    s.top = 0;
-  }
-  if (y + sh > dh) {
-    d.bottom = dh;
-    s.bottom = dh - y;
-  } else {
-    d.bottom = y + sh;
-    s.bottom = sh;
-  }
-  if (d.right <= d.left || d.bottom <= d.top) return;
-  destination->Blt(&d, source, &s, BlitFlags(flags), nullptr);
+  BlitClipped(source, 0, 0, sw, sh, destination, x, y, flags);
 }
 
 void SetDebugLogging(int on) { debugLogging = on ? 1 : 0; }
