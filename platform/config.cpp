@@ -30,6 +30,7 @@ Config Read() {
   std::string shell = Env("QB_SHELL", "");
   if (shell.rfind("record:", 0) == 0) c.shellRecord = shell.substr(7);
   c.maxTicks = EnvNumber("QB_MAX_TICKS");
+  c.desktopDepth = EnvNumber("QB_DEPTH").value_or(16);
   return c;
 }
 

@@ -16,6 +16,9 @@ struct Config {
   std::string scriptDir;          // QB_SCRIPT_DIR
   std::string shellRecord;        // QB_SHELL=record:PATH -> PATH
   std::optional<uint32_t> maxTicks;  // QB_MAX_TICKS
+  // QB_DEPTH: the colour depth the desktop reports (16, the depth the programs
+  // draw in, unless a test asks for another to see the launcher refuse it).
+  uint32_t desktopDepth = 16;
 };
 
 // Read once from the environment on first use.

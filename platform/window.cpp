@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/config.h"
 #include "platform/input.h"
 #include "platform/video.h"
 
@@ -325,5 +326,8 @@ int16_t GetAsyncKeyState(int virtualKey) {
 
 HDC GetDC(HWND) { return &U().desktopDc; }
 int ReleaseDC(HWND, HDC) { return 1; }
-// The layer's display is 16-bit, whatever the desktop underneath uses.
-int GetDeviceCaps(HDC, int index) { return index == BITSPIXEL ? 16 : 0; }
+// The layer's display is 16-bit, whatever the desktop underneath uses
+// (QB_DEPTH lets a test pretend otherwise).
+int GetDeviceCaps(HDC, int index) {
+  return index == BITSPIXEL ? static_cast<int>(platform::GetConfig().desktopDepth) : 0;
+}

@@ -1,0 +1,40 @@
+#include "launcher/upload_address.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char kEscaped[] = " \"#%;<>?[\\]^{|}~";
+constexpr uint32_t kScoreMask = 0x07B7B7B7u;
+
+}  // namespace
+
+std::string EscapeQuery(const char* text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  if (!text) return out;
+  out.reserve(std::strlen(text));
+  for (const char* p = text; *p; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (std::strchr(kEscaped, c)) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score) {
+  const int32_t sent = static_cast<int32_t>(static_cast<uint32_t>(score) ^ kScoreMask);
+  std::string query = "game=";
+  query += game ? game : "";
+  query += "&name=";
+  query += playerString ? playerString : "";
+  query += "&score=" + std::to_string(sent);
+  std::string address = server ? server : "";
+  address += "/cgi-bin/hiscore.cgi?";
+  return address + EscapeQuery(query.c_str());
+}

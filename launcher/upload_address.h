@@ -1,0 +1,18 @@
+// The hall of fame's upload: the best entry of a game's table sent to the
+// score server as a web address that the browser opens. Nothing here needs
+// a window, so the server's tests use the same escaping as the launcher.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Per-cent escapes exactly these sixteen characters, as two lower-case hex
+// digits: space " # % ; < > ? [ \ ] ^ { | } ~. Everything else, "&", "=",
+// ":" and "/" included, and bytes outside 32..126, is copied as it is, so the
+// query's own separators keep their meaning. The result is never cut.
+std::string EscapeQuery(const char* text);
+
+// The server's score address (scheme and host, without a trailing "/") with
+// "/cgi-bin/hiscore.cgi?" and the escaped query "game=%s&name=%s&score=%d",
+// the score sent XOR 0x07B7B7B7 as a signed decimal.
+std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score);
