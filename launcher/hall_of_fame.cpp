@@ -1,0 +1,104 @@
+#include "launcher/hall_of_fame.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "launcher/server_addresses.h"
+#include "launcher/upload_address.h"
+#include "platform/shell_exec.h"
+#include "platform/window.h"
+#include "shell/app.h"
+#include "widgets/button.h"
+#include "widgets/redraw_manager.h"
+
+namespace {
+
+constexpr char kTableFile[] = "hiscore.dat";
+
+struct PopupButton {
+  const char* name;
+  const char* bitmap;
+  int x, y;
+};
+
+constexpr PopupButton kButtons[] = {
+    {"upload", "..\\UploadButton.bmp", 552, 88},
+    {"clear", "..\\ClearScores.bmp", 552, 149},
+    {"back", "..\\backbutton.bmp", 595, 220},
+};
+
+constexpr int kFirstRowTop = 275;
+constexpr int kRowHeight = 26;
+constexpr int kRows = 10;
+
+}  // namespace
+
+HallOfFameScreen::HallOfFameScreen(const char* gameName) : game(gameName ? gameName : "") {}
+HallOfFameScreen::~HallOfFameScreen() = default;
+
+void HallOfFameScreen::Setup() {
+  PopupScreen::Setup();
+  blackFont = std::make_unique<BitmapFont>();
+  blackFont->LoadProportional("..\\HallBlackFont.bmp");
+  blackFont->spacing = 1;
+  purpleFont = std::make_unique<BitmapFont>();
+  purpleFont->LoadProportional("..\\HallPurpleFont.bmp");
+  purpleFont->spacing = 1;
+  AddPopupImage("..\\HallOfFameScreen.bmp", nullptr);
+  for (const PopupButton& place : kButtons) {
+    Button* button = new Button(place.x, place.y);
+    button->LoadImageStrip(place.bitmap, 2, 0);
+    button->SetName(place.name);
+    AddButton(button);
+  }
+  AddDefaultButton();
+  table.Resize(kEntries);
+  table.Load(kTableFile);
+  scoresAddress = ReadServerAddresses("..\\setup.ini").scores;
+}
+
+void HallOfFameScreen::Upload() {
+  const HighScoreEntry* best = table.Entry(0);
+  const std::string address =
+      UploadAddress(scoresAddress.c_str(), game.c_str(), best ? best->name : "", best ? best->score : 0);
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void HallOfFameScreen::Clear() {
+  table.Resize(kEntries);
+  // The player is told when the wipe did not reach the file; the pop-up closes either way.
+  if (!table.Save(kTableFile))
+    MessageBoxA(mainWindow, "The high scores could not be cleared: \"hiscore.dat\" cannot be written.",
+                "Plinkworks Lobbo", MB_ICONERROR);
+  EndWith("clear");
+}
+
+int HallOfFameScreen::CheckEnd() {
+  if (buttons->WasPressed("upload")) Upload();
+  if (buttons->WasPressed("clear")) Clear();
+  if (buttons->WasPressed("back")) EndWith("back");
+  DrawTable(redrawManager.GetTarget());
+  return 1;
+}
+
+// Names show up to their first ":"; the rest is the player's address,
+// e-mail and send choice, which only the upload carries.
+void HallOfFameScreen::DrawTable(IDirectDrawSurface* target) {
+  for (int r = 0; r < kRows; ++r) {
+    BitmapFont* font = (r % 2 == 0) ? purpleFont.get() : blackFont.get();
+    const int y = kFirstRowTop + kRowHeight * r;
+    const struct {
+      int index, nameX, scoreX;
+    } columns[] = {{r, 56, 256}, {kRows + r, originX + 334, originX + 534}};
+    for (const auto& column : columns) {
+      const HighScoreEntry* entry = table.Entry(column.index);
+      if (!entry || entry->name[0] == '\0') continue;
+      char shown[HighScoreTable::kNameSize];
+      std::snprintf(shown, sizeof shown, "%.*s", static_cast<int>(std::strcspn(entry->name, ":")), entry->name);
+      char score[16];
+      std::snprintf(score, sizeof score, "%d", entry->score);
+      font->DrawString(target, shown, column.nameX, y, 0, -1);
+      font->DrawString(target, score, column.scoreX, y, 0, -1);
+    }
+  }
+}

@@ -1,0 +1,37 @@
+// The pop-up with the selected game's hall of fame: its "hiscore.dat" in two
+// columns of ten, a clear button, and an upload that opens the browser on
+// the score server with the best entry.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "launcher/bitmap_font.h"
+#include "screens/popup_screen.h"
+#include "widgets/high_score_table.h"
+
+class HallOfFameScreen : public PopupScreen {
+ public:
+  static constexpr int kEntries = 20;
+
+  // game: the game's name as sent with the upload.
+  explicit HallOfFameScreen(const char* game);
+  ~HallOfFameScreen() override;
+
+  void Setup() override;
+  // Ends only through EndWith: "clear" or "back".
+  int CheckEnd() override;
+
+  const HighScoreTable& Table() const { return table; }
+
+ private:
+  void Upload();
+  void Clear();
+  void DrawTable(IDirectDrawSurface* target);
+
+  std::unique_ptr<BitmapFont> blackFont;
+  std::unique_ptr<BitmapFont> purpleFont;
+  HighScoreTable table;
+  std::string game;
+  std::string scoresAddress;
+};

@@ -1,0 +1,32 @@
+// Lobbo's entry: the shared shell with the launcher's own differences.
+#include "launcher/game_pages.h"
+#include "launcher/title_screen.h"
+#include "platform/entry.h"
+#include "screens/screen_manager.h"
+#include "shell/app.h"
+
+namespace {
+
+void RegisterScreens(const char* text) {
+  screenManager.Add(&gamePagesScreen);
+  screenManager.Add(&titleScreen);
+  screenManager.SwitchTo("Lobbo");
+  if (text && *text) gamePagesScreen.SelectByCommandLine(text);
+}
+
+}  // namespace
+
+int WinMain(HINSTANCE instance, HINSTANCE, char* text, int) {
+  ShellVariant variant;
+  variant.title = "Plinkworks Lobbo";
+  variant.requireCommandLine = false;
+  variant.checkDisplayDepth = true;
+  variant.topmostAt800x600 = true;
+  variant.paceFrames = false;
+  variant.music = false;
+  variant.messageButtons = true;
+  variant.printFpsInLoop = true;
+  variant.quitPauseMs = 1500;
+  variant.registerScreens = RegisterScreens;
+  return RunShell(variant, instance, text);
+}

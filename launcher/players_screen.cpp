@@ -1,0 +1,133 @@
+#include "launcher/players_screen.h"
+
+#include "screens/player_registry.h"
+#include "widgets/button.h"
+#include "widgets/fixed_text.h"
+#include "widgets/redraw_manager.h"
+
+namespace {
+
+struct PopupButton {
+  const char* name;
+  const char* bitmap;
+  int x, y;
+};
+
+constexpr PopupButton kButtons[] = {
+    {"enter", "..\\EnterButton.bmp", 474, 471},
+    {"remove", "..\\RemoveButton.bmp", 360, 471},
+    {"back", "..\\BackButton.bmp", 608, 489},
+    {"yesno", "..\\yesno.bmp", 37, 486},
+};
+
+constexpr RECT kFieldRects[PlayersScreen::kFields] = {
+    {50, 270, 580, 26},
+    {50, 336, 580, 26},
+    {50, 404, 580, 26},
+};
+
+}  // namespace
+
+PlayersScreen::PlayersScreen() = default;
+PlayersScreen::~PlayersScreen() = default;
+
+void PlayersScreen::Setup() {
+  PopupScreen::Setup();
+  nFont = std::make_unique<BitmapFont>();
+  nFont->LoadProportional("..\\n_font.bmp");
+  nFont->spacing = 1;
+  hFont = std::make_unique<BitmapFont>();
+  hFont->LoadProportional("..\\h_font.bmp");
+  hFont->spacing = 3;
+  AddPopupImage("..\\PlayerInfo.bmp", nullptr);
+
+  for (const PopupButton& place : kButtons) {
+    Button* button = new Button(place.x, place.y);
+    button->SetName(place.name);
+    button->LoadImageStrip(place.bitmap, 2, 0);
+    AddButton(button);
+  }
+  if (Button* yesno = buttons->Find("yesno")) {
+    yesno->SetFixedFirstImage(1);
+    yesno->SetDirtyReporting(1);
+  }
+
+  // The fields sit relative to the picture as centred now; the later placing
+  // of the pop-up moves its buttons only.
+  for (int i = 0; i < kFields; ++i) {
+    auto field = std::make_unique<TextField>();
+    field->AllocText(64);
+    field->AddSharedFont(hFont.get());
+    field->AddSharedFont(nFont.get());
+    field->SetCaret("..\\blockcursor.bmp");
+    field->SetFocus(0);
+    field->SetInset(originX, originY);
+    field->SetSelectMode(0);
+    const RECT& r = kFieldRects[i];
+    field->SetRect(r.left, r.top, r.right, r.bottom);
+    fields[i] = std::move(field);
+  }
+  fields[0]->SetFocus(1);
+  sendFlag = 1;
+}
+
+void PlayersScreen::SetPlayer(PlayerRecord* player) {
+  record = player;
+  if (!record) return;
+  fields[0]->SetText(record->name);
+  fields[1]->SetText(record->address);
+  fields[2]->SetText(record->email);
+  Button* yesno = buttons ? buttons->Find("yesno") : nullptr;
+  if (!yesno) return;
+  if (record->send[0] == 'N' && record->send[1] == '\0') {
+    yesno->SwapFirstTwoImages();
+    sendFlag = 0;
+  } else {
+    sendFlag = 1;
+  }
+}
+
+int PlayersScreen::Update(int x, int y, int mouseButtons) {
+  if (mouseButtons != previousButtons && (mouseButtons & 1)) {
+    bool anyFocused = false;
+    for (auto& field : fields) anyFocused = field->Click(x, y) || anyFocused;
+    if (!anyFocused) fields[0]->SetFocus(1);
+  }
+  previousButtons = mouseButtons;
+
+  if (buttons->WasPressed("back")) EndWith("back");
+  if (buttons->WasPressed("remove")) {
+    playerRegistry.ResetPlayer(playerRegistry.CurrentId());
+    EndWith("remove");
+  }
+  if (buttons->WasPressed("enter") && record) {
+    CopyFixedText(record->name, fields[0]->Text());
+    CopyFixedText(record->address, fields[1]->Text());
+    CopyFixedText(record->email, fields[2]->Text());
+    if (buttons->Find("yesno")) CopyFixedText(record->send, sendFlag ? "Y" : "N");
+    EndWith("play");
+  }
+  if (buttons->WasPressed("yesno")) {
+    buttons->Find("yesno")->SwapFirstTwoImages();
+    sendFlag = 1 - sendFlag;
+  }
+
+  for (int i = 0; i < kFields; ++i) {
+    const int key = fields[i]->PollKeys();
+    if (key == TextField::kTab || key == TextField::kEnter) {
+      fields[i]->SetFocus(0);
+      fields[(i + 1) % kFields]->SetFocus(1);
+    }
+  }
+
+  // The box is queued where it shows on the screen, inset included: queued
+  // at its picture-relative place it would copy a strip of the picture
+  // beside the pop-up, where nothing paints it over again.
+  IDirectDrawSurface* back = redrawManager.GetBackBuffer();
+  for (auto& field : fields) {
+    field->Draw(back);
+    redrawManager.AddDirtyRect(field->x + field->insetX, field->y + field->insetY, field->width, field->height,
+                               kDirtyOneShot, kDirtyPresent);
+  }
+  return 1;
+}

@@ -1,0 +1,37 @@
+// The pop-up in which the current player's name, address, e-mail and the
+// yes/no "send" choice are entered, kept or removed. It edits the
+// registry's in-memory record; the title menu writes the records back.
+#pragma once
+
+#include <memory>
+
+#include "launcher/bitmap_font.h"
+#include "launcher/text_field.h"
+#include "screens/popup_screen.h"
+
+struct PlayerRecord;
+
+class PlayersScreen : public PopupScreen {
+ public:
+  static constexpr int kFields = 3;  // name, address, e-mail
+
+  PlayersScreen();
+  ~PlayersScreen() override;
+
+  void Setup() override;
+  // Shows the record; not owned, it stays the registry's.
+  void SetPlayer(PlayerRecord* record);
+  // Ends only through EndWith: "play", "remove" or "back".
+  int Update(int x, int y, int buttons) override;
+
+  const TextField* Field(int i) const { return fields[i].get(); }
+  int SendFlag() const { return sendFlag; }
+
+ private:
+  std::unique_ptr<BitmapFont> nFont;
+  std::unique_ptr<BitmapFont> hFont;
+  std::unique_ptr<TextField> fields[kFields];
+  PlayerRecord* record = nullptr;
+  int sendFlag = 1;
+  int previousButtons = 0;
+};

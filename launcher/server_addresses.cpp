@@ -1,0 +1,22 @@
+#include "launcher/server_addresses.h"
+
+#include "platform/profile.h"
+
+namespace {
+
+std::string ReadAddress(const char* key, const char* fallback, const char* iniPath) {
+  char value[1024] = "";
+  GetPrivateProfileStringA("server", key, fallback, value, sizeof value, iniPath);
+  return value;
+}
+
+}  // namespace
+
+ServerAddresses ReadServerAddresses(const char* iniPath) {
+  ServerAddresses addresses;
+  addresses.home = ReadAddress("home", kDefaultHomeAddress, iniPath);
+  addresses.scores = ReadAddress("scores", kDefaultScoresAddress, iniPath);
+  // The upload path brings its own "/".
+  while (!addresses.scores.empty() && addresses.scores.back() == '/') addresses.scores.pop_back();
+  return addresses;
+}

@@ -1,0 +1,19 @@
+// Where the launcher's web links go: the home page that empty game slots
+// open and the score server in front of the upload path. Both come from the
+// launcher's "setup.ini", section "server", so a deployment can point them
+// elsewhere; the defaults are a score server on this machine.
+#pragma once
+
+#include <string>
+
+struct ServerAddresses {
+  std::string home;    // key "home"
+  std::string scores;  // key "scores", without the upload path
+};
+
+constexpr char kDefaultHomeAddress[] = "http://localhost:8080/";
+constexpr char kDefaultScoresAddress[] = "http://localhost:8080";
+
+// iniPath is relative to the current directory, as the programs write it
+// (".\setup.ini" from the launcher's directory, "..\setup.ini" from a game's).
+ServerAddresses ReadServerAddresses(const char* iniPath);

@@ -1,0 +1,244 @@
+#include "launcher/title_screen.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "launcher/game_pages.h"
+#include "launcher/hall_of_fame.h"
+#include "launcher/players_screen.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/shell_exec.h"
+#include "platform/window.h"
+#include "screens/mouse_cursor.h"
+#include "screens/player_registry.h"
+#include "screens/popup_screen.h"
+#include "screens/screen_manager.h"
+#include "shell/app.h"
+#include "widgets/button.h"
+#include "widgets/redraw_manager.h"
+
+TitleScreen titleScreen;
+
+namespace {
+
+constexpr char kOptions[] = "..\\options.ini";
+
+struct MenuButton {
+  const char* name;
+  const char* bitmap;
+  int x, y;
+  const char* optionKey;  // the toggles' key in "options.ini", null for push buttons
+};
+
+constexpr MenuButton kButtons[] = {
+    {"HowToPlay", "..\\HowToPlayButton.bmp", 52, 296, nullptr},
+    {"Play", "..\\PlayButton.bmp", 636, 296, nullptr},
+    {"HighScores", "..\\HighScoresButton.bmp", 52, 365, nullptr},
+    {"Menu", "..\\MenuButton.bmp", 636, 365, nullptr},
+    {"Credits", "..\\CreditsButton.bmp", 52, 435, nullptr},
+    {"Exit", "..\\ExitButton.bmp", 636, 435, nullptr},
+    {"Players", "..\\PlayersButton.bmp", 280, 318, nullptr},
+    {"SFX", "..\\sfx.bmp", 52, 505, "SFX"},
+    {"Music", "..\\music.bmp", 106, 505, "Music"},
+};
+
+struct FieldPlace {
+  int x, y;
+};
+constexpr FieldPlace kNameFields[TitleScreen::kPlayers] = {
+    {239, 378}, {408, 378}, {238, 420}, {408, 420}, {238, 464}, {408, 464}, {238, 510}, {408, 510},
+};
+constexpr int kFieldWidth = 150;
+constexpr int kFieldHeight = 30;
+constexpr int kPopupX = 53, kPopupY = 18;
+
+bool OptionOff(const char* key) {
+  char value[10] = "";
+  GetPrivateProfileStringA("setup", key, "Y", value, sizeof value, kOptions);
+  return value[0] == 'N';
+}
+
+}  // namespace
+
+TitleScreen::TitleScreen() { SetName("title"); }
+TitleScreen::~TitleScreen() = default;
+
+void TitleScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
+  if (entry) SetCurrentDirectoryA(entry->directory.c_str());
+  Screen::Enter(dd, target);
+  ScreenImage* image = LoadImage(".\\title\\titlebackground.bmp");
+  if (image) SetRedrawTarget(image->surface);
+  image = LoadImage(".\\title\\titlebackground.bmp");
+  if (image) SetRedrawBackground(image->surface);
+  redrawManager.RestoreAll();
+
+  for (const MenuButton& place : kButtons) {
+    Button* button = new Button(place.x, place.y);
+    button->SetName(place.name);
+    button->LoadImageStrip(place.bitmap, 2, 0);
+    AddButton(button);
+    if (!place.optionKey) continue;
+    button->SetFixedFirstImage(1);
+    int& flag = std::strcmp(place.optionKey, "SFX") == 0 ? sfxOn : musicOn;
+    flag = 1;
+    if (OptionOff(place.optionKey)) {
+      button->SwapFirstTwoImages();
+      flag = 0;
+    }
+  }
+
+  normalFont = std::make_unique<BitmapFont>();
+  normalFont->LoadProportional("..\\n_font.bmp");
+  highlightFont = std::make_unique<BitmapFont>();
+  highlightFont->LoadProportional("..\\h_font.bmp");
+
+  for (int i = 0; i < kPlayers; ++i) {
+    auto field = std::make_unique<TextField>();
+    field->AllocText(64);
+    field->AddSharedFont(normalFont.get());
+    field->AddSharedFont(highlightFont.get());
+    field->SetCaret("..\\blockcursor.bmp");
+    field->SetInset(0, 0);
+    field->SetFocus(0);
+    field->SetEditable(0);
+    field->SetRect(kNameFields[i].x, kNameFields[i].y, kFieldWidth, kFieldHeight);
+    nameFields[i] = std::move(field);
+  }
+
+  playerRegistry.SetPath(kOptions);
+  currentPlayer = playerRegistry.ReadCurrentId();
+  for (int i = 0; i < kPlayers; ++i) {
+    playerRegistry.ReadPlayer(i);
+    ShowPlayerName(i);
+  }
+  if (entry) SetCurrentDirectoryA(entry->directory.c_str());
+}
+
+void TitleScreen::Leave() {
+  Screen::Leave();
+  for (auto& field : nameFields) field.reset();
+  normalFont.reset();
+  highlightFont.reset();
+}
+
+// The list shows first names only: "Ann Lee" is Ann.
+void TitleScreen::ShowPlayerName(int i) {
+  std::string name = playerRegistry.Player(i).name;
+  name = name.substr(0, name.find(' '));
+  if (nameFields[i]) nameFields[i]->SetText(name.c_str());
+}
+
+int TitleScreen::Flip() {
+  if (ButtonSet* set = GetButtons()) set->DrawAll();
+  return Screen::Flip();
+}
+
+void TitleScreen::FlipOption(const char* buttonName, const char* key, int& flag) {
+  if (Button* button = GetButtons()->Find(buttonName)) button->SwapFirstTwoImages();
+  flag = 1 - flag;
+  WritePrivateProfileStringA("setup", key, flag ? "Y" : "N", kOptions);
+}
+
+int TitleScreen::ShowPicture(const char* path) {
+  PopupScreen popup;
+  popup.AddPopupImage(path, nullptr);
+  popup.AddDefaultButton();
+  popup.SetPosition(kPopupX, kPopupY);
+  if (popup.Run(nullptr, nullptr) == 0) return 7;
+  return 1;
+}
+
+int TitleScreen::ShowHallOfFame() {
+  HallOfFameScreen hall(entry ? entry->name : "");
+  hall.Setup();
+  hall.SetPosition(kPopupX, kPopupY);
+  if (hall.Run(nullptr, nullptr) == 0) return 7;
+  return 1;
+}
+
+int TitleScreen::EditPlayer() {
+  playerRegistry.SetPath(kOptions);
+  {
+    PlayersScreen players;
+    players.Setup();
+    players.SetPosition(kPopupX, kPopupY);
+    players.SetPlayer(&playerRegistry.Player(currentPlayer));
+    if (players.Run(nullptr, nullptr) == 0) return 7;
+  }
+  for (int i = 0; i < kPlayers; ++i) {
+    playerRegistry.WritePlayer(i, playerRegistry.Player(i));
+    ShowPlayerName(i);
+  }
+  return 1;
+}
+
+int TitleScreen::Play() {
+  SetCurrentDirectoryA("..");
+  const DWORD size = GetCurrentDirectoryA(0, nullptr);
+  std::string launcherDirectory(size, '\0');
+  launcherDirectory.resize(GetCurrentDirectoryA(size, launcherDirectory.data()));
+  HINSTANCE started = ShellExecuteA(nullptr, "open", entry->executable, launcherDirectory.c_str(),
+                                    entry->directory.c_str(), SW_SHOWNORMAL);
+  if (reinterpret_cast<intptr_t>(started) > 32) return 7;
+  // Nothing started: closing now would leave the player with no window at all.
+  SetCurrentDirectoryA(entry->directory.c_str());
+  const std::string message = std::string("Could not start ") + entry->name + ".";
+  MessageBoxA(mainWindow, message.c_str(), "Plinkworks Lobbo", MB_ICONERROR);
+  return 1;
+}
+
+int TitleScreen::Run(int) {
+  ButtonSet* set = GetButtons();
+  if (!set) return 1;
+  int x = 0, y = 0, mouseButtons = 0;
+  mouseCursor.GetState(&x, &y, &mouseButtons);
+  set->UpdateAll(x, y, mouseButtons);
+
+  if (mouseButtons != previousButtons && (mouseButtons & 1)) {
+    for (int i = 0; i < kPlayers; ++i) {
+      nameFields[i]->Click(x, y);
+      if (nameFields[i]->highlighted) {
+        currentPlayer = i;
+        playerRegistry.WriteCurrentId(i);
+      }
+    }
+  }
+  previousButtons = mouseButtons;
+
+  IDirectDrawSurface* back = redrawManager.GetBackBuffer();
+  for (auto& field : nameFields) {
+    field->Draw(back);
+    redrawManager.AddDirtyRect(field->x, field->y, field->width, field->height, kDirtyOneShot, kDirtyPresent);
+  }
+  if (currentPlayer >= 0 && currentPlayer < kPlayers) nameFields[currentPlayer]->SetHighlight(1);
+
+  if (set->WasPressed("SFX")) FlipOption("SFX", "SFX", sfxOn);
+  if (set->WasPressed("Music")) FlipOption("Music", "Music", musicOn);
+
+  if (set->WasPressed("Credits")) {
+    if (ShowPicture(".\\title\\Credits.bmp") == 7) return 7;
+    redrawManager.RestoreAll();
+  }
+  if (set->WasPressed("HowToPlay")) {
+    if (ShowPicture(".\\title\\HowToPlay.bmp") == 7) return 7;
+    redrawManager.RestoreAll();
+  }
+  if (set->WasPressed("HighScores")) {
+    if (ShowHallOfFame() == 7) return 7;
+    redrawManager.RestoreAll();
+  }
+  if (set->WasPressed("Players")) {
+    if (EditPlayer() == 7) return 7;
+    redrawManager.RestoreAll();
+  }
+  if (set->WasPressed("Play") && entry) return Play();
+  if (set->WasPressed("Menu")) {
+    SetCurrentDirectoryA("..");
+    screenManager.SwitchTo("Lobbo");
+    return 1;
+  }
+  if (set->WasPressed("Exit")) return 7;
+  return Flip() ? 1 : 0;
+}

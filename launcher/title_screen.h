@@ -1,0 +1,51 @@
+// The launcher's title menu for one selected game, "title": play, how to
+// play, credits, the hall of fame, the players, the sound switches shared by
+// every game and the eight player names. While it is current the process
+// works in the game's directory, so every launcher file is reached by "..\".
+#pragma once
+
+#include <memory>
+
+#include "launcher/bitmap_font.h"
+#include "launcher/text_field.h"
+#include "screens/screen.h"
+
+struct GameEntry;
+
+class TitleScreen : public Screen {
+ public:
+  static constexpr int kPlayers = 8;
+
+  TitleScreen();
+  ~TitleScreen() override;
+
+  void Enter(IDirectDraw* directDraw, IDirectDrawSurface* surface) override;
+  void Leave() override;
+  int Run(int active) override;
+  int Flip() override;
+
+  // Set by the game pages before they switch here; not owned.
+  const GameEntry* entry = nullptr;
+
+  int CurrentPlayer() const { return currentPlayer; }
+  const TextField* NameField(int i) const { return nameFields[i].get(); }
+
+ private:
+  // Each returns 7 when the program is closing, else 1.
+  int ShowPicture(const char* path);
+  int ShowHallOfFame();
+  int EditPlayer();
+  int Play();
+  void ShowPlayerName(int i);
+  void FlipOption(const char* buttonName, const char* key, int& flag);
+
+  std::unique_ptr<BitmapFont> normalFont;
+  std::unique_ptr<BitmapFont> highlightFont;
+  std::unique_ptr<TextField> nameFields[kPlayers];
+  int currentPlayer = 0;
+  int sfxOn = 1;
+  int musicOn = 1;
+  int previousButtons = 0;
+};
+
+extern TitleScreen titleScreen;
