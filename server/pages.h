@@ -1,0 +1,32 @@
+// The server's HTML pages and JSON. Only a player's name is ever written
+// out; every text from a client is escaped.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/storage.h"
+
+namespace score {
+
+std::string EscapeHtml(std::string_view text);
+// "2026-12-08" for a time in seconds since 1970, UTC.
+std::string FormatDate(int64_t seconds);
+
+struct Board {
+  std::string game;
+  std::vector<Row> rows;
+};
+
+// The home page: each game with its best rows.
+std::string HomePage(const std::vector<Board>& boards);
+// A game's leaderboard.
+std::string GamePage(const Board& board, int64_t total);
+// The upload's answer: the entry's rank and the rows around it.
+std::string UploadPage(const std::string& game, const Placed& placed, const std::vector<Row>& around);
+// An error or refusal: a title and one sentence.
+std::string MessagePage(std::string_view title, std::string_view sentence);
+std::string ScoresJson(const Board& board, int64_t total);
+
+}  // namespace score

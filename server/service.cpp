@@ -1,0 +1,164 @@
+#include "server/service.h"
+
+#include <charconv>
+#include <nlohmann/json.hpp>
+#include <variant>
+
+#include "server/pages.h"
+#include "server/query.h"
+
+namespace score {
+namespace {
+
+Response Html(int status, std::string body) {
+  Response r;
+  r.status = status;
+  r.body = std::move(body);
+  return r;
+}
+
+Response Refusal(int status, std::string_view title, std::string_view sentence) {
+  return Html(status, MessagePage(title, sentence));
+}
+
+Response JsonError(int status, std::string_view sentence) {
+  Response r;
+  r.status = status;
+  r.contentType = "application/json";
+  r.body = nlohmann::json{{"error", sentence}}.dump();
+  return r;
+}
+
+// A game name taken from a path: decoded and checked like an upload's.
+std::optional<std::string> GameFromPath(std::string_view raw) {
+  std::optional<std::string> game = PercentDecode(raw);
+  if (!game || game->size() > kMaxGameName || !IsValidUtf8(*game) || HasControlCharacter(*game) ||
+      !IsPlainDirectoryName(*game)) {
+    return std::nullopt;
+  }
+  return game;
+}
+
+}  // namespace
+
+bool RateLimiter::Allow(const std::string& client, double now) {
+  if (perMinute_ <= 0) return true;
+  const double rate = perMinute_ / 60.0;
+  std::lock_guard lock(mutex_);
+  // Full buckets carry no information: drop them now and then so the map
+  // stays as small as the set of recent uploaders.
+  if (now - lastSweep_ > 60) {
+    for (auto it = buckets_.begin(); it != buckets_.end();) {
+      it = now - it->second.updated >= 60 ? buckets_.erase(it) : std::next(it);
+    }
+    lastSweep_ = now;
+  }
+  auto [it, fresh] = buckets_.try_emplace(client, Bucket{double(perMinute_), now});
+  Bucket& b = it->second;
+  if (!fresh) {
+    b.tokens = std::min<double>(perMinute_, b.tokens + (now - b.updated) * rate);
+    b.updated = now;
+  }
+  if (b.tokens < 1) return false;
+  b.tokens -= 1;
+  return true;
+}
+
+Service::Service(Storage& storage, ServiceOptions options)
+    : storage_(storage), options_(std::move(options)), limiter_(options_.uploadsPerMinute) {}
+
+Response Service::Handle(const Request& request) {
+  const size_t mark = request.target.find('?');
+  const std::string_view path = std::string_view(request.target).substr(0, mark);
+  const std::string_view query =
+      mark == std::string::npos ? std::string_view() : std::string_view(request.target).substr(mark + 1);
+
+  if (request.method != "GET" && request.method != "HEAD") {
+    Response r = Refusal(405, "Method not allowed", "This server only answers GET requests.");
+    r.headers.emplace_back("Allow", "GET, HEAD");
+    return r;
+  }
+  {
+    if (path == "/cgi-bin/hiscore.cgi") return Upload(request, query);
+    if (path == "/") return Home();
+    if (path == "/healthz") {
+      storage_.Ping();
+      Response r = Html(200, "ok\n");
+      r.contentType = "text/plain; charset=utf-8";
+      return r;
+    }
+    constexpr std::string_view kGames = "/games/";
+    if (path.starts_with(kGames)) {
+      const std::optional<std::string> game = GameFromPath(path.substr(kGames.size()));
+      if (!game) return Refusal(404, "Not found", "There is no game by that name.");
+      return Game(*game);
+    }
+    constexpr std::string_view kApi = "/api/games/";
+    constexpr std::string_view kScores = "/scores";
+    if (path.starts_with(kApi) && path.ends_with(kScores) && path.size() > kApi.size() + kScores.size()) {
+      const std::optional<std::string> game =
+          GameFromPath(path.substr(kApi.size(), path.size() - kApi.size() - kScores.size()));
+      if (!game) return JsonError(404, "There is no game by that name.");
+      return Api(*game, query);
+    }
+    return Refusal(404, "Not found", "There is no page at this address.");
+  }
+}
+
+Response Service::Upload(const Request& request, std::string_view query) {
+  if (!limiter_.Allow(request.client, options_.steadyClock())) {
+    Response r = Refusal(429, "Too many uploads", "Too many uploads from your address; please wait a minute.");
+    r.headers.emplace_back("Retry-After", "60");
+    return r;
+  }
+  auto parsed = ParseUpload(query);
+  if (const auto* error = std::get_if<std::string>(&parsed)) return Refusal(400, "Upload refused", *error);
+  const score::Upload& upload = std::get<score::Upload>(parsed);
+
+  Entry entry;
+  entry.game = upload.game;
+  entry.name = upload.player.name;
+  entry.send = upload.player.send;
+  // The player's address and e-mail are kept only with their consent.
+  if (upload.player.send == "Y") {
+    entry.address = upload.player.address;
+    entry.email = upload.player.email;
+  }
+  entry.score = upload.score;
+  entry.created = options_.wallClock();
+  const Placed placed = storage_.Add(entry);
+  const std::vector<Row> around =
+      storage_.Around(entry.game, placed.id, entry.score, placed.rank, kAroundRows, kAroundRows);
+  return Html(200, UploadPage(entry.game, placed, around));
+}
+
+Response Service::Home() {
+  std::vector<Board> boards;
+  for (const std::string& game : storage_.Games()) boards.push_back({game, storage_.Top(game, kHomeRows)});
+  return Html(200, HomePage(boards));
+}
+
+Response Service::Game(const std::string& game) {
+  const int64_t total = storage_.Count(game);
+  if (total == 0) return Refusal(404, "Not found", "There are no scores for " + game + " yet.");
+  return Html(200, GamePage({game, storage_.Top(game, kBoardRows)}, total));
+}
+
+Response Service::Api(const std::string& game, std::string_view query) {
+  int limit = kBoardRows;
+  auto split = SplitQuery(query, {"limit"});
+  if (const auto* error = std::get_if<std::string>(&split)) return JsonError(400, *error);
+  if (const std::string* raw = std::get<QueryFields>(split).Find("limit")) {
+    const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), limit);
+    if (ec != std::errc() || end != raw->data() + raw->size() || limit < 1 || limit > kBoardRows) {
+      return JsonError(400, "The limit must be a whole number from 1 to 100.");
+    }
+  }
+  const int64_t total = storage_.Count(game);
+  if (total == 0) return JsonError(404, "There are no scores for " + game + " yet.");
+  Response r = Html(200, ScoresJson({game, storage_.Top(game, limit)}, total));
+  r.contentType = "application/json";
+  return r;
+}
+
+}  // namespace score

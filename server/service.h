@@ -1,0 +1,82 @@
+// Answers the server's requests without knowing about sockets: the HTTP
+// layer hands in the method, the raw target and the client's address.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "server/storage.h"
+
+namespace score {
+
+struct Request {
+  std::string method;
+  std::string target;  // path and query exactly as received
+  std::string client;
+};
+
+struct Response {
+  int status = 200;
+  std::string contentType = "text/html; charset=utf-8";
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;
+};
+
+// Uploads per client address: a bucket of `perMinute` that refills evenly
+// over a minute, so a burst of that size passes and then one every
+// 60/perMinute seconds. Zero turns the limit off.
+class RateLimiter {
+ public:
+  explicit RateLimiter(int perMinute) : perMinute_(perMinute) {}
+  bool Allow(const std::string& client, double nowSeconds);
+
+ private:
+  struct Bucket {
+    double tokens;
+    double updated;
+  };
+  int perMinute_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, Bucket> buckets_;
+  double lastSweep_ = 0;
+};
+
+struct ServiceOptions {
+  int uploadsPerMinute = 30;
+  // Seconds since 1970 for entry dates, and a steady time for the limiter.
+  std::function<int64_t()> wallClock = [] {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  };
+  std::function<double()> steadyClock = [] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  };
+};
+
+class Service {
+ public:
+  Service(Storage& storage, ServiceOptions options);
+  Response Handle(const Request& request);
+
+  static constexpr int kHomeRows = 10;
+  static constexpr int kBoardRows = 100;
+  static constexpr int kAroundRows = 5;
+
+ private:
+  Response Upload(const Request& request, std::string_view query);
+  Response Home();
+  Response Game(const std::string& game);
+  Response Api(const std::string& game, std::string_view query);
+
+  Storage& storage_;
+  ServiceOptions options_;
+  RateLimiter limiter_;
+};
+
+}  // namespace score

@@ -1,0 +1,168 @@
+#include "server/sql_storage.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "server/sql.h"
+
+namespace score {
+namespace {
+
+int64_t ToInt(const std::string& text) { return std::stoll(text); }
+
+std::vector<Row> ToRows(const std::vector<ResultRow>& result) {
+  std::vector<Row> rows;
+  rows.reserve(result.size());
+  for (const ResultRow& r : result) {
+    Row row;
+    row.id = ToInt(r.at(0));
+    row.name = r.at(1);
+    row.score = static_cast<int32_t>(ToInt(r.at(2)));
+    row.created = ToInt(r.at(3));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+}  // namespace
+
+SessionPool::Lease SessionPool::Get() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!idle_.empty()) {
+      std::unique_ptr<Session> session = std::move(idle_.back());
+      idle_.pop_back();
+      return Lease(*this, std::move(session));
+    }
+  }
+  return Lease(*this, open_());
+}
+
+void SessionPool::Return(std::unique_ptr<Session> session) {
+  std::lock_guard lock(mutex_);
+  idle_.push_back(std::move(session));
+}
+
+template <class Fn>
+auto SqlStorage::With(Fn fn) -> decltype(fn(std::declval<SessionPool::Lease&>())) {
+  SessionPool::Lease lease = pool_.Get();
+  try {
+    return fn(lease);
+  } catch (const StorageError&) {
+    lease.Discard();
+    throw;
+  } catch (const std::exception& e) {
+    lease.Discard();
+    throw StorageError(e.what());
+  }
+}
+
+Placed SqlStorage::Add(const Entry& e) {
+  return With([&](SessionPool::Lease& s) {
+    s->BeginWrite();
+    try {
+      Placed placed;
+      const Params key = {e.game, int64_t{e.score}, e.name, e.address, e.email, e.send};
+      std::vector<ResultRow> inserted =
+          s->Run(sql::kInsert, {e.game, e.name, e.address, e.email, e.send, int64_t{e.score}, e.created});
+      if (!inserted.empty()) {
+        placed.inserted = true;
+        placed.id = ToInt(inserted[0].at(0));
+        s->Run(sql::kCountUp, {e.game});
+      } else {
+        std::vector<ResultRow> found = s->Run(sql::kFind, key);
+        if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
+        placed.id = ToInt(found[0].at(0));
+      }
+      placed.rank = 1 + ToInt(s->Run(sql::kRank, {e.game, int64_t{e.score}, placed.id}).at(0).at(0));
+      placed.total = ToInt(s->Run(sql::kCount, {e.game}).at(0).at(0));
+      s->Commit();
+      return placed;
+    } catch (...) {
+      s->Rollback();
+      throw;
+    }
+  });
+}
+
+std::vector<Row> SqlStorage::Top(const std::string& game, int limit) {
+  std::vector<Row> rows = With([&](SessionPool::Lease& s) { return ToRows(s->Run(sql::kTop, {game, int64_t{limit}})); });
+  for (size_t i = 0; i < rows.size(); ++i) rows[i].rank = static_cast<int64_t>(i) + 1;
+  return rows;
+}
+
+std::vector<Row> SqlStorage::Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,
+                                    int after) {
+  return With([&](SessionPool::Lease& s) {
+    const int64_t points = score;
+    std::vector<Row> above = ToRows(s->Run(sql::kAboveTied, {game, points, id, int64_t{before}}));
+    if (static_cast<int>(above.size()) < before) {
+      std::vector<Row> more = ToRows(s->Run(sql::kAbove, {game, points, int64_t{before - int(above.size())}}));
+      above.insert(above.end(), more.begin(), more.end());
+    }
+    std::vector<Row> below = ToRows(s->Run(sql::kBelowTied, {game, points, id, int64_t{after}}));
+    // The nearest tied row at or above id + 1 is the entry itself.
+    std::vector<Row> self = ToRows(s->Run(sql::kAboveTied, {game, points, id + 1, int64_t{1}}));
+    if (static_cast<int>(below.size()) < after) {
+      std::vector<Row> more = ToRows(s->Run(sql::kBelow, {game, points, int64_t{after - int(below.size())}}));
+      below.insert(below.end(), more.begin(), more.end());
+    }
+    std::vector<Row> rows(above.rbegin(), above.rend());
+    for (size_t i = 0; i < rows.size(); ++i) rows[i].rank = rank - static_cast<int64_t>(rows.size() - i);
+    if (!self.empty() && self[0].id == id) {
+      self[0].rank = rank;
+      rows.push_back(self[0]);
+    }
+    for (size_t i = 0; i < below.size(); ++i) {
+      below[i].rank = rank + 1 + static_cast<int64_t>(i);
+      rows.push_back(below[i]);
+    }
+    return rows;
+  });
+}
+
+std::vector<std::string> SqlStorage::Games() {
+  return With([&](SessionPool::Lease& s) {
+    std::vector<std::string> games;
+    for (const ResultRow& r : s->Run(sql::kGames, {})) games.push_back(r.at(0));
+    return games;
+  });
+}
+
+int64_t SqlStorage::Count(const std::string& game) {
+  return With([&](SessionPool::Lease& s) {
+    std::vector<ResultRow> rows = s->Run(sql::kCount, {game});
+    return rows.empty() ? int64_t{0} : ToInt(rows[0].at(0));
+  });
+}
+
+std::vector<Entry> SqlStorage::Dump(const std::string& game) {
+  return With([&](SessionPool::Lease& s) {
+    std::vector<Entry> entries;
+    for (const ResultRow& r : s->Run(sql::kDump, {game})) {
+      entries.push_back({r.at(0), r.at(1), r.at(2), r.at(3), r.at(4), static_cast<int32_t>(ToInt(r.at(5))),
+                         ToInt(r.at(6))});
+    }
+    return entries;
+  });
+}
+
+void SqlStorage::Ping() {
+  With([&](SessionPool::Lease& s) { return s->Run(sql::kGames, {}).size(); });
+}
+
+std::unique_ptr<Storage> OpenStorage(const std::string& where) {
+  const size_t scheme = where.find("://");
+  if (scheme == std::string::npos) return OpenSqlite(where);
+  static const struct {
+    const char* scheme;
+    std::unique_ptr<Storage> (*open)(const std::string&);
+  } kBackends[] = {{"postgresql", OpenPostgres}, {"postgres", OpenPostgres}};
+  const std::string name = where.substr(0, scheme);
+  for (const auto& backend : kBackends) {
+    if (name == backend.scheme) return backend.open(where);
+  }
+  throw StorageError("unknown database scheme \"" + name + "\" (use a file path or postgresql://)");
+}
+
+}  // namespace score

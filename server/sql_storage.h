@@ -1,0 +1,81 @@
+// The storage operations written once over a minimal database session; each
+// backend supplies sessions (a pooled connection) and nothing else.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "server/storage.h"
+
+namespace score {
+
+using Param = std::variant<int64_t, std::string>;
+using Params = std::vector<Param>;
+using ResultRow = std::vector<std::string>;
+
+// One connection, used by one thread at a time.
+class Session {
+ public:
+  virtual ~Session() = default;
+  // Runs one of the statements of sql.h with bound parameters.
+  virtual std::vector<ResultRow> Run(const char* statement, const Params& params) = 0;
+  virtual void BeginWrite() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+};
+
+// Idle connections kept for reuse; a lease gives one back when it ends.
+class SessionPool {
+ public:
+  explicit SessionPool(std::function<std::unique_ptr<Session>()> open) : open_(std::move(open)) {}
+
+  class Lease {
+   public:
+    Lease(SessionPool& pool, std::unique_ptr<Session> session) : pool_(pool), session_(std::move(session)) {}
+    Lease(const Lease&) = delete;
+    ~Lease() {
+      if (session_) pool_.Return(std::move(session_));
+    }
+    Session* operator->() const { return session_.get(); }
+    // A connection that failed mid-way is closed rather than reused.
+    void Discard() { session_.reset(); }
+
+   private:
+    SessionPool& pool_;
+    std::unique_ptr<Session> session_;
+  };
+
+  Lease Get();
+
+ private:
+  void Return(std::unique_ptr<Session> session);
+  std::function<std::unique_ptr<Session>()> open_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Session>> idle_;
+};
+
+class SqlStorage : public Storage {
+ public:
+  explicit SqlStorage(std::function<std::unique_ptr<Session>()> open) : pool_(std::move(open)) {}
+  Placed Add(const Entry& entry) override;
+  std::vector<Row> Top(const std::string& game, int limit) override;
+  std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,
+                          int after) override;
+  std::vector<std::string> Games() override;
+  int64_t Count(const std::string& game) override;
+  std::vector<Entry> Dump(const std::string& game) override;
+  void Ping() override;
+
+ private:
+  // Runs fn with a leased session; a database error discards the connection
+  // and is rethrown as a StorageError.
+  template <class Fn>
+  auto With(Fn fn) -> decltype(fn(std::declval<SessionPool::Lease&>()));
+  SessionPool pool_;
+};
+
+}  // namespace score

@@ -1,0 +1,147 @@
+// SQLite: one file in WAL mode, a connection per concurrent request, every
+// statement prepared once per connection.
+#include <sqlite3.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "server/sql.h"
+#include "server/sql_storage.h"
+
+namespace score {
+namespace {
+
+// "$N" parameters become SQLite's numbered "?N".
+std::string ToSqlite(const char* statement) {
+  std::string text(statement);
+  for (char& c : text) {
+    if (c == '$') c = '?';
+  }
+  return text;
+}
+
+class SqliteSession : public Session {
+ public:
+  SqliteSession(const std::string& path, std::mutex& writeLock) : writeLock_(writeLock) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+      const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
+      throw StorageError("cannot open " + path + ": " + message);
+    }
+    // Another process on the same file waits rather than failing at once.
+    sqlite3_busy_timeout(db_, 5000);
+    // NORMAL in WAL mode: a commit survives the process being killed; only a
+    // power loss may take back the last commits.
+    Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+  }
+  ~SqliteSession() override {
+    for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+    sqlite3_close(db_);
+  }
+
+  void Exec(const char* text) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, text, nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string message = error ? error : sqlite3_errmsg(db_);
+      sqlite3_free(error);
+      throw StorageError(message);
+    }
+  }
+
+  std::vector<ResultRow> Run(const char* statement, const Params& params) override {
+    sqlite3_stmt* stmt = Prepared(statement);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    for (size_t i = 0; i < params.size(); ++i) {
+      const int index = static_cast<int>(i) + 1;
+      int rc;
+      if (const auto* number = std::get_if<int64_t>(&params[i])) {
+        rc = sqlite3_bind_int64(stmt, index, *number);
+      } else {
+        const std::string& text = std::get<std::string>(params[i]);
+        rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      }
+      if (rc != SQLITE_OK) throw StorageError(sqlite3_errmsg(db_));
+    }
+    std::vector<ResultRow> rows;
+    while (true) {
+      const int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) {
+        const std::string message = sqlite3_errmsg(db_);
+        sqlite3_reset(stmt);
+        throw StorageError(message);
+      }
+      ResultRow row;
+      const int columns = sqlite3_column_count(stmt);
+      for (int c = 0; c < columns; ++c) {
+        const unsigned char* text = sqlite3_column_text(stmt, c);
+        row.emplace_back(text ? reinterpret_cast<const char*>(text) : "",
+                         static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+      }
+      rows.push_back(std::move(row));
+    }
+    sqlite3_reset(stmt);
+    return rows;
+  }
+
+  // Writers of this process queue on a mutex instead of polling SQLite's
+  // busy handler, which sleeps in steps of milliseconds.
+  void BeginWrite() override {
+    lock_ = std::unique_lock(writeLock_);
+    try {
+      Exec("BEGIN IMMEDIATE");
+    } catch (...) {
+      lock_.unlock();
+      throw;
+    }
+  }
+  void Commit() override {
+    Exec("COMMIT");
+    lock_.unlock();
+  }
+  void Rollback() override {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (lock_.owns_lock()) lock_.unlock();
+  }
+
+ private:
+  sqlite3_stmt* Prepared(const char* statement) {
+    auto found = statements_.find(statement);
+    if (found != statements_.end()) return found->second;
+    sqlite3_stmt* stmt = nullptr;
+    const std::string text = ToSqlite(statement);
+    if (sqlite3_prepare_v3(db_, text.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+      throw StorageError(sqlite3_errmsg(db_));
+    }
+    statements_.emplace(statement, stmt);
+    return stmt;
+  }
+
+  sqlite3* db_ = nullptr;
+  std::mutex& writeLock_;
+  std::unique_lock<std::mutex> lock_;
+  // Keyed by the statement's address: each is one constant of sql.h.
+  std::map<const char*, sqlite3_stmt*> statements_;
+};
+
+class SqliteStorage : public SqlStorage {
+ public:
+  explicit SqliteStorage(const std::string& path)
+      : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, writeLock_); }), path_(path) {
+    SqliteSession(path_, writeLock_).Exec(sql::kSqliteSchema);
+  }
+
+ private:
+  std::string path_;
+  std::mutex writeLock_;
+};
+
+}  // namespace
+
+std::unique_ptr<Storage> OpenSqlite(const std::string& path) { return std::make_unique<SqliteStorage>(path); }
+
+}  // namespace score
