@@ -346,7 +346,11 @@ void MakeLauncherArt(const std::string& dir) {
   HallOfFame(dir);
   WriteButtonStrip(dir + "/UploadButton.bmp", 130, 50, 2, "upload");
   WriteButtonStrip(dir + "/ClearScores.bmp", 130, 50, 2, "clear", CoralLook());
-  WriteFile(dir + "/setup.ini", "[setup]\r\nfullscreen=0\r\nnowindow=0\r\n");
+  // The web links: the home page of empty game slots and the score server the
+  // hall of fame uploads to (a score server on this machine by default).
+  WriteFile(dir + "/setup.ini",
+            "[setup]\r\nfullscreen=0\r\nnowindow=0\r\n\r\n"
+            "[server]\r\nhome=http://localhost:8080/\r\nscores=http://localhost:8080\r\n");
 }
 
 }  // namespace art

@@ -1,0 +1,212 @@
+// The bitmap font's column scan and drawing, and the text field's mouse,
+// keyboard and caret rules.
+#include <gtest/gtest.h>
+
+#include "launcher/bitmap_font.h"
+#include "launcher/text_field.h"
+#include "screens/key_queue.h"
+#include "shell/frame_clock.h"
+#include "tests/launcher/launcher_test_support.h"
+
+namespace {
+
+using namespace fwtest;
+using launchertest::GlyphWidth;
+
+constexpr int kScanA = 30;  // the "a" key
+
+class FontTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureGraphics();
+    path_ = launchertest::WriteTestFont(ScratchDir() + "/font.bmp");
+    ASSERT_TRUE(font_.LoadProportional(path_.c_str()));
+  }
+  // True when any pixel of column x (rows of the font) is white.
+  static bool Inked(IDirectDrawSurface* s, int x) {
+    for (int y = 0; y < launchertest::kFontHeight; ++y)
+      if (Pixel(s, x, y) == kWhite) return true;
+    return false;
+  }
+
+  std::string path_;
+  BitmapFont font_;
+};
+
+TEST_F(FontTest, ScanFindsEveryGlyphAndDerivesSpacing) {
+  int x = 1;
+  for (int ch = 33; ch <= 126; ++ch) {
+    const FontGlyph& g = font_.glyphs[ch - 33];
+    EXPECT_EQ(g.start, x) << ch;
+    EXPECT_EQ(g.width, GlyphWidth(ch)) << ch;
+    x += GlyphWidth(ch) + 1;
+  }
+  EXPECT_EQ(font_.height, launchertest::kFontHeight);
+  EXPECT_EQ(font_.spaceWidth, 5);  // widest 10 x 0.5
+  EXPECT_EQ(font_.spacing, 1);     // widest 10 x 0.1
+}
+
+TEST_F(FontTest, BitmapWithoutClosingBlueColumnFails) {
+  BitmapFont broken;
+  EXPECT_FALSE(broken.LoadProportional(launchertest::WriteTestFont(ScratchDir() + "/open.bmp", false).c_str()));
+  BitmapFont missing;
+  EXPECT_FALSE(missing.LoadProportional((ScratchDir() + "/nothing.bmp").c_str()));
+}
+
+TEST_F(FontTest, AdvancesOfSpacesControlsAndCodesAboveTilde) {
+  EXPECT_EQ(font_.TextWidth("   "), 15);
+  EXPECT_EQ(font_.CharAdvance('\t'), 5);
+  EXPECT_EQ(font_.CharAdvance('A'), GlyphWidth('A') + 1);
+  EXPECT_EQ(font_.CharAdvance(0xE9), 0);
+  EXPECT_EQ(font_.CharAdvance(127), 0);
+  SurfaceHolder target(NewSurface(64, 8));
+  FillAll(target, kBlack);
+  EXPECT_EQ(font_.DrawChar(target, 0xE9, 0, 0), 0);
+  EXPECT_EQ(font_.DrawChar(target, '\t', 0, 0), 0);
+  EXPECT_EQ(font_.DrawString(target, "   ", 0, 0, 0, -1), 1);
+  for (int x = 0; x < 64; ++x) EXPECT_FALSE(Inked(target, x));
+}
+
+TEST_F(FontTest, RightLimitStopsBeforeACharacterEndingOnIt) {
+  const int a = font_.CharAdvance('A'), b = font_.CharAdvance('B');
+  SurfaceHolder target(NewSurface(64, 8));
+  FillAll(target, kBlack);
+  font_.DrawString(target, "ABA", 0, 0, 0, a + b);  // B would end exactly on the limit
+  EXPECT_TRUE(Inked(target, 0));
+  for (int x = a; x < 64; ++x) EXPECT_FALSE(Inked(target, x)) << x;
+  FillAll(target, kBlack);
+  font_.DrawString(target, "AB", 0, 0, 0, a + b + 1);
+  EXPECT_TRUE(Inked(target, a));
+}
+
+TEST_F(FontTest, RightAlignedEndsAtXAndOtherAlignsDrawNothing) {
+  SurfaceHolder target(NewSurface(64, 8));
+  FillAll(target, kBlack);
+  font_.DrawString(target, "A", 20, 0, 1, -1);
+  const int left = 20 - font_.CharAdvance('A');
+  EXPECT_FALSE(Inked(target, left - 1));
+  EXPECT_TRUE(Inked(target, left));
+  EXPECT_FALSE(Inked(target, left + GlyphWidth('A')));
+  FillAll(target, kBlack);
+  EXPECT_EQ(font_.DrawString(target, "AAAA", 0, 0, 2, -1), 1);
+  for (int x = 0; x < 64; ++x) EXPECT_FALSE(Inked(target, x));
+}
+
+class FieldTest : public FontTest {
+ protected:
+  void SetUp() override {
+    FontTest::SetUp();
+    keyQueue.Flush();
+    field_.AllocText(64);
+    field_.AddSharedFont(&font_);
+    field_.SetRect(10, 20, 10000, 30);
+  }
+  static void Type(int scanCode, int times) {
+    for (int i = 0; i < times; ++i) keyQueue.Push(scanCode);
+  }
+  TextField field_;
+};
+
+TEST_F(FieldTest, TakesAtMostCapacityMinusTwoCharactersOrWhatTheBoxHolds) {
+  field_.SetFocus(1);
+  Type(kScanA, 70);
+  field_.PollKeys();
+  EXPECT_EQ(field_.length, 62);
+  EXPECT_EQ(std::string(field_.Text()), std::string(62, 'a'));
+
+  TextField narrow;
+  narrow.AllocText(64);
+  narrow.AddSharedFont(&font_);
+  narrow.SetRect(0, 0, 3 * font_.CharAdvance('a') + 1, 30);  // room for three, not four
+  narrow.SetFocus(1);
+  Type(kScanA, 10);
+  narrow.PollKeys();
+  EXPECT_STREQ(narrow.Text(), "aaa");
+}
+
+TEST_F(FieldTest, BackspaceTabAndEnter) {
+  field_.SetFocus(1);
+  Type(KeyQueue::kBackspace, 2);
+  field_.PollKeys();
+  EXPECT_STREQ(field_.Text(), "");
+  Type(kScanA, 2);
+  Type(KeyQueue::kBackspace, 1);
+  Type(KeyQueue::kTab, 1);
+  Type(kScanA, 1);
+  EXPECT_EQ(field_.PollKeys(), TextField::kTab);
+  EXPECT_STREQ(field_.Text(), "a");
+  EXPECT_EQ(field_.focused, 1);
+  Type(KeyQueue::kEnter, 1);
+  EXPECT_EQ(field_.PollKeys(), TextField::kEnter);
+  EXPECT_EQ(field_.focused, 0);
+  // Unfocused or read-only fields take nothing.
+  Type(kScanA, 1);
+  EXPECT_EQ(field_.PollKeys(), 0);
+  field_.SetFocus(1);
+  field_.SetEditable(0);
+  keyQueue.Push(kScanA);
+  EXPECT_EQ(field_.PollKeys(), 0);
+}
+
+TEST_F(FieldTest, FocusingFlushesOnlyAnUnfocusedField) {
+  keyQueue.Push(kScanA);
+  field_.SetFocus(1);
+  EXPECT_EQ(keyQueue.Pop(), 0);
+  keyQueue.Push(kScanA);
+  field_.SetFocus(1);
+  EXPECT_EQ(keyQueue.Pop(), kScanA);
+}
+
+TEST_F(FieldTest, ClicksSelectThenEditThenEndEditingWithTheInsetHitBox) {
+  field_.SetRect(100, 100, 50, 30);
+  field_.SetInset(7, 5);
+  EXPECT_TRUE(field_.Hit(100 + 50 + 7, 100 + 5));  // edges included, shifted by the inset
+  EXPECT_FALSE(field_.Hit(100, 100));
+  EXPECT_FALSE(field_.Hit(100 + 50 + 8, 110));
+
+  EXPECT_EQ(field_.Click(120, 115), 0);
+  EXPECT_EQ(field_.highlighted, 1);
+  EXPECT_EQ(field_.Click(120, 115), 1);
+  EXPECT_EQ(field_.Click(120, 115), 0);
+  EXPECT_EQ(field_.highlighted, 1);
+  field_.Click(120, 115);
+  EXPECT_EQ(field_.Click(0, 0), 0);
+  EXPECT_EQ(field_.highlighted, 0);
+
+  field_.SetSelectMode(0);
+  EXPECT_EQ(field_.Click(120, 115), 1);
+  EXPECT_EQ(field_.highlighted, 0);
+  EXPECT_EQ(field_.Click(0, 0), 0);
+}
+
+TEST_F(FieldTest, CaretBlinksEverySecondOnlyWhileFocusedAndEditable) {
+  const std::string caretPath = WriteSolidBmp(ScratchDir() + "/caret.bmp", 3, 4, 0xFF0000);
+  field_.SetRect(0, 0, 200, 10);
+  field_.SetCaret(caretPath.c_str());
+  field_.SetFocus(1);
+  SurfaceHolder target(NewSurface(64, 8));
+  auto shownAfter = [&](int ms) {
+    for (int t = 0; t < ms; t += 10) ClockTick(10);
+    FillAll(target, kBlack);
+    field_.Draw(target);
+    return Pixel(target, 1, 1) == kRed;
+  };
+  // Sampled every frame for three seconds: every whole phase lasts half a second.
+  std::vector<int> runs{0};
+  bool last = shownAfter(10);
+  for (int t = 0; t < 3000; t += 10) {
+    const bool now = shownAfter(10);
+    if (now != last) runs.push_back(0);
+    runs.back() += 10;
+    last = now;
+  }
+  ASSERT_GE(runs.size(), 5u);
+  for (size_t i = 1; i + 1 < runs.size(); ++i) {
+    EXPECT_GE(runs[i], 500) << i;
+    EXPECT_LE(runs[i], 510) << i;
+  }
+  field_.SetEditable(0);
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(shownAfter(250));
+}
+
+}  // namespace

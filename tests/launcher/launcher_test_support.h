@@ -1,0 +1,27 @@
+// A test font: 94 white glyphs 1..10 pixels wide (glyph i is 1 + i % 10),
+// each followed by one pure-blue column, after one leading blue column.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/widgets/framework_test_support.h"
+
+namespace launchertest {
+
+constexpr int kFontHeight = 4;
+inline int GlyphWidth(int ch) { return 1 + (ch - 33) % 10; }
+
+// finalBlue false leaves out the blue column after the last glyph.
+inline std::string WriteTestFont(const std::string& path, bool finalBlue = true) {
+  std::vector<bool> ink{false};
+  for (int ch = 33; ch <= 126; ++ch) {
+    for (int k = 0; k < GlyphWidth(ch); ++k) ink.push_back(true);
+    ink.push_back(false);
+  }
+  if (!finalBlue) ink.pop_back();
+  return fwtest::WriteBmp(path, static_cast<int>(ink.size()), kFontHeight,
+                          [&](int x, int) { return ink[static_cast<size_t>(x)] ? 0xFFFFFFu : 0x0000FFu; });
+}
+
+}  // namespace launchertest

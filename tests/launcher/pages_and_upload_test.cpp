@@ -1,0 +1,117 @@
+// The launcher's decisions that need no window: which folders are games,
+// the page arithmetic, choosing a game by command line, and the upload
+// address with its escaping.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "launcher/game_pages.h"
+#include "launcher/title_screen.h"
+#include "launcher/upload_address.h"
+#include "screens/screen_manager.h"
+#include "tests/support/temp_dir.h"
+#include "tests/widgets/framework_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void MakeGame(const std::string& folder) {
+  fs::create_directories(folder);
+  fwtest::WriteSolidBmp(folder + "/LobboButton.bmp", 4, 4, 0x808080);
+}
+
+std::vector<std::string> Names(const std::vector<GameFolder>& folders) {
+  std::vector<std::string> names;
+  for (const GameFolder& f : folders) names.push_back(f.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(GameScan, OnlyPlainVisibleFoldersWithAButtonPictureAreGames) {
+  TempDir dir;
+  MakeGame("Alpha");
+  MakeGame("Beta Game");
+  MakeGame(".hidden");
+  MakeGame("Locked");
+  ::chmod("Locked", 0555);  // the read-only attribute
+  fs::create_directories("NoPicture");
+  TempDir::Write("File.txt", "not a folder");
+  MakeGame(std::string(59, 'x'));  // 59 + ".exe" fills the 64-byte field
+  MakeGame(std::string(60, 'y'));  // does not fit: skipped, not cut
+  const auto folders = FindGameFolders(dir.Path());
+  EXPECT_EQ(Names(folders), (std::vector<std::string>{"Alpha", "Beta Game", std::string(59, 'x')}));
+  for (const GameFolder& f : folders) EXPECT_EQ(f.directory, dir.Path() + "\\" + f.name);
+  ::chmod("Locked", 0755);
+}
+
+TEST(PageLayout, ExtraSlotAndNextPage) {
+  struct Case {
+    int games, extraPage, extraSlot;
+    bool firstHasNext;
+  };
+  for (const Case& c : {Case{3, 0, 4, false}, Case{11, 0, 12, false}, Case{12, 1, 1, true}, Case{14, 1, 3, true}}) {
+    EXPECT_EQ(PageLayout::ExtraPage(c.games), c.extraPage) << c.games;
+    EXPECT_EQ(PageLayout::ExtraSlot(c.games), c.extraSlot) << c.games;
+    EXPECT_EQ(PageLayout::HasNextPage(0, c.games), c.firstHasNext) << c.games;
+    EXPECT_FALSE(PageLayout::HasNextPage(c.extraPage, c.games)) << c.games;
+  }
+  EXPECT_EQ(PageLayout::IndexOf(1, 3), 14);
+}
+
+TEST(GamePages, CommandLineSelectsTheLastGameWhoseExecutableBeginsWithIt) {
+  fwtest::EnsureGraphics();
+  TempDir dir;
+  for (const char* name : {"Quibbleton", "Quib", "Other"}) MakeGame(dir.Path() + "/" + name);
+  screenManager.Add(&gamePagesScreen);
+  screenManager.Add(&titleScreen);
+  screenManager.SwitchTo("Lobbo");
+  ASSERT_EQ(gamePagesScreen.GameCount(), 3);
+
+  gamePagesScreen.SelectByCommandLine("Nothing");
+  EXPECT_EQ(screenManager.Current(), &gamePagesScreen);
+  gamePagesScreen.SelectByCommandLine("quib");  // case counts
+  EXPECT_EQ(screenManager.Current(), &gamePagesScreen);
+
+  const GameEntry* last = nullptr;
+  for (int i = 0; i < 3; ++i)
+    if (std::string(gamePagesScreen.Game(i)->name).rfind("Quib", 0) == 0) last = gamePagesScreen.Game(i);
+  gamePagesScreen.SelectByCommandLine("Quib");
+  EXPECT_EQ(screenManager.Current(), &titleScreen);
+  EXPECT_EQ(titleScreen.entry, last);
+  EXPECT_EQ(fs::current_path().string(), dir.Path() + "/" + last->name);
+  fs::current_path(dir.Path());
+  screenManager.LeaveAll();
+}
+
+TEST(Upload, EscapesExactlyTheSixteenCharacters) {
+  EXPECT_EQ(EscapeQuery(" \"#%;<>?[\\]^{|}~"), "%20%22%23%25%3b%3c%3e%3f%5b%5c%5d%5e%7b%7c%7d%7e");
+  const std::string kept = "&=:/@!$'()*+,-._`azAZ09\t\x7f\xe9";
+  EXPECT_EQ(EscapeQuery(kept.c_str()), kept);
+  EXPECT_EQ(EscapeQuery(""), "");
+}
+
+TEST(Upload, AddressCarriesTheWholePlayerStringAndTheMaskedScore) {
+  EXPECT_EQ(UploadAddress("http://scores.example", "Quibbleton", "Ann:1 Main St::Y", 1200),
+            "http://scores.example/cgi-bin/hiscore.cgi?game=Quibbleton&name=Ann:1%20Main%20St::Y&score=" +
+                std::to_string(1200 ^ 0x07B7B7B7));
+  // An empty table sends an empty name and 0 XOR the mask; a game with a space is escaped.
+  EXPECT_EQ(UploadAddress("http://h", "Big Game", "", 0),
+            "http://h/cgi-bin/hiscore.cgi?game=Big%20Game&name=&score=129480631");
+  // The mask can make the sent number negative; it is printed signed.
+  EXPECT_NE(UploadAddress("http://h", "G", "", static_cast<int32_t>(0xF0000000u)).find("score=-"), std::string::npos);
+}
+
+TEST(Upload, LongPlayerStringsAreNeverCut) {
+  const std::string field(63, 'w');
+  const std::string player = "Ann Lee:" + std::string(50, ' ') + field + ":" + field + "@x:Y";
+  const std::string address = UploadAddress("http://h", "Quibbleton", player.c_str(), 5);
+  const std::string query = address.substr(address.find('?') + 1);
+  EXPECT_GT(query.size(), 300u);
+  EXPECT_EQ(query, "game=Quibbleton&name=" + EscapeQuery(player.c_str()) + "&score=" + std::to_string(5 ^ 0x07B7B7B7));
+  const std::string tail = "&score=" + std::to_string(5 ^ 0x07B7B7B7);
+  EXPECT_EQ(query.substr(query.size() - tail.size()), tail);
+}
+
+}  // namespace
