@@ -1,6 +1,7 @@
 // The graphics and input library on the platform layer.
 #include "shell/gx.h"
 
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -19,7 +20,8 @@ struct GxState {
   IDirectDrawSurface* primary = nullptr;
   IDirectDrawSurface* back = nullptr;
   bool mouseReady = false;
-  bool mouseAcquired = false;
+  // Read by the timer thread's mouse poll while the main thread acquires and releases.
+  std::atomic<bool> mouseAcquired{false};
   bool keyboardReady = false;
   bool fontReady = false;
   unsigned char keys[256] = {};
@@ -124,14 +126,15 @@ int GXInitMouse() {
 }
 
 int GXAcquireMouse(int on) {
-  G().mouseAcquired = G().mouseReady && on;
-  return G().mouseAcquired ? 1 : 0;
+  const bool acquired = G().mouseReady && on;
+  G().mouseAcquired.store(acquired, std::memory_order_relaxed);
+  return acquired ? 1 : 0;
 }
 
 void GXGetMouseData(int* dx, int* dy, int* buttons) {
   if (dx) *dx = 0;
   if (dy) *dy = 0;
-  if (buttons) *buttons = G().mouseAcquired ? platform::MouseButtons() : 0;
+  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? platform::MouseButtons() : 0;
 }
 
 int GXInitKeyboard() {
@@ -171,7 +174,8 @@ void GXSetWindowXY(int x, int y) {
 void GXFreeFont() { G().fontReady = false; }
 
 void GXFreeDirectInput() {
-  G().mouseReady = G().mouseAcquired = false;
+  G().mouseReady = false;
+  G().mouseAcquired.store(false, std::memory_order_relaxed);
   G().keyboardReady = false;
 }
 
