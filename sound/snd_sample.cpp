@@ -124,7 +124,8 @@ int SNDSample::IsWavFile(HANDLE file) {
   uint16_t blockAlign = Get16(fmt + 12);
   uint16_t bits = Get16(fmt + 14);
   if (tag != WAVE_FORMAT_PCM || nChannels == 0 || rate == 0 || bits == 0 || bits % 8 != 0) return 0;
-  if (blockAlign != nChannels * bits / 8) return 0;
+  // Two 16-bit fields multiplied as int can overflow; in 32 unsigned bits they cannot.
+  if (blockAlign != uint32_t{nChannels} * bits / 8) return 0;
   sampleRate = rate;
   channels = nChannels;
   bitsPerSample = bits;
@@ -198,7 +199,12 @@ int SNDSample::LoadSample(const char* path, uint32_t newId) {
 
 int SNDSample::PlaySample(int vol, int panValue) {
   GXSound* sound = GXSound::g_pSound;
-  if (sound && !sound->sfxEnabled) return 1;
+  if (sound && !sound->sfxEnabled) {
+    // The lookup claimed this slot for the play; a play that is skipped must give it back,
+    // or every silenced play keeps a copy for good and the store fills up.
+    flags &= ~SNDF_CLAIMED;
+    return 1;
+  }
   IDirectSoundBuffer* b = buffer;
   if (!b) return 0;
   SetPan(panValue);

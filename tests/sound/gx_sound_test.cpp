@@ -201,6 +201,19 @@ TEST_F(Library, OverlappingPlaysUseADuplicateThatIsCollectedLater) {
   EXPECT_EQ(InUse(), 2u);
 }
 
+TEST_F(Library, PlaysWithEffectsOffKeepNoSlotAndPlaysWorkWhenTheyComeBack) {
+  ASSERT_EQ(sound_.LoadSample(Write("a.wav", Wav(1, 22050, 16, Constant16(2205, 100))).c_str(), 1), 1);
+  GXSound::g_SampleList[0].flags &= ~SNDF_CLAIMED;
+  sound_.EnableSFX(0);
+  for (int i = 0; i < 300; ++i) ASSERT_NE(sound_.PlaySample(1, 0xFFFF, 0), nullptr) << "play " << i;
+  EXPECT_EQ(InUse(), 1u) << "a skipped play claims no copy";
+  EXPECT_FALSE(GXSound::g_SampleList[0].flags & SNDF_CLAIMED);
+  sound_.EnableSFX(1);
+  SNDSample* s = sound_.PlaySample(1, 0xFFFF, 0);
+  ASSERT_EQ(s, &GXSound::g_SampleList[0]);
+  EXPECT_TRUE(s->SamplePlaying());
+}
+
 TEST_F(Library, SampleControlsAreRefusedButRemembered) {
   ASSERT_EQ(sound_.LoadSample(Write("a.wav", Wav(1, 22050, 16, Ramp16(100))).c_str(), 1), 1);
   SNDSample* s = sound_.FindSample(1);
