@@ -88,6 +88,14 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
   if (!platform::GetConfig().shellRecord.empty())
     return Result(Record(target, "open", parameters, directory) ? kSuccess : kFileNotFound);
   if (!IsExecutableFile(path)) return Result(kFileNotFound);
+  // The child starts in dir, so a relative path found from here would be
+  // looked up again from there (and a bare name searched on PATH): hand it
+  // the path it was found under, made absolute.
+  if (path[0] != '/') {
+    char here[4096];
+    if (!::getcwd(here, sizeof here)) return Result(kFileNotFound);
+    path = std::string(here) + "/" + path;
+  }
 
   // The parameter string is one argument: the receiving program joins its
   // arguments with spaces again, so a path with spaces arrives whole.

@@ -160,6 +160,13 @@ TEST(ShellExecute, RecordsRequestsAndFindsExeWithoutSuffix) {
   usleep(20000);
   EXPECT_EQ(TempDir::Read("out.txt"), "1:a dir with spaces\n");
   EXPECT_FALSE(ok(ShellExecuteA(nullptr, "open", "absent.exe", nullptr, dir.Path().c_str(), 1)));
+
+  // A relative working directory: the program is found in it and starts in it.
+  TempDir::Write("Game/Prog", "#!/bin/sh\npwd > where.tmp && mv where.tmp where.txt\n");
+  ::chmod("Game/Prog", 0755);
+  EXPECT_TRUE(ok(ShellExecuteA(nullptr, "open", "Prog.exe", nullptr, "Game", 1)));
+  for (int i = 0; i < 200 && !std::filesystem::exists("Game/where.txt"); ++i) usleep(10000);
+  EXPECT_EQ(TempDir::Read("Game/where.txt"), dir.Path() + "/Game\n");
 }
 
 }  // namespace
