@@ -21,7 +21,7 @@ int ShowPicture(const char* path, int x, int y, bool withButton, int ms) {
   popup.AddPopupImage(path, nullptr);
   popup.SetPosition(x, y);
   if (withButton) popup.AddDefaultButton();
-  popup.SetDeadline(GetTicks() + ms);
+  popup.SetDeadline(TicksAfter(ms));
   return popup.Run(nullptr, nullptr);
 }
 

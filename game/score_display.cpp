@@ -83,7 +83,7 @@ ScorePopup* NewPopup(IDirectDrawSurface* image, const Block& block) {
   popup->y = block.y;
   popup->vx = 0.0f;
   popup->vy = block.y >= 10.0f ? -50.0f : 0.0f;
-  popup->expiry = GetTicks() + 1000;
+  popup->expiry = TicksAfter(1000);
   return popup;
 }
 

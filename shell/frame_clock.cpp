@@ -8,18 +8,20 @@ namespace {
 
 constexpr int kStep = 10;
 
-// The tick counter starts at 0 with the process, not with the clock.
-std::atomic<int> ticks{0};
+// The tick counter starts at 0 with the process, not with the clock. It is
+// kept unsigned so that passing 2^31 ms (about 24.8 days) wraps instead of
+// overflowing; readers get it as int and compare by signed difference.
+std::atomic<uint32_t> ticks{0};
 std::atomic<int> secondsLeft{0};
 std::atomic<int> countdownRunning{1};
 UINT timerId = 0;
 
 // Only the timer callback touches these.
-int lastSeen = 0;
+uint32_t lastSeen = 0;
 int secondAccumulator = 0;
 
 struct CallbackRecord {
-  std::atomic<int>* counter;
+  std::atomic<uint32_t>* counter;
   int step;
 };
 CallbackRecord record{&ticks, kStep};
@@ -31,9 +33,9 @@ void TickCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
 }  // namespace
 
 void ClockTick(int step) {
-  int now = ticks.fetch_add(step, std::memory_order_relaxed) + step;
+  const uint32_t now = ticks.fetch_add(static_cast<uint32_t>(step), std::memory_order_relaxed) + step;
   mouseCursor.Poll();
-  int elapsed = now - lastSeen;
+  const int elapsed = static_cast<int32_t>(now - lastSeen);
   lastSeen = now;
   secondAccumulator += elapsed;
   if (secondAccumulator >= 999) {
@@ -70,9 +72,14 @@ int StopClock() {
 }
 
 bool ClockRunning() { return timerId != 0; }
-int GetTicks() { return ticks.load(std::memory_order_relaxed); }
+int GetTicks() { return static_cast<int>(ticks.load(std::memory_order_relaxed)); }
 int TicksSince(int t) {
   return static_cast<int>(static_cast<uint32_t>(GetTicks()) - static_cast<uint32_t>(t));
+}
+int TicksAfter(int ms) { return static_cast<int>(static_cast<uint32_t>(GetTicks()) + static_cast<uint32_t>(ms)); }
+void SetTicks(int value) {
+  ticks.store(static_cast<uint32_t>(value), std::memory_order_relaxed);
+  lastSeen = static_cast<uint32_t>(value);
 }
 void SetSecondsLeft(int n) { secondsLeft.store(n, std::memory_order_relaxed); }
 int GetSecondsLeft() { return secondsLeft.load(std::memory_order_relaxed); }

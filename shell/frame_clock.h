@@ -13,6 +13,9 @@ int StopClock();
 int GetTicks();
 // Signed difference ticks - t, so the 32-bit wrap changes nothing.
 int TicksSince(int t);
+// The tick value ms from now, wrapping like the counter (a plain
+// GetTicks() + ms would overflow int near the wrap).
+int TicksAfter(int ms);
 void SetSecondsLeft(int n);
 int GetSecondsLeft();
 void StartCountdown();
@@ -21,3 +24,6 @@ void StopCountdown();
 bool ClockRunning();
 // The timer callback's body, exposed so tests can drive it step by step.
 void ClockTick(int step);
+// Puts the counter at value, as if the process had run that long (tests use
+// it to cross the wrap). Only while no timer runs.
+void SetTicks(int value);

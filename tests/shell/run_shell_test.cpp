@@ -8,6 +8,7 @@
 #include "screens/screen_manager.h"
 #include "shell/app.h"
 #include "shell/frame_clock.h"
+#include "window_cleanup.h"
 
 namespace {
 
@@ -44,17 +45,33 @@ void Register(const char*) {
   screenManager.SwitchTo("balloon");
 }
 
-ShellVariant TestVariant() {
-  ShellVariant v;
+// The shell keeps the variant it ran with after RunShell returns (the window
+// procedure reads it), so it lives as long as the process, as a program's does.
+const ShellVariant& TestVariant() {
+  static ShellVariant v;
   v.registerScreens = Register;
   v.shutdownProgram = [] { programShutDown = true; };
   v.music = false;
   return v;
 }
 
-TEST(RunShellTest, AScreenReturning7EndsTheProgramInTheSamePass) {
+class RunShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    counts = {};
+    programShutDown = false;
+  }
+  // A run that ends on the quit message leaves the window open and the message
+  // posted; every run leaves its screen registered and current.
+  void TearDown() override {
+    CloseWindowAndDrainMessages();
+    screenManager = ScreenManager();
+  }
+};
+
+TEST_F(RunShellTest, AScreenReturning7EndsTheProgramInTheSamePass) {
   quitAtFrame = 50;
-  ShellVariant v = TestVariant();
+  const ShellVariant& v = TestVariant();
   EXPECT_EQ(RunShell(v, nullptr, "/launcher"), 0);
   EXPECT_EQ(counts.frames, 50);
   EXPECT_EQ(counts.enters, 1);
@@ -66,13 +83,17 @@ TEST(RunShellTest, AScreenReturning7EndsTheProgramInTheSamePass) {
   EXPECT_FALSE(ClockRunning());
 }
 
-TEST(RunShellTest, NoFramesWhileInactiveAndTheClockKeepsRunning) {
+TEST_F(RunShellTest, NoFramesWhileInactiveAndTheClockKeepsRunning) {
   quitAtFrame = 40;
   platform::Script script;
   std::string error;
-  ASSERT_TRUE(platform::ParseScript("100 deactivate\n600 activate\n", "", &script, &error));
+  // Script ticks are clock times; an earlier test in this process has moved the clock on.
+  const uint32_t now = platform::NowMs();
+  const std::string text =
+      std::to_string(now + 100) + " deactivate\n" + std::to_string(now + 600) + " activate\n";
+  ASSERT_TRUE(platform::ParseScript(text, "", &script, &error));
   platform::SetScript(script);
-  ShellVariant v = TestVariant();
+  const ShellVariant& v = TestVariant();
   EXPECT_EQ(RunShell(v, nullptr, "x"), 0);
   EXPECT_EQ(counts.inactiveFrames, 0);
   EXPECT_EQ(counts.frames, 40);
@@ -80,8 +101,8 @@ TEST(RunShellTest, NoFramesWhileInactiveAndTheClockKeepsRunning) {
   EXPECT_GE(counts.lastFrameTick - counts.firstFrameTick, 500 + 290);
 }
 
-TEST(RunShellTest, TheGameRefusesAnEmptyCommandLine) {
-  ShellVariant v = TestVariant();
+TEST_F(RunShellTest, TheGameRefusesAnEmptyCommandLine) {
+  const ShellVariant& v = TestVariant();
   EXPECT_EQ(RunShell(v, nullptr, ""), 0);
   EXPECT_EQ(counts.enters, 0);
 }

@@ -14,6 +14,7 @@
 #include "shell/app.h"
 #include "shell/frame_clock.h"
 #include "shell/gx.h"
+#include "window_cleanup.h"
 
 namespace {
 
@@ -62,6 +63,25 @@ TEST(FrameClock, TicksAdvanceOnTheClockAndCompareAcrossTheWrap) {
   Sleep(50);
   EXPECT_EQ(TicksSince(t), 50);
   EXPECT_EQ(TicksSince(INT32_MAX), static_cast<int>(static_cast<uint32_t>(GetTicks()) - 0x7FFFFFFFu));
+}
+
+// About 24.8 days after start the counter passes INT32_MAX; the callback's
+// additions and differences must wrap, not overflow (UBSan stops on that).
+TEST(FrameClock, CountsAndTimesAcrossTheWrap) {
+  SyncToSecond();
+  const int before = GetTicks();
+  SetTicks(INT32_MAX - 495);  // the wrap falls in the middle of the next second
+  const int start = GetTicks();
+  EXPECT_EQ(TicksAfter(1000), INT32_MIN + 504);
+  SetSecondsLeft(2);
+  for (int i = 0; i < 99; ++i) ClockTick(10);
+  EXPECT_EQ(GetSecondsLeft(), 2) << "a second is still 100 callbacks across the wrap";
+  ClockTick(10);
+  EXPECT_EQ(GetSecondsLeft(), 1);
+  EXPECT_LT(GetTicks(), 0);
+  EXPECT_EQ(TicksSince(start), 1000);
+  EXPECT_EQ(TicksAfter(0), GetTicks());
+  SetTicks(before);
 }
 
 TEST(FramePaceTest, WaitsForTheNextSlotButNeverMakesUpLateFrames) {
@@ -164,7 +184,12 @@ TEST(MouseCursorTest, ButtonBitsAndMessageDrivenMode) {
   EXPECT_EQ(b, 1);
 }
 
-TEST(WindowProcedure, KeysSizesAndActivation) {
+class WindowProcedure : public ::testing::Test {
+ protected:
+  void TearDown() override { CloseWindowAndDrainMessages(); }
+};
+
+TEST_F(WindowProcedure, KeysSizesAndActivation) {
   ASSERT_TRUE(RegisterMainClass(nullptr));
   ASSERT_TRUE(CreateMainWindow(nullptr));
   MSG msg;
