@@ -171,9 +171,20 @@ bool IsPlainDirectoryName(std::string_view name) {
 }
 
 std::variant<Upload, std::string> ParseUpload(std::string_view query) {
-  auto split = SplitQuery(query, {"game", "name", "score"});
-  if (auto* error = std::get_if<std::string>(&split)) return *error;
-  const QueryFields& fields = std::get<QueryFields>(split);
+  QueryFields fields;
+  // In the launcher's own order the name is everything between the first
+  // "&name=" and the last "&score=", whatever "&" and "=" it holds.
+  const size_t nameAt = query.starts_with("game=") ? query.find("&name=") : std::string_view::npos;
+  const size_t scoreAt = query.rfind("&score=");
+  if (nameAt != std::string_view::npos && scoreAt != std::string_view::npos && scoreAt > nameAt) {
+    fields.values = {{"game", std::string(query.substr(5, nameAt - 5))},
+                     {"name", std::string(query.substr(nameAt + 6, scoreAt - nameAt - 6))},
+                     {"score", std::string(query.substr(scoreAt + 7))}};
+  } else {
+    auto split = SplitQuery(query, {"game", "name", "score"});
+    if (auto* error = std::get_if<std::string>(&split)) return *error;
+    fields = std::move(std::get<QueryFields>(split));
+  }
 
   const std::string* rawGame = fields.Find("game");
   const std::string* rawName = fields.Find("name");

@@ -1,0 +1,233 @@
+// The built server over real HTTP: uploads built by the launcher's own
+// escaping, every refusal with its status and nothing stored, hostile names
+// shown as text, privacy, the repeat upload, the rate limit and the stop.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "launcher/upload_address.h"
+#include "server/storage.h"
+#include "tests/server/running_server.h"
+
+namespace {
+
+// The path and query of the address the launcher hands to the browser.
+std::string Upload(const RunningServer& server, const char* game, const char* player, int32_t score) {
+  const std::string address = UploadAddress(server.Server().c_str(), game, player, score);
+  return address.substr(server.Server().size());
+}
+
+size_t Entries(const RunningServer& server, const std::string& game) {
+  return score::OpenStorage(server.Database())->Dump(game).size();
+}
+
+TEST(ScoreServerHttp, UploadRoundTripShowsEverywhere) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  auto first = server.Get(Upload(server, "Quibbleton", "Ann:1 Main St::Y", 1200));
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->status, 200);
+  EXPECT_NE(first->body.find("Your score is number 1 of 1 in Quibbleton."), std::string::npos) << first->body;
+
+  auto second = server.Get(Upload(server, "Quibbleton", "Zo\xc3\xab & Bo:::N", 5000));
+  ASSERT_TRUE(second);
+  EXPECT_NE(second->body.find("Your score is number 1 of 2 in Quibbleton."), std::string::npos) << second->body;
+  EXPECT_NE(second->body.find("<td>Ann</td><td class=\"n\">1200</td>"), std::string::npos);
+  auto other = server.Get(Upload(server, "Big Game", "Cy:::Y", 3));
+  EXPECT_NE(other->body.find("number 1 of 1 in Big Game."), std::string::npos);
+
+  auto page = server.Get("/games/Quibbleton");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_NE(page->get_header_value("Content-Type").find("text/html"), std::string::npos);
+  const size_t zoe = page->body.find("Zo\xc3\xab &amp; Bo");
+  const size_t ann = page->body.find(">Ann<");
+  ASSERT_NE(zoe, std::string::npos);
+  EXPECT_LT(zoe, ann);  // best first
+
+  auto json = server.Get("/api/games/Quibbleton/scores?limit=1");
+  ASSERT_TRUE(json);
+  EXPECT_EQ(json->get_header_value("Content-Type"), "application/json");
+  const nlohmann::json doc = nlohmann::json::parse(json->body);
+  EXPECT_EQ(doc["total"], 2);
+  ASSERT_EQ(doc["scores"].size(), 1u);
+  EXPECT_EQ(doc["scores"][0]["name"], "Zo\xc3\xab & Bo");
+  EXPECT_EQ(doc["scores"][0]["score"], 5000);
+  EXPECT_EQ(doc["scores"][0]["rank"], 1);
+
+  auto home = server.Get("/");
+  EXPECT_NE(home->body.find("href=\"/games/Big%20Game\""), std::string::npos);
+  EXPECT_NE(server.Get("/games/Big%20Game")->body.find(">Cy<"), std::string::npos);
+  EXPECT_EQ(server.Get("/healthz")->body, "ok\n");
+
+  EXPECT_EQ(server.Get("/games/Nothing")->status, 404);
+  EXPECT_EQ(server.Get("/games/..")->status, 404);
+  EXPECT_EQ(server.Get("/api/games/Nothing/scores")->status, 404);
+  EXPECT_EQ(server.Get("/api/games/Quibbleton/scores?limit=0")->status, 400);
+  EXPECT_EQ(server.Get("/api/games/Quibbleton/scores?limit=101")->status, 400);
+  EXPECT_EQ(server.Get("/nowhere")->status, 404);
+  httplib::Client client("127.0.0.1", server.Port());
+  EXPECT_EQ(client.Post("/cgi-bin/hiscore.cgi", "game=Q", "text/plain")->status, 405);
+}
+
+TEST(ScoreServerHttp, BadUploadsAre400AndStoreNothing) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const std::string ok = std::to_string(1200 ^ 0x07B7B7B7);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"/cgi-bin/hiscore.cgi", "needs a game name"},
+      {"/cgi-bin/hiscore.cgi?game=Q&score=" + ok, "needs a name field"},
+      {Upload(server, "Q", "", 0), "No score to upload."},
+      {"/cgi-bin/hiscore.cgi?game=..%2Fetc&name=A:::Y&score=" + ok, "plain directory name"},
+      {"/cgi-bin/hiscore.cgi?game=Q&name=A:::Y&score=1e5", "decimal number"},
+      {Upload(server, "Q", "A:::Y", -5), "negative"},
+      {Upload(server, "Q", (std::string(64, 'n') + ":::Y").c_str(), 1), "longer than the launcher allows"},
+      {"/cgi-bin/hiscore.cgi?game=Q&name=A%fe:::Y&score=" + ok, "UTF-8"},
+      {"/cgi-bin/hiscore.cgi?game=Q&name=A%0d%0aX:::Y&score=" + ok, "control characters"},
+      {Upload(server, "Q", "A:b:c:Y:more", 1), "more than four fields"},
+  };
+  for (const auto& [target, reason] : cases) {
+    auto res = server.Get(target);
+    ASSERT_TRUE(res) << target;
+    EXPECT_EQ(res->status, 400) << target;
+    EXPECT_NE(res->body.find(reason), std::string::npos) << target << "\n" << res->body;
+  }
+  EXPECT_EQ(Entries(server, "Q"), 0u);
+  EXPECT_EQ(server.Get("/")->body.find("<table>"), std::string::npos);
+}
+
+TEST(ScoreServerHttp, HostileNamesAreStoredAndShownAsText) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const char* script = "<script>alert(1)</script>:::Y";
+  const char* injection = "x'); DROP TABLE scores;--:::Y";
+  const char* attribute = "\"><img src=x onerror=alert(1)>:::Y";
+  for (const char* player : {script, injection, attribute}) {
+    auto res = server.Get(Upload(server, "Quibbleton", player, 10));
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200) << player << res->body;
+  }
+  for (const char* target : {"/", "/games/Quibbleton"}) {
+    const std::string body = server.Get(target)->body;
+    EXPECT_EQ(body.find("<script>"), std::string::npos) << target;
+    EXPECT_EQ(body.find("<img"), std::string::npos) << target;
+    EXPECT_NE(body.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos) << target;
+    EXPECT_NE(body.find("x&#39;); DROP TABLE scores;--"), std::string::npos) << target;
+    EXPECT_NE(body.find("&quot;&gt;&lt;img src=x onerror=alert(1)&gt;"), std::string::npos) << target;
+  }
+  const nlohmann::json doc = nlohmann::json::parse(server.Get("/api/games/Quibbleton/scores")->body);
+  EXPECT_EQ(doc["total"], 3);
+  EXPECT_EQ(doc["scores"][1]["name"], "x'); DROP TABLE scores;--");
+}
+
+TEST(ScoreServerHttp, UploadingTwiceStoresOnce) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const std::string target = Upload(server, "Quibbleton", "Ann:1 Main St::Y", 1200);
+  EXPECT_EQ(server.Get(target)->status, 200);
+  auto again = server.Get(target);
+  EXPECT_EQ(again->status, 200);
+  EXPECT_NE(again->body.find("number 1 of 1"), std::string::npos);
+  EXPECT_NE(again->body.find("uploaded before"), std::string::npos);
+  EXPECT_EQ(Entries(server, "Quibbleton"), 1u);
+}
+
+TEST(ScoreServerHttp, PrivateDetailsAreKeptOnlyWithConsentAndNeverShown) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  std::vector<std::string> bodies;
+  bodies.push_back(server.Get(Upload(server, "Quibbleton", "Ann:12 Secret Lane:ann@hidden.example:Y", 10))->body);
+  bodies.push_back(server.Get(Upload(server, "Quibbleton", "Bob:34 Private Road:bob@hidden.example:N", 20))->body);
+  for (const char* target : {"/", "/games/Quibbleton", "/api/games/Quibbleton/scores"}) {
+    bodies.push_back(server.Get(target)->body);
+  }
+  for (const std::string& body : bodies) {
+    EXPECT_NE(body.find("Ann"), std::string::npos);
+    for (const char* secret : {"Secret", "Private", "hidden.example", "@"}) {
+      EXPECT_EQ(body.find(secret), std::string::npos) << secret << " in\n" << body;
+    }
+  }
+  const std::vector<score::Entry> stored = score::OpenStorage(server.Database())->Dump("Quibbleton");
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].address, "12 Secret Lane");
+  EXPECT_EQ(stored[0].email, "ann@hidden.example");
+  EXPECT_EQ(stored[1].name, "Bob");
+  EXPECT_EQ(stored[1].address, "");
+  EXPECT_EQ(stored[1].email, "");
+  // The log has one line per request and no query, so nothing private either.
+  EXPECT_EQ(server.Log().find("hidden"), std::string::npos);
+}
+
+TEST(ScoreServerHttp, UploadsPastTheLimitGet429) {
+  RunningServer server({"--upload-limit", "3"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(server.Get(Upload(server, "Q", "A:::Y", i))->status, 200) << i;
+  auto refused = server.Get(Upload(server, "Q", "A:::Y", 99));
+  EXPECT_EQ(refused->status, 429);
+  EXPECT_EQ(refused->get_header_value("Retry-After"), "60");
+  EXPECT_EQ(Entries(server, "Q"), 3u);
+  EXPECT_EQ(server.Get("/games/Q")->status, 200);  // reading is not limited
+}
+
+TEST(ScoreServerHttp, OversizedAndSlowRequestsAreCutOff) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  auto huge = server.Get("/cgi-bin/hiscore.cgi?game=Q&name=" + std::string(10000, 'a') + ":::Y&score=1");
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(huge->status, 414);
+
+  // A client that sends half a request line and then nothing is dropped.
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(server.Port()));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const char partial[] = "GET /games/Q HT";
+  ASSERT_EQ(send(fd, partial, sizeof partial - 1, 0), static_cast<ssize_t>(sizeof partial - 1));
+  timeval wait{15, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  const auto start = std::chrono::steady_clock::now();
+  char buffer[256];
+  const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  close(fd);
+  EXPECT_LE(got, 0) << "the server answered a request it never received";
+  EXPECT_LT(seconds, 10.0);
+}
+
+TEST(ScoreServerHttp, StopsCleanlyOnSigtermAndLogsEachRequest) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  server.Get("/");
+  server.Get("/healthz");
+  server.Get(Upload(server, "Q", "A:::Y", 1));
+  server.Process().Signal(SIGTERM);
+  EXPECT_EQ(server.Process().Wait(), 0);
+  const std::string log = server.Log();
+  EXPECT_NE(log.find(" GET / 200"), std::string::npos) << log;
+  EXPECT_NE(log.find(" GET /healthz 200"), std::string::npos) << log;
+  EXPECT_NE(log.find(" GET /cgi-bin/hiscore.cgi 200"), std::string::npos) << log;
+  EXPECT_NE(log.find("stopped"), std::string::npos) << log;
+}
+
+TEST(ScoreServerHttp, BadCommandLinesAndDatabasesEndAtStart) {
+  char pattern[] = "/tmp/score_argsXXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  const std::string log = folder + "/log";
+  EXPECT_EQ(RunToEnd({SCORE_SERVER_EXE, "--listen", "nohost"}, log), 2);
+  EXPECT_EQ(RunToEnd({SCORE_SERVER_EXE, "--upload-limit", "-1"}, log), 2);
+  EXPECT_EQ(RunToEnd({SCORE_SERVER_EXE, "--frobnicate", "1"}, log), 2);
+  EXPECT_EQ(RunToEnd({SCORE_SERVER_EXE, "--listen", "127.0.0.1:0", "--db", "mysql://x/y"}, log), 1);
+  EXPECT_NE(ReadWholeFile(log).find("unknown database scheme"), std::string::npos) << ReadWholeFile(log);
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+}
+
+}  // namespace

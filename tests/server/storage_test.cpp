@@ -1,0 +1,205 @@
+// One suite for both storage backends: SQLite always, PostgreSQL on a
+// throwaway cluster of the test's own when PostgreSQL is installed.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/sql.h"
+#include "server/storage.h"
+#include "tests/server/postgres_cluster.h"
+
+using score::Entry;
+using score::Row;
+using score::Storage;
+
+namespace {
+
+class StorageTest : public testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == "sqlite") {
+      char pattern[] = "/tmp/score_storageXXXXXX";
+      folder_ = mkdtemp(pattern);
+      where_ = folder_ + "/scores.db";
+    } else {
+      PostgresCluster* cluster = PostgresCluster::Get();
+      if (!cluster) GTEST_SKIP() << PostgresCluster::Problem();
+      where_ = cluster->NewDatabase();
+      ASSERT_FALSE(where_.empty());
+    }
+    storage_ = score::OpenStorage(where_);
+  }
+  void TearDown() override {
+    storage_.reset();
+    std::error_code ec;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+  }
+
+  score::Placed Add(const std::string& game, const std::string& name, int32_t score, int64_t created = 1000) {
+    return storage_->Add(Entry{game, name, "", "", "N", score, created});
+  }
+
+  std::string folder_, where_;
+  std::unique_ptr<Storage> storage_;
+};
+
+std::vector<std::string> Names(const std::vector<Row>& rows) {
+  std::vector<std::string> names;
+  for (const Row& r : rows) names.push_back(r.name + "#" + std::to_string(r.rank));
+  return names;
+}
+
+TEST_P(StorageTest, RanksByScoreThenUploadOrderPerGame) {
+  EXPECT_TRUE(storage_->Games().empty());
+  EXPECT_EQ(storage_->Count("Quibbleton"), 0);
+  EXPECT_TRUE(storage_->Top("Quibbleton", 10).empty());
+
+  struct Step {
+    const char* name;
+    int32_t score;
+    int64_t rank, total;
+  } steps[] = {{"A", 500, 1, 1}, {"B", 900, 1, 2}, {"C", 500, 3, 3}, {"D", 0, 4, 4}, {"E", 2147483647, 1, 5}};
+  for (const Step& s : steps) {
+    const score::Placed placed = Add("Quibbleton", s.name, s.score);
+    EXPECT_TRUE(placed.inserted);
+    EXPECT_EQ(placed.rank, s.rank) << s.name;
+    EXPECT_EQ(placed.total, s.total) << s.name;
+  }
+  Add("Other Game", "Z", 10);
+  EXPECT_EQ(Names(storage_->Top("Quibbleton", 10)),
+            (std::vector<std::string>{"E#1", "B#2", "A#3", "C#4", "D#5"}));
+  EXPECT_EQ(Names(storage_->Top("Quibbleton", 2)), (std::vector<std::string>{"E#1", "B#2"}));
+  EXPECT_EQ(storage_->Top("Quibbleton", 1)[0].score, 2147483647);
+  EXPECT_EQ(storage_->Games(), (std::vector<std::string>{"Other Game", "Quibbleton"}));
+  EXPECT_EQ(storage_->Count("Quibbleton"), 5);
+  EXPECT_EQ(storage_->Count("Other Game"), 1);
+  EXPECT_EQ(storage_->Count("quibbleton"), 0);  // names are exact
+}
+
+TEST_P(StorageTest, SameEntryTwiceIsStoredOnce) {
+  const Entry ann{"Q", "Ann", "1 Main St", "ann@x.org", "Y", 1200, 1000};
+  const score::Placed first = storage_->Add(ann);
+  Add("Q", "Bob", 1300);
+  const score::Placed again = storage_->Add(Entry{ann.game, ann.name, ann.address, ann.email, "Y", 1200, 2000});
+  EXPECT_TRUE(first.inserted);
+  EXPECT_FALSE(again.inserted);
+  EXPECT_EQ(again.id, first.id);
+  EXPECT_EQ(again.rank, 2);
+  EXPECT_EQ(again.total, 2);
+  // Any difference in a kept field or the score is another entry.
+  Entry other = ann;
+  other.score = 1201;
+  EXPECT_TRUE(storage_->Add(other).inserted);
+  other = ann;
+  other.email = "ann@y.org";
+  EXPECT_TRUE(storage_->Add(other).inserted);
+  const std::vector<Entry> dump = storage_->Dump("Q");
+  ASSERT_EQ(dump.size(), 4u);
+  EXPECT_EQ(dump[0].created, 1000);  // the first upload's date stays
+  EXPECT_EQ(dump[0].address, "1 Main St");
+  EXPECT_EQ(storage_->Count("Q"), 4);
+}
+
+TEST_P(StorageTest, AroundGivesTheNeighboursWithTheirRanks) {
+  // Scores 100, 90, ... 10, with a three-way tie at 50 (ranks 6, 7, 8).
+  std::vector<int64_t> ids;
+  for (int i = 0; i < 10; ++i) ids.push_back(Add("Q", "P" + std::to_string(i), 100 - 10 * i).id);
+  const int64_t tieB = Add("Q", "T1", 50).id;
+  Add("Q", "T2", 50);
+  const std::vector<Row> all = storage_->Top("Q", 100);
+  ASSERT_EQ(all.size(), 12u);
+  // The entry at every rank, with every window size up to the whole board.
+  for (const Row& me : all) {
+    for (int before : {0, 2, 5, 20}) {
+      const std::vector<Row> around = storage_->Around("Q", me.id, me.score, me.rank, before, 3);
+      const int64_t first = std::max<int64_t>(1, me.rank - before);
+      const int64_t last = std::min<int64_t>(12, me.rank + 3);
+      ASSERT_EQ(static_cast<int64_t>(around.size()), last - first + 1) << me.name << " " << before;
+      for (size_t i = 0; i < around.size(); ++i) {
+        const Row& expected = all[static_cast<size_t>(first - 1) + i];
+        EXPECT_EQ(around[i].id, expected.id) << me.name;
+        EXPECT_EQ(around[i].rank, expected.rank) << me.name;
+        EXPECT_EQ(around[i].name, expected.name);
+      }
+    }
+  }
+  EXPECT_EQ(Names(storage_->Around("Q", tieB, 50, 7, 1, 1)), (std::vector<std::string>{"P5#6", "T1#7", "T2#8"}));
+}
+
+TEST_P(StorageTest, HostileTextIsStoredAsItIs) {
+  const std::vector<std::string> names = {"Robert'); DROP TABLE scores;--", "<script>alert(1)</script>",
+                                          "\" OR 1=1 --", "$1 ?1 %s \\x00", "Zo\xc3\xab"};
+  for (const std::string& name : names) Add("Q", name, 7);
+  std::vector<std::string> back;
+  for (const Row& r : storage_->Top("Q", 10)) back.push_back(r.name);
+  EXPECT_EQ(back, names);
+  EXPECT_EQ(storage_->Games(), std::vector<std::string>{"Q"});
+}
+
+TEST_P(StorageTest, ConcurrentUploadsAllLandWithDistinctRanks) {
+  constexpr int kThreads = 4, kEach = 40;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < kEach; ++i) {
+        Add("Q", "t" + std::to_string(t) + "-" + std::to_string(i), (i * 7919 + t) % 1000);
+        Add("Q", "t" + std::to_string(t) + "-" + std::to_string(i), (i * 7919 + t) % 1000);  // a repeat
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(storage_->Count("Q"), kThreads * kEach);
+  const std::vector<Row> top = storage_->Top("Q", 100);
+  ASSERT_EQ(top.size(), 100u);
+  for (size_t i = 1; i < top.size(); ++i) EXPECT_GE(top[i - 1].score, top[i].score);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StorageTest, testing::Values("sqlite", "postgresql"),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+TEST(StorageChoice, UnknownSchemesAreRefused) {
+  EXPECT_THROW(score::OpenStorage("mysql://localhost/scores"), score::StorageError);
+  EXPECT_THROW(score::OpenStorage("/nonexistent-folder/scores.db"), score::StorageError);
+}
+
+// A leaderboard read and a rank count walk the index only: the plan SQLite
+// chooses names the index and no full scan of the table.
+TEST(SqlitePlan, BoardAndRankUseTheIndex) {
+  char pattern[] = "/tmp/score_planXXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  score::OpenStorage(folder + "/scores.db");  // creates the schema
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((folder + "/scores.db").c_str(), &db), SQLITE_OK);
+  auto plan = [db](const char* query) {
+    std::string text;
+    sqlite3_stmt* stmt = nullptr;
+    const std::string explain = std::string("EXPLAIN QUERY PLAN ") + query;
+    EXPECT_EQ(sqlite3_prepare_v2(db, explain.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    while (sqlite3_step(stmt) == SQLITE_ROW) text += std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3))) + "\n";
+    sqlite3_finalize(stmt);
+    return text;
+  };
+  const std::string top = plan(score::sql::kTop);
+  EXPECT_NE(top.find("USING INDEX scores_board"), std::string::npos) << top;
+  EXPECT_EQ(top.find("TEMP B-TREE"), std::string::npos) << top;  // no sort of the whole game
+  const std::string rank = plan(score::sql::kRank);
+  EXPECT_NE(rank.find("COVERING INDEX scores_board"), std::string::npos) << rank;
+  EXPECT_EQ(rank.find("SCAN scores"), std::string::npos) << rank;
+  for (const char* neighbours : {score::sql::kAbove, score::sql::kBelow, score::sql::kAboveTied}) {
+    const std::string around = plan(neighbours);
+    EXPECT_EQ(around.find("TEMP B-TREE"), std::string::npos) << around;
+    EXPECT_EQ(around.find("SCAN scores"), std::string::npos) << around;
+  }
+  sqlite3_close(db);
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+}
+
+}  // namespace
