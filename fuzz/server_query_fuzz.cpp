@@ -1,0 +1,76 @@
+// The score server's reading of an upload: arbitrary bytes as the query.
+// Whatever is accepted must obey the upload's rules, and must come back the
+// same when the launcher's own escaping sends it again.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "launcher/upload_address.h"
+#include "server/query.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+void CheckText(const std::string& text, size_t max) {
+  Check(text.size() <= max);
+  Check(score::IsValidUtf8(text));
+  Check(!score::HasControlCharacter(text));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+
+  auto parsed = score::ParseUpload(input);
+  if (const auto* error = std::get_if<std::string>(&parsed)) {
+    Check(!error->empty() && error->back() == '.');
+  } else {
+    const score::Upload& u = std::get<score::Upload>(parsed);
+    Check(score::IsPlainDirectoryName(u.game));
+    CheckText(u.game, score::kMaxGameName);
+    Check(!u.player.name.empty());
+    for (const std::string* field : {&u.player.name, &u.player.address, &u.player.email}) {
+      CheckText(*field, score::kMaxPlayerField);
+      Check(field->find(':') == std::string::npos);
+    }
+    CheckText(u.player.send, score::kMaxSend);
+    Check(u.score >= 0);
+    // Sent again by the launcher, it reads back the same (a game name that
+    // itself holds "&name=" is the one ambiguity of the unescaped format).
+    if (u.game.find("&name=") == std::string::npos) {
+      const std::string player = u.player.name + ":" + u.player.address + ":" + u.player.email + ":" + u.player.send;
+      const std::string address = UploadAddress("", u.game.c_str(), player.c_str(), u.score);
+      auto again = score::ParseUpload(std::string_view(address).substr(address.find('?') + 1));
+      Check(std::holds_alternative<score::Upload>(again));
+      const score::Upload& v = std::get<score::Upload>(again);
+      Check(v.game == u.game && v.player.name == u.player.name && v.player.address == u.player.address &&
+            v.player.email == u.player.email && v.player.send == u.player.send && v.score == u.score);
+    }
+  }
+
+  // The player string split alone: an accepted split joins back to the input.
+  auto player = score::SplitPlayer(input);
+  if (const auto* p = std::get_if<score::Player>(&player)) {
+    Check(p->name + ":" + p->address + ":" + p->email + ":" + p->send == input);
+  }
+
+  // Decoding never grows the text, and every byte escaped decodes back.
+  if (auto decoded = score::PercentDecode(input)) {
+    Check(decoded->size() <= input.size());
+    std::string escaped;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const unsigned char c : *decoded) {
+      escaped += '%';
+      escaped += kHex[c >> 4];
+      escaped += kHex[c & 15];
+    }
+    Check(score::PercentDecode(escaped) == decoded);
+  }
+  return 0;
+}
