@@ -164,7 +164,7 @@ void Game::RemoveGroup(int cell, int byFace) {
     for (Block* block : group) delete block;
     Wait(200);
   }
-  SetScore(score + groupPoints * multiplier);
+  AddScore(groupPoints * multiplier);
   groupPoints += groupPoints * multiplier;
 }
 

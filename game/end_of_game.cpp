@@ -31,7 +31,7 @@ void Game::AddTimeBonus(int pointsPerSecond, int count) {
   if (ButtonSet* set = gameScreen.GetButtons()) set->DrawAll();
   for (int k = 0; k < count; ++k) {
     SetSecondsLeft(GetSecondsLeft() - 1);
-    SetScore(score + pointsPerSecond);
+    AddScore(pointsPerSecond);
     Wait(100);
     PlaySound("click");
   }

@@ -2,11 +2,13 @@
 // the blocking wait every animation runs on, and the frame drawing.
 #include "game/game.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "game/game_screen.h"
+#include "platform/config.h"
 #include "platform/profile.h"
 #include "platform/shell_exec.h"
 #include "screens/mouse_cursor.h"
@@ -25,11 +27,25 @@ Game game;
 namespace {
 
 // A key of section "default" in ".\setup.ini": its leading digits, 0 when it
-// has none, the default when it is missing.
+// has none, the default when it is missing. Digits beyond the range of int
+// read as its nearest end (atoi would be undefined there).
 int ReadDefaultInt(const char* key, const char* fallback) {
   char value[256] = "";
   GetPrivateProfileStringA("default", key, fallback, value, sizeof value, ".\\setup.ini");
-  return std::atoi(value);
+  const long long n = std::strtoll(value, nullptr, 10);
+  return static_cast<int>(n > INT32_MAX ? INT32_MAX : n < INT32_MIN ? INT32_MIN : n);
+}
+
+// A longer round would keep the time bonus counting for years (a tenth of a
+// second per remaining second) with the window unable to do anything else.
+constexpr int kLongestGame = 86400;
+
+int ReadGameTime() {
+  const int seconds = ReadDefaultInt("gametime", "300");
+  if (seconds <= kLongestGame) return seconds;
+  std::fprintf(stderr, "%s: gametime=%d in setup.ini is longer than a day; a game lasts %d seconds\n",
+               platform::ProgramName().c_str(), seconds, kLongestGame);
+  return kLongestGame;
 }
 
 }  // namespace
@@ -68,7 +84,7 @@ void Game::NewGame() {
   if (scoreTiles.empty()) LoadAndSplit("scoring.bmp", scoreTiles, 40, 17);
   FillBoard(137, 10, 15, 10);
   minimumGroup = ReadDefaultInt("balloons", "2");
-  SetGameTime(ReadDefaultInt("gametime", "300"));
+  SetGameTime(ReadGameTime());
   SetSecondsLeft(gameTime);
   StopCountdown();
   SetScore(0);
@@ -119,7 +135,7 @@ int Game::Update() {
         StopCountdown();
         AddTimeBonus(125, GetSecondsLeft());
         SetState(kCleared);
-        SetScore(score * 2);
+        AddScore(score);  // doubled
       } else if (GetSecondsLeft() <= 0 && popupsVisible == 0) {
         // "<= 0": a zero or negative game time ends the game at once.
         SetState(kOutOfTime);
@@ -212,6 +228,11 @@ void Game::GuyOrders() {
       SetBusyCursor(0);
     }
   }
+}
+
+void Game::AddScore(int points) {
+  const int64_t sum = static_cast<int64_t>(score) + points;
+  SetScore(static_cast<int>(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum));
 }
 
 void Game::Wait(int ms) {

@@ -68,6 +68,8 @@ class Game : public GameBase {
 
   void Wait(int ms);
   void DrawFrame(IDirectDrawSurface* surface);
+  // score += points, stopping at the ends of int: a score never wraps negative.
+  void AddScore(int points);
 
   // Board (geometry, groups, falling).
   void FillBoard(int ox, int oy, int columns, int rows);

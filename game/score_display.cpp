@@ -94,7 +94,7 @@ void Game::AddPointsPopup(const Block& block, int index) {
   IDirectDrawSurface* image =
       tile >= 0 && tile < static_cast<int>(scoreTiles.size()) ? scoreTiles[static_cast<size_t>(tile)] : nullptr;
   popups.push_back(NewPopup(image, block));
-  SetScore(score + (index + 1) * 100);
+  AddScore((index + 1) * 100);
 }
 
 void Game::AddMultiplierPopup(const Block& block) {

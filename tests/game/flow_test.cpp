@@ -69,6 +69,36 @@ TEST_F(GameFixture, AGameTimeOfZeroOrLessShowsNoDotsAndEndsAtOnce) {
   }
 }
 
+TEST_F(GameFixture, AGameTimeOverADayIsReadAsADayAndSaid) {
+  for (const char* gametime : {"999999999", "99999999999999999999"}) {
+    std::ofstream("setup.ini") << "[default]\nballoons=2\ngametime=" << gametime << "\n";
+    testing::internal::CaptureStderr();
+    game.NewGame();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(game.GetGameTime(), 86400) << gametime;
+    EXPECT_EQ(GetSecondsLeft(), 86400) << gametime;
+    EXPECT_NE(said.find("gametime"), std::string::npos) << said;
+  }
+  gametest::WriteSetup(2, 86400);
+  testing::internal::CaptureStderr();
+  game.NewGame();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(game.GetGameTime(), 86400);
+}
+
+TEST_F(GameFixture, ScoresStopAtTheLargestIntInsteadOfWrapping) {
+  ClearBoard();
+  game.PlaceBlock(Cell(7, 9), 1, 1);
+  game.SetMinimumGroup(1);
+  StartPlaying(3);
+  game.SetScore(INT32_MAX - 150);
+  game.RemoveGroup(Cell(7, 9), 0);
+  EXPECT_EQ(game.GetScore(), INT32_MAX) << "the group's points saturate";
+  Frame();  // cleared: bonus and doubling
+  EXPECT_EQ(game.GetState(), Game::kCleared);
+  EXPECT_EQ(game.GetScore(), INT32_MAX);
+}
+
 TEST_F(GameFixture, PopupsStillOnScreenPostponeTheEndByTime) {
   game.SetMinimumGroup(1);
   StartPlaying(0);
