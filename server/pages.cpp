@@ -11,9 +11,9 @@ namespace {
 constexpr const char* kStyle =
     "body{font-family:system-ui,sans-serif;margin:0 auto;max-width:40em;padding:1em;color:#222;background:#fdfcf7}"
     "h1{font-size:1.5em}h2{font-size:1.2em;margin-top:1.5em}a{color:#0645ad}"
-    "table{border-collapse:collapse;width:100%}th,td{padding:.3em .5em;text-align:left;"
+    "table{border-collapse:collapse;width:100%}th,td{padding:.3em .5em;text-align:left;overflow-wrap:anywhere;"
     "border-bottom:1px solid #ddd}td.n{text-align:right;font-variant-numeric:tabular-nums}"
-    "tr.you{background:#ffe98a;font-weight:bold}p.msg{font-size:1.2em}";
+    "td.n,td.d,th{white-space:nowrap}tr.you{background:#ffe98a;font-weight:bold}p.msg{font-size:1.2em}";
 
 std::string Head(std::string_view title) {
   std::string html =
@@ -52,7 +52,7 @@ std::string Table(const std::vector<Row>& rows, int64_t highlight, bool withDate
     html += row.id == highlight ? "<tr class=\"you\">" : "<tr>";
     html += "<td class=\"n\">" + std::to_string(row.rank) + "</td><td>" + EscapeHtml(row.name) +
             "</td><td class=\"n\">" + std::to_string(row.score) + "</td>";
-    if (withDate) html += "<td>" + FormatDate(row.created) + "</td>";
+    if (withDate) html += "<td class=\"d\">" + FormatDate(row.created) + "</td>";
     html += "</tr>\n";
   }
   html += "</tbody></table>\n";

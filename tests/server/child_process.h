@@ -30,8 +30,9 @@ class ChildProcess {
   }
 
   // Starts argv[0] (searched on PATH when it has no "/"), with standard
-  // output and error appended to logPath. Returns false when it cannot start.
-  bool Start(const std::vector<std::string>& args, const std::string& logPath) {
+  // output appended to logPath and standard error to errorPath (the same
+  // file when empty). Returns false when it cannot start.
+  bool Start(const std::vector<std::string>& args, const std::string& logPath, const std::string& errorPath = "") {
     std::vector<std::string> copy = args;
     std::vector<char*> argv;
     for (std::string& a : copy) argv.push_back(a.data());
@@ -39,7 +40,11 @@ class ChildProcess {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (errorPath.empty()) {
+      posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    }
     const int rc = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) pid_ = -1;
@@ -66,9 +71,10 @@ class ChildProcess {
 };
 
 // Runs a program to its end; its exit code, or -1 when it cannot start.
-inline int RunToEnd(const std::vector<std::string>& args, const std::string& logPath) {
+inline int RunToEnd(const std::vector<std::string>& args, const std::string& logPath,
+                    const std::string& errorPath = "") {
   ChildProcess child;
-  if (!child.Start(args, logPath)) return -1;
+  if (!child.Start(args, logPath, errorPath)) return -1;
   return child.Wait();
 }
 
