@@ -1,0 +1,349 @@
+// The built launcher, headless on the virtual clock, driven by scripts in a
+// launcher directory of its own: the game pages, the title menu and its
+// options, the players pop-up, the hall of fame, starting a game, and the
+// round trip into the game and back across real processes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "game_frames.h"
+#include "launcher/upload_address.h"
+#include "platform/profile.h"
+#include "run_program.h"
+#include "widgets/high_score_table.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using gamee2e::Load;
+using gamee2e::Picture;
+
+const std::string kDist = fs::path(QB_LAUNCHER_EXE).parent_path().string();
+
+// Points to click: the centres of the buttons and fields.
+struct Point {
+  int x, y;
+};
+constexpr Point kSlot1{139, 190}, kSlot5{396, 297}, kRightArrow{767, 47};
+constexpr Point kPlay{711, 324}, kHighScores{127, 393}, kMenu{711, 393}, kPlayers{400, 344}, kSfx{77, 530};
+constexpr Point kNameField1{483, 393};
+constexpr Point kEnter{579, 511}, kRemove{465, 511}, kBack{699, 529}, kYesNo{135, 526};
+constexpr Point kUpload{670, 131}, kClear{670, 192};
+constexpr Point kGameNewGame{50, 375}, kGameMenu{50, 487};
+
+class Script {
+ public:
+  Script& Click(int tick, Point p) {
+    text_ << tick << " click left " << p.x << ' ' << p.y << '\n';
+    return *this;
+  }
+  Script& Line(int tick, const std::string& command) {
+    text_ << tick << ' ' << command << '\n';
+    return *this;
+  }
+  void Save(const std::string& path) const { std::ofstream(path) << text_.str(); }
+
+ private:
+  std::ostringstream text_;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::string Profile(const std::string& file, const char* section, const char* key) {
+  char value[256] = "";
+  GetPrivateProfileStringA(section, key, "", value, sizeof value, file.c_str());
+  return value;
+}
+
+class LauncherRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/qblobboXXXXXX";
+    root_ = mkdtemp(tmpl);
+    for (const auto& entry : fs::directory_iterator(kDist)) {
+      const std::string name = entry.path().filename().string();
+      if (entry.is_regular_file() && name != "Lobbo" && name != "options.ini")
+        fs::create_symlink(entry.path(), fs::path(root_) / name);
+    }
+  }
+  void TearDown() override {
+    if (HasFailure() || std::getenv("QB_KEEP_FRAMES"))
+      std::printf("frames kept in %s\n", root_.c_str());
+    else
+      fs::remove_all(root_);
+  }
+
+  // A game folder with the game's pictures; withProgram adds its executable.
+  std::string AddGame(const std::string& name, bool withProgram = false) {
+    const std::string dir = root_ + "/" + name;
+    fs::create_directories(dir);
+    for (const auto& entry : fs::directory_iterator(kDist + "/Quibbleton")) {
+      const std::string file = entry.path().filename().string();
+      if (file == "hiscore.dat" || (file == "Quibbleton" && !withProgram)) continue;
+      fs::create_symlink(entry.path(), fs::path(dir) / (file == "Quibbleton" ? name : file));
+    }
+    return dir;
+  }
+
+  void WriteOptions(const std::string& text) { std::ofstream(root_ + "/options.ini") << text; }
+  std::string Options(const char* section, const char* key) { return Profile(root_ + "/options.ini", section, key); }
+  std::string Path(const std::string& name) const { return root_ + "/" + name; }
+
+  ProgramResult Run(const Script& script, const std::string& commandLine = "", int maxTicks = 20000,
+                    std::map<std::string, std::string> env = {}) {
+    script.Save(root_ + "/script.txt");
+    env.insert({{"QB_VIDEO", "headless"},
+                {"QB_CLOCK", "virtual"},
+                {"QB_AUDIO", "null"},
+                {"QB_SCRIPT", root_ + "/script.txt"},
+                {"QB_SHELL", "record:" + root_ + "/shell.txt"},
+                {"QB_MAX_TICKS", std::to_string(maxTicks)}});
+    std::vector<std::string> args;
+    if (!commandLine.empty()) args.push_back(commandLine);
+    return RunProgram(QB_LAUNCHER_EXE, args, env, root_);
+  }
+
+  std::string root_;
+};
+
+// Share of the area at (x, y) where two frames agree.
+double Same(const Picture& a, const Picture& b, int x, int y, int w, int h) {
+  int same = 0;
+  for (int j = y; j < y + h; ++j)
+    for (int i = x; i < x + w; ++i) same += a.At(i, j) == b.At(i, j);
+  return static_cast<double>(same) / (w * h);
+}
+
+TEST_F(LauncherRun, FourteenGamesMakeTwoPagesWhoseEmptySlotsOpenTheHomePage) {
+  for (int i = 0; i < 14; ++i) AddGame("Game" + std::to_string(10 + i));
+  Script script;
+  script.Line(100, "shot page1.bmp").Click(200, kRightArrow).Line(400, "shot page2.bmp");
+  script.Click(500, kSlot5).Line(700, "tap ESC");
+  ASSERT_EQ(Run(script).exitCode, 0);
+
+  const Picture page2 = Load(Path("page2.bmp")), page1 = Load(Path("page1.bmp"));
+  const Picture digits = Load(kDist + "/PageNumbers.bmp"), background = Load(kDist + "/background.bmp");
+  ASSERT_TRUE(page2.Loaded() && digits.Loaded());
+  const int cell = digits.width / 10;
+  // Page 2 shows the digit 2 ending at x = 716, and page 1 did not.
+  EXPECT_EQ(gamee2e::Match(page2, background, &digits, 2 * cell, 0, 716 - cell, 30, cell, digits.height), 1.0);
+  EXPECT_LT(gamee2e::Match(page1, background, &digits, 2 * cell, 0, 716 - cell, 30, cell, digits.height), 0.9);
+  // Slot 5 of page 2 holds no game, yet it was enabled on page 1 and opens the home page.
+  EXPECT_EQ(ReadFile(Path("shell.txt")), "open\thttp://localhost:8080/\t\t\n");
+}
+
+TEST_F(LauncherRun, TitleMenuAtOnceWithTogglesAndPlayerChoiceWrittenAtOnce) {
+  AddGame("Quibbleton");
+  WriteOptions("[Player2]\nname=Ann Lee\nsend=Y\n");
+  Script script;
+  script.Line(50, "shot title.bmp").Click(100, kSfx).Click(300, kNameField1).Line(500, "shot chosen.bmp");
+  script.Line(600, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(Options("setup", "SFX"), "N");
+  EXPECT_EQ(Options("setup", "Music"), "");
+  EXPECT_EQ(Options("setup", "playerid"), "1");
+  EXPECT_EQ(Options("Player2", "name"), "Ann Lee");
+
+  const Picture title = Load(Path("title.bmp"));
+  const Picture background = Load(kDist + "/Quibbleton/title/titlebackground.bmp");
+  ASSERT_TRUE(title.Loaded());
+  // The title menu's own picture fills the frame at once (outside its buttons and names).
+  EXPECT_GT(Same(title, background, 0, 0, 800, 280), 0.99);
+
+  // "Ann Lee" shows exactly as a player called "Ann" does: the first word only.
+  fs::rename(Path("chosen.bmp"), Path("annlee.bmp"));
+  WriteOptions("[Player2]\nname=Ann\nsend=Y\n");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  const Picture annLee = Load(Path("annlee.bmp")), ann = Load(Path("chosen.bmp"));
+  EXPECT_EQ(Same(annLee, ann, 408, 378, 150, 30), 1.0);
+  WriteOptions("[Player2]\nname=Annie\nsend=Y\n");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  EXPECT_LT(Same(annLee, Load(Path("chosen.bmp")), 408, 378, 150, 30), 1.0);
+}
+
+TEST_F(LauncherRun, PlayersPopupEntersKeepsAndRemovesRecords) {
+  AddGame("Quibbleton");
+  WriteOptions("[setup]\nplayerid=0\n[Player1]\nname=\nsend=N\n");
+  Script enter;
+  enter.Click(100, kPlayers).Line(300, "type Ann Lee").Line(700, "tap TAB").Line(800, "type 1 Main St");
+  enter.Line(1300, "tap ENTER").Line(1400, "type ann@example.org").Line(2300, "shot typing.bmp");
+  enter.Click(2400, kYesNo).Click(2600, kEnter).Line(2900, "tap ESC");
+  ASSERT_EQ(Run(enter, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(Options("Player1", "name"), "Ann Lee");
+  EXPECT_EQ(Options("Player1", "address"), "1 Main St");
+  EXPECT_EQ(Options("Player1", "email"), "ann@example.org");
+  EXPECT_EQ(Options("Player1", "send"), "Y");  // opened as "no", toggled once
+  EXPECT_EQ(Options("Player8", "name"), "Player8");
+
+  Script back;
+  back.Click(100, kPlayers).Line(300, "type Bob").Click(600, kBack).Line(900, "tap ESC");
+  const std::string before = ReadFile(Path("options.ini"));
+  ASSERT_EQ(Run(back, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(ReadFile(Path("options.ini")), before);
+
+  Script remove;
+  remove.Click(100, Point{313, 435}).Click(300, kPlayers).Click(500, kRemove).Line(800, "tap ESC");
+  WriteOptions(before + "[Player3]\nname=Cy Young\naddress=2 Side St\nemail=cy@example.org\nsend=N\n");
+  ASSERT_EQ(Run(remove, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(Options("setup", "playerid"), "2");
+  EXPECT_EQ(Options("Player3", "name"), "Player3");
+  EXPECT_EQ(Options("Player3", "address"), "");
+  EXPECT_EQ(Options("Player3", "email"), "");
+  EXPECT_EQ(Options("Player3", "send"), "Y");
+  EXPECT_EQ(Options("Player1", "name"), "Ann Lee");
+}
+
+TEST_F(LauncherRun, HallOfFameUploadsTheBestEntryAndClearKeepsTheFileSize) {
+  const std::string game = AddGame("Quibbleton");
+  const std::string player = "Ann Lee:1 Main St:ann@example.org:Y";
+  {
+    HighScoreTable table;
+    table.Resize(20);
+    table.Insert(player.c_str(), 1200);
+    table.Insert("Bob:::N", 700);
+    ASSERT_TRUE(table.Save((game + "/hiscore.dat").c_str()));
+  }
+  Script script;
+  script.Click(100, kHighScores).Line(300, "shot hall.bmp").Click(400, kUpload).Click(600, kClear);
+  script.Click(800, kHighScores).Line(1000, "shot cleared.bmp").Line(1100, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+
+  EXPECT_EQ(ReadFile(Path("shell.txt")),
+            "open\t" + UploadAddress("http://localhost:8080", "Quibbleton", player.c_str(), 1200) + "\t\t\n");
+  EXPECT_NE(ReadFile(Path("shell.txt")).find("name=Ann%20Lee:1%20Main%20St:ann@example.org:Y&score="),
+            std::string::npos);
+  EXPECT_EQ(fs::file_size(game + "/hiscore.dat"), 5204u);
+  HighScoreTable after;
+  after.Resize(20);
+  ASSERT_EQ(after.Load((game + "/hiscore.dat").c_str()), 1);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(after.Entry(i)->name[0], '\0');
+
+  // Rows 1 and 2 of the left column show names and scores; after clear they are empty again.
+  const Picture hall = Load(Path("hall.bmp")), cleared = Load(Path("cleared.bmp"));
+  ASSERT_TRUE(hall.Loaded() && cleared.Loaded());
+  EXPECT_LT(Same(hall, cleared, 53 + 56, 18 + 275, 150, 50), 0.95);
+  EXPECT_LT(Same(hall, cleared, 53 + 256, 18 + 275, 60, 50), 0.95);
+  EXPECT_EQ(Same(hall, cleared, 53 + 56, 18 + 275 + 52, 300, 200), 1.0);
+}
+
+TEST_F(LauncherRun, PlayStartsTheGameInItsFolderAndEndsAfterThePause) {
+  AddGame("Quibbleton");
+  Script script;
+  script.Click(100, kSlot1).Click(300, kPlay);
+  // The press lands at about 330; the window goes 1500 ms later, not before 1800.
+  EXPECT_EQ(Run(script, "", 1750).exitCode, 3);
+  EXPECT_EQ(Run(script, "", 2000).exitCode, 0);
+  const std::string line = "open\tQuibbleton.exe\t" + root_ + "\t" + root_ + "\\Quibbleton\n";
+  EXPECT_EQ(ReadFile(Path("shell.txt")), line + line);
+}
+
+TEST_F(LauncherRun, GameThatCannotStartLeavesTheTitleMenuWithAMessage) {
+  AddGame("Quibbleton");  // without its program
+  Script script;
+  script.Line(50, "shot before.bmp").Click(100, kPlay).Line(2400, "move 400 250").Line(2500, "shot after.bmp");
+  script.Line(2600, "tap ESC");
+  script.Save(Path("script.txt"));
+  const ProgramResult result = RunProgram(QB_LAUNCHER_EXE, {"Quibbleton"},
+                                          {{"QB_VIDEO", "headless"},
+                                           {"QB_CLOCK", "virtual"},
+                                           {"QB_AUDIO", "null"},
+                                           {"QB_SCRIPT", Path("script.txt")},
+                                           {"QB_MAX_TICKS", "5000"}},
+                                          root_);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_NE(result.errors.find("Could not start Quibbleton."), std::string::npos) << result.errors;
+  const Picture before = Load(Path("before.bmp")), after = Load(Path("after.bmp"));
+  ASSERT_TRUE(after.Loaded());
+  // Still the title menu, all of it (the Play button's corners keep a trace of its hover face).
+  EXPECT_EQ(Same(before, after, 0, 0, 800, 290), 1.0);
+  EXPECT_EQ(Same(before, after, 0, 350, 800, 250), 1.0);
+  EXPECT_GT(Same(before, after, 0, 290, 800, 60), 0.99);
+}
+
+TEST_F(LauncherRun, DisplayNotAtSixteenBitsIsRefusedBeforeAnyWindow) {
+  Script script;
+  script.Line(10, "shot frame.bmp").Line(100, "tap ESC");
+  const ProgramResult result = Run(script, "", 1000, {{"QB_DEPTH", "32"}});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_NE(result.errors.find("Plinkworks need the display set to High Color (16 bit)."), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("frame.bmp")));
+  EXPECT_EQ(Run(script, "", 1000, {{"QB_DEPTH", "15"}}).exitCode, 0);
+  EXPECT_TRUE(fs::exists(Path("frame.bmp")));
+}
+
+// Both programs for real, each taking its script from the folder in turn:
+// the launcher starts the game, the game's menu button starts the launcher
+// again on the title menu, and the hall of fame shows the new score.
+TEST_F(LauncherRun, RoundTripIntoTheGameAndBackShowsTheNewScore) {
+  AddGame("Quibbleton", true);
+  fs::create_symlink(QB_LAUNCHER_EXE, Path("Lobbo"));
+  WriteOptions("[Player2]\nname=Ann Lee\naddress=1 Main St\nemail=\nsend=Y\n");
+  const std::string scripts = Path("scripts");
+  fs::create_directories(scripts);
+
+  Script lobbo;
+  lobbo.Click(100, kSlot1).Click(300, kNameField1).Click(500, kPlay);
+  lobbo.Save(scripts + "/01-Lobbo.txt");
+  Script game;
+  game.Click(100, kGameNewGame);
+  // Clicks over the whole board: with five colours most heads have a twin beside them.
+  int tick = 400;
+  for (int row = 9; row >= 0; row -= 3)
+    for (int col = 0; col < 15; col += 2, tick += 1500)
+      game.Click(tick, Point{137 + col * 41 + 20, 10 + row * 55 + 27});
+  game.Click(tick, kGameNewGame).Click(tick + 3000, kGameMenu);
+  game.Save(scripts + "/02-Quibbleton.txt");
+  Script back;
+  back.Line(50, "shot back.bmp").Click(100, kHighScores).Line(400, "shot hall.bmp").Line(500, "tap ESC");
+  back.Save(scripts + "/03-Lobbo.txt");
+
+  const ProgramResult first = RunProgram(QB_LAUNCHER_EXE, {},
+                                         {{"QB_VIDEO", "headless"},
+                                          {"QB_CLOCK", "virtual"},
+                                          {"QB_AUDIO", "null"},
+                                          {"QB_SEED", "7"},
+                                          {"QB_SCRIPT_DIR", scripts},
+                                          {"QB_MAX_TICKS", "200000"}},
+                                         root_);
+  ASSERT_EQ(first.exitCode, 0) << first.errors;
+  // The other two run on their own; the last one's hall-of-fame frame ends the wait.
+  const auto frameSize = static_cast<uintmax_t>(800 * 600 * 3 + 54);
+  const std::string hallFrame = scripts + "/hall.bmp";  // shots land beside their script
+  for (int i = 0; i < 600 && !(fs::exists(hallFrame) && fs::file_size(hallFrame) == frameSize); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(fs::exists(scripts + "/03-Lobbo.taken"));
+  ASSERT_TRUE(fs::exists(hallFrame));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  HighScoreTable table;
+  table.Resize(20);
+  ASSERT_EQ(table.Load((Path("Quibbleton") + "/hiscore.dat").c_str()), 1);
+  EXPECT_STREQ(table.Entry(0)->name, "Ann Lee:1 Main St::Y");
+  EXPECT_GT(table.Entry(0)->score, 0);
+
+  // Back on the title menu at once, and the best row of the hall shows the entry.
+  const Picture titleBackground = Load(kDist + "/Quibbleton/title/titlebackground.bmp");
+  EXPECT_GT(Same(Load(scripts + "/back.bmp"), titleBackground, 0, 0, 800, 280), 0.99);
+  const Picture hall = Load(hallFrame), empty = Load(kDist + "/HallOfFameScreen.bmp");
+  ASSERT_TRUE(hall.Loaded() && empty.Loaded());
+  int inkedRows = 0;
+  for (int r = 0; r < 2; ++r) {
+    const int y = 275 + 26 * r;
+    int differs = 0;
+    for (int j = y; j < y + 20; ++j)
+      for (int i = 56; i < 500; ++i) differs += hall.At(53 + i, 18 + j) != empty.At(i, j);
+    inkedRows += differs > 0;
+  }
+  EXPECT_EQ(inkedRows, 1);  // only the one new entry
+}
+
+}  // namespace
