@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/config.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -66,6 +69,10 @@ std::string MapPath(const char* windowsPath) {
 FILE* OpenFile(const char* windowsPath, const char* mode) {
   if (!windowsPath || !mode) return nullptr;
   return std::fopen(MapPath(windowsPath).c_str(), mode);
+}
+
+void ReportUnloadable(const char* kind, const char* path) {
+  std::fprintf(stderr, "%s: cannot load %s \"%s\"\n", ProgramName().c_str(), kind, path ? path : "");
 }
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {

@@ -15,6 +15,9 @@ FILE* OpenFile(const char* windowsPath, const char* mode);
 // Writes data to path through a temporary file in the same folder that is
 // flushed, synced and renamed over the old one.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+// One line on stderr naming a picture, sound or music file that did not load
+// (kind "picture", "sound", "music"): the programs themselves go on silently.
+void ReportUnloadable(const char* kind, const char* path);
 }  // namespace platform
 
 constexpr DWORD MAX_PATH = 260;

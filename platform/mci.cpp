@@ -151,7 +151,10 @@ MCIERROR Open(const std::vector<std::string>& w) {
   std::string alias = Lower(w[3]);
   if (Devices().count(alias)) return MCIERR_DUPLICATE_ALIAS;
   auto device = std::make_unique<MciDevice>();
-  if (MCIERROR e = Decode(platform::MapPath(w[1].c_str()), device.get())) return e;
+  if (MCIERROR e = Decode(platform::MapPath(w[1].c_str()), device.get())) {
+    platform::ReportUnloadable("music", w[1].c_str());
+    return e;
+  }
   device->id = g_nextDeviceId++;
   device->voice.onEnd = OnMusicEnd;
   device->voice.user = reinterpret_cast<void*>(static_cast<uintptr_t>(device->id));

@@ -182,10 +182,16 @@ ScreenImage* PopupScreen::AddPopupImage(const char* path, const char* text) {
 void PopupScreen::SetExclusiveTarget(int flag) { exclusiveTarget = flag; }
 
 void PopupScreen::AddDefaultButton() {
-  // Without a current picture the button is 0 x 0, which no click reaches.
-  const int w = currentImage ? currentImage->width : 0;
-  const int h = currentImage ? currentImage->height : 0;
-  Button* button = new Button(0, 0, w, h);
+  Button* button = nullptr;
+  if (currentImage && currentImage->surface) {
+    button = new Button(0, 0, currentImage->width, currentImage->height);
+  } else {
+    // A picture that did not load is 0 x 0, and a button of its size would
+    // leave the player no way out: cover the whole screen instead. Button
+    // rectangles are relative to the picture's place.
+    if (left == -1 && top == -1) SetPosition(-1, -1);
+    button = new Button(-left, -top, clientWidth, clientHeight);
+  }
   button->SetName("default");
   AddButton(button);
 }

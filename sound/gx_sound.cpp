@@ -225,6 +225,7 @@ int GXSound::LoadSample(const char* path, uint32_t id) {
   if (!s) return 0;
   if (!s->LoadSample(path, id)) {
     ClearSample(s);
+    platform::ReportUnloadable("sound", path);
     return 0;
   }
   return 1;

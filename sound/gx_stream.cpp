@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/mmtimer.h"
 #include "sound/gx_sound.h"
 
@@ -119,7 +120,8 @@ int GXSound::LoadStream(const char* path, uint32_t id) {
   }
   SetThreadPriority(g_FillThread, THREAD_PRIORITY_LOWEST);
 
-  auto fail = [](SNDSample* slot, HANDLE file) {
+  auto fail = [path](SNDSample* slot, HANDLE file) {
+    platform::ReportUnloadable("music", path);
     end_fill_thread();
     if (file != INVALID_HANDLE_VALUE) CloseWithHook(file);
     if (slot) {

@@ -86,7 +86,9 @@ void PutLE(uint8_t* p, uint32_t v, int bytes) {
 IDirectDrawSurface* LoadBitmapSurface(const char* path, int bits) {
   if (!path) return nullptr;
   std::string mapped = MapPath(path);
-  return Decode(SDL_RWFromFile(mapped.c_str(), "rb"), bits);
+  IDirectDrawSurface* surface = Decode(SDL_RWFromFile(mapped.c_str(), "rb"), bits);
+  if (!surface) ReportUnloadable("picture", path);
+  return surface;
 }
 
 IDirectDrawSurface* LoadBitmapSurfaceFromMemory(const void* data, size_t size, int bits) {

@@ -363,4 +363,26 @@ TEST_F(GamePlay, HelpStopsTheCountdownAndMenuStartsTheLauncher) {
   EXPECT_EQ(line, "open\t" + root_ + "\\Lobbo.exe\tQuibbleton\t" + root_);
 }
 
+// Without its picture Help would open a 0 x 0 pop-up that no click ends; the
+// missing file is named on stderr and a click anywhere closes the pop-up, so
+// Menu is heard afterwards.
+TEST_F(GamePlay, HelpWithoutItsPictureClosesOnAClick) {
+  const fs::path title = fs::path(game_) / "title";
+  fs::remove(title);
+  fs::create_directory(title);
+  for (const auto& entry : fs::directory_iterator(fs::path(assets_) / "title"))
+    if (entry.path().filename() != "HowToPlay.bmp") fs::create_symlink(entry.path(), title / entry.path().filename());
+  Script s;
+  s.ClickAt(200, kHelp[0], kHelp[1]);
+  s.ClickAt(600, 700, 80);
+  s.ClickAt(900, kMenu[0], kMenu[1]);
+  const std::string record = root_ + "/shell.txt";
+  const ProgramResult r = Run(s, 2, 3000, record);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(r.errors.find("cannot load picture \"title\\HowToPlay.bmp\""), std::string::npos) << r.errors;
+  std::ifstream in(record);
+  std::string line;
+  EXPECT_TRUE(std::getline(in, line)) << "Menu was not heard after the pop-up";
+}
+
 }  // namespace

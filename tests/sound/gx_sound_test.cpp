@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "platform/audio_output.h"
+#include "platform/config.h"
 #include "platform/mixer.h"
 #include "platform/mmtimer.h"
 #include "sound/gx_sound.h"
@@ -142,7 +143,10 @@ TEST_F(Library, RejectedFilesLoadNothingAndKeepNoSlot) {
     EXPECT_EQ(InUse(), 0u) << c.why << ": a failed load gives its slot back";
     ++id;
   }
+  testing::internal::CaptureStderr();
   EXPECT_EQ(sound_.LoadSample(dir_.Path("missing.wav").c_str(), 1), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            platform::ProgramName() + ": cannot load sound \"" + dir_.Path("missing.wav") + "\"\n");
   EXPECT_EQ(sound_.PlaySample(1, 0xFFFF, 0), nullptr);
   EXPECT_EQ(GXSound::g_pLastSample.load(), GXSound::g_SampleList + 1) << "the used part grew once, to one slot";
 }
