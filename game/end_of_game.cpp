@@ -1,7 +1,9 @@
 // How a game ends: the time bonus of a cleared board and its cheering guys,
 // the game-over picture when time runs out, and the score's way into the
 // high-score table with its hall-of-fame notice.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "game/game.h"
 #include "game/game_screen.h"
@@ -94,7 +96,17 @@ int Game::EnterHighScore(int value) {
   SetWindowTitle(playerRegistry.Player(index).name);
   playerRegistry.FormatPlayer(index, entry, sizeof entry);
   if (!highScores.Insert(entry, value)) return 1;
-  highScores.Save("hiscore.dat");
+  errno = 0;
+  scoresUnsaved = highScores.Save("hiscore.dat") == 0;
+  if (scoresUnsaved) {
+    // Saying nothing would tell the player the score was kept.
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "Your score could not be saved in hiscore.dat (%s). It stays in the hall of fame until the game "
+                  "is closed.",
+                  errno ? std::strerror(errno) : "unknown error");
+    MessageBoxA(mainWindow, text, "Quibbleton", MB_OK | MB_ICONERROR);
+  }
   return ShowHallOfFame();
 }
 

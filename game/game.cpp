@@ -58,7 +58,7 @@ void Game::PlaySound(const char* name) {
 }
 
 void Game::Cleanup() {
-  highScores.Free();
+  if (!scoresUnsaved) highScores.Free();
   for (Block*& block : board) {
     delete block;
     block = nullptr;
@@ -95,8 +95,10 @@ void Game::NewGame() {
   playerRegistry.ReadPlayer(index);
   SetWindowTitle(playerRegistry.Player(index).name);
 
-  highScores.Resize(20);
-  highScores.Load("hiscore.dat");
+  if (!scoresUnsaved) {
+    highScores.Resize(20);
+    highScores.Load("hiscore.dat");
+  }
   dirty = 1;
   groupPoints = 0;
   gameScreen.MakeGuys();

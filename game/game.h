@@ -152,6 +152,9 @@ class Game : public GameBase {
   int groupPoints = 0;
   int popupsVisible = 0;
   HighScoreTable highScores;
+  // Set when "hiscore.dat" could not be written: the table then lives on in
+  // memory for the rest of the run instead of being read back from the file.
+  bool scoresUnsaved = false;
   TimerDots* timerDots = nullptr;
   int multiplier = 1;
 

@@ -1,18 +1,22 @@
 #include "platform/files.h"
 
-#include "platform/config.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
+
+#include "platform/config.h"
 
 namespace platform {
 namespace {
@@ -75,15 +79,94 @@ void ReportUnloadable(const char* kind, const char* path) {
   std::fprintf(stderr, "%s: cannot load %s \"%s\"\n", ProgramName().c_str(), kind, path ? path : "");
 }
 
-bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
-  std::string dir = ".";
+namespace {
+
+// The file a save must replace: symbolic links are followed, so the link
+// stays and its target is updated (relative targets are relative to the
+// link's folder).
+std::string FollowLinks(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    ssize_t n = ::readlink(path.c_str(), target.data(), target.size() - 1);
+    if (n < 0) return path;
+    std::string next(target.data(), static_cast<size_t>(n));
+    size_t slash = path.find_last_of('/');
+    if (next[0] != '/' && slash != std::string::npos) next = path.substr(0, slash + 1) + next;
+    path = next;
+  }
+  return path;
+}
+
+bool IsTempSuffix(const char* s) {
+  for (int i = 0; i < 6; ++i)
+    if (!std::isalnum(static_cast<unsigned char>(s[i]))) return false;
+  return s[6] == '\0';
+}
+
+// Temporary files of earlier saves of this file that were killed between
+// writing and renaming. A save holds a lock on its temporary file until the
+// rename, so one that can be locked belongs to no running save; a very young
+// one may not be locked yet and is left for next time.
+void RemoveLeftovers(const std::string& dir, const std::string& base) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  const time_t now = ::time(nullptr);
+  while (dirent* e = ::readdir(d)) {
+    if (std::strncmp(e->d_name, base.c_str(), base.size()) != 0 || e->d_name[base.size()] != '.' ||
+        !IsTempSuffix(e->d_name + base.size() + 1))
+      continue;
+    std::string leftover = dir + "/" + e->d_name;
+    int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= 2 &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlink(leftover.c_str());
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& requested, const void* data, size_t size) {
+  const std::string path = FollowLinks(requested);
+  std::string dir = ".", base = path;
   size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
+  if (slash != std::string::npos) {
+    dir = slash == 0 ? "/" : path.substr(0, slash);
+    base = path.substr(slash + 1);
+  }
+  // The replaced file keeps its permissions; a new one gets those a newly
+  // created file would have. A read-only file is not replaced, as opening
+  // it for writing would have failed.
+  mode_t mode;
+  struct stat old;
+  if (::stat(path.c_str(), &old) == 0) {
+    if (S_ISDIR(old.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    if (!(old.st_mode & S_IWUSR) || ::access(path.c_str(), W_OK) != 0) {
+      errno = EACCES;
+      return false;
+    }
+    mode = old.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  RemoveLeftovers(dir, base);
+
   std::string tmpl = path + ".XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   int fd = ::mkstemp(name.data());
   if (fd < 0) return false;
+  ::flock(fd, LOCK_EX);  // held until the rename: this file is not a leftover
   const char* p = static_cast<const char*>(data);
   size_t left = size;
   bool ok = true;
@@ -97,15 +180,17 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     p += n;
     left -= static_cast<size_t>(n);
   }
-  // Keep the permissions a newly created file would have had.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ok = ok && ::fchmod(fd, 0666 & ~mask) == 0;
+  ok = ok && ::fchmod(fd, mode) == 0;
   ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
+  ok = ok && ::rename(name.data(), path.c_str()) == 0;
+  int error = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) {
     ::unlink(name.data());
+    errno = error;
     return false;
   }
   int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);

@@ -3,6 +3,7 @@
 // rules what each click does, and checks the program's frames, its
 // "hiscore.dat" and its shell requests against that.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -329,6 +330,40 @@ TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
   EXPECT_STREQ(table[0].name, kProfile);
   EXPECT_EQ(table[0].score, m.score);
   EXPECT_EQ(table[1].score, 0);
+}
+
+// A read-only "hiscore.dat" cannot take the new score: the player is told,
+// and the file keeps its bytes and its mode.
+TEST_F(GamePlay, AScoreThatCannotBeSavedIsReportedAndTheOldFileKept) {
+  const std::string file = game_ + "/hiscore.dat";
+  {
+    HighScoreTable old;
+    old.Resize(20);
+    old.Insert("Old Timer", 5);
+    ASSERT_EQ(old.Save(file.c_str()), 1);
+  }
+  ::chmod(file.c_str(), 0444);
+  const std::vector<HighScoreEntry> before = Table();
+  WriteSetup(2, 3);
+  lcg::srand(3);
+  Deal();
+  Model m{Deal()};
+  Script s;
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  s.ClickCell(600, FindRemovable(m, false, 2), false);
+  s.Add(8000, "tap ESC");  // after game over (3 s + 2 s) and the notice (1 s)
+  const ProgramResult r = Run(s, 3, 9000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(r.errors.find("could not be saved in hiscore.dat"), std::string::npos) << r.errors;
+  const std::vector<HighScoreEntry> after = Table();
+  ASSERT_EQ(after.size(), before.size());
+  for (size_t i = 0; i < after.size(); ++i) {
+    EXPECT_STREQ(after[i].name, before[i].name) << i;
+    EXPECT_EQ(after[i].score, before[i].score) << i;
+  }
+  struct stat st;
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 TEST_F(GamePlay, HelpStopsTheCountdownAndMenuStartsTheLauncher) {

@@ -1,5 +1,7 @@
 // The frame update's states, the timer dots, the pop-ups and the two ends of
 // a game with the high-score entry.
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "game_test_support.h"
@@ -221,6 +223,26 @@ TEST_F(GameFixture, OnlyAScoreAboveTheLastEntryGetsIn) {
   // The HUD's best score is the table's first entry.
   game.NewGame();
   EXPECT_EQ(game.HighScores().Entry(0)->score, 1001);
+}
+
+TEST_F(GameFixture, AScoreThatCannotBeSavedIsReportedAndKeptForTheRun) {
+  gametest::fs::create_directory("hiscore.dat");  // nothing can be written under that name
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(game.EnterHighScore(500), 1);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("could not be saved"), std::string::npos) << said;
+  EXPECT_NE(said.find(std::strerror(EISDIR)), std::string::npos) << said;
+  game.NewGame();
+  EXPECT_EQ(game.HighScores().Entry(0)->score, 500) << "not read back from the file";
+
+  // Once the file can be written again, the next entry saves both.
+  gametest::fs::remove("hiscore.dat");
+  EXPECT_EQ(game.EnterHighScore(600), 1);
+  HighScoreTable saved;
+  saved.Resize(20);
+  ASSERT_EQ(saved.Load("hiscore.dat"), 1);
+  EXPECT_EQ(saved.Entry(0)->score, 600);
+  EXPECT_EQ(saved.Entry(1)->score, 500);
 }
 
 TEST_F(GameFixture, LeavingFreesTheSoundsAndTheScreenCanBeEnteredAgain) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -77,6 +79,51 @@ TEST(Profile, WriteCreatesTheFileAtomicallyThroughMappedPath) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(".")) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+// A save replaces the file's contents and nothing else about it.
+TEST(Profile, WritesGoThroughLinksKeepTheModeAndRespectReadOnlyFiles) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  fs::create_directory("real");
+  TempDir::Write("real/o.ini", "[a]\nx=1\n");
+  fs::create_symlink("real/o.ini", "o.ini");
+  ::chmod("real/o.ini", 0640);
+  ASSERT_TRUE(WritePrivateProfileStringA("a", "x", "2", "o.ini"));
+  EXPECT_TRUE(fs::is_symlink("o.ini")) << "the link stays a link";
+  EXPECT_EQ(TempDir::Read("real/o.ini"), "[a]\nx=2\n");
+  struct stat st;
+  ASSERT_EQ(::stat("real/o.ini", &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  ::chmod("real/o.ini", 0444);
+  errno = 0;
+  EXPECT_FALSE(WritePrivateProfileStringA("a", "x", "3", "o.ini"));
+  EXPECT_EQ(errno, EACCES);
+  EXPECT_EQ(TempDir::Read("real/o.ini"), "[a]\nx=2\n");
+  ASSERT_EQ(::stat("real/o.ini", &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+
+  fs::create_directory("d.ini");
+  errno = 0;
+  EXPECT_FALSE(WritePrivateProfileStringA("a", "x", "3", "d.ini"));
+  EXPECT_EQ(errno, EISDIR);
+}
+
+TEST(Profile, AWriteRemovesWhatAKilledWriteLeftBehind) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  // Left by a save killed before its rename, a minute ago; and one just begun by another process.
+  TempDir::Write("o.ini.a1B2c3", "half");
+  TempDir::Write("o.ini.Zz9Yy8", "fresh");
+  TempDir::Write("o.ini.bak", "kept");
+  TempDir::Write("other.ini.a1B2c3", "kept");
+  fs::last_write_time("o.ini.a1B2c3", fs::file_time_type::clock::now() - std::chrono::minutes(1));
+  ASSERT_TRUE(WritePrivateProfileStringA("a", "x", "1", "o.ini"));
+  EXPECT_FALSE(fs::exists("o.ini.a1B2c3"));
+  EXPECT_TRUE(fs::exists("o.ini.Zz9Yy8"));
+  EXPECT_TRUE(fs::exists("o.ini.bak"));
+  EXPECT_TRUE(fs::exists("other.ini.a1B2c3"));
 }
 
 TEST(Paths, BackslashesAndCaseInsensitiveComponents) {
