@@ -122,6 +122,14 @@ int FindSingle(const Model& m) {
   return -1;
 }
 
+// The board New game deals in a run seeded with seed: the second deal, after
+// the one the game screen makes when it comes up.
+Model NewGameBoard(int seed) {
+  lcg::srand(seed);
+  Deal();
+  return Model{Deal()};
+}
+
 TEST_F(GamePlay, LeftAndRightClicksScoreAsTheRulesSay) {
   const Assets a(assets_);
   lcg::srand(1);
@@ -185,9 +193,7 @@ TEST_F(GamePlay, LeftAndRightClicksScoreAsTheRulesSay) {
 TEST_F(GamePlay, AGuyPushesHisRowAndIsSquashed) {
   const Assets a(assets_);
   WriteSetup(1, 300);
-  lcg::srand(5);
-  Deal();
-  Model m{Deal()};
+  Model m = NewGameBoard(5);
   m.minimum = 1;
 
   Script s;
@@ -232,9 +238,7 @@ TEST_F(GamePlay, AGuyPushesHisRowAndIsSquashed) {
 TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
   const Assets a(assets_);
   WriteSetup(1, 300);
-  lcg::srand(9);
-  Deal();
-  Model m{Deal()};
+  Model m = NewGameBoard(9);
   m.minimum = 1;
 
   Script s;
@@ -299,9 +303,7 @@ TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
 TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
   const Assets a(assets_);
   WriteSetup(2, 10);
-  lcg::srand(3);
-  Deal();
-  Model m{Deal()};
+  Model m = NewGameBoard(3);
   Script s;
   s.ClickAt(200, kNewGame[0], kNewGame[1]);
   const int cell = FindRemovable(m, false, 2);
@@ -345,9 +347,7 @@ TEST_F(GamePlay, AScoreThatCannotBeSavedIsReportedAndTheOldFileKept) {
   ::chmod(file.c_str(), 0444);
   const std::vector<HighScoreEntry> before = Table();
   WriteSetup(2, 3);
-  lcg::srand(3);
-  Deal();
-  Model m{Deal()};
+  Model m = NewGameBoard(3);
   Script s;
   s.ClickAt(200, kNewGame[0], kNewGame[1]);
   s.ClickCell(600, FindRemovable(m, false, 2), false);
