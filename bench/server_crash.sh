@@ -4,29 +4,9 @@
 # 200 must be in the database, and the database must pass its integrity check.
 # Usage: bench/server_crash.sh [build-dir]
 set -e
-build=$(realpath "${1:-build}")
-here=$(cd "$(dirname "$0")" && pwd)
-server="$build/score-server"
-[ -x "$server" ] || { echo "build score-server first ($server)"; exit 1; }
-work=$(mktemp -d)
-port=$((19200 + $$ % 1000))
-pid=""
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-start_server() {
-  "$server" --listen "127.0.0.1:$port" --db "$work/scores.db" --upload-limit 0 2>> "$work/server.log" &
-  pid=$!
-  for _ in $(seq 100); do
-    curl -sf "http://127.0.0.1:$port/healthz" > /dev/null && return 0
-    sleep 0.1
-  done
-  echo "the server did not start"; exit 1
-}
+. "$(dirname "$0")/server_common.sh"
 
-start_server
+start_server "$work/scores.db"
 WRK_UPLOADS=1 WRK_RECORD="$work/answered" wrk -t2 -c16 -d6s -s "$here/server_wrk.lua" "http://127.0.0.1:$port/" \
   > "$work/wrk.log" 2>&1 &
 wrk_pid=$!
@@ -38,7 +18,7 @@ wait "$wrk_pid" || true
 cat "$work"/answered.* > "$work/answered"
 answered=$(wc -l < "$work/answered")
 
-start_server
+start_server "$work/scores.db"
 integrity=$(sqlite3 "$work/scores.db" "PRAGMA integrity_check")
 stored=$(sqlite3 "$work/scores.db" "SELECT count(*) FROM scores")
 missing=$(sqlite3 "$work/scores.db" <<SQL

@@ -4,10 +4,24 @@
 
 namespace score::sql {
 
-// Ties rank by upload order (the lower id first), so a rank is a position.
+// A rank counts the better entries without walking them: score_counts
+// holds, per game, how many entries fall in each score bucket at three
+// levels (scores shifted right by 24, 16 and 8 bits). The better entries
+// are those of the higher buckets at each level inside the entry's own
+// bucket one level up, then the rows of its own 256-wide bucket from the
+// index, then the earlier uploads of the same score (ties rank by upload
+// order, so a rank is a position). See RankParams for $2..$9.
 inline constexpr const char* kRank =
-    "SELECT (SELECT count(*) FROM scores WHERE game = $1 AND score > $2)"
-    " + (SELECT count(*) FROM scores WHERE game = $1 AND score = $2 AND id < $3)";
+    "SELECT coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 24 AND bucket > $2), 0)"
+    " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 16 AND bucket > $3"
+    " AND bucket < $4), 0)"
+    " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 8 AND bucket > $5"
+    " AND bucket < $6), 0)"
+    " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8)"
+    " + (SELECT count(*) FROM scores WHERE game = $1 AND score = $7 AND id < $9)";
+inline constexpr const char* kBucketsUp =
+    "INSERT INTO score_counts (game, level, bucket, n) VALUES ($1, 24, $2, 1), ($1, 16, $3, 1), ($1, 8, $4, 1)"
+    " ON CONFLICT (game, level, bucket) DO UPDATE SET n = score_counts.n + 1";
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
     "SELECT id, name, score, created FROM scores WHERE game = $1 ORDER BY score DESC, id ASC LIMIT $2";
@@ -46,13 +60,28 @@ inline constexpr const char* kSqliteSchema =
     " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created INTEGER NOT NULL);"
     "CREATE UNIQUE INDEX IF NOT EXISTS scores_entry ON scores (game, score, name, address, email, send);"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC);"
-    "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries INTEGER NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
+    " n INTEGER NOT NULL, PRIMARY KEY (game, level, bucket));";
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
     " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created BIGINT NOT NULL);"
     "CREATE UNIQUE INDEX IF NOT EXISTS scores_entry ON scores (game, score, name, address, email, send);"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC, id);"
-    "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries BIGINT NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries BIGINT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
+    " n BIGINT NOT NULL, PRIMARY KEY (game, level, bucket));";
+// Scores stored without their bucket counts (written by hand or by an
+// older server) get them at start, together with the games' totals.
+inline constexpr const char* kRebuildCounts =
+    "INSERT INTO score_counts (game, level, bucket, n)"
+    " SELECT game, 24, score / 16777216, count(*) FROM scores GROUP BY game, score / 16777216"
+    " UNION ALL SELECT game, 16, score / 65536, count(*) FROM scores GROUP BY game, score / 65536"
+    " UNION ALL SELECT game, 8, score / 256, count(*) FROM scores GROUP BY game, score / 256;"
+    "DELETE FROM games;"
+    "INSERT INTO games (name, entries) SELECT game, count(*) FROM scores GROUP BY game;";
+inline constexpr const char* kCountsMissing =
+    "SELECT (SELECT count(*) FROM score_counts) = 0 AND EXISTS (SELECT 1 FROM scores)";
 
 }  // namespace score::sql

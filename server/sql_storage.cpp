@@ -26,6 +26,16 @@ std::vector<Row> ToRows(const std::vector<ResultRow>& result) {
 
 }  // namespace
 
+Params RankParams(const std::string& game, int32_t score, int64_t id) {
+  const int64_t s = score;
+  return {game,
+          s >> 24,
+          s >> 16, ((s >> 24) + 1) << 8,
+          s >> 8, ((s >> 16) + 1) << 8,
+          s, (((s >> 8) + 1) << 8) - 1,
+          id};
+}
+
 SessionPool::Lease SessionPool::Get() {
   {
     std::lock_guard lock(mutex_);
@@ -69,12 +79,13 @@ Placed SqlStorage::Add(const Entry& e) {
         placed.inserted = true;
         placed.id = ToInt(inserted[0].at(0));
         s->Run(sql::kCountUp, {e.game});
+        s->Run(sql::kBucketsUp, {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}});
       } else {
         std::vector<ResultRow> found = s->Run(sql::kFind, key);
         if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
         placed.id = ToInt(found[0].at(0));
       }
-      placed.rank = 1 + ToInt(s->Run(sql::kRank, {e.game, int64_t{e.score}, placed.id}).at(0).at(0));
+      placed.rank = 1 + ToInt(s->Run(sql::kRank, RankParams(e.game, e.score, placed.id)).at(0).at(0));
       placed.total = ToInt(s->Run(sql::kCount, {e.game}).at(0).at(0));
       s->Commit();
       return placed;

@@ -17,6 +17,11 @@ using Param = std::variant<int64_t, std::string>;
 using Params = std::vector<Param>;
 using ResultRow = std::vector<std::string>;
 
+// The parameters of sql::kRank for an entry: its bucket at each level with
+// the end of the bucket one level up, the score and the last score of its
+// 256-wide bucket, and its id.
+Params RankParams(const std::string& game, int32_t score, int64_t id);
+
 // One connection, used by one thread at a time.
 class Session {
  public:

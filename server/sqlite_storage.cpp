@@ -132,7 +132,13 @@ class SqliteStorage : public SqlStorage {
  public:
   explicit SqliteStorage(const std::string& path)
       : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, writeLock_); }), path_(path) {
-    SqliteSession(path_, writeLock_).Exec(sql::kSqliteSchema);
+    SqliteSession session(path_, writeLock_);
+    session.Exec(sql::kSqliteSchema);
+    if (session.Run(sql::kCountsMissing, {}).at(0).at(0) == "1") {
+      session.Exec("BEGIN IMMEDIATE");
+      session.Exec(sql::kRebuildCounts);
+      session.Exec("COMMIT");
+    }
   }
 
  private:

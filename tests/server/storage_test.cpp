@@ -83,6 +83,34 @@ TEST_P(StorageTest, RanksByScoreThenUploadOrderPerGame) {
   EXPECT_EQ(storage_->Count("quibbleton"), 0);  // names are exact
 }
 
+// Ranks come from bucket counts at three levels: scores on and across every
+// bucket edge, ties among them, checked against a count of all entries.
+TEST_P(StorageTest, RanksAreExactAcrossScoreBuckets) {
+  const std::vector<int32_t> edges = {0, 1, 255, 256, 257, 65535, 65536, 65537, 16777215, 16777216, 16777217,
+                                      2147483647, 2147483646, 2130706432, 2130706431};
+  std::vector<int32_t> added;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 150; ++i) {
+    int32_t score;
+    if (i % 3 == 0) {
+      score = edges[static_cast<size_t>(i / 3) % edges.size()];
+    } else {
+      seed = seed * 1103515245u + 12345u;
+      score = static_cast<int32_t>((seed >> 1) >> ((seed >> 3) % 31));
+    }
+    const score::Placed placed = Add("Q", "P" + std::to_string(i), score);
+    int64_t better = 0;
+    for (int32_t earlier : added) better += earlier >= score;
+    added.push_back(score);
+    ASSERT_EQ(placed.rank, better + 1) << "score " << score << " at upload " << i;
+    ASSERT_EQ(placed.total, static_cast<int64_t>(added.size()));
+  }
+  // The entries' own ranks agree with the board's order.
+  for (const Row& row : storage_->Top("Q", 100)) {
+    EXPECT_EQ(storage_->Add(Entry{"Q", row.name, "", "", "N", row.score, 1}).rank, row.rank) << row.name;
+  }
+}
+
 TEST_P(StorageTest, SameEntryTwiceIsStoredOnce) {
   const Entry ann{"Q", "Ann", "1 Main St", "ann@x.org", "Y", 1200, 1000};
   const score::Placed first = storage_->Add(ann);
@@ -169,6 +197,35 @@ TEST(StorageChoice, UnknownSchemesAreRefused) {
   EXPECT_THROW(score::OpenStorage("/nonexistent-folder/scores.db"), score::StorageError);
 }
 
+// Scores written without their bucket counts (by hand, or by an older
+// server) are counted when the database is opened.
+TEST(SqliteCounts, MissingBucketCountsAreRebuiltAtOpen) {
+  char pattern[] = "/tmp/score_countsXXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  const std::string path = folder + "/scores.db";
+  {
+    auto storage = score::OpenStorage(path);
+    for (int i = 0; i < 5; ++i) storage->Add(Entry{"Q", "A" + std::to_string(i), "", "", "N", 1000 * i, 1});
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "DELETE FROM score_counts; DELETE FROM games;"
+                         "INSERT INTO scores (game, name, address, email, send, score, created)"
+                         " VALUES ('Q', 'Hand', '', '', 'N', 2500, 1), ('R', 'Other', '', '', 'N', 7, 1)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  auto storage = score::OpenStorage(path);
+  EXPECT_EQ(storage->Count("Q"), 6);
+  EXPECT_EQ(storage->Games(), (std::vector<std::string>{"Q", "R"}));
+  const score::Placed placed = storage->Add(Entry{"Q", "New", "", "", "N", 2000, 1});
+  EXPECT_EQ(placed.rank, 5);  // after 4000, 3000, 2500 and the earlier 2000
+  EXPECT_EQ(placed.total, 7);
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+}
+
 // A leaderboard read and a rank count walk the index only: the plan SQLite
 // chooses names the index and no full scan of the table.
 TEST(SqlitePlan, BoardAndRankUseTheIndex) {
@@ -192,6 +249,7 @@ TEST(SqlitePlan, BoardAndRankUseTheIndex) {
   const std::string rank = plan(score::sql::kRank);
   EXPECT_NE(rank.find("COVERING INDEX scores_board"), std::string::npos) << rank;
   EXPECT_EQ(rank.find("SCAN scores"), std::string::npos) << rank;
+  EXPECT_EQ(rank.find("SCAN score_counts"), std::string::npos) << rank;
   for (const char* neighbours : {score::sql::kAbove, score::sql::kBelow, score::sql::kAboveTied}) {
     const std::string around = plan(neighbours);
     EXPECT_EQ(around.find("TEMP B-TREE"), std::string::npos) << around;

@@ -1,0 +1,28 @@
+# Sourced by the server scripts: the built server, a work folder removed on
+# exit, and start_server DB / stop_server on a port of this run's own.
+build=$(realpath "${1:-build}")
+here=$(cd "$(dirname "$0")" && pwd)
+server="$build/score-server"
+[ -x "$server" ] || { echo "build score-server first ($server)"; exit 1; }
+command -v wrk > /dev/null || { echo "wrk is not installed (apt-get install wrk)"; exit 1; }
+work=$(mktemp -d)
+port=$((18200 + $$ % 1000))
+pid=""
+on_exit=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
+  [ -n "$on_exit" ] && $on_exit
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+start_server() {  # database; the upload limit is off for load
+  "$server" --listen "127.0.0.1:$port" --db "$1" --upload-limit 0 2>> "$work/server.log" &
+  pid=$!
+  for _ in $(seq 100); do
+    curl -sf "http://127.0.0.1:$port/healthz" > /dev/null && return 0
+    sleep 0.1
+  done
+  echo "the server did not start"; cat "$work/server.log"; exit 1
+}
+stop_server() { kill -TERM "$pid"; wait "$pid" || true; pid=""; }
