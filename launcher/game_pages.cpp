@@ -195,16 +195,8 @@ int GamePagesScreen::Run(int) {
     if (ShowInfo() == 0) return 7;
     redrawManager.RestoreAll();
   }
-  if (set->WasPressed("left")) {
-    if (page > 0) --page;
-    PlaceExtraButton();
-    redrawManager.RestoreAll();
-  }
-  if (set->WasPressed("right")) {
-    if (PageLayout::HasNextPage(page, gameCount)) ++page;
-    PlaceExtraButton();
-    redrawManager.RestoreAll();
-  }
+  if (set->WasPressed("left")) TurnPage(-1);
+  if (set->WasPressed("right")) TurnPage(1);
   for (int slot = 1; slot <= PageLayout::kSlots; ++slot) {
     char name[16];
     std::snprintf(name, sizeof name, "button%d", slot);
@@ -217,6 +209,13 @@ int GamePagesScreen::Run(int) {
     return 1;
   }
   return Flip() ? 1 : 0;
+}
+
+void GamePagesScreen::TurnPage(int step) {
+  if (step < 0 && page > 0) --page;
+  if (step > 0 && PageLayout::HasNextPage(page, gameCount)) ++page;
+  PlaceExtraButton();
+  redrawManager.RestoreAll();
 }
 
 void GamePagesScreen::SelectGame(int index) {

@@ -58,6 +58,8 @@ class GamePagesScreen : public Screen {
   // selected); returns gameCount. Null selects nothing.
   int SelectByCommandLine(const char* text);
   void SelectGame(int index);
+  // The page arrows: -1 back, +1 on, within the pages there are.
+  void TurnPage(int step);
 
   int Page() const { return page; }
   int GameCount() const { return gameCount; }
