@@ -164,10 +164,19 @@ TEST(MouseCursorTest, ButtonBitsAndMessageDrivenMode) {
   EXPECT_EQ(x + y + b, 0);
   cursor.SetLeftButton(1);
   cursor.SetRightButton(1);
+  cursor.GetState(nullptr, nullptr, &b);
+  EXPECT_EQ(b, 3);
   cursor.SetLeftButton(0);
   cursor.GetState(nullptr, nullptr, &b);
   EXPECT_EQ(b, 2);  // releasing left while right is held
   cursor.SetRightButton(0);
+  // A tap whose press and release both come before any read is seen once.
+  cursor.SetLeftButton(1);
+  cursor.SetLeftButton(0);
+  cursor.GetState(nullptr, nullptr, &b);
+  EXPECT_EQ(b, 1);
+  cursor.GetState(nullptr, nullptr, &b);
+  EXPECT_EQ(b, 0);
   cursor.SetPosition(-5, 700);  // not clamped
   cursor.GetState(&x, &y, nullptr);
   EXPECT_EQ(x, -5);
