@@ -17,6 +17,9 @@ class AudioOutput {
   virtual ~AudioOutput() = default;
 };
 
+// Whether QB_AUDIO may name this output ("sdl", "null", "wav:PATH").
+bool IsAudioOutputName(const std::string& choice);
+
 // Opens the output named by QB_AUDIO unless one is open. Never fails: an
 // output that cannot start falls back to null (with a note on stderr).
 void EnsureAudioOutput();

@@ -3,10 +3,12 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -25,43 +27,93 @@ struct Timer {
   DWORD_PTR user = 0;
 };
 
+void CheckMaxTicks(uint32_t now) {
+  auto max = GetConfig().maxTicks;
+  if (max && TickDiff(now, *max) > 0) {
+    std::fprintf(stderr, "%s: QB_MAX_TICKS=%u passed (tick %u); ending the run\n", ProgramName().c_str(), *max, now);
+    std::fflush(stderr);
+    _exit(3);
+  }
+}
+
+// What the two clocks share: the one periodic timer's record and its id.
 class Clock {
  public:
-  Clock() : kind_(GetConfig().clock == "virtual" ? ClockKind::Virtual : ClockKind::Real), start_(SteadyClock::now()) {}
+  virtual ~Clock() = default;
+  virtual ClockKind Kind() const = 0;
+  virtual uint32_t Now() const = 0;
+  virtual void WaitUntil(uint32_t deadline) = 0;
+  virtual bool WaitForTimer(const std::function<bool()>& satisfied) = 0;
 
+  UINT StartTimer(UINT delay, LPTIMECALLBACK callback, DWORD_PTR user) {
+    if (timerRunning_ || delay == 0 || !callback) return 0;
+    timer_.id = ++lastId_;
+    timer_.delay = delay;
+    timer_.callback = callback;
+    timer_.user = user;
+    Start();
+    return timer_.id;
+  }
+
+  bool KillTimer(UINT id) {
+    if (!timerRunning_ || id != timer_.id) return false;
+    Stop();
+    return true;
+  }
+
+  // Only virtual time has listeners; the real clock keeps them and never calls them.
+  int AddListener(std::function<void(uint32_t)> listener) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    listeners_[++lastListener_] = std::move(listener);
+    return lastListener_;
+  }
+  void RemoveListener(int handle) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    listeners_.erase(handle);
+  }
+
+ protected:
+  // Sets timerRunning_ and whatever the clock needs to call the timer.
+  virtual void Start() = 0;
+  // Clears timerRunning_; no callback runs after it returns (except when
+  // called from the callback itself).
+  virtual void Stop() = 0;
+
+  Timer timer_;
+  std::atomic<bool> timerRunning_{false};
+  // Guards the listeners and, on the virtual clock, advancing (which calls them).
+  std::recursive_mutex mutex_;
+  std::map<int, std::function<void(uint32_t)>> listeners_;
+
+ private:
+  UINT lastId_ = 0;
+  int lastListener_ = 0;
+};
+
+// A timer thread on steady_clock.
+class RealClock : public Clock {
+ public:
+  RealClock() : start_(SteadyClock::now()) {}
   // A process that exits with the timer still running must not trip over a joinable thread.
-  ~Clock() {
-    if (timerRunning_) KillTimer(timer_.id);
+  ~RealClock() override {
+    if (timerRunning_) Stop();
     if (thread_.joinable()) thread_.detach();
   }
 
-  ClockKind Kind() const { return kind_; }
+  ClockKind Kind() const override { return ClockKind::Real; }
 
-  uint32_t Now() const {
-    if (kind_ == ClockKind::Virtual) return virtualNow_.load(std::memory_order_acquire);
+  uint32_t Now() const override {
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start_);
     return static_cast<uint32_t>(elapsed.count());
   }
 
-  void WaitUntil(uint32_t deadline) {
-    if (kind_ == ClockKind::Virtual) {
-      AdvanceVirtual(deadline);
-      return;
-    }
+  void WaitUntil(uint32_t deadline) override {
     int32_t left = TickDiff(deadline, Now());
-    if (left > 0) std::this_thread::sleep_until(start_ + std::chrono::milliseconds(deadline));
+    if (left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(left));
   }
 
-  bool WaitForTimer(const std::function<bool()>& satisfied) {
-    if (kind_ == ClockKind::Virtual) {
-      std::unique_lock<std::recursive_mutex> lock(virtualMutex_);
-      while (!satisfied()) {
-        if (!timerRunning_) return false;
-        AdvanceVirtual(nextDue_);
-      }
-      return true;
-    }
-    std::unique_lock<std::mutex> lock(mutex_);
+  bool WaitForTimer(const std::function<bool()>& satisfied) override {
+    std::unique_lock<std::mutex> lock(tickMutex_);
     while (!satisfied()) {
       if (!timerRunning_) return false;
       uint64_t seen = tickSequence_;
@@ -71,33 +123,16 @@ class Clock {
     return true;
   }
 
-  UINT StartTimer(UINT delay, LPTIMECALLBACK callback, DWORD_PTR user) {
-    if (timerRunning_ || delay == 0 || !callback) return 0;
-    timer_.id = ++lastId_;
-    timer_.delay = delay;
-    timer_.callback = callback;
-    timer_.user = user;
-    if (kind_ == ClockKind::Virtual) {
-      std::lock_guard<std::recursive_mutex> lock(virtualMutex_);
-      nextDue_ = Now() + delay;
-      timerRunning_ = true;
-      return timer_.id;
-    }
+ protected:
+  void Start() override {
     stopThread_ = false;
     timerRunning_ = true;
     thread_ = std::thread([this] { TimerThread(); });
-    return timer_.id;
   }
 
-  bool KillTimer(UINT id) {
-    if (!timerRunning_ || id != timer_.id) return false;
-    if (kind_ == ClockKind::Virtual) {
-      std::lock_guard<std::recursive_mutex> lock(virtualMutex_);
-      timerRunning_ = false;
-      return true;
-    }
+  void Stop() override {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<std::mutex> lock(tickMutex_);
       stopThread_ = true;
       timerRunning_ = false;
     }
@@ -108,48 +143,9 @@ class Clock {
       else
         thread_.join();
     }
-    return true;
-  }
-
-  int AddListener(std::function<void(uint32_t)> listener) {
-    std::lock_guard<std::recursive_mutex> lock(virtualMutex_);
-    listeners_[++lastListener_] = std::move(listener);
-    return lastListener_;
-  }
-  void RemoveListener(int handle) {
-    std::lock_guard<std::recursive_mutex> lock(virtualMutex_);
-    listeners_.erase(handle);
   }
 
  private:
-  void CheckMaxTicks(uint32_t now) {
-    auto max = GetConfig().maxTicks;
-    if (max && TickDiff(now, *max) > 0) {
-      std::fprintf(stderr, "%s: QB_MAX_TICKS=%u passed (tick %u); ending the run\n", ProgramName().c_str(), *max,
-                   now);
-      std::fflush(stderr);
-      _exit(3);
-    }
-  }
-
-  void SetVirtualNow(uint32_t t) {
-    virtualNow_.store(t, std::memory_order_release);
-    for (auto& [handle, listener] : listeners_) listener(t);
-    CheckMaxTicks(t);
-  }
-
-  // Runs every timer callback due up to the deadline, in time order.
-  void AdvanceVirtual(uint32_t deadline) {
-    std::lock_guard<std::recursive_mutex> lock(virtualMutex_);
-    while (timerRunning_ && TickDiff(deadline, nextDue_) >= 0) {
-      uint32_t due = nextDue_;
-      nextDue_ += timer_.delay;
-      if (TickDiff(due, Now()) > 0) SetVirtualNow(due);
-      timer_.callback(timer_.id, 0, timer_.user, 0, 0);
-    }
-    if (TickDiff(deadline, Now()) > 0) SetVirtualNow(deadline);
-  }
-
   void TimerThread() {
     auto next = SteadyClock::now();
     for (;;) {
@@ -158,12 +154,12 @@ class Clock {
       // After a long stall (a suspended machine) start afresh instead of firing a burst.
       if (now - next > std::chrono::milliseconds(500)) next = now;
       {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(tickMutex_);
         if (cv_.wait_until(lock, next, [&] { return stopThread_; })) return;
       }
       timer_.callback(timer_.id, 0, timer_.user, 0, 0);
       {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(tickMutex_);
         ++tickSequence_;
       }
       cv_.notify_all();
@@ -171,34 +167,93 @@ class Clock {
     }
   }
 
-  const ClockKind kind_;
   const SteadyClock::time_point start_;
-  std::atomic<uint32_t> virtualNow_{0};
-
-  Timer timer_;
-  UINT lastId_ = 0;
-  std::atomic<bool> timerRunning_{false};
-
-  // Real clock.
   std::thread thread_;
-  std::mutex mutex_;
+  std::mutex tickMutex_;
   std::condition_variable cv_;
   uint64_t tickSequence_ = 0;
   bool stopThread_ = false;
+};
 
-  // Virtual clock: advancing may be asked from more than one thread.
-  std::recursive_mutex virtualMutex_;
+// No thread: time passes only while the program waits, and a wait jumps to
+// its deadline, running every timer callback due on the way.
+class VirtualClock : public Clock {
+ public:
+  ClockKind Kind() const override { return ClockKind::Virtual; }
+  uint32_t Now() const override { return now_.load(std::memory_order_acquire); }
+  void WaitUntil(uint32_t deadline) override { Advance(deadline); }
+
+  bool WaitForTimer(const std::function<bool()>& satisfied) override {
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    while (!satisfied()) {
+      if (!timerRunning_) return false;
+      Advance(nextDue_);
+    }
+    return true;
+  }
+
+ protected:
+  void Start() override {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    nextDue_ = Now() + timer_.delay;
+    timerRunning_ = true;
+  }
+  void Stop() override {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    timerRunning_ = false;
+  }
+
+ private:
+  void SetNow(uint32_t t) {
+    now_.store(t, std::memory_order_release);
+    for (auto& [handle, listener] : listeners_) listener(t);
+    CheckMaxTicks(t);
+  }
+
+  // Runs every timer callback due up to the deadline, in time order.
+  void Advance(uint32_t deadline) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    while (timerRunning_ && TickDiff(deadline, nextDue_) >= 0) {
+      uint32_t due = nextDue_;
+      nextDue_ += timer_.delay;
+      if (TickDiff(due, Now()) > 0) SetNow(due);
+      timer_.callback(timer_.id, 0, timer_.user, 0, 0);
+    }
+    if (TickDiff(deadline, Now()) > 0) SetNow(deadline);
+  }
+
+  std::atomic<uint32_t> now_{0};
   uint32_t nextDue_ = 0;
-  std::map<int, std::function<void(uint32_t)>> listeners_;
-  int lastListener_ = 0;
+};
+
+struct ClockEntry {
+  const char* name;
+  std::unique_ptr<Clock> (*create)();
+};
+constexpr ClockEntry kClocks[] = {
+    {"real", [] { return std::unique_ptr<Clock>(new RealClock()); }},
+    {"virtual", [] { return std::unique_ptr<Clock>(new VirtualClock()); }},
 };
 
 Clock& TheClock() {
-  static Clock clock;
-  return clock;
+  // Destroyed at exit, which stops a timer thread still running.
+  static std::unique_ptr<Clock> clock = [] {
+    for (const ClockEntry& entry : kClocks)
+      if (GetConfig().clock == entry.name) return entry.create();
+    std::fprintf(stderr, "%s: QB_CLOCK=%s is not a clock\n", ProgramName().c_str(), GetConfig().clock.c_str());
+    std::fflush(stderr);
+    _exit(2);
+  }();
+  return *clock;
 }
 
 }  // namespace
+
+bool IsClockName(const std::string& name) {
+  for (const ClockEntry& entry : kClocks)
+    if (name == entry.name) return true;
+  return false;
+}
 
 ClockKind GetClockKind() { return TheClock().Kind(); }
 uint32_t NowMs() { return TheClock().Now(); }

@@ -6,11 +6,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace platform {
 
 enum class ClockKind { Real, Virtual };
 
+// Whether QB_CLOCK may name this clock.
+bool IsClockName(const std::string& name);
 ClockKind GetClockKind();
 
 // Milliseconds since the process started (real) or virtual milliseconds.

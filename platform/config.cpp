@@ -1,6 +1,11 @@
 #include "platform/config.h"
 
+#include <cstdint>
 #include <cstdlib>
+
+#include "platform/audio_output.h"
+#include "platform/clock.h"
+#include "platform/video.h"
 
 namespace platform {
 namespace {
@@ -10,12 +15,18 @@ std::string Env(const char* name, const char* fallback) {
   return (v && *v) ? v : fallback;
 }
 
-std::optional<uint32_t> EnvNumber(const char* name) {
+// A whole decimal number that fits 32 bits, or nothing when the variable is
+// unset; anything else is recorded as malformed.
+std::optional<uint32_t> EnvNumber(const char* name, std::string* malformed) {
   const char* v = std::getenv(name);
   if (!v || !*v) return std::nullopt;
-  char* end = nullptr;
-  unsigned long long n = std::strtoull(v, &end, 10);
-  if (*end != '\0') return std::nullopt;
+  uint64_t n = 0;
+  for (const char* p = v; *p; ++p) {
+    if (*p < '0' || *p > '9' || (n = n * 10 + static_cast<uint64_t>(*p - '0')) > UINT32_MAX) {
+      if (malformed->empty()) *malformed = std::string(name) + "=" + v + " is not a whole number below 2^32";
+      return std::nullopt;
+    }
+  }
   return static_cast<uint32_t>(n);
 }
 
@@ -24,13 +35,16 @@ Config Read() {
   c.video = Env("QB_VIDEO", "sdl");
   c.clock = Env("QB_CLOCK", "real");
   c.audio = Env("QB_AUDIO", "sdl");
-  c.seed = EnvNumber("QB_SEED");
+  c.seed = EnvNumber("QB_SEED", &c.malformed);
   c.script = Env("QB_SCRIPT", "");
   c.scriptDir = Env("QB_SCRIPT_DIR", "");
   std::string shell = Env("QB_SHELL", "");
-  if (shell.rfind("record:", 0) == 0) c.shellRecord = shell.substr(7);
-  c.maxTicks = EnvNumber("QB_MAX_TICKS");
-  c.desktopDepth = EnvNumber("QB_DEPTH").value_or(16);
+  if (shell.rfind("record:", 0) == 0 && shell.size() > 7)
+    c.shellRecord = shell.substr(7);
+  else if (!shell.empty() && c.malformed.empty())
+    c.malformed = "QB_SHELL=" + shell + " is not record:PATH";
+  c.maxTicks = EnvNumber("QB_MAX_TICKS", &c.malformed);
+  c.desktopDepth = EnvNumber("QB_DEPTH", &c.malformed).value_or(16);
   return c;
 }
 
@@ -47,6 +61,15 @@ std::string& Name() {
 }  // namespace
 
 const Config& GetConfig() { return Current(); }
+
+std::string SettingsError() {
+  const Config& c = Current();
+  if (!c.malformed.empty()) return c.malformed;
+  if (!IsVideoBackendName(c.video)) return "QB_VIDEO=" + c.video + " is not a video backend (sdl, headless)";
+  if (!IsAudioOutputName(c.audio)) return "QB_AUDIO=" + c.audio + " is not an audio output (sdl, null, wav:PATH)";
+  if (!IsClockName(c.clock)) return "QB_CLOCK=" + c.clock + " is not a clock (real, virtual)";
+  return {};
+}
 void ReloadConfig() { Current() = Read(); }
 const std::string& ProgramName() { return Name(); }
 void SetProgramName(const std::string& name) { Name() = name; }

@@ -19,12 +19,19 @@ struct Config {
   // QB_DEPTH: the colour depth the desktop reports (16, the depth the programs
   // draw in, unless a test asks for another to see the launcher refuse it).
   uint32_t desktopDepth = 16;
+  // The first setting that is not a number where one is needed, or an
+  // unknown QB_SHELL form; empty when all are well formed.
+  std::string malformed;
 };
 
 // Read once from the environment on first use.
 const Config& GetConfig();
 // Tests may change the environment and ask for a fresh read.
 void ReloadConfig();
+// One line naming the first QB_* setting that is malformed or names no
+// backend; empty when every setting is usable. Programs end with exit code 2
+// when it is not empty, instead of guessing what was meant.
+std::string SettingsError();
 
 // The program's own name (from argv[0], without directory), e.g. "Quibbleton".
 const std::string& ProgramName();

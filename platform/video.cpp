@@ -1,5 +1,7 @@
 #include "platform/video.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -34,8 +36,9 @@ VideoState& V() {
       }
     }
     if (!s.backend) {
-      std::fprintf(stderr, "QB_VIDEO=%s is not a video backend; using sdl\n", wanted.c_str());
-      s.backend = CreateSdlVideo();
+      std::fprintf(stderr, "%s: QB_VIDEO=%s is not a video backend\n", ProgramName().c_str(), wanted.c_str());
+      std::fflush(stderr);
+      _exit(2);
     }
     return s;
   }();
@@ -43,6 +46,12 @@ VideoState& V() {
 }
 
 }  // namespace
+
+bool IsVideoBackendName(const std::string& name) {
+  for (const auto& entry : kBackends)
+    if (name == entry.name) return true;
+  return false;
+}
 
 VideoBackend& Video() { return *V().backend; }
 const char* VideoBackendName() { return V().name; }

@@ -53,6 +53,8 @@ std::unique_ptr<VideoBackend> CreateSdlVideo();
 std::unique_ptr<VideoBackend> CreateHeadlessVideo();
 
 // The backend chosen by QB_VIDEO, created on first use.
+// Whether QB_VIDEO may name this backend.
+bool IsVideoBackendName(const std::string& name);
 VideoBackend& Video();
 const char* VideoBackendName();
 // Starts the chosen backend once; false (with the reason) when it cannot start.

@@ -1,6 +1,7 @@
 // The process entry: joins the arguments with single spaces into the
 // command line, as Windows hands it to WinMain, after the layer has read its
 // QB_* settings and the scripted input.
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -10,6 +11,10 @@
 
 int main(int argc, char** argv) {
   if (argc > 0 && argv[0]) platform::SetProgramName(std::filesystem::path(argv[0]).filename().string());
+  if (const std::string error = platform::SettingsError(); !error.empty()) {
+    std::fprintf(stderr, "%s: %s\n", platform::ProgramName().c_str(), error.c_str());
+    return 2;
+  }
   platform::LoadStartupScript();
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {

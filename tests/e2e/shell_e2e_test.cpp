@@ -1,6 +1,7 @@
 // The game program started as a whole, headless, driven by scripts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +115,25 @@ TEST_F(GameRun, PlaysOnTheRealClockWithInput) {
                                    "1400 tap ESC\n");
   auto r = Run({{"QB_CLOCK", "real"}, {"QB_SCRIPT", script}, {"QB_MAX_TICKS", "6000"}});
   EXPECT_EQ(r.exitCode, 0) << r.errors;
+}
+
+// A mistyped setting must not quietly become another one (a real clock for
+// "virtul", no hang guard for "1.5s"): the run ends at once, naming it.
+TEST_F(GameRun, AMistypedSettingEndsTheRunWithCode2) {
+  const std::map<std::string, std::string> cases[] = {
+      {{"QB_CLOCK", "virtul"}},        {{"QB_MAX_TICKS", "1.5s"}}, {{"QB_MAX_TICKS", "99999999999"}},
+      {{"QB_VIDEO", "headles"}},       {{"QB_AUDIO", "nul"}},      {{"QB_AUDIO", "wav:"}},
+      {{"QB_SEED", "-1"}},             {{"QB_SHELL", "recrod:x"}}, {{"QB_DEPTH", "16bit"}},
+  };
+  for (const auto& bad : cases) {
+    auto env = bad;
+    env["QB_MAX_TICKS"] = env.count("QB_MAX_TICKS") ? env["QB_MAX_TICKS"] : "200";
+    auto r = Run(env);
+    const auto& [name, value] = *bad.begin();
+    EXPECT_EQ(r.exitCode, 2) << name << "=" << value;
+    EXPECT_NE(r.errors.find(name + "=" + value + " is not"), std::string::npos) << r.errors;
+    EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+  }
 }
 
 TEST_F(GameRun, ScriptDirectoryHandsOutTheLowestUntakenScript) {
