@@ -85,6 +85,10 @@ int main(int argc, char** argv) {
 
   // SIGINT and SIGTERM are taken by one thread with sigwait; every other
   // thread inherits the blocked mask, so no handler runs in a worker.
+  // A shell starts background jobs with SIGINT ignored, and an ignored
+  // signal never reaches sigwait: take both back to their defaults first.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);

@@ -202,6 +202,14 @@ TEST(ScoreServerHttp, OversizedAndSlowRequestsAreCutOff) {
   EXPECT_LT(seconds, 10.0);
 }
 
+TEST(ScoreServerHttp, StopsCleanlyOnSigint) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  server.Process().Signal(SIGINT);
+  EXPECT_EQ(server.Process().Wait(), 0);
+  EXPECT_NE(server.Log().find("stopped"), std::string::npos) << server.Log();
+}
+
 TEST(ScoreServerHttp, StopsCleanlyOnSigtermAndLogsEachRequest) {
   RunningServer server;
   ASSERT_TRUE(server.Up()) << server.Log();
