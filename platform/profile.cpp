@@ -31,22 +31,27 @@ struct IniFile {
   bool endsWithNewline = true;
 };
 
-bool ReadIni(const std::string& path, IniFile* ini) {
+IniFile ParseIni(std::string_view text) {
+  IniFile ini;
+  ini.crlf = text.find("\r\n") != std::string_view::npos;
+  ini.endsWithNewline = text.empty() || text.back() == '\n';
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t nl = text.find('\n', pos);
+    std::string line(text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ini.lines.push_back(std::move(line));
+    pos = nl == std::string_view::npos ? text.size() : nl + 1;
+  }
+  return ini;
+}
+
+bool ReadText(const std::string& path, std::string* text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::stringstream ss;
   ss << in.rdbuf();
-  std::string text = ss.str();
-  ini->crlf = text.find("\r\n") != std::string::npos;
-  ini->endsWithNewline = text.empty() || text.back() == '\n';
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t nl = text.find('\n', pos);
-    std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    ini->lines.push_back(std::move(line));
-    pos = nl == std::string::npos ? text.size() : nl + 1;
-  }
+  *text = ss.str();
   return true;
 }
 
@@ -98,16 +103,18 @@ DWORD CopyOut(std::string_view text, char* buffer, DWORD size) {
 
 }  // namespace
 
-DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,
-                               DWORD size, const char* fileName) {
+namespace platform {
+
+DWORD GetProfileStringFromText(std::string_view text, const char* section, const char* key,
+                               const char* defaultValue, char* buffer, DWORD size) {
   // Windows drops trailing blanks from the default.
   std::string_view fallback = defaultValue ? std::string_view(defaultValue) : std::string_view();
   while (!fallback.empty() && (fallback.back() == ' ' || fallback.back() == '\t')) fallback.remove_suffix(1);
-  if (!section || !key || !fileName) return CopyOut(fallback, buffer, size);
+  if (!section || !key) return CopyOut(fallback, buffer, size);
 
-  IniFile ini;
+  const IniFile ini = ParseIni(text);
   size_t header, end;
-  if (ReadIni(platform::MapPath(fileName), &ini) && FindSection(ini, section, &header, &end)) {
+  if (FindSection(ini, section, &header, &end)) {
     for (size_t i = header + 1; i < end; ++i) {
       std::string_view k, v;
       if (!KeyLine(ini.lines[i], &k, &v) || !SameName(k, key)) continue;
@@ -119,13 +126,9 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
   return CopyOut(fallback, buffer, size);
 }
 
-BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName) {
-  if (!section || !fileName) return FALSE;
-  std::string path = platform::MapPath(fileName);
-  IniFile ini;
-  bool existed = ReadIni(path, &ini);
-  if (!existed && (!key || !value)) return TRUE;  // nothing to delete
-
+std::string SetProfileStringInText(std::string_view text, const char* section, const char* key, const char* value) {
+  if (!section) return std::string(text);
+  IniFile ini = ParseIni(text);
   size_t header, end;
   bool hasSection = FindSection(ini, section, &header, &end);
   if (!key) {
@@ -156,10 +159,29 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
   }
 
   const char* eol = ini.crlf ? "\r\n" : "\n";
-  std::string text;
+  std::string out;
   for (const std::string& l : ini.lines) {
-    text += l;
-    text += eol;
+    out += l;
+    out += eol;
   }
-  return platform::WriteFileAtomically(path, text.data(), text.size()) ? TRUE : FALSE;
+  return out;
+}
+
+}  // namespace platform
+
+DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,
+                               DWORD size, const char* fileName) {
+  std::string text;
+  if (fileName) ReadText(platform::MapPath(fileName), &text);  // a missing file reads as an empty one
+  return platform::GetProfileStringFromText(text, fileName ? section : nullptr, key, defaultValue, buffer, size);
+}
+
+BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName) {
+  if (!section || !fileName) return FALSE;
+  std::string path = platform::MapPath(fileName);
+  std::string text;
+  bool existed = ReadText(path, &text);
+  if (!existed && (!key || !value)) return TRUE;  // nothing to delete
+  const std::string out = platform::SetProfileStringInText(text, section, key, value);
+  return platform::WriteFileAtomically(path, out.data(), out.size()) ? TRUE : FALSE;
 }
