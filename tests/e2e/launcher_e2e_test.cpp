@@ -271,6 +271,23 @@ TEST_F(LauncherRun, GameThatCannotStartLeavesTheTitleMenuWithAMessage) {
   EXPECT_GT(Same(before, after, 0, 290, 800, 60), 0.99);
 }
 
+TEST_F(LauncherRun, GameWhoseLauncherCannotStartStaysWithAMessage) {
+  const std::string game = AddGame("Quibbleton", true);  // and no launcher beside it
+  Script script;
+  script.Click(100, kGameMenu).Line(1000, "shot after.bmp").Line(1100, "tap ESC");
+  script.Save(Path("script.txt"));
+  const ProgramResult result = RunProgram(game + "/Quibbleton", {root_},
+                                          {{"QB_VIDEO", "headless"},
+                                           {"QB_CLOCK", "virtual"},
+                                           {"QB_AUDIO", "null"},
+                                           {"QB_SCRIPT", Path("script.txt")},
+                                           {"QB_MAX_TICKS", "5000"}},
+                                          game);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_NE(result.errors.find("Could not start Lobbo."), std::string::npos) << result.errors;
+  EXPECT_TRUE(fs::exists(Path("after.bmp")));  // still running after the press
+}
+
 TEST_F(LauncherRun, DisplayNotAtSixteenBitsIsRefusedBeforeAnyWindow) {
   Script script;
   script.Line(10, "shot frame.bmp").Line(100, "tap ESC");

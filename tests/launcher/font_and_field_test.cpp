@@ -79,6 +79,18 @@ TEST_F(FontTest, RightLimitStopsBeforeACharacterEndingOnIt) {
   EXPECT_TRUE(Inked(target, a));
 }
 
+TEST_F(FontTest, LeftAlignedDrawsWholeTextsWithoutLimitAndNothingPastALimit) {
+  SurfaceHolder target(NewSurface(64, 8));
+  FillAll(target, kBlack);
+  font_.DrawString(target, "!AB", 0, 0, 0, -1);
+  const int inkEnd = font_.TextWidth("!AB") - font_.spacing;  // the last glyph's own columns end here
+  for (int x = 0; x < 64; ++x) EXPECT_EQ(Inked(target, x), x < inkEnd && x != GlyphWidth('!') &&
+                                                               x != GlyphWidth('!') + 1 + GlyphWidth('A')) << x;
+  FillAll(target, kBlack);
+  font_.DrawString(target, "AB", 0, 0, 0, font_.CharAdvance('A') + 2);  // B would pass the limit
+  for (int x = font_.CharAdvance('A'); x < 64; ++x) EXPECT_FALSE(Inked(target, x)) << x;
+}
+
 TEST_F(FontTest, RightAlignedEndsAtXAndOtherAlignsDrawNothing) {
   SurfaceHolder target(NewSurface(64, 8));
   FillAll(target, kBlack);
