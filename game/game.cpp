@@ -120,10 +120,7 @@ int Game::Update() {
     }
     if (set->WasPressed("help") && HelpPopup() == 0) return 7;
     if (set->WasPressed("exit")) return 7;
-    if (set->WasPressed("menu") && commandLine[0] != '\0') {
-      StartLauncher();
-      return 7;
-    }
+    if (set->WasPressed("menu") && commandLine[0] != '\0' && StartLauncher()) return 7;
   }
 
   switch (state) {
@@ -171,10 +168,14 @@ int Game::HelpPopup() {
   return 1;
 }
 
-void Game::StartLauncher() {
+int Game::StartLauncher() {
   char file[600];
   std::snprintf(file, sizeof file, "%s\\Lobbo.exe", commandLine);
-  ShellExecuteA(mainWindow, "open", file, "Quibbleton", commandLine, 1);
+  const HINSTANCE started = ShellExecuteA(mainWindow, "open", file, "Quibbleton", commandLine, 1);
+  if (reinterpret_cast<intptr_t>(started) > 32) return 1;
+  // Closing now would leave the player with no window at all: say so and play on.
+  MessageBoxA(mainWindow, "Could not start Lobbo.", "Quibbleton", MB_ICONERROR);
+  return 0;
 }
 
 void Game::NewGameBlink() {

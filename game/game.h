@@ -132,7 +132,8 @@ class Game : public GameBase {
 
  private:
   int HelpPopup();
-  void StartLauncher();
+  // 1 when the launcher was started; 0 after telling the player it could not be.
+  int StartLauncher();
   void NewGameBlink();
   void BoardClicks(int x, int y, int buttons);
   void GuyOrders();
