@@ -288,6 +288,18 @@ TEST_F(LauncherRun, GameWhoseLauncherCannotStartStaysWithAMessage) {
   EXPECT_TRUE(fs::exists(Path("after.bmp")));  // still running after the press
 }
 
+// On the real clock the timer thread runs beside the frames (the sanitizer
+// builds watch the two): a short visit to the title menu and the hall of fame.
+TEST_F(LauncherRun, RealClockVisitWithClicksEndsCleanly) {
+  AddGame("Quibbleton");
+  Script script;
+  script.Click(200, kSlot1).Click(500, kHighScores).Click(800, Point{680, 258}).Click(1000, kSfx);
+  script.Line(1300, "tap ESC");
+  const ProgramResult result = Run(script, "", 20000, {{"QB_CLOCK", "real"}});
+  EXPECT_EQ(result.exitCode, 0) << result.errors;
+  EXPECT_EQ(Options("setup", "SFX"), "N");
+}
+
 TEST_F(LauncherRun, DisplayNotAtSixteenBitsIsRefusedBeforeAnyWindow) {
   Script script;
   script.Line(10, "shot frame.bmp").Line(100, "tap ESC");
