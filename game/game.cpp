@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "game/game_screen.h"
 #include "platform/config.h"
@@ -231,6 +232,37 @@ void Game::GuyOrders() {
       SetBusyCursor(0);
     }
   }
+}
+
+std::string Game::Describe() {
+  static const char* const kStates[] = {"idle", "playing", "cleared", "outoftime"};
+  const int s = GetState();
+  const char* name = s == kIdle ? kStates[0] : s == kPlaying ? kStates[1] : s == kCleared ? kStates[2]
+                   : s == kOutOfTime ? kStates[3] : "other";
+  std::string text = "screen game\nstate " + std::string(name) + "\nscore " + std::to_string(score) +
+                     "\nbest " + std::to_string(highScores.Count() ? highScores.TopScore() : 0) +
+                     "\nseconds " + std::to_string(GetSecondsLeft()) + "\nmultiplier " +
+                     std::to_string(multiplier) + "\n";
+  // A cell is its colour digit and face letter, ".." when empty.
+  text += "board\n";
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      const Block* b = At(row * columns + column);
+      text += column ? " " : "";
+      text += b ? std::string{static_cast<char>('0' + b->colour), static_cast<char>('a' + b->face)} : "..";
+    }
+    text += "\n";
+  }
+  text += "guys";
+  for (int i = 0; i < GameScreen::kGuys; ++i) {
+    char guy[16];
+    std::snprintf(guy, sizeof guy, "guy%d", i);
+    if (spriteList.Find(guy)) text += " " + std::to_string(i);
+  }
+  text += "\nbuttons";
+  if (ButtonSet* set = gameScreen.GetButtons())
+    for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
+  return text + "\n";
 }
 
 void Game::AddScore(int points) {

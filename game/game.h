@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/ddraw.h"
@@ -101,6 +102,11 @@ class Game : public GameBase {
   int GameOver();
   int EnterHighScore(int value);
   int ShowHallOfFame();
+
+  // The state as text for scripted runs ("dump PATH"): state, score, best,
+  // countdown, multiplier, the board by colour and face, the guys still
+  // standing and the buttons.
+  std::string Describe();
 
   // Plays a registered sound; "thunder" has no entry and stays silent.
   void PlaySound(const char* name);

@@ -4,6 +4,7 @@
 #include "game/game.h"
 #include "game/game_screen.h"
 #include "platform/entry.h"
+#include "platform/input.h"
 #include "platform/mci.h"
 #include "platform/profile.h"
 #include "screens/screen_manager.h"
@@ -37,6 +38,7 @@ void ShutdownProgram() { game.Cleanup(); }
 
 void RegisterScreens(const char* text) {
   screenManager.Add(&gameScreen);
+  platform::SetStateText([] { return game.Describe(); });
   // The shell hands over its own copy; only a different text needs copying.
   if (text && text != commandLine) std::snprintf(commandLine, sizeof commandLine, "%s", text);
   screenManager.SwitchTo("balloon");

@@ -11,6 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/config.h"
+#include "platform/files.h"
 #include "platform/keys.h"
 #include "platform/video.h"
 
@@ -26,6 +27,8 @@ struct State {
   Script script;
   size_t nextScriptEvent = 0;
   size_t nextShot = 0;
+  size_t nextDump = 0;
+  std::string (*stateText)() = nullptr;
 };
 
 State& S() {
@@ -122,6 +125,7 @@ void SetScript(Script script) {
   S().script = std::move(script);
   S().nextScriptEvent = 0;
   S().nextShot = 0;
+  S().nextDump = 0;
 }
 
 void SetDeviceEventSink(void (*sink)(const DeviceEvent& event)) { S().sink = sink; }
@@ -170,13 +174,34 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
   }
 }
 
-std::vector<std::string> TakeDueShots(uint32_t now) {
+namespace {
+
+std::vector<std::string> TakeDue(const std::vector<ScriptShot>& list, size_t* next, uint32_t now) {
   std::vector<std::string> due;
-  std::lock_guard<std::mutex> lock(S().mutex);
-  auto& shots = S().script.shots;
-  while (S().nextShot < shots.size() && TickDiff(now, shots[S().nextShot].tick) >= 0)
-    due.push_back(shots[S().nextShot++].path);
+  while (*next < list.size() && TickDiff(now, list[*next].tick) >= 0) due.push_back(list[(*next)++].path);
   return due;
+}
+
+}  // namespace
+
+std::vector<std::string> TakeDueShots(uint32_t now) {
+  std::lock_guard<std::mutex> lock(S().mutex);
+  return TakeDue(S().script.shots, &S().nextShot, now);
+}
+
+void SetStateText(std::string (*describe)()) { S().stateText = describe; }
+
+void WriteDueDumps(uint32_t now) {
+  std::vector<std::string> due;
+  {
+    std::lock_guard<std::mutex> lock(S().mutex);
+    due = TakeDue(S().script.dumps, &S().nextDump, now);
+  }
+  if (due.empty()) return;
+  const std::string text = S().stateText ? S().stateText() : std::string();
+  for (const std::string& path : due)
+    if (!WriteFileAtomically(path, text.data(), text.size()))
+      std::fprintf(stderr, "%s: cannot write state dump %s\n", ProgramName().c_str(), path.c_str());
 }
 
 }  // namespace platform

@@ -24,9 +24,10 @@ struct ScriptShot {
 struct Script {
   std::vector<ScriptEvent> events;  // sorted by tick, file order kept among equal ticks
   std::vector<ScriptShot> shots;    // sorted by tick
+  std::vector<ScriptShot> dumps;    // state dumps ("dump PATH"), sorted by tick
 };
 
-// Relative shot paths are taken relative to baseDir. On a malformed line or an
+// Relative shot and dump paths are taken relative to baseDir. On a malformed line or an
 // unknown command returns false with "line N: what is wrong" in error.
 bool ParseScript(std::string_view text, const std::string& baseDir, Script* script, std::string* error);
 

@@ -64,6 +64,7 @@ bool VideoAvailable(std::string* reason) {
 }
 
 void PresentFrame(const IDirectDrawSurface& frame) {
+  WriteDueDumps(NowMs());
   for (const std::string& path : TakeDueShots(NowMs())) {
     if (!SaveSurfaceAsBmp24(&frame, path.c_str()))
       std::fprintf(stderr, "%s: cannot write frame dump %s\n", ProgramName().c_str(), path.c_str());

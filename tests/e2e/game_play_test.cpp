@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "game_frames.h"
@@ -122,6 +123,40 @@ int FindSingle(const Model& m) {
   return -1;
 }
 
+// The board as the game's state dump writes it: per cell its colour digit
+// and face letter, ".." for an empty cell, rows of fifteen.
+std::string BoardText(const std::vector<int>& cells) {
+  std::string text;
+  for (int cell = 0; cell < 150; ++cell) {
+    text += cell % 15 ? " " : "";
+    text += cells[cell] < 0 ? std::string("..")
+                            : std::string{static_cast<char>('0' + cells[cell] / 5), static_cast<char>('a' + cells[cell] % 5)};
+    if (cell % 15 == 14) text += "\n";
+  }
+  return text;
+}
+
+// A state dump: "key value" lines, and the ten lines after "board".
+struct Dump {
+  std::map<std::string, std::string> fields;
+  std::string board;
+};
+
+Dump ReadDump(const std::string& path) {
+  Dump d;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line == "board") {
+      for (int row = 0; row < 10 && std::getline(in, line); ++row) d.board += line + "\n";
+      continue;
+    }
+    const size_t space = line.find(' ');
+    d.fields[line.substr(0, space)] = space == std::string::npos ? "" : line.substr(space + 1);
+  }
+  return d;
+}
+
 // The board New game deals in a run seeded with seed: the second deal, after
 // the one the game screen makes when it comes up.
 Model NewGameBoard(int seed) {
@@ -161,19 +196,27 @@ TEST_F(GamePlay, LeftAndRightClicksScoreAsTheRulesSay) {
   }
   t += 1200;  // the last pop-ups are gone
   s.Add(t, "shot " + Shot("after"));
+  s.Add(t, "dump " + root_ + "/after.txt");
   s.ClickAt(t + 100, kNewGame[0], kNewGame[1]);
-  s.Add(t + 1800, "shot " + Shot("next"));
+  s.Add(t + 1800, "dump " + root_ + "/next.txt");
   s.Add(t + 1900, "tap ESC");
   const ProgramResult r = Run(s, 1, t + 3000);
   ASSERT_EQ(r.exitCode, 0) << r.errors;
 
+  // The drawing: the fresh board and the HUD read from the frames.
   EXPECT_EQ(ReadBoard(Frame("fresh"), a), first);
   const Picture after = Frame("after");
-  EXPECT_EQ(ReadBoard(after, a), m.cells);
-  EXPECT_GT(removed, 10);
   EXPECT_EQ(ReadScore(after, a), m.score);
   EXPECT_EQ(ReadLastGroup(after, a), m.lastGroup);
   EXPECT_EQ(ReadBest(after, a), 0);
+  // The state, read as text.
+  const Dump played = ReadDump(root_ + "/after.txt");
+  EXPECT_EQ(played.fields.at("screen"), "game");
+  EXPECT_EQ(played.fields.at("state"), "playing");
+  EXPECT_EQ(played.board, BoardText(m.cells));
+  EXPECT_GT(removed, 10);
+  EXPECT_EQ(played.fields.at("score"), std::to_string(m.score));
+  EXPECT_EQ(played.fields.at("best"), "0");
   RecordProperty("score", m.score);
   EXPECT_GT(twinsSeen, 0);  // the seed gives groups with twins, so multipliers count
   RecordProperty("groups_with_twins", twinsSeen);
@@ -184,10 +227,12 @@ TEST_F(GamePlay, LeftAndRightClicksScoreAsTheRulesSay) {
   ASSERT_EQ(table.size(), 20u);
   EXPECT_STREQ(table[0].name, kProfile);
   EXPECT_EQ(table[0].score, m.score);
-  const Picture next = Frame("next");
-  EXPECT_EQ(ReadBoard(next, a), third);
-  EXPECT_EQ(ReadBest(next, a), m.score);
-  EXPECT_EQ(ReadScore(next, a), 0);
+  const Dump next = ReadDump(root_ + "/next.txt");
+  EXPECT_EQ(next.board, BoardText(third));
+  EXPECT_EQ(next.fields.at("best"), std::to_string(m.score));
+  EXPECT_EQ(next.fields.at("score"), "0");
+  EXPECT_EQ(next.fields.at("seconds"), "299") << "the countdown runs again";
+  EXPECT_EQ(next.fields.at("guys"), "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19");
 }
 
 TEST_F(GamePlay, AGuyPushesHisRowAndIsSquashed) {

@@ -102,10 +102,13 @@ TEST(Script, ParsesEveryCommandAndExpandsTaps) {
   auto s = Parse(
       "# comment\n"
       "5 move 1 2\n10 press right   # trailing comment\n10 release right\n"
-      "20 type Hi!\n30 shot frames/a.bmp\n40 shot /abs.bmp\n50 activate\n50 deactivate\n");
+      "20 type Hi!\n30 shot frames/a.bmp\n40 shot /abs.bmp\n45 dump state.txt\n50 activate\n50 deactivate\n");
   ASSERT_EQ(s.shots.size(), 2u);
   EXPECT_EQ(s.shots[0].path, "/base/frames/a.bmp");
   EXPECT_EQ(s.shots[1].path, "/abs.bmp");
+  ASSERT_EQ(s.dumps.size(), 1u);
+  EXPECT_EQ(s.dumps[0].tick, 45u);
+  EXPECT_EQ(s.dumps[0].path, "/base/state.txt");
   // "Hi!": shift+h, i, shift+1, each a 20 ms tap, 20 ms apart.
   std::vector<std::pair<uint32_t, int>> keys;
   for (auto& e : s.events)
@@ -117,7 +120,7 @@ TEST(Script, ParsesEveryCommandAndExpandsTaps) {
 }
 
 TEST(Script, RejectsMalformedLinesWithTheirNumber) {
-  const char* bad[] = {"x move 1 2", "10 jump", "10 move 1", "10 key down NOPE", "10 click middle 1 2",
+  const char* bad[] = {"x move 1 2", "10 jump", "10 dump", "10 move 1", "10 key down NOPE", "10 click middle 1 2",
                        "20 tap A\n10 tap B", "10 press left extra", "-5 tap A", "10 type \x01"};
   for (const char* text : bad) {
     platform::Script s;
