@@ -127,6 +127,7 @@ class Game : public GameBase {
   HighScoreTable& HighScores() { return highScores; }
   Sprite* CongratsSprite() const { return congrats; }
   int TileCount() const { return static_cast<int>(scoreTiles.size()); }
+  const std::vector<IDirectDrawSurface*>& ScoreTiles() const { return scoreTiles; }
   void SetDirty(int flag) { dirty = flag; }
   void SetMinimumGroup(int n) { minimumGroup = n; }
   // Puts a block of that colour and face on cell (replacing what was there)

@@ -151,6 +151,17 @@ TEST_F(GameFixture, TwinsRaiseTheMultiplierOncePerEarlierHead) {
   EXPECT_EQ(game.GroupPoints(), 1000 + 3000);
 }
 
+TEST_F(GameFixture, PointsPopupsShowTheHeadsColourAndPlaceInTheGroup) {
+  ClearBoard();
+  // Five heads of colour 3 with five faces: no twins, five points pop-ups.
+  for (int c = 0; c < 5; ++c) game.PlaceBlock(Cell(c, 9), 3, c);
+  game.RemoveGroup(Cell(0, 9), 0);
+  ASSERT_EQ(game.PopupCount(), 5);
+  ASSERT_EQ(game.TileCount(), 150);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(game.Popups()[i]->frames.at(0), game.ScoreTiles()[(29 - i) * 5 + 3]) << "head " << i;
+}
+
 TEST_F(GameFixture, MultipliersAbove26ShowTheX26Image) {
   ClearBoard();
   // 28 heads of one colour and face: two full rows less two cells.
@@ -164,7 +175,23 @@ TEST_F(GameFixture, MultipliersAbove26ShowTheX26Image) {
   Sprite* strip = gameScreen.MultiplierStrip();
   ASSERT_NE(strip, nullptr);
   ASSERT_EQ(strip->FrameCount(), 25);
-  EXPECT_EQ(game.Popups().back()->frames.at(0), strip->frames[0]);
+  // Head k (from 1) raises the multiplier to k + 1, whose image is the strip's
+  // 25 - k: x2 its last, x26 its first, which also shows for more. The newest
+  // pop-ups are still up: x24 .. x28 here, x2 .. x5 below.
+  auto expectImages = [&](int heads) {
+    const int shown = game.PopupCount();
+    for (int j = 0; j < shown && j < heads - 1; ++j) {
+      const int k = heads - 1 - j;
+      EXPECT_EQ(game.Popups()[static_cast<size_t>(shown - 1 - j)]->frames.at(0), strip->frames[k < 25 ? 25 - k : 0])
+          << "x" << k + 1;
+    }
+    return shown;
+  };
+  EXPECT_GE(expectImages(28), 4);
+  ClearBoard();
+  for (int c = 0; c < 5; ++c) game.PlaceBlock(Cell(c, 9), 4, 4);
+  game.RemoveGroup(Cell(0, 9), 0);
+  EXPECT_GE(expectImages(5), 4);
 }
 
 TEST_F(GameFixture, AColumnDropsTwoCellsInOneSettleWithOneBlockhit) {

@@ -3,8 +3,15 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "game_test_support.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "screens/mouse_cursor.h"
 #include "shell/app.h"
 #include "widgets/button.h"
 #include "widgets/surface.h"
@@ -259,3 +266,90 @@ TEST_F(GameFixture, LeavingFreesTheSoundsAndTheScreenCanBeEnteredAgain) {
 }
 
 }  // namespace
+
+// The game's buttons and board clicks through the mouse as the device gives
+// it: button events from a script, read by the timer's poll, and the cursor
+// placed at given clock times.
+class MouseInput : public GameFixture {
+ protected:
+  void SetUp() override {
+    GameFixture::SetUp();
+    GXInitMouse();
+    GXAcquireMouse(1);
+  }
+  void TearDown() override {
+    platform::SetScript(platform::Script{});
+    platform::RemoveVirtualTimeListener(mover_);
+    GXAcquireMouse(0);
+  }
+  // Script lines ("press left", ...) at clock times relative to now.
+  static void Buttons(const std::vector<std::pair<int, std::string>>& events) {
+    std::string text;
+    for (const auto& [at, command] : events) text += std::to_string(platform::NowMs() + at) + " " + command + "\n";
+    platform::Script script;
+    std::string error;
+    ASSERT_TRUE(platform::ParseScript(text, "", &script, &error)) << error;
+    platform::SetScript(script);
+  }
+  // The cursor moves to each place at its time (relative to now).
+  void Moves(std::vector<std::tuple<int, int, int>> moves) {
+    const uint32_t now = platform::NowMs();
+    for (auto& m : moves) std::get<0>(m) += static_cast<int>(now);
+    mover_ = platform::AddVirtualTimeListener([moves](uint32_t t) {
+      for (const auto& [at, x, y] : moves)
+        if (platform::TickDiff(t, static_cast<uint32_t>(at)) >= 0) mouseCursor.SetPosition(x, y);
+    });
+  }
+  static void FramesFor(int ms) {
+    const int start = GetTicks();
+    while (TicksSince(start) < ms) Frame();
+  }
+  int mover_ = -1;
+};
+
+TEST_F(MouseInput, NewGameOffersTheScoreOnlyWhileSecondsAreLeft) {
+  Moves({{0, 50, 375}});
+  game.SetScore(700);
+  SetSecondsLeft(0);  // a finished game: its score went in when it ended
+  Buttons({{20, "press left"}, {60, "release left"}});
+  FramesFor(300);
+  EXPECT_EQ(game.GetState(), Game::kPlaying);
+  EXPECT_EQ(game.HighScores().Entry(0)->score, 0);
+
+  game.SetScore(800);
+  Buttons({{20, "press left"}, {60, "release left"}});
+  FramesFor(1500);  // the hall-of-fame notice takes a second
+  EXPECT_EQ(game.HighScores().Entry(0)->score, 800);
+  EXPECT_EQ(game.HighScores().Entry(1)->score, 0);
+}
+
+TEST_F(MouseInput, AHeldButtonActsOnceAndAHeldLeftMakesARightPressAColourClick) {
+  Moves({{0, 50, 375}});
+  Buttons({{20, "press left"}, {700, "release left"}});
+  FramesFor(900);
+  EXPECT_EQ(CountSound("reveal"), 1) << "one new game for one press, however long";
+
+  ClearBoard();
+  game.PlaceBlock(Cell(0, 9), 1, 2);
+  game.PlaceBlock(Cell(1, 9), 1, 3);  // same colour, other face
+  game.SetMinimumGroup(2);
+  const int x = 137 + 20, y = 10 + 9 * 55 + 27;
+  // Left pressed on an empty cell, then right pressed on a head while left is
+  // still down; the releases happen off the board.
+  Moves({{0, 700, 30}, {100, x, y}, {170, 20, 20}});
+  Buttons({{20, "press left"}, {150, "press right"}, {200, "release right"}, {250, "release left"}});
+  FramesFor(1500);
+  EXPECT_EQ(game.At(Cell(0, 9)), nullptr) << "the colour group went";
+  EXPECT_EQ(game.At(Cell(1, 9)), nullptr);
+}
+
+TEST_F(MouseInput, HelpWhileIdleStartsTheCountdown) {
+  ASSERT_EQ(game.GetState(), Game::kIdle);
+  SetSecondsLeft(300);
+  StopCountdown();
+  Moves({{0, 50, 431}, {200, 400, 300}});
+  Buttons({{20, "press left"}, {60, "release left"}, {300, "press left"}, {340, "release left"}});
+  FramesFor(600);
+  FramesFor(2000);
+  EXPECT_LE(GetSecondsLeft(), 298) << "the countdown runs after Help, though no game was running";
+}

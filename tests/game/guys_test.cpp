@@ -67,6 +67,42 @@ TEST_F(GameFixture, InTheBottomRowAGuyPushesTheRunAgainstTheFarEdge) {
   EXPECT_EQ(CountSound("slide"), 0);
 }
 
+// The mirror side, with two runs: the first one pushed joins the second and
+// the five heads end packed against the left edge in their order. The
+// left-hand guy's push of the mirrored row takes exactly as long.
+TEST_F(GameFixture, ARightHandGuyPushesTwoRunsAgainstTheLeftEdgeInOrder) {
+  const int colours[] = {3, 4, -1, -1, -1, 0, 1, 2};  // columns 3..10
+  ClearBoard();
+  for (int c = 3; c <= 10; ++c)
+    if (colours[c - 3] >= 0) game.PlaceBlock(Cell(14 - c, 9), colours[c - 3], c % 5);
+  int start = GetTicks();
+  game.PushRight(9);
+  const int rightTime = TicksSince(start);
+
+  ClearBoard();
+  for (int c = 3; c <= 10; ++c)
+    if (colours[c - 3] >= 0) game.PlaceBlock(Cell(c, 9), colours[c - 3], c % 5);
+  gametest::Sounds().clear();
+  Sprite* guy = spriteList.Find("guy19");
+  ASSERT_NE(guy, nullptr);
+  const float home = guy->x;
+  start = GetTicks();
+  game.PushLeft(9);
+  EXPECT_EQ(TicksSince(start), rightTime);
+  const int expected[] = {3, 4, 0, 1, 2};
+  for (int c = 0; c < 5; ++c) {
+    ASSERT_NE(game.At(Cell(c, 9)), nullptr) << c;
+    EXPECT_EQ(game.At(Cell(c, 9))->colour, expected[c]) << c;
+    EXPECT_FLOAT_EQ(game.At(Cell(c, 9))->x, 137.0f + c * 41);
+  }
+  for (int c = 5; c < 15; ++c) EXPECT_EQ(game.At(Cell(c, 9)), nullptr) << c;
+  // Three steps of the three-head run, then three of all five.
+  EXPECT_EQ(CountSound("slide"), 3 * 3 + 3 * 5);
+  ASSERT_EQ(spriteList.Find("guy19"), guy);
+  EXPECT_FLOAT_EQ(guy->x, home) << "he walked all the way home";
+  EXPECT_EQ(guy->currentFrame, 0);
+}
+
 TEST_F(GameFixture, APushedHeadDropsIntoAHoleAtOnce) {
   ClearBoard();
   FillRows(9, 9);
