@@ -103,6 +103,8 @@ TEST(UploadQuery, BadInputsAreRefusedWithTheirReason) {
       {"game=Q%00&name=Ann:::Y&score=" + ok, "control characters"},
       {"name=A:::Y&name=B:::Y&game=Q&score=" + ok, "given twice"},
       {"x=1&game=Q&name=Ann:::Y&score=" + ok, "unknown field"},
+      // An "&" belongs to the value before it, a trailing one too.
+      {"name=A:::Y&game=Q&score=" + ok + "&", "decimal number"},
   };
   for (const Case& c : cases) {
     EXPECT_NE(ErrorOf(c.query).find(c.reason), std::string::npos) << c.query << " -> " << ErrorOf(c.query);
@@ -122,8 +124,11 @@ TEST(UploadQuery, Utf8AndControlChecks) {
   EXPECT_FALSE(score::IsValidUtf8("\xe0\x80\xaf"));                         // overlong
   EXPECT_FALSE(score::IsValidUtf8("\xe2\x98"));                             // cut short
   EXPECT_FALSE(score::IsValidUtf8("\x80"));
+  EXPECT_FALSE(score::IsValidUtf8("\xc3("));  // a lead byte without its continuation
   EXPECT_FALSE(score::HasControlCharacter("caf\xc3\xa9 \xc2\xa0"));  // U+00A0 is not a control
   EXPECT_TRUE(score::HasControlCharacter("\t"));
+  // A lead byte at the very end: the byte after the text is not looked at.
+  EXPECT_FALSE(score::HasControlCharacter(std::string_view("ab\xc2\x85", 3)));
 }
 
 TEST(RateLimiter, BurstThenOnePerShareOfTheMinutePerClient) {
