@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/headless_graphics.h"
 #include "game/game.h"
 #include "game/game_screen.h"
 #include "platform/window.h"
@@ -22,21 +23,9 @@ namespace {
 IDirectDrawSurface* BringUpGame() {
   static IDirectDrawSurface* back = nullptr;
   if (back) return back;
-  setenv("QB_VIDEO", "headless", 0);
-  setenv("QB_CLOCK", "virtual", 0);
-  setenv("QB_AUDIO", "null", 0);
-  static WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "GameBench";
-  RegisterClassA(&wc);
-  HWND window =
-      CreateWindowExA(0, "GameBench", "bench", WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
-  GXInitDirectX(window, 800, 600);
-  StartClock();
+  back = BringUpHeadlessGraphics();
   // The staged game folder: only read (no score is ever entered here).
   if (chdir(QB_GAME_ASSETS) != 0) std::abort();
-  IDirectDrawSurface* primary = nullptr;
-  GXGetDDInfo(&primary, &back);
   lcg::srand(1);
   gameScreen.Enter(GXGetLPDD(), back);
   return back;

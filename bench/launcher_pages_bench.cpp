@@ -9,10 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/headless_graphics.h"
 #include "launcher/game_pages.h"
-#include "platform/window.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
 
 namespace {
 
@@ -24,17 +22,7 @@ constexpr int kGames = 1000;
 IDirectDrawSurface* BringUpLauncher() {
   static IDirectDrawSurface* back = nullptr;
   if (back) return back;
-  setenv("QB_VIDEO", "headless", 0);
-  setenv("QB_CLOCK", "virtual", 0);
-  setenv("QB_AUDIO", "null", 0);
-  static WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "LauncherBench";
-  RegisterClassA(&wc);
-  HWND window =
-      CreateWindowExA(0, "LauncherBench", "bench", WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
-  GXInitDirectX(window, 800, 600);
-  StartClock();
+  back = BringUpHeadlessGraphics();
 
   static const fs::path root = fs::temp_directory_path() / ("qb_pages_" + std::to_string(getpid()));
   fs::create_directories(root);
@@ -48,8 +36,6 @@ IDirectDrawSurface* BringUpLauncher() {
     fs::create_symlink(button, game / "LobboButton.bmp");
   }
   fs::current_path(root);
-  IDirectDrawSurface* primary = nullptr;
-  GXGetDDInfo(&primary, &back);
   gamePagesScreen.Enter(GXGetLPDD(), back);
   return back;
 }

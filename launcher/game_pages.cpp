@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "launcher/button_table.h"
 #include "launcher/server_addresses.h"
 #include "launcher/title_screen.h"
 #include "platform/files.h"
@@ -19,12 +20,6 @@
 GamePagesScreen gamePagesScreen;
 
 namespace {
-
-struct ButtonPlace {
-  const char* name;
-  const char* bitmap;
-  int x, y;
-};
 
 constexpr ButtonPlace kControls[] = {
     {"left", "PageArrowsLeft.bmp", 638, 19},
@@ -86,20 +81,12 @@ void GamePagesScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   if (image) SetRedrawBackground(image->surface);
   redrawManager.RestoreAll();
 
-  for (const ButtonPlace& place : kControls) {
-    Button* button = new Button(place.x, place.y);
-    button->LoadImageStrip(place.bitmap, 2, 0);
-    button->SetName(place.name);
-    AddButton(button);
-  }
+  for (const ButtonPlace& place : kControls) AddTableButton(*this, place, 2);
   for (int slot = 1; slot <= PageLayout::kSlots; ++slot) {
-    Button* button = new Button(kSlotColumns[(slot - 1) % 3], kSlotRows[(slot - 1) / 3]);
-    button->LoadImageStrip("GameButton.bmp", 3, 0);
     char name[16];
     std::snprintf(name, sizeof name, "button%d", slot);
-    button->SetName(name);
-    button->SetEnabled(0);
-    AddButton(button);
+    const ButtonPlace place{name, "GameButton.bmp", kSlotColumns[(slot - 1) % 3], kSlotRows[(slot - 1) / 3]};
+    AddTableButton(*this, place, 3)->SetEnabled(0);
   }
 
   pageDigits = std::make_unique<Sprite>();

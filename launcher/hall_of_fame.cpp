@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "launcher/button_table.h"
 #include "launcher/server_addresses.h"
 #include "launcher/upload_address.h"
 #include "platform/shell_exec.h"
@@ -15,13 +16,7 @@ namespace {
 
 constexpr char kTableFile[] = "hiscore.dat";
 
-struct PopupButton {
-  const char* name;
-  const char* bitmap;
-  int x, y;
-};
-
-constexpr PopupButton kButtons[] = {
+constexpr ButtonPlace kButtons[] = {
     {"upload", "..\\UploadButton.bmp", 552, 88},
     {"clear", "..\\ClearScores.bmp", 552, 149},
     {"back", "..\\backbutton.bmp", 595, 220},
@@ -45,12 +40,7 @@ void HallOfFameScreen::Setup() {
   purpleFont->LoadProportional("..\\HallPurpleFont.bmp");
   purpleFont->spacing = 1;
   AddPopupImage("..\\HallOfFameScreen.bmp", nullptr);
-  for (const PopupButton& place : kButtons) {
-    Button* button = new Button(place.x, place.y);
-    button->LoadImageStrip(place.bitmap, 2, 0);
-    button->SetName(place.name);
-    AddButton(button);
-  }
+  for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2);
   AddDefaultButton();
   table.Resize(kEntries);
   table.Load(kTableFile);

@@ -1,5 +1,6 @@
 #include "launcher/players_screen.h"
 
+#include "launcher/button_table.h"
 #include "screens/player_registry.h"
 #include "widgets/button.h"
 #include "widgets/fixed_text.h"
@@ -7,13 +8,7 @@
 
 namespace {
 
-struct PopupButton {
-  const char* name;
-  const char* bitmap;
-  int x, y;
-};
-
-constexpr PopupButton kButtons[] = {
+constexpr ButtonPlace kButtons[] = {
     {"enter", "..\\EnterButton.bmp", 474, 471},
     {"remove", "..\\RemoveButton.bmp", 360, 471},
     {"back", "..\\BackButton.bmp", 608, 489},
@@ -41,12 +36,7 @@ void PlayersScreen::Setup() {
   hFont->spacing = 3;
   AddPopupImage("..\\PlayerInfo.bmp", nullptr);
 
-  for (const PopupButton& place : kButtons) {
-    Button* button = new Button(place.x, place.y);
-    button->SetName(place.name);
-    button->LoadImageStrip(place.bitmap, 2, 0);
-    AddButton(button);
-  }
+  for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2);
   if (Button* yesno = buttons->Find("yesno")) {
     yesno->SetFixedFirstImage(1);
     yesno->SetDirtyReporting(1);

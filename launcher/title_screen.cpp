@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "launcher/button_table.h"
 #include "launcher/game_pages.h"
 #include "launcher/hall_of_fame.h"
 #include "launcher/players_screen.h"
@@ -26,22 +27,20 @@ namespace {
 constexpr char kOptions[] = "..\\options.ini";
 
 struct MenuButton {
-  const char* name;
-  const char* bitmap;
-  int x, y;
+  ButtonPlace place;
   const char* optionKey;  // the toggles' key in "options.ini", null for push buttons
 };
 
 constexpr MenuButton kButtons[] = {
-    {"HowToPlay", "..\\HowToPlayButton.bmp", 52, 296, nullptr},
-    {"Play", "..\\PlayButton.bmp", 636, 296, nullptr},
-    {"HighScores", "..\\HighScoresButton.bmp", 52, 365, nullptr},
-    {"Menu", "..\\MenuButton.bmp", 636, 365, nullptr},
-    {"Credits", "..\\CreditsButton.bmp", 52, 435, nullptr},
-    {"Exit", "..\\ExitButton.bmp", 636, 435, nullptr},
-    {"Players", "..\\PlayersButton.bmp", 280, 318, nullptr},
-    {"SFX", "..\\sfx.bmp", 52, 505, "SFX"},
-    {"Music", "..\\music.bmp", 106, 505, "Music"},
+    {{"HowToPlay", "..\\HowToPlayButton.bmp", 52, 296}, nullptr},
+    {{"Play", "..\\PlayButton.bmp", 636, 296}, nullptr},
+    {{"HighScores", "..\\HighScoresButton.bmp", 52, 365}, nullptr},
+    {{"Menu", "..\\MenuButton.bmp", 636, 365}, nullptr},
+    {{"Credits", "..\\CreditsButton.bmp", 52, 435}, nullptr},
+    {{"Exit", "..\\ExitButton.bmp", 636, 435}, nullptr},
+    {{"Players", "..\\PlayersButton.bmp", 280, 318}, nullptr},
+    {{"SFX", "..\\sfx.bmp", 52, 505}, "SFX"},
+    {{"Music", "..\\music.bmp", 106, 505}, "Music"},
 };
 
 struct FieldPlace {
@@ -74,16 +73,13 @@ void TitleScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   if (image) SetRedrawBackground(image->surface);
   redrawManager.RestoreAll();
 
-  for (const MenuButton& place : kButtons) {
-    Button* button = new Button(place.x, place.y);
-    button->SetName(place.name);
-    button->LoadImageStrip(place.bitmap, 2, 0);
-    AddButton(button);
-    if (!place.optionKey) continue;
+  for (const MenuButton& menu : kButtons) {
+    Button* button = AddTableButton(*this, menu.place, 2);
+    if (!menu.optionKey) continue;
     button->SetFixedFirstImage(1);
-    int& flag = std::strcmp(place.optionKey, "SFX") == 0 ? sfxOn : musicOn;
+    int& flag = std::strcmp(menu.optionKey, "SFX") == 0 ? sfxOn : musicOn;
     flag = 1;
-    if (OptionOff(place.optionKey)) {
+    if (OptionOff(menu.optionKey)) {
       button->SwapFirstTwoImages();
       flag = 0;
     }

@@ -98,18 +98,25 @@ class LauncherRun : public ::testing::Test {
   std::string Options(const char* section, const char* key) { return Profile(root_ + "/options.ini", section, key); }
   std::string Path(const std::string& name) const { return root_ + "/" + name; }
 
-  ProgramResult Run(const Script& script, const std::string& commandLine = "", int maxTicks = 20000,
-                    std::map<std::string, std::string> env = {}) {
+  // A program of this launcher directory, headless on the virtual clock with the script.
+  ProgramResult RunScripted(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd,
+                            const Script& script, int maxTicks, std::map<std::string, std::string> env = {}) {
     script.Save(root_ + "/script.txt");
     env.insert({{"QB_VIDEO", "headless"},
                 {"QB_CLOCK", "virtual"},
                 {"QB_AUDIO", "null"},
                 {"QB_SCRIPT", root_ + "/script.txt"},
-                {"QB_SHELL", "record:" + root_ + "/shell.txt"},
                 {"QB_MAX_TICKS", std::to_string(maxTicks)}});
+    return RunProgram(exe, args, env, cwd);
+  }
+
+  // The launcher, its programs and web addresses recorded in shell.txt instead of started.
+  ProgramResult Run(const Script& script, const std::string& commandLine = "", int maxTicks = 20000,
+                    std::map<std::string, std::string> env = {}) {
+    env.insert({"QB_SHELL", "record:" + root_ + "/shell.txt"});
     std::vector<std::string> args;
     if (!commandLine.empty()) args.push_back(commandLine);
-    return RunProgram(QB_LAUNCHER_EXE, args, env, root_);
+    return RunScripted(QB_LAUNCHER_EXE, args, root_, script, maxTicks, env);
   }
 
   std::string root_;
@@ -253,14 +260,7 @@ TEST_F(LauncherRun, GameThatCannotStartLeavesTheTitleMenuWithAMessage) {
   Script script;
   script.Line(50, "shot before.bmp").Click(100, kPlay).Line(2400, "move 400 250").Line(2500, "shot after.bmp");
   script.Line(2600, "tap ESC");
-  script.Save(Path("script.txt"));
-  const ProgramResult result = RunProgram(QB_LAUNCHER_EXE, {"Quibbleton"},
-                                          {{"QB_VIDEO", "headless"},
-                                           {"QB_CLOCK", "virtual"},
-                                           {"QB_AUDIO", "null"},
-                                           {"QB_SCRIPT", Path("script.txt")},
-                                           {"QB_MAX_TICKS", "5000"}},
-                                          root_);
+  const ProgramResult result = RunScripted(QB_LAUNCHER_EXE, {"Quibbleton"}, root_, script, 5000);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_NE(result.errors.find("Could not start Quibbleton."), std::string::npos) << result.errors;
   const Picture before = Load(Path("before.bmp")), after = Load(Path("after.bmp"));
@@ -275,14 +275,7 @@ TEST_F(LauncherRun, GameWhoseLauncherCannotStartStaysWithAMessage) {
   const std::string game = AddGame("Quibbleton", true);  // and no launcher beside it
   Script script;
   script.Click(100, kGameMenu).Line(1000, "shot after.bmp").Line(1100, "tap ESC");
-  script.Save(Path("script.txt"));
-  const ProgramResult result = RunProgram(game + "/Quibbleton", {root_},
-                                          {{"QB_VIDEO", "headless"},
-                                           {"QB_CLOCK", "virtual"},
-                                           {"QB_AUDIO", "null"},
-                                           {"QB_SCRIPT", Path("script.txt")},
-                                           {"QB_MAX_TICKS", "5000"}},
-                                          game);
+  const ProgramResult result = RunScripted(game + "/Quibbleton", {root_}, game, script, 5000);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_NE(result.errors.find("Could not start Lobbo."), std::string::npos) << result.errors;
   EXPECT_TRUE(fs::exists(Path("after.bmp")));  // still running after the press

@@ -191,6 +191,39 @@ TEST_F(FieldTest, ClicksSelectThenEditThenEndEditingWithTheInsetHitBox) {
   EXPECT_EQ(field_.Click(0, 0), 0);
 }
 
+TEST_F(FieldTest, SetTextKeepsRoomForTheTerminator) {
+  field_.SetText(std::string(63, 'b').c_str());
+  EXPECT_EQ(field_.length, 63);
+  field_.SetText(std::string(64, 'c').c_str());  // would not leave room for the terminator
+  EXPECT_EQ(std::string(field_.Text()), std::string(63, 'b'));
+}
+
+TEST_F(FieldTest, DrawsAtTheInsetInTheHighlightFontWithTheCaretAfterTheText) {
+  BitmapFont green;
+  ASSERT_TRUE(green.LoadProportional(launchertest::WriteTestFont(ScratchDir() + "/green.bmp", true, 0x00FF00).c_str()));
+  field_.AddSharedFont(&green);
+  field_.SetRect(2, 1, 40, 6);
+  field_.SetInset(3, 1);
+  field_.SetText("A");
+  field_.SetCaret(WriteSolidBmp(ScratchDir() + "/caret.bmp", 2, 4, 0xFF0000).c_str());
+  field_.SetFocus(1);
+  SurfaceHolder target(NewSurface(64, 8));
+  auto draw = [&] {
+    ClockTick(510);  // past the blink deadline: each draw flips the caret's phase
+    FillAll(target, kBlack);
+    field_.Draw(target);
+  };
+  draw();
+  if (Pixel(target, 5 + font_.TextWidth("A"), 2) != kRed) draw();  // the phase with the caret shown
+  EXPECT_EQ(Pixel(target, 4, 2), kBlack);
+  EXPECT_EQ(Pixel(target, 5, 2), kWhite);  // font 0 at (x + insetX, y + insetY)
+  EXPECT_EQ(Pixel(target, 5 + font_.TextWidth("A"), 2), kRed);
+  field_.SetHighlight(1);
+  draw();
+  draw();
+  EXPECT_EQ(Pixel(target, 5, 2), kGreen);  // font 1 while highlighted
+}
+
 TEST_F(FieldTest, CaretBlinksEverySecondOnlyWhileFocusedAndEditable) {
   const std::string caretPath = WriteSolidBmp(ScratchDir() + "/caret.bmp", 3, 4, 0xFF0000);
   field_.SetRect(0, 0, 200, 10);

@@ -13,15 +13,15 @@ constexpr int kFontHeight = 4;
 inline int GlyphWidth(int ch) { return 1 + (ch - 33) % 10; }
 
 // finalBlue false leaves out the blue column after the last glyph.
-inline std::string WriteTestFont(const std::string& path, bool finalBlue = true) {
-  std::vector<bool> ink{false};
+inline std::string WriteTestFont(const std::string& path, bool finalBlue = true, uint32_t ink = 0xFFFFFF) {
+  std::vector<bool> inked{false};
   for (int ch = 33; ch <= 126; ++ch) {
-    for (int k = 0; k < GlyphWidth(ch); ++k) ink.push_back(true);
-    ink.push_back(false);
+    for (int k = 0; k < GlyphWidth(ch); ++k) inked.push_back(true);
+    inked.push_back(false);
   }
-  if (!finalBlue) ink.pop_back();
-  return fwtest::WriteBmp(path, static_cast<int>(ink.size()), kFontHeight,
-                          [&](int x, int) { return ink[static_cast<size_t>(x)] ? 0xFFFFFFu : 0x0000FFu; });
+  if (!finalBlue) inked.pop_back();
+  return fwtest::WriteBmp(path, static_cast<int>(inked.size()), kFontHeight,
+                          [&](int x, int) { return inked[static_cast<size_t>(x)] ? ink : 0x0000FFu; });
 }
 
 }  // namespace launchertest
