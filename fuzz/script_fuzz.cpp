@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (platform::ParseScript(text, "/base", &script, &error)) {
     for (size_t i = 1; i < script.events.size(); ++i)
       if (script.events[i].tick < script.events[i - 1].tick) std::abort();
-    for (size_t i = 1; i < script.shots.size(); ++i)
-      if (script.shots[i].tick < script.shots[i - 1].tick) std::abort();
+    for (const auto* list : {&script.shots, &script.dumps})
+      for (size_t i = 1; i < list->size(); ++i)
+        if ((*list)[i].tick < (*list)[i - 1].tick || (*list)[i].path.empty()) std::abort();
   } else if (error.rfind("line ", 0) != 0) {
     std::abort();
   }
