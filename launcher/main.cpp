@@ -1,7 +1,9 @@
 // Lobbo's entry: the shared shell with the launcher's own differences.
 #include "launcher/game_pages.h"
+#include "launcher/launcher_state.h"
 #include "launcher/title_screen.h"
 #include "platform/entry.h"
+#include "platform/input.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
 
@@ -10,6 +12,7 @@ namespace {
 void RegisterScreens(const char* text) {
   screenManager.Add(&gamePagesScreen);
   screenManager.Add(&titleScreen);
+  platform::SetStateText(DescribeLauncher);
   screenManager.SwitchTo("Lobbo");
   if (text && *text) gamePagesScreen.SelectByCommandLine(text);
 }

@@ -28,6 +28,8 @@ class TitleScreen : public Screen {
   const GameEntry* entry = nullptr;
 
   int CurrentPlayer() const { return currentPlayer; }
+  int SfxOn() const { return sfxOn; }
+  int MusicOn() const { return musicOn; }
   const TextField* NameField(int i) const { return nameFields[i].get(); }
 
  private:

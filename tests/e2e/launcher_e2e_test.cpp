@@ -135,9 +135,17 @@ TEST_F(LauncherRun, FourteenGamesMakeTwoPagesWhoseEmptySlotsOpenTheHomePage) {
   Script script;
   // A tap: press and release in the same millisecond still turns the page.
   script.Line(100, "shot page1.bmp").Line(200, "move 767 47").Line(200, "press left").Line(200, "release left");
-  script.Line(400, "shot page2.bmp");
+  script.Line(400, "shot page2.bmp").Line(400, "dump page2.txt");
   script.Click(500, kSlot5).Line(700, "tap ESC");
   ASSERT_EQ(Run(script).exitCode, 0);
+  const std::string state = ReadFile(Path("page2.txt"));
+  EXPECT_NE(state.find("screen Lobbo\npage 2\ngames 14\nslots Game"), std::string::npos) << state;
+  EXPECT_NE(state.find(" - - - - - - - - - -\n"), std::string::npos) << state;  // two games, then ten empty slots
+  // Slots 1 to 12 all enabled on page 2: two games, the extra slot, and nine left enabled by page 1.
+  EXPECT_NE(state.find("buttons left right help exit button1 button2 button3 button4 button5 button6 button7 "
+                       "button8 button9 button10 button11 button12\n"),
+            std::string::npos)
+      << state;
 
   const Picture page2 = Load(Path("page2.bmp")), page1 = Load(Path("page1.bmp"));
   const Picture digits = Load(kDist + "/PageNumbers.bmp"), background = Load(kDist + "/background.bmp");
@@ -155,8 +163,13 @@ TEST_F(LauncherRun, TitleMenuAtOnceWithTogglesAndPlayerChoiceWrittenAtOnce) {
   WriteOptions("[Player2]\nname=Ann Lee\nsend=Y\n");
   Script script;
   script.Line(50, "shot title.bmp").Click(100, kSfx).Click(300, kNameField1).Line(500, "shot chosen.bmp");
-  script.Line(600, "tap ESC");
+  script.Line(500, "dump chosen.txt").Line(600, "tap ESC");
   ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  const std::string state = ReadFile(Path("chosen.txt"));
+  EXPECT_NE(state.find("screen title\ngame Quibbleton\nplayer 1\nnames Player1 Ann Player3 Player4 Player5 "
+                       "Player6 Player7 Player8\nsfx off\nmusic on\n"),
+            std::string::npos)
+      << state;
   EXPECT_EQ(Options("setup", "SFX"), "N");
   EXPECT_EQ(Options("setup", "Music"), "");
   EXPECT_EQ(Options("setup", "playerid"), "1");

@@ -1,0 +1,45 @@
+#include "launcher/launcher_state.h"
+
+#include "launcher/game_pages.h"
+#include "launcher/title_screen.h"
+#include "screens/screen_manager.h"
+#include "widgets/button.h"
+
+namespace {
+
+void AddButtons(std::string& text, Screen* screen) {
+  text += "buttons";
+  if (ButtonSet* set = screen->GetButtons())
+    for (int i = 0; i < set->Count(); ++i)
+      if (set->At(i)->enabled) text += std::string(" ") + set->At(i)->name;
+  text += "\n";
+}
+
+}  // namespace
+
+std::string DescribeLauncher() {
+  Screen* current = screenManager.Current();
+  if (!current) return "screen none\n";
+  std::string text = std::string("screen ") + current->GetName() + "\n";
+  if (current == &gamePagesScreen) {
+    const int page = gamePagesScreen.Page();
+    text += "page " + std::to_string(page + 1) + "\ngames " + std::to_string(gamePagesScreen.GameCount()) + "\n";
+    text += "slots";
+    for (int slot = 1; slot <= PageLayout::kSlots; ++slot) {
+      const GameEntry* game = gamePagesScreen.Game(PageLayout::IndexOf(page, slot));
+      text += std::string(" ") + (game ? game->name : "-");
+    }
+    text += "\n";
+  } else if (current == &titleScreen) {
+    text += std::string("game ") + (titleScreen.entry ? titleScreen.entry->name : "") + "\n";
+    text += "player " + std::to_string(titleScreen.CurrentPlayer()) + "\nnames";
+    for (int i = 0; i < TitleScreen::kPlayers; ++i) {
+      const TextField* field = titleScreen.NameField(i);
+      text += std::string(" ") + (field && field->Text()[0] ? field->Text() : "-");
+    }
+    text += std::string("\nsfx ") + (titleScreen.SfxOn() ? "on" : "off") + "\nmusic " +
+            (titleScreen.MusicOn() ? "on" : "off") + "\n";
+  }
+  AddButtons(text, current);
+  return text;
+}
