@@ -32,7 +32,9 @@ class ChildProcess {
   // Starts argv[0] (searched on PATH when it has no "/"), with standard
   // output appended to logPath and standard error to errorPath (the same
   // file when empty). Returns false when it cannot start.
-  bool Start(const std::vector<std::string>& args, const std::string& logPath, const std::string& errorPath = "") {
+  // A non-empty directory is the child's working directory.
+  bool Start(const std::vector<std::string>& args, const std::string& logPath, const std::string& errorPath = "",
+             const std::string& directory = "") {
     std::vector<std::string> copy = args;
     std::vector<char*> argv;
     for (std::string& a : copy) argv.push_back(a.data());
@@ -45,6 +47,7 @@ class ChildProcess {
     } else {
       posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     }
+    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     const int rc = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) pid_ = -1;
@@ -72,9 +75,9 @@ class ChildProcess {
 
 // Runs a program to its end; its exit code, or -1 when it cannot start.
 inline int RunToEnd(const std::vector<std::string>& args, const std::string& logPath,
-                    const std::string& errorPath = "") {
+                    const std::string& errorPath = "", const std::string& directory = "") {
   ChildProcess child;
-  if (!child.Start(args, logPath, errorPath)) return -1;
+  if (!child.Start(args, logPath, errorPath, directory)) return -1;
   return child.Wait();
 }
 

@@ -75,7 +75,8 @@ class PostgresCluster {
 
   int Run(std::vector<std::string> args) {
     args.insert(args.begin(), asUser_.begin(), asUser_.end());
-    return RunToEnd(args, folder_ + "/log");
+    // In its own folder: the unprivileged user may not enter the test's.
+    return RunToEnd(args, folder_ + "/log", "", folder_);
   }
 
   static std::string FindBin() {
