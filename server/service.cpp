@@ -64,6 +64,11 @@ bool RateLimiter::Allow(const std::string& client, double now) {
   return true;
 }
 
+size_t RateLimiter::Clients() {
+  std::lock_guard lock(mutex_);
+  return buckets_.size();
+}
+
 Service::Service(Storage& storage, ServiceOptions options)
     : storage_(storage), options_(std::move(options)), limiter_(options_.uploadsPerMinute) {}
 

@@ -35,6 +35,8 @@ class RateLimiter {
  public:
   explicit RateLimiter(int perMinute) : perMinute_(perMinute) {}
   bool Allow(const std::string& client, double nowSeconds);
+  // Addresses with a bucket kept: those seen within about a minute.
+  size_t Clients();
 
  private:
   struct Bucket {

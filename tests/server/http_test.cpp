@@ -53,6 +53,7 @@ TEST(ScoreServerHttp, UploadRoundTripShowsEverywhere) {
 
   auto json = server.Get("/api/games/Quibbleton/scores?limit=1");
   ASSERT_TRUE(json);
+  EXPECT_EQ(json->status, 200);
   EXPECT_EQ(json->get_header_value("Content-Type"), "application/json");
   const nlohmann::json doc = nlohmann::json::parse(json->body);
   EXPECT_EQ(doc["total"], 2);
@@ -68,6 +69,17 @@ TEST(ScoreServerHttp, UploadRoundTripShowsEverywhere) {
 
   EXPECT_EQ(server.Get("/games/Nothing")->status, 404);
   EXPECT_EQ(server.Get("/games/..")->status, 404);
+  // Names that cannot be games are refused before any lookup.
+  for (const char* target : {"/games/%zz", "/games/a%2Fb", "/api/games/%zz/scores", "/api/games/..%2F/scores"}) {
+    auto refused = server.Get(target);
+    EXPECT_EQ(refused->status, 404) << target;
+    EXPECT_NE(refused->body.find("There is no game by that name."), std::string::npos) << target;
+  }
+  for (const char* target : {"/api/games/scores", "/api/games//scores", "/api/games/Quibbleton"}) {
+    auto missing = server.Get(target);
+    EXPECT_EQ(missing->status, 404) << target;
+    EXPECT_NE(missing->body.find("There is no page at this address."), std::string::npos) << target;
+  }
   EXPECT_EQ(server.Get("/api/games/Nothing/scores")->status, 404);
   EXPECT_EQ(server.Get("/api/games/Quibbleton/scores?limit=0")->status, 400);
   EXPECT_EQ(server.Get("/api/games/Quibbleton/scores?limit=101")->status, 400);

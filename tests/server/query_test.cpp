@@ -144,3 +144,13 @@ TEST(RateLimiter, BurstThenOnePerShareOfTheMinutePerClient) {
   score::RateLimiter off(0);
   for (int i = 0; i < 1000; ++i) ASSERT_TRUE(off.Allow("a", 0));
 }
+
+TEST(RateLimiter, ForgetsAddressesQuietForAMinute) {
+  score::RateLimiter limiter(30);
+  for (int i = 0; i < 100; ++i) limiter.Allow("10.0.0." + std::to_string(i), 100.0);
+  EXPECT_EQ(limiter.Clients(), 100u);
+  limiter.Allow("10.0.1.1", 130.0);
+  EXPECT_EQ(limiter.Clients(), 101u);  // half a minute on: all kept
+  limiter.Allow("10.0.1.2", 161.0);
+  EXPECT_EQ(limiter.Clients(), 2u);  // the hundred quiet ones are gone
+}
