@@ -48,7 +48,9 @@ struct Upload {
   int32_t score = 0;  // as the game counted it, never negative
 };
 // The raw query of "/cgi-bin/hiscore.cgi"; on failure, the one sentence that
-// the 400 answer gives.
+// the 400 answer gives. In the launcher's order (game, name, score) the name
+// runs from the first "&name=" to the last "&score=", so it may hold any
+// "&" and "="; other orders are split by SplitQuery.
 std::variant<Upload, std::string> ParseUpload(std::string_view query);
 
 // A game's name as the launcher sends it: its directory name.

@@ -83,31 +83,29 @@ Response Service::Handle(const Request& request) {
     r.headers.emplace_back("Allow", "GET, HEAD");
     return r;
   }
-  {
-    if (path == "/cgi-bin/hiscore.cgi") return Upload(request, query);
-    if (path == "/") return Home();
-    if (path == "/healthz") {
-      storage_.Ping();
-      Response r = Html(200, "ok\n");
-      r.contentType = "text/plain; charset=utf-8";
-      return r;
-    }
-    constexpr std::string_view kGames = "/games/";
-    if (path.starts_with(kGames)) {
-      const std::optional<std::string> game = GameFromPath(path.substr(kGames.size()));
-      if (!game) return Refusal(404, "Not found", "There is no game by that name.");
-      return Game(*game);
-    }
-    constexpr std::string_view kApi = "/api/games/";
-    constexpr std::string_view kScores = "/scores";
-    if (path.starts_with(kApi) && path.ends_with(kScores) && path.size() > kApi.size() + kScores.size()) {
-      const std::optional<std::string> game =
-          GameFromPath(path.substr(kApi.size(), path.size() - kApi.size() - kScores.size()));
-      if (!game) return JsonError(404, "There is no game by that name.");
-      return Api(*game, query);
-    }
-    return Refusal(404, "Not found", "There is no page at this address.");
+  if (path == "/cgi-bin/hiscore.cgi") return Upload(request, query);
+  if (path == "/") return Home();
+  if (path == "/healthz") {
+    storage_.Ping();
+    Response r = Html(200, "ok\n");
+    r.contentType = "text/plain; charset=utf-8";
+    return r;
   }
+  constexpr std::string_view kGames = "/games/";
+  if (path.starts_with(kGames)) {
+    const std::optional<std::string> game = GameFromPath(path.substr(kGames.size()));
+    if (!game) return Refusal(404, "Not found", "There is no game by that name.");
+    return Game(*game);
+  }
+  constexpr std::string_view kApi = "/api/games/";
+  constexpr std::string_view kScores = "/scores";
+  if (path.starts_with(kApi) && path.ends_with(kScores) && path.size() > kApi.size() + kScores.size()) {
+    const std::optional<std::string> game =
+        GameFromPath(path.substr(kApi.size(), path.size() - kApi.size() - kScores.size()));
+    if (!game) return JsonError(404, "There is no game by that name.");
+    return Api(*game, query);
+  }
+  return Refusal(404, "Not found", "There is no page at this address.");
 }
 
 Response Service::Upload(const Request& request, std::string_view query) {

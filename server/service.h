@@ -64,6 +64,7 @@ struct ServiceOptions {
 class Service {
  public:
   Service(Storage& storage, ServiceOptions options);
+  // Throws StorageError when the database fails; the caller answers 503.
   Response Handle(const Request& request);
 
   static constexpr int kHomeRows = 10;

@@ -53,6 +53,14 @@ void SessionPool::Return(std::unique_ptr<Session> session) {
   idle_.push_back(std::move(session));
 }
 
+void SessionPool::DropIdle() {
+  std::vector<std::unique_ptr<Session>> dropped;
+  {
+    std::lock_guard lock(mutex_);
+    dropped.swap(idle_);
+  }
+}
+
 template <class Fn>
 auto SqlStorage::With(Fn fn) -> decltype(fn(std::declval<SessionPool::Lease&>())) {
   SessionPool::Lease lease = pool_.Get();

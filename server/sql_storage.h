@@ -46,8 +46,13 @@ class SessionPool {
       if (session_) pool_.Return(std::move(session_));
     }
     Session* operator->() const { return session_.get(); }
-    // A connection that failed mid-way is closed rather than reused.
-    void Discard() { session_.reset(); }
+    // A connection that failed mid-way is closed rather than reused, and
+    // so are the idle ones: a failure is most often the database going
+    // away, which breaks them all.
+    void Discard() {
+      session_.reset();
+      pool_.DropIdle();
+    }
 
    private:
     SessionPool& pool_;
@@ -58,6 +63,7 @@ class SessionPool {
 
  private:
   void Return(std::unique_ptr<Session> session);
+  void DropIdle();
   std::function<std::unique_ptr<Session>()> open_;
   std::mutex mutex_;
   std::vector<std::unique_ptr<Session>> idle_;

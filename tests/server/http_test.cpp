@@ -9,10 +9,12 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "launcher/upload_address.h"
 #include "server/storage.h"
+#include "tests/server/postgres_cluster.h"
 #include "tests/server/running_server.h"
 
 namespace {
@@ -235,6 +237,44 @@ TEST(ScoreServerHttp, StopsCleanlyOnSigtermAndLogsEachRequest) {
   EXPECT_NE(log.find(" GET /healthz 200"), std::string::npos) << log;
   EXPECT_NE(log.find(" GET /cgi-bin/hiscore.cgi 200"), std::string::npos) << log;
   EXPECT_NE(log.find("stopped"), std::string::npos) << log;
+}
+
+// On PostgreSQL: the round trip, then the database going away (503, with
+// nothing but one sentence for the client) and coming back (the server
+// reconnects by itself).
+TEST(ScoreServerHttp, PostgresRoundTripAndOutage) {
+  PostgresCluster* cluster = PostgresCluster::Get();
+  if (!cluster) GTEST_SKIP() << PostgresCluster::Problem();
+  const std::string database = cluster->NewDatabase();
+  ASSERT_FALSE(database.empty());
+  RunningServer server({}, database);
+  ASSERT_TRUE(server.Up()) << server.Log();
+  auto first = server.Get(Upload(server, "Quibbleton", "Ann:1 Main St::Y", 1200));
+  EXPECT_EQ(first->status, 200);
+  EXPECT_NE(first->body.find("number 1 of 1 in Quibbleton."), std::string::npos) << first->body;
+  EXPECT_NE(server.Get("/games/Quibbleton")->body.find(">Ann<"), std::string::npos);
+  // Requests at once leave several idle connections, all broken by the outage.
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 6; ++i) {
+    readers.emplace_back([&server] {
+      for (int k = 0; k < 5; ++k) server.Get("/games/Quibbleton");
+    });
+  }
+  for (auto& reader : readers) reader.join();
+
+  cluster->Stop();
+  auto down = server.Get("/healthz");
+  EXPECT_EQ(down->status, 503);
+  auto refused = server.Get(Upload(server, "Quibbleton", "Bob:::N", 900));
+  EXPECT_EQ(refused->status, 503);
+  EXPECT_NE(refused->body.find("cannot be reached"), std::string::npos) << refused->body;
+  EXPECT_EQ(refused->body.find("postgresql://"), std::string::npos);
+
+  ASSERT_TRUE(cluster->Start());
+  EXPECT_EQ(server.Get("/healthz")->status, 200);
+  auto second = server.Get(Upload(server, "Quibbleton", "Bob:::N", 900));
+  EXPECT_EQ(second->status, 200);
+  EXPECT_NE(second->body.find("number 2 of 2 in Quibbleton."), std::string::npos) << second->body;
 }
 
 TEST(ScoreServerHttp, BadCommandLinesAndDatabasesEndAtStart) {

@@ -23,6 +23,18 @@ class PostgresCluster {
   }
   static std::string Problem() { return problem_; }
 
+  // The database server itself, stopped and started again by a test.
+  bool Start() {
+    const std::string options = "-k " + folder_ + " -p " + port_ + " -c listen_addresses= -c fsync=off";
+    started_ = Run({bin_ + "/pg_ctl", "-D", folder_ + "/data", "-l", folder_ + "/server.log", "-o", options, "-w",
+                    "start"}) == 0;
+    return started_;
+  }
+  void Stop() {
+    Run({bin_ + "/pg_ctl", "-D", folder_ + "/data", "-m", "immediate", "-w", "stop"});
+    started_ = false;
+  }
+
   // A new, empty database on the cluster, as a postgresql:// address.
   std::string NewDatabase() {
     const std::string name = "t" + std::to_string(++databases_);
@@ -55,16 +67,14 @@ class PostgresCluster {
       problem_ = "initdb failed: " + ReadWholeFile(folder_ + "/log");
       return;
     }
-    const std::string options = "-k " + folder_ + " -p " + port_ + " -c listen_addresses= -c fsync=off";
-    if (Run({bin_ + "/pg_ctl", "-D", data, "-l", folder_ + "/server.log", "-o", options, "-w", "start"}) != 0) {
+    if (!Start()) {
       problem_ = "pg_ctl start failed: " + ReadWholeFile(folder_ + "/server.log");
       return;
     }
-    started_ = true;
     address_ = Address("postgres");
   }
   ~PostgresCluster() {
-    if (started_) Run({bin_ + "/pg_ctl", "-D", folder_ + "/data", "-m", "immediate", "-w", "stop"});
+    if (started_) Stop();
     std::error_code ec;
     if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
   }
