@@ -21,6 +21,9 @@ namespace {
 struct State {
   std::atomic<uint8_t> keys[256] = {};
   std::atomic<int> buttons{0};
+  // Buttons pressed since the timer thread's last poll: a press and its
+  // release can both arrive between two polls, and the poll still sees it.
+  std::atomic<int> pressedSincePoll{0};
   std::atomic<int> x{0}, y{0};
   std::mutex mutex;  // guards the script below
   void (*sink)(const DeviceEvent&) = nullptr;
@@ -105,6 +108,11 @@ bool VirtualKeyHeld(int virtualKey) {
 
 int MouseButtons() { return S().buttons.load(std::memory_order_relaxed); }
 
+int PollMouseButtons() {
+  State& s = S();
+  return s.buttons.load(std::memory_order_relaxed) | s.pressedSincePoll.exchange(0, std::memory_order_relaxed);
+}
+
 void MousePosition(int* x, int* y) {
   if (x) *x = S().x.load(std::memory_order_relaxed);
   if (y) *y = S().y.load(std::memory_order_relaxed);
@@ -155,10 +163,12 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
       break;
     case DeviceEvent::Kind::MouseButton: {
       int bit = e.button == 0 ? 1 : 2;
-      if (e.down)
+      if (e.down) {
         s.buttons.fetch_or(bit, std::memory_order_relaxed);
-      else
+        s.pressedSincePoll.fetch_or(bit, std::memory_order_relaxed);
+      } else {
         s.buttons.fetch_and(~bit, std::memory_order_relaxed);
+      }
       break;
     }
     case DeviceEvent::Kind::Key:
@@ -168,6 +178,7 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
       // A window that loses focus sees no keys held any more.
       for (auto& k : s.keys) k = 0;
       s.buttons = 0;
+      s.pressedSincePoll = 0;
       break;
     default:
       break;

@@ -18,6 +18,10 @@ void SnapshotKeys(uint8_t out[256]);
 bool KeyHeld(int scanCode);
 bool VirtualKeyHeld(int virtualKey);
 int MouseButtons();  // bit 0 left, bit 1 right
+// The buttons for the timer thread's poll: held now, or pressed at any time
+// since the previous poll (a tap released before this poll reads as pressed
+// once).
+int PollMouseButtons();
 void MousePosition(int* x, int* y);
 
 // Loads QB_SCRIPT, or takes the next script of QB_SCRIPT_DIR for this

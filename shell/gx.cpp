@@ -134,7 +134,9 @@ int GXAcquireMouse(int on) {
 void GXGetMouseData(int* dx, int* dy, int* buttons) {
   if (dx) *dx = 0;
   if (dy) *dy = 0;
-  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? platform::MouseButtons() : 0;
+  // Polled even while the mouse is not acquired, so a tap from then is not reported later.
+  const int polled = platform::PollMouseButtons();
+  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? polled : 0;
 }
 
 int GXInitKeyboard() {

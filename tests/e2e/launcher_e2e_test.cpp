@@ -307,6 +307,17 @@ TEST_F(LauncherRun, RealClockVisitWithClicksEndsCleanly) {
   EXPECT_EQ(result.errors.find("Sanitizer"), std::string::npos) << result.errors;
 }
 
+// A touchpad tap: the game's timer polls the buttons every 10 ms, and a press
+// released before the next poll still counts as a click.
+TEST_F(LauncherRun, GameTakesATapBetweenTwoPolls) {
+  const std::string game = AddGame("Quibbleton", true);
+  Script script;
+  script.Line(200, "move 50 375").Line(200, "press left").Line(200, "release left").Line(400, "dump state.txt");
+  script.Line(500, "tap ESC");
+  ASSERT_EQ(RunScripted(game + "/Quibbleton", {root_}, game, script, 5000).exitCode, 0);
+  EXPECT_NE(ReadFile(Path("state.txt")).find("state playing"), std::string::npos) << ReadFile(Path("state.txt"));
+}
+
 TEST_F(LauncherRun, DisplayNotAtSixteenBitsIsRefusedBeforeAnyWindow) {
   Script script;
   script.Line(10, "shot frame.bmp").Line(100, "tap ESC");

@@ -98,6 +98,41 @@ TEST(Window, MessagesFromDeviceEventsWithWindowsPacking) {
   EXPECT_LT(GetAsyncKeyState('A'), 0);  // never released
 }
 
+TEST(Input, TapBetweenTwoPollsIsPolledAsPressedOnce) {
+  auto button = [](int which, bool down) {
+    platform::DeviceEvent e;
+    e.kind = platform::DeviceEvent::Kind::MouseButton;
+    e.button = which;
+    e.down = down;
+    platform::ApplyDeviceEvent(e);
+  };
+  platform::PollMouseButtons();
+  button(0, true);
+  button(0, false);
+  EXPECT_EQ(platform::PollMouseButtons(), 1);
+  EXPECT_EQ(platform::PollMouseButtons(), 0);
+  // The held state itself changes at once; a held right button is untouched.
+  button(1, true);
+  button(0, true);
+  EXPECT_EQ(platform::PollMouseButtons(), 3);
+  button(0, false);
+  EXPECT_EQ(platform::MouseButtons(), 2);
+  EXPECT_EQ(platform::PollMouseButtons(), 2);
+  button(0, true);
+  button(0, false);
+  EXPECT_EQ(platform::MouseButtons(), 2);
+  EXPECT_EQ(platform::PollMouseButtons(), 3);
+  button(1, false);
+  EXPECT_EQ(platform::PollMouseButtons(), 0);
+  // Losing focus forgets a pending tap.
+  button(0, true);
+  button(0, false);
+  platform::DeviceEvent lost;
+  lost.kind = platform::DeviceEvent::Kind::Deactivate;
+  platform::ApplyDeviceEvent(lost);
+  EXPECT_EQ(platform::PollMouseButtons(), 0);
+}
+
 TEST(Script, ParsesEveryCommandAndExpandsTaps) {
   auto s = Parse(
       "# comment\n"
