@@ -45,6 +45,11 @@ if [ -n "$pg_bin" ]; then
   start_server "postgresql://scores@/postgres?host=$work/pg&port=$pg_port"
   measure "postgresql"
   stop_server
+  echo "postgresql query plan of a leaderboard read, $(psql -tA "postgresql://scores@/postgres?host=$work/pg&port=$pg_port" \
+    -c "SELECT count(*) FROM scores") rows:"
+  psql -tA "postgresql://scores@/postgres?host=$work/pg&port=$pg_port" -c "ANALYZE scores" \
+    -c "EXPLAIN SELECT id, name, score, created FROM scores WHERE game = 'Quibbleton' ORDER BY score DESC, id ASC LIMIT 100" \
+    | sed 's/^/  /' 
 else
   echo "postgresql: not installed, skipped"
 fi
