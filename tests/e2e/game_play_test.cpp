@@ -259,25 +259,36 @@ TEST_F(GamePlay, AGuyPushesHisRowAndIsSquashed) {
   ASSERT_TRUE(m.PushRight(row)) << "this seed's board does not squash the guy";
   ASSERT_NE(m.cells, before.cells);
   t += 1200;
-  s.Add(t, "shot " + Shot("before"));
+  s.Add(t, "dump " + root_ + "/before.txt");
   s.ClickAt(t + 100, 119, row * 55 + 30);
   t += 15000;
   s.Add(t, "shot " + Shot("squashed"));
+  s.Add(t, "dump " + root_ + "/squashed.txt");
   // His order button is still there but orders nobody: nothing moves.
   s.ClickAt(t + 100, 119, row * 55 + 30);
-  s.Add(t + 3000, "shot " + Shot("again"));
+  s.Add(t + 3000, "dump " + root_ + "/again.txt");
   s.Add(t + 3100, "tap ESC");
   const ProgramResult r = Run(s, 5, t + 4000);
   ASSERT_EQ(r.exitCode, 0) << r.errors;
 
-  const Picture b = Frame("before");
-  EXPECT_EQ(ReadBoard(b, a), before.cells);
-  EXPECT_FALSE(GuyGone(b, a, row));
+  std::string everyone, allBut;
+  for (int g = 0; g < 20; ++g) {
+    everyone += (g ? " " : "") + std::to_string(g);
+    if (g != row) allBut += (allBut.empty() ? "" : " ") + std::to_string(g);
+  }
+  const Dump b = ReadDump(root_ + "/before.txt");
+  EXPECT_EQ(b.board, BoardText(before.cells));
+  EXPECT_EQ(b.fields.at("guys"), everyone);
+  const Dump squashed = ReadDump(root_ + "/squashed.txt");
+  EXPECT_EQ(squashed.board, BoardText(m.cells));
+  EXPECT_EQ(squashed.fields.at("guys"), allBut);
+  // The drawing: his place beside the board is empty, his neighbour's is not.
   const Picture sq = Frame("squashed");
-  EXPECT_EQ(ReadBoard(sq, a), m.cells);
   EXPECT_TRUE(GuyGone(sq, a, row));
   EXPECT_FALSE(GuyGone(sq, a, row + 1));
-  EXPECT_EQ(ReadBoard(Frame("again"), a), m.cells);
+  const Dump again = ReadDump(root_ + "/again.txt");
+  EXPECT_EQ(again.board, BoardText(m.cells));
+  EXPECT_EQ(again.fields.at("guys"), squashed.fields.at("guys"));
 }
 
 TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
@@ -360,6 +371,7 @@ TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
   s.Add(11000, "shot " + Shot("gameover"));
   s.Add(12500, "shot " + Shot("halloffame"));
   s.Add(14000, "shot " + Shot("after"));
+  s.Add(14000, "dump " + root_ + "/after.txt");
   s.Add(14100, "tap ESC");
   const ProgramResult r = Run(s, 3, 15000);
   ASSERT_EQ(r.exitCode, 0) << r.errors;
@@ -369,10 +381,12 @@ TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
   EXPECT_TRUE(Shows(over, a.gameOver, 290, 148));
   EXPECT_EQ(CountDots(over, a), 0);
   EXPECT_TRUE(Shows(Frame("halloffame"), a.hallOfFame, 362, 189));
-  const Picture after = Frame("after");
-  EXPECT_FALSE(Shows(after, a.gameOver, 290, 148));
-  EXPECT_EQ(ReadBoard(after, a), m.cells);
-  EXPECT_EQ(ReadBest(after, a), m.score);
+  EXPECT_FALSE(Shows(Frame("after"), a.gameOver, 290, 148));
+  const Dump after = ReadDump(root_ + "/after.txt");
+  EXPECT_EQ(after.fields.at("state"), "idle");
+  EXPECT_EQ(after.fields.at("seconds"), "0");
+  EXPECT_EQ(after.board, BoardText(m.cells));
+  EXPECT_EQ(after.fields.at("best"), std::to_string(m.score));
   const std::vector<HighScoreEntry> table = Table();
   EXPECT_STREQ(table[0].name, kProfile);
   EXPECT_EQ(table[0].score, m.score);
