@@ -149,7 +149,8 @@ bool WriteFileAtomically(const std::string& requested, const void* data, size_t 
       errno = EISDIR;
       return false;
     }
-    if (!(old.st_mode & S_IWUSR) || ::access(path.c_str(), W_OK) != 0) {
+    // No write permission for anyone marks a read-only file even for root, whom access() lets through.
+    if (!(old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(path.c_str(), W_OK) != 0) {
       errno = EACCES;
       return false;
     }
