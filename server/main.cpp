@@ -42,7 +42,9 @@ struct Options {
   int port = 8080;
   std::string db = "scores.db";
   int uploadLimit = 30;
-  int threads = 16;
+  // A connection holds its thread while it is kept alive (up to 5 s idle), so
+  // there are threads for many more browsers than there are cores.
+  int threads = 64;
 };
 
 [[noreturn]] void Usage(const char* problem) {
