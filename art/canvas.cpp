@@ -76,6 +76,24 @@ uint32_t Compose(uint32_t argb, int mr, int mg, int mb, Key key) {
 
 }  // namespace
 
+void UniteFaceMasks(Canvas& c, int faceW, int faces, Rgb matte) {
+  cairo_surface_flush(c.surface());
+  unsigned char* data = cairo_image_surface_get_data(c.surface());
+  const int stride = cairo_image_surface_get_stride(c.surface());
+  const uint32_t solid = 0xff000000u | (static_cast<uint32_t>(To8(matte.r)) << 16) |
+                         (static_cast<uint32_t>(To8(matte.g)) << 8) | static_cast<uint32_t>(To8(matte.b));
+  for (int y = 0; y < c.h(); ++y)
+    for (int x = 0; x < faceW; ++x) {
+      bool anySolid = false;
+      for (int f = 0; f < faces; ++f) anySolid = anySolid || (c.Pixel(f * faceW + x, y) >> 24) >= kSolidAlpha;
+      if (!anySolid) continue;
+      for (int f = 0; f < faces; ++f)
+        if ((c.Pixel(f * faceW + x, y) >> 24) < kSolidAlpha)
+          std::memcpy(data + y * stride + (f * faceW + x) * 4, &solid, 4);
+    }
+  cairo_surface_mark_dirty(c.surface());
+}
+
 std::vector<uint32_t> Flatten(const Canvas& c, Key key, const Canvas* matteImg, Rgb matte) {
   cairo_surface_flush(c.surface());
   if (matteImg) cairo_surface_flush(matteImg->surface());

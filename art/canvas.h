@@ -85,6 +85,12 @@ void WriteBmp(const Canvas& c, const std::string& path, Key key, const Canvas& m
 // Flattened pixels as 0xRRGGBB, as written (used by the contact sheet).
 std::vector<uint32_t> Flatten(const Canvas& c, Key key, const Canvas* matteImg, Rgb matte);
 
+// Makes the faces of a strip (faceW wide, side by side) cover the same
+// pixels: where one face is faint but another is solid, the faint one gets
+// the matte colour. A button drawn over its other face then leaves nothing
+// of it behind.
+void UniteFaceMasks(Canvas& c, int faceW, int faces, Rgb matte);
+
 // Registers a written picture for the contact sheet.
 void AddToPreview(const std::string& label, int w, int h, std::vector<uint32_t> pixels);
 void WritePreview(const std::string& path);

@@ -69,6 +69,7 @@ void PageArrows(const std::string& dir) {
     Canvas c(112, 56);
     Arrow(c.cr(), 0, d, Face::Normal);
     Arrow(c.cr(), 56, d, Face::Over);
+    UniteFaceMasks(c, 56, 2, pal::kShelf);
     WriteBmp(c, dir + (d < 0 ? "/PageArrowsLeft.bmp" : "/PageArrowsRight.bmp"), Key::Blue,
              pal::kShelf);
   }
@@ -232,6 +233,7 @@ void Toggles(const std::string& dir) {
     Canvas c(100, 50);
     Icon(c.cr(), 0, music, true);
     Icon(c.cr(), 50, music, false);
+    UniteFaceMasks(c, 50, 2, pal::kShelf);
     WriteBmp(c, dir + (music ? "/music.bmp" : "/sfx.bmp"), Key::Blue, pal::kShelf);
   }
 }

@@ -138,6 +138,7 @@ void WriteButtonStrip(const std::string& path, int faceW, int faceH, int faces,
   for (int i = 0; i < faces; ++i)
     ButtonFace(c.cr(), i * faceW, 0, faceW, faceH, label,
                i == 0 ? Face::Normal : i == 1 ? Face::Over : Face::Pressed, look);
+  UniteFaceMasks(c, faceW, faces, pal::kShelf);
   WriteBmp(c, path, Key::Blue, pal::kShelf);
 }
 
