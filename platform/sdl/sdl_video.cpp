@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/frame_diff.h"
 #include "platform/keys.h"
 #include "platform/video.h"
 
@@ -125,6 +126,7 @@ class SdlVideo final : public VideoBackend {
   }
 
   void CloseWindow() override {
+    shown_.Invalidate();
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
@@ -145,9 +147,19 @@ class SdlVideo final : public VideoBackend {
     if (window_) SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
   }
 
+  // Only the rows that changed go to the texture, and an unchanged frame is
+  // not presented at all: an idle screen costs next to nothing in a window.
   void Present(const IDirectDrawSurface& frame) override {
     if (!renderer_ || frame.BitsPerPixel() != 16) return;
-    SDL_UpdateTexture(texture_, nullptr, frame.Pixels(), frame.Pitch());
+    const FrameDiff::Rows rows = shown_.Take(frame.Pixels(), frame.Pitch(), frame.Height());
+    if (rows.count == 0) return;
+    const SDL_Rect changed{0, rows.first, frame.Width(), rows.count};
+    SDL_UpdateTexture(texture_, &changed, frame.Pixels() + static_cast<size_t>(rows.first) * frame.Pitch(),
+                      frame.Pitch());
+    ShowTexture();
+  }
+
+  void ShowTexture() {
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
@@ -241,6 +253,11 @@ class SdlVideo final : public VideoBackend {
             e.kind = DeviceEvent::Kind::Close;
             out.push_back(e);
             break;
+          case SDL_WINDOWEVENT_EXPOSED:
+          case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // The window needs its picture again, whether or not frames are running.
+            if (renderer_) ShowTexture();
+            break;
           case SDL_WINDOWEVENT_MOVED:
             e.kind = DeviceEvent::Kind::Moved;
             e.x = ev.window.data1;
@@ -264,6 +281,7 @@ class SdlVideo final : public VideoBackend {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  FrameDiff shown_;
   SDL_Cursor* arrow_ = nullptr;
   SDL_Cursor* hourglass_ = nullptr;
 };
