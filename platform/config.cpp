@@ -38,6 +38,7 @@ Config Read() {
   c.seed = EnvNumber("QB_SEED", &c.malformed);
   c.script = Env("QB_SCRIPT", "");
   c.scriptDir = Env("QB_SCRIPT_DIR", "");
+  c.record = Env("QB_RECORD", "");
   std::string shell = Env("QB_SHELL", "");
   if (shell.rfind("record:", 0) == 0 && shell.size() > 7)
     c.shellRecord = shell.substr(7);

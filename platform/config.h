@@ -14,6 +14,7 @@ struct Config {
   std::optional<uint32_t> seed;   // QB_SEED
   std::string script;             // QB_SCRIPT
   std::string scriptDir;          // QB_SCRIPT_DIR
+  std::string record;             // QB_RECORD: where the run's input is written as a script
   std::string shellRecord;        // QB_SHELL=record:PATH -> PATH
   std::optional<uint32_t> maxTicks;  // QB_MAX_TICKS
   // QB_DEPTH: the colour depth the desktop reports (16, the depth the programs

@@ -138,6 +138,51 @@ void SetScript(Script script) {
 
 void SetDeviceEventSink(void (*sink)(const DeviceEvent& event)) { S().sink = sink; }
 
+namespace {
+
+// The event as a script line, or empty for window management that scripts
+// cannot express (moves and sizes of the window).
+std::string ScriptLine(const DeviceEvent& e) {
+  switch (e.kind) {
+    case DeviceEvent::Kind::MouseMove:
+      return "move " + std::to_string(e.x) + " " + std::to_string(e.y);
+    case DeviceEvent::Kind::MouseButton:
+      return std::string(e.down ? "press " : "release ") + (e.button == 0 ? "left" : "right");
+    case DeviceEvent::Kind::Key: {
+      const KeyInfo* key = KeyByScanCode(e.scanCode);
+      return key && key->name ? std::string("key ") + (e.down ? "down " : "up ") + key->name : std::string();
+    }
+    case DeviceEvent::Kind::Activate:
+      return "activate";
+    case DeviceEvent::Kind::Deactivate:
+      return "deactivate";
+    case DeviceEvent::Kind::Close:
+      return "close";
+    default:
+      return {};
+  }
+}
+
+// QB_RECORD: every input event applied, at the clock time it was applied, so
+// that the file given as QB_SCRIPT plays the run again. Flushed per line, so
+// a run that is killed keeps what it had.
+void Record(uint32_t tick, const DeviceEvent& e) {
+  const std::string& path = GetConfig().record;
+  if (path.empty()) return;
+  static FILE* file = [&] {
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) std::fprintf(stderr, "%s: cannot write QB_RECORD file %s\n", ProgramName().c_str(), path.c_str());
+    else std::fprintf(f, "# input of a %s run\n", ProgramName().c_str());
+    return f;
+  }();
+  const std::string line = ScriptLine(e);
+  if (!file || line.empty()) return;
+  std::fprintf(file, "%u %s\n", tick, line.c_str());
+  std::fflush(file);
+}
+
+}  // namespace
+
 void GatherDeviceEvents() {
   std::vector<DeviceEvent> due;
   Video().Poll(due);
@@ -150,6 +195,7 @@ void GatherDeviceEvents() {
   }
   for (const DeviceEvent& e : due) {
     ApplyDeviceEvent(e);
+    Record(now, e);
     if (S().sink) S().sink(e);
   }
 }

@@ -136,6 +136,41 @@ TEST_F(GameRun, AMistypedSettingEndsTheRunWithCode2) {
   }
 }
 
+// A run's input written with QB_RECORD plays the same game again: the state
+// at the same tick is the same, text for text.
+TEST_F(GameRun, ARecordedRunReplaysToTheSameState) {
+  const std::string played = WriteScript("played.txt",
+                                         "100 click left 50 375\n"  // New game
+                                         "400 click left 300 200\n600 click right 500 300\n"
+                                         "800 click left 60 20\n"  // a guy's order
+                                         "2500 type AB\n3000 dump first.txt\n3100 tap ESC\n");
+  auto r = Run({{"QB_SCRIPT", played}, {"QB_RECORD", dir_ + "/recorded.txt"}, {"QB_MAX_TICKS", "5000"}});
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  // The recording with the same dump added in tick order.
+  std::ifstream in(dir_ + "/recorded.txt");
+  std::vector<std::pair<long, std::string>> lines{{3000, "3000 dump again.txt"}};
+  std::string line;
+  int events = 0;
+  while (std::getline(in, line))
+    if (!line.empty() && line[0] != '#') {
+      lines.push_back({std::stol(line), line});
+      ++events;
+    }
+  EXPECT_EQ(events, 2 * 4 + 4 + 8 + 2) << "four clicks, two typed capitals, the Escape tap";
+  std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string replay;
+  for (const auto& l : lines) replay += l.second + "\n";
+  r = Run({{"QB_SCRIPT", WriteScript("replay.txt", replay)}, {"QB_MAX_TICKS", "5000"}});
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  std::ifstream first(dir_ + "/first.txt"), again(dir_ + "/again.txt");
+  const std::string a((std::istreambuf_iterator<char>(first)), std::istreambuf_iterator<char>());
+  const std::string b((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_NE(a.find("state playing"), std::string::npos) << a;
+  EXPECT_EQ(a, b);
+}
+
 TEST_F(GameRun, ScriptDirectoryHandsOutTheLowestUntakenScript) {
   WriteScript("03-Quibbleton.txt", "10 tap ESC\n");
   WriteScript("01-Quibbleton.txt", "10 close\n");
