@@ -134,7 +134,7 @@ void TextField::Draw(IDirectDrawSurface* target) {
   if (font) font->DrawString(target, Text(), x + insetX, y + insetY, 0, x + insetX + width);
   if (!caret) return;
   if (TicksSince(caret->frameTime) > 0) {
-    caret->frameTime = GetTicks() + kCaretHalfPeriod;
+    caret->frameTime = TicksAfter(kCaretHalfPeriod);
     caretOn = 1 - caretOn;
   }
   if (editable && focused && caretOn) {

@@ -101,7 +101,7 @@ void FramePace(int rate) {
   int period = 1000 / (rate > 0 ? rate : 1);
   // Wait on the clock (never spinning); without a running clock, sleep the period instead.
   if (!platform::WaitForTimer([] { return TicksSince(nextFrameTick) >= 0; })) Sleep(static_cast<DWORD>(period));
-  nextFrameTick = GetTicks() + period;
+  nextFrameTick = TicksAfter(period);
   frameRate = static_cast<float>(rate);
   if (fpsVisible == 1) {
     char text[32];
