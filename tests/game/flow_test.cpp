@@ -128,6 +128,30 @@ TEST_F(GameFixture, PopupsStillOnScreenPostponeTheEndByTime) {
   EXPECT_EQ(game.PopupCount(), 0);
 }
 
+// Every digit has its glyph in the HUD, right-aligned at the score's edge.
+TEST_F(GameFixture, TheScoreShowsEachDigitRightAligned) {
+  Sprite* font = gameScreen.ScoreFont();
+  ASSERT_NE(font, nullptr);
+  ASSERT_EQ(font->FrameCount(), 10);
+  const int glyph = font->width / 10;
+  IDirectDrawSurface* target = redrawManager.GetTarget();
+  for (int digit = 0; digit <= 9; ++digit) {
+    game.SetScore(digit * 11);  // two of the digit: "0" is one
+    game.DrawHud();
+    const int count = digit == 0 ? 1 : 2;
+    IDirectDrawSurface* cell = font->frames[static_cast<size_t>(digit)];
+    int w = 0, h = 0;
+    GetSurfaceSize(cell, &w, &h);
+    for (int k = 0; k < count; ++k)
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const int ink = ReadPixel(cell, x, y);
+          if (ink == PackColor(cell, 0, 0, 255)) continue;
+          ASSERT_EQ(ReadPixel(target, 88 - glyph * (count - k) + x, 116 + y), ink) << digit << " at " << x << "," << y;
+        }
+  }
+}
+
 TEST_F(GameFixture, PopupsRiseFiftyPixelsASecondAndStopAtTheTop) {
   ScorePopup popup;
   popup.y = 100.0f;
