@@ -152,6 +152,33 @@ TEST_F(GameFixture, TheScoreShowsEachDigitRightAligned) {
   }
 }
 
+// Before a game the New game button blinks: its face flips every half second
+// while the pointer is elsewhere.
+TEST_F(GameFixture, NewGameBlinksEveryHalfSecondWhileIdle) {
+  mouseCursor.SetPosition(400, 300);
+  Button* button = gameScreen.GetButtons()->Find("newgame");
+  ASSERT_NE(button, nullptr);
+  std::vector<int> faces, flipTicks;
+  int last = button->imageBase;
+  const int start = GetTicks();
+  while (TicksSince(start) < 2600) {
+    Frame();
+    if (button->imageBase != last) {
+      faces.push_back(button->imageBase);
+      flipTicks.push_back(GetTicks());
+    }
+    last = button->imageBase;
+  }
+  ASSERT_GE(faces.size(), 4u);
+  for (size_t i = 1; i < faces.size(); ++i) {
+    EXPECT_EQ(faces[i], 1 - faces[i - 1]);
+    const int interval = flipTicks[i] - flipTicks[i - 1];
+    EXPECT_GE(interval, 500) << i;
+    EXPECT_LE(interval, 520) << i;
+  }
+  for (int face : faces) EXPECT_TRUE(face == 0 || face == 1);
+}
+
 TEST_F(GameFixture, PopupsRiseFiftyPixelsASecondAndStopAtTheTop) {
   ScorePopup popup;
   popup.y = 100.0f;
