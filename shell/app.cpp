@@ -15,7 +15,9 @@
 #include "screens/screen_manager.h"
 #include "shell/frame_clock.h"
 #include "shell/gx.h"
+#include "shell/gx_font.h"
 #include "shell/random.h"
+#include "widgets/redraw_manager.h"
 #include "widgets/surface.h"
 
 HWND mainWindow = nullptr;
@@ -52,6 +54,17 @@ void CopyCommandLine(const char* text) {
 
 void SendMusic(const char* command, HWND callback) {
   if (variant->music) mciSendStringA(command, nullptr, 0, callback);
+}
+
+// The readout is printed on the back buffer, under no screen's control:
+// switched off, its place gets the screen's picture back with the next
+// present. Only a whole-screen picture is in screen coordinates (a pop-up's
+// is not), so under a pop-up it stays until the screen is drawn again.
+void ClearFrameRateReadout() {
+  int w = 0, h = 0;
+  GetSurfaceSize(redrawManager.GetTarget(), &w, &h);
+  if (w != clientWidth || h != clientHeight) return;
+  redrawManager.AddDirtyRect(580, 0, 8 * kPixelFontCellWidth, kPixelFontCellHeight, kDirtyOneShot, kDirtyPresent);
 }
 
 // The frame loop: one pass per frame until the quit message or a screen's 7.
@@ -221,7 +234,10 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_KEYUP:
       if (wParam == VK_ESCAPE) PostMessageA(mainWindow, WM_CLOSE, 0, 0);
-      if (wParam == VK_F1) fpsVisible = 1 - fpsVisible;
+      if (wParam == VK_F1) {
+        fpsVisible = 1 - fpsVisible;
+        if (!fpsVisible) ClearFrameRateReadout();
+      }
       break;
     case WM_SYSCOMMAND:
       if (wParam == SC_SCREENSAVE) return 0;

@@ -316,6 +316,18 @@ TEST_F(LauncherRun, GameTakesATapBetweenTwoPolls) {
   EXPECT_NE(ReadFile(Path("state.txt")).find("state playing"), std::string::npos) << ReadFile(Path("state.txt"));
 }
 
+// F1 shows the frame rate at (580, 0); switched off, the picture under it comes back.
+TEST_F(LauncherRun, FrameRateReadoutLeavesNothingBehind) {
+  Script script;
+  script.Line(50, "shot before.bmp").Line(100, "tap F1").Line(300, "shot on.bmp").Line(400, "tap F1");
+  script.Line(700, "shot off.bmp").Line(800, "tap ESC");
+  ASSERT_EQ(Run(script).exitCode, 0);
+  const Picture before = Load(Path("before.bmp")), on = Load(Path("on.bmp")), off = Load(Path("off.bmp"));
+  ASSERT_TRUE(before.Loaded() && on.Loaded() && off.Loaded());
+  EXPECT_LT(Same(before, on, 580, 0, 36, 8), 0.9);
+  EXPECT_EQ(Same(before, off, 560, 0, 100, 20), 1.0);
+}
+
 TEST_F(LauncherRun, DisplayNotAtSixteenBitsIsRefusedBeforeAnyWindow) {
   Script script;
   script.Line(10, "shot frame.bmp").Line(100, "tap ESC");
