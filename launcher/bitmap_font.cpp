@@ -37,6 +37,13 @@ bool ScanFontColumns(const uint16_t* pixels, int pitch, int width, int height, u
   return true;
 }
 
+std::unique_ptr<BitmapFont> LoadFont(const char* path, int spacing) {
+  auto font = std::make_unique<BitmapFont>();
+  font->LoadProportional(path);
+  if (spacing != -1) font->spacing = spacing;
+  return font;
+}
+
 BitmapFont::BitmapFont() : surface(nullptr), cellWidth(0), height(0), spaceWidth(0), spacing(0), shared(0) {
   for (FontGlyph& glyph : glyphs) glyph = {-1, -1, 0};
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/ddraw.h"
 
@@ -21,6 +22,12 @@ constexpr int kFontFirstChar = 33;
 // is missing before the right edge. Reads only inside width x height.
 bool ScanFontColumns(const uint16_t* pixels, int pitch, int width, int height, uint16_t key,
                      FontGlyph glyphs[kFontGlyphs]);
+
+class BitmapFont;
+
+// A font loaded from path; spacing -1 keeps the spacing the scan derived.
+// A bitmap that fails to load still gives a font, which draws nothing.
+std::unique_ptr<BitmapFont> LoadFont(const char* path, int spacing = -1);
 
 class BitmapFont {
  public:

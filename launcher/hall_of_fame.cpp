@@ -33,12 +33,8 @@ HallOfFameScreen::~HallOfFameScreen() = default;
 
 void HallOfFameScreen::Setup() {
   PopupScreen::Setup();
-  blackFont = std::make_unique<BitmapFont>();
-  blackFont->LoadProportional("..\\HallBlackFont.bmp");
-  blackFont->spacing = 1;
-  purpleFont = std::make_unique<BitmapFont>();
-  purpleFont->LoadProportional("..\\HallPurpleFont.bmp");
-  purpleFont->spacing = 1;
+  blackFont = LoadFont("..\\HallBlackFont.bmp", 1);
+  purpleFont = LoadFont("..\\HallPurpleFont.bmp", 1);
   AddPopupImage("..\\HallOfFameScreen.bmp", nullptr);
   for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2);
   AddDefaultButton();

@@ -28,12 +28,8 @@ PlayersScreen::~PlayersScreen() = default;
 
 void PlayersScreen::Setup() {
   PopupScreen::Setup();
-  nFont = std::make_unique<BitmapFont>();
-  nFont->LoadProportional("..\\n_font.bmp");
-  nFont->spacing = 1;
-  hFont = std::make_unique<BitmapFont>();
-  hFont->LoadProportional("..\\h_font.bmp");
-  hFont->spacing = 3;
+  nFont = LoadFont("..\\n_font.bmp", 1);
+  hFont = LoadFont("..\\h_font.bmp", 3);
   AddPopupImage("..\\PlayerInfo.bmp", nullptr);
 
   for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2);
@@ -45,11 +41,7 @@ void PlayersScreen::Setup() {
   // The fields sit relative to the picture as centred now; the later placing
   // of the pop-up moves its buttons only.
   for (int i = 0; i < kFields; ++i) {
-    auto field = std::make_unique<TextField>();
-    field->AllocText(64);
-    field->AddSharedFont(hFont.get());
-    field->AddSharedFont(nFont.get());
-    field->SetCaret("..\\blockcursor.bmp");
+    auto field = MakeLauncherField(hFont.get(), nFont.get());
     field->SetFocus(0);
     field->SetInset(originX, originY);
     field->SetSelectMode(0);

@@ -7,6 +7,15 @@
 #include "shell/frame_clock.h"
 #include "widgets/sprite.h"
 
+std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont) {
+  auto field = std::make_unique<TextField>();
+  field->AllocText(64);
+  field->AddSharedFont(font);
+  field->AddSharedFont(highlightFont);
+  field->SetCaret("..\\blockcursor.bmp");
+  return field;
+}
+
 TextField::TextField()
     : x(0),
       y(0),

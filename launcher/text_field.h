@@ -12,6 +12,12 @@
 class BitmapFont;
 class Sprite;
 
+class TextField;
+
+// A field as the launcher's screens make them: 64 bytes of text, font 0 and
+// font 1 (the highlight) shared with the screen, the block caret.
+std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont);
+
 class TextField {
  public:
   static constexpr int kBackspace = 14;

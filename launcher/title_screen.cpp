@@ -85,17 +85,11 @@ void TitleScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
     }
   }
 
-  normalFont = std::make_unique<BitmapFont>();
-  normalFont->LoadProportional("..\\n_font.bmp");
-  highlightFont = std::make_unique<BitmapFont>();
-  highlightFont->LoadProportional("..\\h_font.bmp");
+  normalFont = LoadFont("..\\n_font.bmp");
+  highlightFont = LoadFont("..\\h_font.bmp");
 
   for (int i = 0; i < kPlayers; ++i) {
-    auto field = std::make_unique<TextField>();
-    field->AllocText(64);
-    field->AddSharedFont(normalFont.get());
-    field->AddSharedFont(highlightFont.get());
-    field->SetCaret("..\\blockcursor.bmp");
+    auto field = MakeLauncherField(normalFont.get(), highlightFont.get());
     field->SetInset(0, 0);
     field->SetFocus(0);
     field->SetEditable(0);
