@@ -89,13 +89,23 @@ int Game::GameOver() {
 }
 
 int Game::EnterHighScore(int value) {
+  if (!InsertScore(value)) return 1;
+  return ShowHallOfFame();
+}
+
+void Game::EnterEndedGameScore() {
+  if (endedScorePending) InsertScore(score);
+}
+
+bool Game::InsertScore(int value) {
+  endedScorePending = false;
   char entry[PlayerRegistry::kPlayerTextSize];
   playerRegistry.SetPath("..\\options.ini");
   const int index = playerRegistry.ReadCurrentId();
   playerRegistry.ReadPlayer(index);
   SetWindowTitle(playerRegistry.Player(index).name);
   playerRegistry.FormatPlayer(index, entry, sizeof entry);
-  if (!highScores.Insert(entry, value)) return 1;
+  if (!highScores.Insert(entry, value)) return false;
   errno = 0;
   scoresUnsaved = highScores.Save("hiscore.dat") == 0;
   if (scoresUnsaved) {
@@ -107,7 +117,7 @@ int Game::EnterHighScore(int value) {
                   errno ? std::strerror(errno) : "unknown error");
     MessageBoxA(mainWindow, text, "Quibbleton", MB_OK | MB_ICONERROR);
   }
-  return ShowHallOfFame();
+  return true;
 }
 
 int Game::ShowHallOfFame() {

@@ -54,6 +54,9 @@ int ReadGameTime() {
 Game::~Game() { Cleanup(); }
 
 void Game::PlaySound(const char* name) {
+  // A closing game rushes through its animations: their sounds would all
+  // come at once.
+  if (CloseRequested()) return;
   if (soundListener) soundListener(name);
   soundRegistry.Play(name, 0xFFFF, 0);
 }
@@ -90,6 +93,7 @@ void Game::NewGame() {
   StopCountdown();
   SetScore(0);
   SetState(kIdle);
+  endedScorePending = false;
 
   playerRegistry.SetPath("..\\options.ini");
   const int index = playerRegistry.ReadCurrentId();
@@ -136,9 +140,11 @@ int Game::Update() {
         AddTimeBonus(125, GetSecondsLeft());
         SetState(kCleared);
         AddScore(score);  // doubled
+        endedScorePending = true;
       } else if (GetSecondsLeft() <= 0 && popupsVisible == 0) {
         // "<= 0": a zero or negative game time ends the game at once.
         SetState(kOutOfTime);
+        endedScorePending = true;
       }
       break;
     case kCleared:
@@ -273,7 +279,9 @@ void Game::AddScore(int points) {
 void Game::Wait(int ms) {
   dirty = 1;
   const int start = GetTicks();
-  while (TicksSince(start) < ms) {
+  // Closing must not wait for the animation: the rest of it runs at once,
+  // so the game still ends exactly as it would have.
+  while (TicksSince(start) < ms && !CloseRequested()) {
     DrawFrame(redrawManager.GetBackBuffer());
     FramePace(100);
     frameRate = GXGetFPS();

@@ -102,6 +102,10 @@ class Game : public GameBase {
   int GameOver();
   int EnterHighScore(int value);
   int ShowHallOfFame();
+  // On the way out: a game that has ended but whose score was not entered
+  // yet (closed during its time bonus, congratulations or game-over picture)
+  // enters it now, without the hall-of-fame notice.
+  void EnterEndedGameScore();
 
   // The state as text for scripted runs ("dump PATH"): state, score, best,
   // countdown, multiplier, the board by colour and face, the guys still
@@ -148,6 +152,9 @@ class Game : public GameBase {
   bool WalkUpTo(Sprite* guy, int* guyCell, int first, int step, int row);
   bool StepOntoPushedCell(Sprite* guy, int cell, const char* name);
   Block* MakeBlock(int cell, int colour, int face);
+  // Inserts the current player's entry and saves the table; false when the
+  // score did not make the table.
+  bool InsertScore(int value);
 
   int originX = 137, originY = 10;
   int columns = 15, rows = 10;
@@ -163,6 +170,8 @@ class Game : public GameBase {
   // Set when "hiscore.dat" could not be written: the table then lives on in
   // memory for the rest of the run instead of being read back from the file.
   bool scoresUnsaved = false;
+  // From the end of a game until its score has been offered to the table.
+  bool endedScorePending = false;
   TimerDots* timerDots = nullptr;
   int multiplier = 1;
 

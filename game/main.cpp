@@ -33,8 +33,12 @@ void StartSound(HWND window) {
 
 void ShutdownSound() { soundRegistry.Shutdown(); }
 
-// The window's destroy handling releases the game's blocks, pop-ups and tiles.
-void ShutdownProgram() { game.Cleanup(); }
+// The window's destroy handling enters an ended game's score that is still
+// waiting, then releases the game's blocks, pop-ups and tiles.
+void ShutdownProgram() {
+  game.EnterEndedGameScore();
+  game.Cleanup();
+}
 
 void RegisterScreens(const char* text) {
   screenManager.Add(&gameScreen);

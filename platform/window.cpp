@@ -229,6 +229,16 @@ BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT removeFlags) {
   return FALSE;
 }
 
+namespace platform {
+bool AnyQueuedMessage(bool (*match)(const MSG& msg)) {
+  std::lock_guard<std::mutex> lock(U().queueMutex);
+  if (U().quitPosted) return true;
+  for (const MSG& msg : U().queue)
+    if (match(msg)) return true;
+  return false;
+}
+}  // namespace platform
+
 BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageA(const MSG* msg) {

@@ -104,3 +104,10 @@ int16_t GetAsyncKeyState(int virtualKey);
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 int GetDeviceCaps(HDC dc, int index);
+
+namespace platform {
+// Whether the quit message is posted or a message waiting in the queue
+// matches: lets a blocking animation see a close request long before the
+// frame loop dispatches it.
+bool AnyQueuedMessage(bool (*match)(const MSG& msg));
+}  // namespace platform

@@ -96,6 +96,13 @@ int FrameLoop() {
 
 }  // namespace
 
+bool CloseRequested() {
+  return platform::AnyQueuedMessage([](const MSG& msg) {
+    return msg.message == WM_CLOSE || (msg.message == WM_SYSCOMMAND && (msg.wParam & 0xFFF0) == SC_CLOSE) ||
+           (msg.message == WM_KEYUP && msg.wParam == VK_ESCAPE);
+  });
+}
+
 int PumpMessages() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -23,6 +23,10 @@ extern IDirectDrawSurface* backSurface;
 
 // 1 when the quit message was taken from the queue (it is posted again).
 int PumpMessages();
+// Whether the program is on its way out: the quit message is posted, or a
+// close (the window's close button, Escape) waits in the queue. Blocking animations stop
+// waiting then, so closing takes effect at once.
+bool CloseRequested();
 // Waits until the next frame may start, then sets the next deadline.
 void FramePace(int rate);
 void SetWindowTitle(const char* text);

@@ -2,6 +2,7 @@
 // device events.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/frame_diff.h"
@@ -65,6 +66,8 @@ int ScanCodeFromSdl(SDL_Scancode sc) {
   }
 }
 
+bool InsidePicture(int x, int y) { return x >= 0 && x < 800 && y >= 0 && y < 600; }
+
 bool HasDisplay() {
   const char* x = std::getenv("DISPLAY");
   const char* w = std::getenv("WAYLAND_DISPLAY");
@@ -101,8 +104,12 @@ class SdlVideo final : public VideoBackend {
     while (800 * (scale + 1) <= dw * 9 / 10 && 600 * (scale + 1) <= dh * 9 / 10) ++scale;
     int w = 800 * scale, h = 600 * scale;
     int x = params.x - (w - params.width) / 2, y = params.y - (h - params.height) / 2;
+    // A captioned window can be resized and maximised; the picture is scaled
+    // to fit between black bars and the pointer mapped back by the renderer's
+    // logical size, so the programs keep seeing an 800 x 600 client area.
     Uint32 flags = SDL_WINDOW_SHOWN;
     if (params.borderless) flags |= SDL_WINDOW_BORDERLESS;
+    else flags |= SDL_WINDOW_RESIZABLE;
     if (params.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     window_ = SDL_CreateWindow(params.title.c_str(), x, y, w, h, flags);
     if (!window_) return false;
@@ -119,6 +126,8 @@ class SdlVideo final : public VideoBackend {
       CloseWindow();
       return false;
     }
+    SDL_SetWindowMinimumSize(window_, 400, 300);
+    FitScaleMode();
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderPresent(renderer_);
@@ -145,6 +154,20 @@ class SdlVideo final : public VideoBackend {
 
   void SetFullscreen(bool fullscreen) override {
     if (window_) SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  }
+
+  bool IsFullscreen() const {
+    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+  }
+
+  // Whole-number scales keep crisp pixels; any other scale is smoothed, as
+  // nearest-neighbour at 1.6x would draw every third row and column twice.
+  void FitScaleMode() {
+    int w = 0, h = 0;
+    if (!renderer_ || !texture_ || SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) return;
+    const float scale = std::min(w / 800.0f, h / 600.0f);
+    const bool whole = scale >= 1.0f && scale == static_cast<float>(static_cast<int>(scale));
+    SDL_SetTextureScaleMode(texture_, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
   }
 
   // Only the rows that changed go to the texture, and an unchanged frame is
@@ -217,6 +240,9 @@ class SdlVideo final : public VideoBackend {
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (ev.button.button != SDL_BUTTON_LEFT && ev.button.button != SDL_BUTTON_RIGHT) break;
+        // A press on the black bars is outside the client area the programs
+        // know; a release always goes through so no button stays held.
+        if (ev.type == SDL_MOUSEBUTTONDOWN && !InsidePicture(ev.button.x, ev.button.y)) break;
         e.kind = DeviceEvent::Kind::MouseMove;
         e.x = ev.button.x;
         e.y = ev.button.y;
@@ -229,6 +255,11 @@ class SdlVideo final : public VideoBackend {
       case SDL_KEYDOWN:
       case SDL_KEYUP: {
         if (ev.key.repeat) break;
+        if (ev.key.keysym.scancode == SDL_SCANCODE_RETURN && (ev.key.keysym.mod & KMOD_ALT)) {
+          // Alt+Enter belongs to the window, not to the programs.
+          if (ev.type == SDL_KEYDOWN) SetFullscreen(!IsFullscreen());
+          break;
+        }
         int code = ScanCodeFromSdl(ev.key.keysym.scancode);
         const KeyInfo* key = KeyByScanCode(code);
         if (!key) break;
@@ -253,9 +284,12 @@ class SdlVideo final : public VideoBackend {
             e.kind = DeviceEvent::Kind::Close;
             out.push_back(e);
             break;
-          case SDL_WINDOWEVENT_EXPOSED:
           case SDL_WINDOWEVENT_SIZE_CHANGED:
-            // The window needs its picture again, whether or not frames are running.
+            FitScaleMode();
+            [[fallthrough]];
+          case SDL_WINDOWEVENT_EXPOSED:
+            // The window needs its picture again, whether or not frames are
+            // running: the texture always holds the whole last frame.
             if (renderer_) ShowTexture();
             break;
           case SDL_WINDOWEVENT_MOVED:

@@ -291,13 +291,12 @@ TEST_F(GamePlay, AGuyPushesHisRowAndIsSquashed) {
   EXPECT_EQ(again.fields.at("guys"), squashed.fields.at("guys"));
 }
 
-TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
-  const Assets a(assets_);
-  WriteSetup(1, 300);
-  Model m = NewGameBoard(9);
+// Seed 9 with groups of one ("balloons" 1): a new game whose board is then cleared from the
+// bottom row, colour and face groups taken in turn. Returns the tick at which
+// the last group has fallen plus 300.
+int ClearBoard(Script& s, Model& m) {
+  m = NewGameBoard(9);
   m.minimum = 1;
-
-  Script s;
   s.ClickAt(200, kNewGame[0], kNewGame[1]);
   int t = 600, clicks = 0;
   while (m.Count() > 0) {
@@ -308,6 +307,15 @@ TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
     t += 200 * m.Click(cell, clicks % 3 == 2) + 300;
     ++clicks;
   }
+  return t;
+}
+
+TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
+  const Assets a(assets_);
+  WriteSetup(1, 300);
+  Script s;
+  Model m;
+  int t = ClearBoard(s, m);
   const int boardScore = m.score;
   // The countdown started with New game at about 220 and loses a second on
   // every whole 1000 ticks. The bonus counts ten seconds a second, then the
@@ -354,6 +362,28 @@ TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
   const Picture idle = Frame("c" + std::to_string(shots - 1));
   EXPECT_FALSE(Shows(idle, a.congrats, 290, 148));
   for (int g = 0; g < 20; ++g) EXPECT_FALSE(GuyGone(idle, a, g)) << g;
+}
+
+// The time bonus blocks the frame loop for a tenth of a second per second
+// left; closing during it must not wait for the count, nor lose the score
+// the finished count would have entered.
+TEST_F(GamePlay, ClosingDuringTheTimeBonusEndsAtOnceWithTheScoreEntered) {
+  WriteSetup(1, 300);
+  Script s;
+  Model m;
+  const int cleared = ClearBoard(s, m) - 300;
+  const int secondsLeft = 300 - cleared / 1000;
+  ASSERT_GT(secondsLeft, 100);  // a bonus of over ten seconds to interrupt
+  const int closing = cleared + 1500;
+  s.Add(closing, "close");
+  const ProgramResult r = Run(s, 9, closing + 200);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const std::vector<HighScoreEntry> table = Table();
+  EXPECT_STREQ(table[0].name, kProfile);
+  const int bonus = table[0].score / 2 - m.score;
+  EXPECT_EQ(table[0].score % 2, 0);
+  EXPECT_EQ(bonus % 125, 0);
+  EXPECT_NEAR(bonus / 125, secondsLeft, 1) << "final " << table[0].score << " board " << m.score;
 }
 
 TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
