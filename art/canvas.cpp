@@ -58,7 +58,20 @@ int To8(double v) { return std::clamp(static_cast<int>(std::lround(v * 255.0)), 
 bool TurnsBlue(int r, int g, int b) { return b >= 248 && r < 8 && g < 4; }
 bool TurnsBlack(int r, int g, int b) { return r < 8 && g < 4 && b < 8; }
 
-uint32_t Compose(uint32_t argb, int mr, int mg, int mb, Key key) {
+// The programs keep the top 5, 6 and 5 bits of each channel, so a gentle
+// gradient falls into visible bands. An ordered (4 x 4 Bayer) dither picks
+// the level above or below in proportion to where the colour lies between
+// them; a colour on a level (as the display widens it back) stays exact.
+constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+int DitherChannel(int v, int bits, int threshold) {
+  const int top = (1 << bits) - 1;
+  const int level = std::min((v * top * 16 + threshold * 255) / (255 * 16), top);
+  // Written so that keeping the top bits gives the level back.
+  return (level << (8 - bits)) | (level >> (2 * bits - 8));
+}
+
+uint32_t Compose(uint32_t argb, int mr, int mg, int mb, Key key, int x, int y) {
   unsigned a = argb >> 24;
   if (key == Key::Blue && a < kSolidAlpha) return 0x0000ffu;
   if (key == Key::Black && a < kSolidAlpha) return 0x000000u;
@@ -66,9 +79,10 @@ uint32_t Compose(uint32_t argb, int mr, int mg, int mb, Key key) {
   int r = pr + (mr * static_cast<int>(255 - a) + 127) / 255;
   int g = pg + (mg * static_cast<int>(255 - a) + 127) / 255;
   int b = pb + (mb * static_cast<int>(255 - a) + 127) / 255;
-  r = std::min(r, 255);
-  g = std::min(g, 255);
-  b = std::min(b, 255);
+  const int threshold = kBayer[y & 3][x & 3];
+  r = DitherChannel(std::min(r, 255), 5, threshold);
+  g = DitherChannel(std::min(g, 255), 6, threshold);
+  b = DitherChannel(std::min(b, 255), 5, threshold);
   if ((key == Key::Blue || key == Key::Opaque) && TurnsBlue(r, g, b)) g = 8;
   if ((key == Key::Black || key == Key::BlackFree) && TurnsBlack(r, g, b)) r = g = b = 10;
   return (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
@@ -107,7 +121,7 @@ std::vector<uint32_t> Flatten(const Canvas& c, Key key, const Canvas* matteImg, 
         mg = (m >> 8) & 255;
         mb = m & 255;
       }
-      out[static_cast<size_t>(y) * c.w() + x] = Compose(c.Pixel(x, y), mr, mg, mb, key);
+      out[static_cast<size_t>(y) * c.w() + x] = Compose(c.Pixel(x, y), mr, mg, mb, key, x, y);
     }
   }
   return out;

@@ -32,11 +32,11 @@ void HeadPath(cairo_t* cr, int face) {
       cairo_close_path(cr);
       break;
     }
-    case 3:  // wide, with ears (drawn separately, behind)
+    case 3:  // with ears (drawn separately, behind); narrower, so the ears fit the cell
       cairo_new_sub_path(cr);
       cairo_save(cr);
       cairo_translate(cr, kCx, kCy + 1);
-      cairo_scale(cr, 16.5, 15);
+      cairo_scale(cr, 15, 15);
       cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
       cairo_restore(cr);
       break;
@@ -148,13 +148,13 @@ void HeadAt(cairo_t* cr, int colour, int face) {
   Rgb base = pal::kHead[colour];
   if (face == 3) {
     for (int s = -1; s <= 1; s += 2) {
-      cairo_arc(cr, kCx + s * 16, kCy - 1, 5.2, 0, 2 * M_PI);
+      cairo_arc(cr, kCx + s * 15, kCy - 1, 4.3, 0, 2 * M_PI);
       SetColor(cr, Darker(base, 0.08));
       cairo_fill_preserve(cr);
       SetColor(cr, pal::kInk);
       cairo_set_line_width(cr, 2.2);
       cairo_stroke(cr);
-      cairo_arc(cr, kCx + s * 16.5, kCy - 1, 2.2, 0, 2 * M_PI);
+      cairo_arc(cr, kCx + s * 15.4, kCy - 1, 1.9, 0, 2 * M_PI);
       SetColor(cr, Darker(base, 0.25));
       cairo_fill(cr);
     }

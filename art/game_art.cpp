@@ -119,17 +119,31 @@ void GameBackground(const std::string& dir) {
   WriteBmp(c, dir + "/background.bmp", Key::BlackFree, pal::kBoard);
 }
 
+// Each tile of a sheet is drawn clipped to itself: the game shows a tile
+// beside any other, so nothing of one may show in its neighbour.
+void ClipToCell(cairo_t* cr, int column, int row) {
+  cairo_reset_clip(cr);
+  cairo_rectangle(cr, column * kCellW, row * kCellH, kCellW, kCellH);
+  cairo_clip(cr);
+}
+
 void HeadsSheet(const std::string& dir) {
   Canvas c(205, 275);
   for (int colour = 0; colour < 5; ++colour)
-    for (int face = 0; face < 5; ++face) DrawHead(c.cr(), face * kCellW, colour * kCellH, colour, face);
+    for (int face = 0; face < 5; ++face) {
+      ClipToCell(c.cr(), face, colour);
+      DrawHead(c.cr(), face * kCellW, colour * kCellH, colour, face);
+    }
   WriteBmp(c, dir + "/quibbleton.bmp", Key::Blue, pal::kBoard);
 }
 
 void CrumbleSheet(const std::string& dir) {
   Canvas c(287, 1375);
   for (int t = 0; t < 25; ++t)
-    for (int f = 0; f < 7; ++f) DrawCrumble(c.cr(), f * kCellW, t * kCellH, t / 5, t % 5, f);
+    for (int f = 0; f < 7; ++f) {
+      ClipToCell(c.cr(), f, t);
+      DrawCrumble(c.cr(), f * kCellW, t * kCellH, t / 5, t % 5, f);
+    }
   WriteBmp(c, dir + "/crumbleanim.bmp", Key::Blue, pal::kBoard);
 }
 
