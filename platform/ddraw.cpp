@@ -1,5 +1,6 @@
 #include "platform/ddraw.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -56,6 +57,7 @@ HRESULT IDirectDrawSurface::Blt(const RECT* destRect, IDirectDrawSurface* source
   if (!pixels_) return DDERR_OUTOFMEMORY;
   RECT d = destRect ? *destRect : RECT{0, 0, width_, height_};
   if (!Inside(d, width_, height_)) return DDERR_INVALIDRECT;
+  MarkWritten(d);
   int dw = d.right - d.left, dh = d.bottom - d.top;
 
   if (flags & DDBLT_COLORFILL) {
@@ -157,12 +159,31 @@ HRESULT IDirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC* desc, DWORD, H
     if (!Inside(*rect, width_, height_)) return DDERR_INVALIDRECT;
     p += rect->top * pitch_ + rect->left * (bpp_ / 8);
   }
+  MarkWritten(rect ? *rect : RECT{0, 0, width_, height_});
   desc->lpSurface = p;
   desc->dwFlags |= DDSD_LPSURFACE;
   return DD_OK;
 }
 
 HRESULT IDirectDrawSurface::Unlock(void*) { return DD_OK; }
+
+void IDirectDrawSurface::MarkWritten(const RECT& area) {
+  const RECT a{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width_),
+               std::min(area.bottom, height_)};
+  if (a.left >= a.right || a.top >= a.bottom) return;
+  if (written_.left >= written_.right) {
+    written_ = a;
+    return;
+  }
+  written_ = {std::min(written_.left, a.left), std::min(written_.top, a.top), std::max(written_.right, a.right),
+              std::max(written_.bottom, a.bottom)};
+}
+
+RECT IDirectDrawSurface::TakeWritten() {
+  const RECT taken = written_;
+  written_ = {0, 0, 0, 0};
+  return taken;
+}
 
 HRESULT IDirectDrawSurface::GetDC(HDC* dc) {
   if (!dc) return DDERR_INVALIDPARAMS;

@@ -116,6 +116,11 @@ class IDirectDrawSurface {
   const uint8_t* Pixels() const { return pixels_.get(); }
   bool HasColorKey() const { return hasKey_; }
   uint32_t ColorKey() const { return key_; }
+  // The region written since the last TakeWritten (every Blt and Lock marks
+  // its rectangle): the window compares only there with what it shows.
+  void MarkWritten(const RECT& area);
+  // The region, emptied; {0, 0, 0, 0} when nothing was written.
+  RECT TakeWritten();
 
  private:
   ~IDirectDrawSurface() = default;
@@ -124,6 +129,7 @@ class IDirectDrawSurface {
   std::unique_ptr<uint8_t[]> pixels_;
   bool hasKey_ = false;
   uint32_t key_ = 0;
+  RECT written_{0, 0, 0, 0};
   std::atomic<ULONG> refs_{1};
 };
 using LPDIRECTDRAWSURFACE = IDirectDrawSurface*;

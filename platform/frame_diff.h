@@ -1,7 +1,9 @@
 // What changed between the picture last shown and the next one: the window
-// backend uploads only those rows and presents nothing for an unchanged frame.
+// backend converts and sends only those regions and nothing for an unchanged
+// frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -10,15 +12,29 @@ namespace platform {
 // Keeps a copy of the last frame shown.
 class FrameDiff {
  public:
-  struct Rows {
-    int first = 0, count = 0;  // count 0: nothing changed
+  struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;  // in pixels
   };
-  // Compares the frame (rows of pitch bytes) with the copy, takes the
-  // changed rows into the copy and returns them. A first frame, a frame of
-  // another size or one after Invalidate is all changed.
-  Rows Take(const uint8_t* pixels, int pitch, int rows);
+  // More regions than this are merged: past a few, each costs more to send
+  // than the unchanged pixels between them.
+  static constexpr size_t kMaxRects = 8;
+
+  // Compares the frame (rows of pitch bytes, width pixels of bytesPerPixel)
+  // with the copy inside `within` (the region written since the last frame;
+  // nothing outside it can have changed), takes the changes into the copy
+  // and returns where they are: each run of changed rows with the span of
+  // columns that changed in it, top to bottom. Nothing for the same frame. A
+  // first frame, a frame of another shape or one after Invalidate is one
+  // whole-frame region.
+  std::vector<Rect> Take(const uint8_t* pixels, int pitch, int width, int rows, int bytesPerPixel, Rect within);
+  std::vector<Rect> Take(const uint8_t* pixels, int pitch, int width, int rows, int bytesPerPixel) {
+    return Take(pixels, pitch, width, rows, bytesPerPixel, Rect{0, 0, width, rows});
+  }
   // The next frame counts as wholly changed (the window was uncovered, say).
   void Invalidate() { copy_.clear(); }
+  // The last frame taken, for redrawing the window without a new frame.
+  const uint8_t* Shown() const { return copy_.empty() ? nullptr : copy_.data(); }
+  int ShownPitch() const { return pitch_; }
 
  private:
   std::vector<uint8_t> copy_;

@@ -63,7 +63,7 @@ bool VideoAvailable(std::string* reason) {
   return v.started == 1;
 }
 
-void PresentFrame(const IDirectDrawSurface& frame) {
+void PresentFrame(IDirectDrawSurface& frame) {
   WriteDueDumps(NowMs());
   for (const std::string& path : TakeDueShots(NowMs())) {
     if (!SaveSurfaceAsBmp24(&frame, path.c_str()))

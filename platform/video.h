@@ -32,7 +32,7 @@ class VideoBackend {
   // Full screen: the desktop's whole screen, the 800 x 600 picture scaled between black bars.
   virtual void SetFullscreen(bool fullscreen) = 0;
   // Shows an 800 x 600 RGB565 frame in the window.
-  virtual void Present(const IDirectDrawSurface& frame) = 0;
+  virtual void Present(IDirectDrawSurface& frame) = 0;
   // Appends the device events that arrived since the last call.
   virtual void Poll(std::vector<DeviceEvent>& out) = 0;
   // Blocks until dismissed where a display exists; never blocks headless.
@@ -61,6 +61,6 @@ const char* VideoBackendName();
 bool VideoAvailable(std::string* reason);
 
 // Presents a frame: takes the scripted frame dumps that are due, then shows it.
-void PresentFrame(const IDirectDrawSurface& frame);
+void PresentFrame(IDirectDrawSurface& frame);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <string>
 
@@ -158,6 +159,8 @@ int GXPrintString(const char* text, int x, int y) {
   if (!g.fontReady || !g.back || !text) return 0;
   blit::View view{g.back->Pixels(), g.back->Pitch(), g.back->Width(), g.back->Height()};
   DrawPixelText(view, x, y, text, 0xFFFF, 0x0000);
+  const int width = static_cast<int>(std::strlen(text)) * kPixelFontCellWidth;
+  g.back->MarkWritten(RECT{x, y, x + width, y + kPixelFontCellHeight});
   return 1;
 }
 

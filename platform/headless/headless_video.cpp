@@ -19,7 +19,7 @@ class HeadlessVideo final : public VideoBackend {
   void SetFullscreen(bool fullscreen) override {
     if (fullscreen) x_ = y_ = 0;
   }
-  void Present(const IDirectDrawSurface&) override {}
+  void Present(IDirectDrawSurface&) override {}
   void Poll(std::vector<DeviceEvent>&) override {}
   void ShowMessage(const char*, const char*) override {}
   void SetBusyCursor(bool) override {}

@@ -1,12 +1,14 @@
-// The SDL2 backend: a real window, its renderer, and SDL events turned into
+// The SDL2 backend: a real window, its pixels, and SDL events turned into
 // device events.
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "platform/frame_diff.h"
 #include "platform/keys.h"
+#include "platform/picture_scaler.h"
 #include "platform/video.h"
 
 namespace platform {
@@ -87,6 +89,9 @@ class SdlVideo final : public VideoBackend {
     if (started_) return true;
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The window's own pixels, sent region by region (shared memory on X),
+    // instead of a GL texture that presents the whole window every time.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       if (reason) *reason = SDL_GetError();
       return false;
@@ -105,42 +110,27 @@ class SdlVideo final : public VideoBackend {
     int w = 800 * scale, h = 600 * scale;
     int x = params.x - (w - params.width) / 2, y = params.y - (h - params.height) / 2;
     // A captioned window can be resized and maximised; the picture is scaled
-    // to fit between black bars and the pointer mapped back by the renderer's
-    // logical size, so the programs keep seeing an 800 x 600 client area.
+    // to fit between black bars and the pointer mapped back, so the programs
+    // keep seeing an 800 x 600 client area.
     Uint32 flags = SDL_WINDOW_SHOWN;
     if (params.borderless) flags |= SDL_WINDOW_BORDERLESS;
     else flags |= SDL_WINDOW_RESIZABLE;
     if (params.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     window_ = SDL_CreateWindow(params.title.c_str(), x, y, w, h, flags);
     if (!window_) return false;
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_) {
-      CloseWindow();
-      return false;
-    }
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    SDL_RenderSetLogicalSize(renderer_, 800, 600);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, 800, 600);
-    if (!texture_) {
-      CloseWindow();
-      return false;
-    }
     SDL_SetWindowMinimumSize(window_, 400, 300);
-    FitScaleMode();
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderPresent(renderer_);
+    if (!SDL_GetWindowSurface(window_)) {
+      CloseWindow();
+      return false;
+    }
+    RedrawWindow();
     return true;
   }
 
   void CloseWindow() override {
     shown_.Invalidate();
-    if (texture_) SDL_DestroyTexture(texture_);
-    if (renderer_) SDL_DestroyRenderer(renderer_);
+    paletteFormat_ = 0;
     if (window_) SDL_DestroyWindow(window_);
-    texture_ = nullptr;
-    renderer_ = nullptr;
     window_ = nullptr;
   }
 
@@ -160,32 +150,68 @@ class SdlVideo final : public VideoBackend {
     return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
   }
 
-  // Whole-number scales keep crisp pixels; any other scale is smoothed, as
-  // nearest-neighbour at 1.6x would draw every third row and column twice.
-  void FitScaleMode() {
-    int w = 0, h = 0;
-    if (!renderer_ || !texture_ || SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) return;
-    const float scale = std::min(w / 800.0f, h / 600.0f);
-    const bool whole = scale >= 1.0f && scale == static_cast<float>(static_cast<int>(scale));
-    SDL_SetTextureScaleMode(texture_, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  // Only the regions that changed are converted and sent to the window, and
+  // an unchanged frame sends nothing: an idle screen costs next to nothing,
+  // and a frame where only the score moved costs a sliver of a whole one.
+  void Present(IDirectDrawSurface& frame) override {
+    if (!window_ || frame.BitsPerPixel() != 16 || frame.Width() != 800 || frame.Height() != 600) return;
+    SDL_Surface* surface = WindowSurface();
+    if (!surface) return;
+    const RECT written = frame.TakeWritten();
+    const FrameDiff::Rect within{written.left, written.top, written.right - written.left, written.bottom - written.top};
+    const std::vector<FrameDiff::Rect> changed = shown_.Take(frame.Pixels(), frame.Pitch(), 800, 600, 2, within);
+    if (changed.empty()) return;
+    std::vector<SDL_Rect> sent;
+    sent.reserve(changed.size());
+    for (const FrameDiff::Rect& region : changed) {
+      const FrameDiff::Rect r =
+          scaler_.Draw(frame.Pixels(), frame.Pitch(), region, static_cast<uint8_t*>(surface->pixels), surface->pitch);
+      if (r.w > 0 && r.h > 0) sent.push_back({r.x, r.y, r.w, r.h});
+    }
+    if (!sent.empty()) SDL_UpdateWindowSurfaceRects(window_, sent.data(), static_cast<int>(sent.size()));
   }
 
-  // Only the rows that changed go to the texture, and an unchanged frame is
-  // not presented at all: an idle screen costs next to nothing in a window.
-  void Present(const IDirectDrawSurface& frame) override {
-    if (!renderer_ || frame.BitsPerPixel() != 16) return;
-    const FrameDiff::Rows rows = shown_.Take(frame.Pixels(), frame.Pitch(), frame.Height());
-    if (rows.count == 0) return;
-    const SDL_Rect changed{0, rows.first, frame.Width(), rows.count};
-    SDL_UpdateTexture(texture_, &changed, frame.Pixels() + static_cast<size_t>(rows.first) * frame.Pitch(),
-                      frame.Pitch());
-    ShowTexture();
+  // The whole window again from the last frame (uncovered, resized, full
+  // screen): the bars black, the picture as last shown.
+  void RedrawWindow() {
+    SDL_Surface* surface = WindowSurface();
+    if (!surface) return;
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    if (const uint8_t* shown = shown_.Shown())
+      scaler_.Draw(shown, shown_.ShownPitch(), {0, 0, 800, 600}, static_cast<uint8_t*>(surface->pixels),
+                   surface->pitch);
+    SDL_UpdateWindowSurface(window_);
   }
 
-  void ShowTexture() {
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+  // The window's own pixels, laid out for its current size; 32-bit only
+  // (every X and Wayland desktop of the depths the programs accept).
+  SDL_Surface* WindowSurface() {
+    SDL_Surface* surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
+    if (!surface || surface->format->BytesPerPixel != 4) return nullptr;
+    if (surface->w != surfaceW_ || surface->h != surfaceH_) {
+      surfaceW_ = surface->w;
+      surfaceH_ = surface->h;
+      scaler_.Place(surface->w, surface->h);
+    }
+    if (surface->format->format != paletteFormat_) {
+      // Each channel widened by repeating its top bits, so white stays white.
+      auto wide = [](uint32_t p) {
+        const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+        return std::array<Uint8, 3>{static_cast<Uint8>(r << 3 | r >> 2), static_cast<Uint8>(g << 2 | g >> 4),
+                                    static_cast<Uint8>(b << 3 | b >> 2)};
+      };
+      std::vector<uint32_t> low(256), high(256);
+      for (uint32_t v = 0; v < 256; ++v) {
+        // Green's low bits sit in the low byte and its high bits (with
+        // their repeat) in the high byte: the two halves never overlap.
+        const auto l = wide(v), h = wide(v << 8);
+        low[v] = SDL_MapRGB(surface->format, 0, static_cast<Uint8>(l[1] & 0x1C), l[2]);
+        high[v] = SDL_MapRGB(surface->format, h[0], static_cast<Uint8>(h[1] & 0xE3), 0);
+      }
+      scaler_.SetPalette(std::move(low), std::move(high));
+      paletteFormat_ = surface->format->format;
+    }
+    return surface;
   }
 
   void Poll(std::vector<DeviceEvent>& out) override {
@@ -235,17 +261,19 @@ class SdlVideo final : public VideoBackend {
         e.kind = DeviceEvent::Kind::MouseMove;
         e.x = ev.motion.x;
         e.y = ev.motion.y;
+        scaler_.ToPicture(&e.x, &e.y);
         out.push_back(e);
         break;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (ev.button.button != SDL_BUTTON_LEFT && ev.button.button != SDL_BUTTON_RIGHT) break;
-        // A press on the black bars is outside the client area the programs
-        // know; a release always goes through so no button stays held.
-        if (ev.type == SDL_MOUSEBUTTONDOWN && !InsidePicture(ev.button.x, ev.button.y)) break;
         e.kind = DeviceEvent::Kind::MouseMove;
         e.x = ev.button.x;
         e.y = ev.button.y;
+        scaler_.ToPicture(&e.x, &e.y);
+        // A press on the black bars is outside the client area the programs
+        // know; a release always goes through so no button stays held.
+        if (ev.type == SDL_MOUSEBUTTONDOWN && !InsidePicture(e.x, e.y)) break;
         out.push_back(e);
         e.kind = DeviceEvent::Kind::MouseButton;
         e.button = ev.button.button == SDL_BUTTON_LEFT ? 0 : 1;
@@ -285,12 +313,9 @@ class SdlVideo final : public VideoBackend {
             out.push_back(e);
             break;
           case SDL_WINDOWEVENT_SIZE_CHANGED:
-            FitScaleMode();
-            [[fallthrough]];
           case SDL_WINDOWEVENT_EXPOSED:
-            // The window needs its picture again, whether or not frames are
-            // running: the texture always holds the whole last frame.
-            if (renderer_) ShowTexture();
+            // The window needs its picture again, whether or not frames are running.
+            RedrawWindow();
             break;
           case SDL_WINDOWEVENT_MOVED:
             e.kind = DeviceEvent::Kind::Moved;
@@ -313,9 +338,10 @@ class SdlVideo final : public VideoBackend {
 
   bool started_ = false;
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
   FrameDiff shown_;
+  PictureScaler scaler_;
+  int surfaceW_ = 0, surfaceH_ = 0;
+  Uint32 paletteFormat_ = 0;
   SDL_Cursor* arrow_ = nullptr;
   SDL_Cursor* hourglass_ = nullptr;
 };

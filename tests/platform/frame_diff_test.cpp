@@ -1,39 +1,109 @@
-// The window backend's change detection: which rows of a frame differ from
-// the one last shown.
+// The window backend's change detection (which regions of a frame differ
+// from the one last shown) and the scaling of the picture into a window of
+// any size.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/frame_diff.h"
+#include "platform/picture_scaler.h"
 
 namespace {
 
-TEST(FrameDiff, ReportsTheSpanOfChangedRowsAndNothingForTheSameFrame) {
-  constexpr int kPitch = 16, kRows = 10;
+using platform::FrameDiff;
+
+TEST(FrameDiff, ReportsEachRunOfChangedRowsWithItsColumnsAndNothingForTheSameFrame) {
+  constexpr int kWidth = 8, kPitch = 16, kRows = 10;  // 16-bit pixels
   std::vector<uint8_t> frame(kPitch * kRows, 7);
-  platform::FrameDiff diff;
-  auto take = [&] { return diff.Take(frame.data(), kPitch, kRows); };
+  FrameDiff diff;
+  auto take = [&] { return diff.Take(frame.data(), kPitch, kWidth, kRows, 2); };
 
-  auto rows = take();  // the first frame is all new
-  EXPECT_EQ(rows.first, 0);
-  EXPECT_EQ(rows.count, kRows);
-  EXPECT_EQ(take().count, 0);
+  auto rects = take();  // the first frame is all new
+  ASSERT_EQ(rects.size(), 1u);
+  EXPECT_EQ(rects[0].w, kWidth);
+  EXPECT_EQ(rects[0].h, kRows);
+  EXPECT_TRUE(take().empty());
 
-  frame[3 * kPitch + 15] = 1;  // last byte of row 3
-  frame[6 * kPitch] = 1;       // first byte of row 6
-  rows = take();
-  EXPECT_EQ(rows.first, 3);
-  EXPECT_EQ(rows.count, 4);
-  EXPECT_EQ(take().count, 0);  // the copy took the change
-
-  frame[kRows * kPitch - 1] = 2;
-  rows = take();
-  EXPECT_EQ(rows.first, kRows - 1);
-  EXPECT_EQ(rows.count, 1);
+  frame[3 * kPitch + 15] = 1;  // the high byte of row 3's last pixel
+  frame[4 * kPitch + 4] = 1;   // pixel 2 of row 4
+  frame[8 * kPitch] = 1;       // the first byte of row 8
+  rects = take();
+  ASSERT_EQ(rects.size(), 2u);
+  EXPECT_EQ(rects[0].x, 2);
+  EXPECT_EQ(rects[0].y, 3);
+  EXPECT_EQ(rects[0].w, kWidth - 2);
+  EXPECT_EQ(rects[0].h, 2);
+  EXPECT_EQ(rects[1].x, 0);
+  EXPECT_EQ(rects[1].y, 8);
+  EXPECT_EQ(rects[1].w, 1);
+  EXPECT_EQ(rects[1].h, 1);
+  EXPECT_TRUE(take().empty());  // the copy took the changes
+  EXPECT_EQ(std::memcmp(diff.Shown(), frame.data(), frame.size()), 0);
 
   diff.Invalidate();
-  EXPECT_EQ(take().count, kRows);
-  EXPECT_EQ(diff.Take(frame.data(), kPitch / 2, kRows * 2).count, kRows * 2);  // another shape is all new
+  EXPECT_EQ(take().size(), 1u);
+  EXPECT_EQ(diff.Take(frame.data(), kPitch / 2, kWidth / 2, kRows * 2, 2)[0].h, kRows * 2);  // another shape
+}
+
+TEST(FrameDiff, ManyScatteredChangesMergeIntoAFewRegionsThatCoverThemAll) {
+  constexpr int kWidth = 800, kPitch = 1600, kRows = 600;
+  std::vector<uint8_t> frame(static_cast<size_t>(kPitch) * kRows, 0);
+  FrameDiff diff;
+  diff.Take(frame.data(), kPitch, kWidth, kRows, 2);
+  std::vector<std::pair<int, int>> dots;
+  for (int k = 0; k < 40; ++k) dots.push_back({(k * 97) % kWidth, k * 15});
+  for (auto [x, y] : dots) frame[static_cast<size_t>(y) * kPitch + x * 2] = 9;
+  const auto rects = diff.Take(frame.data(), kPitch, kWidth, kRows, 2);
+  EXPECT_LE(rects.size(), FrameDiff::kMaxRects);
+  for (auto [x, y] : dots) {
+    bool covered = false;
+    for (const auto& r : rects) covered = covered || (x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h);
+    EXPECT_TRUE(covered) << x << "," << y;
+  }
+}
+
+// A maximised 1280 x 1024 window: the picture 1280 x 960 between bars of 32
+// rows; a changed picture pixel lands on the window pixels that show it, and
+// the pointer maps back onto the same picture pixel.
+TEST(PictureScaler, ScalesChangedRegionsIntoPlaceAndMapsThePointerBack) {
+  platform::PictureScaler scaler;
+  scaler.Place(1280, 1024);
+  const FrameDiff::Rect place = scaler.Placement();
+  EXPECT_EQ(place.x, 0);
+  EXPECT_EQ(place.y, 32);
+  EXPECT_EQ(place.w, 1280);
+  EXPECT_EQ(place.h, 960);
+  std::vector<uint32_t> low(256), high(256);
+  for (uint32_t v = 0; v < 256; ++v) {
+    low[v] = v | 0x1000000u;
+    high[v] = v << 8 | 0x1000000u;
+  }
+  scaler.SetPalette(low, high);
+
+  std::vector<uint16_t> picture(800 * 600, 0);
+  picture[300 * 800 + 500] = 0xF800;
+  std::vector<uint32_t> window(1280 * 1024, 0);
+  const FrameDiff::Rect r = scaler.Draw(reinterpret_cast<const uint8_t*>(picture.data()), 1600, {500, 300, 1, 1},
+                                        reinterpret_cast<uint8_t*>(window.data()), 1280 * 4);
+  // Picture pixel 500 covers window columns 800 and 801, row 300 rows 480 and 481 (+ the bar).
+  EXPECT_EQ(r.x, 800);
+  EXPECT_EQ(r.y, 32 + 480);
+  EXPECT_EQ(r.w, 2);
+  EXPECT_EQ(r.h, 2);
+  for (int y = r.y; y < r.y + r.h; ++y)
+    for (int x = r.x; x < r.x + r.w; ++x) EXPECT_EQ(window[y * 1280 + x], 0xF800u + 0x1000000u);
+  int written = 0;
+  for (uint32_t v : window) written += v != 0;
+  EXPECT_EQ(written, 4);
+
+  int x = 801, y = 32 + 481;
+  scaler.ToPicture(&x, &y);
+  EXPECT_EQ(x, 500);
+  EXPECT_EQ(y, 300);
+  x = 5, y = 10;  // on the top bar
+  scaler.ToPicture(&x, &y);
+  EXPECT_LT(y, 0);
 }
 
 }  // namespace
