@@ -235,6 +235,31 @@ TEST_F(GamePlay, LeftAndRightClicksScoreAsTheRulesSay) {
   EXPECT_EQ(next.fields.at("guys"), "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19");
 }
 
+// A touchpad tap: the press and its release reach the program in one pump,
+// before any frame has read the buttons. The game still sees the press.
+TEST_F(GamePlay, ATapWhosePressAndReleaseArriveTogetherStillRemovesTheGroup) {
+  Model m = NewGameBoard(1);
+  const int cell = FindRemovable(m, false, 3);
+  ASSERT_GE(cell, 0);
+  Script s;
+  const auto tap = [&](int tick, int x, int y) {
+    s.Add(tick, "move " + std::to_string(x) + " " + std::to_string(y));
+    s.Add(tick, "press left");
+    s.Add(tick, "release left");
+  };
+  tap(200, kNewGame[0], kNewGame[1]);
+  tap(600, CellX(cell), CellY(cell));
+  const int n = m.Click(cell, false);
+  s.Add(600 + 200 * n + 1500, "dump " + root_ + "/tapped.txt");
+  s.Add(600 + 200 * n + 1600, "tap ESC");
+  const ProgramResult r = Run(s, 1, 600 + 200 * n + 3000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const Dump tapped = ReadDump(root_ + "/tapped.txt");
+  EXPECT_EQ(tapped.fields.at("state"), "playing");
+  EXPECT_EQ(tapped.board, BoardText(m.cells));
+  EXPECT_EQ(tapped.fields.at("score"), std::to_string(m.score));
+}
+
 TEST_F(GamePlay, AGuyPushesHisRowAndIsSquashed) {
   const Assets a(assets_);
   WriteSetup(1, 300);
