@@ -1,13 +1,15 @@
 // Mixing is done in blocks of up to kBlock frames into a 32-bit accumulator
-// on the stack, then saturated to 16 bits. Each voice is resampled with
-// linear interpolation and a Q32 step; the inner loops are specialised for
-// the four sample layouts so the common case stays branch-free.
+// on the stack, then passed through the master limiter into 16 bits. A voice
+// at the output rate is copied; any other is resampled with the windowed
+// sinc of platform/resampler.h and a Q32 step. The inner loops are
+// specialised for the four sample layouts.
 #include "platform/mixer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "platform/resampler.h"
 #include "platform/sync.h"
 
 namespace platform {
@@ -15,6 +17,7 @@ namespace {
 
 constexpr uint32_t kBlock = 512;
 constexpr uint32_t kMaxSignals = 256;
+constexpr uint64_t kUnitStep = 1ull << 32;
 
 template <int Bits>
 inline int32_t SampleAt(const uint8_t* p) {
@@ -23,6 +26,34 @@ inline int32_t SampleAt(const uint8_t* p) {
   } else {
     return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
   }
+}
+
+// The filtered value of one channel at a play position. The filter reads
+// only the frames at and after the position, never behind it, where a
+// streaming ring buffer is refilled as soon as the cursor has passed: what
+// is heard runs kResampleCentre source frames (half a millisecond at
+// 22050 Hz) ahead of the cursor. Frames outside the data are silence, or
+// the other end of the data for a looping voice.
+template <int Bits, int Channels>
+inline int32_t Filtered(const uint8_t* data, uint32_t total, bool looping, uint32_t frame, const int16_t* w,
+                        int channel) {
+  constexpr uint32_t kFrameBytes = Bits / 8 * Channels;
+  const int64_t first = frame;
+  int32_t sum = 0;
+  if (first + kResampleTaps <= total) {
+    const uint8_t* p = data + static_cast<size_t>(first) * kFrameBytes + channel * (Bits / 8);
+    for (int j = 0; j < kResampleTaps; ++j) sum += w[j] * SampleAt<Bits>(p + j * kFrameBytes);
+  } else {
+    for (int j = 0; j < kResampleTaps; ++j) {
+      int64_t k = first + j;
+      if (k >= total) {
+        if (!looping) break;
+        k %= total;
+      }
+      sum += w[j] * SampleAt<Bits>(data + static_cast<size_t>(k) * kFrameBytes + channel * (Bits / 8));
+    }
+  }
+  return (sum + (1 << (kResampleShift - 1))) >> kResampleShift;
 }
 
 // Mixes up to `frames` output frames of one voice into acc. Returns the
@@ -38,6 +69,9 @@ uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint64_t step
   uint32_t frame = v.frame;
   uint32_t frac = v.fraction;
   uint32_t produced = 0;
+  // At the output's own rate on a whole frame every position is a source
+  // frame: a plain copy, exact.
+  const bool copy = step == kUnitStep && frac == 0;
   while (produced < frames) {
     if (frame >= total) {
       if (!v.looping || total == 0) {
@@ -46,19 +80,15 @@ uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint64_t step
       }
       frame %= total;
     }
-    uint32_t next = frame + 1;
-    if (next >= total) next = v.looping ? 0 : frame;
-    const uint8_t* a = data + static_cast<size_t>(frame) * kBytes * Channels;
-    const uint8_t* b = data + static_cast<size_t>(next) * kBytes * Channels;
-    int32_t l0 = SampleAt<Bits>(a);
-    int32_t l1 = SampleAt<Bits>(b);
-    const int32_t weight = static_cast<int32_t>(frac >> 17);  // 15 bits
-    int32_t left = l0 + (((l1 - l0) * weight) >> 15);
-    int32_t right = left;
-    if constexpr (Channels == 2) {
-      int32_t r0 = SampleAt<Bits>(a + kBytes);
-      int32_t r1 = SampleAt<Bits>(b + kBytes);
-      right = r0 + (((r1 - r0) * weight) >> 15);
+    int32_t left, right;
+    if (copy) {
+      const uint8_t* a = data + static_cast<size_t>(frame) * kBytes * Channels;
+      left = SampleAt<Bits>(a);
+      right = Channels == 2 ? SampleAt<Bits>(a + kBytes) : left;
+    } else {
+      const int16_t* w = ResampleWeights(frac);
+      left = Filtered<Bits, Channels>(data, total, v.looping, frame, w, 0);
+      right = Channels == 2 ? Filtered<Bits, Channels>(data, total, v.looping, frame, w, 1) : left;
     }
     acc[produced * 2] += static_cast<int32_t>((static_cast<int64_t>(left) * gl) >> 16);
     acc[produced * 2 + 1] += static_cast<int32_t>((static_cast<int64_t>(right) * gr) >> 16);
@@ -170,6 +200,12 @@ uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
       for (uint32_t i = 0; i < voiceCount_;) {
         MixVoice& v = *voices_[i];
         uint32_t before = v.ByteCursor();
+        if (v.prepare) {
+          // The frames this block may read: the positions it passes and the
+          // filter's reach beyond the last of them.
+          const uint64_t reach = ((static_cast<uint64_t>(n) * Step(v)) >> 32) + kResampleTaps + 2;
+          v.prepare(&v, static_cast<uint32_t>(std::min<uint64_t>(v.frame + reach, v.Frames())));
+        }
         bool ended = false;
         uint32_t produced = MixOne(v, acc, n, &ended);
         // Bytes of source consumed: frames moved on the ring, counted
@@ -201,9 +237,7 @@ uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
         }
         ++i;
       }
-    }
-    for (uint32_t i = 0; i < n * 2; ++i) {
-      out[i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
+      limiter_.Process(acc, out, n);
     }
     out += n * 2;
     frames -= n;

@@ -1,7 +1,7 @@
 // The software mixer behind the sound buffers and the MCI player. Voices are
 // PCM data (8-bit unsigned or 16-bit signed, mono or stereo, any rate) that
 // are resampled to the output rate, scaled by their gains, summed and
-// saturated into 16-bit stereo. Render runs on the audio backend's thread
+// passed through a master limiter into 16-bit stereo. Render runs on the audio backend's thread
 // and never allocates; it takes the mixer lock, which is also what guards
 // every voice's playing state.
 #pragma once
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/limiter.h"
 #include "platform/wintypes.h"
 
 namespace platform {
@@ -46,6 +47,11 @@ struct MixVoice {
   // (not when stopped by its owner).
   void (*onEnd)(void* user) = nullptr;
   void* user = nullptr;
+  // Called with the lock held before each block is mixed, when set: the
+  // voice will read frames below `frames` (counted from the data's start)
+  // in this block, so a source that produces its data as it plays can make
+  // them ready, just ahead of the play position. It may shorten `size`.
+  void (*prepare)(MixVoice* voice, uint32_t frames) = nullptr;
 
   uint32_t Frames() const { return blockAlign ? size / blockAlign : 0; }
   uint32_t ByteCursor() const { return frame * blockAlign; }
@@ -77,6 +83,7 @@ class Mixer {
   Mixer() = default;
   std::mutex lock_;
   MixVoice* voices_[kMaxVoices] = {};
+  Limiter limiter_{kMixRate};  // under the lock: its envelope runs on from block to block
   uint32_t voiceCount_ = 0;
 };
 
