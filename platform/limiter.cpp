@@ -19,14 +19,17 @@ float Limiter::Gain() const {
   return envelope_ > kThreshold ? static_cast<float>(kThreshold) / envelope_ : 1.0f;
 }
 
-// Identity up to the threshold, then a tanh curve that leaves it with slope
-// one (no corner) and approaches the ceiling without reaching it.
+// Identity up to the threshold, then the curve u / (1 + u) of the excess u,
+// which leaves the threshold with slope one (no corner) and approaches the
+// ceiling without reaching it. It approaches slowly (1 / u rather than the
+// exponential of tanh), so even a peak many times full scale keeps its shape
+// as a rounded top instead of a flat one.
 float Limiter::Shape(float x) const {
   const float a = std::abs(x);
   if (a <= kThreshold) return x;
   constexpr float room = static_cast<float>(kCeiling - kThreshold);
-  const float bent = kThreshold + room * std::tanh((a - kThreshold) / room);
-  return std::copysign(bent, x);
+  const float u = (a - kThreshold) / room;
+  return std::copysign(kThreshold + room * u / (1 + u), x);
 }
 
 void Limiter::Process(const int32_t* in, int16_t* out, uint32_t frames) {

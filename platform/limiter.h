@@ -3,7 +3,7 @@
 // envelope with a fast attack and a slow release turns the gain down when
 // the sum rises above the threshold; what the envelope has not yet caught
 // (the first fraction of a millisecond of a sudden peak) is bent smoothly
-// towards the ceiling. Below the threshold the output is the input, sample
+// towards the ceiling, keeping its shape. Below the threshold the output is the input, sample
 // for sample: one voice at normal volume is never touched. No look-ahead,
 // so it adds no latency.
 #pragma once

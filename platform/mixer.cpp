@@ -28,24 +28,26 @@ inline int32_t SampleAt(const uint8_t* p) {
   }
 }
 
-// The filtered value of one channel at a play position. The filter reads
-// only the frames at and after the position, never behind it, where a
-// streaming ring buffer is refilled as soon as the cursor has passed: what
-// is heard runs kResampleCentre source frames (half a millisecond at
-// 22050 Hz) ahead of the cursor. Frames outside the data are silence, or
-// the other end of the data for a looping voice.
+// The filtered value of one channel at a play position. A looping voice may
+// be a streaming ring buffer, refilled as soon as the cursor has passed, so
+// its filter reads only the frames at and after the position (what is heard
+// runs kResampleCentre source frames, half a millisecond at 22050 Hz, ahead
+// of the cursor) and wraps at the end. A one-shot's filter is centred on
+// the position, with silence before and after the data, so it starts and
+// ends softly.
 template <int Bits, int Channels>
 inline int32_t Filtered(const uint8_t* data, uint32_t total, bool looping, uint32_t frame, const int16_t* w,
                         int channel) {
   constexpr uint32_t kFrameBytes = Bits / 8 * Channels;
-  const int64_t first = frame;
+  const int64_t first = looping ? static_cast<int64_t>(frame) : static_cast<int64_t>(frame) - kResampleCentre;
   int32_t sum = 0;
-  if (first + kResampleTaps <= total) {
+  if (first >= 0 && first + kResampleTaps <= total) {
     const uint8_t* p = data + static_cast<size_t>(first) * kFrameBytes + channel * (Bits / 8);
     for (int j = 0; j < kResampleTaps; ++j) sum += w[j] * SampleAt<Bits>(p + j * kFrameBytes);
   } else {
     for (int j = 0; j < kResampleTaps; ++j) {
       int64_t k = first + j;
+      if (k < 0) continue;
       if (k >= total) {
         if (!looping) break;
         k %= total;
