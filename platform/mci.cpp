@@ -1,8 +1,14 @@
 // The MCI player: one voice of the mixer per open alias, its PCM decoded
-// from the MP3 with libmpg123 when the device is opened. Decoding the whole
-// file up front keeps the mixer callback free of file and decoder work.
+// from the MP3 with libmpg123. Opening reads only the headers, so the
+// program's start-up does not wait for the decoding; the mixer asks for the
+// frames just ahead of the play position as it plays (the voice's prepare
+// hook, under the mixer lock, which is also what guards the decoder), and
+// what has been decoded stays for the next play. The encoder's delay and
+// padding are dropped (the LAME header tells them), so a loop restarts on
+// the music's first real sample.
 #include "platform/mci.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -23,12 +29,35 @@
 
 namespace {
 
+// Decoding runs this far ahead of what a block needs, so that it happens
+// in pieces of a few MP3 frames rather than at every block.
+constexpr uint32_t kDecodeAheadFrames = 4096;
+
+struct MciDevice;
+
+struct MusicVoice : platform::MixVoice {
+  MciDevice* device = nullptr;
+};
+
 struct MciDevice {
   UINT id = 0;
-  std::vector<uint8_t> pcm;  // 16-bit interleaved
-  platform::MixVoice voice;
+  MusicVoice voice;
   bool paused = false;
   HWND notifyWindow = nullptr;  // set while a "play ... notify" is running
+  // Under the mixer lock once the voice has been started.
+  std::unique_ptr<uint8_t[]> pcm;  // 16-bit interleaved, capacity bytes
+  size_t capacity = 0;
+  size_t decoded = 0;  // bytes of pcm filled
+  bool finished = false;
+#ifdef QB_HAVE_MPG123
+  mpg123_handle* decoder = nullptr;
+  ~MciDevice() {
+    if (decoder) {
+      mpg123_close(decoder);
+      mpg123_delete(decoder);
+    }
+  }
+#endif
 };
 
 std::mutex& MciLock() {
@@ -66,55 +95,68 @@ std::vector<std::string> Words(const char* command) {
   return words;
 }
 
-MCIERROR Decode(const std::string& path, MciDevice* device) {
+#ifdef QB_HAVE_MPG123
+// The mixer's prepare hook: decodes until the frames below `frames` are
+// there. The end of the data (or a damaged tail) fixes the voice's length.
+void DecodeAhead(platform::MixVoice* voice, uint32_t frames) {
+  MciDevice& d = *static_cast<MusicVoice*>(voice)->device;
+  const size_t block = voice->blockAlign;
+  if (d.finished || d.decoded >= static_cast<size_t>(frames) * block) return;
+  const size_t want = std::min(d.capacity, (static_cast<size_t>(frames) + kDecodeAheadFrames) * block);
+  int idle = 0;
+  while (d.decoded < want && !d.finished) {
+    size_t done = 0;
+    const int r = mpg123_read(d.decoder, d.pcm.get() + d.decoded, want - d.decoded, &done);
+    d.decoded += done;
+    if (r == MPG123_DONE || (r != MPG123_OK && r != MPG123_NEW_FORMAT) || (done == 0 && ++idle > 4)) d.finished = true;
+  }
+  if (d.decoded >= d.capacity) d.finished = true;
+  if (d.finished) {
+    voice->size = static_cast<uint32_t>(d.decoded - d.decoded % block);
+    if (voice->size == 0) voice->size = static_cast<uint32_t>(block);  // one silent frame, then the end
+  }
+}
+#endif
+
+// Reads the headers and sets the voice up; the samples come as it plays.
+MCIERROR Prepare(const std::string& path, MciDevice* device) {
 #ifdef QB_HAVE_MPG123
   static const bool initialised = [] { return mpg123_init() == MPG123_OK; }();
   if (!initialised) return MCIERR_CANNOT_LOAD_DRIVER;
   int error = 0;
   mpg123_handle* mh = mpg123_new(nullptr, &error);
   if (!mh) return MCIERR_CANNOT_LOAD_DRIVER;
-  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  device->decoder = mh;
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
   // Always 16-bit signed, so the mixer sees one of its formats.
   mpg123_format_none(mh);
   const long* rates = nullptr;
   size_t rateCount = 0;
   mpg123_rates(&rates, &rateCount);
   for (size_t i = 0; i < rateCount; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_open(mh, path.c_str()) != MPG123_OK) {
-    mpg123_delete(mh);
-    return MCIERR_FILE_NOT_FOUND;
-  }
+  if (mpg123_open(mh, path.c_str()) != MPG123_OK) return MCIERR_FILE_NOT_FOUND;
   long rate = 0;
   int channels = 0, encoding = 0;
-  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2) {
-    mpg123_close(mh);
-    mpg123_delete(mh);
+  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2)
     return MCIERR_INVALID_FILE;
-  }
   mpg123_format_none(mh);  // the format is fixed from here on
   mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
+  // The LAME header gives the exact length; without one, count the frames.
   off_t length = mpg123_length(mh);
-  if (length > 0) device->pcm.reserve(static_cast<size_t>(length) * static_cast<size_t>(channels) * 2);
-  unsigned char chunk[16384];
-  for (;;) {
-    size_t done = 0;
-    int r = mpg123_read(mh, chunk, sizeof chunk, &done);
-    device->pcm.insert(device->pcm.end(), chunk, chunk + done);
-    if (r == MPG123_DONE) break;
-    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;  // a damaged tail: keep what decoded
-  }
-  mpg123_close(mh);
-  mpg123_delete(mh);
-  size_t block = static_cast<size_t>(channels) * 2;
-  device->pcm.resize(device->pcm.size() - device->pcm.size() % block);
-  if (device->pcm.empty()) return MCIERR_INVALID_FILE;
+  if (length <= 0 && mpg123_scan(mh) == MPG123_OK) length = mpg123_length(mh);
+  const size_t block = static_cast<size_t>(channels) * 2;
+  if (length <= 0 || static_cast<uint64_t>(length) * block > 0xFFFFFFF0u) return MCIERR_INVALID_FILE;
+  device->capacity = static_cast<size_t>(length) * block;
+  device->pcm.reset(new uint8_t[device->capacity]);  // filled as it plays; never read before
   platform::MixVoice& v = device->voice;
-  v.data = device->pcm.data();
-  v.size = static_cast<uint32_t>(std::min<size_t>(device->pcm.size(), 0xFFFFFFF0u));
+  v.data = device->pcm.get();
+  v.size = static_cast<uint32_t>(device->capacity);
   v.channels = static_cast<uint32_t>(channels);
   v.bits = 16;
   v.blockAlign = static_cast<uint32_t>(block);
   v.frequency = static_cast<uint32_t>(rate);
+  v.prepare = DecodeAhead;
+  device->voice.device = device;
   return 0;
 #else
   (void)path;
@@ -151,7 +193,7 @@ MCIERROR Open(const std::vector<std::string>& w) {
   std::string alias = Lower(w[3]);
   if (Devices().count(alias)) return MCIERR_DUPLICATE_ALIAS;
   auto device = std::make_unique<MciDevice>();
-  if (MCIERROR e = Decode(platform::MapPath(w[1].c_str()), device.get())) {
+  if (MCIERROR e = Prepare(platform::MapPath(w[1].c_str()), device.get())) {
     platform::ReportUnloadable("music", w[1].c_str());
     return e;
   }

@@ -18,6 +18,7 @@ constexpr MCIERROR MCIERR_INVALID_FILE = 296;
 // "resume NAME" and "close NAME"; posts MM_MCINOTIFY to the callback window
 // when a "play ... notify" ends (wParam MCI_NOTIFY_SUCCESSFUL, lParam the
 // device id). Pausing or closing posts nothing. Words and aliases are
-// case-insensitive; the path goes through platform::MapPath. The whole MP3
-// is decoded at "open" and played through the layer's mixer.
+// case-insensitive; the path goes through platform::MapPath. "open" reads
+// only the MP3's headers; it is decoded gaplessly as it plays, through the
+// layer's mixer.
 MCIERROR mciSendStringA(const char* command, char* returnString, UINT returnLength, HWND callback);
