@@ -4,8 +4,15 @@
 // frames just ahead of the play position as it plays (the voice's prepare
 // hook, under the mixer lock, which is also what guards the decoder), and
 // what has been decoded stays for the next play. The encoder's delay and
-// padding are dropped (the LAME header tells them), so a loop restarts on
-// the music's first real sample.
+// padding are dropped (the LAME header tells them).
+//
+// A "play ... notify" is nearly always a loop: the notification's handler
+// closes, reopens and plays the file again. That handler runs when the
+// program next dispatches messages, which may be seconds later during a
+// blocking animation, so a device that played to its end with a
+// notification pending sounds on from its start ("rolling") while the
+// notification waits, and a close right after hands the rolling voice to
+// the next open of the same file: the loop restarts without a gap.
 #include "platform/mci.h"
 
 #include <algorithm>
@@ -32,6 +39,8 @@ namespace {
 // Decoding runs this far ahead of what a block needs, so that it happens
 // in pieces of a few MP3 frames rather than at every block.
 constexpr uint32_t kDecodeAheadFrames = 4096;
+// How long a closed rolling device waits for an open of its file.
+constexpr uint32_t kOrphanFrames = platform::kMixRate / 4;
 
 struct MciDevice;
 
@@ -41,9 +50,16 @@ struct MusicVoice : platform::MixVoice {
 
 struct MciDevice {
   UINT id = 0;
+  std::string path;
   MusicVoice voice;
   bool paused = false;
   HWND notifyWindow = nullptr;  // set while a "play ... notify" is running
+  bool rolling = false;         // played to its end with a notification; sounds on
+  bool takenOver = false;       // reopened from a closed rolling device
+  // Under the mixer lock: closed while rolling, and the output frames it
+  // may still sound for unless an open takes it over.
+  bool orphan = false;
+  uint32_t orphanFramesLeft = 0;
   // Under the mixer lock once the voice has been started.
   std::unique_ptr<uint8_t[]> pcm;  // 16-bit interleaved, capacity bytes
   size_t capacity = 0;
@@ -98,9 +114,18 @@ std::vector<std::string> Words(const char* command) {
 #ifdef QB_HAVE_MPG123
 // The mixer's prepare hook: decodes until the frames below `frames` are
 // there. The end of the data (or a damaged tail) fixes the voice's length.
-void DecodeAhead(platform::MixVoice* voice, uint32_t frames) {
+void DecodeAhead(platform::MixVoice* voice, uint32_t frames, uint32_t outputFrames) {
   MciDevice& d = *static_cast<MusicVoice*>(voice)->device;
   const size_t block = voice->blockAlign;
+  if (d.orphan) {
+    if (d.orphanFramesLeft <= outputFrames) {
+      // Nobody took it over: it ends here.
+      voice->looping = false;
+      voice->size = voice->frame * voice->blockAlign;
+      return;
+    }
+    d.orphanFramesLeft -= outputFrames;
+  }
   if (d.finished || d.decoded >= static_cast<size_t>(frames) * block) return;
   const size_t want = std::min(d.capacity, (static_cast<size_t>(frames) + kDecodeAheadFrames) * block);
   int idle = 0;
@@ -173,9 +198,10 @@ void OnMusicEnd(void* user) {
   {
     std::lock_guard<std::mutex> lock(MciLock());
     for (auto& [alias, device] : Devices()) {
-      if (device->id == id) {
+      if (device->id == id && device->notifyWindow) {
         window = device->notifyWindow;
         device->notifyWindow = nullptr;
+        device->rolling = true;
       }
     }
   }
@@ -187,19 +213,54 @@ void StopVoice(MciDevice& device) {
   platform::Mixer::Get().StopLocked(&device.voice);
 }
 
+// A closed device still rolling; at most one.
+std::unique_ptr<MciDevice>& Orphan() {
+  static auto* orphan = new std::unique_ptr<MciDevice>();
+  return *orphan;
+}
+
+void DropOrphan() {
+  if (!Orphan()) return;
+  StopVoice(*Orphan());
+  Orphan().reset();
+}
+
+// The orphan, when it is this file and still sounding, taken back open.
+std::unique_ptr<MciDevice> Adopt(const std::string& path) {
+  std::unique_ptr<MciDevice> device;
+  if (Orphan() && Orphan()->path == path) {
+    std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
+    if (Orphan()->voice.playing) {
+      device = std::move(Orphan());
+      device->orphan = false;
+      device->takenOver = true;
+    }
+  }
+  DropOrphan();
+  return device;
+}
+
 MCIERROR Open(const std::vector<std::string>& w) {
   if (w.size() < 4) return MCIERR_MISSING_PARAMETER;
   if (w.size() > 4 || Lower(w[2]) != "alias") return MCIERR_UNRECOGNIZED_KEYWORD;
   std::string alias = Lower(w[3]);
   if (Devices().count(alias)) return MCIERR_DUPLICATE_ALIAS;
-  auto device = std::make_unique<MciDevice>();
-  if (MCIERROR e = Prepare(platform::MapPath(w[1].c_str()), device.get())) {
-    platform::ReportUnloadable("music", w[1].c_str());
-    return e;
+  const std::string path = platform::MapPath(w[1].c_str());
+  std::unique_ptr<MciDevice> device = Adopt(path);
+  if (!device) {
+    device = std::make_unique<MciDevice>();
+    if (MCIERROR e = Prepare(path, device.get())) {
+      platform::ReportUnloadable("music", w[1].c_str());
+      return e;
+    }
+    device->path = path;
+    device->voice.onEnd = OnMusicEnd;
   }
   device->id = g_nextDeviceId++;
-  device->voice.onEnd = OnMusicEnd;
-  device->voice.user = reinterpret_cast<void*>(static_cast<uintptr_t>(device->id));
+  {
+    std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
+    device->voice.user = reinterpret_cast<void*>(static_cast<uintptr_t>(device->id));
+  }
   Devices()[alias] = std::move(device);
   return 0;
 }
@@ -231,7 +292,14 @@ MCIERROR mciSendStringA(const char* command, char* returnString, UINT returnLeng
     device.paused = false;
     device.notifyWindow = notify ? callback : nullptr;
     std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
-    device.voice.looping = false;
+    if (device.rolling && !device.takenOver) {
+      // Played again on the same device after its end: from the start.
+      device.voice.frame = 0;
+      device.voice.fraction = 0;
+    }
+    device.rolling = device.takenOver = false;
+    // A play that will be told of its end sounds on past it (rolling).
+    device.voice.looping = notify;
     platform::Mixer::Get().StartLocked(&device.voice);
   } else if (verb == "pause") {
     std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
@@ -246,8 +314,19 @@ MCIERROR mciSendStringA(const char* command, char* returnString, UINT returnLeng
       platform::Mixer::Get().StartLocked(&device.voice);
     }
   } else {  // close: a pending notification is dropped, not posted as aborted
-    StopVoice(device);
+    std::unique_ptr<MciDevice> closing = std::move(it->second);
     Devices().erase(it);
+    DropOrphan();
+    if (closing->rolling && !closing->paused) {
+      std::lock_guard<std::mutex> mix(platform::Mixer::Get().Lock());
+      if (closing->voice.playing) {
+        closing->orphan = true;
+        closing->orphanFramesLeft = kOrphanFrames;
+        Orphan() = std::move(closing);
+        return 0;
+      }
+    }
+    StopVoice(*closing);
   }
   return 0;
 }

@@ -20,5 +20,8 @@ constexpr MCIERROR MCIERR_INVALID_FILE = 296;
 // device id). Pausing or closing posts nothing. Words and aliases are
 // case-insensitive; the path goes through platform::MapPath. "open" reads
 // only the MP3's headers; it is decoded gaplessly as it plays, through the
-// layer's mixer.
+// layer's mixer. For loops without a gap, a "play ... notify" that has
+// reached its end sounds on from the start until its device is closed, and
+// an open of the same file right after that close (within a quarter of a
+// second of output) takes the sound over where it is.
 MCIERROR mciSendStringA(const char* command, char* returnString, UINT returnLength, HWND callback);

@@ -60,9 +60,10 @@ inline int32_t Filtered(const uint8_t* data, uint32_t total, bool looping, uint3
 
 // Mixes up to `frames` output frames of one voice into acc. Returns the
 // number of frames produced; fewer than asked when a non-looping voice ran
-// out, in which case *ended is set.
+// out, in which case *ended is set. *wrapped is set when a looping voice
+// went round.
 template <int Bits, int Channels>
-uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint64_t step, bool* ended) {
+uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint64_t step, bool* ended, bool* wrapped) {
   constexpr uint32_t kBytes = Bits / 8;
   const uint32_t total = v.Frames();
   const uint8_t* data = v.data;
@@ -81,6 +82,7 @@ uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint64_t step
         break;
       }
       frame %= total;
+      *wrapped = true;
     }
     int32_t left, right;
     if (copy) {
@@ -99,7 +101,10 @@ uint32_t MixVoiceBlock(MixVoice& v, int32_t* acc, uint32_t frames, uint64_t step
     frame += static_cast<uint32_t>(advanced >> 32);
     frac = static_cast<uint32_t>(advanced);
   }
-  if (frame >= total && v.looping && total) frame %= total;
+  if (frame >= total && v.looping && total) {
+    frame %= total;
+    *wrapped = true;
+  }
   if (frame >= total && !v.looping) *ended = true;  // ended exactly at the block's end
   v.frame = frame;
   v.fraction = frac;
@@ -114,14 +119,14 @@ uint64_t Step(const MixVoice& v) {
   return step ? step : 1;
 }
 
-uint32_t MixOne(MixVoice& v, int32_t* acc, uint32_t frames, bool* ended) {
+uint32_t MixOne(MixVoice& v, int32_t* acc, uint32_t frames, bool* ended, bool* wrapped) {
   uint64_t step = Step(v);
   if (v.bits == 8) {
-    return v.channels == 2 ? MixVoiceBlock<8, 2>(v, acc, frames, step, ended)
-                           : MixVoiceBlock<8, 1>(v, acc, frames, step, ended);
+    return v.channels == 2 ? MixVoiceBlock<8, 2>(v, acc, frames, step, ended, wrapped)
+                           : MixVoiceBlock<8, 1>(v, acc, frames, step, ended, wrapped);
   }
-  return v.channels == 2 ? MixVoiceBlock<16, 2>(v, acc, frames, step, ended)
-                         : MixVoiceBlock<16, 1>(v, acc, frames, step, ended);
+  return v.channels == 2 ? MixVoiceBlock<16, 2>(v, acc, frames, step, ended, wrapped)
+                         : MixVoiceBlock<16, 1>(v, acc, frames, step, ended, wrapped);
 }
 
 // True when offset o lies in (from, from + moved] on a ring of size bytes.
@@ -201,15 +206,15 @@ uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
       std::lock_guard<std::mutex> lock(lock_);
       for (uint32_t i = 0; i < voiceCount_;) {
         MixVoice& v = *voices_[i];
-        uint32_t before = v.ByteCursor();
         if (v.prepare) {
           // The frames this block may read: the positions it passes and the
           // filter's reach beyond the last of them.
           const uint64_t reach = ((static_cast<uint64_t>(n) * Step(v)) >> 32) + kResampleTaps + 2;
-          v.prepare(&v, static_cast<uint32_t>(std::min<uint64_t>(v.frame + reach, v.Frames())));
+          v.prepare(&v, static_cast<uint32_t>(std::min<uint64_t>(v.frame + reach, v.Frames())), n);
         }
-        bool ended = false;
-        uint32_t produced = MixOne(v, acc, n, &ended);
+        uint32_t before = v.ByteCursor();
+        bool ended = false, wrapped = false;
+        uint32_t produced = MixOne(v, acc, n, &ended, &wrapped);
         // Bytes of source consumed: frames moved on the ring, counted
         // forward from `before`.
         uint32_t after = ended ? v.size : v.ByteCursor();
@@ -237,6 +242,7 @@ uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
           voices_[voiceCount_] = nullptr;
           continue;
         }
+        if (wrapped && v.onEnd && endCount < kMaxSignals) ends[endCount++] = {v.onEnd, v.user};
         ++i;
       }
       limiter_.Process(acc, out, n);

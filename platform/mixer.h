@@ -43,15 +43,17 @@ struct MixVoice {
   uint32_t fraction = 0;  // and its Q32 fraction
   uint32_t notifyCount = 0;
   NotifyPosition notify[kMaxNotifyPositions];
-  // Called after the mix, without the lock, when the voice played to its end
-  // (not when stopped by its owner).
+  // Called after the mix, without the lock, when the voice played to its
+  // end (not when stopped by its owner): a one-shot has stopped there, a
+  // looping voice goes on from its start.
   void (*onEnd)(void* user) = nullptr;
   void* user = nullptr;
-  // Called with the lock held before each block is mixed, when set: the
-  // voice will read frames below `frames` (counted from the data's start)
-  // in this block, so a source that produces its data as it plays can make
-  // them ready, just ahead of the play position. It may shorten `size`.
-  void (*prepare)(MixVoice* voice, uint32_t frames) = nullptr;
+  // Called with the lock held before each block of outputFrames is mixed,
+  // when set: the voice will read frames below `frames` (counted from the
+  // data's start) in this block, so a source that produces its data as it
+  // plays can make them ready, just ahead of the play position. It may
+  // shorten `size` (down to the play position, which ends the voice).
+  void (*prepare)(MixVoice* voice, uint32_t frames, uint32_t outputFrames) = nullptr;
 
   uint32_t Frames() const { return blockAlign ? size / blockAlign : 0; }
   uint32_t ByteCursor() const { return frame * blockAlign; }
