@@ -100,6 +100,57 @@ void Normalise(Wave& w, double peak) {
     for (double& v : w) v *= peak / m;
 }
 
+namespace {
+double Db(double v) { return 20 * std::log10(std::max(v, 1e-9)); }
+double FromDb(double db) { return std::pow(10.0, db / 20); }
+void Scale(Wave& w, double gain) {
+  for (double& v : w) v *= gain;
+}
+}  // namespace
+
+double PeakDb(const Wave& w) {
+  double m = 0;
+  for (double v : w) m = std::max(m, std::abs(v));
+  return Db(m);
+}
+
+double RmsDb(const Wave& w) {
+  double sum = 0;
+  for (double v : w) sum += v * v;
+  return Db(w.empty() ? 0 : std::sqrt(sum / w.size()));
+}
+
+double LoudestDb(const Wave& w) {
+  const size_t win = std::min(w.size(), static_cast<size_t>(Samples(0.05)));
+  if (win == 0) return Db(0);
+  double sum = 0, best = 0;
+  for (size_t i = 0; i < w.size(); ++i) {
+    sum += w[i] * w[i];
+    if (i >= win) sum -= w[i - win] * w[i - win];
+    best = std::max(best, sum);
+  }
+  return Db(std::sqrt(best / win));
+}
+
+void LevelEffect(Wave& w, double loudestDb, double peakDb) {
+  Scale(w, FromDb(std::min(loudestDb - LoudestDb(w), peakDb - PeakDb(w))));
+}
+
+void LevelMusic(Wave& w, double rmsDb, double peakDb) {
+  // A knee 3 dB under the ceiling, leaving it with slope one; the curve
+  // takes some of the RMS away, so scale and bend a few times over.
+  const double ceiling = FromDb(peakDb), knee = ceiling * FromDb(-3), room = ceiling - knee;
+  Wave original = w;
+  double gain = FromDb(rmsDb - RmsDb(w));
+  for (int pass = 0; pass < 4; ++pass) {
+    for (size_t i = 0; i < w.size(); ++i) {
+      const double x = original[i] * gain, a = std::abs(x);
+      w[i] = a <= knee ? x : std::copysign(knee + room * std::tanh((a - knee) / room), x);
+    }
+    gain *= FromDb(rmsDb - RmsDb(w));
+  }
+}
+
 void Shape(Wave& w, double peak, double fadeInMs, double fadeOutMs, bool trim) {
   if (w.empty()) return;
   if (trim) {

@@ -27,6 +27,17 @@ void Shape(Wave& w, double peak = 0.89, double fadeInMs = 4, double fadeOutMs = 
            bool trim = true);
 void Normalise(Wave& w, double peak);
 
+// Levels for a mix with headroom, in dB relative to full scale.
+double PeakDb(const Wave& w);
+double RmsDb(const Wave& w);
+// The RMS of the loudest 50 ms: how loud a short effect sounds.
+double LoudestDb(const Wave& w);
+// Scales an effect to a common loudness, but never above a peak of peakDb.
+void LevelEffect(Wave& w, double loudestDb, double peakDb);
+// Scales the music to an RMS of rmsDb, rounding its peaks off smoothly so
+// they stay under peakDb.
+void LevelMusic(Wave& w, double rmsDb, double peakDb);
+
 // Deterministic white noise in [-1, 1].
 struct Noise {
   uint32_t s = 0x12345678u;

@@ -19,6 +19,8 @@ constexpr double kBpm = 128;
 constexpr double kBeat = 60.0 / kBpm;
 constexpr double kEighth = kBeat / 2;
 constexpr int kBars = 32;
+constexpr double kMusicRmsDb = -14;
+constexpr double kMusicPeakDb = -5;
 
 struct Ring {
   Wave w;
@@ -186,10 +188,9 @@ void MakeMusic(const std::string& gameDir, const std::string& work) {
       Lead(ring, t + n.slot * kEighth, n.len * kEighth * 0.9, n.midi, bridge ? 0.12 : 0.14);
   }
   Wave& w = ring.w;
-  // Gentle limiting, then a peak just under full scale.
-  Normalise(w, 1.0);
-  for (double& v : w) v = std::tanh(v * 1.3) / std::tanh(1.3);
-  Normalise(w, 0.89);
+  // Level for a mix with headroom: the effects play over it, and the
+  // player's mixer limits only what goes above about -3 dBFS.
+  LevelMusic(w, kMusicRmsDb, kMusicPeakDb);
   MakeDirs(work);
   std::string wav = work + "/music.wav";
   WriteWav(wav, w);

@@ -11,6 +11,10 @@ namespace art {
 namespace {
 
 constexpr double kTau = 2 * M_PI;
+// Every effect at one loudness (its loudest 50 ms), peaking at -6 dBFS at
+// most, so that several together and the music leave the mix headroom.
+constexpr double kEffectLoudestDb = -16;
+constexpr double kEffectPeakDb = -6;
 
 // Band-limited sawtooth-like buzz (for voices in the crowd): harmonics
 // falling off as 1/n, up to below Nyquist.
@@ -168,6 +172,11 @@ Wave Metal() {
     for (int k = 0; k < 5; ++k) ring += std::sin(kTau * partials[k] * t + k) * std::exp(-t / (0.14 - k * 0.02)) / (1 + k * 0.5);
     w[i] = crack + crunch + ring * 0.28 * std::min(1.0, t / 0.002);
   }
+  // The game's most frequent sound: its first crack is many times louder
+  // than the ring that follows, which left the whole sound quiet once its
+  // peak was levelled. Saturating it brings the body up to the crack.
+  Normalise(w, 1.0);
+  for (double& v : w) v = std::tanh(3 * v) / std::tanh(3.0);
   Shape(w, 0.85, 1, 60, false);
   return w;
 }
@@ -228,24 +237,29 @@ Wave Voice(const std::string& work, const std::string& name, const std::string& 
   return w;
 }
 
+void WriteEffect(const std::string& path, Wave w) {
+  LevelEffect(w, kEffectLoudestDb, kEffectPeakDb);
+  WriteWav(path, w);
+}
+
 }  // namespace
 
 void MakeSounds(const std::string& gameDir, const std::string& work) {
   std::string dir = gameDir + "/sounds";
   MakeDirs(dir);
   MakeDirs(work);
-  WriteWav(dir + "/cheer.wav", Cheer());
-  WriteWav(dir + "/negative.wav", Negative());
-  WriteWav(dir + "/reveal.wav", Reveal());
-  WriteWav(dir + "/bonus.wav", Bonus());
-  WriteWav(dir + "/squish.wav", Squish());
-  WriteWav(dir + "/metal.wav", Metal());
-  WriteWav(dir + "/slide3.wav", Slide());
-  WriteWav(dir + "/click.wav", Click());
-  WriteWav(dir + "/blockhit.wav", BlockHit());
-  WriteWav(dir + "/yessir.wav", Voice(work, "yessir", "Yes sir!", "en-us+m3", 70, 175, 1.12));
-  WriteWav(dir + "/ahh.wav", Voice(work, "ahh", "Aaaahh!", "en-us+m3", 85, 130, 1.15));
-  WriteWav(dir + "/huh.wav", Voice(work, "huh", "Huh?", "en-us+m3", 60, 160, 1.1));
+  WriteEffect(dir + "/cheer.wav", Cheer());
+  WriteEffect(dir + "/negative.wav", Negative());
+  WriteEffect(dir + "/reveal.wav", Reveal());
+  WriteEffect(dir + "/bonus.wav", Bonus());
+  WriteEffect(dir + "/squish.wav", Squish());
+  WriteEffect(dir + "/metal.wav", Metal());
+  WriteEffect(dir + "/slide3.wav", Slide());
+  WriteEffect(dir + "/click.wav", Click());
+  WriteEffect(dir + "/blockhit.wav", BlockHit());
+  WriteEffect(dir + "/yessir.wav", Voice(work, "yessir", "Yes sir!", "en-us+m3", 70, 175, 1.12));
+  WriteEffect(dir + "/ahh.wav", Voice(work, "ahh", "Aaaahh!", "en-us+m3", 85, 130, 1.15));
+  WriteEffect(dir + "/huh.wav", Voice(work, "huh", "Huh?", "en-us+m3", 60, 160, 1.1));
 }
 
 }  // namespace art
