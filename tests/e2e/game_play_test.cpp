@@ -123,19 +123,6 @@ int FindSingle(const Model& m) {
   return -1;
 }
 
-// The board as the game's state dump writes it: per cell its colour digit
-// and face letter, ".." for an empty cell, rows of fifteen.
-std::string BoardText(const std::vector<int>& cells) {
-  std::string text;
-  for (int cell = 0; cell < 150; ++cell) {
-    text += cell % 15 ? " " : "";
-    text += cells[cell] < 0 ? std::string("..")
-                            : std::string{static_cast<char>('0' + cells[cell] / 5), static_cast<char>('a' + cells[cell] % 5)};
-    if (cell % 15 == 14) text += "\n";
-  }
-  return text;
-}
-
 // A state dump: "key value" lines, and the ten lines after "board".
 struct Dump {
   std::map<std::string, std::string> fields;

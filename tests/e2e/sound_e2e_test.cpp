@@ -86,19 +86,6 @@ TEST_F(GameSound, StartUpSoundAndMusicAreHeardAndEachSwitchSilencesItsPart) {
   EXPECT_EQ(Rms(none, rate, channels, 0.0, 2.9), 0);
 }
 
-// The board as the game's state dump writes it (rows of fifteen cells,
-// colour digit and face letter, ".." when empty).
-std::string BoardText(const std::vector<int>& cells) {
-  std::string text;
-  for (int cell = 0; cell < 150; ++cell) {
-    text += cell % 15 ? " " : "";
-    text += cells[cell] < 0 ? std::string("..")
-                            : std::string{static_cast<char>('0' + cells[cell] / 5), static_cast<char>('a' + cells[cell] % 5)};
-    if (cell % 15 == 14) text += "\n";
-  }
-  return text;
-}
-
 std::string DumpedBoard(const std::string& path) {
   std::ifstream in(path);
   std::string line, board;
