@@ -32,7 +32,13 @@ class GameSound : public ::testing::Test {
       fs::create_symlink(entry.path(), fs::path(game_) / name);
     }
   }
-  void TearDown() override { fs::remove_all(root_); }
+  // A failed run keeps its capture for a look, and so does any run with QB_KEEP_FRAMES set.
+  void TearDown() override {
+    if (HasFailure() || std::getenv("QB_KEEP_FRAMES"))
+      std::printf("capture kept in %s\n", root_.c_str());
+    else
+      fs::remove_all(root_);
+  }
 
   // Plays the script (3 s by default) with the switches given and returns
   // the captured 16-bit samples.
