@@ -1,6 +1,7 @@
 // The mixer's CPU time per second of output with 8, 32 and 64 voices
 // playing: 16-bit mono effects at 22050 Hz, as the game's sounds are, so
-// every voice is resampled to the output rate. The counter "cpu_per_s" is
+// every voice is resampled to the output rate (the 24-tap windowed sinc),
+// and the sum goes through the master limiter. The counter "cpu_per_s" is
 // the share of one core that one second of output costs.
 #include <benchmark/benchmark.h>
 
