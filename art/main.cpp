@@ -1,6 +1,6 @@
 // The artwork generator: draws every picture, synthesises every sound and
 // composes the music of both programs into the staged tree.
-//   art DIST_DIR GAME_DIR PREVIEW_PNG WORK_DIR
+//   art DIST_DIR GAME_DIR PREVIEW_PNG WORK_DIR ICON_DIR
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -9,8 +9,8 @@
 #include "art/generator.h"
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: %s DIST_DIR GAME_DIR PREVIEW_PNG WORK_DIR\n", argv[0]);
+  if (argc != 6) {
+    std::fprintf(stderr, "usage: %s DIST_DIR GAME_DIR PREVIEW_PNG WORK_DIR ICON_DIR\n", argv[0]);
     return 2;
   }
   auto start = std::chrono::steady_clock::now();
@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     art::MakeDirs(argv[2]);
     art::MakeLauncherArt(argv[1]);
     art::MakeGameArt(argv[2]);
+    art::MakeIcons(argv[5]);
     art::MakeMocks();
     art::WritePreview(argv[3]);
     art::MakeSounds(argv[2], argv[4]);

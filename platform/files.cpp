@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/config.h"
+#include "platform/user_files.h"
 
 namespace platform {
 namespace {
@@ -48,6 +49,10 @@ std::string MapPath(const char* windowsPath) {
   std::string path(windowsPath);
   for (char& c : path)
     if (c == '\\') c = '/';
+  return PlaceOf(MatchCase(path), FileAccess::Read);
+}
+
+std::string MatchCase(const std::string& path) {
   if (path.empty() || Exists(path)) return path;
 
   // Walk the components, matching each one case-insensitively where the exact name is missing.
@@ -72,7 +77,9 @@ std::string MapPath(const char* windowsPath) {
 
 FILE* OpenFile(const char* windowsPath, const char* mode) {
   if (!windowsPath || !mode) return nullptr;
-  return std::fopen(MapPath(windowsPath).c_str(), mode);
+  std::string path = MapPath(windowsPath);
+  if (mode[0] != 'r' || std::strchr(mode, '+')) path = PlaceOf(path, FileAccess::Write);
+  return std::fopen(path.c_str(), mode);
 }
 
 void ReportUnloadable(const char* kind, const char* path) {
@@ -132,7 +139,7 @@ void RemoveLeftovers(const std::string& dir, const std::string& base) {
 }  // namespace
 
 bool WriteFileAtomically(const std::string& requested, const void* data, size_t size) {
-  const std::string path = FollowLinks(requested);
+  const std::string path = PlaceOf(FollowLinks(requested), FileAccess::Write);
   std::string dir = ".", base = path;
   size_t slash = path.find_last_of('/');
   if (slash != std::string::npos) {
@@ -239,8 +246,11 @@ bool WildcardMatch(const char* pattern, const char* name) {
 DWORD AttributesOf(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return FILE_ATTRIBUTE_NORMAL;
+  // A folder's write permission is not Windows' read-only attribute (which
+  // folders hardly ever carry, whatever their permissions): a read-only
+  // installed tree still lists its game folders as plain directories.
+  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   DWORD a = 0;
-  if (S_ISDIR(st.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
   if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
   return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
 }

@@ -1,6 +1,8 @@
 // Paths, the current directory and directory search. Every file access of
 // the programs goes through MapPath: "\" becomes "/", and where the exact
-// path does not exist each component is matched case-insensitively.
+// path does not exist each component is matched case-insensitively. Files
+// the user wrote beside a read-only program tree are found in the user's
+// folder (platform/user_files.h).
 #pragma once
 
 #include <cstdio>
@@ -10,10 +12,14 @@
 
 namespace platform {
 std::string MapPath(const char* windowsPath);
-// fopen through MapPath.
+// The path with each component missing as written matched case-insensitively.
+std::string MatchCase(const std::string& path);
+// fopen through MapPath; a mode that writes takes the user's copy of a file
+// in a read-only program tree.
 FILE* OpenFile(const char* windowsPath, const char* mode);
 // Writes data to path through a temporary file in the same folder that is
-// flushed, synced and renamed over the old one.
+// flushed, synced and renamed over the old one. A path in a read-only
+// program tree is written to the user's copy instead.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
 // One line on stderr naming a picture, sound or music file that did not load
 // (kind "picture", "sound", "music"): the programs themselves go on silently.

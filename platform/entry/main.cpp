@@ -1,16 +1,59 @@
 // The process entry: joins the arguments with single spaces into the
 // command line, as Windows hands it to WinMain, after the layer has read its
 // QB_* settings and the scripted input.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <utility>
 #include <string>
 
 #include "platform/config.h"
 #include "platform/entry.h"
 #include "platform/input.h"
+#include "platform/user_files.h"
+
+namespace {
+
+// The QB_* paths name files from the folder the program was started in; made
+// absolute before it changes folder, for it and for the programs it starts.
+void AnchorSettingPaths() {
+  const std::pair<const char*, const char*> paths[] = {
+      {"QB_SCRIPT", ""}, {"QB_SCRIPT_DIR", ""}, {"QB_RECORD", ""}, {"QB_SHELL", "record:"}, {"QB_AUDIO", "wav:"}};
+  for (const auto& [name, prefix] : paths) {
+    const char* value = std::getenv(name);
+    const size_t skip = std::strlen(prefix);
+    if (!value || std::strncmp(value, prefix, skip) != 0 || value[skip] == '\0' || value[skip] == '/') continue;
+    const std::string absolute = prefix + std::filesystem::absolute(value + skip).string();
+    ::setenv(name, absolute.c_str(), 1);
+  }
+  platform::ReloadConfig();
+}
+
+// The program's own file and its tree. A program started under another name
+// than its file's (the "lobbo" command, a link in PATH) was started like a
+// shortcut, and begins in its own folder as a shortcut's "start in" folder
+// would make it, and goes by its own name (scripts and messages). Started
+// under its own name (by the other program, or from its folder) it keeps the
+// folder it was given.
+void FindOwnTree(const char* startedAs) {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return;
+  platform::SetLauncherDirectory(platform::FindLauncherDirectory(self.parent_path().string()));
+  if (!startedAs || std::filesystem::path(startedAs).filename() == self.filename()) return;
+  platform::SetProgramName(self.filename().string());
+  AnchorSettingPaths();
+  if (::chdir(self.parent_path().c_str()) != 0) std::perror(self.parent_path().c_str());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 0 && argv[0]) platform::SetProgramName(std::filesystem::path(argv[0]).filename().string());
+  FindOwnTree(argc > 0 ? argv[0] : nullptr);
   if (const std::string error = platform::SettingsError(); !error.empty()) {
     std::fprintf(stderr, "%s: %s\n", platform::ProgramName().c_str(), error.c_str());
     return 2;

@@ -453,8 +453,10 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
   fs::remove_all(out);
   fs::create_directories(out);
   std::string dist = (out / "dist").string(), game = dist + "/Quibbleton",
-              preview = (out / "preview.png").string(), work = (out / "work").string();
-  const char* argv[] = {QB_ART_EXE, dist.c_str(), game.c_str(), preview.c_str(), work.c_str(), nullptr};
+              preview = (out / "preview.png").string(), work = (out / "work").string(),
+              icons = (out / "icons").string();
+  const char* argv[] = {QB_ART_EXE, dist.c_str(), game.c_str(), preview.c_str(), work.c_str(), icons.c_str(),
+                        nullptr};
   pid_t pid;
   ASSERT_EQ(posix_spawn(&pid, QB_ART_EXE, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
   int status = 0;
@@ -472,6 +474,11 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
     ++compared;
   }
   EXPECT_EQ(compared, 66);
+  for (auto& e : fs::directory_iterator(icons)) {
+    EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_BINARY_DIR) / "icons" / e.path().filename())) << e.path();
+    ++compared;
+  }
+  EXPECT_EQ(compared, 66 + 5);
   fs::remove_all(out);
 }
 

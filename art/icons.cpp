@@ -1,0 +1,75 @@
+// The desktop icon of the launcher: three of the game's heads on the blue
+// tile of the game's button in the launcher, as PNGs at the sizes desktops
+// ask for and as SVG for every other size.
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "art/canvas.h"
+#include "art/characters.h"
+#include "art/generator.h"
+
+namespace art {
+namespace {
+
+constexpr double kDesign = 128;  // the icon is drawn on a 128-unit square
+
+void DrawIcon(cairo_t* cr, double size) {
+  cairo_scale(cr, size / kDesign, size / kDesign);
+  // The same tile, colours and outline as the game's button in the launcher.
+  RoundRect(cr, 6, 6, 116, 116, 24);
+  FillGradPreserve(cr, 6, 122, Hex(0x9fd8ff), Hex(0x4b6fd6));
+  SetColor(cr, pal::kInk);
+  cairo_set_line_width(cr, 4);
+  cairo_stroke(cr);
+  // Two heads behind, one in front: each head's cell is 41 x 55.
+  struct Placed {
+    double x, y, scale;
+    int colour, face;
+  };
+  const Placed heads[] = {{14, 10, 1.05, 1, 3}, {73, 10, 1.05, 4, 1}, {38, 50, 1.5, 0, 0}};
+  for (const Placed& h : heads) DrawHead(cr, h.x, h.y, h.colour, h.face, h.scale);
+}
+
+cairo_status_t Append(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+void Check(cairo_status_t status, const std::string& what) {
+  if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error(what + ": " + cairo_status_to_string(status));
+}
+
+void WritePng(const std::string& path, int size) {
+  Canvas c(size, size);
+  DrawIcon(c.cr(), size);
+  cairo_surface_flush(c.surface());
+  std::string png;
+  Check(cairo_surface_write_to_png_stream(c.surface(), Append, &png), path);
+  WriteFile(path, png);
+}
+
+void WriteSvg(const std::string& path) {
+  std::string svg;
+  cairo_surface_t* surface = cairo_svg_surface_create_for_stream(Append, &svg, kDesign, kDesign);
+  cairo_t* cr = cairo_create(surface);
+  DrawIcon(cr, kDesign);
+  cairo_destroy(cr);
+  cairo_surface_finish(surface);
+  const cairo_status_t status = cairo_surface_status(surface);
+  cairo_surface_destroy(surface);
+  Check(status, path);
+  WriteFile(path, svg);
+}
+
+}  // namespace
+
+void MakeIcons(const std::string& dir) {
+  MakeDirs(dir);
+  for (int size : {48, 64, 128, 256}) WritePng(dir + "/lobbo-" + std::to_string(size) + ".png", size);
+  WriteSvg(dir + "/lobbo.svg");
+}
+
+}  // namespace art

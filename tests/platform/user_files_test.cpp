@@ -1,0 +1,155 @@
+// Files written beside a read-only program tree live in the user's folder:
+// the tree's relative paths stay as the programs write them.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/user_files.h"
+#include "../support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Get(const char* section, const char* key, const char* file) {
+  char value[64] = "";
+  GetPrivateProfileStringA(section, key, "", value, sizeof value, file);
+  return value;
+}
+
+std::string ReadThrough(const char* windowsPath) {
+  FILE* f = platform::OpenFile(windowsPath, "rb");
+  if (!f) return "(none)";
+  char buffer[64] = "";
+  size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+  std::fclose(f);
+  return std::string(buffer, n);
+}
+
+// A launcher directory with one game folder, the game's folder current (as
+// when the game runs), and a user whose data folder is inside the temporary
+// folder too.
+class UserFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tree_ = dir_.Path() + "/tree";
+    TempDir::Write(tree_ + "/Lobbo", "");
+    TempDir::Write(tree_ + "/options.ini", "[setup]\nMusic=N\n");
+    TempDir::Write(tree_ + "/Game/setup.ini", "[setup]\nfullscreen=0\n");
+    TempDir::Write(tree_ + "/Game/hiscore.dat", "shipped");
+    UseUser("one");
+    platform::SetLauncherDirectory(platform::FindLauncherDirectory(tree_ + "/Game"));
+    fs::current_path(tree_ + "/Game");
+  }
+  void TearDown() override {
+    platform::SetLauncherDirectory("");
+    fs::current_path(dir_.Path());
+    fs::permissions(tree_, fs::perms::owner_write, fs::perm_options::add);
+    fs::permissions(tree_ + "/Game", fs::perms::owner_write, fs::perm_options::add);
+    if (oldData_) setenv("XDG_DATA_HOME", oldData_->c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+  }
+  void UseUser(const std::string& name) { setenv("XDG_DATA_HOME", (dir_.Path() + "/" + name).c_str(), 1); }
+  void MakeTreeReadOnly() {
+    // No write bit for anyone: read-only even when the tests run as root.
+    ::chmod(tree_.c_str(), 0555);
+    ::chmod((tree_ + "/Game").c_str(), 0555);
+  }
+  std::string UserFile(const std::string& user, const std::string& rel) {
+    return TempDir::Read(dir_.Path() + "/" + user + "/lobbo/" + rel);
+  }
+  std::vector<std::string> TreeFiles() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(tree_)) names.push_back(e.path().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir dir_;
+  std::string tree_;
+  std::optional<std::string> oldData_ =
+      std::getenv("XDG_DATA_HOME") ? std::optional<std::string>(std::getenv("XDG_DATA_HOME")) : std::nullopt;
+};
+
+TEST_F(UserFiles, TheLauncherDirectoryIsFoundFromEitherProgramsFolder) {
+  const std::string root = fs::canonical(tree_).string();
+  EXPECT_EQ(platform::LauncherDirectory(), root);
+  EXPECT_EQ(platform::FindLauncherDirectory(tree_), root);
+  EXPECT_EQ(platform::FindLauncherDirectory(dir_.Path()), "");  // no launcher: no tree, the rule stays off
+  unsetenv("XDG_DATA_HOME");
+  setenv("HOME", "/home/ann", 1);
+  EXPECT_EQ(platform::UserFilesDirectory(), "/home/ann/.local/share/lobbo");
+  setenv("XDG_DATA_HOME", "relative/data", 1);  // only an absolute folder counts
+  EXPECT_EQ(platform::UserFilesDirectory(), "/home/ann/.local/share/lobbo");
+}
+
+TEST_F(UserFiles, AWritableTreeKeepsItsFiles) {
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "SFX", "N", "..\\options.ini"));
+  const char table[] = "table";
+  ASSERT_TRUE(platform::WriteFileAtomically(platform::MapPath("hiscore.dat"), table, 5));
+  EXPECT_EQ(TempDir::Read(tree_ + "/options.ini"), "[setup]\nMusic=N\nSFX=N\n");
+  EXPECT_EQ(TempDir::Read(tree_ + "/Game/hiscore.dat"), "table");
+  EXPECT_FALSE(fs::exists(dir_.Path() + "/one"));
+}
+
+TEST_F(UserFiles, AReadOnlyTreeWritesTheUsersCopyAndReadsItFirst) {
+  MakeTreeReadOnly();
+  const auto before = TreeFiles();
+  // Never written: read from the tree.
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "shipped");
+  EXPECT_EQ(Get("setup", "Music", "..\\options.ini"), "N");
+
+  // The first write starts from the tree's copy.
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "SFX", "N", "..\\options.ini"));
+  EXPECT_EQ(UserFile("one", "options.ini"), "[setup]\nMusic=N\nSFX=N\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "Music", "Y", "..\\OPTIONS.INI"));  // any case finds it
+  EXPECT_EQ(UserFile("one", "options.ini"), "[setup]\nMusic=Y\nSFX=N\n");
+  EXPECT_EQ(Get("setup", "Music", "..\\options.ini"), "Y");
+
+  // The game's own file lands under the game's folder name; reads take it.
+  ASSERT_TRUE(platform::WriteFileAtomically(platform::MapPath("hiscore.dat"), "scores", 6));
+  EXPECT_EQ(UserFile("one", "Game/hiscore.dat"), "scores");
+  EXPECT_EQ(ReadThrough(".\\HiScore.dat"), "scores");
+  FILE* log = platform::OpenFile("debug.log", "a");
+  ASSERT_NE(log, nullptr);
+  std::fclose(log);
+  EXPECT_TRUE(fs::exists(dir_.Path() + "/one/lobbo/Game/debug.log"));
+
+  // Folders stay the tree's, files never written too.
+  EXPECT_EQ(platform::MapPath("..\\Game"), "../Game");
+  EXPECT_EQ(Get("setup", "fullscreen", ".\\setup.ini"), "0");
+  // Nothing was written into the tree, not even a temporary file.
+  EXPECT_EQ(TreeFiles(), before);
+  EXPECT_EQ(TempDir::Read(tree_ + "/options.ini"), "[setup]\nMusic=N\n");
+
+  // Another user starts from the tree's files and keeps apart.
+  UseUser("two");
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "shipped");
+  EXPECT_EQ(Get("setup", "Music", "..\\options.ini"), "N");
+  ASSERT_TRUE(WritePrivateProfileStringA("Player1", "name", "Bo", "..\\options.ini"));
+  EXPECT_EQ(UserFile("two", "options.ini"), "[setup]\nMusic=N\n[Player1]\nname=Bo\n");
+  EXPECT_EQ(UserFile("one", "options.ini"), "[setup]\nMusic=Y\nSFX=N\n");
+}
+
+TEST_F(UserFiles, FilesOutsideTheTreeAreNeverMoved) {
+  MakeTreeReadOnly();
+  const std::string other = dir_.Path() + "/other";
+  fs::create_directories(other);
+  ::chmod(other.c_str(), 0555);
+  // Fails, or for root succeeds in place: either way the user's folder is not involved.
+  const bool written = platform::WriteFileAtomically(other + "/file.txt", "x", 1);
+  EXPECT_EQ(fs::exists(other + "/file.txt"), written);
+  EXPECT_FALSE(fs::exists(dir_.Path() + "/one"));
+  ::chmod(other.c_str(), 0755);
+}
+
+}  // namespace
