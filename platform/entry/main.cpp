@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "platform/config.h"
 #include "platform/entry.h"

@@ -1,7 +1,9 @@
 // Files written beside a read-only program tree live in the user's folder:
 // the tree's relative paths stay as the programs write them.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -55,8 +57,16 @@ class UserFiles : public ::testing::Test {
     fs::current_path(dir_.Path());
     fs::permissions(tree_, fs::perms::owner_write, fs::perm_options::add);
     fs::permissions(tree_ + "/Game", fs::perms::owner_write, fs::perm_options::add);
-    if (oldData_) setenv("XDG_DATA_HOME", oldData_->c_str(), 1);
-    else unsetenv("XDG_DATA_HOME");
+    Restore("XDG_DATA_HOME", oldData_);
+    Restore("HOME", oldHome_);
+  }
+  static std::optional<std::string> Saved(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  }
+  static void Restore(const char* name, const std::optional<std::string>& value) {
+    if (value) setenv(name, value->c_str(), 1);
+    else unsetenv(name);
   }
   void UseUser(const std::string& name) { setenv("XDG_DATA_HOME", (dir_.Path() + "/" + name).c_str(), 1); }
   void MakeTreeReadOnly() {
@@ -76,8 +86,7 @@ class UserFiles : public ::testing::Test {
 
   TempDir dir_;
   std::string tree_;
-  std::optional<std::string> oldData_ =
-      std::getenv("XDG_DATA_HOME") ? std::optional<std::string>(std::getenv("XDG_DATA_HOME")) : std::nullopt;
+  std::optional<std::string> oldData_ = Saved("XDG_DATA_HOME"), oldHome_ = Saved("HOME");
 };
 
 TEST_F(UserFiles, TheLauncherDirectoryIsFoundFromEitherProgramsFolder) {
@@ -90,6 +99,8 @@ TEST_F(UserFiles, TheLauncherDirectoryIsFoundFromEitherProgramsFolder) {
   EXPECT_EQ(platform::UserFilesDirectory(), "/home/ann/.local/share/lobbo");
   setenv("XDG_DATA_HOME", "relative/data", 1);  // only an absolute folder counts
   EXPECT_EQ(platform::UserFilesDirectory(), "/home/ann/.local/share/lobbo");
+  unsetenv("HOME");  // as for a program started without an environment: the account's home
+  EXPECT_EQ(platform::UserFilesDirectory(), std::string(getpwuid(getuid())->pw_dir) + "/.local/share/lobbo");
 }
 
 TEST_F(UserFiles, AWritableTreeKeepsItsFiles) {
