@@ -246,11 +246,8 @@ bool WildcardMatch(const char* pattern, const char* name) {
 DWORD AttributesOf(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return FILE_ATTRIBUTE_NORMAL;
-  // A folder's write permission is not Windows' read-only attribute (which
-  // folders hardly ever carry, whatever their permissions): a read-only
-  // installed tree still lists its game folders as plain directories.
-  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   DWORD a = 0;
+  if (S_ISDIR(st.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
   if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
   return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
 }
