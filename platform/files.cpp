@@ -247,8 +247,10 @@ DWORD AttributesOf(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return FILE_ATTRIBUTE_NORMAL;
   DWORD a = 0;
+  // As on Windows, the read-only attribute belongs to files: a folder that
+  // cannot be written (an installed tree) is still a plain folder.
   if (S_ISDIR(st.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
-  if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
+  else if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
   return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
 }
 

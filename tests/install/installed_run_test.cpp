@@ -1,9 +1,10 @@
 // The programs installed read-only, as a package installs them, played by
 // users who cannot write there: the "lobbo" command from another folder, a
 // round trip into the game and back to the hall of fame, and every written
-// file in the user's own folder. By default root installs the build into a
-// temporary prefix and the programs run as user "nobody";
-// QB_INSTALLED_LOBBO=/usr/bin/lobbo checks an installed package instead (CI),
+// file in the user's own folder. The build is installed into a temporary
+// prefix: under root the programs run as user "nobody", as a package leaves
+// the tree; any other user takes the prefix's write permission away and plays
+// as themselves. QB_INSTALLED_LOBBO=/usr/bin/lobbo checks an installed package instead (CI),
 // as "nobody" under root, else as the current user.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -58,6 +59,16 @@ std::map<std::string, std::string> Listing(const std::string& dir) {
   return files;
 }
 
+// Gives or takes the owner's write permission on a tree, folders included.
+void SetWritable(const std::string& root, bool writable) {
+  std::vector<std::string> paths{root};
+  for (const auto& e : fs::recursive_directory_iterator(root)) paths.push_back(e.path().string());
+  for (const std::string& p : paths) {
+    if (fs::is_symlink(p)) continue;
+    fs::permissions(p, fs::perms::owner_write, writable ? fs::perm_options::add : fs::perm_options::remove);
+  }
+}
+
 class InstalledRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,13 +79,12 @@ class InstalledRun : public ::testing::Test {
       lobbo_ = installed;
     } else {
       // Installed by root, the tree is root's and read-only for the player "nobody", as a package leaves
-      // it. A user's own prefix made read-only with chmod would not do: a folder without write
-      // permission reads as a folder with the read-only attribute, which the launcher skips.
-      if (::geteuid() != 0) GTEST_SKIP() << "installing for another user needs root (or QB_INSTALLED_LOBBO)";
+      // it; anyone else installs into a prefix of their own and takes away its write permission.
       prefix_ = work_ + "/prefix";
       const ProgramResult install =
           RunProgram(QB_CMAKE, {"--install", QB_BINARY_DIR, "--prefix", prefix_}, {}, "");
       ASSERT_EQ(install.exitCode, 0) << install.errors;
+      if (::geteuid() != 0) SetWritable(prefix_, false);
       lobbo_ = prefix_ + "/bin/lobbo";
     }
     ASSERT_TRUE(fs::exists(lobbo_)) << lobbo_;
@@ -82,6 +92,7 @@ class InstalledRun : public ::testing::Test {
     before_ = Listing(tree_);
   }
   void TearDown() override {
+    if (!prefix_.empty() && ::geteuid() != 0) SetWritable(prefix_, true);
     if (HasFailure())
       std::printf("kept %s\n", work_.c_str());
     else

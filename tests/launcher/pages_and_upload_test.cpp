@@ -35,13 +35,13 @@ TEST(GameScan, OnlyPlainVisibleFoldersWithAButtonPictureAreGames) {
   MakeGame("Beta Game");
   MakeGame(".hidden");
   MakeGame("Locked");
-  ::chmod("Locked", 0555);  // the read-only attribute
+  ::chmod("Locked", 0555);  // a folder that cannot be written (an installed game) is still a game
   fs::create_directories("NoPicture");
   TempDir::Write("File.txt", "not a folder");
   MakeGame(std::string(59, 'x'));  // 59 + ".exe" fills the 64-byte field
   MakeGame(std::string(60, 'y'));  // does not fit: skipped, not cut
   const auto folders = FindGameFolders(dir.Path());
-  EXPECT_EQ(Names(folders), (std::vector<std::string>{"Alpha", "Beta Game", std::string(59, 'x')}));
+  EXPECT_EQ(Names(folders), (std::vector<std::string>{"Alpha", "Beta Game", "Locked", std::string(59, 'x')}));
   for (const GameFolder& f : folders) EXPECT_EQ(f.directory, dir.Path() + "\\" + f.name);
   ::chmod("Locked", 0755);
 }
