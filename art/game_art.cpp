@@ -373,12 +373,14 @@ void HowToPlay(const std::string& dir) {
   DrawHead(cr, 92, gy + 7, 3, 1, 0.9);
   Para(cr, 160, gy + 26, "Guys:", "click a guy beside a row and he pushes it across.",
        "Heads fall into holes, so mind his head!");
-  Para(cr, 44, gy + 100, "Time:", "the dots count down. Clear the board for a time",
+  Para(cr, 44, gy + 92, "Time:", "the dots count down. Clear the board for a time",
        "bonus and a doubled score.");
+  Para(cr, 44, gy + 144, "Keys:", "arrows move the frame (onto the guys too); Space or Z:",
+       "left click, X: right click; N new game, H help, M menu.");
   TextStyle hint = Body(13);
   hint.font = Font::Bold;
   hint.fill = pal::kShelf;
-  DrawText(cr, hint, "Click to close", 347, 540, 1);
+  DrawText(cr, hint, "Click, or press Space, to close", 347, 548, 1);
   WriteBmp(c, dir + "/title/HowToPlay.bmp", Key::Black,
            Mix(pal::kSkyTop, pal::kSkyBottom, kPopMatteMix));
 }

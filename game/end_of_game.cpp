@@ -7,6 +7,7 @@
 
 #include "game/game.h"
 #include "game/game_screen.h"
+#include "game/key_closing_popup.h"
 #include "screens/player_registry.h"
 #include "screens/popup_screen.h"
 #include "shell/app.h"
@@ -17,12 +18,19 @@
 namespace {
 
 // Shows one picture modally at (x, y) until its deadline or, with a button,
-// a click on it. 0 when the program is closing.
+// a click on it (or a key). 0 when the program is closing.
 int ShowPicture(const char* path, int x, int y, bool withButton, int ms) {
+  if (withButton) {
+    KeyClosingPopup popup;
+    popup.AddPopupImage(path, nullptr);
+    popup.SetPosition(x, y);
+    popup.AddDefaultButton();
+    popup.SetDeadline(TicksAfter(ms));
+    return popup.Run(nullptr, nullptr);
+  }
   PopupScreen popup;
   popup.AddPopupImage(path, nullptr);
   popup.SetPosition(x, y);
-  if (withButton) popup.AddDefaultButton();
   popup.SetDeadline(TicksAfter(ms));
   return popup.Run(nullptr, nullptr);
 }

@@ -9,9 +9,11 @@
 #include <string>
 
 #include "game/game_screen.h"
+#include "game/key_closing_popup.h"
 #include "platform/config.h"
 #include "platform/profile.h"
 #include "platform/shell_exec.h"
+#include "screens/key_queue.h"
 #include "screens/mouse_cursor.h"
 #include "screens/player_registry.h"
 #include "screens/popup_screen.h"
@@ -19,6 +21,7 @@
 #include "shell/frame_clock.h"
 #include "shell/gx.h"
 #include "widgets/button.h"
+#include "widgets/focus_ring.h"
 #include "widgets/redraw_manager.h"
 #include "widgets/sound_registry.h"
 #include "widgets/surface.h"
@@ -40,6 +43,11 @@ int ReadDefaultInt(const char* key, const char* fallback) {
 // A longer round would keep the time bonus counting for years (a tenth of a
 // second per remaining second) with the window unable to do anything else.
 constexpr int kLongestGame = 86400;
+
+// An update that took this long ran an animation or showed a picture (a
+// plain frame takes no time on the virtual clock and well under a tick on
+// the real one; the shortest wait is 50 ms).
+constexpr int kBlockingMs = 30;
 
 int ReadGameTime() {
   const int seconds = ReadDefaultInt("gametime", "300");
@@ -107,15 +115,31 @@ void Game::NewGame() {
   dirty = 1;
   groupPoints = 0;
   gameScreen.MakeGuys();
+  cursor.Home();
   timerDots = new TimerDots("timerdots.bmp", 5, 10, 15, 0, 0);
 }
 
 int Game::Update() {
+  // Keys pressed while an animation or a picture held the game are dropped,
+  // as a click then is: the player acts on what the screen shows.
+  struct DropKeysAfterBlocking {
+    int start = GetTicks();
+    ~DropKeysAfterBlocking() {
+      if (TicksSince(start) < kBlockingMs) return;
+      keyQueue.Scan(GXGetKeys());
+      keyQueue.Flush();
+    }
+  } dropKeys;
+
   int x = 0, y = 0, buttons = 0;
   mouseCursor.GetState(&x, &y, &buttons);
+  cursor.NoteMouse(x, y);
+  const BoardCursor::Action key = TakeKeys();
   ButtonSet* set = gameScreen.GetButtons();
+  int keyButtons = 0;
   if (set) {
     set->UpdateAll(x, y, buttons);
+    keyButtons = PressForKey(set, key);
     set->DrawAll();
     if (set->WasPressed("newgame")) {
       if (GetSecondsLeft() > 0 && EnterHighScore(score) == 0) return 0;
@@ -134,6 +158,10 @@ int Game::Update() {
       break;
     case kPlaying:
       BoardClicks(x, y, buttons);
+      if (keyButtons != 0 && !cursor.OnGuy()) {
+        ClickCell(cursor.Row() * columns + cursor.Column(), (keyButtons & 1) ? 0 : 1);
+        dirty = 1;
+      }
       GuyOrders();
       if (BlockCount() == 0) {
         StopCountdown();
@@ -148,7 +176,7 @@ int Game::Update() {
       }
       break;
     case kCleared:
-      if (Congratulate(buttons) == 0) return 7;
+      if (Congratulate(buttons | keyButtons) == 0) return 7;
       break;
     case kOutOfTime:
       if (GameOver() == 7) return 7;
@@ -162,7 +190,7 @@ int Game::Update() {
 
 int Game::HelpPopup() {
   StopCountdown();
-  PopupScreen popup;
+  KeyClosingPopup popup;
   popup.AddPopupImage("title\\HowToPlay.bmp", nullptr);
   popup.AddDefaultButton();
   // No picture has this name, so the first one is shown, centred.
@@ -205,15 +233,61 @@ void Game::BoardClicks(int x, int y, int buttons) {
   if (buttons & 1 || buttons & 2) {
     const int byFace = (buttons & 1) ? 0 : 1;
     const int cell = CellAt(x, y);
-    if (cell >= 0) {
-      SetBusyCursor(1);
-      RemoveGroup(cell, byFace);
-      Settle();
-      SetBusyCursor(0);
-    }
+    if (cell >= 0) ClickCell(cell, byFace);
     dirty = 1;
   }
   previousButtons = buttons;
+}
+
+void Game::ClickCell(int cell, int byFace) {
+  SetBusyCursor(1);
+  RemoveGroup(cell, byFace);
+  Settle();
+  SetBusyCursor(0);
+}
+
+BoardCursor::Action Game::TakeKeys() {
+  while (int event = keyQueue.Pop()) {
+    const BoardCursor::Action action = cursor.HandleKey(event);
+    if (action != BoardCursor::Action::kNone) {
+      // One action a frame, as one click: the keys after it are dropped.
+      keyQueue.Flush();
+      return action;
+    }
+  }
+  return BoardCursor::Action::kNone;
+}
+
+int Game::PressForKey(ButtonSet* set, BoardCursor::Action action) {
+  using Action = BoardCursor::Action;
+  switch (action) {
+    case Action::kNewGame: FocusRing::Press(set, "newgame"); return 0;
+    case Action::kHelp: FocusRing::Press(set, "help"); return 0;
+    case Action::kMenu: FocusRing::Press(set, "menu"); return 0;
+    case Action::kLeftClick:
+    case Action::kRightClick: break;
+    default: return 0;
+  }
+  const int bits = action == Action::kLeftClick ? 1 : 2;
+  // A guy's hot spot takes left clicks only; its suffix is the push direction.
+  if (cursor.OnGuy() && bits == 1) {
+    char name[16];
+    std::snprintf(name, sizeof name, cursor.Column() < 0 ? "Air%dr" : "Air%dl", cursor.Row());
+    FocusRing::Press(set, name);
+  }
+  return bits;
+}
+
+RECT Game::CursorRect() const {
+  if (cursor.OnGuy()) {
+    char name[16];
+    std::snprintf(name, sizeof name, cursor.Column() < 0 ? "Air%dr" : "Air%dl", cursor.Row());
+    ButtonSet* set = gameScreen.GetButtons();
+    if (const Button* b = set ? set->Find(name) : nullptr)
+      return RECT{b->x + b->offsetX, b->y + b->offsetY, b->x + b->offsetX + b->width, b->y + b->offsetY + b->height};
+  }
+  const int left = originX + cursor.Column() * cellWidth, top = originY + cursor.Row() * cellHeight;
+  return RECT{left, top, left + cellWidth, top + cellHeight};
 }
 
 void Game::GuyOrders() {
@@ -268,7 +342,7 @@ std::string Game::Describe() {
   text += "\nbuttons";
   if (ButtonSet* set = gameScreen.GetButtons())
     for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
-  return text + "\n";
+  return text + "\n" + cursor.Describe();
 }
 
 void Game::AddScore(int points) {
@@ -298,4 +372,5 @@ void Game::DrawFrame(IDirectDrawSurface* surface) {
     timerDots->Draw(surface, 4, 202);
   }
   UpdatePopups(surface);
+  if (cursor.Shown()) DrawFocusFrame(CursorRect());
 }

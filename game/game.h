@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "game/board_cursor.h"
 #include "platform/ddraw.h"
+class ButtonSet;
+
 #include "widgets/game_base.h"
 #include "widgets/high_score_table.h"
 #include "widgets/sprite.h"
@@ -109,7 +112,7 @@ class Game : public GameBase {
 
   // The state as text for scripted runs ("dump PATH"): state, score, best,
   // countdown, multiplier, the board by colour and face, the guys still
-  // standing and the buttons.
+  // standing, the buttons and the board cursor.
   std::string Describe();
 
   // Plays a registered sound; "thunder" has no entry and stays silent.
@@ -133,6 +136,7 @@ class Game : public GameBase {
   int TileCount() const { return static_cast<int>(scoreTiles.size()); }
   const std::vector<IDirectDrawSurface*>& ScoreTiles() const { return scoreTiles; }
   void SetDirty(int flag) { dirty = flag; }
+  const BoardCursor& Cursor() const { return cursor; }
   void SetMinimumGroup(int n) { minimumGroup = n; }
   // Puts a block of that colour and face on cell (replacing what was there)
   // or, with colour -1, empties it: tests build exact boards with it.
@@ -147,6 +151,16 @@ class Game : public GameBase {
   int StartLauncher();
   void NewGameBlink();
   void BoardClicks(int x, int y, int buttons);
+  // A click of either kind on one cell: its group goes, the heads above fall.
+  void ClickCell(int cell, int byFace);
+  // The keys of this frame: moves the cursor, and returns the first action.
+  BoardCursor::Action TakeKeys();
+  // What the action does through the buttons (New game, How to play, Menu,
+  // a guy's push) as the same click would; returns the mouse button bits of
+  // a click on a cell (0 when it was no cell click).
+  int PressForKey(ButtonSet* set, BoardCursor::Action action);
+  // The cell, or the guy's hot spot, under the cursor.
+  RECT CursorRect() const;
   void GuyOrders();
   void PlaceGuy(Sprite* guy, int cell);
   bool WalkUpTo(Sprite* guy, int* guyCell, int first, int step, int row);
@@ -183,6 +197,7 @@ class Game : public GameBase {
   Sprite* congrats = nullptr;
   int congratsTime = 0;
   int fallCounter = 0;
+  BoardCursor cursor{15, 10};
 };
 
 extern Game game;

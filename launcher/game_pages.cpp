@@ -9,6 +9,8 @@
 #include "platform/files.h"
 #include "platform/shell_exec.h"
 #include "platform/window.h"
+#include "launcher/key_popup.h"
+#include "screens/key_queue.h"
 #include "screens/mouse_cursor.h"
 #include "screens/popup_screen.h"
 #include "screens/screen_manager.h"
@@ -80,6 +82,8 @@ void GamePagesScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   image = LoadImage("background.bmp");
   if (image) SetRedrawBackground(image->surface);
   redrawManager.RestoreAll();
+  // The keys start on the first game.
+  ring.Focus("button1");
 
   for (const ButtonPlace& place : kControls) AddTableButton(*this, place, 2);
   for (int slot = 1; slot <= PageLayout::kSlots; ++slot) {
@@ -156,15 +160,17 @@ int GamePagesScreen::Flip() {
   }
   if (extraButtonImage && PageLayout::ExtraPage(gameCount) == page) extraButtonImage->DrawTo(target);
   if (set) set->DrawAll();
+  ring.Draw(FocusRing::ButtonTargets(set));
   frameRate = GXGetFPS();
   return Screen::Flip();
 }
 
 int GamePagesScreen::ShowInfo() {
-  PopupScreen popup;
+  KeyPopup popup("back");
   popup.AddPopupImage("infoscreen.bmp", nullptr);
   Button* back = new Button(689, 370);
   back->LoadImageStrip("backbutton.bmp", 2, 0);
+  back->SetName("back");
   popup.AddButton(back);
   return popup.Run(nullptr, nullptr);
 }
@@ -176,6 +182,10 @@ int GamePagesScreen::Run(int) {
   if (!set) return 1;
   set->UpdateAll(x, y, mouseButtons);
   set->DrawAll();
+  FocusRing::NoteMouse(x, y);
+  const int key = ring.PollKeys(set, FocusRing::ButtonTargets(set), nullptr);
+  if (key == KeyQueue::kPageUp) FocusRing::Press(set, "left");
+  if (key == KeyQueue::kPageDown) FocusRing::Press(set, "right");
 
   if (set->WasPressed("exit")) return 7;
   if (set->WasPressed("help")) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "screens/screen.h"
+#include "widgets/focus_ring.h"
 #include "widgets/sprite.h"
 
 // One discovered game. The directory is held whole; a name that does not fit
@@ -62,6 +63,7 @@ class GamePagesScreen : public Screen {
   void TurnPage(int step);
 
   int Page() const { return page; }
+  const FocusRing& Ring() const { return ring; }
   int GameCount() const { return gameCount; }
   const GameEntry* Game(int index) const {
     return index >= 0 && index < gameCount ? games[static_cast<size_t>(index)].get() : nullptr;
@@ -80,6 +82,7 @@ class GamePagesScreen : public Screen {
   std::unique_ptr<Sprite> pageDigits;
   std::unique_ptr<Sprite> extraButtonImage;
   std::string homeAddress;
+  FocusRing ring;
 };
 
 extern GamePagesScreen gamePagesScreen;

@@ -28,7 +28,7 @@ constexpr int kRows = 10;
 
 }  // namespace
 
-HallOfFameScreen::HallOfFameScreen(const char* gameName) : game(gameName ? gameName : "") {}
+HallOfFameScreen::HallOfFameScreen(const char* gameName) : KeyPopup("back"), game(gameName ? gameName : "") {}
 HallOfFameScreen::~HallOfFameScreen() = default;
 
 void HallOfFameScreen::Setup() {

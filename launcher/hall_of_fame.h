@@ -7,10 +7,10 @@
 #include <string>
 
 #include "launcher/bitmap_font.h"
-#include "screens/popup_screen.h"
+#include "launcher/key_popup.h"
 #include "widgets/high_score_table.h"
 
-class HallOfFameScreen : public PopupScreen {
+class HallOfFameScreen : public KeyPopup {
  public:
   static constexpr int kEntries = 20;
 

@@ -1,6 +1,7 @@
 #include "launcher/launcher_state.h"
 
 #include "launcher/game_pages.h"
+#include "launcher/key_popup.h"
 #include "launcher/title_screen.h"
 #include "screens/screen_manager.h"
 #include "widgets/button.h"
@@ -41,5 +42,8 @@ std::string DescribeLauncher() {
             (titleScreen.MusicOn() ? "on" : "off") + "\n";
   }
   AddButtons(text, current);
+  if (current == &gamePagesScreen) text += gamePagesScreen.Ring().Describe();
+  if (current == &titleScreen) text += titleScreen.Ring().Describe();
+  if (const KeyPopup* popup = CurrentKeyPopup()) text += "popup " + popup->Ring().Describe();
   return text;
 }

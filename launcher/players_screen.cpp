@@ -1,6 +1,7 @@
 #include "launcher/players_screen.h"
 
 #include "launcher/button_table.h"
+#include "screens/key_queue.h"
 #include "screens/player_registry.h"
 #include "widgets/button.h"
 #include "widgets/fixed_text.h"
@@ -23,7 +24,7 @@ constexpr RECT kFieldRects[PlayersScreen::kFields] = {
 
 }  // namespace
 
-PlayersScreen::PlayersScreen() = default;
+PlayersScreen::PlayersScreen() : KeyPopup("back") {}
 PlayersScreen::~PlayersScreen() = default;
 
 void PlayersScreen::Setup() {
@@ -77,6 +78,12 @@ int PlayersScreen::Update(int x, int y, int mouseButtons) {
   }
   previousButtons = mouseButtons;
 
+  // Keys go to the focused field; with none focused the ring has them, and
+  // an arrow up from the top buttons goes back to the last field.
+  bool anyFocused = false;
+  for (auto& field : fields) anyFocused = anyFocused || field->focused;
+  if (!anyFocused && PollRing(x, y) == KeyQueue::kUp) fields[kFields - 1]->SetFocus(1);
+
   if (buttons->WasPressed("back")) EndWith("back");
   if (buttons->WasPressed("remove")) {
     playerRegistry.ResetPlayer(playerRegistry.CurrentId());
@@ -99,6 +106,14 @@ int PlayersScreen::Update(int x, int y, int mouseButtons) {
     if (key == TextField::kTab || key == TextField::kEnter) {
       fields[i]->SetFocus(0);
       fields[(i + 1) % kFields]->SetFocus(1);
+    } else if (key == KeyQueue::kUp && i > 0) {
+      fields[i]->SetFocus(0);
+      fields[i - 1]->SetFocus(1);
+    } else if (key == KeyQueue::kDown) {
+      // From the last field the arrow leaves the fields for the buttons.
+      fields[i]->SetFocus(0);
+      if (i + 1 < kFields) fields[i + 1]->SetFocus(1);
+      else FocusRing::Show();
     }
   }
 

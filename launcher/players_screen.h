@@ -7,11 +7,11 @@
 
 #include "launcher/bitmap_font.h"
 #include "launcher/text_field.h"
-#include "screens/popup_screen.h"
+#include "launcher/key_popup.h"
 
 struct PlayerRecord;
 
-class PlayersScreen : public PopupScreen {
+class PlayersScreen : public KeyPopup {
  public:
   static constexpr int kFields = 3;  // name, address, e-mail
 

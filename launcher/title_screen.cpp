@@ -7,6 +7,7 @@
 #include "launcher/button_table.h"
 #include "launcher/game_pages.h"
 #include "launcher/hall_of_fame.h"
+#include "launcher/key_popup.h"
 #include "launcher/players_screen.h"
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -72,6 +73,7 @@ void TitleScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   image = LoadImage(".\\title\\titlebackground.bmp");
   if (image) SetRedrawBackground(image->surface);
   redrawManager.RestoreAll();
+  ring.Focus("Play");
 
   for (const MenuButton& menu : kButtons) {
     Button* button = AddTableButton(*this, menu.place, 2);
@@ -122,6 +124,7 @@ void TitleScreen::ShowPlayerName(int i) {
 
 int TitleScreen::Flip() {
   if (ButtonSet* set = GetButtons()) set->DrawAll();
+  ring.Draw(FocusTargets());
   return Screen::Flip();
 }
 
@@ -132,7 +135,7 @@ void TitleScreen::FlipOption(const char* buttonName, const char* key, int& flag)
 }
 
 int TitleScreen::ShowPicture(const char* path) {
-  PopupScreen popup;
+  KeyPopup popup("default");
   popup.AddPopupImage(path, nullptr);
   popup.AddDefaultButton();
   popup.SetPosition(kPopupX, kPopupY);
@@ -179,6 +182,27 @@ int TitleScreen::Play() {
   return 1;
 }
 
+void TitleScreen::ClickNames(int x, int y) {
+  for (int i = 0; i < kPlayers; ++i) {
+    nameFields[i]->Click(x, y);
+    if (nameFields[i]->highlighted) {
+      currentPlayer = i;
+      playerRegistry.WriteCurrentId(i);
+    }
+  }
+}
+
+std::string TitleScreen::NameTargetName(int i) { return "name" + std::to_string(i + 1); }
+
+std::vector<FocusTarget> TitleScreen::FocusTargets() const {
+  std::vector<FocusTarget> targets = FocusRing::ButtonTargets(GetButtons());
+  for (int i = 0; i < kPlayers; ++i) {
+    const TextField* f = nameFields[i].get();
+    if (f) targets.push_back({NameTargetName(i), RECT{f->x, f->y, f->x + f->width, f->y + f->height}});
+  }
+  return targets;
+}
+
 int TitleScreen::Run(int) {
   ButtonSet* set = GetButtons();
   if (!set) return 1;
@@ -186,16 +210,19 @@ int TitleScreen::Run(int) {
   mouseCursor.GetState(&x, &y, &mouseButtons);
   set->UpdateAll(x, y, mouseButtons);
 
-  if (mouseButtons != previousButtons && (mouseButtons & 1)) {
-    for (int i = 0; i < kPlayers; ++i) {
-      nameFields[i]->Click(x, y);
-      if (nameFields[i]->highlighted) {
-        currentPlayer = i;
-        playerRegistry.WriteCurrentId(i);
-      }
-    }
-  }
+  if (mouseButtons != previousButtons && (mouseButtons & 1)) ClickNames(x, y);
   previousButtons = mouseButtons;
+
+  // Keys: the ring visits the buttons and the names; a name pressed by key
+  // is clicked in its middle.
+  FocusRing::NoteMouse(x, y);
+  std::string pressedName;
+  ring.PollKeys(set, FocusTargets(), &pressedName);
+  for (int i = 0; i < kPlayers; ++i)
+    if (pressedName == NameTargetName(i)) {
+      const TextField& f = *nameFields[i];
+      ClickNames(f.x + f.width / 2, f.y + f.height / 2);
+    }
 
   IDirectDrawSurface* back = redrawManager.GetBackBuffer();
   for (auto& field : nameFields) {

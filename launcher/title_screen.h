@@ -5,10 +5,13 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "launcher/bitmap_font.h"
 #include "launcher/text_field.h"
 #include "screens/screen.h"
+#include "widgets/focus_ring.h"
 
 struct GameEntry;
 
@@ -31,6 +34,7 @@ class TitleScreen : public Screen {
   int SfxOn() const { return sfxOn; }
   int MusicOn() const { return musicOn; }
   const TextField* NameField(int i) const { return nameFields[i].get(); }
+  const FocusRing& Ring() const { return ring; }
 
  private:
   // Each returns 7 when the program is closing, else 1.
@@ -40,6 +44,11 @@ class TitleScreen : public Screen {
   int Play();
   void ShowPlayerName(int i);
   void FlipOption(const char* buttonName, const char* key, int& flag);
+  // A left click at (x, y) on the names: the one under it becomes the current player.
+  void ClickNames(int x, int y);
+  static std::string NameTargetName(int i);
+  // The buttons, then the eight names.
+  std::vector<FocusTarget> FocusTargets() const;
 
   std::unique_ptr<BitmapFont> normalFont;
   std::unique_ptr<BitmapFont> highlightFont;
@@ -48,6 +57,7 @@ class TitleScreen : public Screen {
   int sfxOn = 1;
   int musicOn = 1;
   int previousButtons = 0;
+  FocusRing ring;
 };
 
 extern TitleScreen titleScreen;

@@ -20,6 +20,10 @@ namespace {
 
 struct State {
   std::atomic<uint8_t> keys[256] = {};
+  // Keys pressed since the last snapshot: a key and its release can both
+  // arrive in one poll (a synthetic or very fast tap), and the next snapshot
+  // still shows it held once, so the keyboard queue sees the press.
+  std::atomic<uint8_t> pressedSinceSnapshot[256] = {};
   std::atomic<int> buttons{0};
   // Buttons pressed since the timer thread's last poll: a press and its
   // release can both arrive between two polls, and the poll still sees it.
@@ -86,7 +90,9 @@ std::string TakeFromScriptDir(const std::string& dir) {
 }  // namespace
 
 void SnapshotKeys(uint8_t out[256]) {
-  for (int i = 0; i < 256; ++i) out[i] = S().keys[i].load(std::memory_order_relaxed);
+  for (int i = 0; i < 256; ++i)
+    out[i] = S().keys[i].load(std::memory_order_relaxed) |
+             (S().pressedSinceSnapshot[i].exchange(0, std::memory_order_relaxed) ? 0x80 : 0);
 }
 
 bool KeyHeld(int scanCode) {
@@ -218,11 +224,15 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
       break;
     }
     case DeviceEvent::Kind::Key:
-      if (e.scanCode > 0 && e.scanCode < 256) s.keys[e.scanCode] = e.down ? 0x80 : 0;
+      if (e.scanCode > 0 && e.scanCode < 256) {
+        s.keys[e.scanCode] = e.down ? 0x80 : 0;
+        if (e.down) s.pressedSinceSnapshot[e.scanCode] = 1;
+      }
       break;
     case DeviceEvent::Kind::Deactivate:
       // A window that loses focus sees no keys held any more.
       for (auto& k : s.keys) k = 0;
+      for (auto& k : s.pressedSinceSnapshot) k = 0;
       s.buttons = 0;
       s.pressedSincePoll = 0;
       break;

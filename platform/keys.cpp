@@ -62,6 +62,15 @@ constexpr KeyInfo kKeys[] = {
     {0x36, 0x10, "RSHIFT", 0, 0},
     {0x39, 0x20, "SPACE", ' ', ' '},
     {0x3B, 0x70, "F1", 0, 0},
+    // The extended keys: the arrows and the block above them.
+    {0xC7, 0x24, "HOME", 0, 0},
+    {0xC8, 0x26, "UP", 0, 0},
+    {0xC9, 0x21, "PAGEUP", 0, 0},
+    {0xCB, 0x25, "LEFT", 0, 0},
+    {0xCD, 0x27, "RIGHT", 0, 0},
+    {0xCF, 0x23, "END", 0, 0},
+    {0xD0, 0x28, "DOWN", 0, 0},
+    {0xD1, 0x22, "PAGEDOWN", 0, 0},
 };
 
 }  // namespace

@@ -14,7 +14,8 @@ struct KeyInfo {
   char shifted;      // character typed with shift, 0 if none
 };
 
-// By script name (ESC, F1, TAB, ENTER, BACKSPACE, SPACE, LSHIFT, RSHIFT, MINUS, A-Z, 0-9).
+// By script name (ESC, F1, TAB, ENTER, BACKSPACE, SPACE, LSHIFT, RSHIFT, MINUS, A-Z, 0-9,
+// UP, DOWN, LEFT, RIGHT, PAGEUP, PAGEDOWN, HOME, END).
 const KeyInfo* KeyByName(std::string_view name);
 // The key that types c, and whether shift is needed.
 const KeyInfo* KeyForChar(char c, bool* needsShift);

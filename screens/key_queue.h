@@ -17,6 +17,15 @@ class KeyQueue {
   static constexpr int kEnter = 28;
   static constexpr int kLeftShift = 42;
   static constexpr int kRightShift = 54;
+  static constexpr int kSpace = 57;
+  static constexpr int kHome = 0xC7;
+  static constexpr int kUp = 0xC8;
+  static constexpr int kPageUp = 0xC9;
+  static constexpr int kLeft = 0xCB;
+  static constexpr int kRight = 0xCD;
+  static constexpr int kEnd = 0xCF;
+  static constexpr int kDown = 0xD0;
+  static constexpr int kPageDown = 0xD1;
 
   // Queues one event per key that went down since the previous scan. A null
   // array (no keyboard yet) does nothing.

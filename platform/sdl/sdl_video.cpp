@@ -64,6 +64,14 @@ int ScanCodeFromSdl(SDL_Scancode sc) {
     case SDL_SCANCODE_RSHIFT: return 0x36;
     case SDL_SCANCODE_SPACE: return 0x39;
     case SDL_SCANCODE_F1: return 0x3B;
+    case SDL_SCANCODE_HOME: return 0xC7;
+    case SDL_SCANCODE_UP: return 0xC8;
+    case SDL_SCANCODE_PAGEUP: return 0xC9;
+    case SDL_SCANCODE_LEFT: return 0xCB;
+    case SDL_SCANCODE_RIGHT: return 0xCD;
+    case SDL_SCANCODE_END: return 0xCF;
+    case SDL_SCANCODE_DOWN: return 0xD0;
+    case SDL_SCANCODE_PAGEDOWN: return 0xD1;
     default: return 0;
   }
 }
