@@ -20,10 +20,12 @@ namespace {
 
 struct State {
   std::atomic<uint8_t> keys[256] = {};
-  // Keys pressed since the last snapshot: a key and its release can both
-  // arrive in one poll (a synthetic or very fast tap), and the next snapshot
-  // still shows it held once, so the keyboard queue sees the press.
-  std::atomic<uint8_t> pressedSinceSnapshot[256] = {};
+  // Presses not yet shown by a snapshot: a key and its release, or several
+  // taps of it, can arrive in one poll (synthetic or very fast typing). The
+  // snapshots then show each press, with a release between two of them, so
+  // the keyboard queue sees every one (one snapshot is taken per message).
+  std::atomic<int> pressesPending[256] = {};
+  bool shownDown[256] = {};  // what the last snapshot said; main thread only
   std::atomic<int> buttons{0};
   // Buttons pressed since the timer thread's last poll: a press and its
   // release can both arrive between two polls, and the poll still sees it.
@@ -90,9 +92,17 @@ std::string TakeFromScriptDir(const std::string& dir) {
 }  // namespace
 
 void SnapshotKeys(uint8_t out[256]) {
-  for (int i = 0; i < 256; ++i)
-    out[i] = S().keys[i].load(std::memory_order_relaxed) |
-             (S().pressedSinceSnapshot[i].exchange(0, std::memory_order_relaxed) ? 0x80 : 0);
+  State& s = S();
+  for (int i = 0; i < 256; ++i) {
+    if (s.pressesPending[i].load(std::memory_order_relaxed) > 0) {
+      // Up between two presses, then down for the next one.
+      if (!s.shownDown[i]) s.pressesPending[i].fetch_sub(1, std::memory_order_relaxed);
+      s.shownDown[i] = !s.shownDown[i];
+    } else {
+      s.shownDown[i] = (s.keys[i].load(std::memory_order_relaxed) & 0x80) != 0;
+    }
+    out[i] = s.shownDown[i] ? 0x80 : 0;
+  }
 }
 
 bool KeyHeld(int scanCode) {
@@ -226,13 +236,13 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
     case DeviceEvent::Kind::Key:
       if (e.scanCode > 0 && e.scanCode < 256) {
         s.keys[e.scanCode] = e.down ? 0x80 : 0;
-        if (e.down) s.pressedSinceSnapshot[e.scanCode] = 1;
+        if (e.down) s.pressesPending[e.scanCode].fetch_add(1, std::memory_order_relaxed);
       }
       break;
     case DeviceEvent::Kind::Deactivate:
       // A window that loses focus sees no keys held any more.
       for (auto& k : s.keys) k = 0;
-      for (auto& k : s.pressedSinceSnapshot) k = 0;
+      for (auto& k : s.pressesPending) k = 0;
       s.buttons = 0;
       s.pressedSincePoll = 0;
       break;

@@ -50,8 +50,8 @@ void DrawFocusFrame(const RECT& rect) {
   const uint16_t dark = PackColor(back, 0, 0, 0);
   const uint16_t light = PackColor(back, 255, 255, 255);
   Outline(back, r, 0, 1, dark);
-  Outline(back, r, 1, 2, light);
-  Outline(back, r, 3, 1, dark);
+  Outline(back, r, 1, 3, light);
+  Outline(back, r, 4, 1, dark);
   redrawManager.AddDirtyRect(r.left, r.top, r.right - r.left, r.bottom - r.top, kDirtyOneShot, kDirtyPresent);
 }
 

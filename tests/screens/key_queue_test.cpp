@@ -1,5 +1,8 @@
 #include "screens/key_queue.h"
 
+#include "platform/device_event.h"
+#include "platform/input.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -145,6 +148,33 @@ TEST(KeyQueue, MinusQueuesAnEventWithoutCharacter) {
   const int e = q.Pop();
   EXPECT_EQ(e, kMinus);
   EXPECT_EQ(KeyQueue::ToChar(e), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Taps that arrive all within one poll of the device (xdotool types that
+// fast): one snapshot per window message still queues every press.
+TEST(KeyQueue, EveryTapOfOnePollReachesTheQueue) {
+  KeyQueue q;
+  auto key = [](int code, bool down) {
+    platform::DeviceEvent e;
+    e.kind = platform::DeviceEvent::Kind::Key;
+    e.scanCode = code;
+    e.down = down;
+    platform::ApplyDeviceEvent(e);
+  };
+  constexpr int kTab = KeyQueue::kTab;
+  key(kTab, true), key(kTab, false), key(kTab, true), key(kTab, false), key(kA, true), key(kA, false);
+  uint8_t keys[256];
+  for (int message = 0; message < 6; ++message) {
+    platform::SnapshotKeys(keys);
+    q.Scan(keys);
+  }
+  EXPECT_EQ(Drain(q), (std::vector<int>{kTab, kA, kTab}));
+  platform::SnapshotKeys(keys);
+  EXPECT_EQ(keys[kTab] | keys[kA], 0);  // all released in the end
 }
 
 }  // namespace
