@@ -57,6 +57,11 @@ int ReadGameTime() {
   return kLongestGame;
 }
 
+// The button over the guy the cursor is on; its suffix is the push direction.
+std::string GuyHotSpot(const BoardCursor& cursor) {
+  return "Air" + std::to_string(cursor.Row()) + (cursor.Column() < 0 ? "r" : "l");
+}
+
 }  // namespace
 
 Game::~Game() { Cleanup(); }
@@ -269,21 +274,15 @@ int Game::PressForKey(ButtonSet* set, BoardCursor::Action action) {
     default: return 0;
   }
   const int bits = action == Action::kLeftClick ? 1 : 2;
-  // A guy's hot spot takes left clicks only; its suffix is the push direction.
-  if (cursor.OnGuy() && bits == 1) {
-    char name[16];
-    std::snprintf(name, sizeof name, cursor.Column() < 0 ? "Air%dr" : "Air%dl", cursor.Row());
-    FocusRing::Press(set, name);
-  }
+  // A guy's hot spot takes left clicks only.
+  if (cursor.OnGuy() && bits == 1) FocusRing::Press(set, GuyHotSpot(cursor));
   return bits;
 }
 
 RECT Game::CursorRect() const {
   if (cursor.OnGuy()) {
-    char name[16];
-    std::snprintf(name, sizeof name, cursor.Column() < 0 ? "Air%dr" : "Air%dl", cursor.Row());
     ButtonSet* set = gameScreen.GetButtons();
-    if (const Button* b = set ? set->Find(name) : nullptr)
+    if (const Button* b = set ? set->Find(GuyHotSpot(cursor).c_str()) : nullptr)
       return RECT{b->x + b->offsetX, b->y + b->offsetY, b->x + b->offsetX + b->width, b->y + b->offsetY + b->height};
   }
   const int left = originX + cursor.Column() * cellWidth, top = originY + cursor.Row() * cellHeight;
