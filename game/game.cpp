@@ -2,6 +2,8 @@
 // the blocking wait every animation runs on, and the frame drawing.
 #include "game/game.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +57,21 @@ int ReadGameTime() {
   std::fprintf(stderr, "%s: gametime=%d in setup.ini is longer than a day; a game lasts %d seconds\n",
                platform::ProgramName().c_str(), seconds, kLongestGame);
   return kLongestGame;
+}
+
+// Takes every key pressed up to now into the queue and empties it. A
+// snapshot shows at most one press of a key not yet seen (with a release
+// between two), so it scans until the snapshots settle.
+void DropKeysPressedSoFar() {
+  const uint8_t* keys = GXGetKeys();
+  if (!keys) return;
+  std::array<uint8_t, 256> previous{};
+  do {
+    keyQueue.Scan(keys);
+    std::copy(keys, keys + previous.size(), previous.begin());
+    keys = GXGetKeys();
+  } while (!std::equal(previous.begin(), previous.end(), keys));
+  keyQueue.Flush();
 }
 
 // The button over the guy the cursor is on; its suffix is the push direction.
@@ -131,8 +148,7 @@ int Game::Update() {
     int start = GetTicks();
     ~DropKeysAfterBlocking() {
       if (TicksSince(start) < kBlockingMs) return;
-      keyQueue.Scan(GXGetKeys());
-      keyQueue.Flush();
+      DropKeysPressedSoFar();
     }
   } dropKeys;
 

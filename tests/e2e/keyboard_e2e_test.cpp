@@ -180,6 +180,20 @@ TEST_F(KeyGame, PushOrderedByKeyDoesWhatItsClickDoes) {
   EXPECT_EQ(LineOf(byKey, "cursor "), "cursor -1 0 shown");
 }
 
+// A click while heads crack is lost, and so are keys: the cursor does not
+// move and no second group goes.
+TEST_F(KeyGame, KeysDuringAnAnimationAreDropped) {
+  const std::string clicks = "100 click left 50 375\n800 click left 300 520\n5000 dump after.txt\n5100 tap ESC\n";
+  ASSERT_NO_FATAL_FAILURE(Play("clicks.txt", clicks, "11"));
+  const std::string byClick = Dump("after.txt");
+  std::string keys = AsKeys(clicks);
+  keys.insert(keys.find("5000 dump"), "850 tap RIGHT\n900 tap SPACE\n");
+  ASSERT_NO_FATAL_FAILURE(Play("keys.txt", keys, "11"));
+  const std::string byKey = Dump("after.txt");
+  EXPECT_EQ(Without(byKey, "cursor "), Without(byClick, "cursor "));
+  EXPECT_EQ(LineOf(byKey, "cursor "), "cursor 3 9 shown");
+}
+
 // Share of the area at (x, y) where two frames agree.
 double Same(const Picture& a, const Picture& b, int x, int y, int w, int h) {
   int same = 0;
@@ -301,7 +315,11 @@ TEST_F(LauncherKeys, PagesTitlePlayerPlayAndBackByKeysAlone) {
   lobbo.Line("dump title.txt").Line("shot title.bmp");
   // The names follow the nine buttons in Tab order: nine Tabs from Play reach the second name.
   lobbo.Tap("TAB", 9).Tap("SPACE").Pause(50).Line("dump chosen.txt").Line("shot chosen.bmp");
-  lobbo.Tap("TAB", 8).Tap("ENTER");
+  // "Who is playing?": typing goes to the name box; the arrow down from the
+  // last box reaches the buttons (the closing one marked), left to "enter".
+  lobbo.Tap("TAB", 13).Tap("ENTER").Pause(200).Tap("BACKSPACE", 7).Line("type Kim").Pause(200);
+  lobbo.Tap("DOWN", 3).Pause(50).Line("dump players.txt").Tap("LEFT").Tap("ENTER").Pause(200);
+  lobbo.Tap("TAB", 12).Tap("ENTER");
   Script("01-Lobbo.txt", lobbo.text);
 
   Timeline game;
@@ -326,6 +344,7 @@ TEST_F(LauncherKeys, PagesTitlePlayerPlayAndBackByKeysAlone) {
   const std::string chosen = ReadAll(scripts_ / "chosen.txt");
   EXPECT_EQ(LineOf(chosen, "player "), "player 1");
   EXPECT_EQ(LineOf(chosen, "focus "), "focus name2");
+  EXPECT_EQ(LineOf(ReadAll(scripts_ / "players.txt"), "popup "), "popup focus back");
   const std::string played = ReadAll(scripts_ / "game.txt");
   EXPECT_NE(LineOf(played, "score "), "score 0");
   const std::string back = ReadAll(scripts_ / "back.txt");
@@ -336,7 +355,8 @@ TEST_F(LauncherKeys, PagesTitlePlayerPlayAndBackByKeysAlone) {
   table.Resize(20);
   ASSERT_EQ(table.Load((root_ / "Quibbleton" / "hiscore.dat").c_str()), 1);
   EXPECT_EQ("score " + std::to_string(table.Entry(0)->score), LineOf(played, "score "));
-  EXPECT_EQ(std::string(table.Entry(0)->name).substr(0, 8), "Player2:");
+  EXPECT_EQ(std::string(table.Entry(0)->name).substr(0, 4), "Kim:");
+  EXPECT_EQ(LineOf(back, "names "), "names Player1 Kim Player3 Player4 Player5 Player6 Player7 Player8");
 
   // The ring: dark and light around the first game's button, and gone from
   // there once it moved on to the second.
