@@ -210,8 +210,12 @@ void ExpectFrameAround(const Picture& frame, int x, int y, int w, int h) {
     dark += frame.At(i, y) == 0x0000 && frame.At(i, y + h - 1) == 0x0000;
     light += frame.At(i, y + 1) == 0xFFFF && frame.At(i, y + h - 2) == 0xFFFF;
   }
-  EXPECT_EQ(dark, w - 8) << "at " << x << "," << y;
-  EXPECT_EQ(light, w - 8) << "at " << x << "," << y;
+  for (int j = y + 4; j < y + h - 4; ++j) {
+    dark += frame.At(x, j) == 0x0000 && frame.At(x + w - 1, j) == 0x0000;
+    light += frame.At(x + 1, j) == 0xFFFF && frame.At(x + w - 2, j) == 0xFFFF;
+  }
+  EXPECT_EQ(dark, w + h - 16) << "at " << x << "," << y;
+  EXPECT_EQ(light, w + h - 16) << "at " << x << "," << y;
 }
 
 TEST_F(KeyGame, CursorShowsOnHeadsAndGuysAndLeavesNothingBehind) {
