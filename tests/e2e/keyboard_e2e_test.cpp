@@ -222,21 +222,26 @@ TEST_F(KeyGame, CursorShowsOnHeadsAndGuysAndLeavesNothingBehind) {
   std::ostringstream s;
   s << "100 tap N\n300 shot none.bmp\n400 tap UP\n500 shot home.bmp\n";
   int tick = 600;
-  // Along the top row onto the right-hand guy, down one row, and back to the left-hand one.
-  for (int i = 0; i < 15; ++i, tick += kTapGap) s << tick << " tap RIGHT\n";
+  // To cell (3, 2), along its row onto the right-hand guy, down one row, and back to the left-hand one.
+  for (const char* key : {"RIGHT", "RIGHT", "RIGHT", "DOWN", "DOWN"}) s << (tick += kTapGap) << " tap " << key << "\n";
+  s << (tick += 100) << " shot cell.bmp\n";
+  tick += 100;
+  for (int i = 0; i < 12; ++i, tick += kTapGap) s << tick << " tap RIGHT\n";
   s << tick << " shot guy.bmp\n" << tick + 100 << " tap DOWN\n";
   tick += 200;
   for (int i = 0; i < 16; ++i, tick += kTapGap) s << tick << " tap LEFT\n";
   s << tick + 100 << " shot left.bmp\n" << tick + 100 << " dump state.txt\n" << tick + 200 << " tap ESC\n";
   ASSERT_NO_FATAL_FAILURE(Play("keys.txt", s.str(), "11"));
   const Picture none = Load((root_ / "none.bmp").string()), home = Load((root_ / "home.bmp").string());
+  const Picture cell = Load((root_ / "cell.bmp").string());
   const Picture guy = Load((root_ / "guy.bmp").string()), left = Load((root_ / "left.bmp").string());
-  ASSERT_TRUE(none.Loaded() && home.Loaded() && guy.Loaded() && left.Loaded());
-  EXPECT_EQ(LineOf(Dump("state.txt"), "cursor "), "cursor -1 1 shown");
+  ASSERT_TRUE(none.Loaded() && home.Loaded() && cell.Loaded() && guy.Loaded() && left.Loaded());
+  EXPECT_EQ(LineOf(Dump("state.txt"), "cursor "), "cursor -1 3 shown");
 
   ExpectFrameAround(home, 137, 10, 41, 55);
-  ExpectFrameAround(guy, 751, 4, 41, 55);
-  ExpectFrameAround(left, 99, 59, 41, 55);
+  ExpectFrameAround(cell, 137 + 3 * 41, 10 + 2 * 55, 41, 55);
+  ExpectFrameAround(guy, 751, 2 * 55 + 4, 41, 55);
+  ExpectFrameAround(left, 99, 3 * 55 + 4, 41, 55);
   // Every place it was is back as it was before it showed: the board between
   // the guys is exactly as dealt once the cursor has left it (the timer dots
   // at the left count down meanwhile, so they are left out).
