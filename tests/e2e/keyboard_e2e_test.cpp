@@ -49,6 +49,14 @@ std::string LineOf(const std::string& text, const std::string& prefix) {
   return "";
 }
 
+// Share of the area at (x, y) where two frames agree.
+double Same(const Picture& a, const Picture& b, int x, int y, int w, int h) {
+  int same = 0;
+  for (int j = y; j < y + h; ++j)
+    for (int i = x; i < x + w; ++i) same += a.At(i, j) == b.At(i, j);
+  return static_cast<double>(same) / (w * h);
+}
+
 // Turns clicks into the keys that do the same: the side buttons into their
 // letters, a click on the board or a guy into arrows that walk the cursor
 // there, ending with Space or X at the click's own tick.
@@ -183,23 +191,24 @@ TEST_F(KeyGame, PushOrderedByKeyDoesWhatItsClickDoes) {
 // A click while heads crack is lost, and so are keys: the cursor does not
 // move and no second group goes.
 TEST_F(KeyGame, KeysDuringAnAnimationAreDropped) {
-  const std::string clicks = "100 click left 50 375\n800 click left 300 520\n5000 dump after.txt\n5100 tap ESC\n";
+  const std::string clicks = "100 click left 50 375\n800 click left 300 520\n5000 dump after.txt\n9000 tap ESC\n";
   ASSERT_NO_FATAL_FAILURE(Play("clicks.txt", clicks, "11"));
   const std::string byClick = Dump("after.txt");
   std::string keys = AsKeys(clicks);
   keys.insert(keys.find("5000 dump"), "850 tap RIGHT\n900 tap SPACE\n");
+  // How to play, closed by a key: neither key clicks the board.
+  keys.insert(keys.find("9000 tap ESC"),
+              "5000 shot game.bmp\n5030 tap H\n5300 shot help.bmp\n5400 tap A\n5600 dump help.txt\n5600 shot closed.bmp\n");
   ASSERT_NO_FATAL_FAILURE(Play("keys.txt", keys, "11"));
   const std::string byKey = Dump("after.txt");
   EXPECT_EQ(Without(byKey, "cursor "), Without(byClick, "cursor "));
   EXPECT_EQ(LineOf(byKey, "cursor "), "cursor 3 9 shown");
-}
-
-// Share of the area at (x, y) where two frames agree.
-double Same(const Picture& a, const Picture& b, int x, int y, int w, int h) {
-  int same = 0;
-  for (int j = y; j < y + h; ++j)
-    for (int i = x; i < x + w; ++i) same += a.At(i, j) == b.At(i, j);
-  return static_cast<double>(same) / (w * h);
+  EXPECT_EQ(Without(Without(Dump("help.txt"), "seconds "), "cursor "), Without(Without(byKey, "seconds "), "cursor "));
+  const Picture game = Load((root_ / "game.bmp").string()), help = Load((root_ / "help.bmp").string());
+  const Picture closed = Load((root_ / "closed.bmp").string());
+  ASSERT_TRUE(game.Loaded() && help.Loaded() && closed.Loaded());
+  EXPECT_LT(Same(help, game, 300, 200, 300, 200), 0.5);
+  EXPECT_EQ(Same(closed, game, 300, 200, 300, 200), 1.0);
 }
 
 // The frame is dark and light at once along its whole edge, so it shows on
