@@ -21,6 +21,8 @@ TEST(FrameDiff, ReportsEachRunOfChangedRowsWithItsColumnsAndNothingForTheSameFra
 
   auto rects = take();  // the first frame is all new
   ASSERT_EQ(rects.size(), 1u);
+  EXPECT_EQ(rects[0].x, 0);
+  EXPECT_EQ(rects[0].y, 0);
   EXPECT_EQ(rects[0].w, kWidth);
   EXPECT_EQ(rects[0].h, kRows);
   EXPECT_TRUE(take().empty());
@@ -40,6 +42,20 @@ TEST(FrameDiff, ReportsEachRunOfChangedRowsWithItsColumnsAndNothingForTheSameFra
   EXPECT_EQ(rects[1].h, 1);
   EXPECT_TRUE(take().empty());  // the copy took the changes
   EXPECT_EQ(std::memcmp(diff.Shown(), frame.data(), frame.size()), 0);
+
+  // Only the region written since the last frame is compared: a change
+  // outside it is not looked for (nothing wrote there), one inside is found
+  // at its own place.
+  frame[0] = 5;
+  frame[5 * kPitch + 4 * 2 + 1] = 5;  // pixel 4 of row 5
+  rects = diff.Take(frame.data(), kPitch, kWidth, kRows, 2, FrameDiff::Rect{2, 3, 4, 4});
+  ASSERT_EQ(rects.size(), 1u);
+  EXPECT_EQ(rects[0].x, 4);
+  EXPECT_EQ(rects[0].y, 5);
+  EXPECT_EQ(rects[0].w, 1);
+  EXPECT_EQ(rects[0].h, 1);
+  EXPECT_EQ(take().size(), 1u);  // the whole frame compared finds the other one
+  EXPECT_TRUE(diff.Take(frame.data(), kPitch, kWidth, kRows, 2, FrameDiff::Rect{0, 0, 0, 0}).empty());
 
   diff.Invalidate();
   EXPECT_EQ(take().size(), 1u);
