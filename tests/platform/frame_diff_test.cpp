@@ -122,4 +122,44 @@ TEST(PictureScaler, ScalesChangedRegionsIntoPlaceAndMapsThePointerBack) {
   EXPECT_LT(y, 0);
 }
 
+// A wide window, 1600 x 900: the picture 1200 x 900 between side bars of 200.
+// Every window pixel of a changed region shows the picture pixel under it, and
+// nothing around the region is touched.
+TEST(PictureScaler, AWideWindowGetsSideBarsAndEveryPixelOfARegionInPlace) {
+  platform::PictureScaler scaler;
+  scaler.Place(1600, 900);
+  const FrameDiff::Rect place = scaler.Placement();
+  EXPECT_EQ(place.x, 200);
+  EXPECT_EQ(place.y, 0);
+  EXPECT_EQ(place.w, 1200);
+  EXPECT_EQ(place.h, 900);
+  std::vector<uint32_t> low(256), high(256);
+  for (uint32_t v = 0; v < 256; ++v) {
+    low[v] = v;
+    high[v] = v << 8;
+  }
+  scaler.SetPalette(low, high);
+  std::vector<uint16_t> picture(800 * 600);
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint16_t>(i * 2654435761u >> 7);
+  constexpr uint32_t kUntouched = 0xDEADBEEF;
+  std::vector<uint32_t> window(1600 * 900, kUntouched);
+  const FrameDiff::Rect r = scaler.Draw(reinterpret_cast<const uint8_t*>(picture.data()), 1600, {10, 20, 5, 3},
+                                        reinterpret_cast<uint8_t*>(window.data()), 1600 * 4);
+  EXPECT_EQ(r.x, 200 + 15);
+  EXPECT_EQ(r.y, 30);
+  EXPECT_EQ(r.w, 8);  // picture columns 10..14 at 1.5: window columns 15..22
+  EXPECT_EQ(r.h, 5);  // rows 20..22: 30..34 (one picture row shown twice)
+  for (int y = 0; y < 900; ++y)
+    for (int x = 0; x < 1600; ++x) {
+      const bool inside = x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
+      int px = x, py = y;
+      scaler.ToPicture(&px, &py);
+      const uint32_t want = inside ? picture[py * 800 + px] : kUntouched;
+      ASSERT_EQ(window[y * 1600 + x], want) << x << "," << y;
+    }
+  int x = 150, y = 450;  // on the left bar
+  scaler.ToPicture(&x, &y);
+  EXPECT_LT(x, 0);
+}
+
 }  // namespace
