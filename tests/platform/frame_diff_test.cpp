@@ -79,23 +79,30 @@ TEST(FrameDiff, ManyScatteredChangesMergeIntoAFewRegionsThatCoverThemAll) {
   }
 }
 
+// A scaler laid out for a window of that size, whose window pixel is the
+// RGB565 value itself plus `tag` (so untouched zeros tell apart).
+platform::PictureScaler ScalerFor(int width, int height, uint32_t tag) {
+  platform::PictureScaler scaler;
+  scaler.Place(width, height);
+  std::vector<uint32_t> low(256), high(256);
+  for (uint32_t v = 0; v < 256; ++v) {
+    low[v] = v | tag;
+    high[v] = v << 8 | tag;
+  }
+  scaler.SetPalette(low, high);
+  return scaler;
+}
+
 // A maximised 1280 x 1024 window: the picture 1280 x 960 between bars of 32
 // rows; a changed picture pixel lands on the window pixels that show it, and
 // the pointer maps back onto the same picture pixel.
 TEST(PictureScaler, ScalesChangedRegionsIntoPlaceAndMapsThePointerBack) {
-  platform::PictureScaler scaler;
-  scaler.Place(1280, 1024);
+  const platform::PictureScaler scaler = ScalerFor(1280, 1024, 0x1000000u);
   const FrameDiff::Rect place = scaler.Placement();
   EXPECT_EQ(place.x, 0);
   EXPECT_EQ(place.y, 32);
   EXPECT_EQ(place.w, 1280);
   EXPECT_EQ(place.h, 960);
-  std::vector<uint32_t> low(256), high(256);
-  for (uint32_t v = 0; v < 256; ++v) {
-    low[v] = v | 0x1000000u;
-    high[v] = v << 8 | 0x1000000u;
-  }
-  scaler.SetPalette(low, high);
 
   std::vector<uint16_t> picture(800 * 600, 0);
   picture[300 * 800 + 500] = 0xF800;
@@ -126,19 +133,12 @@ TEST(PictureScaler, ScalesChangedRegionsIntoPlaceAndMapsThePointerBack) {
 // Every window pixel of a changed region shows the picture pixel under it, and
 // nothing around the region is touched.
 TEST(PictureScaler, AWideWindowGetsSideBarsAndEveryPixelOfARegionInPlace) {
-  platform::PictureScaler scaler;
-  scaler.Place(1600, 900);
+  const platform::PictureScaler scaler = ScalerFor(1600, 900, 0);
   const FrameDiff::Rect place = scaler.Placement();
   EXPECT_EQ(place.x, 200);
   EXPECT_EQ(place.y, 0);
   EXPECT_EQ(place.w, 1200);
   EXPECT_EQ(place.h, 900);
-  std::vector<uint32_t> low(256), high(256);
-  for (uint32_t v = 0; v < 256; ++v) {
-    low[v] = v;
-    high[v] = v << 8;
-  }
-  scaler.SetPalette(low, high);
   std::vector<uint16_t> picture(800 * 600);
   for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint16_t>(i * 2654435761u >> 7);
   constexpr uint32_t kUntouched = 0xDEADBEEF;
