@@ -30,7 +30,7 @@ void PictureScaler::Place(int windowWidth, int windowHeight) {
 
 FrameDiff::Rect PictureScaler::Draw(const uint8_t* picture, int pitch, FrameDiff::Rect changed, uint8_t* window,
                                     int windowPitch) const {
-  if (lowByte_.size() != 256 || highByte_.size() != 256) return {};
+  if (!packed_ && (lowByte_.size() != 256 || highByte_.size() != 256)) return {};
   const int x0 = FirstShowing(changed.x, place_.w, kWidth), x1 = FirstShowing(changed.x + changed.w, place_.w, kWidth);
   const int y0 = FirstShowing(changed.y, place_.h, kHeight), y1 = FirstShowing(changed.y + changed.h, place_.h, kHeight);
   const size_t rowBytes = static_cast<size_t>(x1 - x0) * 4;
@@ -47,14 +47,37 @@ FrameDiff::Rect PictureScaler::Draw(const uint8_t* picture, int pitch, FrameDiff
     }
     const auto* in = reinterpret_cast<const uint16_t*>(picture + static_cast<size_t>(sourceRow) * static_cast<size_t>(pitch));
     auto* pixels = reinterpret_cast<uint32_t*>(out);
-    for (int x = x0; x < x1; ++x) {
-      const uint16_t p = in[sourceColumn_[static_cast<size_t>(x)]];
-      pixels[x - x0] = lowByte_[p & 255] | highByte_[p >> 8];
-    }
+    if (packed_)
+      PackedRow(in, pixels, x0, x1);
+    else
+      PaletteRow(in, pixels, x0, x1);
     previousSource = sourceRow;
     previous = out;
   }
   return {place_.x + x0, place_.y + y0, x1 - x0, y1 - y0};
+}
+
+void PictureScaler::PackedRow(const uint16_t* in, uint32_t* out, int x0, int x1) const {
+  const int rs = redShift_, gs = greenShift_, bs = blueShift_;
+  const uint32_t constant = constantBits_;
+  // Each channel widened by repeating its top bits, so white stays white.
+  auto wide = [&](uint32_t p) {
+    const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+    return ((r << 3 | r >> 2) << rs) | ((g << 2 | g >> 4) << gs) | ((b << 3 | b >> 2) << bs) | constant;
+  };
+  if (place_.w == kWidth) {
+    // Unscaled, the usual window: the picture's row straight across.
+    for (int x = x0; x < x1; ++x) out[x - x0] = wide(in[x]);
+  } else {
+    for (int x = x0; x < x1; ++x) out[x - x0] = wide(in[sourceColumn_[static_cast<size_t>(x)]]);
+  }
+}
+
+void PictureScaler::PaletteRow(const uint16_t* in, uint32_t* out, int x0, int x1) const {
+  for (int x = x0; x < x1; ++x) {
+    const uint16_t p = in[sourceColumn_[static_cast<size_t>(x)]];
+    out[x - x0] = lowByte_[p & 255] | highByte_[p >> 8];
+  }
 }
 
 void PictureScaler::ToPicture(int* x, int* y) const {

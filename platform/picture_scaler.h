@@ -26,6 +26,17 @@ class PictureScaler {
   void SetPalette(std::vector<uint32_t> lowByte, std::vector<uint32_t> highByte) {
     lowByte_ = std::move(lowByte);
     highByte_ = std::move(highByte);
+    packed_ = false;
+  }
+  // The usual window format instead: 8-bit channels at these shifts (plus
+  // constant bits, such as an opaque alpha), computed rather than looked up
+  // so the compiler can convert several pixels at once.
+  void SetPacked(int redShift, int greenShift, int blueShift, uint32_t constantBits) {
+    redShift_ = redShift;
+    greenShift_ = greenShift;
+    blueShift_ = blueShift;
+    constantBits_ = constantBits;
+    packed_ = true;
   }
 
   // Draws the picture's region `changed` (RGB565 rows of `pitch` bytes)
@@ -37,9 +48,15 @@ class PictureScaler {
   void ToPicture(int* x, int* y) const;
 
  private:
+  void PackedRow(const uint16_t* in, uint32_t* out, int x0, int x1) const;
+  void PaletteRow(const uint16_t* in, uint32_t* out, int x0, int x1) const;
+
   FrameDiff::Rect place_{0, 0, kWidth, kHeight};
   std::vector<int> sourceColumn_, sourceRow_;  // per window column / row of the picture
   std::vector<uint32_t> lowByte_, highByte_;
+  bool packed_ = false;
+  int redShift_ = 16, greenShift_ = 8, blueShift_ = 0;
+  uint32_t constantBits_ = 0;
 };
 
 }  // namespace platform

@@ -201,7 +201,11 @@ class SdlVideo final : public VideoBackend {
       surfaceH_ = surface->h;
       scaler_.Place(surface->w, surface->h);
     }
-    if (surface->format->format != paletteFormat_) {
+    const SDL_PixelFormat* f = surface->format;
+    if (f->format != paletteFormat_ && f->Rloss == 0 && f->Gloss == 0 && f->Bloss == 0) {
+      scaler_.SetPacked(f->Rshift, f->Gshift, f->Bshift, f->Amask);
+      paletteFormat_ = f->format;
+    } else if (f->format != paletteFormat_) {
       // Each channel widened by repeating its top bits, so white stays white.
       auto wide = [](uint32_t p) {
         const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;

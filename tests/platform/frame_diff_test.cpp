@@ -3,6 +3,7 @@
 // any size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -160,6 +161,29 @@ TEST(PictureScaler, AWideWindowGetsSideBarsAndEveryPixelOfARegionInPlace) {
   int x = 150, y = 450;  // on the left bar
   scaler.ToPicture(&x, &y);
   EXPECT_LT(x, 0);
+}
+
+// The usual window format, computed: each channel widened by repeating its
+// top bits (white stays white), at the format's own places.
+TEST(PictureScaler, PackedWindowPixelsWidenEachChannel) {
+  platform::PictureScaler scaler;
+  scaler.Place(800, 600);
+  scaler.SetPacked(16, 8, 0, 0xFF000000u);
+  const uint16_t row[4] = {0xF800, 0xF81F, 0x07E0, 0x8410};
+  std::vector<uint16_t> picture(800 * 600, 0);
+  std::copy(row, row + 4, picture.begin() + 800 * 7 + 100);
+  std::vector<uint32_t> window(800 * 600, 0);
+  scaler.Draw(reinterpret_cast<const uint8_t*>(picture.data()), 1600, {100, 7, 4, 1},
+              reinterpret_cast<uint8_t*>(window.data()), 800 * 4);
+  EXPECT_EQ(window[800 * 7 + 100], 0xFFFF0000u);
+  EXPECT_EQ(window[800 * 7 + 101], 0xFFFF00FFu);
+  EXPECT_EQ(window[800 * 7 + 102], 0xFF00FF00u);
+  EXPECT_EQ(window[800 * 7 + 103], 0xFF848284u);
+  scaler.SetPacked(0, 8, 16, 0);  // blue, green, red the other way round
+  scaler.Draw(reinterpret_cast<const uint8_t*>(picture.data()), 1600, {100, 7, 4, 1},
+              reinterpret_cast<uint8_t*>(window.data()), 800 * 4);
+  EXPECT_EQ(window[800 * 7 + 100], 0x000000FFu);
+  EXPECT_EQ(window[800 * 7 + 102], 0x0000FF00u);
 }
 
 }  // namespace
