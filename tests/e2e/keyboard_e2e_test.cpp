@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "game_frames.h"
+#include "launcher_tree.h"
 #include "run_program.h"
 #include "widgets/high_score_table.h"
 
@@ -264,13 +265,7 @@ TEST_F(KeyGame, CursorShowsOnHeadsAndGuysAndLeavesNothingBehind) {
 class LauncherKeys : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qbkeylobboXXXXXX";
-    root_ = mkdtemp(pattern);
-    for (const auto& entry : fs::directory_iterator(kDist)) {
-      const std::string name = entry.path().filename().string();
-      if (entry.is_regular_file() && name != "Lobbo" && name != "options.ini")
-        fs::create_symlink(entry.path(), root_ / name);
-    }
+    root_ = MakeLauncherTree(kDist, "qbkeylobbo");
     fs::create_symlink(QB_LAUNCHER_EXE, root_ / "Lobbo");
     const fs::path game = root_ / "Quibbleton";
     fs::create_directories(game);

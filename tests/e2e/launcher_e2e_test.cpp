@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "game_frames.h"
+#include "launcher_tree.h"
 #include "launcher/upload_address.h"
 #include "platform/profile.h"
 #include "run_program.h"
@@ -67,13 +68,7 @@ std::string Profile(const std::string& file, const char* section, const char* ke
 class LauncherRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/qblobboXXXXXX";
-    root_ = mkdtemp(tmpl);
-    for (const auto& entry : fs::directory_iterator(kDist)) {
-      const std::string name = entry.path().filename().string();
-      if (entry.is_regular_file() && name != "Lobbo" && name != "options.ini")
-        fs::create_symlink(entry.path(), fs::path(root_) / name);
-    }
+    root_ = MakeLauncherTree(kDist, "qblobbo").string();
   }
   void TearDown() override {
     if (HasFailure() || std::getenv("QB_KEEP_FRAMES"))

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "launcher_tree.h"
 #include "run_program.h"
 #include "tests/server/running_server.h"
 #include "widgets/high_score_table.h"
@@ -22,14 +23,9 @@ TEST(LauncherUpload, RecordedUploadLandsOnTheLeaderboard) {
   RunningServer server;
   ASSERT_TRUE(server.Up()) << server.Log();
 
-  char pattern[] = "/tmp/qbuploadXXXXXX";
-  const std::string root = mkdtemp(pattern);
   const fs::path dist = fs::path(QB_LAUNCHER_EXE).parent_path();
-  for (const auto& entry : fs::directory_iterator(dist)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.is_regular_file() && name != "Lobbo" && name != "options.ini" && name != "setup.ini")
-      fs::create_symlink(entry.path(), fs::path(root) / name);
-  }
+  const std::string root = MakeLauncherTree(dist, "qbupload").string();
+  fs::remove(root + "/setup.ini");  // this run's own, with the server's address
   std::ofstream(root + "/setup.ini") << "[setup]\nfullscreen=0\n[server]\nscores=" << server.Server() << "/\n";
   const std::string game = root + "/Quibbleton";
   fs::create_directories(game);
