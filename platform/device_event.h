@@ -7,9 +7,9 @@
 namespace platform {
 
 struct DeviceEvent {
-  enum class Kind { MouseMove, MouseButton, Key, Activate, Deactivate, Close, Moved, Maximized, Restored };
+  enum class Kind { MouseMove, MouseButton, Key, Activate, Deactivate, Close, Moved };
   Kind kind = Kind::MouseMove;
-  int x = 0, y = 0;    // client coordinates (MouseMove, MouseButton); client size (Maximized)
+  int x = 0, y = 0;    // client coordinates (MouseMove, MouseButton); window position (Moved)
   int button = 0;      // 0 left, 1 right
   bool down = false;   // MouseButton, Key
   int scanCode = 0;    // DirectInput scan code (Key)

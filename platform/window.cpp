@@ -114,12 +114,6 @@ void Translate(const platform::DeviceEvent& e) {
     case Kind::Moved:
       Post(WM_MOVE, 0, MAKELPARAM(e.x, e.y));
       break;
-    case Kind::Maximized:
-      Post(WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(e.x, e.y));
-      break;
-    case Kind::Restored:
-      Post(WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 600));
-      break;
   }
 }
 
