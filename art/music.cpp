@@ -19,8 +19,11 @@ constexpr double kBpm = 128;
 constexpr double kBeat = 60.0 / kBpm;
 constexpr double kEighth = kBeat / 2;
 constexpr int kBars = 32;
-constexpr double kMusicRmsDb = -14;
-constexpr double kMusicPeakDb = -5;
+// About 9 dB under the effects' loudest 50 ms (-16 to -14.5 dBFS): at -14,
+// level with them, the music buried the effects that tell the player what
+// happened.
+constexpr double kMusicRmsDb = -24;
+constexpr double kMusicPeakDb = kMusicRmsDb + 9;
 
 struct Ring {
   Wave w;

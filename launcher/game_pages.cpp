@@ -1,5 +1,8 @@
 #include "launcher/game_pages.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -69,6 +72,12 @@ std::vector<GameFolder> FindGameFolders(const std::string& launcherDirectory) {
     found.push_back({directory, data.cFileName});
   } while (FindNextFileA(search, &data));
   FindClose(search);
+  // In alphabetical order, as the file systems the launcher was made for
+  // list them; Linux lists in no order a player would recognise.
+  std::sort(found.begin(), found.end(), [](const GameFolder& a, const GameFolder& b) {
+    const int byLetters = strcasecmp(a.name.c_str(), b.name.c_str());
+    return byLetters != 0 ? byLetters < 0 : a.name < b.name;
+  });
   return found;
 }
 

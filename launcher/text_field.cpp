@@ -122,7 +122,9 @@ int TextField::PollKeys() {
     }
     const char ch = KeyQueue::ToChar(event);
     const BitmapFont* font = DrawingFont();
-    if (!ch || !text || !font) continue;
+    // ":" separates the fields of the player string; typed into a field it
+    // would make an entry the score server cannot read.
+    if (!ch || ch == kFieldSeparator || !text || !font) continue;
     const bool roomInBuffer = length + 1 < capacity - 1;
     const bool roomInBox = font->TextWidth(text.get()) + font->CharAdvance(static_cast<unsigned char>(ch)) < width;
     if (roomInBuffer && roomInBox) {

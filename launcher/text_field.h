@@ -24,6 +24,7 @@ class TextField {
   static constexpr int kTab = 15;
   static constexpr int kEnter = 28;
   static constexpr int kCaretHalfPeriod = 500;  // ms on, then ms off
+  static constexpr char kFieldSeparator = ':';  // never typed into a field
 
   TextField();
   ~TextField();

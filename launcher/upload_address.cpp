@@ -27,12 +27,20 @@ std::string EscapeQuery(const char* text) {
   return out;
 }
 
+std::string PlayerStringToSend(const char* playerString) {
+  const std::string whole = playerString ? playerString : "";
+  const size_t firstColon = whole.find(':');
+  if (firstColon == std::string::npos) return whole;
+  if (whole.substr(whole.rfind(':') + 1) == "Y") return whole;
+  return whole.substr(0, firstColon) + ":::N";
+}
+
 std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score) {
   const int32_t sent = static_cast<int32_t>(static_cast<uint32_t>(score) ^ kScoreMask);
   std::string query = "game=";
   query += game ? game : "";
   query += "&name=";
-  query += playerString ? playerString : "";
+  query += PlayerStringToSend(playerString);
   query += "&score=" + std::to_string(sent);
   std::string address = server ? server : "";
   address += "/cgi-bin/hiscore.cgi?";

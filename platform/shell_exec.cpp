@@ -3,10 +3,13 @@
 #include <spawn.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/config.h"
@@ -56,7 +59,14 @@ bool Spawn(const std::vector<std::string>& args, const std::string& directory) {
   int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
-  return rc == 0;
+  if (rc != 0) return false;
+  // Nobody asks how the child ended, but unwaited it would stay a zombie
+  // until we exit: a thread waits for it (blocked, not polling).
+  std::thread([pid] {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
 }
 
 }  // namespace

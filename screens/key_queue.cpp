@@ -19,12 +19,13 @@ constexpr void Row(CharTable& t, int first, const char* plain, const char* shift
   }
 }
 
-// A US keyboard. The minus key (12), Backspace, Tab, Enter and every key not
-// listed give no character.
+// A US keyboard. Backspace, Tab, Enter and every key not listed give no
+// character. The minus key gives "-" and "_": without them e-mail addresses
+// and hyphenated names could not be typed as they are.
 constexpr CharTable MakeUsTable() {
   CharTable t{};
   Row(t, 2, "1234567890", "!@#$%^&*()");
-  Row(t, 13, "=", "+");
+  Row(t, 12, "-=", "_+");
   Row(t, 16, "qwertyuiop[]", "QWERTYUIOP{}");
   Row(t, 30, "asdfghjkl;'`", "ASDFGHJKL:\"~");
   Row(t, 43, "\\zxcvbnm,./", "|ZXCVBNM<>?");

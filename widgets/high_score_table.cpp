@@ -43,12 +43,13 @@ int HighScoreTable::Insert(const char* name, int score) {
   if (i == count_) return 0;
   // Whole entries move down, name bytes after the terminator included.
   std::memmove(&entries_[i + 1], &entries_[i], sizeof(HighScoreEntry) * static_cast<size_t>(count_ - 1 - i));
-  // Only the text and its terminator are written; the rest of the buffer
-  // keeps what it held, as the file format records.
+  // The rest of the buffer is zeroed: left as it was, it kept a piece of
+  // the entry that held the slot before (another player's e-mail) and wrote
+  // it into the file. Readers stop at the terminator either way.
   const char* text = name != nullptr ? name : "";
   const size_t n = strnlen(text, kNameSize - 1);
   std::memcpy(entries_[i].name, text, n);
-  entries_[i].name[n] = '\0';
+  std::memset(entries_[i].name + n, 0, kNameSize - n);
   entries_[i].score = score;
   return 1;
 }

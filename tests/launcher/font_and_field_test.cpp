@@ -160,6 +160,16 @@ TEST_F(FieldTest, BackspaceTabAndEnter) {
   EXPECT_EQ(field_.PollKeys(), 0);
 }
 
+// An e-mail address keeps its "-" and "_"; ":" would split the player string, so it is never taken.
+TEST_F(FieldTest, TypesHyphenAndUnderscoreButNotTheFieldSeparator) {
+  constexpr int kShift = 256, kMinusKey = 12, kSemicolonKey = 39;
+  field_.SetFocus(1);
+  for (int event : {kScanA, kMinusKey, kShift + kMinusKey, kShift + kSemicolonKey, kSemicolonKey, kScanA})
+    keyQueue.Push(event);
+  field_.PollKeys();
+  EXPECT_STREQ(field_.Text(), "a-_;a");
+}
+
 TEST_F(FieldTest, FocusingFlushesOnlyAnUnfocusedField) {
   keyQueue.Push(kScanA);
   field_.SetFocus(1);

@@ -25,7 +25,6 @@ void MakeGame(const std::string& folder) {
 std::vector<std::string> Names(const std::vector<GameFolder>& folders) {
   std::vector<std::string> names;
   for (const GameFolder& f : folders) names.push_back(f.name);
-  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -40,8 +39,14 @@ TEST(GameScan, OnlyPlainVisibleFoldersWithAButtonPictureAreGames) {
   TempDir::Write("File.txt", "not a folder");
   MakeGame(std::string(59, 'x'));  // 59 + ".exe" fills the 64-byte field
   MakeGame(std::string(60, 'y'));  // does not fit: skipped, not cut
+  MakeGame("alpine");
+  MakeGame("Zeta");
+  MakeGame("game02");
+  MakeGame("Game10");
   const auto folders = FindGameFolders(dir.Path());
-  EXPECT_EQ(Names(folders), (std::vector<std::string>{"Alpha", "Beta Game", "Locked", std::string(59, 'x')}));
+  // In alphabetical order whatever the case, as a player reads them.
+  EXPECT_EQ(Names(folders), (std::vector<std::string>{"Alpha", "alpine", "Beta Game", "game02", "Game10", "Locked",
+                                                      std::string(59, 'x'), "Zeta"}));
   for (const GameFolder& f : folders) EXPECT_EQ(f.directory, dir.Path() + "\\" + f.name);
   ::chmod("Locked", 0755);
 }
@@ -101,6 +106,25 @@ TEST(Upload, AddressCarriesTheWholePlayerStringAndTheMaskedScore) {
             "http://h/cgi-bin/hiscore.cgi?game=Big%20Game&name=&score=129480631");
   // The mask can make the sent number negative; it is printed signed.
   EXPECT_NE(UploadAddress("http://h", "G", "", static_cast<int32_t>(0xF0000000u)).find("score=-"), std::string::npos);
+}
+
+// A player who said "no" to sending their details sends only their name.
+TEST(Upload, AddressAndEmailGoOnlyWhenThePlayerChoseToSendThem) {
+  const auto sent = [](const char* player) {
+    const std::string address = UploadAddress("http://h", "G", player, 0);
+    const size_t name = address.find("name=") + 5;
+    return address.substr(name, address.find("&score=") - name);
+  };
+  EXPECT_EQ(sent("Dora:5 Oak Lane:dora@example.net:N"), "Dora:::N");
+  EXPECT_EQ(sent("Dora:5 Oak Lane:dora@example.net:Y"), "Dora:5%20Oak%20Lane:dora@example.net:Y");
+  // Written before ":" was refused: the name is the first field, the choice the last.
+  EXPECT_EQ(sent("Eve Ray:Flat 3: 7 High Rd:eve@example.net:N"), "Eve%20Ray:::N");
+  EXPECT_EQ(sent("Eve:Flat 3: 7 High Rd:eve@example.net:Y"), "Eve:Flat%203:%207%20High%20Rd:eve@example.net:Y");
+  // Anything but "Y" is no; a bare name and an empty entry go as they are.
+  EXPECT_EQ(sent("Fay:1 Elm St:fay@example.net:"), "Fay:::N");
+  EXPECT_EQ(sent("Fay:1 Elm St:fay@example.net:y"), "Fay:::N");
+  EXPECT_EQ(sent("Gus"), "Gus");
+  EXPECT_EQ(sent(""), "");
 }
 
 TEST(Upload, LongPlayerStringsAreNeverCut) {

@@ -1,11 +1,14 @@
 // INI profile semantics, path mapping, directory search and process start.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/config.h"
 #include "platform/files.h"
@@ -217,6 +220,37 @@ TEST(ShellExecute, RecordsRequestsAndFindsExeWithoutSuffix) {
   EXPECT_TRUE(ok(ShellExecuteA(nullptr, "open", "Prog.exe", nullptr, "Game", 1)));
   for (int i = 0; i < 200 && !std::filesystem::exists("Game/where.txt"); ++i) usleep(10000);
   EXPECT_EQ(TempDir::Read("Game/where.txt"), dir.Path() + "/Game\n");
+}
+
+// Zombie children of this process, read from /proc.
+int ZombieChildren() {
+  int zombies = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    std::istringstream rest(line.substr(line.rfind(')') + 2));
+    char state = 0;
+    int parent = 0;
+    rest >> state >> parent;
+    zombies += parent == ::getpid() && state == 'Z';
+  }
+  return zombies;
+}
+
+// What the programs start is waited for: no browser or game stays a zombie
+// of the launcher until it exits.
+TEST(ShellExecute, StartedProgramsAreReaped) {
+  TempDir dir;
+  TempDir::Write("Quick", "#!/bin/sh\n: > \"$(dirname \"$0\")/ran.txt\"\n");
+  ::chmod("Quick", 0755);
+  for (int i = 0; i < 3; ++i)
+    ASSERT_GT(reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "open", "Quick", nullptr, dir.Path().c_str(), 1)), 32);
+  for (int i = 0; i < 500 && !std::filesystem::exists("ran.txt"); ++i) usleep(10000);
+  ASSERT_TRUE(std::filesystem::exists("ran.txt"));
+  int zombies = ZombieChildren();
+  for (int i = 0; i < 500 && zombies > 0; ++i, zombies = ZombieChildren()) usleep(10000);
+  EXPECT_EQ(zombies, 0);
 }
 
 }  // namespace

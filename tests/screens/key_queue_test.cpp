@@ -128,7 +128,7 @@ TEST(KeyQueue, UsLayout) {
     int code;
     char plain, shifted;
   };
-  for (const Case& c : {Case{13, '=', '+'}, Case{16, 'q', 'Q'}, Case{25, 'p', 'P'}, Case{26, '[', '{'},
+  for (const Case& c : {Case{kMinus, '-', '_'}, Case{13, '=', '+'}, Case{16, 'q', 'Q'}, Case{25, 'p', 'P'}, Case{26, '[', '{'},
                         Case{27, ']', '}'}, Case{30, 'a', 'A'}, Case{38, 'l', 'L'}, Case{39, ';', ':'},
                         Case{40, '\'', '"'}, Case{41, '`', '~'}, Case{43, '\\', '|'}, Case{44, 'z', 'Z'},
                         Case{50, 'm', 'M'}, Case{51, ',', '<'}, Case{52, '.', '>'}, Case{53, '/', '?'},
@@ -136,19 +136,12 @@ TEST(KeyQueue, UsLayout) {
     EXPECT_EQ(KeyQueue::ToChar(c.code), c.plain) << c.code;
     EXPECT_EQ(KeyQueue::ToChar(c.code + 256), c.shifted) << c.code;
   }
-  for (int code : {0, 1, kMinus, KeyQueue::kBackspace, KeyQueue::kTab, KeyQueue::kEnter, 29, 42, 54, 58, 255}) {
+  for (int code : {0, 1, KeyQueue::kBackspace, KeyQueue::kTab, KeyQueue::kEnter, 29, 42, 54, 58, 255}) {
     EXPECT_EQ(KeyQueue::ToChar(code), 0) << code;
     EXPECT_EQ(KeyQueue::ToChar(code + 256), 0) << code;
   }
 }
 
-TEST(KeyQueue, MinusQueuesAnEventWithoutCharacter) {
-  KeyQueue q;
-  q.Scan(Held({kMinus}).data());
-  const int e = q.Pop();
-  EXPECT_EQ(e, kMinus);
-  EXPECT_EQ(KeyQueue::ToChar(e), 0);
-}
 
 }  // namespace
 

@@ -101,13 +101,17 @@ TEST_F(HighScoreTest, InsertKeepsOrderAndDropsTheLast) {
   EXPECT_EQ(t.Insert("neg", -5), 0);
 }
 
-TEST_F(HighScoreTest, InsertWritesOnlyTheTextAndItsTerminator) {
+TEST_F(HighScoreTest, InsertZeroesTheNameAfterItsTerminator) {
   HighScoreTable t;
   t.Resize(2);
-  ASSERT_EQ(t.Insert("Longer name", 10), 1);
-  ASSERT_EQ(t.Insert("ab", 20), 1);  // lands on the slot that held "Longer name"
-  EXPECT_EQ(std::memcmp(t.Entry(0)->name, "ab\0ger name\0", 12), 0);
-  EXPECT_STREQ(t.Entry(1)->name, "Longer name");
+  ASSERT_EQ(t.Insert("Longer name:1 Main St:lee@example.org:Y", 10), 1);
+  ASSERT_EQ(t.Insert("ab", 20), 1);  // lands on the slot that held the longer entry
+  EXPECT_STREQ(t.Entry(0)->name, "ab");
+  EXPECT_EQ(std::string(t.Entry(0)->name, HighScoreTable::kNameSize), "ab" + std::string(254, '\0'));
+  ASSERT_TRUE(t.Save("hiscore.dat"));
+  const Bytes saved = ReadFile("hiscore.dat");
+  EXPECT_EQ(std::string(saved.begin() + 4, saved.begin() + 4 + 256), "ab" + std::string(254, '\0'));
+  EXPECT_STREQ(t.Entry(1)->name, "Longer name:1 Main St:lee@example.org:Y");
 
   const std::string huge(300, 'z');
   ASSERT_EQ(t.Insert(huge.c_str(), 30), 1);
