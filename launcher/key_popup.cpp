@@ -8,6 +8,11 @@ const KeyPopup* current = nullptr;
 
 const KeyPopup* CurrentKeyPopup() { return current; }
 
+KeyPopup::KeyPopup(const char* closingButton) {
+  ring.Focus(closingButton);
+  current = this;
+}
+
 KeyPopup::~KeyPopup() {
   if (current == this) current = nullptr;
 }

@@ -10,7 +10,8 @@
 
 class KeyPopup : public PopupScreen {
  public:
-  explicit KeyPopup(const char* closingButton) { ring.Focus(closingButton); }
+  // The newest pop-up is the one showing (for the state dump).
+  explicit KeyPopup(const char* closingButton);
   ~KeyPopup() override;
   int Update(int x, int y, int buttons) override;
 

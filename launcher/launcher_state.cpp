@@ -2,6 +2,7 @@
 
 #include "launcher/game_pages.h"
 #include "launcher/key_popup.h"
+#include "launcher/players_screen.h"
 #include "launcher/title_screen.h"
 #include "screens/screen_manager.h"
 #include "widgets/button.h"
@@ -14,6 +15,19 @@ void AddButtons(std::string& text, Screen* screen) {
     for (int i = 0; i < set->Count(); ++i)
       if (set->At(i)->enabled) text += std::string(" ") + set->At(i)->name;
   text += "\n";
+}
+
+// The players pop-up's boxes as they show, the one taking keys (0 for none)
+// and the send choice.
+std::string DescribePlayers(const PlayersScreen& players) {
+  std::string text = "fields";
+  int focused = 0;
+  for (int i = 0; i < PlayersScreen::kFields; ++i) {
+    const TextField* field = players.Field(i);
+    text += std::string(i == 0 ? " " : "|") + (field ? field->Text() : "");
+    if (field && field->focused) focused = i + 1;
+  }
+  return text + "\nfield " + std::to_string(focused) + "\nsend " + (players.SendFlag() ? "yes" : "no") + "\n";
 }
 
 }  // namespace
@@ -44,6 +58,9 @@ std::string DescribeLauncher() {
   AddButtons(text, current);
   if (current == &gamePagesScreen) text += gamePagesScreen.Ring().Describe();
   if (current == &titleScreen) text += titleScreen.Ring().Describe();
-  if (const KeyPopup* popup = CurrentKeyPopup()) text += "popup " + popup->Ring().Describe();
+  if (const KeyPopup* popup = CurrentKeyPopup()) {
+    text += "popup " + popup->Ring().Describe();
+    if (const auto* players = dynamic_cast<const PlayersScreen*>(popup)) text += DescribePlayers(*players);
+  }
   return text;
 }

@@ -33,6 +33,11 @@ void Outline(IDirectDrawSurface* surface, const RECT& rect, int in, int thicknes
   FillRect(surface, x + w - thickness, y + thickness, thickness, h - 2 * thickness, colour);
 }
 
+bool IsArrow(int event) {
+  const int code = event & 0xFF;
+  return code == KeyQueue::kLeft || code == KeyQueue::kRight || code == KeyQueue::kUp || code == KeyQueue::kDown;
+}
+
 int CentreX(const RECT& r) { return (r.left + r.right) / 2; }
 int CentreY(const RECT& r) { return (r.top + r.bottom) / 2; }
 
@@ -145,7 +150,9 @@ int FocusRing::PollKeys(ButtonSet* set, const std::vector<FocusTarget>& targets,
   int other = 0;
   while (int event = keyQueue.Pop()) {
     const Result result = HandleKey(event, targets);
-    if (result == Result::kNone) other = event & 0xFF;
+    // An arrow with nowhere to go that way is the owner's too (the players
+    // pop-up goes back to its boxes from the top row of buttons).
+    if (result == Result::kNone || (result == Result::kBlocked && IsArrow(event))) other = event & 0xFF;
     if (result != Result::kPressed) continue;
     if (set && set->Find(focused.c_str())) Press(set, focused);
     else if (pressed) *pressed = focused;

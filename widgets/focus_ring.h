@@ -54,7 +54,8 @@ class FocusRing {
   // Pops every queued key: ring keys act on targets, the first press sets the
   // button's click pulse (buttons of set) or is reported in pressed (other
   // targets); keys after a press are dropped, as a second click in one frame
-  // would be. Returns the last key that was not the ring's, 0 if none.
+  // would be. Returns the last key that was not the ring's, or an arrow that
+  // found no target that way, 0 if none.
   int PollKeys(ButtonSet* set, const std::vector<FocusTarget>& targets, std::string* pressed);
   // Draws the frame around the focused target while the ring is shown.
   void Draw(const std::vector<FocusTarget>& targets) const;

@@ -12,7 +12,9 @@
 
 #include "game_frames.h"
 #include "launcher_tree.h"
+#include "launcher/bitmap_font.h"
 #include "launcher/upload_address.h"
+#include "platform/bitmap.h"
 #include "platform/profile.h"
 #include "run_program.h"
 #include "widgets/high_score_table.h"
@@ -31,7 +33,8 @@ struct Point {
 };
 constexpr Point kSlot1{139, 190}, kSlot5{396, 297}, kRightArrow{767, 47};
 constexpr Point kPlay{711, 324}, kHighScores{127, 393}, kMenu{711, 393}, kPlayers{400, 344}, kSfx{77, 530};
-constexpr Point kNameField1{483, 393};
+constexpr Point kMusic{131, 530}, kHowToPlay{127, 324}, kCredits{127, 463};
+constexpr Point kFirstName{314, 393}, kNameField1{483, 393};
 constexpr Point kEnter{579, 511}, kRemove{465, 511}, kBack{699, 529}, kYesNo{135, 526};
 constexpr Point kUpload{670, 131}, kClear{670, 192};
 constexpr Point kGameNewGame{50, 375}, kGameMenu{50, 487};
@@ -92,6 +95,11 @@ class LauncherRun : public ::testing::Test {
   void WriteOptions(const std::string& text) { std::ofstream(root_ + "/options.ini") << text; }
   std::string Options(const char* section, const char* key) { return Profile(root_ + "/options.ini", section, key); }
   std::string Path(const std::string& name) const { return root_ + "/" + name; }
+  // A player's record in "options.ini" as name|address|email|send.
+  std::string Record(const char* section) {
+    return Options(section, "name") + "|" + Options(section, "address") + "|" + Options(section, "email") + "|" +
+           Options(section, "send");
+  }
 
   // A program of this launcher directory, headless on the virtual clock with the script.
   ProgramResult RunScripted(const std::string& exe, const std::vector<std::string>& args, const std::string& cwd,
@@ -212,10 +220,7 @@ TEST_F(LauncherRun, PlayersPopupEntersKeepsAndRemovesRecords) {
   WriteOptions(before + "[Player3]\nname=Cy Young\naddress=2 Side St\nemail=cy@example.org\nsend=N\n");
   ASSERT_EQ(Run(remove, "Quibbleton").exitCode, 0);
   EXPECT_EQ(Options("setup", "playerid"), "2");
-  EXPECT_EQ(Options("Player3", "name"), "Player3");
-  EXPECT_EQ(Options("Player3", "address"), "");
-  EXPECT_EQ(Options("Player3", "email"), "");
-  EXPECT_EQ(Options("Player3", "send"), "Y");
+  EXPECT_EQ(Record("Player3"), "Player3|||Y");
   EXPECT_EQ(Options("Player1", "name"), "Ann Lee");
 }
 
@@ -399,6 +404,139 @@ TEST_F(LauncherRun, RoundTripIntoTheGameAndBackShowsTheNewScore) {
     inkedRows += differs > 0;
   }
   EXPECT_EQ(inkedRows, 1);  // only the one new entry
+}
+
+// The line of a state dump that begins with prefix, without its newline.
+std::string LineOf(const std::string& state, const std::string& prefix) {
+  const size_t at = state.find("\n" + prefix);
+  if (at == std::string::npos) return "";
+  return state.substr(at + 1, state.find('\n', at + 1) - at - 1);
+}
+
+// A player who opens their record and presses "enter" finds it as it was:
+// every box shows its own field, and the "yes" stays yes. The first name of
+// the list is chosen by a click like any other.
+TEST_F(LauncherRun, PlayersPopupShowsEachFieldInItsBoxAndEnterKeepsAnUntouchedRecord) {
+  AddGame("Quibbleton");
+  const std::string record = "name=Dora Lee\naddress=5 Oak Lane\nemail=dora_lee-2@mail.co.uk\nsend=Y\n";
+  WriteOptions("[setup]\nplayerid=1\n[Player1]\n" + record + "[Player2]\nname=Bo\naddress=1 Elm St\nsend=N\n");
+  Script script;
+  script.Click(100, kFirstName).Line(300, "dump chosen.txt").Click(400, kPlayers).Line(700, "dump players.txt");
+  script.Click(800, kEnter).Line(1100, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(LineOf(ReadFile(Path("chosen.txt")), "player "), "player 0");
+  const std::string players = ReadFile(Path("players.txt"));
+  EXPECT_EQ(LineOf(players, "fields "), "fields Dora Lee|5 Oak Lane|dora_lee-2@mail.co.uk") << players;
+  EXPECT_EQ(LineOf(players, "send "), "send yes");
+  EXPECT_EQ(Options("setup", "playerid"), "0");
+  EXPECT_EQ(Record("Player1"), "Dora Lee|5 Oak Lane|dora_lee-2@mail.co.uk|Y");
+  EXPECT_EQ(Record("Player2"), "Bo|1 Elm St||N");
+}
+
+// The arrows at both ends of the boxes: Up from the name stays there, Down
+// from the e-mail leaves for the buttons (the closing one marked), Up from
+// the top row of buttons comes back to the e-mail. A ":" typed anywhere
+// does nothing; "-" and "_" are typed.
+TEST_F(LauncherRun, PlayersPopupArrowsStopAtTheEndsAndColonsAreNotTyped) {
+  AddGame("Quibbleton");
+  WriteOptions("[setup]\nplayerid=0\n[Player1]\nname=Ann\nsend=Y\n");
+  Script script;
+  script.Click(100, kPlayers).Line(300, "tap UP").Line(350, "type -x:").Line(500, "tap DOWN").Line(550, "type a:b");
+  script.Line(700, "tap DOWN").Line(750, "tap DOWN").Line(850, "dump buttons.txt").Line(900, "tap UP");
+  script.Line(950, "tap UP");
+  script.Line(1000, "type first_last-99@mail.co.uk").Line(2200, "dump typed.txt").Line(2300, "move 5 5");
+  script.Line(2400, "shot typed.bmp").Click(2500, kEnter).Line(2800, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  const std::string buttons = ReadFile(Path("buttons.txt"));
+  EXPECT_EQ(LineOf(buttons, "field "), "field 0") << buttons;
+  EXPECT_NE(LineOf(buttons, "popup focus "), "popup focus -") << buttons;
+  const std::string typed = ReadFile(Path("typed.txt"));
+  EXPECT_EQ(LineOf(typed, "fields "), "fields Ann-x|ab|first_last-99@mail.co.uk") << typed;
+  EXPECT_EQ(LineOf(typed, "field "), "field 3");
+  EXPECT_EQ(Record("Player1"), "Ann-x|ab|first_last-99@mail.co.uk|Y");
+}
+
+// Each switch writes and reads its own key.
+TEST_F(LauncherRun, MusicSwitchKeepsItsOwnSetting) {
+  AddGame("Quibbleton");
+  WriteOptions("[setup]\nSFX=N\n");
+  Script script;
+  script.Line(50, "dump before.txt").Click(100, kMusic).Line(300, "dump after.txt").Line(400, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(LineOf(ReadFile(Path("before.txt")), "music "), "music on");
+  const std::string after = ReadFile(Path("after.txt"));
+  EXPECT_EQ(LineOf(after, "sfx "), "sfx off");
+  EXPECT_EQ(LineOf(after, "music "), "music off");
+  EXPECT_EQ(Options("setup", "SFX"), "N");
+  EXPECT_EQ(Options("setup", "Music"), "N");
+  WriteOptions("[setup]\nMusic=N\n");
+  Script look;
+  look.Line(50, "dump before.txt").Line(100, "tap ESC");
+  ASSERT_EQ(Run(look, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(LineOf(ReadFile(Path("before.txt")), "sfx "), "sfx on");
+  EXPECT_EQ(LineOf(ReadFile(Path("before.txt")), "music "), "music off");
+}
+
+// Twenty entries: ten rows in each column, names cut at the first ":" (the
+// address and e-mail never show), scores beside them, rows alternating
+// purple and black. The expected picture is drawn here with the
+// launcher's fonts on the pop-up's own picture.
+TEST_F(LauncherRun, HallOfFameShowsTwentyNamesInTwoColumnsWithoutTheirDetails) {
+  const std::string game = AddGame("Quibbleton");
+  std::vector<std::string> names;
+  {
+    HighScoreTable table;
+    table.Resize(20);
+    for (int i = 0; i < 20; ++i) {
+      names.push_back(std::string(1, char('A' + i)) + "nn_" + std::to_string(i + 1) + "-Lee");
+      const std::string player = names.back() + ":" + std::to_string(i) + " Oak Lane:p" + std::to_string(i) + "@x.org:Y";
+      ASSERT_EQ(table.Insert(player.c_str(), 9000 - 100 * i), 1);
+    }
+    ASSERT_TRUE(table.Save((game + "/hiscore.dat").c_str()));
+  }
+  Script script;
+  script.Click(100, kHighScores).Line(300, "move 5 5").Line(400, "shot hall.bmp").Line(500, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+
+  IDirectDrawSurface* expected = platform::LoadBitmapSurface((kDist + "/HallOfFameScreen.bmp").c_str(), 16);
+  ASSERT_NE(expected, nullptr);
+  const auto purple = LoadFont((kDist + "/HallPurpleFont.bmp").c_str(), 1);
+  const auto black = LoadFont((kDist + "/HallBlackFont.bmp").c_str(), 1);
+  constexpr int kLeft = 53, kTop = 18;  // where the pop-up shows
+  for (int i = 0; i < 20; ++i) {
+    BitmapFont& font = (i % 10) % 2 == 0 ? *purple : *black;
+    const int y = 275 + 26 * (i % 10), nameX = i < 10 ? 56 : kLeft + 334;
+    font.DrawString(expected, names[static_cast<size_t>(i)].c_str(), nameX, y, 0, -1);
+    font.DrawString(expected, std::to_string(9000 - 100 * i).c_str(), nameX + 200, y, 0, -1);
+  }
+  const Picture hall = Load(Path("hall.bmp"));
+  ASSERT_TRUE(hall.Loaded());
+  int differ = 0, firstX = -1, firstY = -1;
+  for (int y = 270; y < expected->Height(); ++y)
+    for (int x = 0; x < expected->Width(); ++x) {
+      const auto* row = reinterpret_cast<const uint16_t*>(expected->Pixels() + static_cast<size_t>(y) * expected->Pitch());
+      // Where the picture has its key colour the title menu shows through.
+      if (row[x] == 0 || hall.At(kLeft + x, kTop + y) == row[x]) continue;
+      if (differ++ == 0) firstX = x, firstY = y;
+    }
+  expected->Release();
+  EXPECT_EQ(differ, 0) << "first at " << firstX << "," << firstY << " of the pop-up's picture";
+}
+
+// Closing the window while a pop-up shows ends the launcher at once, and
+// the players pop-up writes nothing on the way out.
+TEST_F(LauncherRun, ClosingTheWindowOverEachPopupEndsAtOnce) {
+  AddGame("Quibbleton");
+  for (const Point button : {kHowToPlay, kCredits, kHighScores, kPlayers}) {
+    SCOPED_TRACE(button.x * 1000 + button.y);
+    WriteOptions("[Player1]\nname=Ann\n");
+    fs::remove(Path("late.txt"));
+    Script script;
+    script.Click(100, button).Line(300, "type Bo").Line(500, "close").Line(700, "dump late.txt");
+    EXPECT_EQ(Run(script, "Quibbleton", 3000).exitCode, 0);
+    EXPECT_FALSE(fs::exists(Path("late.txt")));
+    EXPECT_EQ(Options("Player1", "name"), "Ann");
+  }
 }
 
 }  // namespace
