@@ -41,7 +41,20 @@ bool FolderWritable(const std::string& folder) {
          ::access(folder.c_str(), W_OK) == 0;
 }
 
-// mkdir -p for the user's folders; they hold only this user's files.
+// "$variable/lobbo", or "$HOME/fallback/lobbo" when it is unset, empty or relative.
+std::string XdgFolder(const char* variable, const char* fallback) {
+  const char* base = std::getenv(variable);
+  if (base && base[0] == '/') return std::string(base) + "/" + kUserFolderName;
+  const char* home = std::getenv("HOME");
+  if (!home || home[0] != '/') {
+    const passwd* user = ::getpwuid(::getuid());
+    home = user ? user->pw_dir : nullptr;
+  }
+  return std::string(home ? home : "") + "/" + fallback + "/" + kUserFolderName;
+}
+
+}  // namespace
+
 void MakeFolders(const std::string& path) {
   for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
@@ -49,8 +62,6 @@ void MakeFolders(const std::string& path) {
     if (slash == std::string::npos) return;
   }
 }
-
-}  // namespace
 
 void SetLauncherDirectory(const std::string& dir) { Root() = dir; }
 const std::string& LauncherDirectory() { return Root(); }
@@ -64,16 +75,8 @@ std::string FindLauncherDirectory(const std::string& programFolder) {
   return {};
 }
 
-std::string UserFilesDirectory() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return std::string(data) + "/" + kUserFolderName;
-  const char* home = std::getenv("HOME");
-  if (!home || home[0] != '/') {
-    const passwd* user = ::getpwuid(::getuid());
-    home = user ? user->pw_dir : nullptr;
-  }
-  return std::string(home ? home : "") + "/.local/share/" + kUserFolderName;
-}
+std::string UserFilesDirectory() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
+std::string UserSettingsDirectory() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
 
 std::string PlaceOf(const std::string& treePath, FileAccess access) {
   const std::string& root = Root();

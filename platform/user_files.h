@@ -23,6 +23,11 @@ std::string FindLauncherDirectory(const std::string& programFolder);
 // "$XDG_DATA_HOME/lobbo", or "$HOME/.local/share/lobbo" when it is unset,
 // empty or relative.
 std::string UserFilesDirectory();
+// "$XDG_CONFIG_HOME/lobbo", or "$HOME/.config/lobbo", for settings of the
+// user's desktop rather than of the programs (the window's size).
+std::string UserSettingsDirectory();
+// mkdir -p for the user's folders; they hold only this user's files.
+void MakeFolders(const std::string& path);
 
 enum class FileAccess { Read, Write };
 // The place of treePath, a path already matched in the program tree. Reads

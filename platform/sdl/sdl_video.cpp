@@ -10,6 +10,7 @@
 #include "platform/keys.h"
 #include "platform/picture_scaler.h"
 #include "platform/video.h"
+#include "platform/window_memory.h"
 
 namespace platform {
 namespace {
@@ -116,6 +117,13 @@ class SdlVideo final : public VideoBackend {
     int scale = 1;
     while (800 * (scale + 1) <= dw * 9 / 10 && 600 * (scale + 1) <= dh * 9 / 10) ++scale;
     int w = 800 * scale, h = 600 * scale;
+    // As the user left the window last, in this program or the other.
+    placement_ = saved_ = LoadWindowPlacement();
+    if (placement_.width > 0 && placement_.width <= dw && placement_.height <= dh) {
+      w = placement_.width;
+      h = placement_.height;
+    }
+    fullscreenOnOpen_ = placement_.fullscreen;
     int x = params.x - (w - params.width) / 2, y = params.y - (h - params.height) / 2;
     // A captioned window can be resized and maximised; the picture is scaled
     // to fit between black bars and the pointer mapped back, so the programs
@@ -127,6 +135,7 @@ class SdlVideo final : public VideoBackend {
     window_ = SDL_CreateWindow(params.title.c_str(), x, y, w, h, flags);
     if (!window_) return false;
     SDL_SetWindowMinimumSize(window_, 400, 300);
+    if (placement_.maximised && !params.borderless) SDL_MaximizeWindow(window_);
     if (!SDL_GetWindowSurface(window_)) {
       CloseWindow();
       return false;
@@ -150,8 +159,32 @@ class SdlVideo final : public VideoBackend {
     if (window_) SDL_SetWindowAlwaysOnTop(window_, topmost ? SDL_TRUE : SDL_FALSE);
   }
 
+  // The first call, as the window opens, also takes the remembered full
+  // screen; leaving full screen gives back a maximised window maximised.
   void SetFullscreen(bool fullscreen) override {
-    if (window_) SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!window_) return;
+    fullscreen = fullscreen || fullscreenOnOpen_;
+    fullscreenOnOpen_ = false;
+    SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!fullscreen && placement_.maximised) SDL_MaximizeWindow(window_);
+    placement_.fullscreen = fullscreen;
+    Remember();
+  }
+
+  // Notes the window's state after a size event; the maximised state is
+  // the windowed one, so full screen leaves it as it was.
+  void NoteWindowState() {
+    if (!window_ || IsFullscreen()) return;
+    const Uint32 flags = SDL_GetWindowFlags(window_);
+    placement_.maximised = (flags & SDL_WINDOW_MAXIMIZED) != 0;
+    if (!placement_.maximised) SDL_GetWindowSize(window_, &placement_.width, &placement_.height);
+    Remember();
+  }
+
+  void Remember() {
+    if (placement_ == saved_) return;
+    saved_ = placement_;
+    SaveWindowPlacement(placement_);
   }
 
   bool IsFullscreen() const {
@@ -325,6 +358,11 @@ class SdlVideo final : public VideoBackend {
             out.push_back(e);
             break;
           case SDL_WINDOWEVENT_SIZE_CHANGED:
+          case SDL_WINDOWEVENT_MAXIMIZED:
+          case SDL_WINDOWEVENT_RESTORED:
+            NoteWindowState();
+            RedrawWindow();
+            break;
           case SDL_WINDOWEVENT_EXPOSED:
             // The window needs its picture again, whether or not frames are running.
             RedrawWindow();
@@ -350,6 +388,8 @@ class SdlVideo final : public VideoBackend {
 
   bool started_ = false;
   SDL_Window* window_ = nullptr;
+  WindowPlacement placement_, saved_;
+  bool fullscreenOnOpen_ = false;
   FrameDiff shown_;
   PictureScaler scaler_;
   int surfaceW_ = 0, surfaceH_ = 0;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/user_files.h"
+#include "platform/window_memory.h"
 #include "../support/temp_dir.h"
 
 namespace {
@@ -58,6 +60,7 @@ class UserFiles : public ::testing::Test {
     fs::permissions(tree_, fs::perms::owner_write, fs::perm_options::add);
     fs::permissions(tree_ + "/Game", fs::perms::owner_write, fs::perm_options::add);
     Restore("XDG_DATA_HOME", oldData_);
+    Restore("XDG_CONFIG_HOME", oldConfig_);
     Restore("HOME", oldHome_);
   }
   static std::optional<std::string> Saved(const char* name) {
@@ -86,7 +89,8 @@ class UserFiles : public ::testing::Test {
 
   TempDir dir_;
   std::string tree_;
-  std::optional<std::string> oldData_ = Saved("XDG_DATA_HOME"), oldHome_ = Saved("HOME");
+  std::optional<std::string> oldData_ = Saved("XDG_DATA_HOME"), oldConfig_ = Saved("XDG_CONFIG_HOME"),
+                             oldHome_ = Saved("HOME");
 };
 
 TEST_F(UserFiles, TheLauncherDirectoryIsFoundFromEitherProgramsFolder) {
@@ -161,6 +165,30 @@ TEST_F(UserFiles, FilesOutsideTheTreeAreNeverMoved) {
   EXPECT_EQ(fs::exists(other + "/file.txt"), written);
   EXPECT_FALSE(fs::exists(dir_.Path() + "/one"));
   ::chmod(other.c_str(), 0755);
+}
+
+// The window as it was left, kept for the user in their settings folder,
+// never in the program tree; what is not known reads as the defaults.
+TEST_F(UserFiles, TheWindowIsRememberedInTheUsersSettingsFolder) {
+  const std::vector<std::string> tree = TreeFiles();
+  unsetenv("XDG_CONFIG_HOME");
+  setenv("HOME", "/home/ann", 1);
+  EXPECT_EQ(platform::WindowMemoryPath(), "/home/ann/.config/lobbo/window.ini");
+  setenv("XDG_CONFIG_HOME", (dir_.Path() + "/config").c_str(), 1);
+  EXPECT_EQ(platform::LoadWindowPlacement(), platform::WindowPlacement{});
+
+  const platform::WindowPlacement left{1024, 700, true, false};
+  ASSERT_TRUE(platform::SaveWindowPlacement(left));
+  EXPECT_EQ(platform::LoadWindowPlacement(), left);
+  ASSERT_TRUE(platform::SaveWindowPlacement({900, 650, false, true}));
+  EXPECT_EQ(platform::LoadWindowPlacement(), (platform::WindowPlacement{900, 650, false, true}));
+  EXPECT_EQ(TreeFiles(), tree);
+
+  // A size too small to show the picture, or absurd, is not taken.
+  std::ofstream(dir_.Path() + "/config/lobbo/window.ini") << "[window]\nwidth=120\nheight=80\nmaximised=1\n";
+  EXPECT_EQ(platform::LoadWindowPlacement(), (platform::WindowPlacement{0, 0, true, false}));
+  std::ofstream(dir_.Path() + "/config/lobbo/window.ini") << "[window]\nwidth=99999999999\nheight=600\n";
+  EXPECT_EQ(platform::LoadWindowPlacement(), platform::WindowPlacement{});
 }
 
 }  // namespace
