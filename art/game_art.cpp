@@ -373,8 +373,8 @@ void HowToPlay(const std::string& dir) {
   DrawHead(cr, 92, gy + 7, 3, 1, 0.9);
   Para(cr, 160, gy + 26, "Guys:", "click a guy beside a row and he pushes it across.",
        "Heads fall into holes, so mind his head!");
-  Para(cr, 44, gy + 92, "Time:", "the dots count down. Clear the board for a time",
-       "bonus and a doubled score.");
+  Para(cr, 44, gy + 92, "Time:", "press New game to start, then the dots count down.",
+       "Clear the board for a time bonus and a doubled score.");
   Para(cr, 44, gy + 144, "Keys:", "arrows move the frame (onto the guys too); Space or Z:",
        "left click, X: right click; N new game, H help, M menu.");
   TextStyle hint = Body(13);

@@ -52,6 +52,7 @@ constexpr FieldPlace kNameFields[TitleScreen::kPlayers] = {
 };
 constexpr int kFieldWidth = 150;
 constexpr int kFieldHeight = 30;
+constexpr int kNameFrameMargin = 5;  // the focus frame's width
 constexpr int kPopupX = 53, kPopupY = 18;
 
 bool OptionOff(const char* key) {
@@ -198,7 +199,9 @@ std::vector<FocusTarget> TitleScreen::FocusTargets() const {
   std::vector<FocusTarget> targets = FocusRing::ButtonTargets(GetButtons());
   for (int i = 0; i < kPlayers; ++i) {
     const TextField* f = nameFields[i].get();
-    if (f) targets.push_back({NameTargetName(i), RECT{f->x, f->y, f->x + f->width, f->y + f->height}});
+    // The frame (drawn inside its rectangle) goes round the name, not over its first letter.
+    const int m = kNameFrameMargin;
+    if (f) targets.push_back({NameTargetName(i), RECT{f->x - m, f->y - m, f->x + f->width + m, f->y + f->height + m}});
   }
   return targets;
 }
