@@ -438,17 +438,18 @@ void TitleBackground(const std::string& dir) {
   Plate(cr, 280, 318, 240, 52);
   Plate(cr, 52, 505, 50, 50);
   Plate(cr, 106, 505, 50, 50);
-  // Name fields on one panel.
-  RoundRect(cr, 222, 374, 356, 180, 14);
+  // Name fields on one panel. The names are drawn at rows 378, 420, 464 and
+  // 510 from x 238 (239) and 408; the boxes go evenly every 44 pixels, each
+  // within two pixels of centred on its name, with room before the text.
+  RoundRect(cr, 222, 371, 356, 183, 14);
   SetColor(cr, pal::kInk);
   cairo_fill(cr);
-  RoundRect(cr, 225, 377, 350, 174, 12);
+  RoundRect(cr, 225, 374, 350, 177, 12);
   SetColor(cr, pal::kShelf);
   cairo_fill(cr);
-  const int fy[4] = {378, 420, 464, 510};
   for (int r = 0; r < 4; ++r) {
-    FieldBox(cr, r == 0 ? 239 : 238, fy[r], 150, 30);
-    FieldBox(cr, 408, fy[r], 150, 30);
+    FieldBox(cr, 233, 377 + 44 * r, 156, 30);
+    FieldBox(cr, 403, 377 + 44 * r, 156, 30);
   }
   // Redraw the panel border over the field frames' outer rims.
   WriteBmp(c, dir + "/title/titlebackground.bmp", Key::BlackFree, pal::kShelf);

@@ -288,14 +288,16 @@ void HallOfFame(const std::string& dir) {
   Plate(cr, 552, 88, 130, 50, 3);
   Plate(cr, 552, 149, 130, 50, 3);
   Plate(cr, 595, 220, 64, 40, 3);
+  // The headers sit low and small enough to stay clear of the back button
+  // above the right column's scores.
   TextStyle head;
   head.font = Font::Bold;
-  head.size = 12;
+  head.size = 10.5;
   head.fill = pal::kShelf;
   for (int col = 0; col < 2; ++col) {
     double nx = col == 0 ? 56 : 387, sx = col == 0 ? 256 : 587;
-    DrawText(cr, head, "name", nx, 268, 0);
-    DrawText(cr, head, "score", sx, 268, 0);
+    DrawText(cr, head, "name", nx, 271, 0);
+    DrawText(cr, head, "score", sx, 271, 0);
     for (int r = 0; r < 10; ++r) {
       double y = 275 + 26 * r;
       RoundRect(cr, nx - 8, y - 1, 298, 24, 6);
