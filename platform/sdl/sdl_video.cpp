@@ -135,6 +135,7 @@ class SdlVideo final : public VideoBackend {
     window_ = SDL_CreateWindow(params.title.c_str(), x, y, w, h, flags);
     if (!window_) return false;
     SDL_SetWindowMinimumSize(window_, 400, 300);
+    if (placement_.width == 0) SDL_GetWindowSize(window_, &placement_.width, &placement_.height);
     if (placement_.maximised && !params.borderless) SDL_MaximizeWindow(window_);
     if (!SDL_GetWindowSurface(window_)) {
       CloseWindow();
