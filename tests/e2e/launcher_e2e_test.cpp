@@ -421,10 +421,17 @@ TEST_F(LauncherRun, PlayersPopupShowsEachFieldInItsBoxAndEnterKeepsAnUntouchedRe
   const std::string record = "name=Dora Lee\naddress=5 Oak Lane\nemail=dora_lee-2@mail.co.uk\nsend=Y\n";
   WriteOptions("[setup]\nplayerid=1\n[Player1]\n" + record + "[Player2]\nname=Bo\naddress=1 Elm St\nsend=N\n");
   Script script;
-  script.Click(100, kFirstName).Line(300, "dump chosen.txt").Click(400, kPlayers).Line(700, "dump players.txt");
+  script.Line(50, "shot start.bmp").Click(100, kFirstName).Line(250, "move 5 5").Line(300, "dump chosen.txt");
+  script.Line(300, "shot chosen.bmp");
+  script.Click(400, kPlayers).Line(700, "dump players.txt");
   script.Click(800, kEnter).Line(1100, "tap ESC");
   ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
   EXPECT_EQ(LineOf(ReadFile(Path("chosen.txt")), "player "), "player 0");
+  // The current player's name is marked from the start, and the mark moves with the choice.
+  const Picture start = Load(Path("start.bmp")), chosen = Load(Path("chosen.bmp"));
+  ASSERT_TRUE(start.Loaded() && chosen.Loaded());
+  EXPECT_LT(Same(start, chosen, 408, 378, 150, 30), 1.0);
+  EXPECT_LT(Same(start, chosen, 239, 378, 150, 30), 1.0);
   const std::string players = ReadFile(Path("players.txt"));
   EXPECT_EQ(LineOf(players, "fields "), "fields Dora Lee|5 Oak Lane|dora_lee-2@mail.co.uk") << players;
   EXPECT_EQ(LineOf(players, "send "), "send yes");
