@@ -139,7 +139,7 @@ TEST_F(LauncherRun, FourteenGamesMakeTwoPagesWhoseEmptySlotsOpenTheHomePage) {
   // A tap: press and release in the same millisecond still turns the page.
   script.Line(100, "shot page1.bmp").Line(200, "move 767 47").Line(200, "press left").Line(200, "release left");
   script.Line(400, "shot page2.bmp").Line(400, "dump page2.txt");
-  script.Click(500, kSlot5).Line(700, "tap ESC");
+  script.Click(500, kSlot5).Click(700, kRightArrow).Line(900, "dump last.txt").Line(1000, "tap ESC");
   ASSERT_EQ(Run(script).exitCode, 0);
   const std::string state = ReadFile(Path("page2.txt"));
   EXPECT_NE(state.find("screen Lobbo\npage 2\ngames 14\nslots Game"), std::string::npos) << state;
@@ -157,6 +157,8 @@ TEST_F(LauncherRun, FourteenGamesMakeTwoPagesWhoseEmptySlotsOpenTheHomePage) {
   // Page 2 shows the digit 2 ending at x = 716, and page 1 did not.
   EXPECT_EQ(gamee2e::Match(page2, background, &digits, 2 * cell, 0, 716 - cell, 30, cell, digits.height), 1.0);
   EXPECT_LT(gamee2e::Match(page1, background, &digits, 2 * cell, 0, 716 - cell, 30, cell, digits.height), 0.9);
+  // The last page turns no further.
+  EXPECT_NE(ReadFile(Path("last.txt")).find("page 2\n"), std::string::npos);
   // Slot 5 of page 2 holds no game, yet it was enabled on page 1 and opens the home page.
   EXPECT_EQ(ReadFile(Path("shell.txt")), "open\thttp://localhost:8080/\t\t\n");
 }
