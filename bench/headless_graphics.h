@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/window.h"
+#include "platform/win/window.h"
 #include "shell/frame_clock.h"
 #include "shell/gx.h"
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/ddraw.h"
-#include "platform/video.h"
+#include "platform/win/ddraw.h"
+#include "platform/device/video.h"
 
 namespace {
 

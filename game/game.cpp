@@ -12,9 +12,9 @@
 
 #include "game/game_screen.h"
 #include "game/key_closing_popup.h"
-#include "platform/config.h"
-#include "platform/profile.h"
-#include "platform/shell_exec.h"
+#include "platform/device/config.h"
+#include "platform/win/profile.h"
+#include "platform/win/shell_exec.h"
 #include "screens/key_queue.h"
 #include "screens/mouse_cursor.h"
 #include "screens/player_registry.h"

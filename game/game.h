@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "game/board_cursor.h"
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 class ButtonSet;
 
 #include "widgets/game_base.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/window.h"
+#include "platform/win/window.h"
 #include "screens/mouse_cursor.h"
 #include "shell/app.h"
 #include "shell/frame_clock.h"

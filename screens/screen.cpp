@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/profile.h"
+#include "platform/win/profile.h"
 #include "shell/gx.h"
 #include "widgets/fixed_text.h"
 #include "widgets/button.h"

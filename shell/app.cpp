@@ -5,11 +5,11 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/clock.h"
-#include "platform/config.h"
-#include "platform/mci.h"
-#include "platform/mmtimer.h"
-#include "platform/profile.h"
+#include "platform/device/clock.h"
+#include "platform/device/config.h"
+#include "platform/win/mci.h"
+#include "platform/win/mmtimer.h"
+#include "platform/win/profile.h"
 #include "screens/key_queue.h"
 #include "screens/mouse_cursor.h"
 #include "screens/screen_manager.h"

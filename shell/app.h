@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "platform/ddraw.h"
-#include "platform/window.h"
+#include "platform/win/ddraw.h"
+#include "platform/win/window.h"
 
 // Process-wide state of the shell.
 extern HWND mainWindow;

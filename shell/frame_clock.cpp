@@ -1,6 +1,6 @@
 #include "shell/frame_clock.h"
 
-#include "platform/mmtimer.h"
+#include "platform/win/mmtimer.h"
 #include "screens/mouse_cursor.h"
 #include "widgets/surface.h"
 

@@ -7,10 +7,10 @@
 #include <deque>
 #include <string>
 
-#include "platform/bitmap.h"
-#include "platform/clock.h"
-#include "platform/input.h"
-#include "platform/video.h"
+#include "platform/win/bitmap.h"
+#include "platform/device/clock.h"
+#include "platform/device/input.h"
+#include "platform/device/video.h"
 #include "shell/gx_font.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // code, a small text font and the frame-rate meter.
 #pragma once
 
-#include "platform/ddraw.h"
-#include "platform/window.h"
+#include "platform/win/ddraw.h"
+#include "platform/win/window.h"
 
 void GXSetInstance(HINSTANCE instance);
 void GXDebugEnable(int on);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/blit.h"
+#include "platform/media/blit.h"
 
 constexpr int kPixelFontCellWidth = 6;
 constexpr int kPixelFontCellHeight = 8;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/wintypes.h"
+#include "platform/win/wintypes.h"
 #include "sound/gx_sound.h"
 
 struct SoundEntry {

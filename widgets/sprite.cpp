@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/window.h"
+#include "platform/win/window.h"
 #include "shell/app.h"
 #include "shell/frame_clock.h"
 #include "shell/gx.h"

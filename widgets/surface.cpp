@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/files.h"
+#include "platform/posix/files.h"
 #include "shell/gx.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 
 // Flags value meaning "source colour key and wait" for the two clipped blits.
 constexpr int kDefaultBlitFlags = -1;

@@ -1,6 +1,6 @@
 // The headless backend: no window and no display. Events come only from the
 // script; presented frames are kept only for the scripted frame dumps.
-#include "platform/video.h"
+#include "platform/device/video.h"
 
 namespace platform {
 namespace {

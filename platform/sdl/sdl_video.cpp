@@ -6,10 +6,10 @@
 #include <array>
 #include <cstdlib>
 
-#include "platform/frame_diff.h"
-#include "platform/keys.h"
-#include "platform/picture_scaler.h"
-#include "platform/video.h"
+#include "platform/media/frame_diff.h"
+#include "platform/device/keys.h"
+#include "platform/media/picture_scaler.h"
+#include "platform/device/video.h"
 
 namespace platform {
 namespace {

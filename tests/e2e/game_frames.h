@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/bitmap.h"
-#include "platform/ddraw.h"
+#include "platform/win/bitmap.h"
+#include "platform/win/ddraw.h"
 #include "shell/random.h"
 
 namespace gamee2e {

@@ -13,7 +13,7 @@
 #include "game_frames.h"
 #include "launcher_tree.h"
 #include "launcher/upload_address.h"
-#include "platform/profile.h"
+#include "platform/win/profile.h"
 #include "run_program.h"
 #include "widgets/high_score_table.h"
 

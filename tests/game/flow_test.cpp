@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "game_test_support.h"
-#include "platform/clock.h"
-#include "platform/input.h"
+#include "platform/device/clock.h"
+#include "platform/device/input.h"
 #include "screens/mouse_cursor.h"
 #include "shell/app.h"
 #include "widgets/button.h"

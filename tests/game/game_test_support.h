@@ -15,7 +15,7 @@
 
 #include "game/game.h"
 #include "game/game_screen.h"
-#include "platform/window.h"
+#include "platform/win/window.h"
 #include "shell/frame_clock.h"
 #include "shell/gx.h"
 #include "shell/random.h"

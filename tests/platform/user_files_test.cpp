@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/profile.h"
-#include "platform/user_files.h"
+#include "platform/posix/files.h"
+#include "platform/win/profile.h"
+#include "platform/posix/user_files.h"
 #include "../support/temp_dir.h"
 
 namespace {

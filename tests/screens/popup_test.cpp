@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "platform/input.h"
+#include "platform/device/input.h"
 #include "screens/mouse_cursor.h"
 #include "shell/app.h"
 #include "shell/frame_clock.h"

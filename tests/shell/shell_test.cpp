@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/mmtimer.h"
-#include "platform/window.h"
+#include "platform/device/clock.h"
+#include "platform/win/mmtimer.h"
+#include "platform/win/window.h"
 #include "screens/mouse_cursor.h"
 #include "screens/screen.h"
 #include "screens/screen_manager.h"

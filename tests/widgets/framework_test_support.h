@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ddraw.h"
-#include "platform/window.h"
+#include "platform/win/ddraw.h"
+#include "platform/win/window.h"
 #include "shell/gx.h"
 
 namespace fwtest {
