@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "platform/win/window.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
 
 inline IDirectDrawSurface* BringUpHeadlessGraphics() {
   static IDirectDrawSurface* back = nullptr;

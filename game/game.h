@@ -12,7 +12,7 @@
 #include "platform/win/ddraw.h"
 class ButtonSet;
 
-#include "widgets/game_base.h"
+#include "game/game_base.h"
 #include "widgets/high_score_table.h"
 #include "widgets/sprite.h"
 

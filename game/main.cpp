@@ -9,7 +9,7 @@
 #include "platform/win/profile.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
-#include "widgets/sound_registry.h"
+#include "sound/sound_registry.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/win/profile.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"
-#include "screens/mouse_cursor.h"
+#include "gx/mouse_cursor.h"
 #include "screens/player_registry.h"
 #include "screens/popup_screen.h"
 #include "screens/screen_manager.h"

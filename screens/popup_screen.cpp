@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "platform/win/window.h"
-#include "screens/mouse_cursor.h"
+#include "gx/mouse_cursor.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 PopupScreen::PopupScreen()
     : popupImages(new std::vector<ScreenImage*>()),

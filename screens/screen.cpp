@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "platform/win/profile.h"
-#include "shell/gx.h"
+#include "gx/gx.h"
 #include "widgets/fixed_text.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 // --- ScreenImage -------------------------------------------------------------
 

@@ -10,15 +10,15 @@
 #include "platform/win/mci.h"
 #include "platform/win/mmtimer.h"
 #include "platform/win/profile.h"
-#include "screens/key_queue.h"
-#include "screens/mouse_cursor.h"
+#include "gx/key_queue.h"
+#include "gx/mouse_cursor.h"
 #include "screens/screen_manager.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
-#include "shell/gx_font.h"
-#include "shell/random.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
+#include "gx/gx_font.h"
+#include "gx/random.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 HWND mainWindow = nullptr;
 std::atomic<int> appActive{0};

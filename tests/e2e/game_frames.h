@@ -11,7 +11,7 @@
 
 #include "platform/win/bitmap.h"
 #include "platform/win/ddraw.h"
-#include "shell/random.h"
+#include "gx/random.h"
 
 namespace gamee2e {
 

@@ -11,10 +11,10 @@
 #include "game_test_support.h"
 #include "platform/device/clock.h"
 #include "platform/device/input.h"
-#include "screens/mouse_cursor.h"
+#include "gx/mouse_cursor.h"
 #include "shell/app.h"
 #include "widgets/button.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 namespace {
 

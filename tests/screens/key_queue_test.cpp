@@ -1,4 +1,4 @@
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 
 #include "platform/device/device_event.h"
 #include "platform/device/input.h"

@@ -11,12 +11,12 @@
 #include "platform/device/clock.h"
 #include "platform/device/input.h"
 #include "platform/automation/script.h"
-#include "screens/mouse_cursor.h"
+#include "gx/mouse_cursor.h"
 #include "tests/widgets/framework_test_support.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 #include "widgets/sprite.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 using namespace fwtest;
 

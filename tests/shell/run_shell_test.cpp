@@ -7,7 +7,7 @@
 #include "screens/screen.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 #include "window_cleanup.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/win/mmtimer.h"
 #include "sound/gx_sound.h"
 #include "sound_test_support.h"
-#include "widgets/sound_registry.h"
+#include "sound/sound_registry.h"
 
 using namespace soundtest;
 

@@ -15,7 +15,7 @@
 
 #include "platform/win/ddraw.h"
 #include "platform/win/window.h"
-#include "shell/gx.h"
+#include "gx/gx.h"
 
 namespace fwtest {
 

@@ -1,5 +1,5 @@
 // The graphics and input library on the platform layer.
-#include "shell/gx.h"
+#include "gx/gx.h"
 
 #include <atomic>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include "platform/device/clock.h"
 #include "platform/device/input.h"
 #include "platform/device/video.h"
-#include "shell/gx_font.h"
+#include "gx/gx_font.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 #include "platform/posix/files.h"
-#include "shell/gx.h"
+#include "gx/gx.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "widgets/game_base.h"
+#include "game/game_base.h"
 
 int GameBase::LoadBestScore() {
   if (gameIndex < 0 || gameIndex >= kBestScores) return 0;

@@ -2,7 +2,7 @@
 // into bit rows at compile time, so the font can be read and edited as it
 // looks. Each glyph is 5 x 7; the cell adds a column of paper on the right
 // and a row below, which spaces characters and lines.
-#include "shell/gx_font.h"
+#include "gx/gx_font.h"
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "shell/random.h"
+#include "gx/random.h"
 
 
 namespace lcg {

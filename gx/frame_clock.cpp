@@ -1,8 +1,8 @@
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 
 #include "platform/win/mmtimer.h"
-#include "screens/mouse_cursor.h"
-#include "widgets/surface.h"
+#include "gx/mouse_cursor.h"
+#include "gx/surface.h"
 
 namespace {
 

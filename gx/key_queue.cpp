@@ -1,4 +1,4 @@
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "widgets/sound_registry.h"
+#include "sound/sound_registry.h"
 
 #include <cstdlib>
 #include <cstring>

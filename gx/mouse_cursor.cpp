@@ -1,6 +1,6 @@
-#include "screens/mouse_cursor.h"
+#include "gx/mouse_cursor.h"
 
-#include "shell/gx.h"
+#include "gx/gx.h"
 
 MouseCursor mouseCursor;
 
