@@ -4,7 +4,7 @@
 
 #include "platform/win/window.h"
 #include "gx/mouse_cursor.h"
-#include "shell/app.h"
+#include "gx/main_window.h"
 #include "gx/frame_clock.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"

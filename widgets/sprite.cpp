@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/win/window.h"
-#include "shell/app.h"
+#include "gx/main_window.h"
 #include "gx/frame_clock.h"
 #include "gx/gx.h"
 #include "widgets/fixed_text.h"

@@ -37,7 +37,7 @@ class VideoBackend {
   virtual void Poll(std::vector<DeviceEvent>& out) = 0;
   // Blocks until dismissed where a display exists; never blocks headless.
   virtual void ShowMessage(const char* caption, const char* text) = 0;
-  virtual void SetBusyCursor(bool busy) = 0;
+  virtual void ShowBusyCursor(bool busy) = 0;
   virtual void DesktopSize(int* width, int* height) = 0;
   virtual bool CursorScreenPosition(int* x, int* y) = 0;
   // Screen position of the client area's top-left corner.

@@ -22,7 +22,7 @@ class HeadlessVideo final : public VideoBackend {
   void Present(IDirectDrawSurface&) override {}
   void Poll(std::vector<DeviceEvent>&) override {}
   void ShowMessage(const char*, const char*) override {}
-  void SetBusyCursor(bool) override {}
+  void ShowBusyCursor(bool) override {}
   void DesktopSize(int* width, int* height) override {
     *width = 1024;
     *height = 768;

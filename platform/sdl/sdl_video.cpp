@@ -236,7 +236,7 @@ class SdlVideo final : public VideoBackend {
     if (HasDisplay()) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, window_);
   }
 
-  void SetBusyCursor(bool busy) override {
+  void ShowBusyCursor(bool busy) override {
     if (!started_) return;
     SDL_Cursor*& c = busy ? hourglass_ : arrow_;
     if (!c) c = SDL_CreateSystemCursor(busy ? SDL_SYSTEM_CURSOR_WAIT : SDL_SYSTEM_CURSOR_ARROW);

@@ -287,7 +287,7 @@ HCURSOR LoadCursorA(HINSTANCE, const char* name) {
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR old = U().currentCursor;
   U().currentCursor = cursor;
-  if (cursor) platform::Video().SetBusyCursor(cursor->busy);
+  if (cursor) platform::Video().ShowBusyCursor(cursor->busy);
   return old;
 }
 
