@@ -3,14 +3,30 @@
 // window; the headless one has none and only keeps the presented frames.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/win/ddraw.h"
 #include "platform/device/device_event.h"
 
+class IDirectDrawSurface;
+
 namespace platform {
+
+// A frame as a backend sees it: the pixels, their layout, and the region
+// drawn since the previous frame (the only place the two can differ).
+struct PixelView {
+  enum class Format { Rgb565, Indexed8 };
+  const uint8_t* pixels = nullptr;
+  int width = 0, height = 0;
+  int pitch = 0;  // bytes from one row to the next
+  Format format = Format::Rgb565;
+  struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+  };
+  Rect dirty;  // empty when nothing was drawn
+};
 
 struct WindowParams {
   std::string title;
@@ -32,7 +48,7 @@ class VideoBackend {
   // Full screen: the desktop's whole screen, the 800 x 600 picture scaled between black bars.
   virtual void SetFullscreen(bool fullscreen) = 0;
   // Shows an 800 x 600 RGB565 frame in the window.
-  virtual void Present(IDirectDrawSurface& frame) = 0;
+  virtual void Present(const PixelView& frame) = 0;
   // Appends the device events that arrived since the last call.
   virtual void Poll(std::vector<DeviceEvent>& out) = 0;
   // Blocks until dismissed where a display exists; never blocks headless.
@@ -60,6 +76,9 @@ const char* VideoBackendName();
 // Starts the chosen backend once; false (with the reason) when it cannot start.
 bool VideoAvailable(std::string* reason);
 
+// The surface as a backend sees it, its drawn region taken (the next view
+// of it starts empty).
+PixelView TakeFrameView(IDirectDrawSurface& frame);
 // Presents a frame: takes the scripted frame dumps that are due, then shows it.
 void PresentFrame(IDirectDrawSurface& frame);
 

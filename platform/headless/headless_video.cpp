@@ -19,7 +19,7 @@ class HeadlessVideo final : public VideoBackend {
   void SetFullscreen(bool fullscreen) override {
     if (fullscreen) x_ = y_ = 0;
   }
-  void Present(IDirectDrawSurface&) override {}
+  void Present(const PixelView&) override {}
   void Poll(std::vector<DeviceEvent>&) override {}
   void ShowMessage(const char*, const char*) override {}
   void ShowBusyCursor(bool) override {}
