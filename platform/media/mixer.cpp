@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "platform/media/resampler.h"
-#include "platform/win/sync.h"
 
 namespace platform {
 namespace {
@@ -189,7 +188,7 @@ uint32_t Mixer::PlayingCount() {
 }
 
 uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
-  HANDLE signals[kMaxSignals];
+  void* signals[kMaxSignals];
   uint32_t signalCount = 0;
   struct EndCall {
     void (*fn)(void*);
@@ -250,7 +249,8 @@ uint32_t Mixer::Render(int16_t* out, uint32_t frames) {
     out += n * 2;
     frames -= n;
   }
-  for (uint32_t i = 0; i < signalCount; ++i) SetEvent(signals[i]);
+  if (void (*signal)(void*) = signal_.load(std::memory_order_relaxed))
+    for (uint32_t i = 0; i < signalCount; ++i) signal(signals[i]);
   for (uint32_t i = 0; i < endCount; ++i) ends[i].fn(ends[i].user);
   return signalCount + endCount;
 }

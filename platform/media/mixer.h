@@ -6,12 +6,12 @@
 // every voice's playing state.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 
 #include "platform/media/limiter.h"
-#include "platform/win/wintypes.h"
 
 namespace platform {
 
@@ -21,7 +21,7 @@ constexpr uint32_t kMaxNotifyPositions = 64;
 
 struct NotifyPosition {
   uint32_t offset;  // byte offset, or 0xFFFFFFFF for "when the voice stops"
-  HANDLE event;
+  void* event;      // handed to the mixer's signal function (Mixer::SetSignal)
 };
 
 // One source of sound. Its owner fills it in; everything below `data` may
@@ -67,6 +67,10 @@ class Mixer {
  public:
   static Mixer& Get();
 
+  // How a notify position's event is signalled when the play position passes
+  // it (the sound buffers set their kernel events); none until set.
+  void SetSignal(void (*signal)(void* event)) { signal_.store(signal, std::memory_order_relaxed); }
+
   std::mutex& Lock() { return lock_; }
 
   // With the lock held. Start adds the voice to the playing set (false when
@@ -84,6 +88,7 @@ class Mixer {
  private:
   Mixer() = default;
   std::mutex lock_;
+  std::atomic<void (*)(void*)> signal_{nullptr};
   MixVoice* voices_[kMaxVoices] = {};
   Limiter limiter_{kMixRate};  // under the lock: its envelope runs on from block to block
   uint32_t voiceCount_ = 0;

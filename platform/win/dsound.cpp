@@ -387,6 +387,7 @@ HRESULT DirectSoundCreate(const GUID* device, IDirectSound** object, void* outer
   if (!object) return DSERR_INVALIDPARAM;
   *object = nullptr;
   if (device || outer) return DSERR_NODRIVER;  // only the default device exists
+  platform::Mixer::Get().SetSignal([](void* event) { SetEvent(event); });
   platform::EnsureAudioOutput();
   *object = new IDirectSound();
   return DS_OK;

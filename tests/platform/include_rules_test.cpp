@@ -24,8 +24,7 @@ struct Room {
 // Longest path first wins, so a file finds its most specific room.
 const std::vector<Room>& Rooms() {
   static const std::vector<Room> rooms = {
-      // Only the mixer leans on the layer: it signals the sound buffers' position events.
-      {"platform/media/", {"platform/win/wintypes.h", "platform/win/sync.h"}},
+      {"platform/media/", {}},
       {"platform/posix/", {"platform/win/wintypes.h", "platform/device/config.h"}},
       {"platform/automation/", {"platform/device/device_event.h", "platform/device/keys.h"}},
       // The Windows-shaped interface and the devices behind it lean on each other.
