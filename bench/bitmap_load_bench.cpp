@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/bitmap.h"
+#include "platform/win/bitmap.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "bench/headless_graphics.h"
 #include "game/game.h"
 #include "game/game_screen.h"
-#include "platform/window.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
-#include "shell/random.h"
+#include "platform/win/window.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
+#include "gx/random.h"
 #include "widgets/redraw_manager.h"
 
 namespace {

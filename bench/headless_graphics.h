@@ -5,9 +5,9 @@
 
 #include <cstdlib>
 
-#include "platform/window.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
+#include "platform/win/window.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
 
 inline IDirectDrawSurface* BringUpHeadlessGraphics() {
   static IDirectDrawSurface* back = nullptr;

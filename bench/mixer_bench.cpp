@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "platform/dsound.h"
-#include "platform/mixer.h"
+#include "platform/win/dsound.h"
+#include "platform/media/mixer.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/ddraw.h"
-#include "platform/video.h"
+#include "platform/win/ddraw.h"
+#include "platform/device/video.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ void Alternate(benchmark::State& state, IDirectDrawSurface& a, IDirectDrawSurfac
   for (auto _ : state) {
     IDirectDrawSurface& f = flip ? a : b;
     f.MarkWritten(area);
-    video->Present(f);
+    video->Present(platform::TakeFrameView(f));
     flip = !flip;
   }
 }
@@ -84,10 +84,10 @@ void BM_PresentUnchanged(benchmark::State& state) {
   platform::VideoBackend* video = Window(state);
   if (!video) return;
   Frame a = MakeFrame(0);
-  video->Present(*a);
+  video->Present(platform::TakeFrameView(*a));
   for (auto _ : state) {
     a->MarkWritten(kWhole);  // drawn again, all of it, the same
-    video->Present(*a);
+    video->Present(platform::TakeFrameView(*a));
   }
 }
 BENCHMARK(BM_PresentUnchanged);

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/profile.h"
+#include "platform/win/profile.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/profile.h"
+#include "platform/win/profile.h"
 
 namespace {
 

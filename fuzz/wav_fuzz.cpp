@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/fileio.h"
-#include "platform/mixer.h"
+#include "platform/win/fileio.h"
+#include "platform/media/mixer.h"
 #include "sound/gx_sound.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include "game/game.h"
 #include "game/game_screen.h"
-#include "shell/random.h"
+#include "gx/random.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 namespace {
 

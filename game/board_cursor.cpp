@@ -1,6 +1,6 @@
 #include "game/board_cursor.h"
 
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 
 namespace {
 

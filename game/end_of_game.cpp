@@ -11,7 +11,7 @@
 #include "screens/player_registry.h"
 #include "screens/popup_screen.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "game/board_cursor.h"
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 class ButtonSet;
 
-#include "widgets/game_base.h"
+#include "game/game_base.h"
 #include "widgets/high_score_table.h"
 #include "widgets/sprite.h"
 

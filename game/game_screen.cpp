@@ -5,7 +5,7 @@
 #include "game/game.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/sound_registry.h"
+#include "sound/sound_registry.h"
 
 GameScreen gameScreen;
 

@@ -2,7 +2,7 @@
 // pressed before it opened do not count.
 #pragma once
 
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 #include "screens/popup_screen.h"
 
 class KeyClosingPopup : public PopupScreen {

@@ -3,13 +3,13 @@
 
 #include "game/game.h"
 #include "game/game_screen.h"
-#include "platform/entry.h"
-#include "platform/input.h"
-#include "platform/mci.h"
-#include "platform/profile.h"
+#include "platform/entry/entry.h"
+#include "platform/device/input.h"
+#include "platform/win/mci.h"
+#include "platform/win/profile.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
-#include "widgets/sound_registry.h"
+#include "sound/sound_registry.h"
 
 namespace {
 

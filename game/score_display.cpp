@@ -6,7 +6,7 @@
 #include "game/game.h"
 #include "game/game_screen.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 #include "widgets/redraw_manager.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "shell/gx.h"
-#include "widgets/surface.h"
+#include "gx/gx.h"
+#include "gx/surface.h"
 
 namespace {
 

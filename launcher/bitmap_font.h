@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 
 struct FontGlyph {
   int32_t start;  // first column, -1 when not found

@@ -2,8 +2,8 @@
 #include "launcher/game_pages.h"
 #include "launcher/launcher_state.h"
 #include "launcher/title_screen.h"
-#include "platform/entry.h"
-#include "platform/input.h"
+#include "platform/entry/entry.h"
+#include "platform/device/input.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
 

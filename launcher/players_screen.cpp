@@ -1,7 +1,7 @@
 #include "launcher/players_screen.h"
 
 #include "launcher/button_table.h"
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 #include "screens/player_registry.h"
 #include "widgets/button.h"
 #include "widgets/fixed_text.h"

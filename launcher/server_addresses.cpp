@@ -1,6 +1,6 @@
 #include "launcher/server_addresses.h"
 
-#include "platform/profile.h"
+#include "platform/win/profile.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "launcher/bitmap_font.h"
-#include "screens/key_queue.h"
-#include "shell/frame_clock.h"
+#include "gx/key_queue.h"
+#include "gx/frame_clock.h"
 #include "widgets/sprite.h"
 
 std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 
 class BitmapFont;
 class Sprite;

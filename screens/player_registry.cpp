@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/profile.h"
+#include "platform/win/profile.h"
 
 PlayerRegistry playerRegistry;
 

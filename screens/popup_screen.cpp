@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "platform/window.h"
-#include "screens/mouse_cursor.h"
-#include "shell/app.h"
-#include "shell/frame_clock.h"
+#include "platform/win/window.h"
+#include "gx/mouse_cursor.h"
+#include "gx/main_window.h"
+#include "gx/frame_clock.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 PopupScreen::PopupScreen()
     : popupImages(new std::vector<ScreenImage*>()),

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/profile.h"
-#include "shell/gx.h"
+#include "platform/win/profile.h"
+#include "gx/gx.h"
 #include "widgets/fixed_text.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 // --- ScreenImage -------------------------------------------------------------
 

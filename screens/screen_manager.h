@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "platform/ddraw.h"
-#include "platform/wintypes.h"
+#include "platform/win/ddraw.h"
+#include "platform/win/wintypes.h"
 
 class Screen;
 

@@ -5,33 +5,32 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/clock.h"
-#include "platform/config.h"
-#include "platform/mci.h"
-#include "platform/mmtimer.h"
-#include "platform/profile.h"
-#include "screens/key_queue.h"
-#include "screens/mouse_cursor.h"
+#include "platform/device/clock.h"
+#include "platform/device/config.h"
+#include "platform/win/mci.h"
+#include "platform/win/mmtimer.h"
+#include "platform/win/profile.h"
+#include "gx/mouse_cursor.h"
 #include "screens/screen_manager.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
-#include "shell/gx_font.h"
-#include "shell/random.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
+#include "gx/gx_font.h"
+#include "gx/random.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
-HWND mainWindow = nullptr;
 std::atomic<int> appActive{0};
 int fullScreen = 0;
 int fpsVisible = 0;
 float frameRate = 100.0f;
 int nextFrameTick = 0;
-int clientWidth = 800, clientHeight = 600;
 int mouseOffsetX = 0, mouseOffsetY = 0;
 char commandLine[512] = "";
-IDirectDraw* directDraw = nullptr;
-IDirectDrawSurface* primarySurface = nullptr;
-IDirectDrawSurface* backSurface = nullptr;
+// The library's DirectDraw object and the two surfaces the frame loop draws
+// to and flips; only the shell itself uses them.
+static IDirectDraw* directDraw = nullptr;
+static IDirectDrawSurface* primarySurface = nullptr;
+static IDirectDrawSurface* backSurface = nullptr;
 
 namespace {
 
@@ -95,27 +94,6 @@ int FrameLoop() {
 }
 
 }  // namespace
-
-bool CloseRequested() {
-  return platform::AnyQueuedMessage([](const MSG& msg) {
-    return msg.message == WM_CLOSE || (msg.message == WM_SYSCOMMAND && (msg.wParam & 0xFFF0) == SC_CLOSE) ||
-           (msg.message == WM_KEYUP && msg.wParam == VK_ESCAPE);
-  });
-}
-
-int PumpMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    keyQueue.Scan(GXGetKeys());
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return 1;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return 0;
-}
 
 void FramePace(int rate) {
   int period = 1000 / (rate > 0 ? rate : 1);

@@ -4,29 +4,19 @@
 
 #include <atomic>
 
-#include "platform/ddraw.h"
-#include "platform/window.h"
+#include "gx/main_window.h"
+#include "platform/win/ddraw.h"
+#include "platform/win/window.h"
 
-// Process-wide state of the shell.
-extern HWND mainWindow;
+// Process-wide state of the shell (the window itself: gx/main_window.h).
 extern std::atomic<int> appActive;
 extern int fullScreen;
 extern int fpsVisible;
 extern float frameRate;
 extern int nextFrameTick;
-extern int clientWidth, clientHeight;
 extern int mouseOffsetX, mouseOffsetY;
 extern char commandLine[512];
-extern IDirectDraw* directDraw;
-extern IDirectDrawSurface* primarySurface;
-extern IDirectDrawSurface* backSurface;
 
-// 1 when the quit message was taken from the queue (it is posted again).
-int PumpMessages();
-// Whether the program is on its way out: the quit message is posted, or a
-// close (the window's close button, Escape) waits in the queue. Blocking animations stop
-// waiting then, so closing takes effect at once.
-bool CloseRequested();
 // Waits until the next frame may start, then sets the next deadline.
 void FramePace(int rate);
 void SetWindowTitle(const char* text);

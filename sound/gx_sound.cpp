@@ -7,8 +7,8 @@
 #include <cmath>
 #include <new>
 
-#include "platform/files.h"
-#include "platform/mmtimer.h"
+#include "platform/posix/files.h"
+#include "platform/win/mmtimer.h"
 
 IDirectSound* GXSound::g_lpDSound = nullptr;
 IDirectSoundBuffer* GXSound::g_lpSoundBuffer = nullptr;

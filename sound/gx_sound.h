@@ -14,10 +14,10 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/dsound.h"
-#include "platform/fileio.h"
-#include "platform/sync.h"
-#include "platform/wintypes.h"
+#include "platform/win/dsound.h"
+#include "platform/win/fileio.h"
+#include "platform/win/sync.h"
+#include "platform/win/wintypes.h"
 
 class GXSound;
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/files.h"
-#include "platform/mmtimer.h"
+#include "platform/posix/files.h"
+#include "platform/win/mmtimer.h"
 #include "sound/gx_sound.h"
 
 _SNDStream GXSound::g_StreamInfo = {};

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <utility>
 
-#include "shell/gx.h"
+#include "gx/gx.h"
 #include "widgets/fixed_text.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 Button::Button() : Button(0, 0, 0, 0) {}
 

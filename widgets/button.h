@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 
 constexpr int32_t kButtonNormal = 0;
 constexpr int32_t kButtonOver = 1;

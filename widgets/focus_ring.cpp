@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 
 class ButtonSet;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/posix/files.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "shell/gx.h"
-#include "widgets/surface.h"
+#include "gx/gx.h"
+#include "gx/surface.h"
 
 RedrawManager redrawManager;
 

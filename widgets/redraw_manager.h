@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 
 constexpr int32_t kDirtyOneShot = 0x0001;   // dropped after it was presented
 constexpr int32_t kDirtyBothLists = 0x0002;  // queued in both lists

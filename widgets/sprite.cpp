@@ -3,13 +3,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/window.h"
-#include "shell/app.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
+#include "platform/win/window.h"
+#include "gx/main_window.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
 #include "widgets/fixed_text.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 SpriteList spriteList;
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ddraw.h"
+#include "platform/win/ddraw.h"
 
 // What Animate does when currentFrame leaves the range.
 constexpr int32_t kPlayHold = 0;    // stop on the last frame (or the first, backwards)

@@ -10,10 +10,10 @@
 #include <string>
 #include <utility>
 
-#include "platform/config.h"
-#include "platform/entry.h"
-#include "platform/input.h"
-#include "platform/user_files.h"
+#include "platform/device/config.h"
+#include "platform/entry/entry.h"
+#include "platform/device/input.h"
+#include "platform/posix/user_files.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The headless backend: no window and no display. Events come only from the
 // script; presented frames are kept only for the scripted frame dumps.
-#include "platform/video.h"
+#include "platform/device/video.h"
 
 namespace platform {
 namespace {
@@ -19,10 +19,10 @@ class HeadlessVideo final : public VideoBackend {
   void SetFullscreen(bool fullscreen) override {
     if (fullscreen) x_ = y_ = 0;
   }
-  void Present(IDirectDrawSurface&) override {}
+  void Present(const PixelView&) override {}
   void Poll(std::vector<DeviceEvent>&) override {}
   void ShowMessage(const char*, const char*) override {}
-  void SetBusyCursor(bool) override {}
+  void ShowBusyCursor(bool) override {}
   void DesktopSize(int* width, int* height) override {
     *width = 1024;
     *height = 768;

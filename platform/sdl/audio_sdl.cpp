@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "platform/audio_output.h"
-#include "platform/mixer.h"
+#include "platform/device/audio_output.h"
+#include "platform/media/mixer.h"
 
 namespace platform {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/bitmap.h"
-#include "platform/files.h"
+#include "platform/win/bitmap.h"
+#include "platform/posix/files.h"
 
 namespace platform {
 namespace {

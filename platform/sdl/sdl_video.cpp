@@ -6,11 +6,11 @@
 #include <array>
 #include <cstdlib>
 
-#include "platform/frame_diff.h"
-#include "platform/keys.h"
-#include "platform/picture_scaler.h"
-#include "platform/video.h"
-#include "platform/window_memory.h"
+#include "platform/media/frame_diff.h"
+#include "platform/device/keys.h"
+#include "platform/media/picture_scaler.h"
+#include "platform/device/video.h"
+#include "platform/device/window_memory.h"
 
 namespace platform {
 namespace {
@@ -195,19 +195,18 @@ class SdlVideo final : public VideoBackend {
   // Only the regions that changed are converted and sent to the window, and
   // an unchanged frame sends nothing: an idle screen costs next to nothing,
   // and a frame where only the score moved costs a sliver of a whole one.
-  void Present(IDirectDrawSurface& frame) override {
-    if (!window_ || frame.BitsPerPixel() != 16 || frame.Width() != 800 || frame.Height() != 600) return;
+  void Present(const PixelView& frame) override {
+    if (!window_ || frame.format != PixelView::Format::Rgb565 || frame.width != 800 || frame.height != 600) return;
     SDL_Surface* surface = WindowSurface();
     if (!surface) return;
-    const RECT written = frame.TakeWritten();
-    const FrameDiff::Rect within{written.left, written.top, written.right - written.left, written.bottom - written.top};
-    const std::vector<FrameDiff::Rect> changed = shown_.Take(frame.Pixels(), frame.Pitch(), 800, 600, 2, within);
+    const FrameDiff::Rect within{frame.dirty.x, frame.dirty.y, frame.dirty.w, frame.dirty.h};
+    const std::vector<FrameDiff::Rect> changed = shown_.Take(frame.pixels, frame.pitch, 800, 600, 2, within);
     if (changed.empty()) return;
     std::vector<SDL_Rect> sent;
     sent.reserve(changed.size());
     for (const FrameDiff::Rect& region : changed) {
       const FrameDiff::Rect r =
-          scaler_.Draw(frame.Pixels(), frame.Pitch(), region, static_cast<uint8_t*>(surface->pixels), surface->pitch);
+          scaler_.Draw(frame.pixels, frame.pitch, region, static_cast<uint8_t*>(surface->pixels), surface->pitch);
       if (r.w > 0 && r.h > 0) sent.push_back({r.x, r.y, r.w, r.h});
     }
     if (!sent.empty()) SDL_UpdateWindowSurfaceRects(window_, sent.data(), static_cast<int>(sent.size()));
@@ -270,7 +269,7 @@ class SdlVideo final : public VideoBackend {
     if (HasDisplay()) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, window_);
   }
 
-  void SetBusyCursor(bool busy) override {
+  void ShowBusyCursor(bool busy) override {
     if (!started_) return;
     SDL_Cursor*& c = busy ? hourglass_ : arrow_;
     if (!c) c = SDL_CreateSystemCursor(busy ? SDL_SYSTEM_CURSOR_WAIT : SDL_SYSTEM_CURSOR_ARROW);

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/bitmap.h"
+#include "platform/win/bitmap.h"
 
 extern char** environ;
 

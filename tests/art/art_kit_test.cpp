@@ -13,7 +13,7 @@
 #include "art/characters.h"
 #include "art/files.h"
 #include "art/ui.h"
-#include "platform/bitmap.h"
+#include "platform/win/bitmap.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/bitmap.h"
-#include "platform/ddraw.h"
-#include "shell/random.h"
+#include "platform/win/bitmap.h"
+#include "platform/win/ddraw.h"
+#include "gx/random.h"
 
 namespace gamee2e {
 

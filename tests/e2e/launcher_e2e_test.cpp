@@ -14,8 +14,8 @@
 #include "launcher_tree.h"
 #include "launcher/bitmap_font.h"
 #include "launcher/upload_address.h"
-#include "platform/bitmap.h"
-#include "platform/profile.h"
+#include "platform/win/bitmap.h"
+#include "platform/win/profile.h"
 #include "run_program.h"
 #include "widgets/high_score_table.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "game/board_cursor.h"
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 
 namespace {
 

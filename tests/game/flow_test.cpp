@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "game_test_support.h"
-#include "platform/clock.h"
-#include "platform/input.h"
-#include "screens/mouse_cursor.h"
+#include "platform/device/clock.h"
+#include "platform/device/input.h"
+#include "gx/mouse_cursor.h"
 #include "shell/app.h"
 #include "widgets/button.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 
 #include "game/game.h"
 #include "game/game_screen.h"
-#include "platform/window.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
-#include "shell/random.h"
+#include "platform/win/window.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
+#include "gx/random.h"
 #include "widgets/redraw_manager.h"
-#include "widgets/sound_registry.h"
+#include "sound/sound_registry.h"
 
 namespace gametest {
 

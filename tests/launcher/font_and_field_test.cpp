@@ -4,8 +4,8 @@
 
 #include "launcher/bitmap_font.h"
 #include "launcher/text_field.h"
-#include "screens/key_queue.h"
-#include "shell/frame_clock.h"
+#include "gx/key_queue.h"
+#include "gx/frame_clock.h"
 #include "tests/launcher/launcher_test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "platform/bitmap.h"
+#include "platform/win/bitmap.h"
 #include "tests/widgets/framework_test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "platform/blit.h"
+#include "platform/media/blit.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/frame_diff.h"
-#include "platform/picture_scaler.h"
+#include "platform/media/frame_diff.h"
+#include "platform/media/picture_scaler.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/ddraw.h"
-#include "platform/input.h"
-#include "platform/mmtimer.h"
-#include "platform/script.h"
-#include "platform/window.h"
+#include "platform/device/clock.h"
+#include "platform/win/ddraw.h"
+#include "platform/device/input.h"
+#include "platform/win/mmtimer.h"
+#include "platform/automation/script.h"
+#include "platform/win/window.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/config.h"
-#include "platform/files.h"
-#include "platform/profile.h"
-#include "platform/shell_exec.h"
+#include "platform/device/config.h"
+#include "platform/posix/files.h"
+#include "platform/win/profile.h"
+#include "platform/win/shell_exec.h"
 #include "../support/temp_dir.h"
 
 namespace {

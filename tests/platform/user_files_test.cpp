@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/profile.h"
-#include "platform/user_files.h"
-#include "platform/window_memory.h"
+#include "platform/posix/files.h"
+#include "platform/win/profile.h"
+#include "platform/posix/user_files.h"
+#include "platform/device/window_memory.h"
 #include "../support/temp_dir.h"
 
 namespace {

@@ -1,7 +1,7 @@
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 
-#include "platform/device_event.h"
-#include "platform/input.h"
+#include "platform/device/device_event.h"
+#include "platform/device/input.h"
 
 #include <gtest/gtest.h>
 

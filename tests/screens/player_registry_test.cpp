@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/profile.h"
+#include "platform/win/profile.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include <functional>
 
-#include "platform/input.h"
-#include "screens/mouse_cursor.h"
+#include "platform/device/input.h"
+#include "gx/mouse_cursor.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 #include "tests/widgets/framework_test_support.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"

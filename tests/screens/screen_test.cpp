@@ -7,16 +7,16 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/bitmap.h"
-#include "platform/clock.h"
-#include "platform/input.h"
-#include "platform/script.h"
-#include "screens/mouse_cursor.h"
+#include "platform/win/bitmap.h"
+#include "platform/device/clock.h"
+#include "platform/device/input.h"
+#include "platform/automation/script.h"
+#include "gx/mouse_cursor.h"
 #include "tests/widgets/framework_test_support.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 #include "widgets/sprite.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 using namespace fwtest;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/gx_font.h"
+#include "gx/gx_font.h"
 
 namespace {
 

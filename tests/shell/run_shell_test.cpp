@@ -1,13 +1,13 @@
 // The whole shell in-process: start-up, frame loop and shutdown around a screen.
 #include <gtest/gtest.h>
 
-#include "platform/clock.h"
-#include "platform/input.h"
-#include "platform/script.h"
+#include "platform/device/clock.h"
+#include "platform/device/input.h"
+#include "platform/automation/script.h"
 #include "screens/screen.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 #include "window_cleanup.h"
 
 namespace {

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/mmtimer.h"
-#include "platform/window.h"
-#include "screens/mouse_cursor.h"
+#include "platform/device/clock.h"
+#include "platform/win/mmtimer.h"
+#include "platform/win/window.h"
+#include "gx/mouse_cursor.h"
 #include "screens/screen.h"
 #include "screens/screen_manager.h"
 #include "shell/app.h"
-#include "shell/frame_clock.h"
-#include "shell/gx.h"
+#include "gx/frame_clock.h"
+#include "gx/gx.h"
 #include "window_cleanup.h"
 
 namespace {

@@ -4,9 +4,9 @@
 // a fresh program would.
 #pragma once
 
-#include "platform/input.h"
-#include "platform/script.h"
-#include "platform/window.h"
+#include "platform/device/input.h"
+#include "platform/automation/script.h"
+#include "platform/win/window.h"
 #include "shell/app.h"
 
 inline void CloseWindowAndDrainMessages() {

@@ -9,14 +9,14 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/audio_output.h"
-#include "platform/dsound.h"
-#include "platform/fileio.h"
-#include "platform/mci.h"
-#include "platform/mixer.h"
-#include "platform/mmtimer.h"
-#include "platform/sync.h"
-#include "platform/window.h"
+#include "platform/device/audio_output.h"
+#include "platform/win/dsound.h"
+#include "platform/win/fileio.h"
+#include "platform/win/mci.h"
+#include "platform/media/mixer.h"
+#include "platform/win/mmtimer.h"
+#include "platform/win/sync.h"
+#include "platform/win/window.h"
 #include "sound_test_support.h"
 
 extern char** environ;

@@ -4,10 +4,10 @@
 
 #include <atomic>
 
-#include "platform/audio_output.h"
-#include "platform/config.h"
-#include "platform/mixer.h"
-#include "platform/mmtimer.h"
+#include "platform/device/audio_output.h"
+#include "platform/device/config.h"
+#include "platform/media/mixer.h"
+#include "platform/win/mmtimer.h"
 #include "sound/gx_sound.h"
 #include "sound_test_support.h"
 

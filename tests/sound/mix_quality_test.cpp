@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/dsound.h"
-#include "platform/limiter.h"
-#include "platform/mixer.h"
+#include "platform/win/dsound.h"
+#include "platform/media/limiter.h"
+#include "platform/media/mixer.h"
 #include "sound_test_support.h"
 
 using namespace soundtest;

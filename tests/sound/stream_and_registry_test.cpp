@@ -4,11 +4,11 @@
 
 #include <atomic>
 
-#include "platform/audio_output.h"
-#include "platform/mmtimer.h"
+#include "platform/device/audio_output.h"
+#include "platform/win/mmtimer.h"
 #include "sound/gx_sound.h"
 #include "sound_test_support.h"
-#include "widgets/sound_registry.h"
+#include "sound/sound_registry.h"
 
 using namespace soundtest;
 

@@ -1,7 +1,7 @@
 // The focus ring's choice of the next target, on plain rectangles.
 #include <gtest/gtest.h>
 
-#include "screens/key_queue.h"
+#include "gx/key_queue.h"
 #include "widgets/focus_ring.h"
 
 namespace {

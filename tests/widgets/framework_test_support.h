@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ddraw.h"
-#include "platform/window.h"
-#include "shell/gx.h"
+#include "platform/win/ddraw.h"
+#include "platform/win/window.h"
+#include "gx/gx.h"
 
 namespace fwtest {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "widgets/game_base.h"
+#include "game/game_base.h"
 #include "widgets/high_score_table.h"
 #include "../support/temp_dir.h"
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/widgets/framework_test_support.h"
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 using namespace fwtest;
 

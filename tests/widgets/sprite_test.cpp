@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/frame_clock.h"
+#include "gx/frame_clock.h"
 #include "tests/widgets/framework_test_support.h"
 #include "widgets/redraw_manager.h"
 

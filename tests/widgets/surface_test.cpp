@@ -1,5 +1,5 @@
 // Colour packing, keys, pixel reads, splitting and the two clipped blits.
-#include "widgets/surface.h"
+#include "gx/surface.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

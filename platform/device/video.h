@@ -1,0 +1,85 @@
+// The video backends behind the window and the display: each is one entry in
+// a table ({name, create}) chosen by QB_VIDEO. The SDL backend opens a real
+// window; the headless one has none and only keeps the presented frames.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/device/device_event.h"
+
+class IDirectDrawSurface;
+
+namespace platform {
+
+// A frame as a backend sees it: the pixels, their layout, and the region
+// drawn since the previous frame (the only place the two can differ).
+struct PixelView {
+  enum class Format { Rgb565, Indexed8 };
+  const uint8_t* pixels = nullptr;
+  int width = 0, height = 0;
+  int pitch = 0;  // bytes from one row to the next
+  Format format = Format::Rgb565;
+  struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+  };
+  Rect dirty;  // empty when nothing was drawn
+};
+
+struct WindowParams {
+  std::string title;
+  int x = 0, y = 0, width = 800, height = 600;
+  bool fullscreen = false;
+  bool borderless = false;
+  bool topmost = false;
+};
+
+class VideoBackend {
+ public:
+  virtual ~VideoBackend() = default;
+  // Brings the backend up far enough to know it works (the start-up probe).
+  virtual bool Start(std::string* reason) = 0;
+  virtual bool OpenWindow(const WindowParams& params) = 0;
+  virtual void CloseWindow() = 0;
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual void SetTopmost(bool topmost) = 0;
+  // Full screen: the desktop's whole screen, the 800 x 600 picture scaled between black bars.
+  virtual void SetFullscreen(bool fullscreen) = 0;
+  // Shows an 800 x 600 RGB565 frame in the window.
+  virtual void Present(const PixelView& frame) = 0;
+  // Appends the device events that arrived since the last call.
+  virtual void Poll(std::vector<DeviceEvent>& out) = 0;
+  // Blocks until dismissed where a display exists; never blocks headless.
+  virtual void ShowMessage(const char* caption, const char* text) = 0;
+  virtual void ShowBusyCursor(bool busy) = 0;
+  virtual void DesktopSize(int* width, int* height) = 0;
+  virtual bool CursorScreenPosition(int* x, int* y) = 0;
+  // Screen position of the client area's top-left corner.
+  virtual void ClientOrigin(int* x, int* y) = 0;
+};
+
+struct VideoBackendEntry {
+  const char* name;
+  std::unique_ptr<VideoBackend> (*create)();
+};
+
+std::unique_ptr<VideoBackend> CreateSdlVideo();
+std::unique_ptr<VideoBackend> CreateHeadlessVideo();
+
+// The backend chosen by QB_VIDEO, created on first use.
+// Whether QB_VIDEO may name this backend.
+bool IsVideoBackendName(const std::string& name);
+VideoBackend& Video();
+const char* VideoBackendName();
+// Starts the chosen backend once; false (with the reason) when it cannot start.
+bool VideoAvailable(std::string* reason);
+
+// The surface as a backend sees it, its drawn region taken (the next view
+// of it starts empty).
+PixelView TakeFrameView(IDirectDrawSurface& frame);
+// Presents a frame: takes the scripted frame dumps that are due, then shows it.
+void PresentFrame(IDirectDrawSurface& frame);
+
+}  // namespace platform

@@ -1,6 +1,0 @@
-// Each program defines WinMain; the layer's main() builds its command line.
-#pragma once
-
-#include "platform/wintypes.h"
-
-int WinMain(HINSTANCE instance, HINSTANCE previous, char* commandLine, int showCommand);

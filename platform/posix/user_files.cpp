@@ -1,0 +1,104 @@
+#include "platform/posix/user_files.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "platform/posix/files.h"
+
+namespace platform {
+namespace {
+
+// The program every launcher directory holds; a game's folder is one below it.
+constexpr char kLauncherProgram[] = "Lobbo";
+constexpr char kUserFolderName[] = "lobbo";
+
+std::string& Root() {
+  static std::string root;
+  return root;
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string RealPath(const std::string& path) {
+  char buffer[PATH_MAX];
+  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+// Without write permission for anyone a folder counts as read-only even for
+// root, whom access() lets through, as a read-only file does for the saves.
+bool FolderWritable(const std::string& folder) {
+  struct stat st;
+  return ::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) &&
+         ::access(folder.c_str(), W_OK) == 0;
+}
+
+// "$variable/lobbo", or "$HOME/fallback/lobbo" when it is unset, empty or relative.
+std::string XdgFolder(const char* variable, const char* fallback) {
+  const char* base = std::getenv(variable);
+  if (base && base[0] == '/') return std::string(base) + "/" + kUserFolderName;
+  const char* home = std::getenv("HOME");
+  if (!home || home[0] != '/') {
+    const passwd* user = ::getpwuid(::getuid());
+    home = user ? user->pw_dir : nullptr;
+  }
+  return std::string(home ? home : "") + "/" + fallback + "/" + kUserFolderName;
+}
+
+}  // namespace
+
+void MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return;
+    if (slash == std::string::npos) return;
+  }
+}
+
+void SetLauncherDirectory(const std::string& dir) { Root() = dir; }
+const std::string& LauncherDirectory() { return Root(); }
+
+std::string FindLauncherDirectory(const std::string& programFolder) {
+  const std::string folder = RealPath(programFolder);
+  if (folder.empty()) return {};
+  if (IsFile(folder + "/" + kLauncherProgram)) return folder;
+  const std::string parent = folder.substr(0, folder.find_last_of('/'));
+  if (!parent.empty() && IsFile(parent + "/" + kLauncherProgram)) return parent;
+  return {};
+}
+
+std::string UserFilesDirectory() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
+std::string UserSettingsDirectory() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
+
+std::string PlaceOf(const std::string& treePath, FileAccess access) {
+  const std::string& root = Root();
+  if (root.empty() || treePath.empty()) return treePath;
+  const size_t slash = treePath.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : treePath.substr(0, slash));
+  const std::string name = slash == std::string::npos ? treePath : treePath.substr(slash + 1);
+  // Folders are the tree's own: a game's folder must not turn into the user's folder of that game.
+  struct stat st;
+  if (name.empty() || name == "." || name == ".." || (::stat(treePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+    return treePath;
+  const std::string realFolder = RealPath(folder);
+  const bool inside = realFolder == root || realFolder.compare(0, root.size() + 1, root + "/") == 0;
+  if (!inside || FolderWritable(realFolder)) return treePath;
+
+  const std::string userFolder = UserFilesDirectory() + realFolder.substr(root.size());
+  const std::string userCopy = MatchCase(userFolder + "/" + name);
+  if (access == FileAccess::Write) {
+    MakeFolders(userFolder);
+    return userCopy;
+  }
+  return IsFile(userCopy) ? userCopy : treePath;
+}
+
+}  // namespace platform

@@ -1,0 +1,19 @@
+// BMP decoding (through SDL's decoder, in platform/sdl/) into the layer's
+// surfaces. Any file that cannot be decoded gives null; a malformed file
+// never crashes the decoder.
+#pragma once
+
+#include "platform/win/ddraw.h"
+
+namespace platform {
+
+// 16: any BMP converted to RGB565. 8: a palette BMP keeps its indices
+// (a non-palette file gives null).
+IDirectDrawSurface* LoadBitmapSurface(const char* path, int bits);
+IDirectDrawSurface* LoadBitmapSurfaceFromMemory(const void* data, size_t size, int bits);
+
+// Writes a 16-bit surface as a 24-bit BMP, expanding 5/6 bits by bit
+// replication, exactly as the window shows it. Returns false on I/O failure.
+bool SaveSurfaceAsBmp24(const IDirectDrawSurface* surface, const char* path);
+
+}  // namespace platform

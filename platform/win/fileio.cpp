@@ -1,0 +1,170 @@
+// Files behind HANDLEs: a POSIX descriptor or an in-memory copy. Reads are
+// bounded by the caller's count and by the data present; positions never go
+// below zero.
+#include "platform/win/fileio.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/posix/files.h"
+
+namespace {
+
+class FileObject final : public platform::HandleObject {
+ public:
+  ~FileObject() override {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd = -1;                 // a real file, or
+  std::vector<uint8_t> bytes;  // the contents of a memory file
+  uint64_t position = 0;       // memory file position
+  std::mutex lock;             // a handle may be read from two threads
+};
+
+FileObject* FileOf(HANDLE h) { return dynamic_cast<FileObject*>(platform::LookUpHandle(h)); }
+
+struct GlobalBlock {
+  uint32_t magic;
+  size_t size;
+  int locks;
+  void* data;
+};
+constexpr uint32_t kGlobalMagic = 0x474C4F42u;
+
+GlobalBlock* BlockOf(HGLOBAL h) {
+  auto* b = static_cast<GlobalBlock*>(h);
+  return (b && b->magic == kGlobalMagic) ? b : nullptr;
+}
+
+}  // namespace
+
+HANDLE CreateFileA(const char* path, DWORD access, DWORD, void*, DWORD creation, DWORD, HANDLE) {
+  if (!path || creation != OPEN_EXISTING || (access & GENERIC_WRITE)) return INVALID_HANDLE_VALUE;
+  std::string mapped = platform::MapPath(path);
+  int fd = ::open(mapped.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* f = new FileObject();
+  f->fd = fd;
+  return platform::RegisterHandle(f);
+}
+
+HANDLE platform::CreateMemoryFile(const void* data, size_t size) {
+  auto* f = new FileObject();
+  if (size) f->bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+  return RegisterHandle(f);
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void*) {
+  if (read) *read = 0;
+  FileObject* f = FileOf(file);
+  if (!f || (!buffer && toRead)) return FALSE;
+  std::lock_guard<std::mutex> lock(f->lock);
+  if (f->fd < 0) {
+    uint64_t available = f->position < f->bytes.size() ? f->bytes.size() - f->position : 0;
+    DWORD n = static_cast<DWORD>(available < toRead ? available : toRead);
+    if (n) std::memcpy(buffer, f->bytes.data() + f->position, n);
+    f->position += n;
+    if (read) *read = n;
+    return TRUE;
+  }
+  DWORD total = 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  while (total < toRead) {
+    ssize_t n = ::read(f->fd, out + total, toRead - total);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      if (read) *read = total;
+      return FALSE;
+    }
+    if (n == 0) break;
+    total += static_cast<DWORD>(n);
+  }
+  if (read) *read = total;
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* highPart, DWORD method) {
+  FileObject* f = FileOf(file);
+  if (!f || (highPart && *highPart != 0 && !(*highPart == -1 && distance < 0))) return INVALID_SET_FILE_POINTER;
+  std::lock_guard<std::mutex> lock(f->lock);
+  int64_t base;
+  if (method == FILE_BEGIN) {
+    base = 0;
+  } else if (method == FILE_CURRENT) {
+    base = f->fd < 0 ? static_cast<int64_t>(f->position) : ::lseek(f->fd, 0, SEEK_CUR);
+  } else if (method == FILE_END) {
+    base = f->fd < 0 ? static_cast<int64_t>(f->bytes.size()) : ::lseek(f->fd, 0, SEEK_END);
+  } else {
+    return INVALID_SET_FILE_POINTER;
+  }
+  int64_t target = base + distance;
+  if (base < 0 || target < 0 || target >= 0xFFFFFFFFll) return INVALID_SET_FILE_POINTER;
+  if (f->fd < 0) {
+    f->position = static_cast<uint64_t>(target);
+  } else if (::lseek(f->fd, target, SEEK_SET) < 0) {
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (highPart) *highPart = 0;
+  return static_cast<DWORD>(target);
+}
+
+DWORD GetFileSize(HANDLE file, DWORD* highPart) {
+  if (highPart) *highPart = 0;
+  FileObject* f = FileOf(file);
+  if (!f) return 0xFFFFFFFFu;
+  std::lock_guard<std::mutex> lock(f->lock);
+  if (f->fd < 0) return static_cast<DWORD>(f->bytes.size());
+  struct stat st;
+  return fstat(f->fd, &st) == 0 ? static_cast<DWORD>(st.st_size) : 0xFFFFFFFFu;
+}
+
+HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
+  void* data = (flags & GMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
+  if (!data) return nullptr;
+  auto* b = new GlobalBlock{kGlobalMagic, bytes, 0, data};
+  return b;
+}
+
+void* GlobalLock(HGLOBAL memory) {
+  GlobalBlock* b = BlockOf(memory);
+  if (!b) return nullptr;
+  ++b->locks;
+  return b->data;
+}
+
+BOOL GlobalUnlock(HGLOBAL memory) {
+  GlobalBlock* b = BlockOf(memory);
+  if (!b || b->locks == 0) return FALSE;
+  return --b->locks > 0;
+}
+
+HGLOBAL GlobalFree(HGLOBAL memory) {
+  GlobalBlock* b = BlockOf(memory);
+  if (!b) return memory;
+  b->magic = 0;
+  std::free(b->data);
+  delete b;
+  return nullptr;
+}
+
+size_t GlobalSize(HGLOBAL memory) {
+  GlobalBlock* b = BlockOf(memory);
+  return b ? b->size : 0;
+}

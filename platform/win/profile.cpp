@@ -1,0 +1,187 @@
+#include "platform/win/profile.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/files.h"
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+bool SameName(std::string_view a, const char* b) {
+  size_t n = std::strlen(b);
+  return a.size() == n && (n == 0 || strncasecmp(a.data(), b, n) == 0);
+}
+
+struct IniFile {
+  std::vector<std::string> lines;  // without line ends
+  bool crlf = false;
+  bool endsWithNewline = true;
+};
+
+IniFile ParseIni(std::string_view text) {
+  IniFile ini;
+  ini.crlf = text.find("\r\n") != std::string_view::npos;
+  ini.endsWithNewline = text.empty() || text.back() == '\n';
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t nl = text.find('\n', pos);
+    std::string line(text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ini.lines.push_back(std::move(line));
+    pos = nl == std::string_view::npos ? text.size() : nl + 1;
+  }
+  return ini;
+}
+
+bool ReadText(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::stringstream ss;
+  ss << in.rdbuf();
+  *text = ss.str();
+  return true;
+}
+
+// The section name of a "[name]" line, or false.
+bool SectionHeader(std::string_view line, std::string_view* name) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return false;
+  size_t close = line.find(']');
+  if (close == std::string_view::npos) return false;
+  *name = Trim(line.substr(1, close - 1));
+  return true;
+}
+
+// Splits "key = value"; false for comments and lines without '='.
+bool KeyLine(std::string_view line, std::string_view* key, std::string_view* value) {
+  std::string_view t = Trim(line);
+  if (t.empty() || t.front() == ';' || t.front() == '[') return false;
+  size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return false;
+  *key = Trim(t.substr(0, eq));
+  *value = Trim(t.substr(eq + 1));
+  return true;
+}
+
+// Index range [begin, end) of the body of the first section with this name; begin = header index.
+bool FindSection(const IniFile& ini, const char* section, size_t* header, size_t* end) {
+  for (size_t i = 0; i < ini.lines.size(); ++i) {
+    std::string_view name;
+    if (!SectionHeader(ini.lines[i], &name) || !SameName(name, section)) continue;
+    *header = i;
+    size_t j = i + 1;
+    std::string_view other;
+    while (j < ini.lines.size() && !SectionHeader(ini.lines[j], &other)) ++j;
+    *end = j;
+    return true;
+  }
+  return false;
+}
+
+DWORD CopyOut(std::string_view text, char* buffer, DWORD size) {
+  if (!buffer || size == 0) return 0;
+  // A NUL inside the file ends the value, as a C string would.
+  size_t n = text.empty() ? 0 : strnlen(text.data(), text.size());
+  if (n >= size) n = size - 1;
+  if (n > 0) std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return static_cast<DWORD>(n);
+}
+
+}  // namespace
+
+namespace platform {
+
+DWORD GetProfileStringFromText(std::string_view text, const char* section, const char* key,
+                               const char* defaultValue, char* buffer, DWORD size) {
+  // Windows drops trailing blanks from the default.
+  std::string_view fallback = defaultValue ? std::string_view(defaultValue) : std::string_view();
+  while (!fallback.empty() && (fallback.back() == ' ' || fallback.back() == '\t')) fallback.remove_suffix(1);
+  if (!section || !key) return CopyOut(fallback, buffer, size);
+
+  const IniFile ini = ParseIni(text);
+  size_t header, end;
+  if (FindSection(ini, section, &header, &end)) {
+    for (size_t i = header + 1; i < end; ++i) {
+      std::string_view k, v;
+      if (!KeyLine(ini.lines[i], &k, &v) || !SameName(k, key)) continue;
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      return CopyOut(v, buffer, size);
+    }
+  }
+  return CopyOut(fallback, buffer, size);
+}
+
+std::string SetProfileStringInText(std::string_view text, const char* section, const char* key, const char* value) {
+  if (!section) return std::string(text);
+  IniFile ini = ParseIni(text);
+  size_t header, end;
+  bool hasSection = FindSection(ini, section, &header, &end);
+  if (!key) {
+    if (hasSection) ini.lines.erase(ini.lines.begin() + static_cast<long>(header), ini.lines.begin() + static_cast<long>(end));
+  } else {
+    std::string line = std::string(key) + "=" + (value ? value : "");
+    bool done = false;
+    if (hasSection) {
+      for (size_t i = header + 1; i < end && !done; ++i) {
+        std::string_view k, v;
+        if (!KeyLine(ini.lines[i], &k, &v) || !SameName(k, key)) continue;
+        if (value)
+          ini.lines[i] = line;
+        else
+          ini.lines.erase(ini.lines.begin() + static_cast<long>(i));
+        done = true;
+      }
+      if (!done && value) {
+        // After the section's last non-blank line.
+        size_t at = end;
+        while (at > header + 1 && Trim(ini.lines[at - 1]).empty()) --at;
+        ini.lines.insert(ini.lines.begin() + static_cast<long>(at), line);
+      }
+    } else if (value) {
+      ini.lines.push_back("[" + std::string(section) + "]");
+      ini.lines.push_back(line);
+    }
+  }
+
+  const char* eol = ini.crlf ? "\r\n" : "\n";
+  std::string out;
+  for (const std::string& l : ini.lines) {
+    out += l;
+    out += eol;
+  }
+  return out;
+}
+
+}  // namespace platform
+
+DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,
+                               DWORD size, const char* fileName) {
+  std::string text;
+  if (fileName) ReadText(platform::MapPath(fileName), &text);  // a missing file reads as an empty one
+  return platform::GetProfileStringFromText(text, fileName ? section : nullptr, key, defaultValue, buffer, size);
+}
+
+BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName) {
+  if (!section || !fileName) return FALSE;
+  std::string path = platform::MapPath(fileName);
+  std::string text;
+  bool existed = ReadText(path, &text);
+  if (!existed && (!key || !value)) return TRUE;  // nothing to delete
+  const std::string out = platform::SetProfileStringInText(text, section, key, value);
+  return platform::WriteFileAtomically(path, out.data(), out.size()) ? TRUE : FALSE;
+}

@@ -1,0 +1,23 @@
+// INI profile functions with the Windows semantics the programs rely on:
+// case-insensitive sections and keys, trimmed values, the default and buffer
+// rules, LF or CRLF files. Every write replaces the file atomically.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/win/wintypes.h"
+
+DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,
+                               DWORD size, const char* fileName);
+// value null deletes the key; key null deletes the section.
+BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName);
+
+namespace platform {
+// The same rules on INI text in memory; the file functions read and write
+// through them (and the fuzzer calls them directly).
+DWORD GetProfileStringFromText(std::string_view text, const char* section, const char* key,
+                               const char* defaultValue, char* buffer, DWORD size);
+// The text with the key set (value null deletes it; key null deletes the section).
+std::string SetProfileStringInText(std::string_view text, const char* section, const char* key, const char* value);
+}  // namespace platform

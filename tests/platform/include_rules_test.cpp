@@ -1,0 +1,127 @@
+// The include rules of ARCHITECTURE.md, read from the sources: each room
+// includes only itself and the rooms its rule names, and SDL stays inside
+// the layer's SDL backend (layering_test.cpp checks that alone, for every
+// folder it names). A new include that runs upward fails here before it
+// tangles the layers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Room {
+  std::string_view path;              // a folder of the tree
+  std::vector<std::string_view> may;  // folders ("x/") or headers its files may include besides their own
+};
+
+// Longest path first wins, so a file finds its most specific room.
+const std::vector<Room>& Rooms() {
+  static const std::vector<Room> rooms = {
+      {"platform/media/", {}},
+      {"platform/posix/", {"platform/win/wintypes.h", "platform/device/config.h"}},
+      {"platform/automation/", {"platform/device/device_event.h", "platform/device/keys.h"}},
+      // The Windows-shaped interface and the devices behind it lean on each other.
+      {"platform/win/", {"platform/device/", "platform/media/", "platform/posix/"}},
+      {"platform/device/", {"platform/win/", "platform/media/", "platform/posix/", "platform/automation/"}},
+      {"platform/sdl/", {"platform/device/", "platform/media/", "platform/posix/", "platform/win/"}},
+      {"platform/headless/", {"platform/device/", "platform/media/", "platform/posix/", "platform/win/"}},
+      {"platform/entry/", {"platform/device/", "platform/posix/", "platform/win/"}},
+      {"gx/", {"platform/win/", "platform/device/", "platform/media/", "platform/posix/"}},
+      {"sound/", {"platform/win/", "platform/device/", "platform/posix/"}},
+      {"widgets/", {"platform/win/", "platform/device/", "platform/posix/", "gx/"}},
+      {"screens/", {"platform/win/", "platform/device/", "platform/posix/", "gx/", "widgets/"}},
+      {"shell/", {"platform/win/", "platform/device/", "platform/posix/", "gx/", "widgets/", "screens/"}},
+      {"game/", {"platform/win/", "platform/device/", "platform/posix/", "platform/entry/", "gx/", "sound/",
+                 "widgets/", "screens/", "shell/"}},
+      {"launcher/", {"platform/win/", "platform/device/", "platform/posix/", "platform/entry/", "gx/", "widgets/",
+                     "screens/", "shell/"}},
+      {"server/", {}},
+      {"art/", {}},
+  };
+  return rooms;
+}
+
+const Room* RoomOf(std::string_view file) {
+  const Room* best = nullptr;
+  for (const Room& room : Rooms())
+    if (file.starts_with(room.path) && (!best || room.path.size() > best->path.size())) best = &room;
+  return best;
+}
+
+// Why file may not include target ("" when it may). Angled includes are the
+// system's and libraries', of which only SDL is ruled.
+std::string RuleBroken(std::string_view file, std::string_view target, bool angled) {
+  if (angled) {
+    if (target.starts_with("SDL") && !file.starts_with("platform/sdl/")) return "SDL only in platform/sdl/";
+    return "";
+  }
+  const Room* from = RoomOf(file);
+  if (!from) return "";
+  const Room* to = RoomOf(target);
+  if (to == from) return "";
+  for (std::string_view allowed : from->may)
+    if (allowed.ends_with('/') ? target.starts_with(allowed) : target == allowed) return "";
+  return "not among what " + std::string(from->path) + " may include";
+}
+
+struct Include {
+  std::string file;    // relative to the source root
+  std::string target;  // as written
+  bool angled = false;
+};
+
+std::vector<Include> ReadIncludes() {
+  const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+  const fs::path root(QB_SOURCE_DIR);
+  std::vector<Include> found;
+  for (const Room& room : Rooms()) {
+    const fs::path folder = root / room.path;
+    if (!fs::is_directory(folder)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      const fs::path& p = entry.path();
+      if (!entry.is_regular_file() || (p.extension() != ".cpp" && p.extension() != ".h")) continue;
+      const std::string file = fs::relative(p, root).generic_string();
+      if (RoomOf(file) != &room) continue;  // read once, under its own room
+      std::ifstream in(p);
+      std::string line;
+      std::smatch m;
+      while (std::getline(in, line))
+        if (std::regex_search(line, m, include)) found.push_back({file, m[2].str(), m[1].str() == "<"});
+    }
+  }
+  return found;
+}
+
+TEST(IncludeRules, EveryIncludeStaysWithinWhatItsRoomMayUse) {
+  const std::vector<Include> includes = ReadIncludes();
+  ASSERT_GT(includes.size(), 500u);
+  int roomsIncluded = 0;
+  for (const Include& inc : includes) {
+    if (!inc.angled && RoomOf(inc.target)) ++roomsIncluded;
+    const std::string why = RuleBroken(inc.file, inc.target, inc.angled);
+    EXPECT_TRUE(why.empty()) << inc.file << " includes " << inc.target << ": " << why;
+  }
+  EXPECT_GT(roomsIncluded, 300);
+}
+
+TEST(IncludeRules, TheRulesRefuseUpwardIncludesAndSdlOutsideItsBackend) {
+  EXPECT_NE(RuleBroken("widgets/sprite.cpp", "shell/app.h", false), "");
+  EXPECT_NE(RuleBroken("gx/frame_clock.cpp", "widgets/surface.h", false), "");
+  EXPECT_NE(RuleBroken("platform/media/blit.cpp", "platform/win/ddraw.h", false), "");
+  EXPECT_NE(RuleBroken("launcher/title_screen.cpp", "game/game.h", false), "");
+  EXPECT_NE(RuleBroken("server/service.cpp", "platform/win/profile.h", false), "");
+  EXPECT_NE(RuleBroken("game/game.cpp", "platform/sdl/sdl_video.cpp", false), "");
+  EXPECT_NE(RuleBroken("platform/win/window.cpp", "SDL.h", true), "");
+  EXPECT_EQ(RuleBroken("platform/sdl/sdl_video.cpp", "SDL.h", true), "");
+  EXPECT_EQ(RuleBroken("game/game.cpp", "sound/gx_sound.h", false), "");
+  EXPECT_EQ(RuleBroken("platform/media/mixer.cpp", "platform/media/resampler.h", false), "");
+}
+
+}  // namespace
