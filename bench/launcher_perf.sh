@@ -1,7 +1,8 @@
 #!/bin/bash
 # The launcher on the real clock, headless: CPU of its game pages idling for
-# 10 s, exec to the first presented frame, and the same start with 1,000 game
-# folders beside it (with its resident memory once the first page is shown).
+# 10 s, exec to the first presented frame, and the same start with 1,000 and
+# 10,000 game folders beside it (with its resident memory once the first page
+# is shown).
 # Usage: bench/launcher_perf.sh [build-dir] [runs]   (default: build, 5)
 set -e
 build=$(realpath "${1:-build}")
@@ -49,6 +50,7 @@ startup() {
 make_launcher "$work/one" 0
 ln -s "$build/dist/Quibbleton" "$work/one/Quibbleton"
 make_launcher "$work/many" 1000
+make_launcher "$work/more" 10000
 
 printf '10000 tap ESC\n' > "$work/idle.txt"
 TIMEFORMAT='%R %U %S'
@@ -58,3 +60,4 @@ awk -v r="$real" -v u="$user" -v s="$sys" 'BEGIN {
   printf "game pages idling: wall %.2f s, cpu %.3f s (user %.3f, sys %.3f): %.2f %% of one core\n", r, u + s, u, s, 100 * (u + s) / r }'
 echo "exec to first frame, one game: $(startup "$work/one")"
 echo "exec to first frame, 1000 games: $(startup "$work/many")"
+echo "exec to first frame, 10000 games: $(startup "$work/more")"
