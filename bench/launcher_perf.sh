@@ -18,10 +18,10 @@ make_launcher() {
   local dir=$1 n=$2
   mkdir -p "$dir"
   for f in "$build"/dist/*; do [ -f "$f" ] && [ "$(basename "$f")" != options.ini ] && ln -s "$f" "$dir/"; done
-  for i in $(seq 1 "$n"); do
-    mkdir -p "$dir/Game$i"
-    ln -s "$build/dist/Quibbleton/LobboButton.bmp" "$dir/Game$i/LobboButton.bmp"
-  done
+  # perl (in every Debian) makes thousands of folders without a process each.
+  perl -e 'my ($dir, $n, $button) = @ARGV; for my $i (1 .. $n) {
+    mkdir "$dir/Game$i" or die; symlink $button, "$dir/Game$i/LobboButton.bmp" or die }' \
+    "$dir" "$n" "$build/dist/Quibbleton/LobboButton.bmp"
 }
 
 # Milliseconds from exec to the first presented frame (a dump taken at tick 0), best and mean.
@@ -30,7 +30,7 @@ startup() {
   for i in $(seq 1 "$runs"); do
     rm -f "$work/first.bmp"
     # Escape comes late enough that a slow start still presents its first frame.
-    printf '0 shot %s/first.bmp\n2000 tap ESC\n' "$work" > "$work/script.txt"
+    printf '0 shot %s/first.bmp\n10000 tap ESC\n' "$work" > "$work/script.txt"
     start=$(date +%s%N)
     (cd "$dir" && QB_SCRIPT="$work/script.txt" exec ./Lobbo 2>/dev/null) &
     pid=$!
