@@ -482,17 +482,17 @@ TEST_F(GamePlay, TwoGamesAtOnceBothKeepTheirScores) {
     Model m = NewGameBoard(seed);
     // Late enough that a slow start on a busy machine has its first frames behind it.
     Script s;
-    s.ClickAt(1500, kNewGame[0], kNewGame[1]);
+    s.ClickAt(3000, kNewGame[0], kNewGame[1]);
     const int cell = FindRemovable(m, false, 2);
-    s.ClickCell(2500, cell, false);
+    s.ClickCell(4000, cell, false);
     m.Click(cell, false);
     scores.push_back(m.score);
-    s.Add(10000, "tap ESC");  // after game over (3 s + 2 s) and the notice (1 s)
+    s.Add(11500, "tap ESC");  // after game over (3 s + 2 s) and the notice (1 s)
     const std::string script = root_ + "/script" + std::to_string(seed) + ".txt";
     std::ofstream(script) << s.Text();
     const std::map<std::string, std::string> env{{"QB_VIDEO", "headless"},      {"QB_CLOCK", "real"},
                                                  {"QB_AUDIO", "null"},          {"QB_SEED", std::to_string(seed)},
-                                                 {"QB_SCRIPT", script},         {"QB_MAX_TICKS", "14000"}};
+                                                 {"QB_SCRIPT", script},         {"QB_MAX_TICKS", "16000"}};
     games.emplace_back([this, env, &result = results[scores.size() - 1]] {
       result = RunProgram(QB_GAME_EXE, {root_}, env, game_);
     });
