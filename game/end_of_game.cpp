@@ -113,9 +113,14 @@ bool Game::InsertScore(int value) {
   playerRegistry.ReadPlayer(index);
   SetWindowTitle(playerRegistry.Player(index).name);
   playerRegistry.FormatPlayer(index, entry, sizeof entry);
-  if (!highScores.Insert(entry, value)) return false;
+  // Merged with the file as it is now: another game may have saved since
+  // this one read it. Scores that could not be saved before go in again.
+  unsavedScores.push_back({entry, value});
   errno = 0;
-  scoresUnsaved = highScores.Save("hiscore.dat") == 0;
+  const HighScoreTable::MergeResult merged = highScores.InsertMerged("hiscore.dat", unsavedScores);
+  if (merged.saved || !merged.anyInserted) unsavedScores.clear();
+  if (!merged.anyInserted) return false;
+  scoresUnsaved = !merged.saved;
   if (scoresUnsaved) {
     // Saying nothing would tell the player the score was kept.
     char text[320];
@@ -125,7 +130,7 @@ bool Game::InsertScore(int value) {
                   errno ? std::strerror(errno) : "unknown error");
     MessageBoxA(mainWindow, text, "Quibbleton", MB_OK | MB_ICONERROR);
   }
-  return true;
+  return merged.lastInserted;
 }
 
 int Game::ShowHallOfFame() {

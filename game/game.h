@@ -184,6 +184,8 @@ class Game : public GameBase {
   // Set when "hiscore.dat" could not be written: the table then lives on in
   // memory for the rest of the run instead of being read back from the file.
   bool scoresUnsaved = false;
+  // The scores of this run not yet in the file, entered again at the next save.
+  std::vector<HighScoreTable::PendingEntry> unsavedScores;
   // From the end of a game until its score has been offered to the table.
   bool endedScorePending = false;
   TimerDots* timerDots = nullptr;

@@ -1,6 +1,6 @@
 #include "launcher/game_pages.h"
 
-#include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "launcher/button_table.h"
 #include "launcher/server_addresses.h"
 #include "launcher/title_screen.h"
+#include "platform/win/bitmap.h"
 #include "platform/posix/files.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"
@@ -36,6 +37,9 @@ constexpr int kSlotColumns[] = {14, 271, 528};
 constexpr int kSlotRows[] = {140, 247, 355, 461};
 constexpr int kPageNumberRight = 716;
 constexpr int kPageNumberTop = 30;
+// No slot can show more of a button picture than the page.
+constexpr int kMaxButtonWidth = 800;
+constexpr int kMaxButtonHeight = 600;
 
 std::string CurrentDirectory() {
   const DWORD size = GetCurrentDirectoryA(0, nullptr);
@@ -61,9 +65,22 @@ std::vector<GameFolder> FindGameFolders(const std::string& launcherDirectory) {
   do {
     if (data.dwFileAttributes != FILE_ATTRIBUTE_DIRECTORY || data.cFileName[0] == '.') continue;
     const std::string directory = launcherDirectory + "\\" + data.cFileName;
-    FILE* button = platform::OpenFile((directory + "\\LobboButton.bmp").c_str(), "rb");
-    if (!button) continue;
-    std::fclose(button);
+    // The picture's header tells a button from a folder or a damaged file
+    // without decoding it; the pictures are loaded page by page.
+    const std::string picture = platform::MapPath((directory + "\\LobboButton.bmp").c_str());
+    int width = 0, height = 0;
+    if (!platform::ReadBitmapSize(picture, &width, &height)) {
+      struct stat st;
+      if (::lstat(picture.c_str(), &st) == 0)
+        std::fprintf(stderr, "Lobbo: skipping the game folder \"%s\": its LobboButton.bmp is not a picture\n",
+                     data.cFileName);
+      continue;
+    }
+    if (width > kMaxButtonWidth || height > kMaxButtonHeight) {
+      std::fprintf(stderr, "Lobbo: skipping the game folder \"%s\": its LobboButton.bmp is larger than %d x %d\n",
+                   data.cFileName, kMaxButtonWidth, kMaxButtonHeight);
+      continue;
+    }
     // The executable's name (with ".exe") must fit the entry's field whole.
     if (std::strlen(data.cFileName) + 4 >= GameEntry::kNameSize) {
       std::fprintf(stderr, "Lobbo: skipping the game folder \"%s\": its name is too long\n", data.cFileName);
@@ -86,10 +103,12 @@ GamePagesScreen::~GamePagesScreen() = default;
 
 void GamePagesScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   Screen::Enter(dd, target);
+  // A picture that failed leaves the manager with no surface at all: the
+  // last screen's surfaces are freed when it leaves.
   ScreenImage* image = LoadImage("background.bmp");
-  if (image) SetRedrawTarget(image->surface);
+  SetRedrawTarget(image ? image->surface : nullptr);
   image = LoadImage("background.bmp");
-  if (image) SetRedrawBackground(image->surface);
+  SetRedrawBackground(image ? image->surface : nullptr);
   redrawManager.RestoreAll();
   // The keys start on the first game.
   ring.Focus("button1");
@@ -114,8 +133,13 @@ void GamePagesScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   PlaceExtraButton();
 }
 
+void GamePagesScreen::DropPictures() {
+  for (auto& game : games) game->buttonImage.reset();
+}
+
 void GamePagesScreen::Leave() {
   Screen::Leave();
+  DropPictures();
   pageDigits.reset();
   extraButtonImage.reset();
 }
@@ -125,8 +149,6 @@ void GamePagesScreen::ScanGames() {
     auto entry = std::make_unique<GameEntry>();
     std::snprintf(entry->executable, sizeof entry->executable, "%s.exe", folder.name.c_str());
     std::snprintf(entry->name, sizeof entry->name, "%s", folder.name.c_str());
-    entry->buttonImage = std::make_unique<Sprite>();
-    entry->buttonImage->LoadStrip((folder.directory + "\\LobboButton.bmp").c_str(), 1, 0);
     entry->directory = std::move(folder.directory);
     games.push_back(std::move(entry));
   }
@@ -162,9 +184,17 @@ int GamePagesScreen::Flip() {
     if (index >= gameCount) break;
     Button* button = SlotButton(set, slot);
     if (!button) continue;
-    Sprite* picture = games[static_cast<size_t>(index)]->buttonImage.get();
+    // The pictures of the page shown are loaded when it is first drawn.
+    GameEntry& game = *games[static_cast<size_t>(index)];
+    if (!game.buttonImage) {
+      game.buttonImage = std::make_unique<Sprite>();
+      game.buttonImage->LoadStrip((game.directory + "\\LobboButton.bmp").c_str(), 1, 0);
+    }
+    // A picture larger than its slot shows only the slot's part.
+    Sprite* picture = game.buttonImage.get();
     picture->SetPosition(button->x, button->y);
-    picture->DrawTo(target);
+    picture->DrawRegion(0, 0, std::min(picture->width, button->width), std::min(picture->height, button->height),
+                        target, button->x, button->y);
     button->SetEnabled(1);
   }
   if (extraButtonImage && PageLayout::ExtraPage(gameCount) == page) extraButtonImage->DrawTo(target);
@@ -218,6 +248,8 @@ int GamePagesScreen::Run(int) {
 }
 
 void GamePagesScreen::TurnPage(int step) {
+  // Only the page shown keeps its pictures.
+  DropPictures();
   if (step < 0 && page > 0) --page;
   if (step > 0 && PageLayout::HasNextPage(page, gameCount)) ++page;
   PlaceExtraButton();

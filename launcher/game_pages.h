@@ -20,6 +20,7 @@ struct GameEntry {
   std::string directory;     // the launcher's directory, "\" and the folder's name
   char executable[kNameSize];  // the folder's name and ".exe"
   char name[kNameSize];        // the folder's name, sent with score uploads
+  // Loaded while its page is shown, null otherwise.
   std::unique_ptr<Sprite> buttonImage;
 };
 
@@ -31,7 +32,9 @@ struct GameFolder {
 
 // The sub-directories of launcherDirectory that are games, in listing order:
 // plain directories (no other attribute), not starting with ".", holding a
-// readable "LobboButton.bmp", with a name short enough for the entry.
+// "LobboButton.bmp" whose header is a picture no larger than the page, with
+// a name short enough for the entry. A folder whose picture is there but is
+// not one (a folder, a damaged file) is skipped with a line on stderr.
 std::vector<GameFolder> FindGameFolders(const std::string& launcherDirectory);
 
 // Twelve slots a page; slot k (1..12) of page p stands for list index p * 12 + k - 1.
@@ -71,6 +74,7 @@ class GamePagesScreen : public Screen {
 
  private:
   void ScanGames();
+  void DropPictures();
   void PlaceExtraButton();
   void DrawPageNumber(IDirectDrawSurface* target);
   // 0 when the program is closing.

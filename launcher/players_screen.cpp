@@ -1,6 +1,7 @@
 #include "launcher/players_screen.h"
 
 #include "launcher/button_table.h"
+#include "launcher/unsaved_options.h"
 #include "gx/key_queue.h"
 #include "screens/player_registry.h"
 #include "widgets/button.h"
@@ -86,15 +87,23 @@ int PlayersScreen::Update(int x, int y, int mouseButtons) {
 
   if (buttons->WasPressed("back")) EndWith("back");
   if (buttons->WasPressed("remove")) {
-    playerRegistry.ResetPlayer(playerRegistry.CurrentId());
+    if (!playerRegistry.ResetPlayer(playerRegistry.CurrentId())) ReportUnsavedOptions("The removed player");
     EndWith("remove");
   }
   if (buttons->WasPressed("enter") && record) {
-    CopyFixedText(record->name, fields[0]->Text());
-    CopyFixedText(record->address, fields[1]->Text());
-    CopyFixedText(record->email, fields[2]->Text());
-    if (buttons->Find("yesno")) CopyFixedText(record->send, sendFlag ? "Y" : "N");
-    EndWith("play");
+    // Stored in the file here, as one save: when that fails the player is
+    // told and the pop-up stays with what was typed.
+    PlayerRecord edited = *record;
+    CopyFixedText(edited.name, fields[0]->Text());
+    CopyFixedText(edited.address, fields[1]->Text());
+    CopyFixedText(edited.email, fields[2]->Text());
+    if (buttons->Find("yesno")) CopyFixedText(edited.send, sendFlag ? "Y" : "N");
+    if (playerRegistry.WritePlayers(playerRegistry.CurrentId(), &edited)) {
+      if (record != &playerRegistry.Player(playerRegistry.CurrentId())) *record = edited;
+      EndWith("play");
+    } else {
+      ReportUnsavedOptions("Your player details");
+    }
   }
   if (buttons->WasPressed("yesno")) {
     buttons->Find("yesno")->SwapFirstTwoImages();

@@ -1,6 +1,7 @@
 // The pop-up in which the current player's name, address, e-mail and the
-// yes/no "send" choice are entered, kept or removed. It edits the
-// registry's in-memory record; the title menu writes the records back.
+// yes/no "send" choice are entered, kept or removed. "enter" stores the
+// current player's record in the registry and its file at once (the pop-up
+// stays open, with a message, when the file cannot take it).
 #pragma once
 
 #include <memory>

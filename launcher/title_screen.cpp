@@ -9,6 +9,7 @@
 #include "launcher/hall_of_fame.h"
 #include "launcher/key_popup.h"
 #include "launcher/players_screen.h"
+#include "launcher/unsaved_options.h"
 #include "platform/posix/files.h"
 #include "platform/win/profile.h"
 #include "platform/win/shell_exec.h"
@@ -69,10 +70,12 @@ TitleScreen::~TitleScreen() = default;
 void TitleScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   if (entry) SetCurrentDirectoryA(entry->directory.c_str());
   Screen::Enter(dd, target);
+  // A picture that failed leaves the manager with no surface at all: the
+  // last screen's surfaces are freed when it leaves.
   ScreenImage* image = LoadImage(".\\title\\titlebackground.bmp");
-  if (image) SetRedrawTarget(image->surface);
+  SetRedrawTarget(image ? image->surface : nullptr);
   image = LoadImage(".\\title\\titlebackground.bmp");
-  if (image) SetRedrawBackground(image->surface);
+  SetRedrawBackground(image ? image->surface : nullptr);
   redrawManager.RestoreAll();
   ring.Focus("Play");
 
@@ -132,7 +135,8 @@ int TitleScreen::Flip() {
 void TitleScreen::FlipOption(const char* buttonName, const char* key, int& flag) {
   if (Button* button = GetButtons()->Find(buttonName)) button->SwapFirstTwoImages();
   flag = 1 - flag;
-  WritePrivateProfileStringA("setup", key, flag ? "Y" : "N", kOptions);
+  if (!WritePrivateProfileStringA("setup", key, flag ? "Y" : "N", kOptions))
+    ReportUnsavedOptions(key == std::string("SFX") ? "The sound effects switch" : "The music switch");
 }
 
 int TitleScreen::ShowPicture(const char* path) {
@@ -159,12 +163,13 @@ int TitleScreen::EditPlayer() {
     players.Setup();
     players.SetPosition(kPopupX, kPopupY);
     players.SetPlayer(&playerRegistry.Player(currentPlayer));
-    if (players.Run(nullptr, nullptr) == 0) return 7;
+    char result[kPopupResultSize] = "";
+    if (players.Run(result, nullptr) == 0) return 7;
+    // An entered record is already stored; otherwise the records are
+    // written back as they are, in one save.
+    if (std::strcmp(result, "play") != 0) playerRegistry.WritePlayers();
   }
-  for (int i = 0; i < kPlayers; ++i) {
-    playerRegistry.WritePlayer(i, playerRegistry.Player(i));
-    ShowPlayerName(i);
-  }
+  for (int i = 0; i < kPlayers; ++i) ShowPlayerName(i);
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/win/profile.h"
 
@@ -52,12 +53,13 @@ int PlayerRegistry::ReadCurrentId() {
   return currentId_;
 }
 
-void PlayerRegistry::WriteCurrentId(int id) {
-  if (iniPath_.empty()) return;
+bool PlayerRegistry::WriteCurrentId(int id) {
+  if (iniPath_.empty()) return true;
   char value[16];
   std::snprintf(value, sizeof value, "%d", id);
-  WritePrivateProfileStringA(kSetupSection, kIdKey, value, iniPath_.c_str());
+  const bool written = WritePrivateProfileStringA(kSetupSection, kIdKey, value, iniPath_.c_str()) != FALSE;
   currentId_ = id;
+  return written;
 }
 
 void PlayerRegistry::ReadPlayer(int i) {
@@ -73,27 +75,55 @@ void PlayerRegistry::ReadPlayer(int i) {
   GetPrivateProfileStringA(section, "send", "Y", p.send, sizeof p.send, file);
 }
 
-void PlayerRegistry::WritePlayer(int i, const PlayerRecord& record) {
-  i = RecordIndex(i);
-  if (!iniPath_.empty()) {
-    // Copies first: record may be players_[i], and the fields may lack a
-    // terminator.
-    char name[65], address[65], email[65], send[3];
-    Terminated(record.name, name);
-    Terminated(record.address, address);
-    Terminated(record.email, email);
-    Terminated(record.send, send);
-    send[1] = '\0';  // the flag is one character
-    char section[20];
-    SectionName(i, section);
-    const char* file = iniPath_.c_str();
-    WritePrivateProfileStringA(section, "name", name, file);
-    WritePrivateProfileStringA(section, "address", address, file);
-    WritePrivateProfileStringA(section, "email", email, file);
-    WritePrivateProfileStringA(section, "send", send, file);
+// One record's text, copied first: the record may be the registry's own,
+// and its fields may lack a terminator.
+struct PlayerRegistry::RecordText {
+  char section[20];
+  char name[65], address[65], email[65], send[3];
+};
+
+bool PlayerRegistry::WriteRecords(const int* slots, const PlayerRecord* const* records, int count) {
+  std::vector<RecordText> texts(static_cast<size_t>(count));
+  std::vector<platform::ProfileWrite> writes;
+  for (int n = 0; n < count; ++n) {
+    RecordText& t = texts[static_cast<size_t>(n)];
+    const PlayerRecord& record = *records[n];
+    SectionName(slots[n], t.section);
+    Terminated(record.name, t.name);
+    Terminated(record.address, t.address);
+    Terminated(record.email, t.email);
+    Terminated(record.send, t.send);
+    t.send[1] = '\0';  // the flag is one character
+    writes.push_back({t.section, "name", t.name});
+    writes.push_back({t.section, "address", t.address});
+    writes.push_back({t.section, "email", t.email});
+    writes.push_back({t.section, "send", t.send});
   }
+  // One save for the whole edit: a kill or a full disk leaves the old
+  // details or the new ones, never a mix.
+  const bool written = platform::WriteProfileStrings(writes.data(), writes.size(), iniPath_.c_str()) != FALSE;
+  if (!written) return false;
   // What the file now says is what the registry holds.
-  ReadPlayer(i);
+  for (int n = 0; n < count; ++n) ReadPlayer(slots[n]);
+  return true;
+}
+
+bool PlayerRegistry::WritePlayer(int i, const PlayerRecord& record) {
+  i = RecordIndex(i);
+  if (iniPath_.empty()) return true;
+  const PlayerRecord* records[] = {&record};
+  return WriteRecords(&i, records, 1);
+}
+
+bool PlayerRegistry::WritePlayers(int slot, const PlayerRecord* edited) {
+  if (iniPath_.empty()) return true;
+  int slots[kPlayers];
+  const PlayerRecord* records[kPlayers];
+  for (int i = 0; i < kPlayers; ++i) {
+    slots[i] = i;
+    records[i] = edited && i == RecordIndex(slot) ? edited : &players_[i];
+  }
+  return WriteRecords(slots, records, kPlayers);
 }
 
 void PlayerRegistry::FormatPlayer(int i, char* out, size_t outSize) {
@@ -109,7 +139,7 @@ void PlayerRegistry::FormatPlayer(int i, char* out, size_t outSize) {
   std::snprintf(out, outSize, "%s:%s:%s:%s", name, address, email, send);
 }
 
-void PlayerRegistry::ResetPlayer(int i) {
+bool PlayerRegistry::ResetPlayer(int i) {
   i = RecordIndex(i);
   PlayerRecord& p = players_[i];
   std::memset(&p, 0, sizeof p);
@@ -117,5 +147,5 @@ void PlayerRegistry::ResetPlayer(int i) {
   SectionName(i, section);
   std::memcpy(p.name, section, std::strlen(section) + 1);
   p.send[0] = 'Y';
-  WritePlayer(i, p);
+  return WritePlayer(i, p);
 }

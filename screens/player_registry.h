@@ -45,20 +45,26 @@ class PlayerRegistry {
   // "playerid" of section "setup" (0 while no path is set), stored and
   // returned as it stands, also when it is outside 0..7.
   int ReadCurrentId();
-  // Does nothing, currentId included, while no path is set.
-  void WriteCurrentId(int id);
+  // Does nothing, currentId included, while no path is set. False when the
+  // file could not be written (currentId changes all the same).
+  bool WriteCurrentId(int id);
   int CurrentId() const { return currentId_; }
 
   void ReadPlayer(int i);
-  // Writes name, address, email and send, then reads record i back from the
-  // file. record may be the registry's own record i.
-  void WritePlayer(int i, const PlayerRecord& record);
+  // Writes name, address, email and send as one save, then reads record i
+  // back from the file. record may be the registry's own record i. False
+  // (errno set) when the file could not be written; the in-memory record
+  // then stays as it was.
+  bool WritePlayer(int i, const PlayerRecord& record);
+  // All eight in-memory records as one save, read back after it; with an
+  // edited record, that one in place of record slot's.
+  bool WritePlayers(int slot = -1, const PlayerRecord* edited = nullptr);
   // Reads record i, then writes "name:address:email:send" into out (cut to
   // outSize - 1 characters, always terminated when outSize > 0).
   void FormatPlayer(int i, char* out, size_t outSize);
   // Clears record i to a never-edited player ("Player<i+1>", send "Y") and
-  // writes it at once.
-  void ResetPlayer(int i);
+  // writes it at once; false when that write failed.
+  bool ResetPlayer(int i);
 
   // The in-memory record for i (player 0 when i is outside 0..7).
   PlayerRecord& Player(int i) { return players_[RecordIndex(i)]; }
@@ -66,6 +72,10 @@ class PlayerRegistry {
 
  private:
   int currentId_ = 0;
+  // Appends the four writes of record (copied, terminated, into text) for slot i.
+  struct RecordText;
+  bool WriteRecords(const int* slots, const PlayerRecord* const* records, int count);
+
   PlayerRecord players_[kPlayers] = {};
   std::string iniPath_;
 };

@@ -1,9 +1,12 @@
 #include "widgets/high_score_table.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "platform/posix/file_read.h"
+#include "platform/posix/file_save.h"
 #include "platform/posix/files.h"
 
 namespace {
@@ -61,40 +64,75 @@ const HighScoreEntry* HighScoreTable::Entry(int i) const {
   return &entries_[i];
 }
 
-int HighScoreTable::Load(const char* path) {
-  if (path == nullptr) return 0;
-  FILE* file = platform::OpenFile(path, "rb");
-  if (file == nullptr) return 0;
-  uint8_t header[4];
-  if (std::fread(header, 1, sizeof header, file) != sizeof header || GetInt32(header) != count_) {
-    std::fclose(file);
-    return 0;
-  }
-  uint8_t record[kRecordSize];
-  for (int i = 0; i < count_; ++i) {
-    // A record is taken whole or not at all; the entries after the end of
-    // a short file keep what they held.
-    if (std::fread(record, 1, sizeof record, file) != sizeof record) break;
+bool HighScoreTable::FromBytes(const std::string& bytes) {
+  // Only a whole table of this count: a file of any other size is not one.
+  if (count_ <= 0 || bytes.size() != FileSize(count_)) return false;
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+  if (GetInt32(p) != count_) return false;
+  p += 4;
+  for (int i = 0; i < count_; ++i, p += kRecordSize) {
     HighScoreEntry& e = entries_[i];
-    std::memcpy(e.name, record, kNameSize);
+    std::memcpy(e.name, p, kNameSize);
     // A name without a terminator is ended at its last byte, so no later
     // strlen runs into the score or the next entry. Names that are already
     // terminated stay byte for byte as read.
     if (std::memchr(e.name, '\0', kNameSize) == nullptr) e.name[kNameSize - 1] = '\0';
-    e.score = GetInt32(record + kNameSize);
+    e.score = GetInt32(p + kNameSize);
   }
-  std::fclose(file);
-  return 1;
+  return true;
 }
 
-int HighScoreTable::Save(const char* path) const {
-  if (path == nullptr) return 0;
-  std::vector<uint8_t> bytes(FileSize(count_));
-  PutInt32(bytes.data(), count_);
-  uint8_t* p = bytes.data() + 4;
+std::string HighScoreTable::ToBytes() const {
+  std::string bytes(FileSize(count_), '\0');
+  auto* p = reinterpret_cast<uint8_t*>(bytes.data());
+  PutInt32(p, count_);
+  p += 4;
   for (int i = 0; i < count_; ++i, p += kRecordSize) {
     std::memcpy(p, entries_[i].name, kNameSize);
     PutInt32(p + kNameSize, entries_[i].score);
   }
+  return bytes;
+}
+
+int HighScoreTable::Load(const char* path) {
+  if (path == nullptr || count_ <= 0) return 0;
+  std::string bytes;
+  if (platform::ReadRegularFile(platform::MapPath(path), FileSize(count_), &bytes) != platform::ReadResult::kOk)
+    return 0;
+  return FromBytes(bytes) ? 1 : 0;
+}
+
+int HighScoreTable::Save(const char* path) const {
+  if (path == nullptr) return 0;
+  const std::string bytes = ToBytes();
   return platform::WriteFileAtomically(platform::MapPath(path), bytes.data(), bytes.size()) ? 1 : 0;
+}
+
+HighScoreTable::MergeResult HighScoreTable::InsertMerged(const char* path, const std::vector<PendingEntry>& entries) {
+  MergeResult result;
+  if (path == nullptr || count_ <= 0) return result;
+  const int count = count_;
+  result.saved = platform::RewriteFile(
+      platform::MapPath(path), FileSize(count),
+      [&](platform::ReadResult read, const std::string& old, std::string* out) {
+        Resize(count);
+        if (read == platform::ReadResult::kOk) FromBytes(old);
+        for (const PendingEntry& e : entries) {
+          result.lastInserted = Insert(e.name.c_str(), e.score) == 1;
+          result.anyInserted = result.anyInserted || result.lastInserted;
+        }
+        if (!result.anyInserted) return false;
+        *out = ToBytes();
+        return true;
+      });
+  // When the file could not even be opened, the entries still go into the table as it was.
+  if (!result.saved && !result.anyInserted) {
+    const int error = errno;
+    for (const PendingEntry& e : entries) {
+      result.lastInserted = Insert(e.name.c_str(), e.score) == 1;
+      result.anyInserted = result.anyInserted || result.lastInserted;
+    }
+    errno = error;
+  }
+  return result;
 }

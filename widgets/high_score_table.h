@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 struct HighScoreEntry {
   // NUL-terminated; the bytes after the terminator are whatever the buffer
@@ -37,19 +39,41 @@ class HighScoreTable {
   int Insert(const char* name, int score);
   // The best score, 0 for an empty table.
   int TopScore() const;
-  // 0 when the file cannot be opened or announces another count (the table
-  // stays as it was). A short file fills the whole records it holds and
-  // leaves the rest. Every loaded name ends inside its 256 bytes.
+  // 0 when the file cannot be read or is not a table of this count, byte
+  // for byte of its size (the table stays as it was). Every loaded name
+  // ends inside its 256 bytes.
   int Load(const char* path);
   // Writes the same bytes as the file format, replacing the file atomically
   // so a crash leaves the old table or the new one. 0 on failure.
   int Save(const char* path) const;
+
+  // A score entered while another program may be saving the same file:
+  // under the file's lock, the table becomes the file as it is now (an
+  // empty table when the file is missing or not a table), each of the
+  // entries is inserted in order, and the result is written back when any
+  // got in. The table keeps the merged entries whether or not the write
+  // succeeded.
+  struct PendingEntry {
+    std::string name;
+    int score;
+  };
+  struct MergeResult {
+    bool lastInserted = false;  // the last of the entries got in
+    bool anyInserted = false;
+    bool saved = false;  // the file holds the merged table
+  };
+  MergeResult InsertMerged(const char* path, const std::vector<PendingEntry>& entries);
 
   int Count() const { return count_; }
   // Entry i, or null when i is outside the table.
   const HighScoreEntry* Entry(int i) const;
 
  private:
+  // The file's bytes into the entries; false (nothing changed) unless they
+  // are exactly a table of this count.
+  bool FromBytes(const std::string& bytes);
+  std::string ToBytes() const;
+
   std::unique_ptr<HighScoreEntry[]> entries_;
   int32_t count_ = 0;
 };

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <mutex>
-#include <regex>
-#include <sstream>
 
 #include "platform/device/clock.h"
 #include "platform/device/config.h"
+#include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
 #include "platform/device/keys.h"
 #include "platform/device/video.h"
@@ -52,31 +52,37 @@ State& S() {
 }
 
 void LoadScriptFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) ScriptFailure(path, "cannot be read");
-  std::stringstream text;
-  text << in.rdbuf();
+  std::string text;
+  if (ReadRegularFile(path, kMaxScriptFile, &text) != ReadResult::kOk) ScriptFailure(path, "cannot be read");
   std::string dir = std::filesystem::path(path).parent_path().string();
   if (dir.empty()) dir = ".";
   Script script;
   std::string error;
-  if (!ParseScript(text.str(), dir, &script, &error)) ScriptFailure(path, error);
+  if (!ParseScript(text, dir, &script, &error)) ScriptFailure(path, error);
   SetScript(std::move(script));
 }
+
+// The number of a script "NN-Program.txt" for program, or -1 for any other
+// name. Compared as text: a program's name may hold any character.
+long ScriptNumber(const std::string& name, const std::string& program) {
+  const std::string tail = "-" + program + ".txt";
+  size_t digits = 0;
+  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
+  if (digits == 0 || name.size() != digits + tail.size() || name.compare(digits, tail.size(), tail) != 0) return -1;
+  return std::strtol(name.c_str(), nullptr, 10);
+}
+
+}  // namespace
 
 // The lowest-numbered untaken "NN-Program.txt" of the folder, renamed to ".taken".
 std::string TakeFromScriptDir(const std::string& dir) {
   namespace fs = std::filesystem;
-  std::regex pattern("([0-9]+)-" + ProgramName() + "\\.txt");
   std::error_code ec;
   long best = -1;
   fs::path bestPath;
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    std::smatch m;
-    std::string name = entry.path().filename().string();
-    if (!std::regex_match(name, m, pattern)) continue;
-    long n = std::strtol(m[1].str().c_str(), nullptr, 10);
-    if (best < 0 || n < best) {
+    const long n = ScriptNumber(entry.path().filename().string(), ProgramName());
+    if (n >= 0 && (best < 0 || n < best)) {
       best = n;
       bestPath = entry.path();
     }
@@ -88,8 +94,6 @@ std::string TakeFromScriptDir(const std::string& dir) {
   if (ec) return {};
   return taken.string();
 }
-
-}  // namespace
 
 void SnapshotKeys(uint8_t out[256]) {
   State& s = S();

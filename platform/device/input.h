@@ -27,6 +27,9 @@ void MousePosition(int* x, int* y);
 // Loads QB_SCRIPT, or takes the next script of QB_SCRIPT_DIR for this
 // program. A malformed script ends the process with code 2.
 void LoadStartupScript();
+// The path of the lowest-numbered "NN-Program.txt" of dir for this program
+// (ProgramName), renamed to "NN-Program.taken"; empty when there is none.
+std::string TakeFromScriptDir(const std::string& dir);
 // Replaces the script (tests).
 void SetScript(Script script);
 

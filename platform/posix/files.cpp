@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/device/config.h"
+#include "platform/posix/file_read.h"
 #include "platform/posix/user_files.h"
 
 namespace platform {
@@ -44,12 +45,62 @@ std::string FindCaseInsensitive(const std::string& dir, const std::string& name)
 
 }  // namespace
 
+namespace {
+
+// The entry of dir named name, exactly or ignoring case; empty when none.
+std::string EntryNamed(const std::string& dir, const std::string& name) {
+  if (Exists(dir + name)) return name;
+  return FindCaseInsensitive(dir.empty() ? "." : dir, name);
+}
+
+// The path with each "\" a separator except inside the names that exist
+// with it: a Linux name may hold a "\" (a folder the scan listed), which the
+// programs then join to other names with "\" as Windows does. Empty when
+// the path does not exist that way either.
+std::string ResolveLiteralBackslashes(const std::string& path) {
+  std::vector<std::string> parts;
+  std::vector<bool> backslashAfter;
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != '/' && path[i] != '\\') continue;
+    parts.push_back(path.substr(start, i - start));
+    backslashAfter.push_back(i < path.size() && path[i] == '\\');
+    start = i + 1;
+  }
+  std::string resolved = path[0] == '/' || path[0] == '\\' ? "/" : "";
+  for (size_t i = path[0] == '/' || path[0] == '\\' ? 1 : 0; i < parts.size(); ++i) {
+    if (parts[i].empty() || parts[i] == "." || parts[i] == "..") {
+      if (!parts[i].empty()) resolved += parts[i] + "/";
+      continue;
+    }
+    // The shortest run of names joined by "\" that exists.
+    std::string name = parts[i], found = EntryNamed(resolved, name);
+    size_t last = i;
+    while (found.empty() && backslashAfter[last] && last + 1 < parts.size()) {
+      name += "\\" + parts[++last];
+      found = EntryNamed(resolved, name);
+    }
+    if (found.empty()) return {};
+    i = last;
+    resolved += found;
+    if (i + 1 < parts.size()) resolved += "/";
+  }
+  return resolved;
+}
+
+}  // namespace
+
 std::string MapPath(const char* windowsPath) {
   if (!windowsPath) return {};
   std::string path(windowsPath);
   for (char& c : path)
     if (c == '\\') c = '/';
-  return PlaceOf(MatchCase(path), FileAccess::Read);
+  std::string resolved = MatchCase(path);
+  if (!Exists(resolved) && std::strchr(windowsPath, '\\')) {
+    const std::string literal = ResolveLiteralBackslashes(windowsPath);
+    if (!literal.empty()) resolved = literal;
+  }
+  return PlaceOf(resolved, FileAccess::Read);
 }
 
 std::string MatchCase(const std::string& path) {
@@ -78,135 +129,17 @@ std::string MatchCase(const std::string& path) {
 FILE* OpenFile(const char* windowsPath, const char* mode) {
   if (!windowsPath || !mode) return nullptr;
   std::string path = MapPath(windowsPath);
-  if (mode[0] != 'r' || std::strchr(mode, '+')) path = PlaceOf(path, FileAccess::Write);
-  return std::fopen(path.c_str(), mode);
+  if (mode[0] != 'r' || std::strchr(mode, '+')) return std::fopen(PlaceOf(path, FileAccess::Write).c_str(), mode);
+  // Reading takes regular files only: a FIFO or a device would block or never end.
+  const int fd = OpenRegularFile(path);
+  if (fd < 0) return nullptr;
+  FILE* file = ::fdopen(fd, mode);
+  if (!file) ::close(fd);
+  return file;
 }
 
 void ReportUnloadable(const char* kind, const char* path) {
   std::fprintf(stderr, "%s: cannot load %s \"%s\"\n", ProgramName().c_str(), kind, path ? path : "");
-}
-
-namespace {
-
-// The file a save must replace: symbolic links are followed, so the link
-// stays and its target is updated (relative targets are relative to the
-// link's folder).
-std::string FollowLinks(std::string path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-    ssize_t n = ::readlink(path.c_str(), target.data(), target.size() - 1);
-    if (n < 0) return path;
-    std::string next(target.data(), static_cast<size_t>(n));
-    size_t slash = path.find_last_of('/');
-    if (next[0] != '/' && slash != std::string::npos) next = path.substr(0, slash + 1) + next;
-    path = next;
-  }
-  return path;
-}
-
-bool IsTempSuffix(const char* s) {
-  for (int i = 0; i < 6; ++i)
-    if (!std::isalnum(static_cast<unsigned char>(s[i]))) return false;
-  return s[6] == '\0';
-}
-
-// Temporary files of earlier saves of this file that were killed between
-// writing and renaming. A save holds a lock on its temporary file until the
-// rename, so one that can be locked belongs to no running save; a very young
-// one may not be locked yet and is left for next time.
-void RemoveLeftovers(const std::string& dir, const std::string& base) {
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return;
-  const time_t now = ::time(nullptr);
-  while (dirent* e = ::readdir(d)) {
-    if (std::strncmp(e->d_name, base.c_str(), base.size()) != 0 || e->d_name[base.size()] != '.' ||
-        !IsTempSuffix(e->d_name + base.size() + 1))
-      continue;
-    std::string leftover = dir + "/" + e->d_name;
-    int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= 2 &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-      ::unlink(leftover.c_str());
-    ::close(fd);
-  }
-  ::closedir(d);
-}
-
-}  // namespace
-
-bool WriteFileAtomically(const std::string& requested, const void* data, size_t size) {
-  const std::string path = PlaceOf(FollowLinks(requested), FileAccess::Write);
-  std::string dir = ".", base = path;
-  size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos) {
-    dir = slash == 0 ? "/" : path.substr(0, slash);
-    base = path.substr(slash + 1);
-  }
-  // The replaced file keeps its permissions; a new one gets those a newly
-  // created file would have. A read-only file is not replaced, as opening
-  // it for writing would have failed.
-  mode_t mode;
-  struct stat old;
-  if (::stat(path.c_str(), &old) == 0) {
-    if (S_ISDIR(old.st_mode)) {
-      errno = EISDIR;
-      return false;
-    }
-    // No write permission for anyone marks a read-only file even for root, whom access() lets through.
-    if (!(old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(path.c_str(), W_OK) != 0) {
-      errno = EACCES;
-      return false;
-    }
-    mode = old.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  RemoveLeftovers(dir, base);
-
-  std::string tmpl = path + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-  ::flock(fd, LOCK_EX);  // held until the rename: this file is not a leftover
-  const char* p = static_cast<const char*>(data);
-  size_t left = size;
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  ok = ok && ::fchmod(fd, mode) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = ok && ::rename(name.data(), path.c_str()) == 0;
-  int error = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(name.data());
-    errno = error;
-    return false;
-  }
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
 }
 
 }  // namespace platform
@@ -282,10 +215,9 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
+  // The folder keeps its "\" for MapPath, which tells separators from names that hold one.
   std::string p(pattern);
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  size_t slash = p.find_last_of('/');
+  size_t slash = p.find_last_of("/\\");
   std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
   std::string filePattern = slash == std::string::npos ? p : p.substr(slash + 1);
   dir = platform::MapPath(dir.c_str());

@@ -17,9 +17,9 @@ std::string MatchCase(const std::string& path);
 // fopen through MapPath; a mode that writes takes the user's copy of a file
 // in a read-only program tree.
 FILE* OpenFile(const char* windowsPath, const char* mode);
-// Writes data to path through a temporary file in the same folder that is
-// flushed, synced and renamed over the old one. A path in a read-only
-// program tree is written to the user's copy instead.
+// Saves data as the whole of path (see platform/file_save.h: atomically,
+// under the file's lock, never replacing what is not a regular file). A
+// path in a read-only program tree is written to the user's copy instead.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
 // One line on stderr naming a picture, sound or music file that did not load
 // (kind "picture", "sound", "music"): the programs themselves go on silently.

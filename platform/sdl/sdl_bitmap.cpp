@@ -1,16 +1,24 @@
 // BMP decoding through SDL's decoder, converted into the layer's surfaces.
 #include <SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <vector>
 
 #include "platform/win/bitmap.h"
+#include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
 
 namespace platform {
 namespace {
 
 constexpr int kMaxSide = 16384;
+// No picture the programs show needs more than this (16 MB at 16 bits);
+// the shipped ones are 800 x 600 at most.
+constexpr int64_t kMaxPixels = int64_t{8} << 20;
+// The file header and the start of the picture's header: up to its compression.
+constexpr size_t kHeaderBytes = 34;
 
 // 24-bit pictures (every picture the programs ship) go to RGB565 with a
 // plain loop: SDL's generic conversion looks up the format for every pixel
@@ -94,24 +102,47 @@ IDirectDrawSurface* FromSdl(SDL_Surface* loaded, int bits) {
 }
 
 // Looks at the header before SDL does: a file that announces an absurd size
-// is refused instead of making the decoder ask for gigabytes.
-bool PlausibleHeader(SDL_RWops* rw) {
-  uint8_t h[26] = {};
-  Sint64 start = SDL_RWtell(rw);
-  size_t got = SDL_RWread(rw, h, 1, sizeof h);
-  SDL_RWseek(rw, start, RW_SEEK_SET);
-  if (got < sizeof h || h[0] != 'B' || h[1] != 'M') return false;
-  uint32_t dibSize = h[14] | h[15] << 8 | h[16] << 16 | static_cast<uint32_t>(h[17]) << 24;
+// is refused instead of making the decoder ask for gigabytes, and an
+// uncompressed one must hold the rows it announces (SDL takes a short file
+// for a picture padded with black). h holds the first got bytes of the
+// file, which is fileSize bytes long.
+bool HeaderFits(const uint8_t* h, size_t got, int64_t fileSize, int* width, int* height) {
+  if (got < 26 || h[0] != 'B' || h[1] != 'M') return false;
+  auto u32 = [&](size_t at) { return h[at] | h[at + 1] << 8 | h[at + 2] << 16 | static_cast<uint32_t>(h[at + 3]) << 24; };
+  const uint32_t dibSize = u32(14);
   int64_t w, hgt;
+  int bitCount;
+  uint32_t compression = 0;
   if (dibSize == 12) {
     w = static_cast<int16_t>(h[18] | h[19] << 8);
     hgt = static_cast<int16_t>(h[20] | h[21] << 8);
+    bitCount = h[24] | h[25] << 8;
   } else {
-    w = static_cast<int32_t>(h[18] | h[19] << 8 | h[20] << 16 | static_cast<uint32_t>(h[21]) << 24);
-    hgt = static_cast<int32_t>(h[22] | h[23] << 8 | h[24] << 16 | static_cast<uint32_t>(h[25]) << 24);
+    if (got < kHeaderBytes) return false;
+    w = static_cast<int32_t>(u32(18));
+    hgt = static_cast<int32_t>(u32(22));
+    bitCount = h[28] | h[29] << 8;
+    compression = u32(30);
   }
   if (hgt < 0) hgt = -hgt;
-  return w > 0 && hgt > 0 && w <= kMaxSide && hgt <= kMaxSide && w * hgt <= int64_t{64} << 20;
+  if (w <= 0 || hgt <= 0 || w > kMaxSide || hgt > kMaxSide || w * hgt > kMaxPixels) return false;
+  // Uncompressed rows (and bit fields) have a known size; run-length data does not.
+  if (compression == 0 || compression == 3) {
+    const int64_t rowBytes = (w * bitCount + 31) / 32 * 4;
+    if (static_cast<int64_t>(u32(10)) + rowBytes * hgt > fileSize) return false;
+  }
+  if (width) *width = static_cast<int>(w);
+  if (height) *height = static_cast<int>(hgt);
+  return true;
+}
+
+bool PlausibleHeader(SDL_RWops* rw) {
+  uint8_t h[kHeaderBytes] = {};
+  const Sint64 start = SDL_RWtell(rw);
+  const Sint64 size = SDL_RWsize(rw);
+  const size_t got = SDL_RWread(rw, h, 1, sizeof h);
+  SDL_RWseek(rw, start, RW_SEEK_SET);
+  return size >= 0 && HeaderFits(h, got, size - start, nullptr, nullptr);
 }
 
 IDirectDrawSurface* Decode(SDL_RWops* rw, int bits) {
@@ -131,10 +162,24 @@ void PutLE(uint8_t* p, uint32_t v, int bytes) {
 
 IDirectDrawSurface* LoadBitmapSurface(const char* path, int bits) {
   if (!path) return nullptr;
-  std::string mapped = MapPath(path);
-  IDirectDrawSurface* surface = Decode(SDL_RWFromFile(mapped.c_str(), "rb"), bits);
+  // Read whole first: only a regular file of a picture's size, never a FIFO or a device.
+  std::string bytes;
+  IDirectDrawSurface* surface = nullptr;
+  if (ReadRegularFile(MapPath(path), kMaxPictureFile, &bytes) == ReadResult::kOk)
+    surface = LoadBitmapSurfaceFromMemory(bytes.data(), bytes.size(), bits);
   if (!surface) ReportUnloadable("picture", path);
   return surface;
+}
+
+bool ReadBitmapSize(const std::string& path, int* width, int* height) {
+  const int fd = OpenRegularFile(path);
+  if (fd < 0) return false;
+  uint8_t h[kHeaderBytes] = {};
+  struct stat st;
+  const ssize_t got = ::read(fd, h, sizeof h);
+  const bool fits = ::fstat(fd, &st) == 0 && got > 0 && HeaderFits(h, static_cast<size_t>(got), st.st_size, width, height);
+  ::close(fd);
+  return fits;
 }
 
 IDirectDrawSurface* LoadBitmapSurfaceFromMemory(const void* data, size_t size, int bits) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
 
 namespace {
@@ -49,14 +50,9 @@ GlobalBlock* BlockOf(HGLOBAL h) {
 HANDLE CreateFileA(const char* path, DWORD access, DWORD, void*, DWORD creation, DWORD, HANDLE) {
   if (!path || creation != OPEN_EXISTING || (access & GENERIC_WRITE)) return INVALID_HANDLE_VALUE;
   std::string mapped = platform::MapPath(path);
-  int fd = ::open(mapped.c_str(), O_RDONLY | O_CLOEXEC);
+  // Regular files only: a FIFO would block the sound library's load forever.
+  int fd = platform::OpenRegularFile(mapped);
   if (fd < 0) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }

@@ -15,8 +15,12 @@
 // the next open of the same file: the loop restarts without a gap.
 #include "platform/win/mci.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -25,7 +29,10 @@
 #include <vector>
 
 #include "platform/device/audio_output.h"
+#include "platform/device/config.h"
+#include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
+#include "platform/win/mp3_header.h"
 #include "platform/media/mixer.h"
 #include "platform/win/window.h"
 
@@ -61,17 +68,21 @@ struct MciDevice {
   bool orphan = false;
   uint32_t orphanFramesLeft = 0;
   // Under the mixer lock once the voice has been started.
-  std::unique_ptr<uint8_t[]> pcm;  // 16-bit interleaved, capacity bytes
+  // 16-bit interleaved, grown as it is decoded up to capacity bytes (the
+  // length the headers tell, which nothing allocates up front).
+  std::vector<uint8_t> pcm;
   size_t capacity = 0;
   size_t decoded = 0;  // bytes of pcm filled
   bool finished = false;
 #ifdef QB_HAVE_MPG123
   mpg123_handle* decoder = nullptr;
+  int fd = -1;  // the file the decoder reads
   ~MciDevice() {
     if (decoder) {
       mpg123_close(decoder);
       mpg123_delete(decoder);
     }
+    if (fd >= 0) ::close(fd);
   }
 #endif
 };
@@ -128,10 +139,14 @@ void DecodeAhead(platform::MixVoice* voice, uint32_t frames, uint32_t outputFram
   }
   if (d.finished || d.decoded >= static_cast<size_t>(frames) * block) return;
   const size_t want = std::min(d.capacity, (static_cast<size_t>(frames) + kDecodeAheadFrames) * block);
+  if (d.pcm.size() < want) {
+    d.pcm.resize(std::min(d.capacity, std::max(want, d.pcm.size() * 2)));
+    voice->data = d.pcm.data();
+  }
   int idle = 0;
   while (d.decoded < want && !d.finished) {
     size_t done = 0;
-    const int r = mpg123_read(d.decoder, d.pcm.get() + d.decoded, want - d.decoded, &done);
+    const int r = mpg123_read(d.decoder, d.pcm.data() + d.decoded, want - d.decoded, &done);
     d.decoded += done;
     if (r == MPG123_DONE || (r != MPG123_OK && r != MPG123_NEW_FORMAT) || (done == 0 && ++idle > 4)) d.finished = true;
   }
@@ -146,35 +161,33 @@ void DecodeAhead(platform::MixVoice* voice, uint32_t frames, uint32_t outputFram
 // Reads the headers and sets the voice up; the samples come as it plays.
 MCIERROR Prepare(const std::string& path, MciDevice* device) {
 #ifdef QB_HAVE_MPG123
-  static const bool initialised = [] { return mpg123_init() == MPG123_OK; }();
-  if (!initialised) return MCIERR_CANNOT_LOAD_DRIVER;
+  if (!platform::Mp3LibraryReady()) return MCIERR_CANNOT_LOAD_DRIVER;
   int error = 0;
   mpg123_handle* mh = mpg123_new(nullptr, &error);
   if (!mh) return MCIERR_CANNOT_LOAD_DRIVER;
   device->decoder = mh;
-  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
-  // Always 16-bit signed, so the mixer sees one of its formats.
-  mpg123_format_none(mh);
-  const long* rates = nullptr;
-  size_t rateCount = 0;
-  mpg123_rates(&rates, &rateCount);
-  for (size_t i = 0; i < rateCount; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_open(mh, path.c_str()) != MPG123_OK) return MCIERR_FILE_NOT_FOUND;
-  long rate = 0;
-  int channels = 0, encoding = 0;
-  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2)
+  // A regular file of a sensible size only: a FIFO would block the open.
+  device->fd = platform::OpenRegularFile(path);
+  struct stat st;
+  if (device->fd < 0 || ::fstat(device->fd, &st) != 0) return MCIERR_FILE_NOT_FOUND;
+  if (static_cast<unsigned long long>(st.st_size) > platform::kMaxMusicFile) {
+    std::fprintf(stderr, "%s: \"%s\" is larger than %zu bytes; not played\n", platform::ProgramName().c_str(),
+                 path.c_str(), platform::kMaxMusicFile);
     return MCIERR_INVALID_FILE;
-  mpg123_format_none(mh);  // the format is fixed from here on
-  mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
-  // The LAME header gives the exact length; without one, count the frames.
-  off_t length = mpg123_length(mh);
-  if (length <= 0 && mpg123_scan(mh) == MPG123_OK) length = mpg123_length(mh);
+  }
+  if (mpg123_open_fd(mh, device->fd) != MPG123_OK) return MCIERR_FILE_NOT_FOUND;
+  platform::Mp3Format format;
+  const platform::Mp3Check check = platform::ReadMp3Format(mh, &format);
+  if (check == platform::Mp3Check::kTooLong)
+    std::fprintf(stderr, "%s: \"%s\" decodes to more than %llu bytes; not played\n", platform::ProgramName().c_str(),
+                 path.c_str(), static_cast<unsigned long long>(platform::kMaxMusicBytes));
+  if (check != platform::Mp3Check::kOk) return MCIERR_INVALID_FILE;
+  const long rate = format.rate;
+  const int channels = format.channels;
   const size_t block = static_cast<size_t>(channels) * 2;
-  if (length <= 0 || static_cast<uint64_t>(length) * block > 0xFFFFFFF0u) return MCIERR_INVALID_FILE;
-  device->capacity = static_cast<size_t>(length) * block;
-  device->pcm.reset(new uint8_t[device->capacity]);  // filled as it plays; never read before
+  device->capacity = static_cast<size_t>(format.frames) * block;
   platform::MixVoice& v = device->voice;
-  v.data = device->pcm.get();
+  v.data = nullptr;  // set by the first decoding, before the mixer reads any frame
   v.size = static_cast<uint32_t>(device->capacity);
   v.channels = static_cast<uint32_t>(channels);
   v.bits = 16;

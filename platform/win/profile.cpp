@@ -2,13 +2,14 @@
 
 #include <strings.h>
 
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/file_read.h"
+#include "platform/posix/file_save.h"
 #include "platform/posix/files.h"
 
 namespace {
@@ -46,13 +47,10 @@ IniFile ParseIni(std::string_view text) {
   return ini;
 }
 
+// A settings file is read whole, but only a regular one of a sensible size:
+// one linked to an endless device must not fill the memory.
 bool ReadText(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  *text = ss.str();
-  return true;
+  return platform::ReadRegularFile(path, platform::kMaxSettingsFile, text) == platform::ReadResult::kOk;
 }
 
 // The section name of a "[name]" line, or false.
@@ -177,11 +175,42 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
 }
 
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName) {
-  if (!section || !fileName) return FALSE;
-  std::string path = platform::MapPath(fileName);
-  std::string text;
-  bool existed = ReadText(path, &text);
-  if (!existed && (!key || !value)) return TRUE;  // nothing to delete
-  const std::string out = platform::SetProfileStringInText(text, section, key, value);
-  return platform::WriteFileAtomically(path, out.data(), out.size()) ? TRUE : FALSE;
+  const platform::ProfileWrite write{section, key, value};
+  return platform::WriteProfileStrings(&write, 1, fileName);
 }
+
+namespace platform {
+
+BOOL WriteProfileStrings(const ProfileWrite* writes, size_t count, const char* fileName) {
+  if (!fileName || !writes) return FALSE;
+  for (size_t i = 0; i < count; ++i)
+    if (!writes[i].section) return FALSE;
+  // Read, changed and written under the file's lock, so a write of the
+  // other program in between is kept.
+  const bool ok = RewriteFile(MapPath(fileName), kMaxSettingsFile,
+                              [&](ReadResult read, const std::string& old, std::string* out) {
+                                // A file too large to read is not cut down to these keys.
+                                if (read == ReadResult::kTooLarge || read == ReadResult::kFailed) {
+                                  errno = EFBIG;
+                                  return false;
+                                }
+                                *out = old;
+                                bool changed = false;
+                                for (size_t i = 0; i < count; ++i) {
+                                  const ProfileWrite& w = writes[i];
+                                  // Deleting from a file that has nothing is no write at all.
+                                  if (read != ReadResult::kOk && (!w.key || !w.value)) continue;
+                                  *out = SetProfileStringInText(*out, w.section, w.key, w.value);
+                                  changed = true;
+                                }
+                                if (!changed) {
+                                  errno = 0;
+                                  return false;
+                                }
+                                return true;
+                              });
+  // Nothing to change (deleting from a missing file) is no failure.
+  return ok || errno == 0 ? TRUE : FALSE;
+}
+
+}  // namespace platform

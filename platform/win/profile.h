@@ -14,6 +14,14 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName);
 
 namespace platform {
+struct ProfileWrite {
+  const char* section;
+  const char* key;    // null deletes the section
+  const char* value;  // null deletes the key
+};
+// Several writes to one file as one save: all of them or none reach it.
+BOOL WriteProfileStrings(const ProfileWrite* writes, size_t count, const char* fileName);
+
 // The same rules on INI text in memory; the file functions read and write
 // through them (and the fuzzer calls them directly).
 DWORD GetProfileStringFromText(std::string_view text, const char* section, const char* key,

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "game_frames.h"
 #include "run_program.h"
@@ -465,6 +468,45 @@ TEST_F(GamePlay, AScoreThatCannotBeSavedIsReportedAndTheOldFileKept) {
   struct stat st;
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+// Two games at once on the real clock, each loading the empty table at New
+// game and entering its score seconds later: both scores are kept, since a
+// save merges with the file as it is then.
+TEST_F(GamePlay, TwoGamesAtOnceBothKeepTheirScores) {
+  WriteSetup(2, 3);
+  std::vector<int> scores;
+  std::vector<std::thread> games;
+  std::vector<ProgramResult> results(2);
+  for (int seed : {3, 4}) {
+    Model m = NewGameBoard(seed);
+    // Late enough that a slow start on a busy machine has its first frames behind it.
+    Script s;
+    s.ClickAt(3000, kNewGame[0], kNewGame[1]);
+    const int cell = FindRemovable(m, false, 2);
+    s.ClickCell(4000, cell, false);
+    m.Click(cell, false);
+    scores.push_back(m.score);
+    s.Add(11500, "tap ESC");  // after game over (3 s + 2 s) and the notice (1 s)
+    const std::string script = root_ + "/script" + std::to_string(seed) + ".txt";
+    std::ofstream(script) << s.Text();
+    const std::map<std::string, std::string> env{{"QB_VIDEO", "headless"},      {"QB_CLOCK", "real"},
+                                                 {"QB_AUDIO", "null"},          {"QB_SEED", std::to_string(seed)},
+                                                 {"QB_SCRIPT", script},         {"QB_MAX_TICKS", "16000"}};
+    games.emplace_back([this, env, &result = results[scores.size() - 1]] {
+      result = RunProgram(QB_GAME_EXE, {root_}, env, game_);
+    });
+  }
+  for (std::thread& t : games) t.join();
+  ASSERT_NE(scores[0], scores[1]) << "the seeds must tell the games apart";
+  for (const ProgramResult& r : results) ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const std::vector<HighScoreEntry> table = Table();
+  std::vector<int> kept{table[0].score, table[1].score};
+  std::sort(scores.begin(), scores.end(), std::greater<int>());
+  EXPECT_EQ(kept, scores);
+  EXPECT_STREQ(table[0].name, kProfile);
+  EXPECT_STREQ(table[1].name, kProfile);
+  EXPECT_EQ(table[2].score, 0);
 }
 
 TEST_F(GamePlay, HelpStopsTheCountdownAndMenuStartsTheLauncher) {

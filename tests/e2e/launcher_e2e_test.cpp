@@ -3,6 +3,7 @@
 // options, the players pop-up, the hall of fame, starting a game, and the
 // round trip into the game and back across real processes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -224,6 +225,61 @@ TEST_F(LauncherRun, PlayersPopupEntersKeepsAndRemovesRecords) {
   EXPECT_EQ(Options("setup", "playerid"), "2");
   EXPECT_EQ(Record("Player3"), "Player3|||Y");
   EXPECT_EQ(Options("Player1", "name"), "Ann Lee");
+}
+
+// Player details that "options.ini" cannot take are said, and the pop-up
+// stays with what was typed instead of closing as if they were stored.
+TEST_F(LauncherRun, PlayerDetailsThatCannotBeStoredAreSaidAndThePopupStays) {
+  AddGame("Quibbleton");
+  WriteOptions("[setup]\nplayerid=0\n");
+  ::chmod(Path("options.ini").c_str(), 0444);
+  const std::string before = ReadFile(Path("options.ini"));
+  Script script;
+  script.Click(100, kPlayers).Line(300, "type Ann").Line(600, "shot open.bmp").Click(700, kEnter);
+  script.Line(900, "shot kept.bmp").Click(1000, kBack).Line(1200, "shot title.bmp").Line(1200, "dump title.txt");
+  script.Line(1300, "tap ESC");
+  const ProgramResult r = Run(script, "Quibbleton");
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(r.errors.find("Your player details could not be saved in options.ini"), std::string::npos) << r.errors;
+  // The pop-up's picture (above its fields) still shows after "enter", as before it.
+  const Picture open = Load(Path("open.bmp")), kept = Load(Path("kept.bmp")), title = Load(Path("title.bmp"));
+  ASSERT_TRUE(open.Loaded() && kept.Loaded() && title.Loaded());
+  EXPECT_GT(Same(open, kept, 53, 18, 694, 240), 0.99);
+  EXPECT_LT(Same(title, kept, 53, 18, 694, 240), 0.9);
+  EXPECT_NE(ReadFile(Path("title.txt")).find("names Player1 "), std::string::npos) << ReadFile(Path("title.txt"));
+  EXPECT_EQ(ReadFile(Path("options.ini")), before);
+}
+
+// A screen whose background picture fails (empty, missing) draws on no
+// surface of the screen before it, which that one freed when it left (the
+// ASan build of this test caught the reads and writes into freed memory).
+TEST_F(LauncherRun, ScreensWhosePictureFailsTouchNoFreedSurface) {
+  const std::string game = AddGame("Quibbleton");
+  fs::remove(game + "/title");
+  fs::create_directories(game + "/title");
+  for (const auto& entry : fs::directory_iterator(kDist + "/Quibbleton/title"))
+    fs::create_symlink(entry.path(), game + "/title/" + entry.path().filename().string());
+  fs::remove(game + "/title/titlebackground.bmp");
+  std::ofstream(game + "/title/titlebackground.bmp");  // empty
+  Script select;
+  select.Click(100, kSlot1).Line(300, "dump title.txt").Click(400, kMenu).Line(600, "dump pages.txt");
+  select.Line(700, "tap ESC");
+  ProgramResult r = Run(select);
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(ReadFile(Path("title.txt")).find("screen title\n"), std::string::npos);
+  EXPECT_NE(ReadFile(Path("pages.txt")).find("screen Lobbo\n"), std::string::npos);
+
+  // The launcher's own background missing, coming back from the title menu.
+  fs::remove(game + "/title/titlebackground.bmp");
+  fs::create_symlink(kDist + "/Quibbleton/title/titlebackground.bmp", game + "/title/titlebackground.bmp");
+  fs::remove(Path("background.bmp"));
+  Script menu;
+  menu.Click(100, kMenu).Line(300, "dump pages.txt").Click(400, kSlot1).Line(600, "dump title.txt");
+  menu.Line(700, "tap ESC");
+  r = Run(menu, "Quibbleton");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(ReadFile(Path("pages.txt")).find("screen Lobbo\n"), std::string::npos);
+  EXPECT_NE(ReadFile(Path("title.txt")).find("screen title\n"), std::string::npos);
 }
 
 TEST_F(LauncherRun, HallOfFameUploadsTheBestEntryAndClearKeepsTheFileSize) {

@@ -9,6 +9,8 @@
 #include "launcher/game_pages.h"
 #include "launcher/title_screen.h"
 #include "launcher/upload_address.h"
+#include "platform/posix/files.h"
+#include "widgets/redraw_manager.h"
 #include "screens/screen_manager.h"
 #include "tests/support/temp_dir.h"
 #include "tests/widgets/framework_test_support.h"
@@ -88,6 +90,92 @@ TEST(GamePages, CommandLineSelectsTheLastGameWhoseExecutableBeginsWithIt) {
   EXPECT_EQ(fs::current_path().string(), dir.Path() + "/" + last->name);
   fs::current_path(dir.Path());
   screenManager.LeaveAll();
+}
+
+// A picture that is there but is not one (a folder, a damaged file, one
+// larger than the page) makes no game, and the scan says so; a "\\" in a
+// folder's name is part of the name, not a separator.
+TEST(GameScan, PicturesThatAreNoButtonsAreSkippedAndSaidAndBackslashesStayInNames) {
+  TempDir dir;
+  MakeGame("Good");
+  MakeGame("back\\slash");
+  fs::create_directories("Folder/LobboButton.bmp");
+  TempDir::Write("Damaged/LobboButton.bmp", "BM not a picture");
+  fwtest::WriteSolidBmp("Huge/LobboButton.bmp", 801, 2, 0x808080);
+  fs::create_directories("NoPicture");
+  testing::internal::CaptureStderr();
+  const auto folders = FindGameFolders(dir.Path());
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Names(folders), (std::vector<std::string>{"Good", "back\\slash"}));
+  for (const char* name : {"Folder", "Damaged", "Huge"})
+    EXPECT_NE(said.find(std::string("\"") + name + "\": its LobboButton.bmp"), std::string::npos) << name << said;
+  EXPECT_EQ(said.find("NoPicture"), std::string::npos) << said;
+  EXPECT_EQ(platform::MapPath((dir.Path() + "\\back\\slash\\LobboButton.bmp").c_str()),
+            dir.Path() + "/back\\slash/LobboButton.bmp");
+}
+
+// A launcher directory with the pages' own pictures and count games.
+void MakePagesTree(int count) {
+  fwtest::WriteSolidBmp("background.bmp", 800, 600, 0x000000);
+  fwtest::WriteSolidBmp("GameButton.bmp", 3 * 240, 100, 0x000000);  // three faces of 240 x 100
+  for (int i = 0; i < count; ++i) MakeGame("Game" + std::to_string(100 + i));
+}
+
+// Only the page shown holds its pictures: 10,000 games cost no more memory
+// than twelve. A picture larger than its slot shows only the slot's part.
+TEST(GamePages, ThePageShownLoadsItsPicturesAndAPictureIsClippedToItsSlot) {
+  fwtest::EnsureGraphics();
+  TempDir dir;
+  MakePagesTree(30);
+  fwtest::WriteSolidBmp("Game100/LobboButton.bmp", 400, 300, 0xFF0000);
+  screenManager.Add(&gamePagesScreen);
+  screenManager.SwitchTo("Lobbo");
+  ASSERT_EQ(gamePagesScreen.GameCount(), 30);
+  auto loaded = [] {
+    std::vector<int> indices;
+    for (int i = 0; i < gamePagesScreen.GameCount(); ++i)
+      if (gamePagesScreen.Game(i)->buttonImage) indices.push_back(i);
+    return indices;
+  };
+  EXPECT_TRUE(loaded().empty()) << "nothing is loaded before the page is drawn";
+  gamePagesScreen.Flip();
+  EXPECT_EQ(loaded().size(), 12u);
+  EXPECT_EQ(loaded().front(), 0);
+  int red = -1;
+  for (int i = 0; i < 12; ++i)
+    if (std::string(gamePagesScreen.Game(i)->name) == "Game100") red = i;
+  ASSERT_GE(red, 0);
+  IDirectDrawSurface* target = redrawManager.GetTarget();
+  constexpr int kColumns[] = {14, 271, 528}, kRows[] = {140, 247, 355, 461};
+  const int slotX = kColumns[red % 3], slotY = kRows[red / 3];
+  EXPECT_EQ(fwtest::Pixel(target, slotX + 239, slotY + 99), fwtest::kRed);
+  EXPECT_NE(fwtest::Pixel(target, slotX + 245, slotY + 50), fwtest::kRed) << "drawn past its slot";
+  EXPECT_NE(fwtest::Pixel(target, slotX + 50, slotY + 105), fwtest::kRed) << "drawn past its slot";
+
+  gamePagesScreen.TurnPage(1);
+  gamePagesScreen.Flip();
+  const std::vector<int> second = loaded();
+  ASSERT_EQ(second.size(), 12u);
+  EXPECT_EQ(second.front(), 12);
+  screenManager.LeaveAll();
+  EXPECT_TRUE(loaded().empty());
+}
+
+// A screen whose picture failed to load leaves the redraw manager with no
+// surface: the last screen's surfaces are freed when it leaves.
+TEST(GamePages, AFailedBackgroundLeavesNoSurfaceOfTheLastScreen) {
+  fwtest::EnsureGraphics();
+  TempDir dir;
+  MakeGame("Quibbleton");
+  IDirectDrawSurface* last = fwtest::NewSurface(8, 8);
+  redrawManager.SetTarget(last);
+  redrawManager.SetBackground(last);
+  screenManager.Add(&gamePagesScreen);
+  screenManager.SwitchTo("Lobbo");  // no background.bmp here
+  EXPECT_EQ(redrawManager.GetTarget(), nullptr);
+  EXPECT_EQ(redrawManager.GetBackground(), nullptr);
+  screenManager.LeaveAll();
+  last->Release();
 }
 
 TEST(Upload, EscapesExactlyTheSixteenCharacters) {

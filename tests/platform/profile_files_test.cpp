@@ -113,20 +113,23 @@ TEST(Profile, WritesGoThroughLinksKeepTheModeAndRespectReadOnlyFiles) {
   EXPECT_EQ(errno, EISDIR);
 }
 
-TEST(Profile, AWriteRemovesWhatAKilledWriteLeftBehind) {
+// Only the save's own temporary files are ever removed: the player's files
+// of any name stay, "FILE.XXXXXX" ones included.
+TEST(Profile, AWriteRemovesWhatAKilledWriteLeftBehindAndNothingElse) {
   namespace fs = std::filesystem;
   TempDir dir;
   // Left by a save killed before its rename, a minute ago; and one just begun by another process.
-  TempDir::Write("o.ini.a1B2c3", "half");
-  TempDir::Write("o.ini.Zz9Yy8", "fresh");
-  TempDir::Write("o.ini.bak", "kept");
-  TempDir::Write("other.ini.a1B2c3", "kept");
-  fs::last_write_time("o.ini.a1B2c3", fs::file_time_type::clock::now() - std::chrono::minutes(1));
+  TempDir::Write(".o.ini.qbtmp-a1B2c3", "half");
+  TempDir::Write(".o.ini.qbtmp-Zz9Yy8", "fresh");
+  const char* kept[] = {"o.ini.backup", "o.ini.2024ok", "o.ini.a1B2c3", "o.ini.bak", ".other.ini.qbtmp-a1B2c3"};
+  for (const char* name : kept) TempDir::Write(name, "kept");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+  for (const char* name : kept) fs::last_write_time(name, old);
+  fs::last_write_time(".o.ini.qbtmp-a1B2c3", old);
   ASSERT_TRUE(WritePrivateProfileStringA("a", "x", "1", "o.ini"));
-  EXPECT_FALSE(fs::exists("o.ini.a1B2c3"));
-  EXPECT_TRUE(fs::exists("o.ini.Zz9Yy8"));
-  EXPECT_TRUE(fs::exists("o.ini.bak"));
-  EXPECT_TRUE(fs::exists("other.ini.a1B2c3"));
+  EXPECT_FALSE(fs::exists(".o.ini.qbtmp-a1B2c3"));
+  EXPECT_TRUE(fs::exists(".o.ini.qbtmp-Zz9Yy8"));
+  for (const char* name : kept) EXPECT_EQ(TempDir::Read(name), "kept") << name;
 }
 
 TEST(Paths, BackslashesAndCaseInsensitiveComponents) {

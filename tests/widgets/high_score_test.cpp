@@ -191,18 +191,44 @@ TEST_F(HighScoreTest, OtherCountsAndMissingFilesAreRejected) {
   EXPECT_EQ(Scores(t), (std::vector<int>{77, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(HighScoreTest, ShortFileTakesWholeRecordsOnly) {
+// A file of the table's count but of another size is not a table: nothing
+// of it is taken, however many whole records it holds.
+TEST_F(HighScoreTest, AFileOfAnyOtherSizeIsRefusedWhole) {
   HighScoreTable t;
   t.Resize(20);
-  for (int i = 0; i < 20; ++i) t.Insert("old", 5000 - i);
-  Bytes b = SampleFile(20, 20);
-  b.resize(4 + 260 * 3 + 259);  // three records and all but one byte of the fourth
-  WriteFile("hiscore.dat", b);
-  ASSERT_EQ(t.Load("hiscore.dat"), 1);
-  EXPECT_EQ(t.Entry(2)->score, 10000 - 37 * 2);
-  EXPECT_STREQ(t.Entry(3)->name, "old");
-  EXPECT_EQ(t.Entry(3)->score, 5000 - 3);
-  EXPECT_EQ(t.Entry(19)->score, 5000 - 19);
+  t.Insert("old", 5000);
+  for (size_t size : {size_t{600}, size_t{4 + 260 * 3 + 259}, size_t{5203}, size_t{5205}}) {
+    Bytes b = SampleFile(20, 20);
+    b.resize(size);
+    WriteFile("hiscore.dat", b);
+    EXPECT_EQ(t.Load("hiscore.dat"), 0) << size;
+    EXPECT_STREQ(t.Entry(0)->name, "old") << size;
+    EXPECT_EQ(t.Entry(0)->score, 5000) << size;
+  }
+}
+
+// Another program's save between this one's load and its save is kept:
+// the entry goes into the file as it is now.
+TEST_F(HighScoreTest, AnEntryIsMergedIntoTheFileAsItIsNow) {
+  HighScoreTable stale;
+  stale.Resize(20);  // loaded when the file was still empty
+  HighScoreTable other;
+  other.Resize(20);
+  other.Insert("Ann", 1200);
+  ASSERT_EQ(other.Save("hiscore.dat"), 1);
+  const auto merged = stale.InsertMerged("hiscore.dat", {{"Bob", 600}});
+  EXPECT_TRUE(merged.lastInserted);
+  EXPECT_TRUE(merged.saved);
+  HighScoreTable file;
+  file.Resize(20);
+  ASSERT_EQ(file.Load("hiscore.dat"), 1);
+  EXPECT_STREQ(file.Entry(0)->name, "Ann");
+  EXPECT_STREQ(file.Entry(1)->name, "Bob");
+  EXPECT_STREQ(stale.Entry(0)->name, "Ann") << "the table shows what the file holds";
+  // A score the file's table no longer takes is neither saved nor announced.
+  for (int i = 0; i < 20; ++i) other.Insert("Top", 9000);
+  ASSERT_EQ(other.Save("hiscore.dat"), 1);
+  EXPECT_FALSE(stale.InsertMerged("hiscore.dat", {{"Bob", 700}}).anyInserted);
 }
 
 TEST_F(HighScoreTest, UnterminatedNamesEndInsideTheirEntry) {
