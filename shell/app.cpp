@@ -12,6 +12,7 @@
 #include "platform/profile.h"
 #include "screens/key_queue.h"
 #include "screens/mouse_cursor.h"
+#include "screens/screen.h"
 #include "screens/screen_manager.h"
 #include "shell/frame_clock.h"
 #include "shell/gx.h"
@@ -81,7 +82,7 @@ int FrameLoop() {
         std::snprintf(text, sizeof text, "%5.2f", GXGetFPS());
         GXPrintString(text, 580, 0);
       }
-      if (screenManager.Run(appActive.load()) == 7) {
+      if (screenManager.Run(appActive.load()) == kScreenQuit) {
         if (variant->quitPauseMs > 0) Sleep(static_cast<DWORD>(variant->quitPauseMs));
         DestroyWindow(mainWindow);
         return 0;
