@@ -341,10 +341,7 @@ std::string Game::Describe() {
   return text + "\n" + cursor.Describe();
 }
 
-void Game::AddScore(int points) {
-  const int64_t sum = static_cast<int64_t>(score) + points;
-  SetScore(static_cast<int>(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum));
-}
+void Game::AddScore(int points) { SetScore(quibbleton::AddPoints(score, points)); }
 
 void Game::Wait(int ms) {
   dirty = 1;

@@ -66,9 +66,9 @@ class Game : public GameBase {
   };
   // What Update tells the screen about the frame.
   enum FrameResult : int32_t {
-    kFrameCut = 0,    // ended early: the program is closing
+    kFrameCut = 0,    // ended early: the window closed while a picture showed
     kFrameDrawn = 5,  // drawn; present it
-    kQuit = 7,        // the program ends (Exit, Menu, Escape, a closed window)
+    kQuit = 7,        // the program ends (Exit, Menu, or closed during a picture)
   };
 
   // The game on its screen; neither uses the other before both exist.

@@ -9,7 +9,6 @@ namespace quibbleton {
 void Rules::Deal(const std::function<int()>& next) {
   board = Board::Deal(next);
   score = 0;
-  multiplier = 1;
   BringGuysBack();
 }
 
@@ -29,10 +28,12 @@ Events Rules::Apply(const Action& action) {
   return events;
 }
 
-void Rules::AddScore(int points) {
+int AddPoints(int score, int points) {
   const int64_t sum = static_cast<int64_t>(score) + points;
-  score = static_cast<int>(sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : sum);
+  return static_cast<int>(sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : sum);
 }
+
+void Rules::AddScore(int points) { score = AddPoints(score, points); }
 
 Events Rules::RemoveGroup(int cell, GroupKey key) {
   Events events;

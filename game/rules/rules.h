@@ -13,6 +13,9 @@
 
 namespace quibbleton {
 
+// score + points, stopping at the ends of int: a score never wraps negative.
+int AddPoints(int score, int points);
+
 // One thing a player does to the board.
 struct Action {
   enum class Kind {
@@ -30,7 +33,7 @@ class Rules {
   static constexpr int kBonusPerSecond = 125;
 
   // A fresh deal from `next` (0..32767 values): every guy stands, the score
-  // is 0. The fall counter carries over from the game before.
+  // is 0. The fall counter and the multiplier carry over from the game before.
   void Deal(const std::function<int()>& next);
   void Deal(Lcg& random) {
     Deal([&random] { return random.Next(); });
@@ -57,7 +60,7 @@ class Rules {
   int MinimumGroup() const { return minimumGroup; }
   void SetMinimumGroup(int n) { minimumGroup = n; }
   int Score() const { return score; }
-  // The multiplier of the last group, 1 before any.
+  // The multiplier of the last group, 1 before the first.
   int Multiplier() const { return multiplier; }
 
   bool Standing(int guy) const { return guy >= 0 && guy < kGuys && standing[static_cast<size_t>(guy)]; }
@@ -67,7 +70,6 @@ class Rules {
   void BringGuysBack() { standing.fill(true); }
 
  private:
-  // score += points, stopping at the ends of int: a score never wraps negative.
   void AddScore(int points);
   // The head on cell falls as far as it can.
   void Drop(int cell, Events& events);

@@ -90,10 +90,31 @@ TEST(Groups, FollowTheirKeyDepthFirstAndScoreTwinsOnce) {
   EXPECT_TRUE(rules.RemoveGroup(Cell(4, 9), GroupKey::kFace).empty());
 }
 
+TEST(Groups, NeverWrapAroundTheBoardsEdges) {
+  Rules rules;
+  rulestest::Clear(rules);
+  // Cells 14 and 15 are neighbours by number only: the end of row 0 and the
+  // start of row 1.
+  rules.Place(Cell(14, 0), Head{1, 1});
+  rules.Place(Cell(0, 1), Head{1, 1});
+  rules.Place(Cell(0, 0), Head{1, 4});
+  rules.Place(Cell(5, 8), Head{2, 3});
+  rules.Place(Cell(5, 9), Head{4, 3});
+  const Board& board = rules.GetBoard();
+  EXPECT_EQ(board.FindGroup(Cell(14, 0), GroupKey::kColour), (std::vector<int>{Cell(14, 0)}));
+  EXPECT_EQ(board.FindGroup(Cell(0, 1), GroupKey::kColour), (std::vector<int>{Cell(0, 1), Cell(0, 0)}));
+  EXPECT_EQ(board.FindGroup(Cell(0, 0), GroupKey::kColour), (std::vector<int>{Cell(0, 0), Cell(0, 1)}));
+  EXPECT_EQ(board.FindGroup(Cell(5, 8), GroupKey::kFace), (std::vector<int>{Cell(5, 8), Cell(5, 9)}));
+  // Off the board nothing is placed.
+  rules.Place(-1, Head{});
+  rules.Place(kCells, Head{});
+  EXPECT_EQ(board.Count(), 5);
+}
+
 TEST(Settle, ColumnsCompactFromTheBottomAndOnlyTheFirstFallIsHeard) {
   Rules rules;
   rulestest::Clear(rules);
-  rules.Place(Cell(0, 2), Head{1, 1});
+  rules.Place(Cell(0, 0), Head{1, 1});
   rules.Place(Cell(0, 5), Head{2, 2});
   rules.Place(Cell(4, 8), Head{3, 3});
   rules.Place(Cell(7, 9), Head{4, 4});
@@ -104,7 +125,7 @@ TEST(Settle, ColumnsCompactFromTheBottomAndOnlyTheFirstFallIsHeard) {
   EXPECT_TRUE(fell[0].first);
   EXPECT_EQ(fell[1].from, Cell(0, 5));
   EXPECT_EQ(fell[1].to, Cell(0, 9));
-  EXPECT_EQ(fell[2].from, Cell(0, 2));
+  EXPECT_EQ(fell[2].from, Cell(0, 0));
   EXPECT_EQ(fell[2].to, Cell(0, 8));
   EXPECT_FALSE(fell[1].first || fell[2].first);
   EXPECT_TRUE(rules.Settle().empty());

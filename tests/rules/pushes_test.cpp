@@ -36,7 +36,8 @@ TEST(Pushes, AGuyStopsBeforeAHoleAndAPushedHeadDropsIntoOne) {
   Rules rules;
   rulestest::Clear(rules);
   rulestest::FillRows(rules, 5, 9);
-  for (int c = 5; c < 15; ++c) rules.Place(Cell(c, 4), Head{1, 1});
+  // Row 4: a run from column 5 with room to go; below column 3 a hole.
+  for (int c = 5; c < 14; ++c) rules.Place(Cell(c, 4), Head{1, 1});
   rules.Place(Cell(3, 5), std::nullopt);
   for (int r = 6; r < 10; ++r) rules.Place(Cell(3, r), Head{2, 2});
   const Events stopped = rules.Order(4);
@@ -52,6 +53,11 @@ TEST(Pushes, AGuyStopsBeforeAHoleAndAPushedHeadDropsIntoOne) {
   rules.Place(Cell(6, 8), Head{4, 4});
   rules.Settle();
   const Events dropped = rules.Order(18);
+  // In from column 14 to column 7 before the push; home again to column 14.
+  const auto walked = All<event::GuyWalked>(dropped);
+  ASSERT_EQ(walked.size(), 8u);
+  EXPECT_EQ(walked.front().cell, Cell(14, 8));
+  EXPECT_EQ(All<event::GuyWalkedBack>(dropped).back().cell, Cell(14, 8));
   const auto fell = All<event::HeadFell>(dropped);
   ASSERT_EQ(fell.size(), 1u);
   EXPECT_EQ(fell[0].from, Cell(5, 8));
@@ -84,6 +90,27 @@ TEST(Pushes, AHeadFallingIntoTheVacatedCellSquashesTheGuyUntilTheNextDeal) {
   Lcg random(5);
   rules.Deal(random);
   EXPECT_TRUE(rules.Standing(4) && rules.Standing(13));
+}
+
+TEST(Pushes, AnEmptyRowBlocksAndALoneHeadGoesAllTheWay) {
+  Rules rules;
+  rulestest::Clear(rules);
+  rulestest::FillRows(rules, 1, 9);
+  const Events empty = rules.Order(0);
+  ASSERT_EQ(empty.size(), 3u);
+  EXPECT_TRUE(std::holds_alternative<event::OrderHeard>(empty[0]));
+  EXPECT_TRUE(std::holds_alternative<event::GuyBlocked>(empty[1]));
+  EXPECT_TRUE(std::holds_alternative<event::GuyHome>(empty[2]));
+
+  // A head on the guy's own cell: no step in, fourteen pushes.
+  rules.Place(Cell(0, 0), Head{3, 3});
+  const Events pushed = rules.Order(0);
+  EXPECT_EQ(All<event::HeadPushed>(pushed).size(), 14u);
+  EXPECT_EQ(*rules.GetBoard().At(Cell(14, 0)), (Head{3, 3}));
+  // Orders for no guy at all do nothing.
+  EXPECT_TRUE(rules.Order(-1).empty());
+  EXPECT_TRUE(rules.Order(kGuys).empty());
+  EXPECT_TRUE(rules.Order(kGuys + 5).empty());
 }
 
 // What a verified score needs: the same seed and actions give the same
