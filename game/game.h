@@ -1,7 +1,9 @@
-// The one game of Quibbleton: the board of heads, the score and the
-// countdown, the guys' orders, the HUD and the end of a game. The game screen
-// calls Update once per frame; every animation inside it (cracking heads,
-// pushes, the time bonus) is a blocking Wait on the frame clock.
+// The one game of Quibbleton on screen: the board of heads, the score and
+// the countdown, the guys' orders, the HUD and the end of a game. What a
+// click or an order does is decided by the rules (game/rules/); the game
+// shows their events. The game screen calls Update once per frame; every
+// animation inside it (cracking heads, pushes, the time bonus) is a blocking
+// Wait on the frame clock.
 #pragma once
 
 #include <cstdint>

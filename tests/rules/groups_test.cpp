@@ -100,15 +100,18 @@ TEST(Groups, NeverWrapAroundTheBoardsEdges) {
   rules.Place(Cell(0, 0), Head{1, 4});
   rules.Place(Cell(5, 8), Head{2, 3});
   rules.Place(Cell(5, 9), Head{4, 3});
+  rules.Place(Cell(13, 5), Head{0, 0});
+  rules.Place(Cell(14, 5), Head{0, 2});
   const Board& board = rules.GetBoard();
   EXPECT_EQ(board.FindGroup(Cell(14, 0), GroupKey::kColour), (std::vector<int>{Cell(14, 0)}));
   EXPECT_EQ(board.FindGroup(Cell(0, 1), GroupKey::kColour), (std::vector<int>{Cell(0, 1), Cell(0, 0)}));
   EXPECT_EQ(board.FindGroup(Cell(0, 0), GroupKey::kColour), (std::vector<int>{Cell(0, 0), Cell(0, 1)}));
   EXPECT_EQ(board.FindGroup(Cell(5, 8), GroupKey::kFace), (std::vector<int>{Cell(5, 8), Cell(5, 9)}));
+  EXPECT_EQ(board.FindGroup(Cell(13, 5), GroupKey::kColour), (std::vector<int>{Cell(13, 5), Cell(14, 5)}));
   // Off the board nothing is placed.
   rules.Place(-1, Head{});
   rules.Place(kCells, Head{});
-  EXPECT_EQ(board.Count(), 5);
+  EXPECT_EQ(board.Count(), 7);
 }
 
 TEST(Settle, ColumnsCompactFromTheBottomAndOnlyTheFirstFallIsHeard) {

@@ -82,6 +82,8 @@ TEST(Pushes, AHeadFallingIntoTheVacatedCellSquashesTheGuyUntilTheNextDeal) {
   EXPECT_TRUE(rules.Order(4).empty());
 
   // A right-hand guy off the board still answers, and does nothing more.
+  rules.TakeOff(0);
+  EXPECT_FALSE(rules.Standing(0));
   rules.TakeOff(13);
   const Events answer = rules.Order(13);
   ASSERT_EQ(answer.size(), 1u);
@@ -107,10 +109,28 @@ TEST(Pushes, AnEmptyRowBlocksAndALoneHeadGoesAllTheWay) {
   const Events pushed = rules.Order(0);
   EXPECT_EQ(All<event::HeadPushed>(pushed).size(), 14u);
   EXPECT_EQ(*rules.GetBoard().At(Cell(14, 0)), (Head{3, 3}));
+  // The right-hand guy pushes a full run into the one hole, at column 0.
+  for (int c = 1; c < 14; ++c) rules.Place(Cell(c, 0), Head{c % 5, 0});
+  EXPECT_EQ(All<event::HeadPushed>(rules.Order(10)).size(), 14u);
+  EXPECT_EQ(*rules.GetBoard().At(Cell(13, 0)), (Head{3, 3}));
+  EXPECT_EQ(rules.GetBoard().At(Cell(14, 0)), nullptr);
   // Orders for no guy at all do nothing.
   EXPECT_TRUE(rules.Order(-1).empty());
   EXPECT_TRUE(rules.Order(kGuys).empty());
   EXPECT_TRUE(rules.Order(kGuys + 5).empty());
+}
+
+TEST(Replay, AClickTakesItsKindOfGroupAndTheBoardSettles) {
+  Rules rules;
+  rulestest::Clear(rules);
+  rules.Place(Cell(0, 9), Head{0, 1});
+  rules.Place(Cell(1, 9), Head{2, 1});
+  rules.Place(Cell(1, 8), Head{2, 3});
+  // By colour the head is alone and refused; by face it goes with its neighbour.
+  EXPECT_TRUE(All<event::HeadCracked>(rules.Apply({Action::Kind::kClickColour, Cell(0, 9)})).empty());
+  EXPECT_EQ(All<event::HeadCracked>(rules.Apply({Action::Kind::kClickFace, Cell(0, 9)})).size(), 2u);
+  EXPECT_EQ(*rules.GetBoard().At(Cell(1, 9)), (Head{2, 3}));
+  EXPECT_EQ(rules.GetBoard().Count(), 1);
 }
 
 // What a verified score needs: the same seed and actions give the same
