@@ -1,6 +1,6 @@
-// The board: dealing it under the colour and face quotas, finding the cell
-// under a point, the connected group of a clicked head, its removal with
-// points, twins and animations, and the heads falling into emptied cells.
+// The board on screen: a sprite for every head of the rules' board, placed
+// on its cell, the cell under a point, and the board's actions handed to the
+// rules, whose events the game then shows.
 #include <algorithm>
 
 #include "game/game.h"
@@ -8,14 +8,6 @@
 #include "gx/random.h"
 #include "widgets/redraw_manager.h"
 #include "gx/surface.h"
-
-namespace {
-
-bool Contains(const std::vector<Block*>& group, const Block* block) {
-  return std::find(group.begin(), group.end(), block) != group.end();
-}
-
-}  // namespace
 
 Block* Game::At(int cell) const {
   if (cell < 0 || cell >= static_cast<int>(board.size())) return nullptr;
@@ -27,16 +19,16 @@ int Game::BlockCount() const {
 }
 
 void Game::CellPosition(int cell, float* x, float* y) const {
-  const int column = columns > 0 ? cell % columns : 0;
-  const int row = columns > 0 ? cell / columns : 0;
+  const int column = cell % columns;
+  const int row = cell / columns;
   if (x) *x = static_cast<float>(originX + column * cellWidth);
   if (y) *y = static_cast<float>(originY + row * cellHeight);
 }
 
-Block* Game::MakeBlock(int cell, int colour, int face) {
+Block* Game::MakeBlock(int cell, const quibbleton::Head& head) {
   Block* block = new Block();
-  Sprite* heads = gameScreen.HeadsSheet();
-  const int tile = colour * 5 + face;
+  Sprite* heads = screen.HeadsSheet();
+  const int tile = head.colour * 5 + head.face;
   if (heads && tile < heads->FrameCount()) {
     IDirectDrawSurface* image = heads->frames[static_cast<size_t>(tile)];
     block->AddSharedFrame(image);
@@ -44,38 +36,20 @@ Block* Game::MakeBlock(int cell, int colour, int face) {
     cellWidth = block->width;
     cellHeight = block->height;
   }
-  block->colour = colour;
-  block->face = face;
+  block->colour = head.colour;
+  block->face = head.face;
   block->cell = cell;
+  CellPosition(cell, &block->x, &block->y);
+  block->visible = 1;
   return block;
 }
 
-void Game::FillBoard(int ox, int oy, int columnCount, int rowCount) {
-  originX = ox;
-  originY = oy;
-  columns = columnCount;
-  rows = rowCount;
-  const int total = columns * rows;
-  const int quota = total / 5;
-  int colourCount[5] = {};
-  int faceCount[5] = {};
+void Game::FillBoard() {
+  rules.Deal([] { return lcg::rand(); });
   for (Block* block : board) delete block;
-  board.assign(static_cast<size_t>(total), nullptr);
-  for (int i = 0; i < total;) {
-    const int c = lcg::rand() % 5;
-    if (colourCount[c] >= quota) continue;  // the same cell draws again
-    ++colourCount[c];
-    int v;
-    do {
-      v = lcg::rand() % 5;
-    } while (faceCount[v] >= quota);
-    ++faceCount[v];
-    Block* block = MakeBlock(i, c, v);
-    board[static_cast<size_t>(i)] = block;
-    CellPosition(i, &block->x, &block->y);
-    block->visible = 1;
-    ++i;
-  }
+  board.assign(static_cast<size_t>(columns * rows), nullptr);
+  for (int cell = 0; cell < columns * rows; ++cell)
+    if (const quibbleton::Head* head = rules.GetBoard().At(cell)) board[static_cast<size_t>(cell)] = MakeBlock(cell, *head);
 }
 
 void Game::PlaceBlock(int cell, int colour, int face) {
@@ -83,10 +57,10 @@ void Game::PlaceBlock(int cell, int colour, int face) {
   delete board[static_cast<size_t>(cell)];
   board[static_cast<size_t>(cell)] = nullptr;
   if (colour >= 0) {
-    Block* block = MakeBlock(cell, colour, face);
-    CellPosition(cell, &block->x, &block->y);
-    block->visible = 1;
-    board[static_cast<size_t>(cell)] = block;
+    rules.Place(cell, quibbleton::Head{colour, face});
+    board[static_cast<size_t>(cell)] = MakeBlock(cell, quibbleton::Head{colour, face});
+  } else {
+    rules.Place(cell, std::nullopt);
   }
   dirty = 1;
 }
@@ -98,100 +72,23 @@ int Game::CellAt(int x, int y) const {
 }
 
 void Game::FindGroup(int cell, int byFace, std::vector<Block*>& group) {
-  Block* block = At(cell);
-  if (!block) return;
-  if (!Contains(group, block)) group.push_back(block);
-  const int key = byFace ? block->face : block->colour;
-  const int column = cell % columns, row = cell / columns;
-  int neighbours[4];
-  int count = 0;
-  if (column > 0) neighbours[count++] = cell - 1;
-  if (column + 1 < columns) neighbours[count++] = cell + 1;
-  if (row > 0) neighbours[count++] = cell - columns;
-  if (row + 1 < rows) neighbours[count++] = cell + columns;
-  for (int k = 0; k < count; ++k) {
-    Block* next = At(neighbours[k]);
-    if (!next || (byFace ? next->face : next->colour) != key || Contains(group, next)) continue;
-    group.push_back(next);
-    FindGroup(neighbours[k], byFace, group);
-  }
+  for (int c : rules.GetBoard().FindGroup(cell, byFace ? quibbleton::GroupKey::kFace : quibbleton::GroupKey::kColour))
+    if (std::find(group.begin(), group.end(), At(c)) == group.end()) group.push_back(At(c));
 }
 
 void Game::RemoveGroup(int cell, int byFace) {
-  if (!At(cell)) return;
-  std::vector<Block*> group;
-  FindGroup(cell, byFace, group);
-  multiplier = 1;
-  groupPoints = 0;
-  if (static_cast<int>(group.size()) < minimumGroup) {
-    PlaySound("negative");
-  } else {
-    for (size_t i = 0; i < group.size(); ++i) {
-      Block* block = group[i];
-      block->bonusCounted = 0;
-      if (i > 0) Wait(200);
-
-      PlaySound("crack");
-      if (Sprite* crumble = gameScreen.CrumbleTemplate(block->colour * 5 + block->face)) {
-        crumble->x = block->x;
-        crumble->y = block->y;
-        crumble->SetFrameDelay(100);
-        crumble->SetAnimating(1);
-        spriteList.Add(*crumble);
-      }
-
-      // Each earlier head with the same colour and face is a twin; it
-      // raises the multiplier the first time it is matched.
-      bool twin = false;
-      for (size_t j = 0; j < i; ++j) {
-        Block* earlier = group[j];
-        if (earlier->colour != block->colour || earlier->face != block->face) continue;
-        if (earlier->bonusCounted == 0) {
-          ++multiplier;
-          earlier->bonusCounted = 1;
-          PlaySound("bonus");
-        }
-        twin = true;
-      }
-      if (multiplier >= 2 && twin)
-        AddMultiplierPopup(*block);
-      else
-        AddPointsPopup(*block, static_cast<int>(i));
-
-      groupPoints += static_cast<int>(i + 1) * 100;
-      board[static_cast<size_t>(block->cell)] = nullptr;
-    }
-    for (Block* block : group) delete block;
-    Wait(200);
-  }
-  AddScore(groupPoints * multiplier);
-  groupPoints += groupPoints * multiplier;
+  Show(rules.RemoveGroup(cell, byFace ? quibbleton::GroupKey::kFace : quibbleton::GroupKey::kColour));
 }
 
-void Game::Settle() {
-  fallCounter = 0;
-  // From the bottom up, so a column compacts in one pass.
-  for (int cell = columns * rows - 1; cell >= 0; --cell)
-    if (Block* block = At(cell)) DropBlock(block);
-}
+void Game::Settle() { Show(rules.Settle()); }
 
-int Game::DropBlock(Block* block) {
-  const int column = block->cell % columns;
-  int destination = -1;
-  for (int row = block->cell / columns + 1; row < rows && !At(column + row * columns); ++row)
-    destination = column + row * columns;
-  if (destination < 0) return 0;
-  if (++fallCounter == 1) PlaySound("blockhit");
-  MoveBlock(block, destination);
-  return 1;
-}
-
-void Game::MoveBlock(Block* block, int cell) {
+void Game::MoveBlock(int from, int to) {
   dirty = 1;
-  board[static_cast<size_t>(cell)] = block;
-  board[static_cast<size_t>(block->cell)] = nullptr;
-  block->cell = cell;
-  CellPosition(cell, &block->x, &block->y);
+  Block* block = board[static_cast<size_t>(from)];
+  board[static_cast<size_t>(to)] = block;
+  board[static_cast<size_t>(from)] = nullptr;
+  block->cell = to;
+  CellPosition(to, &block->x, &block->y);
 }
 
 void Game::DrawBoard() {

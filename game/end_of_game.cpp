@@ -37,14 +37,9 @@ int ShowPicture(const char* path, int x, int y, bool withButton, int ms) {
 
 }  // namespace
 
-void Game::AddTimeBonus(int pointsPerSecond, int count) {
-  if (ButtonSet* set = gameScreen.GetButtons()) set->DrawAll();
-  for (int k = 0; k < count; ++k) {
-    SetSecondsLeft(GetSecondsLeft() - 1);
-    AddScore(pointsPerSecond);
-    Wait(100);
-    PlaySound("click");
-  }
+void Game::AddTimeBonus() {
+  if (ButtonSet* set = screen.GetButtons()) set->DrawAll();
+  Show(rules.TimeBonus(GetSecondsLeft()));
 }
 
 int Game::Congratulate(int buttons) {
@@ -56,10 +51,8 @@ int Game::Congratulate(int buttons) {
     congrats = new Sprite();
     congrats->LoadStrip("congrats.bmp", 1, 0);
     congrats->SetPosition(290, 148);
-    char name[16];
     for (int i = 0; i < GameScreen::kGuys; ++i) {
-      std::snprintf(name, sizeof name, "guy%d", i);
-      if (Sprite* guy = spriteList.Find(name)) {
+      if (Sprite* guy = GuySprite(i)) {
         guy->SetCurrentFrame(10);
         guy->SetFrameRange(10, 12);
         guy->SetPlayMode(kPlayLoop);
@@ -76,10 +69,11 @@ int Game::Congratulate(int buttons) {
   delete congrats;
   congrats = nullptr;
   SetState(kIdle);
-  gameScreen.MakeGuys();
+  screen.MakeGuys();
+  rules.BringGuysBack();
   if (EnterHighScore(score) == 0) return 0;
   redrawManager.RestoreAll();
-  if (ButtonSet* set = gameScreen.GetButtons()) set->DrawAll();
+  if (ButtonSet* set = screen.GetButtons()) set->DrawAll();
   return 1;
 }
 
@@ -88,12 +82,12 @@ int Game::GameOver() {
   DrawFrame(redrawManager.GetBackBuffer());
   redrawManager.QueueAll();
   PlaySound("thunder");
-  if (ShowPicture("GameOverOOT.bmp", 290, 148, true, 2000) == 0) return 7;
-  if (EnterHighScore(score) == 0) return 7;
+  if (ShowPicture("GameOverOOT.bmp", 290, 148, true, 2000) == 0) return kQuit;
+  if (EnterHighScore(score) == 0) return kQuit;
   redrawManager.RestoreAll();
   SetState(kIdle);
   dirty = 1;
-  return 5;
+  return kFrameDrawn;
 }
 
 int Game::EnterHighScore(int value) {
@@ -134,7 +128,7 @@ bool Game::InsertScore(int value) {
 }
 
 int Game::ShowHallOfFame() {
-  gameScreen.Flip();
+  screen.Flip();
   dirty = 1;
   DrawFrame(redrawManager.GetBackBuffer());
   return ShowPicture("hallfamepop.bmp", 362, 189, false, 1000) == 0 ? 0 : 1;

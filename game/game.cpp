@@ -28,8 +28,6 @@
 #include "sound/sound_registry.h"
 #include "gx/surface.h"
 
-Game game;
-
 namespace {
 
 // A key of section "default" in ".\setup.ini": its leading digits, 0 when it
@@ -74,10 +72,8 @@ void DropKeysPressedSoFar() {
   keyQueue.Flush();
 }
 
-// The button over the guy the cursor is on; its suffix is the push direction.
-std::string GuyHotSpot(const BoardCursor& cursor) {
-  return "Air" + std::to_string(cursor.Row()) + (cursor.Column() < 0 ? "r" : "l");
-}
+// The guy the cursor is on: the left-hand guys are 0..9, the right-hand ones 10..19.
+int GuyUnder(const BoardCursor& cursor) { return cursor.Row() + (cursor.Column() < 0 ? 0 : quibbleton::kRows); }
 
 }  // namespace
 
@@ -116,8 +112,8 @@ void Game::NewGame() {
   PlaySound("reveal");
   if (board.empty()) board.assign(150, nullptr);
   if (scoreTiles.empty()) LoadAndSplit("scoring.bmp", scoreTiles, 40, 17);
-  FillBoard(137, 10, 15, 10);
-  minimumGroup = ReadDefaultInt("balloons", "2");
+  FillBoard();
+  rules.SetMinimumGroup(ReadDefaultInt("balloons", "2"));
   SetGameTime(ReadGameTime());
   SetSecondsLeft(gameTime);
   StopCountdown();
@@ -136,7 +132,7 @@ void Game::NewGame() {
   }
   dirty = 1;
   groupPoints = 0;
-  gameScreen.MakeGuys();
+  screen.MakeGuys();
   cursor.Home();
   timerDots = new TimerDots("timerdots.bmp", 5, 10, 15, 0, 0);
 }
@@ -156,21 +152,21 @@ int Game::Update() {
   mouseCursor.GetState(&x, &y, &buttons);
   cursor.NoteMouse(x, y);
   const BoardCursor::Action key = TakeKeys();
-  ButtonSet* set = gameScreen.GetButtons();
+  ButtonSet* set = screen.GetButtons();
   int keyButtons = 0;
   if (set) {
     set->UpdateAll(x, y, buttons);
     keyButtons = PressForKey(set, key);
     set->DrawAll();
     if (set->WasPressed("newgame")) {
-      if (GetSecondsLeft() > 0 && EnterHighScore(score) == 0) return 0;
+      if (GetSecondsLeft() > 0 && EnterHighScore(score) == 0) return kFrameCut;
       NewGame();
       SetState(kPlaying);
       StartCountdown();
     }
-    if (set->WasPressed("help") && HelpPopup() == 0) return 7;
-    if (set->WasPressed("exit")) return 7;
-    if (set->WasPressed("menu") && commandLine[0] != '\0' && StartLauncher()) return 7;
+    if (set->WasPressed("help") && HelpPopup() == 0) return kQuit;
+    if (set->WasPressed("exit")) return kQuit;
+    if (set->WasPressed("menu") && commandLine[0] != '\0' && StartLauncher()) return kQuit;
   }
 
   switch (state) {
@@ -186,9 +182,9 @@ int Game::Update() {
       GuyOrders();
       if (BlockCount() == 0) {
         StopCountdown();
-        AddTimeBonus(125, GetSecondsLeft());
+        AddTimeBonus();
         SetState(kCleared);
-        AddScore(score);  // doubled
+        Show(rules.DoubleScore());
         endedScorePending = true;
       } else if (GetSecondsLeft() <= 0 && popupsVisible == 0) {
         // "<= 0": a zero or negative game time ends the game at once.
@@ -197,16 +193,16 @@ int Game::Update() {
       }
       break;
     case kCleared:
-      if (Congratulate(buttons | keyButtons) == 0) return 7;
+      if (Congratulate(buttons | keyButtons) == 0) return kQuit;
       break;
     case kOutOfTime:
-      if (GameOver() == 7) return 7;
+      if (GameOver() == kQuit) return kQuit;
       break;
     default:
       break;
   }
   DrawFrame(redrawManager.GetBackBuffer());
-  return 5;
+  return kFrameDrawn;
 }
 
 int Game::HelpPopup() {
@@ -235,7 +231,7 @@ int Game::StartLauncher() {
 }
 
 void Game::NewGameBlink() {
-  ButtonSet* set = gameScreen.GetButtons();
+  ButtonSet* set = screen.GetButtons();
   Button* button = set ? set->Find("newgame") : nullptr;
   if (!button) return;
   if (button->IsMouseOver()) {
@@ -262,8 +258,8 @@ void Game::BoardClicks(int x, int y, int buttons) {
 
 void Game::ClickCell(int cell, int byFace) {
   SetBusyCursor(1);
-  RemoveGroup(cell, byFace);
-  Settle();
+  using Kind = quibbleton::Action::Kind;
+  Show(rules.Apply({byFace ? Kind::kClickFace : Kind::kClickColour, cell}));
   SetBusyCursor(0);
 }
 
@@ -291,14 +287,13 @@ int Game::PressForKey(ButtonSet* set, BoardCursor::Action action) {
   }
   const int bits = action == Action::kLeftClick ? 1 : 2;
   // A guy's hot spot takes left clicks only.
-  if (cursor.OnGuy() && bits == 1) FocusRing::Press(set, GuyHotSpot(cursor));
+  if (cursor.OnGuy() && bits == 1) FocusRing::Press(screen.GuyHotSpot(GuyUnder(cursor)));
   return bits;
 }
 
 RECT Game::CursorRect() const {
   if (cursor.OnGuy()) {
-    ButtonSet* set = gameScreen.GetButtons();
-    if (const Button* b = set ? set->Find(GuyHotSpot(cursor).c_str()) : nullptr)
+    if (const Button* b = screen.GuyHotSpot(GuyUnder(cursor)))
       return RECT{b->x + b->offsetX, b->y + b->offsetY, b->x + b->offsetX + b->width, b->y + b->offsetY + b->height};
   }
   const int left = originX + cursor.Column() * cellWidth, top = originY + cursor.Row() * cellHeight;
@@ -306,24 +301,13 @@ RECT Game::CursorRect() const {
 }
 
 void Game::GuyOrders() {
-  ButtonSet* set = gameScreen.GetButtons();
+  ButtonSet* set = screen.GetButtons();
   if (!set) return;
-  char name[16];
-  for (int i = 0; i < 10; ++i) {
-    std::snprintf(name, sizeof name, "Air%dr", i);
-    if (set->WasPressed(name)) {
+  // The left-hand guys' buttons first, each row from the top.
+  for (int guy = 0; guy < quibbleton::kGuys; ++guy) {
+    if (set->WasPressed(screen.GuyHotSpot(guy))) {
       SetBusyCursor(1);
-      PushRight(i);
-      Settle();
-      SetBusyCursor(0);
-    }
-  }
-  for (int i = 0; i < 10; ++i) {
-    std::snprintf(name, sizeof name, "Air%dl", i);
-    if (set->WasPressed(name)) {
-      SetBusyCursor(1);
-      PushLeft(i);
-      Settle();
+      Order(guy, true);
       SetBusyCursor(0);
     }
   }
@@ -349,21 +333,15 @@ std::string Game::Describe() {
     text += "\n";
   }
   text += "guys";
-  for (int i = 0; i < GameScreen::kGuys; ++i) {
-    char guy[16];
-    std::snprintf(guy, sizeof guy, "guy%d", i);
-    if (spriteList.Find(guy)) text += " " + std::to_string(i);
-  }
+  for (int i = 0; i < GameScreen::kGuys; ++i)
+    if (GuySprite(i)) text.append(" ").append(std::to_string(i));
   text += "\nbuttons";
-  if (ButtonSet* set = gameScreen.GetButtons())
+  if (ButtonSet* set = screen.GetButtons())
     for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
   return text + "\n" + cursor.Describe();
 }
 
-void Game::AddScore(int points) {
-  const int64_t sum = static_cast<int64_t>(score) + points;
-  SetScore(static_cast<int>(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum));
-}
+void Game::AddScore(int points) { SetScore(quibbleton::AddPoints(score, points)); }
 
 void Game::Wait(int ms) {
   dirty = 1;
@@ -374,7 +352,7 @@ void Game::Wait(int ms) {
     DrawFrame(redrawManager.GetBackBuffer());
     FramePace(100);
     frameRate = GXGetFPS();
-    gameScreen.Flip();
+    screen.Flip();
   }
 }
 

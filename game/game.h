@@ -1,7 +1,9 @@
-// The one game of Quibbleton: the board of heads, the score and the
-// countdown, the guys' orders, the HUD and the end of a game. The game screen
-// calls Update once per frame; every animation inside it (cracking heads,
-// pushes, the time bonus) is a blocking Wait on the frame clock.
+// The one game of Quibbleton on screen: the board of heads, the score and
+// the countdown, the guys' orders, the HUD and the end of a game. What a
+// click or an order does is decided by the rules (game/rules/); the game
+// shows their events. The game screen calls Update once per frame; every
+// animation inside it (cracking heads, pushes, the time bonus) is a blocking
+// Wait on the frame clock.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +11,10 @@
 #include <vector>
 
 #include "game/board_cursor.h"
+#include "game/rules/rules.h"
 #include "platform/win/ddraw.h"
 class ButtonSet;
+class GameScreen;
 
 #include "game/game_base.h"
 #include "widgets/high_score_table.h"
@@ -25,7 +29,6 @@ class Block : public Sprite {
   int32_t colour = 0;  // 0..4
   int32_t face = 0;    // 0..4
   int32_t cell = 0;
-  int32_t bonusCounted = 0;  // 1 once a later twin raised the multiplier for it
 };
 
 // A short-lived picture rising from a removed head: its points or the
@@ -55,13 +58,23 @@ class TimerDots {
 
 class Game : public GameBase {
  public:
-  // The values of the GameBase state.
-  static constexpr int kIdle = 0;
-  static constexpr int kPlaying = 1;
-  static constexpr int kCleared = 13;
-  static constexpr int kOutOfTime = 14;
+  // The values of the GameBase state; the numbers are the ones the game
+  // has always stored there.
+  enum State : int32_t {
+    kIdle = 0,
+    kPlaying = 1,
+    kCleared = 13,    // the board was emptied: congratulations
+    kOutOfTime = 14,  // the countdown ran out: the game-over picture
+  };
+  // What Update tells the screen about the frame.
+  enum FrameResult : int32_t {
+    kFrameCut = 0,    // ended early: the window closed while a picture showed
+    kFrameDrawn = 5,  // drawn; present it
+    kQuit = 7,        // the program ends (Exit, Menu, or closed during a picture)
+  };
 
-  Game() = default;
+  // The game on its screen; neither uses the other before both exist.
+  explicit Game(GameScreen& screen) : screen(screen) {}
   ~Game() override;
   Game(const Game&) = delete;
   Game& operator=(const Game&) = delete;
@@ -75,23 +88,23 @@ class Game : public GameBase {
   // score += points, stopping at the ends of int: a score never wraps negative.
   void AddScore(int points);
 
-  // Board (geometry, groups, falling).
-  void FillBoard(int ox, int oy, int columns, int rows);
+  // Board (geometry, groups, falling): the rules act, the board shows it.
+  void FillBoard();
   int CellAt(int x, int y) const;
   void FindGroup(int cell, int byFace, std::vector<Block*>& group);
   void RemoveGroup(int cell, int byFace);
   void Settle();
-  int DropBlock(Block* block);
-  void MoveBlock(Block* block, int cell);
   void DrawBoard();
   // The block at cell, or null for an empty cell or any index off the board.
   Block* At(int cell) const;
   int BlockCount() const;
   void CellPosition(int cell, float* x, float* y) const;
 
-  // Guys.
+  // Guys: the one at the row's left end pushes right, the other left.
   void PushRight(int row);
   void PushLeft(int row);
+  // The rules' events shown as the player sees and hears them, with their waits.
+  void Show(const quibbleton::Events& events);
 
   // Score display and pop-ups.
   void DrawHud();
@@ -100,7 +113,8 @@ class Game : public GameBase {
   void UpdatePopups(IDirectDrawSurface* surface);
 
   // End of game.
-  void AddTimeBonus(int pointsPerSecond, int count);
+  // The cleared board's bonus for every second left, counting the countdown down.
+  void AddTimeBonus();
   int Congratulate(int buttons);
   int GameOver();
   int EnterHighScore(int value);
@@ -119,7 +133,7 @@ class Game : public GameBase {
   void PlaySound(const char* name);
 
   // Read access for the screen, tests and benchmarks.
-  int MinimumGroup() const { return minimumGroup; }
+  int MinimumGroup() const { return rules.MinimumGroup(); }
   int Multiplier() const { return multiplier; }
   int GroupPoints() const { return groupPoints; }
   int Dirty() const { return dirty; }
@@ -137,7 +151,7 @@ class Game : public GameBase {
   const std::vector<IDirectDrawSurface*>& ScoreTiles() const { return scoreTiles; }
   void SetDirty(int flag) { dirty = flag; }
   const BoardCursor& Cursor() const { return cursor; }
-  void SetMinimumGroup(int n) { minimumGroup = n; }
+  void SetMinimumGroup(int n) { rules.SetMinimumGroup(n); }
   // Puts a block of that colour and face on cell (replacing what was there)
   // or, with colour -1, empties it: tests build exact boards with it.
   void PlaceBlock(int cell, int colour, int face);
@@ -162,22 +176,30 @@ class Game : public GameBase {
   // The cell, or the guy's hot spot, under the cursor.
   RECT CursorRect() const;
   void GuyOrders();
-  void PlaceGuy(Sprite* guy, int cell);
-  bool WalkUpTo(Sprite* guy, int* guyCell, int first, int step, int row);
-  bool StepOntoPushedCell(Sprite* guy, int cell, const char* name);
-  Block* MakeBlock(int cell, int colour, int face);
+  // Guy 0..19 (see quibbleton::kGuys) pushes his row; then, for a player's
+  // order, the board settles once more.
+  void Order(int guy, bool thenSettle);
+  Sprite* GuySprite(int guy) const;
+  // A new sprite for a head, placed on its cell.
+  Block* MakeBlock(int cell, const quibbleton::Head& head);
+  void MoveBlock(int from, int to);
   // Inserts the current player's entry and saves the table; false when the
   // score did not make the table.
   bool InsertScore(int value);
 
-  int originX = 137, originY = 10;
-  int columns = 15, rows = 10;
+  GameScreen& screen;
+  static constexpr int originX = 137, originY = 10;
+  static constexpr int columns = quibbleton::kColumns, rows = quibbleton::kRows;
   int cellWidth = 0, cellHeight = 0;
-  int minimumGroup = 2;
+  // What the game is; the sprites below show it, a step behind while an
+  // animation runs.
+  quibbleton::Rules rules;
+  // A head's sprite on every cell the screen shows taken.
   std::vector<Block*> board;
   std::vector<IDirectDrawSurface*> scoreTiles;
   std::vector<ScorePopup*> popups;
   int dirty = 1;
+  // The last group's points and multiplier as the HUD and the dump show them.
   int groupPoints = 0;
   int popupsVisible = 0;
   HighScoreTable highScores;
@@ -192,13 +214,12 @@ class Game : public GameBase {
   int multiplier = 1;
 
   // Kept across games: the button bits of the last Playing frame, the New
-  // game blink, the congratulations and the fall counter of Settle.
+  // game blink and the congratulations.
   int previousButtons = -1;
   int blinkPhase = 0;
   int blinkTime = 0;
   Sprite* congrats = nullptr;
   int congratsTime = 0;
-  int fallCounter = 0;
   BoardCursor cursor{15, 10};
 };
 

@@ -1,13 +1,12 @@
 #include "game/game_screen.h"
 
 #include <cstdio>
+#include <string>
 
 #include "game/game.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 #include "sound/sound_registry.h"
-
-GameScreen gameScreen;
 
 namespace {
 
@@ -33,7 +32,7 @@ Button* StripButton(const char* name, int x, int y, const char* path) {
 
 }  // namespace
 
-GameScreen::GameScreen() { SetName("balloon"); }
+GameScreen::GameScreen(Game& owner) : game(owner) { SetName("balloon"); }
 
 // The sprite list's clones share frames without owning them, so the sheets
 // may go first whatever order the statics are destroyed in.
@@ -65,23 +64,17 @@ void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   if (secondBackground) SetRedrawBackground(secondBackground->surface);
   redrawManager.RestoreAll();
 
-  // Invisible hot spots over the guys; the suffix is the push direction.
-  char name[16];
-  for (int i = 0; i < 10; ++i) {
-    Button* button = new Button(99, i * 55 + 4, 41, 55);
-    std::snprintf(name, sizeof name, "Air%dr", i);
-    button->SetName(name);
+  // Invisible hot spots over the guys, the left-hand ones first; the name's
+  // suffix is the push direction.
+  for (int guy = 0; guy < kGuys; ++guy) {
+    const int row = guy % 10;
+    const bool leftHand = guy < 10;
+    Button* button = new Button(leftHand ? 99 : 751, row * 55 + 4, 41, 55);
+    button->SetName(("Air" + std::to_string(row) + (leftHand ? "r" : "l")).c_str());
     button->DrawToBoth(1);
     button->SetDirtyReporting(1);
     AddButton(button);
-  }
-  for (int i = 0; i < 10; ++i) {
-    Button* button = new Button(751, i * 55 + 4, 41, 55);
-    std::snprintf(name, sizeof name, "Air%dl", i);
-    button->SetName(name);
-    button->DrawToBoth(1);
-    button->SetDirtyReporting(1);
-    AddButton(button);
+    guyHotSpots[guy] = button;
   }
   AddButton(StripButton("newgame", 14, 351, "newgame.bmp"));
   AddButton(StripButton("exit", 14, 519, "exit.bmp"));
@@ -118,6 +111,7 @@ void GameScreen::Leave() {
   soundRegistry.FreeAll();
   Screen::Leave();
   background = secondBackground = nullptr;
+  for (Button*& hotSpot : guyHotSpots) hotSpot = nullptr;
   // The clones in the list share the sheets' frames, so they go first.
   spriteList.Clear();
   FreeSheets();
@@ -126,8 +120,8 @@ void GameScreen::Leave() {
 int GameScreen::HandleMessage(HWND, UINT, WPARAM, LPARAM) { return 1; }
 
 int GameScreen::Run(int) {
-  if (game.Update() == 7) return 7;
-  return Flip() ? 1 : 0;
+  if (game.Update() == Game::kQuit) return kScreenQuit;
+  return Flip() ? kScreenShown : kScreenNotShown;
 }
 
 void GameScreen::MakeGuys() {

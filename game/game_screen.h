@@ -5,6 +5,8 @@
 
 #include "screens/screen.h"
 #include "widgets/sprite.h"
+class Button;
+class Game;
 
 class GameScreen : public Screen {
  public:
@@ -12,7 +14,8 @@ class GameScreen : public Screen {
   static constexpr int kGuys = 20;
   static constexpr int kGuyPoses = 14;
 
-  GameScreen();
+  // The screen of this game; neither uses the other before both exist.
+  explicit GameScreen(Game& game);
   ~GameScreen() override;
 
   void Enter(IDirectDraw* directDraw, IDirectDrawSurface* surface) override;
@@ -28,10 +31,14 @@ class GameScreen : public Screen {
   Sprite* MultiplierStrip() const { return multiplierStrip; }
   Sprite* CrumbleTemplate(int t) const { return (t >= 0 && t < kHeads) ? crumbleTemplates[t] : nullptr; }
   Sprite* GuySheet() const { return guySheet; }
+  // The invisible button over guy 0..19 (see quibbleton::kGuys), which
+  // orders his push; null outside 0..19 or before Enter.
+  Button* GuyHotSpot(int guy) const { return (guy >= 0 && guy < kGuys) ? guyHotSpots[guy] : nullptr; }
 
  private:
   void FreeSheets();
 
+  Game& game;
   ScreenImage* background = nullptr;
   ScreenImage* secondBackground = nullptr;
   Sprite* headsSheet = nullptr;
@@ -41,6 +48,8 @@ class GameScreen : public Screen {
   Sprite* crumbleTemplates[kHeads] = {};
   Sprite* guySheet = nullptr;
   Sprite* guyTemplates[kGuys] = {};
+  // Owned by the screen's buttons.
+  Button* guyHotSpots[kGuys] = {};
 };
 
 extern GameScreen gameScreen;

@@ -94,14 +94,13 @@ void Game::AddPointsPopup(const Block& block, int index) {
   IDirectDrawSurface* image =
       tile >= 0 && tile < static_cast<int>(scoreTiles.size()) ? scoreTiles[static_cast<size_t>(tile)] : nullptr;
   popups.push_back(NewPopup(image, block));
-  AddScore((index + 1) * 100);
 }
 
 void Game::AddMultiplierPopup(const Block& block) {
   // The strip ends at x26: a larger multiplier shows that image.
   int image = 26 - multiplier;
   if (image < 0) image = 0;
-  Sprite* strip = gameScreen.MultiplierStrip();
+  Sprite* strip = screen.MultiplierStrip();
   IDirectDrawSurface* surface =
       strip && image < strip->FrameCount() ? strip->frames[static_cast<size_t>(image)] : nullptr;
   popups.push_back(NewPopup(surface, block));
@@ -131,7 +130,7 @@ void Game::UpdatePopups(IDirectDrawSurface* surface) {
 void Game::DrawHud() {
   redrawManager.RestoreRect(0, 50, 83, 136);
   IDirectDrawSurface* target = redrawManager.GetTarget();
-  Sprite* font = gameScreen.ScoreFont();
+  Sprite* font = screen.ScoreFont();
   char text[16];
   const HighScoreEntry* best = highScores.Entry(0);
   std::snprintf(text, sizeof text, "%d", best ? best->score : 0);

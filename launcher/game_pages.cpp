@@ -226,9 +226,9 @@ int GamePagesScreen::Run(int) {
   if (key == KeyQueue::kPageUp) FocusRing::Press(set, "left");
   if (key == KeyQueue::kPageDown) FocusRing::Press(set, "right");
 
-  if (set->WasPressed("exit")) return 7;
+  if (set->WasPressed("exit")) return kScreenQuit;
   if (set->WasPressed("help")) {
-    if (ShowInfo() == 0) return 7;
+    if (ShowInfo() == 0) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("left")) TurnPage(-1);

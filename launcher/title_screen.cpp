@@ -144,7 +144,7 @@ int TitleScreen::ShowPicture(const char* path) {
   popup.AddPopupImage(path, nullptr);
   popup.AddDefaultButton();
   popup.SetPosition(kPopupX, kPopupY);
-  if (popup.Run(nullptr, nullptr) == 0) return 7;
+  if (popup.Run(nullptr, nullptr) == 0) return kScreenQuit;
   return 1;
 }
 
@@ -152,7 +152,7 @@ int TitleScreen::ShowHallOfFame() {
   HallOfFameScreen hall(entry ? entry->name : "");
   hall.Setup();
   hall.SetPosition(kPopupX, kPopupY);
-  if (hall.Run(nullptr, nullptr) == 0) return 7;
+  if (hall.Run(nullptr, nullptr) == 0) return kScreenQuit;
   return 1;
 }
 
@@ -164,7 +164,7 @@ int TitleScreen::EditPlayer() {
     players.SetPosition(kPopupX, kPopupY);
     players.SetPlayer(&playerRegistry.Player(currentPlayer));
     char result[kPopupResultSize] = "";
-    if (players.Run(result, nullptr) == 0) return 7;
+    if (players.Run(result, nullptr) == 0) return kScreenQuit;
     // An entered record is already stored; otherwise the records are
     // written back as they are, in one save.
     if (std::strcmp(result, "play") != 0) playerRegistry.WritePlayers();
@@ -180,7 +180,7 @@ int TitleScreen::Play() {
   launcherDirectory.resize(GetCurrentDirectoryA(size, launcherDirectory.data()));
   HINSTANCE started = ShellExecuteA(nullptr, "open", entry->executable, launcherDirectory.c_str(),
                                     entry->directory.c_str(), SW_SHOWNORMAL);
-  if (reinterpret_cast<intptr_t>(started) > 32) return 7;
+  if (reinterpret_cast<intptr_t>(started) > 32) return kScreenQuit;
   // Nothing started: closing now would leave the player with no window at all.
   SetCurrentDirectoryA(entry->directory.c_str());
   const std::string message = std::string("Could not start ") + entry->name + ".";
@@ -243,19 +243,19 @@ int TitleScreen::Run(int) {
   if (set->WasPressed("Music")) FlipOption("Music", "Music", musicOn);
 
   if (set->WasPressed("Credits")) {
-    if (ShowPicture(".\\title\\Credits.bmp") == 7) return 7;
+    if (ShowPicture(".\\title\\Credits.bmp") == kScreenQuit) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("HowToPlay")) {
-    if (ShowPicture(".\\title\\HowToPlay.bmp") == 7) return 7;
+    if (ShowPicture(".\\title\\HowToPlay.bmp") == kScreenQuit) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("HighScores")) {
-    if (ShowHallOfFame() == 7) return 7;
+    if (ShowHallOfFame() == kScreenQuit) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("Players")) {
-    if (EditPlayer() == 7) return 7;
+    if (EditPlayer() == kScreenQuit) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("Play") && entry) return Play();
@@ -264,6 +264,6 @@ int TitleScreen::Run(int) {
     screenManager.SwitchTo("Lobbo");
     return 1;
   }
-  if (set->WasPressed("Exit")) return 7;
+  if (set->WasPressed("Exit")) return kScreenQuit;
   return Flip() ? 1 : 0;
 }

@@ -33,6 +33,14 @@ class ScreenImage {
   IDirectDrawSurface* surface;
 };
 
+// What a screen's Run gives the frame loop each frame; kScreenQuit ends the
+// program.
+enum ScreenResult : int32_t {
+  kScreenNotShown = 0,  // nothing new went out this frame
+  kScreenShown = 1,
+  kScreenQuit = 7,
+};
+
 class Screen {
  public:
   Screen();

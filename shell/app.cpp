@@ -11,6 +11,8 @@
 #include "platform/win/mmtimer.h"
 #include "platform/win/profile.h"
 #include "gx/mouse_cursor.h"
+#include "gx/key_queue.h"
+#include "screens/screen.h"
 #include "screens/screen_manager.h"
 #include "gx/frame_clock.h"
 #include "gx/gx.h"
@@ -80,7 +82,7 @@ int FrameLoop() {
         std::snprintf(text, sizeof text, "%5.2f", GXGetFPS());
         GXPrintString(text, 580, 0);
       }
-      if (screenManager.Run(appActive.load()) == 7) {
+      if (screenManager.Run(appActive.load()) == kScreenQuit) {
         if (variant->quitPauseMs > 0) Sleep(static_cast<DWORD>(variant->quitPauseMs));
         DestroyWindow(mainWindow);
         return 0;

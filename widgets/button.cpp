@@ -280,6 +280,11 @@ int ButtonSet::WasPressed(const char* text) {
   return 0;
 }
 
+int ButtonSet::WasPressed(const Button* button) {
+  Button* clicked = FindClicked();
+  return clicked && clicked == button ? clicked->WasClicked() : 0;
+}
+
 Button* ButtonSet::Find(const char* text) {
   if (!text) return nullptr;
   for (Button* button : buttons)

@@ -100,6 +100,8 @@ class ButtonSet {
   void DrawAll();
   Button* FindClicked();
   int WasPressed(const char* name);
+  // The same for one button of the set, without its name.
+  int WasPressed(const Button* button);
   Button* Find(const char* name);
   void SetOffsetAll(int x, int y);
   void Remove(const char* name);

@@ -72,8 +72,9 @@ std::vector<FocusTarget> FocusRing::ButtonTargets(const ButtonSet* set) {
   return targets;
 }
 
-void FocusRing::Press(ButtonSet* set, const std::string& name) {
-  Button* button = set ? set->Find(name.c_str()) : nullptr;
+void FocusRing::Press(ButtonSet* set, const std::string& name) { Press(set ? set->Find(name.c_str()) : nullptr); }
+
+void FocusRing::Press(Button* button) {
   if (!button || !button->enabled) return;
   button->clicked = 1;
   button->clickKind = 1;

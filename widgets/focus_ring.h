@@ -13,6 +13,7 @@
 
 #include "platform/win/ddraw.h"
 
+class Button;
 class ButtonSet;
 
 // Something the ring can land on, in screen coordinates.
@@ -42,6 +43,7 @@ class FocusRing {
   // Sets the click pulse of the enabled button named name (after the set's
   // UpdateAll of this frame, so the screen's WasPressed sees it).
   static void Press(ButtonSet* set, const std::string& name);
+  static void Press(Button* button);
 
   static bool Shown();
   static void Show();

@@ -1,0 +1,129 @@
+// The rules' events as the player sees and hears them: every sound, sprite
+// and wait of cracking a group, falling, a guy's push and the time bonus, in
+// the order the events come. The waits block (see Wait).
+#include <cstdio>
+
+#include "game/game.h"
+#include "game/game_screen.h"
+#include "gx/frame_clock.h"
+#include "widgets/sprite.h"
+
+namespace {
+
+// The guy's poses on his sheet.
+constexpr int kStanding = 0;
+constexpr int kBlocked = 9;
+constexpr int kSquashed = 13;
+
+// Walking in and pushing alternate 4 and 5, walking back 6 and 7.
+void NextPose(Sprite* guy, int a, int b) { guy->SetCurrentFrame(guy->currentFrame == a ? b : a); }
+
+template <class... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+
+}  // namespace
+
+void Game::Show(const quibbleton::Events& events) {
+  namespace ev = quibbleton::event;
+  // A push puts its guy back where he stood.
+  float guyHomeX = 0.0f;
+  const auto placeGuy = [this](int guy, int cell) -> Sprite* {
+    Sprite* sprite = GuySprite(guy);
+    if (sprite) CellPosition(cell, &sprite->x, &sprite->y);
+    return sprite;
+  };
+  const Overloaded show{
+      [&](const ev::GroupFound& e) {
+        multiplier = 1;
+        groupPoints = 0;
+        if (!e.accepted) PlaySound("negative");
+      },
+      [&](const ev::HeadCracked& e) {
+        Block* block = At(e.cell);
+        if (e.index > 0) Wait(200);
+        PlaySound("crack");
+        if (Sprite* crumble = screen.CrumbleTemplate(e.head.colour * 5 + e.head.face)) {
+          crumble->x = block->x;
+          crumble->y = block->y;
+          crumble->SetFrameDelay(100);
+          crumble->SetAnimating(1);
+          spriteList.Add(*crumble);
+        }
+        for (int k = 0; k < e.twinsCounted; ++k) {
+          ++multiplier;
+          PlaySound("bonus");
+        }
+        if (e.showsMultiplier)
+          AddMultiplierPopup(*block);
+        else
+          AddPointsPopup(*block, e.index);
+        AddScore(e.points);
+        groupPoints += (e.index + 1) * 100;
+        board[static_cast<size_t>(e.cell)] = nullptr;
+        delete block;
+      },
+      [&](const ev::GroupScored& e) {
+        if (e.removed > 0) Wait(200);
+        AddScore(e.points);
+        groupPoints += e.points;
+      },
+      [&](const ev::HeadFell& e) {
+        if (e.first) PlaySound("blockhit");
+        MoveBlock(e.from, e.to);
+      },
+      [&](const ev::OrderHeard& e) {
+        if (const Sprite* guy = GuySprite(e.guy)) guyHomeX = static_cast<float>(static_cast<int>(guy->x));
+        PlaySound("yessir");
+        Wait(250);
+      },
+      [&](const ev::GuyBlocked& e) {
+        if (Sprite* guy = GuySprite(e.guy)) guy->SetCurrentFrame(kBlocked);
+        Wait(450);
+      },
+      [&](const ev::GuyWalked& e) {
+        if (Sprite* guy = placeGuy(e.guy, e.cell)) NextPose(guy, 4, 5);
+        Wait(150);
+      },
+      [&](const ev::HeadPushed& e) {
+        PlaySound("slide");
+        MoveBlock(e.from, e.to);
+      },
+      [&](const ev::GuyPushed& e) {
+        Sprite* guy = placeGuy(e.guy, e.cell);
+        if (guy) NextPose(guy, 4, 5);
+        if (!e.squashed) {
+          Wait(150);
+          return;
+        }
+        if (guy) guy->SetCurrentFrame(kSquashed);
+        PlaySound("squish");
+        Wait(50);
+        PlaySound("ahh");
+        Wait(300);
+        char name[sizeof guy->name];
+        std::snprintf(name, sizeof name, "%s", guy ? guy->name : "");
+        if (guy) spriteList.Remove(name);
+      },
+      [&](const ev::GuyWalkedBack& e) {
+        if (Sprite* guy = placeGuy(e.guy, e.cell)) NextPose(guy, 6, 7);
+        Wait(150);
+      },
+      [&](const ev::GuyHome& e) {
+        if (Sprite* guy = GuySprite(e.guy)) {
+          guy->x = guyHomeX;
+          guy->SetCurrentFrame(kStanding);
+        }
+      },
+      [&](const ev::BonusSecond& e) {
+        SetSecondsLeft(GetSecondsLeft() - 1);
+        AddScore(e.points);
+        Wait(100);
+        PlaySound("click");
+      },
+      // The score on screen doubles whatever it is.
+      [&](const ev::ScoreDoubled&) { AddScore(score); },
+  };
+  for (const quibbleton::Event& e : events) std::visit(show, e);
+}
