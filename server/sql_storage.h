@@ -71,7 +71,17 @@ class SessionPool {
 
 class SqlStorage : public Storage {
  public:
-  explicit SqlStorage(std::function<std::unique_ptr<Session>()> open) : pool_(std::move(open)) {}
+  // A connection that cannot be opened fails as a statement does.
+  explicit SqlStorage(std::function<std::unique_ptr<Session>()> open)
+      : pool_([open = std::move(open)]() -> std::unique_ptr<Session> {
+          try {
+            return open();
+          } catch (const StorageError&) {
+            throw;
+          } catch (const std::exception& e) {
+            throw StorageError(e.what());
+          }
+        }) {}
   Placed Add(const Entry& entry) override;
   std::vector<Row> Top(const std::string& game, int limit) override;
   std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,

@@ -104,7 +104,7 @@ TEST(ScoreServerHttp, BadUploadsAre400AndStoreNothing) {
       {Upload(server, "Q", (std::string(64, 'n') + ":::Y").c_str(), 1), "longer than the launcher allows"},
       {"/cgi-bin/hiscore.cgi?game=Q&name=A%fe:::Y&score=" + ok, "UTF-8"},
       {"/cgi-bin/hiscore.cgi?game=Q&name=A%0d%0aX:::Y&score=" + ok, "control characters"},
-      {Upload(server, "Q", "A:b:c:Y:more", 1), "more than four fields"},
+      {Upload(server, "Q", "A:b:c:Y:more", 1), "send value is longer"},
   };
   for (const auto& [target, reason] : cases) {
     auto res = server.Get(target);
@@ -263,15 +263,21 @@ TEST(ScoreServerHttp, PostgresRoundTripAndOutage) {
   for (auto& reader : readers) reader.join();
 
   cluster->Stop();
-  auto down = server.Get("/healthz");
+  // Alive without the database, not ready.
+  EXPECT_EQ(server.Get("/healthz")->status, 200);
+  auto down = server.Get("/readyz");
   EXPECT_EQ(down->status, 503);
+  EXPECT_EQ(down->get_header_value("Retry-After"), "30");
+  auto api = server.Get("/api/games/Quibbleton/scores");
+  EXPECT_EQ(api->status, 503);
+  EXPECT_EQ(nlohmann::json::parse(api->body)["error"], "The score database cannot be reached; please try again later.");
   auto refused = server.Get(Upload(server, "Quibbleton", "Bob:::N", 900));
   EXPECT_EQ(refused->status, 503);
   EXPECT_NE(refused->body.find("cannot be reached"), std::string::npos) << refused->body;
   EXPECT_EQ(refused->body.find("postgresql://"), std::string::npos);
 
   ASSERT_TRUE(cluster->Start());
-  EXPECT_EQ(server.Get("/healthz")->status, 200);
+  EXPECT_EQ(server.Get("/readyz")->status, 200);
   auto second = server.Get(Upload(server, "Quibbleton", "Bob:::N", 900));
   EXPECT_EQ(second->status, 200);
   EXPECT_NE(second->body.find("number 2 of 2 in Quibbleton."), std::string::npos) << second->body;
