@@ -29,6 +29,7 @@ struct Tracked {
   std::string key;           // its client's limit key
   Clock::time_point due;     // when its next request head must be complete
   bool busy = false;         // a head arrived; the answer is under way
+  bool answered = false;
   std::string target;        // the request line's target, as sent
   Clock::time_point started;
 };
@@ -106,6 +107,7 @@ struct HttpServer::Impl {
     if (tracked) {
       tracked->target = uri;
       tracked->started = Clock::now();
+      tracked->answered = false;
     }
     return tracked;
   }
@@ -114,15 +116,12 @@ struct HttpServer::Impl {
                            const char*, size_t* uploadSize, void** context) {
     auto* self = static_cast<Impl*>(cls);
     auto* tracked = static_cast<Tracked*>(*context);
-    // A body is never read: the answer went out on the first call and the
-    // connection closes after it.
-    if (*uploadSize != 0 || !tracked || tracked->busy) {
+    if (!tracked) return MHD_NO;
+    // A body is never read: the answer went out before it, and the
+    // connection closes after the answer.
+    if (tracked->answered) {
       *uploadSize = 0;
       return MHD_YES;
-    }
-    {
-      std::lock_guard lock(self->mutex);
-      tracked->busy = true;
     }
     Request request;
     request.method = method;
@@ -134,7 +133,19 @@ struct HttpServer::Impl {
     const std::string length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
     request.hasBody = (!length.empty() && length.find_first_not_of('0') != std::string::npos) ||
                       MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
-
+    if (!tracked->busy) {
+      {
+        std::lock_guard lock(self->mutex);
+        tracked->busy = true;
+      }
+      // Without a body the answer waits for the library's second call: one
+      // queued on the first makes it close the connection, which is just
+      // what a request with a body needs (its bytes are never read, so none
+      // of them can be taken for a request of their own).
+      if (!request.hasBody) return MHD_YES;
+    }
+    *uploadSize = 0;
+    tracked->answered = true;
     Response answer = self->handler(request);
     MHD_Response* response =
         MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
@@ -202,15 +213,21 @@ HttpServer::~HttpServer() { Stop(); }
 
 namespace {
 
+struct Address {
+  sockaddr_storage where{};
+  socklen_t length = 0;
+  const sockaddr* Sockaddr() const { return reinterpret_cast<const sockaddr*>(&where); }
+};
+
 // A listening socket on one address; -1 with errno set when it fails.
-int ListenOn(const addrinfo& address, int port, bool bothFamilies, int backlog) {
-  const int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
+int ListenOn(const Address& address, int port, bool bothFamilies, int backlog) {
+  const int family = address.where.ss_family;
+  const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   const int one = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_storage where{};
-  std::memcpy(&where, address.ai_addr, address.ai_addrlen);
-  if (address.ai_family == AF_INET6) {
+  sockaddr_storage where = address.where;
+  if (family == AF_INET6) {
     // Beside an IPv4 socket of the same name the IPv6 one takes IPv6 only;
     // alone ("::") it takes both.
     const int only = bothFamilies ? 1 : 0;
@@ -219,7 +236,7 @@ int ListenOn(const addrinfo& address, int port, bool bothFamilies, int backlog) 
   } else {
     reinterpret_cast<sockaddr_in*>(&where)->sin_port = htons(static_cast<uint16_t>(port));
   }
-  if (bind(fd, reinterpret_cast<sockaddr*>(&where), address.ai_addrlen) != 0 || listen(fd, backlog) != 0) {
+  if (bind(fd, reinterpret_cast<sockaddr*>(&where), address.length) != 0 || listen(fd, backlog) != 0) {
     const int saved = errno;
     close(fd);
     errno = saved;
@@ -239,34 +256,48 @@ int PortOf(int fd) {
 }  // namespace
 
 int HttpServer::Listen(const std::string& host, int port) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  if (const int rc = getaddrinfo(host.empty() ? nullptr : host.c_str(), "0", &hints, &found); rc != 0) {
-    throw std::runtime_error("cannot resolve " + host + ": " + gai_strerror(rc));
+  // "localhost" is the loopback of both families, whatever the resolver's
+  // files say (many list only 127.0.0.1).
+  const std::vector<std::string> names =
+      host == "localhost" ? std::vector<std::string>{"::1", "127.0.0.1"} : std::vector<std::string>{host};
+  std::vector<Address> addresses;
+  for (const std::string& name : names) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (const int rc = getaddrinfo(name.empty() ? nullptr : name.c_str(), "0", &hints, &found); rc != 0) {
+      throw std::runtime_error("cannot resolve " + name + ": " + gai_strerror(rc));
+    }
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+      if (a->ai_family != AF_INET && a->ai_family != AF_INET6) continue;
+      Address address;
+      std::memcpy(&address.where, a->ai_addr, a->ai_addrlen);
+      address.length = a->ai_addrlen;
+      const std::string text = AddressText(a->ai_addr);
+      bool seen = false;
+      for (const Address& other : addresses) seen = seen || AddressText(other.Sockaddr()) == text;
+      if (!seen) addresses.push_back(address);
+    }
+    freeaddrinfo(found);
   }
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
   bool v4 = false, v6 = false;
-  for (const addrinfo* a = found; a; a = a->ai_next) {
-    v4 = v4 || a->ai_family == AF_INET;
-    v6 = v6 || a->ai_family == AF_INET6;
+  for (const Address& a : addresses) {
+    v4 = v4 || a.where.ss_family == AF_INET;
+    v6 = v6 || a.where.ss_family == AF_INET6;
   }
   // Port 0: the first socket picks the port and the others follow it; when
   // another program holds that port on a second family, try another.
   for (int attempt = 0; attempt < 20; ++attempt) {
     std::vector<std::pair<int, bool>> sockets;
-    std::map<std::string, bool> seen;
     int chosen = port;
     bool retry = false;
     std::string problem;
-    for (const addrinfo* a = found; a; a = a->ai_next) {
-      if (a->ai_family != AF_INET && a->ai_family != AF_INET6) continue;
-      if (!seen.emplace(AddressText(a->ai_addr), true).second) continue;
-      const int fd = ListenOn(*a, chosen, v4 && v6, impl_->limits.backlog);
+    for (const Address& a : addresses) {
+      const int fd = ListenOn(a, chosen, v4 && v6, impl_->limits.backlog);
       if (fd < 0) {
-        // A name that also resolves to a family this machine lacks (::1
+        // A name that also stands for a family this machine lacks (::1
         // without IPv6) is served on the families it has.
         if (errno == EADDRNOTAVAIL || errno == EAFNOSUPPORT) continue;
         retry = port == 0 && !sockets.empty() && errno == EADDRINUSE;
@@ -276,16 +307,16 @@ int HttpServer::Listen(const std::string& host, int port) {
         break;
       }
       if (chosen == 0) chosen = PortOf(fd);
-      sockets.emplace_back(fd, a->ai_family == AF_INET6);
+      sockets.emplace_back(fd, a.where.ss_family == AF_INET6);
     }
     if (retry) continue;
     if (sockets.empty()) {
       throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(port) +
                                (problem.empty() ? "" : ": " + problem));
     }
-    for (auto [fd, isV6] : sockets) {
-      if (!impl_->Start(fd, isV6)) {
-        close(fd);
+    for (size_t i = 0; i < sockets.size(); ++i) {
+      if (!impl_->Start(sockets[i].first, sockets[i].second)) {
+        for (size_t k = i; k < sockets.size(); ++k) close(sockets[k].first);
         Stop();
         throw std::runtime_error("cannot start the HTTP service");
       }

@@ -1,6 +1,7 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
-//                [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--log-format text|json]
+//                [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
+//                [--log-format text|json]
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
 #include <unistd.h>
@@ -41,6 +42,7 @@ struct Options {
   int threads = 4;
   int maxConnections = 1000;
   int perClient = 32;
+  int requestTimeout = 10;
   std::string trustProxy;
   bool jsonLog = false;
 };
@@ -49,7 +51,7 @@ struct Options {
   std::fprintf(stderr,
                "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
                "[--upload-limit N] [--threads N]\n       [--trust-proxy ADDR] [--max-connections N] "
-               "[--per-client N] [--log-format text|json]\n",
+               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n",
                problem);
   std::exit(2);
 }
@@ -86,6 +88,8 @@ Options ParseArguments(int argc, char** argv) {
       options.maxConnections = Number(value, 1, 1000000, "--max-connections takes 1..1000000");
     } else if (flag == "--per-client") {
       options.perClient = Number(value, 1, 1000000, "--per-client takes 1..1000000");
+    } else if (flag == "--request-timeout") {
+      options.requestTimeout = Number(value, 1, 3600, "--request-timeout takes 1..3600 seconds");
     } else if (flag == "--trust-proxy") {
       options.trustProxy = value;
     } else if (flag == "--log-format") {
@@ -143,6 +147,7 @@ int main(int argc, char** argv) {
   limits.connections = static_cast<unsigned>(options.maxConnections);
   limits.perClient = static_cast<unsigned>(options.perClient);
   limits.exempt = options.trustProxy;
+  limits.headSeconds = static_cast<unsigned>(options.requestTimeout);
 
   auto handle = [&service](const score::Request& request) {
     try {

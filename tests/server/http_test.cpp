@@ -15,6 +15,7 @@
 #include "launcher/upload_address.h"
 #include "server/storage.h"
 #include "tests/server/postgres_cluster.h"
+#include "tests/server/raw_client.h"
 #include "tests/server/running_server.h"
 
 namespace {
@@ -294,6 +295,98 @@ TEST(ScoreServerHttp, BadCommandLinesAndDatabasesEndAtStart) {
   EXPECT_NE(ReadWholeFile(log).find("unknown database scheme"), std::string::npos) << ReadWholeFile(log);
   std::error_code ec;
   std::filesystem::remove_all(folder, ec);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScoreServerHttp, HeadersCachingAndTheDetailsOfEachAnswer) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  httplib::Client client("127.0.0.1", server.Port());
+  // HEAD of an upload stores nothing.
+  auto head = client.Head(Upload(server, "Q", "Ann:::Y", 5).c_str());
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 405);
+  EXPECT_EQ(head->get_header_value("Allow"), "GET");
+  EXPECT_EQ(Entries(server, "Q"), 0u);
+
+  auto upload = server.Get(Upload(server, "Q", "Ann:::Y", 5));
+  EXPECT_EQ(upload->get_header_value("Cache-Control"), "no-store");
+  EXPECT_FALSE(upload->has_header("ETag"));
+  for (const char* target : {"/", "/games/Q", "/api/games/Q/scores", "/nowhere"}) {
+    auto res = server.Get(target);
+    EXPECT_NE(res->get_header_value("Content-Security-Policy").find("frame-ancestors 'none'"), std::string::npos);
+    EXPECT_EQ(res->get_header_value("X-Content-Type-Options"), "nosniff") << target;
+    EXPECT_EQ(res->get_header_value("Referrer-Policy"), "no-referrer") << target;
+    EXPECT_FALSE(res->has_header("Accept-Ranges")) << target;
+  }
+
+  // A board unchanged since the client's copy costs an empty 304; an
+  // upload changes its tag.
+  auto board = server.Get("/games/Q");
+  const std::string tag = board->get_header_value("ETag");
+  ASSERT_FALSE(tag.empty());
+  EXPECT_EQ(board->get_header_value("Cache-Control"), "no-cache");
+  auto same = client.Get("/games/Q", {{"If-None-Match", tag}});
+  EXPECT_EQ(same->status, 304);
+  EXPECT_TRUE(same->body.empty());
+  server.Get(Upload(server, "Q", "Bob:::Y", 9));
+  auto changed = client.Get("/games/Q", {{"If-None-Match", tag}});
+  EXPECT_EQ(changed->status, 200);
+  EXPECT_NE(changed->get_header_value("ETag"), tag);
+
+  // Everything under /api/ answers JSON, errors too; unknown parameters on
+  // a read are ignored.
+  for (const char* target : {"/api/nothing", "/api/games/%zz/scores", "/api/games/Q/scores?limit=0"}) {
+    auto res = server.Get(target);
+    EXPECT_EQ(res->get_header_value("Content-Type"), "application/json") << target;
+    EXPECT_TRUE(nlohmann::json::parse(res->body).contains("error")) << target;
+  }
+  auto ignored = server.Get("/api/games/Q/scores?_=123&limit=1&utm_source=x");
+  EXPECT_EQ(ignored->status, 200);
+  EXPECT_EQ(nlohmann::json::parse(ignored->body)["scores"].size(), 1u);
+  EXPECT_EQ(server.Get("/games/Q?page=1&_=x")->status, 200);
+}
+
+TEST(ScoreServerHttp, TheLimitCountsTheRightClientAndOnlyRealUploads) {
+  RunningServer server({"--upload-limit", "2", "--trust-proxy", "127.0.0.1"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  httplib::Client proxy("127.0.0.1", server.Port());
+  auto from = [&](const char* client, const char* player) {
+    return proxy.Get(Upload(server, "Q", player, 1).c_str(), {{"X-Forwarded-For", std::string("10.9.9.9, ") + client}})
+        ->status;
+  };
+  // Behind the trusted proxy each player has an allowance of their own
+  // (the last forwarded address is the one the proxy saw).
+  EXPECT_EQ(from("203.0.113.1", "A:::Y"), 200);
+  EXPECT_EQ(from("203.0.113.1", "B:::Y"), 200);
+  EXPECT_EQ(from("203.0.113.1", "C:::Y"), 429);
+  EXPECT_EQ(from("203.0.113.2", "C:::Y"), 200);
+  // IPv6 players share one allowance per /64.
+  EXPECT_EQ(from("2001:db8:1:2::1", "D:::Y"), 200);
+  EXPECT_EQ(from("2001:db8:1:2:ffff::9", "E:::Y"), 200);
+  EXPECT_EQ(from("2001:db8:1:2::77", "F:::Y"), 429);
+  EXPECT_EQ(from("2001:db8:1:3::1", "F:::Y"), 200);
+
+  // Anyone else's X-Forwarded-For is not believed: 127.0.0.2 is its own client.
+  auto direct = [&](const char* forged) {
+    RawClient raw(server.Port(), "127.0.0.2");
+    raw.Send("GET " + Upload(server, "Q", "G:::Y", 7) + " HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: " + forged +
+             "\r\nConnection: close\r\n\r\n");
+    const std::string answer = raw.ReadAll(3);
+    return std::stoi(answer.substr(9, 3));
+  };
+  // Malformed uploads do not use up the allowance.
+  for (int i = 0; i < 5; ++i) {
+    RawClient raw(server.Port(), "127.0.0.2");
+    raw.Send("GET /cgi-bin/hiscore.cgi?game=Q&name=oops&score=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(raw.ReadAll(3).substr(9, 3), "400");
+  }
+  EXPECT_EQ(direct("198.51.100.1"), 200);
+  EXPECT_EQ(direct("198.51.100.2"), 200);
+  EXPECT_EQ(direct("198.51.100.3"), 429);
 }
 
 }  // namespace
