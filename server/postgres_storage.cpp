@@ -81,6 +81,10 @@ class PostgresStorage : public SqlStorage {
       if (schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>()) {
         schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
       }
+      {
+        PostgresSession session(address_);
+        FillMissingNames(session);
+      }
       schema.exec("SELECT pg_advisory_unlock(7077)");
     } catch (const std::exception& e) {
       throw StorageError(e.what());

@@ -7,6 +7,7 @@
 
 #include "server/client_address.h"
 #include "server/pages.h"
+#include "server/player_name.h"
 #include "server/query.h"
 
 namespace score {
@@ -199,9 +200,12 @@ Response Service::Upload(const Request& request, std::string_view query) {
     return r;
   }
 
+  const NameCheck name = NormaliseName(upload.player.name);
+  if (!name.refusal.empty()) return Refusal(400, "Upload refused", name.refusal);
+
   Entry entry;
   entry.game = upload.game;
-  entry.name = upload.player.name;
+  entry.name = name.name;
   entry.send = upload.player.send;
   // The player's address and e-mail are kept only with their consent.
   if (upload.player.send == "Y") {
@@ -211,6 +215,11 @@ Response Service::Upload(const Request& request, std::string_view query) {
   entry.score = upload.score;
   entry.created = options_.wallClock();
   const Placed placed = storage_.Add(entry);
+  if (!placed.lookalike.empty()) {
+    return Refusal(400, "Upload refused",
+                   "The name looks like \u201c" + placed.lookalike + "\u201d, who is already on this board; please "
+                   "choose a name that cannot be taken for another.");
+  }
   const std::vector<Row> around =
       storage_.Around(entry.game, placed.id, entry.score, placed.rank, kAroundRows, kAroundRows);
   Response r = Html(200, UploadPage(entry.game, placed, around));

@@ -48,6 +48,14 @@ inline constexpr const char* kCountUp =
     "INSERT INTO games (name, entries) VALUES ($1, 1)"
     " ON CONFLICT (name) DO UPDATE SET entries = games.entries + 1";
 inline constexpr const char* kGames = "SELECT name FROM games WHERE entries > 0 ORDER BY name";
+// The first name of each confusable skeleton on a board; look-alikes of it
+// are refused.
+inline constexpr const char* kNameLike = "SELECT name FROM names WHERE game = $1 AND skeleton = $2";
+inline constexpr const char* kNameAdd =
+    "INSERT INTO names (game, skeleton, name) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING";
+inline constexpr const char* kNamesMissing =
+    "SELECT (SELECT count(*) FROM names) = 0 AND EXISTS (SELECT 1 FROM scores)";
+inline constexpr const char* kDistinctNames = "SELECT game, name, min(id) FROM scores GROUP BY game, name ORDER BY 3";
 inline constexpr const char* kDump =
     "SELECT game, name, address, email, send, score, created FROM scores WHERE game = $1 ORDER BY id";
 
@@ -62,7 +70,9 @@ inline constexpr const char* kSqliteSchema =
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
-    " n INTEGER NOT NULL, PRIMARY KEY (game, level, bucket));";
+    " n INTEGER NOT NULL, PRIMARY KEY (game, level, bucket));"
+    "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
+    " PRIMARY KEY (game, skeleton));";
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
@@ -71,7 +81,9 @@ inline constexpr const char* kPostgresSchema =
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC, id);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries BIGINT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
-    " n BIGINT NOT NULL, PRIMARY KEY (game, level, bucket));";
+    " n BIGINT NOT NULL, PRIMARY KEY (game, level, bucket));"
+    "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
+    " PRIMARY KEY (game, skeleton));";
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =

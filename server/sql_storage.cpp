@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "server/player_name.h"
 #include "server/sql.h"
 
 namespace score {
@@ -80,6 +81,13 @@ Placed SqlStorage::Add(const Entry& e) {
     s->BeginWrite();
     try {
       Placed placed;
+      const std::string skeleton = Skeleton(e.name);
+      const std::vector<ResultRow> like = s->Run(sql::kNameLike, {e.game, skeleton});
+      if (!like.empty() && like[0].at(0) != e.name) {
+        s->Rollback();
+        placed.lookalike = like[0].at(0);
+        return placed;
+      }
       const Params key = {e.game, int64_t{e.score}, e.name, e.address, e.email, e.send};
       std::vector<ResultRow> inserted =
           s->Run(sql::kInsert, {e.game, e.name, e.address, e.email, e.send, int64_t{e.score}, e.created});
@@ -87,6 +95,7 @@ Placed SqlStorage::Add(const Entry& e) {
         placed.inserted = true;
         placed.id = ToInt(inserted[0].at(0));
         s->Run(sql::kCountUp, {e.game});
+        if (like.empty()) s->Run(sql::kNameAdd, {e.game, skeleton, e.name});
         s->Run(sql::kBucketsUp, {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}});
       } else {
         std::vector<ResultRow> found = s->Run(sql::kFind, key);
@@ -168,6 +177,19 @@ std::vector<Entry> SqlStorage::Dump(const std::string& game) {
 
 void SqlStorage::Ping() {
   With([&](SessionPool::Lease& s) { return s->Run(sql::kGames, {}).size(); });
+}
+
+void FillMissingNames(Session& s) {
+  const std::string missing = s.Run(sql::kNamesMissing, {}).at(0).at(0);
+  if (missing != "1" && missing != "t") return;
+  s.BeginWrite();
+  try {
+    for (const ResultRow& r : s.Run(sql::kDistinctNames, {})) s.Run(sql::kNameAdd, {r.at(0), Skeleton(r.at(1)), r.at(1)});
+    s.Commit();
+  } catch (...) {
+    s.Rollback();
+    throw;
+  }
 }
 
 std::unique_ptr<Storage> OpenStorage(const std::string& where) {

@@ -22,6 +22,10 @@ using ResultRow = std::vector<std::string>;
 // 256-wide bucket, and its id.
 Params RankParams(const std::string& game, int32_t score, int64_t id);
 
+class Session;
+// Names stored before look-alikes were compared get their skeletons at start.
+void FillMissingNames(Session& session);
+
 // One connection, used by one thread at a time.
 class Session {
  public:

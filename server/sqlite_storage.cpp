@@ -139,6 +139,7 @@ class SqliteStorage : public SqlStorage {
       session.Exec(sql::kRebuildCounts);
       session.Exec("COMMIT");
     }
+    FillMissingNames(session);
   }
 
  private:

@@ -34,6 +34,9 @@ struct Placed {
   int64_t id = 0;
   int64_t rank = 0;
   int64_t total = 0;  // the game's number of entries
+  // Not empty: nothing was stored, as the name looks like this one, which is
+  // already on the board.
+  std::string lookalike;
 };
 
 class StorageError : public std::runtime_error {
@@ -45,7 +48,8 @@ class Storage {
  public:
   virtual ~Storage() = default;
   // Stores the entry unless an equal one (same game, shown and kept fields,
-  // and score) exists, and returns its place either way.
+  // and score) exists, and returns its place either way; or stores nothing
+  // when another name of the same confusable skeleton is on the board.
   virtual Placed Add(const Entry& entry) = 0;
   // The best `limit` entries of a game, best first.
   virtual std::vector<Row> Top(const std::string& game, int limit) = 0;

@@ -390,3 +390,29 @@ TEST(ScoreServerHttp, TheLimitCountsTheRightClientAndOnlyRealUploads) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScoreServerHttp, NamesAreNormalisedAndLookAlikesRefused) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  EXPECT_EQ(server.Get(Upload(server, "Q", "Ann:::Y", 50))->status, 200);
+  // Full-width letters are the same name: the same entry again.
+  auto wide = server.Get(Upload(server, "Q", "\xef\xbc\xa1nn:::Y", 50));
+  EXPECT_EQ(wide->status, 200);
+  EXPECT_NE(wide->body.find("uploaded before"), std::string::npos) << wide->body;
+  // A Cyrillic A is refused beside the Latin one, but not on another board.
+  auto cyrillic = server.Get(Upload(server, "Q", "\xd0\x90nn:::Y", 60));
+  EXPECT_EQ(cyrillic->status, 400);
+  EXPECT_NE(cyrillic->body.find("looks like \xe2\x80\x9c" "Ann"), std::string::npos) << cyrillic->body;
+  EXPECT_EQ(server.Get(Upload(server, "Other", "\xd0\x90nn:::Y", 60))->status, 200);
+  auto reversed = server.Get(Upload(server, "Q", "Bob\xe2\x80\xae:::Y", 70));
+  EXPECT_EQ(reversed->status, 400);
+  EXPECT_NE(reversed->body.find("direction"), std::string::npos);
+  EXPECT_EQ(server.Get(Upload(server, "Q", " \xe2\x80\x8b :::Y", 70))->status, 400);
+  const std::vector<score::Entry> stored = score::OpenStorage(server.Database())->Dump("Q");
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0].name, "Ann");
+}
+
+}  // namespace
