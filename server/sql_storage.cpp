@@ -176,7 +176,10 @@ std::vector<Entry> SqlStorage::Dump(const std::string& game) {
 }
 
 void SqlStorage::Ping() {
-  With([&](SessionPool::Lease& s) { return s->Run(sql::kGames, {}).size(); });
+  With([&](SessionPool::Lease& s) {
+    s->Verify();
+    return s->Run(sql::kGames, {}).size();
+  });
 }
 
 void FillMissingNames(Session& s) {

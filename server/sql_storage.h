@@ -35,6 +35,8 @@ class Session {
   virtual void BeginWrite() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+  // Throws when the connection no longer reaches the database it opened.
+  virtual void Verify() {}
 };
 
 // Idle connections kept for reuse; a lease gives one back when it ends.

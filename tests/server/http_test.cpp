@@ -416,3 +416,43 @@ TEST(ScoreServerHttp, NamesAreNormalisedAndLookAlikesRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// A database file deleted or replaced under the running server: no upload
+// is answered 200 unless it is in the file at the path, and the server
+// takes up a file put back without a restart.
+TEST(ScoreServerHttp, ADatabaseFileRemovedOrReplacedIsNoticedBeforeAnswering) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  EXPECT_EQ(server.Get(Upload(server, "Q", "Ann:::Y", 10))->status, 200);
+  const std::string db = server.Database();
+  std::error_code ec;
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix, ec);
+  for (int i = 0; i < 3; ++i) {
+    auto lost = server.Get(Upload(server, "Q", "Bob:::Y", 20 + i));
+    EXPECT_EQ(lost->status, 503) << i;
+    EXPECT_EQ(lost->get_header_value("Retry-After"), "30");
+  }
+  EXPECT_EQ(server.Get("/readyz")->status, 503);
+  EXPECT_EQ(server.Get("/healthz")->status, 200);
+  EXPECT_FALSE(std::filesystem::exists(db)) << "an outage must not create an empty database";
+
+  // A file restored from elsewhere (renamed into place) is used from then on.
+  const std::string restored = db + ".restored";
+  {
+    auto storage = score::OpenStorage(restored);
+    score::Entry old{"Q", "Cy", "", "", "N", 99, 1};
+    storage->Add(old);
+  }
+  std::filesystem::rename(restored, db);
+  auto back = server.Get(Upload(server, "Q", "Dee:::Y", 50));
+  EXPECT_EQ(back->status, 200) << back->body;
+  EXPECT_EQ(server.Get("/readyz")->status, 200);
+  const std::vector<score::Entry> stored = score::OpenStorage(db)->Dump("Q");
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].name, "Cy");
+  EXPECT_EQ(stored[1].name, "Dee");
+}
+
+}  // namespace
