@@ -1,12 +1,14 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
-//                [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
+//                [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--log-format text|json]
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <fstream>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,13 +46,14 @@ struct Options {
   int perClient = 32;
   int requestTimeout = 10;
   std::string trustProxy;
+  std::string gamesFile;
   bool jsonLog = false;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   std::fprintf(stderr,
                "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-               "[--upload-limit N] [--threads N]\n       [--trust-proxy ADDR] [--max-connections N] "
+               "[--upload-limit N] [--threads N]\n       [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
                "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n",
                problem);
   std::exit(2);
@@ -90,6 +93,8 @@ Options ParseArguments(int argc, char** argv) {
       options.perClient = Number(value, 1, 1000000, "--per-client takes 1..1000000");
     } else if (flag == "--request-timeout") {
       options.requestTimeout = Number(value, 1, 3600, "--request-timeout takes 1..3600 seconds");
+    } else if (flag == "--games") {
+      options.gamesFile = value;
     } else if (flag == "--trust-proxy") {
       options.trustProxy = value;
     } else if (flag == "--log-format") {
@@ -140,6 +145,26 @@ int main(int argc, char** argv) {
   score::ServiceOptions serviceOptions;
   serviceOptions.uploadsPerMinute = options.uploadLimit;
   serviceOptions.trustedProxy = options.trustProxy;
+  if (!options.gamesFile.empty()) {
+    // One game a line; blank lines and "#" comments are skipped.
+    std::ifstream list(options.gamesFile);
+    if (!list) {
+      std::fprintf(stderr, "score-server: cannot read %s\n", options.gamesFile.c_str());
+      return 1;
+    }
+    std::string line;
+    while (std::getline(list, line)) {
+      while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+      size_t start = 0;
+      while (start < line.size() && std::isspace(static_cast<unsigned char>(line[start]))) ++start;
+      line.erase(0, start);
+      if (!line.empty() && line[0] != '#') serviceOptions.games.push_back(line);
+    }
+    if (serviceOptions.games.empty()) {
+      std::fprintf(stderr, "score-server: %s lists no games\n", options.gamesFile.c_str());
+      return 1;
+    }
+  }
   score::Service service(*storage, serviceOptions);
 
   score::HttpLimits limits;

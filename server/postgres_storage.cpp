@@ -83,7 +83,7 @@ class PostgresStorage : public SqlStorage {
       }
       {
         PostgresSession session(address_);
-        FillMissingNames(session);
+        FillMissing(session);
       }
       schema.exec("SELECT pg_advisory_unlock(7077)");
     } catch (const std::exception& e) {

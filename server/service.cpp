@@ -1,5 +1,6 @@
 #include "server/service.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -155,7 +156,7 @@ Response Service::Handle(const Request& request) {
 
 Response Service::Route(const Request& request, std::string_view path, std::string_view query) {
   if (path == "/cgi-bin/hiscore.cgi") return Upload(request, query);
-  if (path == "/") return Home();
+  if (path == "/") return Home(query);
   // Alive: answers without the database, so a database outage does not
   // get the server restarted. Ready: the database answers too.
   if (path == "/healthz" || path == "/readyz") {
@@ -200,6 +201,10 @@ Response Service::Upload(const Request& request, std::string_view query) {
     return r;
   }
 
+  if (!options_.games.empty() &&
+      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
+    return Refusal(400, "Upload refused", "This server keeps no scores for " + upload.game + ".");
+  }
   const NameCheck name = NormaliseName(upload.player.name);
   if (!name.refusal.empty()) return Refusal(400, "Upload refused", name.refusal);
 
@@ -227,10 +232,22 @@ Response Service::Upload(const Request& request, std::string_view query) {
   return r;
 }
 
-Response Service::Home() {
+Response Service::Home(std::string_view query) {
+  int64_t page = 1;
+  if (const std::optional<std::string> raw = QueryValue(query, "page")) {
+    const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), page);
+    if (ec != std::errc() || end != raw->data() + raw->size() || page < 1) {
+      return Refusal(400, "Bad request", "The page must be a whole number from 1.");
+    }
+  }
+  const int64_t games = storage_.GameCount();
+  const int64_t pages = std::max<int64_t>(1, (games + kHomeGames - 1) / kHomeGames);
+  if (page > pages) return Refusal(404, "Not found", "There is no such page of games.");
   std::vector<Board> boards;
-  for (const std::string& game : storage_.Games()) boards.push_back({game, storage_.Top(game, kHomeRows)});
-  return Html(200, HomePage(boards));
+  for (const std::string& game : storage_.RecentGames((page - 1) * kHomeGames, kHomeGames)) {
+    boards.push_back({game, storage_.Top(game, kHomeRows)});
+  }
+  return Html(200, HomePage(boards, page, pages));
 }
 
 Response Service::Game(const std::string& game) {

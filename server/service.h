@@ -61,6 +61,8 @@ std::string ClientOf(const Request& request, const std::string& trustedProxy);
 struct ServiceOptions {
   int uploadsPerMinute = 30;
   std::string trustedProxy;  // empty: X-Forwarded-For is never believed
+  // The games whose uploads are taken; empty: any plain name.
+  std::vector<std::string> games;
   // Seconds since 1970 for entry dates, and a steady time for the limiter.
   std::function<int64_t()> wallClock = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -78,6 +80,7 @@ class Service {
   Response Handle(const Request& request);
 
   static constexpr int kHomeRows = 10;
+  static constexpr int kHomeGames = 50;
   static constexpr int kBoardRows = 100;
   static constexpr int kAroundRows = 5;
   // The longest request target; the launcher's longest upload is under 1 KB.
@@ -87,7 +90,7 @@ class Service {
   Response Route(const Request& request, std::string_view path, std::string_view query);
   static Response Finish(const Request& request, Response r);
   Response Upload(const Request& request, std::string_view query);
-  Response Home();
+  Response Home(std::string_view query);
   Response Game(const std::string& game);
   Response Api(const std::string& game, std::string_view query);
 

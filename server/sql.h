@@ -56,6 +56,15 @@ inline constexpr const char* kNameAdd =
 inline constexpr const char* kNamesMissing =
     "SELECT (SELECT count(*) FROM names) = 0 AND EXISTS (SELECT 1 FROM scores)";
 inline constexpr const char* kDistinctNames = "SELECT game, name, min(id) FROM scores GROUP BY game, name ORDER BY 3";
+// Games by their latest entry (its id), for the home page's pages.
+inline constexpr const char* kActivity =
+    "INSERT INTO activity (game, last) VALUES ($1, $2) ON CONFLICT (game) DO UPDATE SET last = excluded.last";
+inline constexpr const char* kRecentGames = "SELECT game FROM activity ORDER BY last DESC LIMIT $1 OFFSET $2";
+inline constexpr const char* kGameCount = "SELECT count(*) FROM activity";
+inline constexpr const char* kActivityMissing =
+    "SELECT (SELECT count(*) FROM activity) = 0 AND EXISTS (SELECT 1 FROM scores)";
+inline constexpr const char* kRebuildActivity =
+    "INSERT INTO activity (game, last) SELECT game, max(id) FROM scores GROUP BY game";
 inline constexpr const char* kDump =
     "SELECT game, name, address, email, send, score, created FROM scores WHERE game = $1 ORDER BY id";
 
@@ -72,7 +81,9 @@ inline constexpr const char* kSqliteSchema =
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
     " n INTEGER NOT NULL, PRIMARY KEY (game, level, bucket));"
     "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
-    " PRIMARY KEY (game, skeleton));";
+    " PRIMARY KEY (game, skeleton));"
+    "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);";
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
@@ -83,7 +94,9 @@ inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
     " n BIGINT NOT NULL, PRIMARY KEY (game, level, bucket));"
     "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
-    " PRIMARY KEY (game, skeleton));";
+    " PRIMARY KEY (game, skeleton));"
+    "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);";
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =

@@ -96,6 +96,7 @@ Placed SqlStorage::Add(const Entry& e) {
         placed.id = ToInt(inserted[0].at(0));
         s->Run(sql::kCountUp, {e.game});
         if (like.empty()) s->Run(sql::kNameAdd, {e.game, skeleton, e.name});
+        s->Run(sql::kActivity, {e.game, placed.id});
         s->Run(sql::kBucketsUp, {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}});
       } else {
         std::vector<ResultRow> found = s->Run(sql::kFind, key);
@@ -157,6 +158,18 @@ std::vector<std::string> SqlStorage::Games() {
   });
 }
 
+std::vector<std::string> SqlStorage::RecentGames(int64_t offset, int limit) {
+  return With([&](SessionPool::Lease& s) {
+    std::vector<std::string> games;
+    for (const ResultRow& r : s->Run(sql::kRecentGames, {int64_t{limit}, offset})) games.push_back(r.at(0));
+    return games;
+  });
+}
+
+int64_t SqlStorage::GameCount() {
+  return With([&](SessionPool::Lease& s) { return ToInt(s->Run(sql::kGameCount, {}).at(0).at(0)); });
+}
+
 int64_t SqlStorage::Count(const std::string& game) {
   return With([&](SessionPool::Lease& s) {
     std::vector<ResultRow> rows = s->Run(sql::kCount, {game});
@@ -182,12 +195,22 @@ void SqlStorage::Ping() {
   });
 }
 
-void FillMissingNames(Session& s) {
-  const std::string missing = s.Run(sql::kNamesMissing, {}).at(0).at(0);
-  if (missing != "1" && missing != "t") return;
+void FillMissing(Session& s) {
+  auto missing = [&s](const char* statement) {
+    const std::string yes = s.Run(statement, {}).at(0).at(0);
+    return yes == "1" || yes == "t";
+  };
+  const bool names = missing(sql::kNamesMissing);
+  const bool activity = missing(sql::kActivityMissing);
+  if (!names && !activity) return;
   s.BeginWrite();
   try {
-    for (const ResultRow& r : s.Run(sql::kDistinctNames, {})) s.Run(sql::kNameAdd, {r.at(0), Skeleton(r.at(1)), r.at(1)});
+    if (names) {
+      for (const ResultRow& r : s.Run(sql::kDistinctNames, {})) {
+        s.Run(sql::kNameAdd, {r.at(0), Skeleton(r.at(1)), r.at(1)});
+      }
+    }
+    if (activity) s.Run(sql::kRebuildActivity, {});
     s.Commit();
   } catch (...) {
     s.Rollback();

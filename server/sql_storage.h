@@ -23,8 +23,9 @@ using ResultRow = std::vector<std::string>;
 Params RankParams(const std::string& game, int32_t score, int64_t id);
 
 class Session;
-// Names stored before look-alikes were compared get their skeletons at start.
-void FillMissingNames(Session& session);
+// What older servers did not keep is made at start from the scores: the
+// names' skeletons and the games' latest uploads.
+void FillMissing(Session& session);
 
 // One connection, used by one thread at a time.
 class Session {
@@ -93,6 +94,8 @@ class SqlStorage : public Storage {
   std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,
                           int after) override;
   std::vector<std::string> Games() override;
+  std::vector<std::string> RecentGames(int64_t offset, int limit) override;
+  int64_t GameCount() override;
   int64_t Count(const std::string& game) override;
   std::vector<Entry> Dump(const std::string& game) override;
   void Ping() override;

@@ -162,7 +162,7 @@ class SqliteStorage : public SqlStorage {
       session.Exec(sql::kRebuildCounts);
       session.Exec("COMMIT");
     }
-    FillMissingNames(session);
+    FillMissing(session);
   }
 
  private:

@@ -59,6 +59,10 @@ class Storage {
                                   int after) = 0;
   // Games that have entries, by name.
   virtual std::vector<std::string> Games() = 0;
+  // Games by their latest upload, most recent first: `limit` of them after
+  // the first `offset`.
+  virtual std::vector<std::string> RecentGames(int64_t offset, int limit) = 0;
+  virtual int64_t GameCount() = 0;
   virtual int64_t Count(const std::string& game) = 0;
   // Every kept field of every entry of a game, for tests and checks.
   virtual std::vector<Entry> Dump(const std::string& game) = 0;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -453,6 +454,49 @@ TEST(ScoreServerHttp, ADatabaseFileRemovedOrReplacedIsNoticedBeforeAnswering) {
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored[0].name, "Cy");
   EXPECT_EQ(stored[1].name, "Dee");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScoreServerHttp, TheHomePageShowsTheMostRecentGamesAPageAtATime) {
+  RunningServer server({"--upload-limit", "0"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  for (int i = 0; i < 120; ++i) {
+    ASSERT_EQ(server.Get(Upload(server, ("G" + std::to_string(i)).c_str(), "Ann:::Y", i))->status, 200);
+  }
+  ASSERT_EQ(server.Get(Upload(server, "G5", "Bob:::Y", 1))->status, 200);  // G5 played last
+  const std::string first = server.Get("/")->body;
+  size_t games = 0;
+  for (size_t at = first.find("<h2>"); at != std::string::npos; at = first.find("<h2>", at + 1)) ++games;
+  EXPECT_EQ(games, 50u);
+  EXPECT_LT(first.find("/games/G5\""), first.find("/games/G119\""));
+  EXPECT_NE(first.find("/games/G71\""), std::string::npos);
+  EXPECT_EQ(first.find("/games/G70\""), std::string::npos);
+  EXPECT_NE(first.find("href=\"/?page=2\">More games"), std::string::npos);
+  const std::string last = server.Get("/?page=3")->body;
+  EXPECT_NE(last.find("/games/G0\""), std::string::npos);
+  EXPECT_EQ(last.find("More games"), std::string::npos);
+  EXPECT_EQ(server.Get("/?page=4")->status, 404);
+  EXPECT_EQ(server.Get("/?page=0")->status, 400);
+}
+
+TEST(ScoreServerHttp, AGamesListLimitsWhichGamesTakeUploads) {
+  char pattern[] = "/tmp/score_gamesXXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  std::ofstream(folder + "/games.txt") << "# the games of this site\nQuibbleton\n\n  Big Game  \n";
+  RunningServer server({"--games", folder + "/games.txt"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  EXPECT_EQ(server.Get(Upload(server, "Quibbleton", "Ann:::Y", 1))->status, 200);
+  EXPECT_EQ(server.Get(Upload(server, "Big Game", "Ann:::Y", 1))->status, 200);
+  auto other = server.Get(Upload(server, "Spam", "Ann:::Y", 1));
+  EXPECT_EQ(other->status, 400);
+  EXPECT_NE(other->body.find("keeps no scores for Spam."), std::string::npos);
+  EXPECT_EQ(RunToEnd({SCORE_SERVER_EXE, "--listen", "127.0.0.1:0", "--games", folder + "/none.txt"},
+                     folder + "/log"), 1);
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
 }
 
 }  // namespace
