@@ -1,6 +1,6 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
-//                [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
+//                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--log-format text|json]
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
@@ -47,13 +47,14 @@ struct Options {
   int requestTimeout = 10;
   std::string trustProxy;
   std::string gamesFile;
+  score::StorageOptions storage;
   bool jsonLog = false;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   std::fprintf(stderr,
                "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-               "[--upload-limit N] [--threads N]\n       [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+               "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
                "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n",
                problem);
   std::exit(2);
@@ -93,6 +94,10 @@ Options ParseArguments(int argc, char** argv) {
       options.perClient = Number(value, 1, 1000000, "--per-client takes 1..1000000");
     } else if (flag == "--request-timeout") {
       options.requestTimeout = Number(value, 1, 3600, "--request-timeout takes 1..3600 seconds");
+    } else if (flag == "--db-pool") {
+      options.storage.pool = Number(value, 1, 1000, "--db-pool takes 1..1000 connections");
+    } else if (flag == "--db-timeout") {
+      options.storage.seconds = Number(value, 1, 3600, "--db-timeout takes 1..3600 seconds");
     } else if (flag == "--games") {
       options.gamesFile = value;
     } else if (flag == "--trust-proxy") {
@@ -137,7 +142,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<score::Storage> storage;
   try {
-    storage = score::OpenStorage(options.db);
+    storage = score::OpenStorage(options.db, options.storage);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "score-server: cannot open the database: %s\n", e.what());
     return 1;

@@ -39,19 +39,39 @@ Params RankParams(const std::string& game, int32_t score, int64_t id) {
 
 SessionPool::Lease SessionPool::Get() {
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (limit_ > 0 && !returned_.wait_for(lock, wait_, [this] { return !idle_.empty() || open_count_ < limit_; })) {
+      throw StorageError("every database connection stayed busy");
+    }
     if (!idle_.empty()) {
       std::unique_ptr<Session> session = std::move(idle_.back());
       idle_.pop_back();
       return Lease(*this, std::move(session));
     }
+    ++open_count_;
   }
-  return Lease(*this, open_());
+  try {
+    return Lease(*this, open_());
+  } catch (...) {
+    Closed(1);
+    throw;
+  }
 }
 
 void SessionPool::Return(std::unique_ptr<Session> session) {
-  std::lock_guard lock(mutex_);
-  idle_.push_back(std::move(session));
+  {
+    std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(session));
+  }
+  returned_.notify_one();
+}
+
+void SessionPool::Closed(int count) {
+  {
+    std::lock_guard lock(mutex_);
+    open_count_ -= count;
+  }
+  returned_.notify_all();
 }
 
 void SessionPool::DropIdle() {
@@ -60,6 +80,7 @@ void SessionPool::DropIdle() {
     std::lock_guard lock(mutex_);
     dropped.swap(idle_);
   }
+  Closed(static_cast<int>(dropped.size()));
 }
 
 template <class Fn>
@@ -218,16 +239,16 @@ void FillMissing(Session& s) {
   }
 }
 
-std::unique_ptr<Storage> OpenStorage(const std::string& where) {
+std::unique_ptr<Storage> OpenStorage(const std::string& where, const StorageOptions& options) {
   const size_t scheme = where.find("://");
-  if (scheme == std::string::npos) return OpenSqlite(where);
+  if (scheme == std::string::npos) return OpenSqlite(where, options);
   static const struct {
     const char* scheme;
-    std::unique_ptr<Storage> (*open)(const std::string&);
+    std::unique_ptr<Storage> (*open)(const std::string&, const StorageOptions&);
   } kBackends[] = {{"postgresql", OpenPostgres}, {"postgres", OpenPostgres}};
   const std::string name = where.substr(0, scheme);
   for (const auto& backend : kBackends) {
-    if (name == backend.scheme) return backend.open(where);
+    if (name == backend.scheme) return backend.open(where, options);
   }
   throw StorageError("unknown database scheme \"" + name + "\" (use a file path or postgresql://)");
 }

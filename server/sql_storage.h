@@ -2,6 +2,8 @@
 // backend supplies sessions (a pooled connection) and nothing else.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,9 +43,13 @@ class Session {
 };
 
 // Idle connections kept for reuse; a lease gives one back when it ends.
+// With a limit, no more than that many are open at once: a request waits up
+// to `wait` for one to come back, then fails as an outage does.
 class SessionPool {
  public:
-  explicit SessionPool(std::function<std::unique_ptr<Session>()> open) : open_(std::move(open)) {}
+  explicit SessionPool(std::function<std::unique_ptr<Session>()> open, int limit = 0,
+                       std::chrono::milliseconds wait = std::chrono::seconds(5))
+      : open_(std::move(open)), limit_(limit), wait_(wait) {}
 
   class Lease {
    public:
@@ -58,6 +64,7 @@ class SessionPool {
     // away, which breaks them all.
     void Discard() {
       session_.reset();
+      pool_.Closed(1);
       pool_.DropIdle();
     }
 
@@ -71,15 +78,21 @@ class SessionPool {
  private:
   void Return(std::unique_ptr<Session> session);
   void DropIdle();
+  void Closed(int count);
   std::function<std::unique_ptr<Session>()> open_;
+  int limit_;
+  std::chrono::milliseconds wait_;
   std::mutex mutex_;
+  std::condition_variable returned_;
+  int open_count_ = 0;
   std::vector<std::unique_ptr<Session>> idle_;
 };
 
 class SqlStorage : public Storage {
  public:
   // A connection that cannot be opened fails as a statement does.
-  explicit SqlStorage(std::function<std::unique_ptr<Session>()> open)
+  explicit SqlStorage(std::function<std::unique_ptr<Session>()> open, int poolLimit = 0,
+                      std::chrono::milliseconds poolWait = std::chrono::seconds(5))
       : pool_([open = std::move(open)]() -> std::unique_ptr<Session> {
           try {
             return open();
@@ -88,7 +101,7 @@ class SqlStorage : public Storage {
           } catch (const std::exception& e) {
             throw StorageError(e.what());
           }
-        }) {}
+        }, poolLimit, poolWait) {}
   Placed Add(const Entry& entry) override;
   std::vector<Row> Top(const std::string& game, int limit) override;
   std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,

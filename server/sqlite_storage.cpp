@@ -172,6 +172,10 @@ class SqliteStorage : public SqlStorage {
 
 }  // namespace
 
-std::unique_ptr<Storage> OpenSqlite(const std::string& path) { return std::make_unique<SqliteStorage>(path); }
+// A SQLite connection is a file handle; the pool keeps as many as requests
+// run at once.
+std::unique_ptr<Storage> OpenSqlite(const std::string& path, const StorageOptions&) {
+  return std::make_unique<SqliteStorage>(path);
+}
 
 }  // namespace score

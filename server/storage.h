@@ -70,11 +70,20 @@ class Storage {
   virtual void Ping() = 0;
 };
 
+struct StorageOptions {
+  // PostgreSQL: connections held at most, well under the database's own
+  // limit (100 by default), so several servers leave room for the
+  // administrator. A request waits `seconds` for one, then fails.
+  int pool = 10;
+  // PostgreSQL: the longest a connect or a statement may take.
+  int seconds = 5;
+};
+
 // "postgresql://…" (or "postgres://…") opens PostgreSQL; any other value
 // without "://" is a SQLite file. An address with another scheme is refused.
-std::unique_ptr<Storage> OpenStorage(const std::string& where);
+std::unique_ptr<Storage> OpenStorage(const std::string& where, const StorageOptions& options = {});
 
-std::unique_ptr<Storage> OpenSqlite(const std::string& path);
-std::unique_ptr<Storage> OpenPostgres(const std::string& address);
+std::unique_ptr<Storage> OpenSqlite(const std::string& path, const StorageOptions& options = {});
+std::unique_ptr<Storage> OpenPostgres(const std::string& address, const StorageOptions& options = {});
 
 }  // namespace score

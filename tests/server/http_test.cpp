@@ -6,9 +6,11 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <pqxx/pqxx>
 #include <string>
 #include <thread>
 #include <vector>
@@ -497,6 +499,56 @@ TEST(ScoreServerHttp, AGamesListLimitsWhichGamesTakeUploads) {
                      folder + "/log"), 1);
   std::error_code ec;
   std::filesystem::remove_all(folder, ec);
+}
+
+}  // namespace
+
+namespace {
+
+// PostgreSQL with few connections for many requests, then frozen: requests
+// fail within the timeouts instead of hanging, and the server recovers.
+TEST(ScoreServerHttp, PostgresPoolIsCappedAndAFrozenDatabaseFailsInTime) {
+  PostgresCluster* cluster = PostgresCluster::Get();
+  if (!cluster) GTEST_SKIP() << PostgresCluster::Problem();
+  const std::string database = cluster->NewDatabase();
+  ASSERT_FALSE(database.empty());
+  RunningServer server({"--db-pool", "2", "--db-timeout", "1", "--upload-limit", "0", "--threads", "8"}, database);
+  ASSERT_TRUE(server.Up()) << server.Log();
+  ASSERT_EQ(server.Get(Upload(server, "Quibbleton", "Ann:::Y", 5))->status, 200);
+
+  pqxx::connection watcher(database);
+  std::atomic<bool> done{false};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 8; ++i) {
+    readers.emplace_back([&] {
+      while (!done) EXPECT_EQ(server.Get("/games/Quibbleton")->status, 200);
+    });
+  }
+  int most = 0;
+  for (int i = 0; i < 20; ++i) {
+    pqxx::nontransaction query(watcher);
+    most = std::max(most, query.exec("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database()"
+                                     " AND pid <> pg_backend_pid()")
+                              .at(0)
+                              .at(0)
+                              .as<int>());
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  done = true;
+  for (auto& reader : readers) reader.join();
+  EXPECT_GE(most, 1);
+  EXPECT_LE(most, 2);
+
+  cluster->SignalAll(SIGSTOP);
+  const auto start = std::chrono::steady_clock::now();
+  auto frozen = server.Get("/readyz");
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  cluster->SignalAll(SIGCONT);
+  ASSERT_TRUE(frozen);
+  EXPECT_EQ(frozen->status, 503);
+  EXPECT_LT(seconds, 6.0);
+  EXPECT_EQ(server.Get("/readyz")->status, 200);
+  EXPECT_EQ(server.Get(Upload(server, "Quibbleton", "Bob:::Y", 6))->status, 200);
 }
 
 }  // namespace
