@@ -5,12 +5,13 @@
 namespace score::sql {
 
 // A rank counts the better entries without walking them: score_counts
-// holds, per game, how many entries fall in each score bucket at three
-// levels (scores shifted right by 24, 16 and 8 bits). The better entries
-// are those of the higher buckets at each level inside the entry's own
-// bucket one level up, then the rows of its own 256-wide bucket from the
-// index, then the earlier uploads of the same score (ties rank by upload
-// order, so a rank is a position). See RankParams for $2..$9.
+// holds, per game, how many entries fall in each score bucket at four
+// levels (scores shifted right by 24, 16 and 8 bits, and the exact score at
+// level 0). The better entries are those of the higher buckets at each level
+// inside the entry's own bucket one level up, then the rows of its own
+// 256-wide bucket from the index, then the earlier uploads of the same score
+// (ties rank by upload order, so a rank is a position). See RankParams for
+// $2..$9.
 inline constexpr const char* kRank =
     "SELECT coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 24 AND bucket > $2), 0)"
     " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 16 AND bucket > $3"
@@ -19,8 +20,20 @@ inline constexpr const char* kRank =
     " AND bucket < $6), 0)"
     " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8)"
     " + (SELECT count(*) FROM scores WHERE game = $1 AND score = $7 AND id < $9)";
+// A new entry has the greatest id of its score, so the earlier uploads of
+// that score are its exact count less itself: a rank costs the same however
+// many entries share the score.
+inline constexpr const char* kRankNew =
+    "SELECT coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 24 AND bucket > $2), 0)"
+    " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 16 AND bucket > $3"
+    " AND bucket < $4), 0)"
+    " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 8 AND bucket > $5"
+    " AND bucket < $6), 0)"
+    " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8)"
+    " + (SELECT n FROM score_counts WHERE game = $1 AND level = 0 AND bucket = $7) - 1 + 0 * $9";
 inline constexpr const char* kBucketsUp =
-    "INSERT INTO score_counts (game, level, bucket, n) VALUES ($1, 24, $2, 1), ($1, 16, $3, 1), ($1, 8, $4, 1)"
+    "INSERT INTO score_counts (game, level, bucket, n) VALUES ($1, 24, $2, 1), ($1, 16, $3, 1), ($1, 8, $4, 1),"
+    " ($1, 0, $5, 1)"
     " ON CONFLICT (game, level, bucket) DO UPDATE SET n = score_counts.n + 1";
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
@@ -100,13 +113,16 @@ inline constexpr const char* kPostgresSchema =
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =
+    "DELETE FROM score_counts;"
     "INSERT INTO score_counts (game, level, bucket, n)"
     " SELECT game, 24, score / 16777216, count(*) FROM scores GROUP BY game, score / 16777216"
     " UNION ALL SELECT game, 16, score / 65536, count(*) FROM scores GROUP BY game, score / 65536"
-    " UNION ALL SELECT game, 8, score / 256, count(*) FROM scores GROUP BY game, score / 256;"
+    " UNION ALL SELECT game, 8, score / 256, count(*) FROM scores GROUP BY game, score / 256"
+    " UNION ALL SELECT game, 0, score, count(*) FROM scores GROUP BY game, score;"
     "DELETE FROM games;"
     "INSERT INTO games (name, entries) SELECT game, count(*) FROM scores GROUP BY game;";
+// Older servers kept no exact-score counts (level 0).
 inline constexpr const char* kCountsMissing =
-    "SELECT (SELECT count(*) FROM score_counts) = 0 AND EXISTS (SELECT 1 FROM scores)";
+    "SELECT NOT EXISTS (SELECT 1 FROM score_counts WHERE level = 0) AND EXISTS (SELECT 1 FROM scores)";
 
 }  // namespace score::sql

@@ -118,13 +118,15 @@ Placed SqlStorage::Add(const Entry& e) {
         s->Run(sql::kCountUp, {e.game});
         if (like.empty()) s->Run(sql::kNameAdd, {e.game, skeleton, e.name});
         s->Run(sql::kActivity, {e.game, placed.id});
-        s->Run(sql::kBucketsUp, {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}});
+        s->Run(sql::kBucketsUp,
+               {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}, int64_t{e.score}});
       } else {
         std::vector<ResultRow> found = s->Run(sql::kFind, key);
         if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
         placed.id = ToInt(found[0].at(0));
       }
-      placed.rank = 1 + ToInt(s->Run(sql::kRank, RankParams(e.game, e.score, placed.id)).at(0).at(0));
+      placed.rank = 1 + ToInt(s->Run(placed.inserted ? sql::kRankNew : sql::kRank,
+                                     RankParams(e.game, e.score, placed.id)).at(0).at(0));
       placed.total = ToInt(s->Run(sql::kCount, {e.game}).at(0).at(0));
       s->Commit();
       return placed;
