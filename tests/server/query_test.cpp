@@ -126,7 +126,7 @@ TEST(UploadQuery, ExtraColonsBelongToTheAddress) {
     const char *name, *address, *email, *send;
   } cases[] = {
       {"Ann:Flat 3: 7 High Rd:ann@x.org:Y", "Ann", "Flat 3: 7 High Rd", "ann@x.org", "Y"},
-      {"Ann:a:b:c:d::N", "Ann", "a:b:c:d", "", "N"},
+      {"Ann:a:b:c:d::Y", "Ann", "a:b:c:d", "", "Y"},
       {"Ann:::::Y", "Ann", "::", "", "Y"},
   };
   for (const Case& c : cases) {
