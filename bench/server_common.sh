@@ -19,7 +19,8 @@ trap cleanup EXIT
 start_server() {  # database; the upload limit is off for load
   "$server" --listen "127.0.0.1:$port" --db "$1" --upload-limit 0 2>> "$work/server.log" &
   pid=$!
-  for _ in $(seq 100); do
+  # A database written behind its back is counted at start: give it time.
+  for _ in $(seq 1200); do
     curl -sf "http://127.0.0.1:$port/healthz" > /dev/null && return 0
     sleep 0.1
   done

@@ -2,7 +2,9 @@
 # The score server under load from wrk on the same machine: uploads per
 # second and leaderboard reads per second with their p99 latency, on SQLite
 # and, when PostgreSQL is installed, on a throwaway cluster; then the same
-# over 1,000,000 stored scores (SQLite). One "RESULT" line per run.
+# over 1,000,000 stored scores (SQLite), uniform and all equal (ties). Each
+# server's /healthz is measured in the same run as its reads, for the ratio.
+# One "RESULT" line per run.
 # Usage: bench/server_load.sh [build-dir] [seconds-per-run] [connections]
 set -e
 seconds=${2:-10}
@@ -18,6 +20,7 @@ load() {  # label, then wrk's URL; WRK_UPLOADS in the environment makes uploads
 
 measure() {  # label
   local base="http://127.0.0.1:$port"
+  load "$1 /healthz" "$base/healthz"
   WRK_UPLOADS=1 load "$1 uploads" "$base/"
   load "$1 leaderboard reads (HTML)" "$base/games/Quibbleton"
   load "$1 leaderboard reads (JSON)" "$base/api/games/Quibbleton/scores?limit=100"
@@ -73,4 +76,18 @@ start_server "$big"
 sqlite3 "$big" "EXPLAIN QUERY PLAN $(sed -n '/kRank =/,/;$/p' "$here/../server/sql.h" | grep -o '"[^"]*"' | tr -d '"' | tr -d '\n' | sed 's/\$[0-9]/1/g')" | sed 's/^/  /'
 
 measure "sqlite, 1M rows"
+stop_server
+
+# The same million, every one the same score: a rank must cost no more.
+ties="$work/ties.db"
+start_server "$ties"
+stop_server
+sqlite3 "$ties" > /dev/null <<'SQL'
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000)
+INSERT INTO scores (game, name, address, email, send, score, created)
+  SELECT 'Quibbleton', 'seed' || i, '', '', 'N', 500000, 1765000000 FROM n;
+PRAGMA wal_checkpoint(TRUNCATE);
+SQL
+start_server "$ties"
+WRK_UPLOADS=1 WRK_SCORE=500000 load "sqlite, 1M equal scores uploads" "http://127.0.0.1:$port/"
 stop_server

@@ -1,6 +1,8 @@
 // The score server's reading of an upload: arbitrary bytes as the query.
 // Whatever is accepted must obey the upload's rules, and must come back the
-// same when the launcher's own escaping sends it again.
+// same when the launcher's own escaping sends it again. Also the other
+// readers of client bytes: player names, X-Forwarded-For, the log's escaping
+// and a read page's parameters.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,6 +10,9 @@
 #include <variant>
 
 #include "launcher/upload_address.h"
+#include "server/client_address.h"
+#include "server/log_text.h"
+#include "server/player_name.h"
 #include "server/query.h"
 
 namespace {
@@ -37,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(!u.player.name.empty());
     for (const std::string* field : {&u.player.name, &u.player.address, &u.player.email}) {
       CheckText(*field, score::kMaxPlayerField);
-      Check(field->find(':') == std::string::npos);
     }
+    // Extra colons belong to the address alone.
+    Check(u.player.name.find(':') == std::string::npos && u.player.email.find(':') == std::string::npos);
     CheckText(u.player.send, score::kMaxSend);
     Check(u.score >= 0);
     // Sent again by the launcher, it reads back the same (a game name that
@@ -59,6 +65,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (const auto* p = std::get_if<score::Player>(&player)) {
     Check(p->name + ":" + p->address + ":" + p->email + ":" + p->send == input);
   }
+
+  // A name accepted is valid, short enough, and already in its one form.
+  if (score::IsValidUtf8(input) && !score::HasControlCharacter(input)) {
+    const score::NameCheck check = score::NormaliseName(input);
+    Check(check.name.empty() != check.refusal.empty());
+    if (check.refusal.empty()) {
+      CheckText(check.name, score::kMaxPlayerField);
+      Check(score::NormaliseName(check.name).name == check.name);
+      score::Skeleton(check.name);
+    }
+  }
+
+  // A log field holds printable ASCII only.
+  for (const unsigned char c : score::EscapeForLog(input)) Check(c > 0x20 && c < 0x7F);
+  const std::string forwarded = score::LastForwarded(input);
+  Check(forwarded.empty() || score::LimitKey(forwarded).size() <= 46);
+  if (auto limit = score::QueryValue(input, "limit")) Check(limit->size() < input.size());
 
   // Decoding never grows the text, and every byte escaped decodes back.
   if (auto decoded = score::PercentDecode(input)) {

@@ -1,30 +1,27 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
+//                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
+//                [--log-format text|json]
 // Port 0 takes any free port; the first line on stderr names the one taken.
-#include <httplib.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
-
+#include <fstream>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 
+#include "server/http_server.h"
+#include "server/log_text.h"
 #include "server/pages.h"
 #include "server/service.h"
 #include "server/storage.h"
-
-// ThreadSanitizer cannot see inside Debian's compiled cpp-httplib: a
-// function-local static there (built by the first worker, read by the
-// others through the uninstrumented fast path of its initialisation guard)
-// reads as a race between worker threads. Only that library's frames are
-// excused; ours stay checked.
-extern "C" const char* __tsan_default_suppressions() { return "race:libcpp-httplib.so\n"; }
 
 namespace {
 
@@ -42,15 +39,23 @@ struct Options {
   int port = 8080;
   std::string db = "scores.db";
   int uploadLimit = 30;
-  // A connection holds its thread while it is kept alive (up to 5 s idle), so
-  // there are threads for many more browsers than there are cores.
-  int threads = 64;
+  // Threads wait on many connections each; a few keep the cores busy while
+  // some wait for the database.
+  int threads = 4;
+  int maxConnections = 1000;
+  int perClient = 32;
+  int requestTimeout = 10;
+  std::string trustProxy;
+  std::string gamesFile;
+  score::StorageOptions storage;
+  bool jsonLog = false;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   std::fprintf(stderr,
                "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-               "[--upload-limit N] [--threads N]\n",
+               "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n",
                problem);
   std::exit(2);
 }
@@ -83,6 +88,23 @@ Options ParseArguments(int argc, char** argv) {
       options.uploadLimit = Number(value, 0, 1000000, "--upload-limit takes a number of uploads per minute");
     } else if (flag == "--threads") {
       options.threads = Number(value, 1, 1024, "--threads takes 1..1024");
+    } else if (flag == "--max-connections") {
+      options.maxConnections = Number(value, 1, 1000000, "--max-connections takes 1..1000000");
+    } else if (flag == "--per-client") {
+      options.perClient = Number(value, 1, 1000000, "--per-client takes 1..1000000");
+    } else if (flag == "--request-timeout") {
+      options.requestTimeout = Number(value, 1, 3600, "--request-timeout takes 1..3600 seconds");
+    } else if (flag == "--db-pool") {
+      options.storage.pool = Number(value, 1, 1000, "--db-pool takes 1..1000 connections");
+    } else if (flag == "--db-timeout") {
+      options.storage.seconds = Number(value, 1, 3600, "--db-timeout takes 1..3600 seconds");
+    } else if (flag == "--games") {
+      options.gamesFile = value;
+    } else if (flag == "--trust-proxy") {
+      options.trustProxy = value;
+    } else if (flag == "--log-format") {
+      if (std::strcmp(value, "text") != 0 && std::strcmp(value, "json") != 0) Usage("--log-format takes text or json");
+      options.jsonLog = std::strcmp(value, "json") == 0;
     } else {
       Usage(("unknown option " + flag).c_str());
     }
@@ -120,78 +142,92 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<score::Storage> storage;
   try {
-    storage = score::OpenStorage(options.db);
+    storage = score::OpenStorage(options.db, options.storage);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "score-server: cannot open the database: %s\n", e.what());
     return 1;
   }
   score::ServiceOptions serviceOptions;
   serviceOptions.uploadsPerMinute = options.uploadLimit;
-  score::Service service(*storage, serviceOptions);
-
-  httplib::Server server;
-  const int threads = options.threads;
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-  server.set_read_timeout(5, 0);
-  server.set_write_timeout(5, 0);
-  server.set_keep_alive_timeout(5);
-  server.set_keep_alive_max_count(1000);
-  server.set_payload_max_length(8 * 1024);
-  // A page goes out as two writes (head, then body); without this the body
-  // waits for the client's delayed acknowledgement, 40 ms on Linux.
-  server.set_tcp_nodelay(true);
-
-  auto handle = [&service](const httplib::Request& req, httplib::Response& res) {
-    score::Response answer;
-    try {
-      answer = service.Handle({req.method, req.target, req.remote_addr});
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "%s error %s\n", Now().c_str(), e.what());
-      answer.status = 503;
-      answer.body = score::MessagePage("Unavailable", "The score database cannot be reached; please try again later.");
-    }
-    res.status = answer.status;
-    for (const auto& [key, value] : answer.headers) res.set_header(key, value);
-    res.set_content(std::move(answer.body), answer.contentType.c_str());
-  };
-  // Every request goes to the service, which routes by itself; the
-  // library's own routing would match a regular expression per request.
-  server.set_pre_routing_handler([handle](const httplib::Request& req, httplib::Response& res) {
-    handle(req, res);
-    return httplib::Server::HandlerResponse::Handled;
-  });
-
-  // One line per request; the query is left out, as it can hold a player's
-  // address and e-mail that the player did not agree to have kept.
-  server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-    std::fprintf(stderr, "%s %s %s %s %d %zu\n", Now().c_str(), req.remote_addr.c_str(), req.method.c_str(),
-                 req.path.c_str(), res.status, res.body.size());
-  });
-
-  int port = options.port;
-  if (port == 0) {
-    port = server.bind_to_any_port(options.host);
-    if (port < 0) {
-      std::fprintf(stderr, "score-server: cannot listen on %s\n", options.host.c_str());
+  serviceOptions.trustedProxy = options.trustProxy;
+  if (!options.gamesFile.empty()) {
+    // One game a line; blank lines and "#" comments are skipped.
+    std::ifstream list(options.gamesFile);
+    if (!list) {
+      std::fprintf(stderr, "score-server: cannot read %s\n", options.gamesFile.c_str());
       return 1;
     }
-  } else if (!server.bind_to_port(options.host, port)) {
-    std::fprintf(stderr, "score-server: cannot listen on %s:%d\n", options.host.c_str(), port);
+    std::string line;
+    while (std::getline(list, line)) {
+      while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+      size_t start = 0;
+      while (start < line.size() && std::isspace(static_cast<unsigned char>(line[start]))) ++start;
+      line.erase(0, start);
+      if (!line.empty() && line[0] != '#') serviceOptions.games.push_back(line);
+    }
+    if (serviceOptions.games.empty()) {
+      std::fprintf(stderr, "score-server: %s lists no games\n", options.gamesFile.c_str());
+      return 1;
+    }
+  }
+  score::Service service(*storage, serviceOptions);
+
+  score::HttpLimits limits;
+  limits.threads = static_cast<unsigned>(options.threads);
+  limits.connections = static_cast<unsigned>(options.maxConnections);
+  limits.perClient = static_cast<unsigned>(options.perClient);
+  limits.exempt = options.trustProxy;
+  limits.headSeconds = static_cast<unsigned>(options.requestTimeout);
+
+  auto handle = [&service](const score::Request& request) {
+    try {
+      return service.Handle(request);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s error %s\n", Now().c_str(), score::EscapeForLog(e.what()).c_str());
+      score::Response answer;
+      answer.status = 500;
+      answer.body = score::MessagePage("Server error", "Something went wrong; please try again later.");
+      return answer;
+    }
+  };
+  // One line per request. The query is left out, as it can hold a player's
+  // address and e-mail that the player did not agree to have kept, and every
+  // byte a client chose is escaped, so no request can forge a line.
+  const std::string trustProxy = options.trustProxy;
+  const bool json = options.jsonLog;
+  auto log = [trustProxy, json](const score::Request& request, const score::Response& answer, double seconds) {
+    const std::string path =
+        score::EscapeForLog(std::string_view(request.target).substr(0, request.target.find('?')));
+    const std::string client = score::EscapeForLog(score::ClientOf(request, trustProxy));
+    const std::string method = score::EscapeForLog(request.method);
+    if (json) {
+      const nlohmann::json line = {{"time", Now()},     {"client", client},          {"method", method},
+                                   {"path", path},      {"status", answer.status},   {"bytes", answer.body.size()},
+                                   {"ms", seconds * 1000}};
+      std::fprintf(stderr, "%s\n", line.dump().c_str());
+    } else {
+      std::fprintf(stderr, "%s %s %s %s %d %zu %.1fms\n", Now().c_str(), client.c_str(), method.c_str(),
+                   path.c_str(), answer.status, answer.body.size(), seconds * 1000);
+    }
+  };
+
+  score::HttpServer server(handle, log, limits);
+  int port = 0;
+  try {
+    port = server.Listen(options.host, options.port);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "score-server: %s\n", e.what());
     return 1;
   }
-  std::fprintf(stderr, "score-server: listening on http://%s:%d/ with %s\n", options.host.c_str(), port,
-               options.db.find("://") == std::string::npos ? options.db.c_str() : "PostgreSQL");
+  std::fprintf(stderr, "score-server: listening on http://%s:%d/ with %s\n",
+               options.host.find(':') == std::string::npos ? options.host.c_str()
+                                                           : ("[" + options.host + "]").c_str(),
+               port, options.db.find("://") == std::string::npos ? options.db.c_str() : "PostgreSQL");
 
-  std::thread stopper([&server] {
-    char byte = 0;
-    while (read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
-    }
-    server.stop();
-  });
-  const bool ok = server.listen_after_bind();
-  // listen_after_bind also returns when the socket fails; wake the stopper.
-  OnStopSignal(0);
-  stopper.join();
+  char byte = 0;
+  while (read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
+  }
+  server.Stop();
   std::fprintf(stderr, "score-server: stopped\n");
-  return ok ? 0 : 1;
+  return 0;
 }

@@ -86,12 +86,18 @@ std::string FormatDate(int64_t seconds) {
   return text;
 }
 
-std::string HomePage(const std::vector<Board>& boards) {
-  std::string html = Head("High scores");
+std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages) {
+  std::string html = Head(page == 1 ? "High scores" : "High scores, page " + std::to_string(page));
   html += "<h1>High scores</h1>\n";
   if (boards.empty()) html += "<p>No scores yet.</p>\n";
   for (const Board& board : boards) {
     html += "<h2>" + GameLink(board.game) + "</h2>\n" + Table(board.rows, -1, false);
+  }
+  if (pages > 1) {
+    html += "<p>Page " + std::to_string(page) + " of " + std::to_string(pages) + ".";
+    if (page > 1) html += " <a href=\"/?page=" + std::to_string(page - 1) + "\">Games played more recently</a>";
+    if (page < pages) html += " <a href=\"/?page=" + std::to_string(page + 1) + "\">More games</a>";
+    html += "</p>\n";
   }
   html += "</body></html>\n";
   return html;

@@ -19,8 +19,9 @@ struct Board {
   std::vector<Row> rows;
 };
 
-// The home page: each game with its best rows.
-std::string HomePage(const std::vector<Board>& boards);
+// A page of the home page: each game with its best rows, most recently
+// played first, with links to the pages before and after.
+std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages);
 // A game's leaderboard.
 std::string GamePage(const Board& board, int64_t total);
 // The upload's answer: the entry's rank and the rows around it.

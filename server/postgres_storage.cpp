@@ -1,6 +1,12 @@
 // PostgreSQL through libpqxx, for several servers sharing one database: a
 // connection per concurrent request, statements prepared per connection.
 #include <pqxx/pqxx>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <memory>
 #include <map>
@@ -13,11 +19,81 @@
 namespace score {
 namespace {
 
+// The database's statement_timeout ends slow statements, but not a database
+// that stopped answering altogether (a frozen host or process): a statement
+// still waiting past its deadline plus a grace has its socket shut down
+// here, so it fails at once instead of holding a server thread forever.
+class Watchdog {
+ public:
+  explicit Watchdog(std::chrono::milliseconds limit) : limit_(limit), thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  // Watched from Begin to End; the socket is shut down only in between.
+  void Begin(const void* who, int socket) {
+    std::lock_guard lock(mutex_);
+    running_[who] = {socket, std::chrono::steady_clock::now() + limit_};
+  }
+  void End(const void* who) {
+    std::lock_guard lock(mutex_);
+    running_.erase(who);
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {
+      const auto now = std::chrono::steady_clock::now();
+      for (auto& [who, watched] : running_) {
+        if (watched.second < now && watched.first >= 0) {
+          shutdown(watched.first, SHUT_RDWR);
+          watched.first = -1;
+        }
+      }
+    }
+  }
+  std::chrono::milliseconds limit_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::map<const void*, std::pair<int, std::chrono::steady_clock::time_point>> running_;
+  std::thread thread_;
+};
+
+// The address with a connect timeout unless it names one itself.
+std::string WithConnectTimeout(const std::string& address, int seconds) {
+  if (address.find("connect_timeout=") != std::string::npos) return address;
+  return address + (address.find('?') == std::string::npos ? "?" : "&") + "connect_timeout=" + std::to_string(seconds);
+}
+
 class PostgresSession : public Session {
  public:
-  explicit PostgresSession(const std::string& address) : connection_(address) {}
+  PostgresSession(const std::string& address, int seconds, Watchdog* watchdog)
+      : connection_(address), watchdog_(watchdog) {
+    pqxx::nontransaction setup(connection_);
+    setup.exec("SET statement_timeout = " + std::to_string(seconds * 1000));
+  }
 
   std::vector<ResultRow> Run(const char* statement, const Params& params) override {
+    if (!watchdog_) return RunWatched(statement, params);
+    watchdog_->Begin(this, connection_.sock());
+    try {
+      std::vector<ResultRow> rows = RunWatched(statement, params);
+      watchdog_->End(this);
+      return rows;
+    } catch (...) {
+      watchdog_->End(this);
+      throw;
+    }
+  }
+
+ private:
+  std::vector<ResultRow> RunWatched(const char* statement, const Params& params) {
     const std::string name = Prepare(statement);
     std::vector<std::string> texts;
     texts.reserve(params.size());
@@ -45,9 +121,19 @@ class PostgresSession : public Session {
     return rows;
   }
 
+
+ public:
   void BeginWrite() override { work_.emplace(connection_); }
   void Commit() override {
-    work_->commit();
+    if (watchdog_) watchdog_->Begin(this, connection_.sock());
+    try {
+      work_->commit();
+    } catch (...) {
+      if (watchdog_) watchdog_->End(this);
+      work_.reset();
+      throw;
+    }
+    if (watchdog_) watchdog_->End(this);
     work_.reset();
   }
   void Rollback() override { work_.reset(); }
@@ -64,14 +150,19 @@ class PostgresSession : public Session {
   }
 
   pqxx::connection connection_;
+  Watchdog* watchdog_;
   std::optional<pqxx::work> work_;
   std::map<const char*, std::string> prepared_;
 };
 
 class PostgresStorage : public SqlStorage {
  public:
-  explicit PostgresStorage(const std::string& address)
-      : SqlStorage([this] { return std::make_unique<PostgresSession>(address_); }), address_(address) {
+  PostgresStorage(const std::string& address, const StorageOptions& options)
+      : SqlStorage([this] { return std::make_unique<PostgresSession>(address_, seconds_, &watchdog_); },
+                   options.pool, std::chrono::seconds(options.seconds)),
+        address_(WithConnectTimeout(address, options.seconds)),
+        seconds_(options.seconds),
+        watchdog_(std::chrono::seconds(options.seconds + 2)) {
     try {
       pqxx::connection connection(address_);
       pqxx::nontransaction schema(connection);
@@ -81,6 +172,10 @@ class PostgresStorage : public SqlStorage {
       if (schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>()) {
         schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
       }
+      {
+        PostgresSession session(address_, seconds_, nullptr);
+        FillMissing(session);
+      }
       schema.exec("SELECT pg_advisory_unlock(7077)");
     } catch (const std::exception& e) {
       throw StorageError(e.what());
@@ -89,12 +184,14 @@ class PostgresStorage : public SqlStorage {
 
  private:
   std::string address_;
+  int seconds_;
+  Watchdog watchdog_;
 };
 
 }  // namespace
 
-std::unique_ptr<Storage> OpenPostgres(const std::string& address) {
-  return std::make_unique<PostgresStorage>(address);
+std::unique_ptr<Storage> OpenPostgres(const std::string& address, const StorageOptions& options) {
+  return std::make_unique<PostgresStorage>(address, options);
 }
 
 }  // namespace score

@@ -108,6 +108,19 @@ const std::string* QueryFields::Find(std::string_view key) const {
   return nullptr;
 }
 
+std::optional<std::string> QueryValue(std::string_view query, std::string_view key) {
+  while (!query.empty()) {
+    const size_t end = query.find('&');
+    const std::string_view piece = query.substr(0, end);
+    if (piece.size() > key.size() && piece.starts_with(key) && piece[key.size()] == '=') {
+      return std::string(piece.substr(key.size() + 1));
+    }
+    if (end == std::string_view::npos) break;
+    query.remove_prefix(end + 1);
+  }
+  return std::nullopt;
+}
+
 std::variant<QueryFields, std::string> SplitQuery(std::string_view query, const std::vector<std::string>& keys) {
   QueryFields fields;
   if (query.empty()) return fields;
@@ -135,21 +148,20 @@ std::variant<QueryFields, std::string> SplitQuery(std::string_view query, const 
 }
 
 std::variant<Player, std::string> SplitPlayer(std::string_view text) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t colon = text.find(':', start);
-    if (colon == std::string_view::npos) {
-      parts.push_back(text.substr(start));
-      break;
-    }
-    parts.push_back(text.substr(start, colon - start));
-    start = colon + 1;
-    if (parts.size() > 4) break;
+  // The launcher joins the fields with ":" unescaped, and older launchers
+  // let a player type ":" into them. The name never holds one (the hall of
+  // fame cuts it at the first) and the send value is one letter, so the
+  // name is the first field, the send value the last, the e-mail the one
+  // before it and the address whatever lies between, colons and all.
+  const size_t first = text.find(':');
+  const size_t last = text.rfind(':');
+  const size_t beforeLast = last == std::string_view::npos || last == 0 ? std::string_view::npos
+                                                                          : text.rfind(':', last - 1);
+  if (first == std::string_view::npos || beforeLast == std::string_view::npos || beforeLast <= first) {
+    return std::string("The player string needs four fields: name, address, e-mail and send.");
   }
-  if (parts.size() > 4) return std::string("The player string has more than four fields.");
-  if (parts.size() < 4) return std::string("The player string needs four fields: name, address, e-mail and send.");
-  Player player{std::string(parts[0]), std::string(parts[1]), std::string(parts[2]), std::string(parts[3])};
+  Player player{std::string(text.substr(0, first)), std::string(text.substr(first + 1, beforeLast - first - 1)),
+                std::string(text.substr(beforeLast + 1, last - beforeLast - 1)), std::string(text.substr(last + 1))};
   if (player.name.empty()) return std::string("The player's name is empty.");
   const std::pair<const char*, const std::string*> checks[] = {
       {"player's name", &player.name}, {"player's address", &player.address}, {"player's e-mail", &player.email}};

@@ -35,6 +35,10 @@ struct QueryFields {
 };
 std::variant<QueryFields, std::string> SplitQuery(std::string_view query, const std::vector<std::string>& keys);
 
+// The first value of `key` in an ordinary query ("a=1&b=2"), still escaped;
+// nothing when the key is absent.
+std::optional<std::string> QueryValue(std::string_view query, std::string_view key);
+
 // The player string: name, address, e-mail and send joined by ":".
 struct Player {
   std::string name, address, email, send;

@@ -1,10 +1,14 @@
 #include "server/service.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <variant>
 
+#include "server/client_address.h"
 #include "server/pages.h"
+#include "server/player_name.h"
 #include "server/query.h"
 
 namespace score {
@@ -39,7 +43,48 @@ std::optional<std::string> GameFromPath(std::string_view raw) {
   return game;
 }
 
+// A strong validator of the answer's bytes (64-bit FNV-1a).
+std::string EntityTag(std::string_view body) {
+  uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char c : body) hash = (hash ^ c) * 1099511628211ull;
+  char text[24];
+  std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+bool Matches(std::string_view ifNoneMatch, std::string_view tag) {
+  if (ifNoneMatch.find('*') != std::string_view::npos) return true;
+  // A list of tags, any of them weak ("W/" compares equal for GET).
+  return ifNoneMatch.find(tag) != std::string_view::npos;
+}
+
 }  // namespace
+
+// Headers every answer carries: the pages load nothing from outside and run
+// no script, may not be framed, and leak no address through Referer.
+Response Service::Finish(const Request& request, Response r) {
+  r.headers.emplace_back("Content-Security-Policy",
+                         "default-src 'none'; style-src 'unsafe-inline'; frame-ancestors 'none'; base-uri 'none';"
+                         " form-action 'none'");
+  r.headers.emplace_back("X-Content-Type-Options", "nosniff");
+  r.headers.emplace_back("X-Frame-Options", "DENY");
+  r.headers.emplace_back("Referrer-Policy", "no-referrer");
+  if (r.status != 200 || r.stored) {
+    // An upload's answer is about that upload alone: never kept or replayed.
+    r.headers.emplace_back("Cache-Control", "no-store");
+    return r;
+  }
+  // Boards change with every upload: a cache keeps them but asks each time,
+  // and an unchanged board costs an answer without a body.
+  const std::string tag = EntityTag(r.body);
+  r.headers.emplace_back("Cache-Control", "no-cache");
+  r.headers.emplace_back("ETag", tag);
+  if (!request.ifNoneMatch.empty() && Matches(request.ifNoneMatch, tag)) {
+    r.status = 304;
+    r.body.clear();
+  }
+  return r;
+}
 
 bool RateLimiter::Allow(const std::string& client, double now) {
   if (perMinute_ <= 0) return true;
@@ -72,21 +117,50 @@ size_t RateLimiter::Clients() {
 Service::Service(Storage& storage, ServiceOptions options)
     : storage_(storage), options_(std::move(options)), limiter_(options_.uploadsPerMinute) {}
 
+std::string ClientOf(const Request& request, const std::string& trustedProxy) {
+  if (!trustedProxy.empty() && request.client == trustedProxy) {
+    std::string seen = LastForwarded(request.forwardedFor);
+    if (!seen.empty()) return seen;
+  }
+  return request.client;
+}
+
 Response Service::Handle(const Request& request) {
   const size_t mark = request.target.find('?');
   const std::string_view path = std::string_view(request.target).substr(0, mark);
   const std::string_view query =
       mark == std::string::npos ? std::string_view() : std::string_view(request.target).substr(mark + 1);
+  const bool api = path.starts_with("/api/");
+  auto refuse = [api](int status, std::string_view title, std::string_view sentence) {
+    return api ? JsonError(status, sentence) : Refusal(status, title, sentence);
+  };
 
-  if (request.method != "GET" && request.method != "HEAD") {
-    Response r = Refusal(405, "Method not allowed", "This server only answers GET requests.");
+  Response r;
+  if (request.target.size() > kMaxTarget) {
+    r = refuse(414, "Address too long", "The address is longer than this server reads.");
+  } else if (request.method != "GET" && request.method != "HEAD") {
+    r = refuse(405, "Method not allowed", "This server only answers GET requests.");
     r.headers.emplace_back("Allow", "GET, HEAD");
-    return r;
+  } else if (request.hasBody) {
+    r = refuse(400, "Bad request", "A request to this server has no body.");
+  } else {
+    try {
+      r = Route(request, path, query);
+    } catch (const StorageError&) {
+      r = refuse(503, "Unavailable", "The score database cannot be reached; please try again later.");
+      r.headers.emplace_back("Retry-After", "30");
+    }
   }
+  return Finish(request, std::move(r));
+}
+
+Response Service::Route(const Request& request, std::string_view path, std::string_view query) {
   if (path == "/cgi-bin/hiscore.cgi") return Upload(request, query);
-  if (path == "/") return Home();
-  if (path == "/healthz") {
-    storage_.Ping();
+  if (path == "/") return Home(query);
+  // Alive: answers without the database, so a database outage does not
+  // get the server restarted. Ready: the database answers too.
+  if (path == "/healthz" || path == "/readyz") {
+    if (path == "/readyz") storage_.Ping();
     Response r = Html(200, "ok\n");
     r.contentType = "text/plain; charset=utf-8";
     return r;
@@ -105,22 +179,38 @@ Response Service::Handle(const Request& request) {
     if (!game) return JsonError(404, "There is no game by that name.");
     return Api(*game, query);
   }
+  if (path.starts_with("/api/")) return JsonError(404, "There is no page at this address.");
   return Refusal(404, "Not found", "There is no page at this address.");
 }
 
 Response Service::Upload(const Request& request, std::string_view query) {
-  if (!limiter_.Allow(request.client, options_.steadyClock())) {
-    Response r = Refusal(429, "Too many uploads", "Too many uploads from your address; please wait a minute.");
-    r.headers.emplace_back("Retry-After", "60");
+  // A HEAD (a link checker, a preview) must not store what a GET would.
+  if (request.method != "GET") {
+    Response r = Refusal(405, "Method not allowed", "Scores are uploaded with GET.");
+    r.headers.emplace_back("Allow", "GET");
     return r;
   }
   auto parsed = ParseUpload(query);
   if (const auto* error = std::get_if<std::string>(&parsed)) return Refusal(400, "Upload refused", *error);
   const score::Upload& upload = std::get<score::Upload>(parsed);
+  // Only uploads that would be stored use up the allowance, so a player's
+  // mistyped addresses do not lock them out.
+  if (!limiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock())) {
+    Response r = Refusal(429, "Too many uploads", "Too many uploads from your address; please wait a minute.");
+    r.headers.emplace_back("Retry-After", "60");
+    return r;
+  }
+
+  if (!options_.games.empty() &&
+      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
+    return Refusal(400, "Upload refused", "This server keeps no scores for " + upload.game + ".");
+  }
+  const NameCheck name = NormaliseName(upload.player.name);
+  if (!name.refusal.empty()) return Refusal(400, "Upload refused", name.refusal);
 
   Entry entry;
   entry.game = upload.game;
-  entry.name = upload.player.name;
+  entry.name = name.name;
   entry.send = upload.player.send;
   // The player's address and e-mail are kept only with their consent.
   if (upload.player.send == "Y") {
@@ -130,15 +220,34 @@ Response Service::Upload(const Request& request, std::string_view query) {
   entry.score = upload.score;
   entry.created = options_.wallClock();
   const Placed placed = storage_.Add(entry);
+  if (!placed.lookalike.empty()) {
+    return Refusal(400, "Upload refused",
+                   "The name looks like \u201c" + placed.lookalike + "\u201d, who is already on this board; please "
+                   "choose a name that cannot be taken for another.");
+  }
   const std::vector<Row> around =
       storage_.Around(entry.game, placed.id, entry.score, placed.rank, kAroundRows, kAroundRows);
-  return Html(200, UploadPage(entry.game, placed, around));
+  Response r = Html(200, UploadPage(entry.game, placed, around));
+  r.stored = true;
+  return r;
 }
 
-Response Service::Home() {
+Response Service::Home(std::string_view query) {
+  int64_t page = 1;
+  if (const std::optional<std::string> raw = QueryValue(query, "page")) {
+    const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), page);
+    if (ec != std::errc() || end != raw->data() + raw->size() || page < 1) {
+      return Refusal(400, "Bad request", "The page must be a whole number from 1.");
+    }
+  }
+  const int64_t games = storage_.GameCount();
+  const int64_t pages = std::max<int64_t>(1, (games + kHomeGames - 1) / kHomeGames);
+  if (page > pages) return Refusal(404, "Not found", "There is no such page of games.");
   std::vector<Board> boards;
-  for (const std::string& game : storage_.Games()) boards.push_back({game, storage_.Top(game, kHomeRows)});
-  return Html(200, HomePage(boards));
+  for (const std::string& game : storage_.RecentGames((page - 1) * kHomeGames, kHomeGames)) {
+    boards.push_back({game, storage_.Top(game, kHomeRows)});
+  }
+  return Html(200, HomePage(boards, page, pages));
 }
 
 Response Service::Game(const std::string& game) {
@@ -149,9 +258,8 @@ Response Service::Game(const std::string& game) {
 
 Response Service::Api(const std::string& game, std::string_view query) {
   int limit = kBoardRows;
-  auto split = SplitQuery(query, {"limit"});
-  if (const auto* error = std::get_if<std::string>(&split)) return JsonError(400, *error);
-  if (const std::string* raw = std::get<QueryFields>(split).Find("limit")) {
+  // Other parameters (a cache-buster, a tracking tag) are ignored.
+  if (const std::optional<std::string> raw = QueryValue(query, "limit")) {
     const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), limit);
     if (ec != std::errc() || end != raw->data() + raw->size() || limit < 1 || limit > kBoardRows) {
       return JsonError(400, "The limit must be a whole number from 1 to 100.");

@@ -1,5 +1,6 @@
 // Answers the server's requests without knowing about sockets: the HTTP
-// layer hands in the method, the raw target and the client's address.
+// layer hands in the method, the raw target, the peer's address and the
+// few headers the answers depend on.
 #pragma once
 
 #include <chrono>
@@ -18,7 +19,10 @@ namespace score {
 struct Request {
   std::string method;
   std::string target;  // path and query exactly as received
-  std::string client;
+  std::string client;  // the peer's address
+  std::string forwardedFor;  // X-Forwarded-For, as received
+  std::string ifNoneMatch;
+  bool hasBody = false;  // a Content-Length above 0 or a Transfer-Encoding
 };
 
 struct Response {
@@ -26,6 +30,7 @@ struct Response {
   std::string contentType = "text/html; charset=utf-8";
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
+  bool stored = false;  // an upload's answer (stored now or before)
 };
 
 // Uploads per client address: a bucket of `perMinute` that refills evenly
@@ -49,8 +54,15 @@ class RateLimiter {
   double lastSweep_ = 0;
 };
 
+// The client a request counts for: the peer, or behind the trusted proxy
+// the address that proxy saw (the last of X-Forwarded-For).
+std::string ClientOf(const Request& request, const std::string& trustedProxy);
+
 struct ServiceOptions {
   int uploadsPerMinute = 30;
+  std::string trustedProxy;  // empty: X-Forwarded-For is never believed
+  // The games whose uploads are taken; empty: any plain name.
+  std::vector<std::string> games;
   // Seconds since 1970 for entry dates, and a steady time for the limiter.
   std::function<int64_t()> wallClock = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -64,16 +76,21 @@ struct ServiceOptions {
 class Service {
  public:
   Service(Storage& storage, ServiceOptions options);
-  // Throws StorageError when the database fails; the caller answers 503.
+  // Never throws: a database failure is a 503 asking to come back later.
   Response Handle(const Request& request);
 
   static constexpr int kHomeRows = 10;
+  static constexpr int kHomeGames = 50;
   static constexpr int kBoardRows = 100;
   static constexpr int kAroundRows = 5;
+  // The longest request target; the launcher's longest upload is under 1 KB.
+  static constexpr size_t kMaxTarget = 8 * 1024;
 
  private:
+  Response Route(const Request& request, std::string_view path, std::string_view query);
+  static Response Finish(const Request& request, Response r);
   Response Upload(const Request& request, std::string_view query);
-  Response Home();
+  Response Home(std::string_view query);
   Response Game(const std::string& game);
   Response Api(const std::string& game, std::string_view query);
 

@@ -5,12 +5,13 @@
 namespace score::sql {
 
 // A rank counts the better entries without walking them: score_counts
-// holds, per game, how many entries fall in each score bucket at three
-// levels (scores shifted right by 24, 16 and 8 bits). The better entries
-// are those of the higher buckets at each level inside the entry's own
-// bucket one level up, then the rows of its own 256-wide bucket from the
-// index, then the earlier uploads of the same score (ties rank by upload
-// order, so a rank is a position). See RankParams for $2..$9.
+// holds, per game, how many entries fall in each score bucket at four
+// levels (scores shifted right by 24, 16 and 8 bits, and the exact score at
+// level 0). The better entries are those of the higher buckets at each level
+// inside the entry's own bucket one level up, then the rows of its own
+// 256-wide bucket from the index, then the earlier uploads of the same score
+// (ties rank by upload order, so a rank is a position). See RankParams for
+// $2..$9.
 inline constexpr const char* kRank =
     "SELECT coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 24 AND bucket > $2), 0)"
     " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 16 AND bucket > $3"
@@ -19,8 +20,20 @@ inline constexpr const char* kRank =
     " AND bucket < $6), 0)"
     " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8)"
     " + (SELECT count(*) FROM scores WHERE game = $1 AND score = $7 AND id < $9)";
+// A new entry has the greatest id of its score, so the earlier uploads of
+// that score are its exact count less itself: a rank costs the same however
+// many entries share the score.
+inline constexpr const char* kRankNew =
+    "SELECT coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 24 AND bucket > $2), 0)"
+    " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 16 AND bucket > $3"
+    " AND bucket < $4), 0)"
+    " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 8 AND bucket > $5"
+    " AND bucket < $6), 0)"
+    " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8)"
+    " + (SELECT n FROM score_counts WHERE game = $1 AND level = 0 AND bucket = $7) - 1 + 0 * $9";
 inline constexpr const char* kBucketsUp =
-    "INSERT INTO score_counts (game, level, bucket, n) VALUES ($1, 24, $2, 1), ($1, 16, $3, 1), ($1, 8, $4, 1)"
+    "INSERT INTO score_counts (game, level, bucket, n) VALUES ($1, 24, $2, 1), ($1, 16, $3, 1), ($1, 8, $4, 1),"
+    " ($1, 0, $5, 1)"
     " ON CONFLICT (game, level, bucket) DO UPDATE SET n = score_counts.n + 1";
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
@@ -48,6 +61,23 @@ inline constexpr const char* kCountUp =
     "INSERT INTO games (name, entries) VALUES ($1, 1)"
     " ON CONFLICT (name) DO UPDATE SET entries = games.entries + 1";
 inline constexpr const char* kGames = "SELECT name FROM games WHERE entries > 0 ORDER BY name";
+// The first name of each confusable skeleton on a board; look-alikes of it
+// are refused.
+inline constexpr const char* kNameLike = "SELECT name FROM names WHERE game = $1 AND skeleton = $2";
+inline constexpr const char* kNameAdd =
+    "INSERT INTO names (game, skeleton, name) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING";
+inline constexpr const char* kNamesMissing =
+    "SELECT (SELECT count(*) FROM names) = 0 AND EXISTS (SELECT 1 FROM scores)";
+inline constexpr const char* kDistinctNames = "SELECT game, name, min(id) FROM scores GROUP BY game, name ORDER BY 3";
+// Games by their latest entry (its id), for the home page's pages.
+inline constexpr const char* kActivity =
+    "INSERT INTO activity (game, last) VALUES ($1, $2) ON CONFLICT (game) DO UPDATE SET last = excluded.last";
+inline constexpr const char* kRecentGames = "SELECT game FROM activity ORDER BY last DESC LIMIT $1 OFFSET $2";
+inline constexpr const char* kGameCount = "SELECT count(*) FROM activity";
+inline constexpr const char* kActivityMissing =
+    "SELECT (SELECT count(*) FROM activity) = 0 AND EXISTS (SELECT 1 FROM scores)";
+inline constexpr const char* kRebuildActivity =
+    "INSERT INTO activity (game, last) SELECT game, max(id) FROM scores GROUP BY game";
 inline constexpr const char* kDump =
     "SELECT game, name, address, email, send, score, created FROM scores WHERE game = $1 ORDER BY id";
 
@@ -62,7 +92,11 @@ inline constexpr const char* kSqliteSchema =
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
-    " n INTEGER NOT NULL, PRIMARY KEY (game, level, bucket));";
+    " n INTEGER NOT NULL, PRIMARY KEY (game, level, bucket));"
+    "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
+    " PRIMARY KEY (game, skeleton));"
+    "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);";
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
@@ -71,17 +105,24 @@ inline constexpr const char* kPostgresSchema =
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC, id);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries BIGINT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
-    " n BIGINT NOT NULL, PRIMARY KEY (game, level, bucket));";
+    " n BIGINT NOT NULL, PRIMARY KEY (game, level, bucket));"
+    "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
+    " PRIMARY KEY (game, skeleton));"
+    "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);";
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =
+    "DELETE FROM score_counts;"
     "INSERT INTO score_counts (game, level, bucket, n)"
     " SELECT game, 24, score / 16777216, count(*) FROM scores GROUP BY game, score / 16777216"
     " UNION ALL SELECT game, 16, score / 65536, count(*) FROM scores GROUP BY game, score / 65536"
-    " UNION ALL SELECT game, 8, score / 256, count(*) FROM scores GROUP BY game, score / 256;"
+    " UNION ALL SELECT game, 8, score / 256, count(*) FROM scores GROUP BY game, score / 256"
+    " UNION ALL SELECT game, 0, score, count(*) FROM scores GROUP BY game, score;"
     "DELETE FROM games;"
     "INSERT INTO games (name, entries) SELECT game, count(*) FROM scores GROUP BY game;";
+// Older servers kept no exact-score counts (level 0).
 inline constexpr const char* kCountsMissing =
-    "SELECT (SELECT count(*) FROM score_counts) = 0 AND EXISTS (SELECT 1 FROM scores)";
+    "SELECT NOT EXISTS (SELECT 1 FROM score_counts WHERE level = 0) AND EXISTS (SELECT 1 FROM scores)";
 
 }  // namespace score::sql

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "server/player_name.h"
 #include "server/sql.h"
 
 namespace score {
@@ -38,19 +39,39 @@ Params RankParams(const std::string& game, int32_t score, int64_t id) {
 
 SessionPool::Lease SessionPool::Get() {
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (limit_ > 0 && !returned_.wait_for(lock, wait_, [this] { return !idle_.empty() || open_count_ < limit_; })) {
+      throw StorageError("every database connection stayed busy");
+    }
     if (!idle_.empty()) {
       std::unique_ptr<Session> session = std::move(idle_.back());
       idle_.pop_back();
       return Lease(*this, std::move(session));
     }
+    ++open_count_;
   }
-  return Lease(*this, open_());
+  try {
+    return Lease(*this, open_());
+  } catch (...) {
+    Closed(1);
+    throw;
+  }
 }
 
 void SessionPool::Return(std::unique_ptr<Session> session) {
-  std::lock_guard lock(mutex_);
-  idle_.push_back(std::move(session));
+  {
+    std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(session));
+  }
+  returned_.notify_one();
+}
+
+void SessionPool::Closed(int count) {
+  {
+    std::lock_guard lock(mutex_);
+    open_count_ -= count;
+  }
+  returned_.notify_all();
 }
 
 void SessionPool::DropIdle() {
@@ -59,6 +80,7 @@ void SessionPool::DropIdle() {
     std::lock_guard lock(mutex_);
     dropped.swap(idle_);
   }
+  Closed(static_cast<int>(dropped.size()));
 }
 
 template <class Fn>
@@ -80,6 +102,13 @@ Placed SqlStorage::Add(const Entry& e) {
     s->BeginWrite();
     try {
       Placed placed;
+      const std::string skeleton = Skeleton(e.name);
+      const std::vector<ResultRow> like = s->Run(sql::kNameLike, {e.game, skeleton});
+      if (!like.empty() && like[0].at(0) != e.name) {
+        s->Rollback();
+        placed.lookalike = like[0].at(0);
+        return placed;
+      }
       const Params key = {e.game, int64_t{e.score}, e.name, e.address, e.email, e.send};
       std::vector<ResultRow> inserted =
           s->Run(sql::kInsert, {e.game, e.name, e.address, e.email, e.send, int64_t{e.score}, e.created});
@@ -87,13 +116,17 @@ Placed SqlStorage::Add(const Entry& e) {
         placed.inserted = true;
         placed.id = ToInt(inserted[0].at(0));
         s->Run(sql::kCountUp, {e.game});
-        s->Run(sql::kBucketsUp, {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}});
+        if (like.empty()) s->Run(sql::kNameAdd, {e.game, skeleton, e.name});
+        s->Run(sql::kActivity, {e.game, placed.id});
+        s->Run(sql::kBucketsUp,
+               {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}, int64_t{e.score}});
       } else {
         std::vector<ResultRow> found = s->Run(sql::kFind, key);
         if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
         placed.id = ToInt(found[0].at(0));
       }
-      placed.rank = 1 + ToInt(s->Run(sql::kRank, RankParams(e.game, e.score, placed.id)).at(0).at(0));
+      placed.rank = 1 + ToInt(s->Run(placed.inserted ? sql::kRankNew : sql::kRank,
+                                     RankParams(e.game, e.score, placed.id)).at(0).at(0));
       placed.total = ToInt(s->Run(sql::kCount, {e.game}).at(0).at(0));
       s->Commit();
       return placed;
@@ -148,6 +181,18 @@ std::vector<std::string> SqlStorage::Games() {
   });
 }
 
+std::vector<std::string> SqlStorage::RecentGames(int64_t offset, int limit) {
+  return With([&](SessionPool::Lease& s) {
+    std::vector<std::string> games;
+    for (const ResultRow& r : s->Run(sql::kRecentGames, {int64_t{limit}, offset})) games.push_back(r.at(0));
+    return games;
+  });
+}
+
+int64_t SqlStorage::GameCount() {
+  return With([&](SessionPool::Lease& s) { return ToInt(s->Run(sql::kGameCount, {}).at(0).at(0)); });
+}
+
 int64_t SqlStorage::Count(const std::string& game) {
   return With([&](SessionPool::Lease& s) {
     std::vector<ResultRow> rows = s->Run(sql::kCount, {game});
@@ -167,19 +212,45 @@ std::vector<Entry> SqlStorage::Dump(const std::string& game) {
 }
 
 void SqlStorage::Ping() {
-  With([&](SessionPool::Lease& s) { return s->Run(sql::kGames, {}).size(); });
+  With([&](SessionPool::Lease& s) {
+    s->Verify();
+    return s->Run(sql::kGames, {}).size();
+  });
 }
 
-std::unique_ptr<Storage> OpenStorage(const std::string& where) {
+void FillMissing(Session& s) {
+  auto missing = [&s](const char* statement) {
+    const std::string yes = s.Run(statement, {}).at(0).at(0);
+    return yes == "1" || yes == "t";
+  };
+  const bool names = missing(sql::kNamesMissing);
+  const bool activity = missing(sql::kActivityMissing);
+  if (!names && !activity) return;
+  s.BeginWrite();
+  try {
+    if (names) {
+      for (const ResultRow& r : s.Run(sql::kDistinctNames, {})) {
+        s.Run(sql::kNameAdd, {r.at(0), Skeleton(r.at(1)), r.at(1)});
+      }
+    }
+    if (activity) s.Run(sql::kRebuildActivity, {});
+    s.Commit();
+  } catch (...) {
+    s.Rollback();
+    throw;
+  }
+}
+
+std::unique_ptr<Storage> OpenStorage(const std::string& where, const StorageOptions& options) {
   const size_t scheme = where.find("://");
-  if (scheme == std::string::npos) return OpenSqlite(where);
+  if (scheme == std::string::npos) return OpenSqlite(where, options);
   static const struct {
     const char* scheme;
-    std::unique_ptr<Storage> (*open)(const std::string&);
+    std::unique_ptr<Storage> (*open)(const std::string&, const StorageOptions&);
   } kBackends[] = {{"postgresql", OpenPostgres}, {"postgres", OpenPostgres}};
   const std::string name = where.substr(0, scheme);
   for (const auto& backend : kBackends) {
-    if (name == backend.scheme) return backend.open(where);
+    if (name == backend.scheme) return backend.open(where, options);
   }
   throw StorageError("unknown database scheme \"" + name + "\" (use a file path or postgresql://)");
 }

@@ -2,6 +2,8 @@
 // backend supplies sessions (a pooled connection) and nothing else.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,6 +24,11 @@ using ResultRow = std::vector<std::string>;
 // 256-wide bucket, and its id.
 Params RankParams(const std::string& game, int32_t score, int64_t id);
 
+class Session;
+// What older servers did not keep is made at start from the scores: the
+// names' skeletons and the games' latest uploads.
+void FillMissing(Session& session);
+
 // One connection, used by one thread at a time.
 class Session {
  public:
@@ -31,12 +38,18 @@ class Session {
   virtual void BeginWrite() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+  // Throws when the connection no longer reaches the database it opened.
+  virtual void Verify() {}
 };
 
 // Idle connections kept for reuse; a lease gives one back when it ends.
+// With a limit, no more than that many are open at once: a request waits up
+// to `wait` for one to come back, then fails as an outage does.
 class SessionPool {
  public:
-  explicit SessionPool(std::function<std::unique_ptr<Session>()> open) : open_(std::move(open)) {}
+  explicit SessionPool(std::function<std::unique_ptr<Session>()> open, int limit = 0,
+                       std::chrono::milliseconds wait = std::chrono::seconds(5))
+      : open_(std::move(open)), limit_(limit), wait_(wait) {}
 
   class Lease {
    public:
@@ -51,6 +64,7 @@ class SessionPool {
     // away, which breaks them all.
     void Discard() {
       session_.reset();
+      pool_.Closed(1);
       pool_.DropIdle();
     }
 
@@ -64,19 +78,37 @@ class SessionPool {
  private:
   void Return(std::unique_ptr<Session> session);
   void DropIdle();
+  void Closed(int count);
   std::function<std::unique_ptr<Session>()> open_;
+  int limit_;
+  std::chrono::milliseconds wait_;
   std::mutex mutex_;
+  std::condition_variable returned_;
+  int open_count_ = 0;
   std::vector<std::unique_ptr<Session>> idle_;
 };
 
 class SqlStorage : public Storage {
  public:
-  explicit SqlStorage(std::function<std::unique_ptr<Session>()> open) : pool_(std::move(open)) {}
+  // A connection that cannot be opened fails as a statement does.
+  explicit SqlStorage(std::function<std::unique_ptr<Session>()> open, int poolLimit = 0,
+                      std::chrono::milliseconds poolWait = std::chrono::seconds(5))
+      : pool_([open = std::move(open)]() -> std::unique_ptr<Session> {
+          try {
+            return open();
+          } catch (const StorageError&) {
+            throw;
+          } catch (const std::exception& e) {
+            throw StorageError(e.what());
+          }
+        }, poolLimit, poolWait) {}
   Placed Add(const Entry& entry) override;
   std::vector<Row> Top(const std::string& game, int limit) override;
   std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,
                           int after) override;
   std::vector<std::string> Games() override;
+  std::vector<std::string> RecentGames(int64_t offset, int limit) override;
+  int64_t GameCount() override;
   int64_t Count(const std::string& game) override;
   std::vector<Entry> Dump(const std::string& game) override;
   void Ping() override;

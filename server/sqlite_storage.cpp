@@ -1,6 +1,7 @@
 // SQLite: one file in WAL mode, a connection per concurrent request, every
 // statement prepared once per connection.
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <memory>
@@ -24,8 +25,12 @@ std::string ToSqlite(const char* statement) {
 
 class SqliteSession : public Session {
  public:
-  SqliteSession(const std::string& path, std::mutex& writeLock) : writeLock_(writeLock) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+  // Only the first session may create the file: one that vanished later
+  // is an outage until it is back, not a new empty database.
+  SqliteSession(const std::string& path, std::mutex& writeLock, bool create)
+      : path_(path), writeLock_(writeLock) {
+    if (sqlite3_open_v2(path.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
       const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
@@ -36,6 +41,10 @@ class SqliteSession : public Session {
     // NORMAL in WAL mode: a commit survives the process being killed; only a
     // power loss may take back the last commits.
     Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+    struct stat opened {};
+    if (stat(path_.c_str(), &opened) != 0) throw StorageError("the database file " + path_ + " is gone");
+    device_ = opened.st_dev;
+    inode_ = opened.st_ino;
   }
   ~SqliteSession() override {
     for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
@@ -99,9 +108,20 @@ class SqliteSession : public Session {
       throw;
     }
   }
+  // A write is answered only once it is known to be in the file that is at
+  // the path now: a file deleted or replaced under the server (a restore
+  // from backup, a careless clean-up) would take it into a file nobody will
+  // read again. The caller then closes this connection and the idle ones.
   void Commit() override {
     Exec("COMMIT");
     lock_.unlock();
+    Verify();
+  }
+  void Verify() override {
+    struct stat now {};
+    if (stat(path_.c_str(), &now) != 0 || now.st_dev != device_ || now.st_ino != inode_) {
+      throw StorageError("the database file " + path_ + " was removed or replaced while the server ran");
+    }
   }
   void Rollback() override {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -122,6 +142,9 @@ class SqliteSession : public Session {
   }
 
   sqlite3* db_ = nullptr;
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
   std::mutex& writeLock_;
   std::unique_lock<std::mutex> lock_;
   // Keyed by the statement's address: each is one constant of sql.h.
@@ -131,14 +154,15 @@ class SqliteSession : public Session {
 class SqliteStorage : public SqlStorage {
  public:
   explicit SqliteStorage(const std::string& path)
-      : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, writeLock_); }), path_(path) {
-    SqliteSession session(path_, writeLock_);
+      : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, writeLock_, false); }), path_(path) {
+    SqliteSession session(path_, writeLock_, true);
     session.Exec(sql::kSqliteSchema);
     if (session.Run(sql::kCountsMissing, {}).at(0).at(0) == "1") {
       session.Exec("BEGIN IMMEDIATE");
       session.Exec(sql::kRebuildCounts);
       session.Exec("COMMIT");
     }
+    FillMissing(session);
   }
 
  private:
@@ -148,6 +172,10 @@ class SqliteStorage : public SqlStorage {
 
 }  // namespace
 
-std::unique_ptr<Storage> OpenSqlite(const std::string& path) { return std::make_unique<SqliteStorage>(path); }
+// A SQLite connection is a file handle; the pool keeps as many as requests
+// run at once.
+std::unique_ptr<Storage> OpenSqlite(const std::string& path, const StorageOptions&) {
+  return std::make_unique<SqliteStorage>(path);
+}
 
 }  // namespace score

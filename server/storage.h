@@ -34,6 +34,9 @@ struct Placed {
   int64_t id = 0;
   int64_t rank = 0;
   int64_t total = 0;  // the game's number of entries
+  // Not empty: nothing was stored, as the name looks like this one, which is
+  // already on the board.
+  std::string lookalike;
 };
 
 class StorageError : public std::runtime_error {
@@ -45,7 +48,8 @@ class Storage {
  public:
   virtual ~Storage() = default;
   // Stores the entry unless an equal one (same game, shown and kept fields,
-  // and score) exists, and returns its place either way.
+  // and score) exists, and returns its place either way; or stores nothing
+  // when another name of the same confusable skeleton is on the board.
   virtual Placed Add(const Entry& entry) = 0;
   // The best `limit` entries of a game, best first.
   virtual std::vector<Row> Top(const std::string& game, int limit) = 0;
@@ -55,6 +59,10 @@ class Storage {
                                   int after) = 0;
   // Games that have entries, by name.
   virtual std::vector<std::string> Games() = 0;
+  // Games by their latest upload, most recent first: `limit` of them after
+  // the first `offset`.
+  virtual std::vector<std::string> RecentGames(int64_t offset, int limit) = 0;
+  virtual int64_t GameCount() = 0;
   virtual int64_t Count(const std::string& game) = 0;
   // Every kept field of every entry of a game, for tests and checks.
   virtual std::vector<Entry> Dump(const std::string& game) = 0;
@@ -62,11 +70,20 @@ class Storage {
   virtual void Ping() = 0;
 };
 
+struct StorageOptions {
+  // PostgreSQL: connections held at most, well under the database's own
+  // limit (100 by default), so several servers leave room for the
+  // administrator. A request waits `seconds` for one, then fails.
+  int pool = 10;
+  // PostgreSQL: the longest a connect or a statement may take.
+  int seconds = 5;
+};
+
 // "postgresql://…" (or "postgres://…") opens PostgreSQL; any other value
 // without "://" is a SQLite file. An address with another scheme is refused.
-std::unique_ptr<Storage> OpenStorage(const std::string& where);
+std::unique_ptr<Storage> OpenStorage(const std::string& where, const StorageOptions& options = {});
 
-std::unique_ptr<Storage> OpenSqlite(const std::string& path);
-std::unique_ptr<Storage> OpenPostgres(const std::string& address);
+std::unique_ptr<Storage> OpenSqlite(const std::string& path, const StorageOptions& options = {});
+std::unique_ptr<Storage> OpenPostgres(const std::string& address, const StorageOptions& options = {});
 
 }  // namespace score

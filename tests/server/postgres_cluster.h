@@ -35,6 +35,23 @@ class PostgresCluster {
     started_ = false;
   }
 
+  // Sends a signal to the server and all its processes: SIGSTOP freezes the
+  // database as a hung host would, SIGCONT thaws it.
+  void SignalAll(int signal) {
+    const std::string first = ReadWholeFile(folder_ + "/data/postmaster.pid");
+    const pid_t postmaster = std::atoi(first.c_str());
+    if (postmaster <= 0) return;
+    kill(postmaster, signal);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      const std::string stat = ReadWholeFile(entry.path().string() + "/stat");
+      const size_t close = stat.rfind(')');
+      if (close == std::string::npos) continue;
+      // "pid (name) state ppid ..."
+      const pid_t parent = std::atoi(stat.c_str() + close + 4);
+      if (parent == postmaster) kill(std::atoi(stat.c_str()), signal);
+    }
+  }
+
   // A new, empty database on the cluster, as a postgresql:// address.
   std::string NewDatabase() {
     const std::string name = "t" + std::to_string(++databases_);

@@ -87,8 +87,9 @@ TEST(UploadQuery, BadInputsAreRefusedWithTheirReason) {
       {"game=Q&name=Ann:::Y&score=" + std::to_string(int32_t(0x07B7B7B7u ^ 0xF0000000u)), "negative"},
       {"game=Q&name=Ann:::Y&score=1%2", "malformed per-cent escape"},
       {"game=Q&name=Ann%zz:::Y&score=" + ok, "malformed per-cent escape"},
-      {"game=Q&name=Ann:::Y:extra&score=" + ok, "more than four fields"},
+      {"game=Q&name=Ann:::Y:extra&score=" + ok, "send value is longer"},
       {"game=Q&name=Ann:Y&score=" + ok, "needs four fields"},
+      {"game=Q&name=Ann::Y&score=" + ok, "needs four fields"},
       {"game=Q&name=:addr::Y&score=" + ok, "name is empty"},
       {"game=Q&name=" + long64 + ":::Y&score=" + ok, "name is longer"},
       {"game=Q&name=Ann:" + long64 + "::Y&score=" + ok, "address is longer"},
@@ -115,6 +116,28 @@ TEST(UploadQuery, BadInputsAreRefusedWithTheirReason) {
   EXPECT_EQ(ErrorOf(LauncherQuery("Q", "A:::Y", 0x7FFFFFFF)), "accepted");
   EXPECT_EQ(ErrorOf(LauncherQuery("Q", "A:::Y", 0)), "accepted");
   EXPECT_NE(ErrorOf(LauncherQuery("Q", "A:::Y", -1)), "accepted");
+}
+
+// Launchers that let a player type ":" wrote entries with more than four
+// fields; they still upload, the extra colons going to the address.
+TEST(UploadQuery, ExtraColonsBelongToTheAddress) {
+  struct Case {
+    const char* player;
+    const char *name, *address, *email, *send;
+  } cases[] = {
+      {"Ann:Flat 3: 7 High Rd:ann@x.org:Y", "Ann", "Flat 3: 7 High Rd", "ann@x.org", "Y"},
+      {"Ann:a:b:c:d::N", "Ann", "a:b:c:d", "", "N"},
+      {"Ann:::::Y", "Ann", "::", "", "Y"},
+  };
+  for (const Case& c : cases) {
+    auto result = ParseUpload(LauncherQuery("Quibbleton", c.player, 5));
+    ASSERT_TRUE(std::holds_alternative<Upload>(result)) << c.player << ": " << std::get<std::string>(result);
+    const score::Player& p = std::get<Upload>(result).player;
+    EXPECT_EQ(p.name, c.name) << c.player;
+    EXPECT_EQ(p.address, c.address) << c.player;
+    EXPECT_EQ(p.email, c.email) << c.player;
+    EXPECT_EQ(p.send, c.send) << c.player;
+  }
 }
 
 TEST(UploadQuery, Utf8AndControlChecks) {

