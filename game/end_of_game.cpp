@@ -4,10 +4,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "game/game.h"
 #include "game/game_screen.h"
 #include "game/key_closing_popup.h"
+#include "game/replay_store.h"
+#include "game/rules/replay_verifier.h"
 #include "screens/player_registry.h"
 #include "screens/popup_screen.h"
 #include "shell/app.h"
@@ -37,9 +41,11 @@ int ShowPicture(const char* path, int x, int y, bool withButton, int ms) {
 
 }  // namespace
 
-void Game::AddTimeBonus() {
+int64_t Game::AddTimeBonus() {
   if (ButtonSet* set = screen.GetButtons()) set->DrawAll();
-  Show(rules.TimeBonus(GetSecondsLeft()));
+  const quibbleton::Events bonus = rules.TimeBonus(GetSecondsLeft());
+  Show(bonus);
+  return quibbleton::AnimationMs(bonus);
 }
 
 int Game::Congratulate(int buttons) {
@@ -107,9 +113,16 @@ bool Game::InsertScore(int value) {
   playerRegistry.ReadPlayer(index);
   SetWindowTitle(playerRegistry.Player(index).name);
   playerRegistry.FormatPlayer(index, entry, sizeof entry);
+  const std::string replay = recorder.Take();
+  const std::set<std::string> replaysBefore = replay_store::PathsOf(highScores);
   if (!highScores.Insert(entry, value)) return false;
   errno = 0;
   scoresUnsaved = highScores.Save("hiscore.dat") == 0;
+  if (!scoresUnsaved) {
+    // The table keeps the name cut as Insert cut it.
+    if (!replay.empty()) replay_store::Save(std::string(entry).substr(0, HighScoreTable::kNameSize - 1).c_str(), value, replay);
+    replay_store::RemoveLeft(replaysBefore, highScores);
+  }
   if (scoresUnsaved) {
     // Saying nothing would tell the player the score was kept.
     char text[320];

@@ -4,6 +4,7 @@
 #include "game/rules/replay.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace quibbleton {
 
@@ -78,7 +79,7 @@ ReplayParse ParseReplay(std::string_view text) {
         replay.seed = static_cast<uint32_t>(value);
         continue;
       case 3:
-        if (!header("balloons", 0, kCells)) return Fail(line, "expected balloons 0..150");
+        if (!header("balloons", 0, kMaxReplayBalloons)) return Fail(line, "expected balloons 0..151");
         replay.balloons = static_cast<int>(value);
         continue;
       case 4:
@@ -119,6 +120,18 @@ ReplayParse ParseReplay(std::string_view text) {
   if (!ended) return Fail(line, "the replay has no end");
   result.ok = true;
   return result;
+}
+
+std::string ReplayFileName(std::string_view entryName, int score) {
+  // FNV-1a over the entry's name: short, and the same in every program.
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : entryName) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, "%d-%016llx.txt", score, static_cast<unsigned long long>(hash));
+  return name;
 }
 
 std::string FormatReplay(const Replay& replay) {

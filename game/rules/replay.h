@@ -29,6 +29,9 @@ inline constexpr size_t kMaxReplayBytes = 64 * 1024;
 inline constexpr int kMaxReplayActions = 5000;
 // The game itself plays at most a day (see its gametime setting).
 inline constexpr int kMaxReplayGameTime = 86400;
+// A minimum group above the board's 150 heads accepts no group at all,
+// however much larger the setting.
+inline constexpr int kMaxReplayBalloons = kCells + 1;
 
 struct TimedAction {
   int64_t ms = 0;  // game time since New game
@@ -53,5 +56,9 @@ struct ReplayParse {
 
 ReplayParse ParseReplay(std::string_view text);
 std::string FormatReplay(const Replay& replay);
+
+// The file, in the game's "replays" folder, of the replay of the hall of
+// fame's entry with that name and score.
+std::string ReplayFileName(std::string_view entryName, int score);
 
 }  // namespace quibbleton

@@ -4,6 +4,7 @@
 // 350), and the countdown runs on through every animation.
 #include "game/rules/replay_verifier.h"
 
+#include <algorithm>
 #include <variant>
 
 namespace quibbleton {
@@ -25,7 +26,7 @@ Verdict Refuse(const Rules& rules, int line, std::string reason) {
 
 }  // namespace
 
-int64_t AnimationMs(const Events& events) {
+AnimationTiming TimeAnimation(const Events& events) {
   namespace ev = event;
   const Overloaded wait{
       [](const ev::GroupFound&) -> int64_t { return 0; },
@@ -42,10 +43,15 @@ int64_t AnimationMs(const Events& events) {
       [](const ev::BonusSecond&) -> int64_t { return 100; },
       [](const ev::ScoreDoubled&) -> int64_t { return 0; },
   };
-  int64_t ms = 0;
-  for (const Event& e : events) ms += std::visit(wait, e);
-  return ms;
+  AnimationTiming timing;
+  for (const Event& e : events) {
+    timing.ms += std::visit(wait, e);
+    if (std::holds_alternative<ev::HeadCracked>(e)) timing.lastCrackMs = timing.ms;
+  }
+  return timing;
 }
+
+int64_t AnimationMs(const Events& events) { return TimeAnimation(events).ms; }
 
 Verdict VerifyReplay(const Replay& replay) {
   Rules rules;
@@ -55,9 +61,12 @@ Verdict VerifyReplay(const Replay& replay) {
   const int64_t outOfTime = int64_t{replay.gameTime} * 1000;
   // The game time from which the game takes input again.
   int64_t readyAt = 0;
+  // Until then a score pop-up rises, and the game plays on past its countdown.
+  int64_t popupsUntil = -1;
   for (const TimedAction& timed : replay.actions) {
     if (rules.Cleared()) return Refuse(rules, timed.line, "an action after the board was cleared");
-    if (timed.ms >= outOfTime) return Refuse(rules, timed.line, "an action after the countdown ran out");
+    if (timed.ms >= outOfTime && timed.ms >= popupsUntil)
+      return Refuse(rules, timed.line, "an action after the countdown ran out");
     if (timed.ms < readyAt)
       return Refuse(rules, timed.line,
                     "an action during the previous one's animation (ready at " + std::to_string(readyAt) + " ms)");
@@ -65,10 +74,12 @@ Verdict VerifyReplay(const Replay& replay) {
     // The game does nothing for a click on an empty cell or an order to a
     // left-hand guy who was squashed, so it never records one.
     if (events.empty()) return Refuse(rules, timed.line, "an action on nothing (an empty cell or a squashed guy)");
-    readyAt = timed.ms + AnimationMs(events);
+    const AnimationTiming timing = TimeAnimation(events);
+    readyAt = timed.ms + timing.ms;
+    if (timing.lastCrackMs >= 0) popupsUntil = timed.ms + timing.lastCrackMs + kPopupMs;
   }
   // The game looks at the board and the countdown once the last animation has run.
-  int64_t endsAt = readyAt > outOfTime ? readyAt : outOfTime;
+  int64_t endsAt = std::max(readyAt, outOfTime);
   if (rules.Cleared()) {
     const int64_t secondsLeft = SecondsLeftAt(replay.gameTime, readyAt);
     // The bonus counts down its seconds on screen before the game ends.

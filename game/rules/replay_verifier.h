@@ -14,8 +14,18 @@
 
 namespace quibbleton {
 
-// How long the game shows these events before it takes input again, in ms.
+// How long the game shows these events before it takes input again, and
+// when in that time the last head cracked (-1 when none did), in ms.
+struct AnimationTiming {
+  int64_t ms = 0;
+  int64_t lastCrackMs = -1;
+};
+AnimationTiming TimeAnimation(const Events& events);
 int64_t AnimationMs(const Events& events);
+
+// A cracked head's points rise for this long, and the game does not end by
+// its countdown while they show: a group removed then still counts.
+inline constexpr int64_t kPopupMs = 1000;
 
 // The game's end comes at most this long after the moment it could end:
 // the score pop-ups still rising hold the game-over back for a moment.
