@@ -15,6 +15,8 @@ template <class... Handlers>
 struct Overloaded : Handlers... {
   using Handlers::operator()...;
 };
+template <class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 Verdict Refuse(const Rules& rules, int line, std::string reason) {
   Verdict verdict;

@@ -25,6 +25,18 @@ std::string ReadAll(const fs::path& path) {
   return ss.str();
 }
 
+// A fresh launcher folder whose Quibbleton/ links the staged game's files,
+// without a hall of fame.
+fs::path MakeTree(const fs::path& assets) {
+  char pattern[] = "/tmp/qbreplayXXXXXX";
+  const fs::path root = mkdtemp(pattern);
+  const fs::path game = root / "Quibbleton";
+  fs::create_directories(game);
+  for (const auto& file : fs::directory_iterator(assets))
+    if (file.path().filename() != "hiscore.dat") fs::create_symlink(file.path(), game / file.path().filename());
+  return root;
+}
+
 TEST(Replay, HandPlayedGamesReachTheirRecordedState) {
   const fs::path replays = fs::path(QB_SOURCE_DIR) / "tests" / "e2e" / "replays";
   const fs::path assets = fs::path(QB_GAME_EXE).parent_path();
@@ -37,12 +49,8 @@ TEST(Replay, HandPlayedGamesReachTheirRecordedState) {
     ASSERT_NE(seedAt, std::string::npos);
     const std::string seed = script.substr(seedAt + 7, script.find('\n', seedAt) - seedAt - 7);
 
-    char pattern[] = "/tmp/qbreplayXXXXXX";
-    const fs::path root = mkdtemp(pattern);
+    const fs::path root = MakeTree(assets);
     const fs::path game = root / "Quibbleton";
-    fs::create_directories(game);
-    for (const auto& file : fs::directory_iterator(assets))
-      if (file.path().filename() != "hiscore.dat") fs::create_symlink(file.path(), game / file.path().filename());
     fs::copy_file(entry.path(), root / "replay.txt");
     const ProgramResult run = RunProgram(QB_GAME_EXE, {root.string()},
                                          {{"QB_VIDEO", "headless"},
@@ -67,12 +75,8 @@ TEST(Replay, HandPlayedGamesReachTheirRecordedState) {
 TEST(Replay, TheHandPlayedGameRunOutVerifiesToItsHallOfFameScore) {
   const fs::path script = fs::path(QB_SOURCE_DIR) / "tests" / "e2e" / "replays" / "quibbleton-seed11.txt";
   const fs::path assets = fs::path(QB_GAME_EXE).parent_path();
-  char pattern[] = "/tmp/qbreplayXXXXXX";
-  const fs::path root = mkdtemp(pattern);
+  const fs::path root = MakeTree(assets);
   const fs::path game = root / "Quibbleton";
-  fs::create_directories(game);
-  for (const auto& file : fs::directory_iterator(assets))
-    if (file.path().filename() != "hiscore.dat") fs::create_symlink(file.path(), game / file.path().filename());
   std::istringstream played(ReadAll(script));
   std::ofstream out(root / "replay.txt");
   for (std::string line; std::getline(played, line);)
