@@ -111,7 +111,9 @@ TEST(HostileClients, HeadsAreBoundedAndAFloodCostsNoMemory) {
   for (int c = 0; c < 8; ++c) {
     // Refused with an answer or cut off, long before the 50 MB were read.
     EXPECT_LT(accepted[c], 20u * 1024 * 1024) << c;
-    if (!answers[c].empty()) EXPECT_EQ(answers[c].rfind("HTTP/1.1 4", 0), 0u) << answers[c].substr(0, 80);
+    if (!answers[c].empty()) {
+      EXPECT_EQ(answers[c].rfind("HTTP/1.1 4", 0), 0u) << answers[c].substr(0, 80);
+    }
   }
   EXPECT_LT(after - before, 8 * 1024) << before << " kB before, " << after << " kB after";
   EXPECT_EQ(server.Get("/healthz")->status, 200);
