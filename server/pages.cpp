@@ -50,7 +50,9 @@ std::string Table(const std::vector<Row>& rows, int64_t highlight, bool withDate
   html += "</tr></thead><tbody>\n";
   for (const Row& row : rows) {
     html += row.id == highlight ? "<tr class=\"you\">" : "<tr>";
-    html += "<td class=\"n\">" + std::to_string(row.rank) + "</td><td>" + EscapeHtml(row.name) +
+    // A verified entry's replay reached its score on this server.
+    const char* mark = row.verified ? " <span class=\"v\" title=\"verified\">\u2713</span>" : "";
+    html += "<td class=\"n\">" + std::to_string(row.rank) + "</td><td>" + EscapeHtml(row.name) + mark +
             "</td><td class=\"n\">" + std::to_string(row.score) + "</td>";
     if (withDate) html += "<td class=\"d\">" + FormatDate(row.created) + "</td>";
     html += "</tr>\n";
@@ -131,7 +133,11 @@ std::string MessagePage(std::string_view title, std::string_view sentence) {
 std::string ScoresJson(const Board& board, int64_t total) {
   nlohmann::json scores = nlohmann::json::array();
   for (const Row& row : board.rows) {
-    scores.push_back({{"rank", row.rank}, {"name", row.name}, {"score", row.score}, {"date", FormatDate(row.created)}});
+    scores.push_back({{"rank", row.rank},
+                      {"name", row.name},
+                      {"score", row.score},
+                      {"date", FormatDate(row.created)},
+                      {"verified", row.verified}});
   }
   const nlohmann::json doc = {{"game", board.game}, {"total", total}, {"scores", std::move(scores)}};
   return doc.dump();
