@@ -16,3 +16,7 @@ std::string EscapeQuery(const char* text);
 // "/cgi-bin/hiscore.cgi?" and the escaped query "game=%s&name=%s&score=%d",
 // the score sent XOR 0x07B7B7B7 as a signed decimal.
 std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score);
+
+// Where the entry's replay is posted: "/api/replays?" and the same escaped
+// query, the score as it is.
+std::string ReplayAddress(const char* server, const char* game, const char* playerString, int32_t score);
