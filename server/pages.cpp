@@ -119,6 +119,7 @@ std::string UploadPage(const std::string& game, const Placed& placed, const std:
           std::to_string(placed.rank) + " of " + std::to_string(placed.total) + " in " + EscapeHtml(game) +
           ".</p>\n";
   if (!placed.inserted) html += "<p>This score was uploaded before; it is stored once.</p>\n";
+  if (placed.verified) html += "<p id=\"verified\">\u2713 Its game's replay was verified.</p>\n";
   html += Table(around, placed.id, true);
   html += "<p>" + GameLink(game) + ": the whole leaderboard</p>\n";
   return html + kFoot;
