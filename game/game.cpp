@@ -159,10 +159,12 @@ int Game::Update() {
     keyButtons = PressForKey(set, key);
     set->DrawAll();
     if (set->WasPressed("newgame")) {
+      if (GetSecondsLeft() > 0) recorder.End(ReplayTime());
       if (GetSecondsLeft() > 0 && EnterHighScore(score) == 0) return kFrameCut;
       NewGame();
       SetState(kPlaying);
       StartCountdown();
+      recorder.Start(dealSeed, rules.MinimumGroup(), gameTime);
     }
     if (set->WasPressed("help") && HelpPopup() == 0) return kQuit;
     if (set->WasPressed("exit")) return kQuit;
@@ -182,13 +184,15 @@ int Game::Update() {
       GuyOrders();
       if (BlockCount() == 0) {
         StopCountdown();
-        AddTimeBonus();
+        const int64_t clearedAt = recorder.ReadyAt();
+        recorder.End(clearedAt + AddTimeBonus());
         SetState(kCleared);
         Show(rules.DoubleScore());
         endedScorePending = true;
       } else if (GetSecondsLeft() <= 0 && popupsVisible == 0) {
         // "<= 0": a zero or negative game time ends the game at once.
         SetState(kOutOfTime);
+        recorder.End(ReplayTime());
         endedScorePending = true;
       }
       break;
@@ -259,7 +263,11 @@ void Game::BoardClicks(int x, int y, int buttons) {
 void Game::ClickCell(int cell, int byFace) {
   SetBusyCursor(1);
   using Kind = quibbleton::Action::Kind;
-  Show(rules.Apply({byFace ? Kind::kClickFace : Kind::kClickColour, cell}));
+  const quibbleton::Action action{byFace ? Kind::kClickFace : Kind::kClickColour, cell};
+  const int64_t at = ReplayTime();
+  const quibbleton::Events events = rules.Apply(action);
+  recorder.Note(action, events, at);
+  Show(events);
   SetBusyCursor(0);
 }
 
@@ -339,6 +347,16 @@ std::string Game::Describe() {
   if (ButtonSet* set = screen.GetButtons())
     for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
   return text + "\n" + cursor.Describe();
+}
+
+int64_t Game::ReplayTime() const {
+  // The countdown's second may turn between the two reads: then read again.
+  int into = 0, left = 0;
+  do {
+    into = CountdownMsIntoSecond();
+    left = GetSecondsLeft();
+  } while (CountdownMsIntoSecond() < into);
+  return int64_t{gameTime - left} * 1000 + into;
 }
 
 void Game::AddScore(int points) { SetScore(quibbleton::AddPoints(score, points)); }

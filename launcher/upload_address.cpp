@@ -35,14 +35,26 @@ std::string PlayerStringToSend(const char* playerString) {
   return whole.substr(0, firstColon) + ":::N";
 }
 
-std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score) {
-  const int32_t sent = static_cast<int32_t>(static_cast<uint32_t>(score) ^ kScoreMask);
+namespace {
+
+std::string Address(const char* server, const char* path, const char* game, const char* playerString, int32_t sent) {
   std::string query = "game=";
   query += game ? game : "";
   query += "&name=";
   query += PlayerStringToSend(playerString);
   query += "&score=" + std::to_string(sent);
   std::string address = server ? server : "";
-  address += "/cgi-bin/hiscore.cgi?";
+  address += path;
   return address + EscapeQuery(query.c_str());
+}
+
+}  // namespace
+
+std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score) {
+  const int32_t sent = static_cast<int32_t>(static_cast<uint32_t>(score) ^ kScoreMask);
+  return Address(server, "/cgi-bin/hiscore.cgi?", game, playerString, sent);
+}
+
+std::string ReplayAddress(const char* server, const char* game, const char* playerString, int32_t score) {
+  return Address(server, "/api/replays?", game, playerString, score);
 }

@@ -24,3 +24,7 @@ std::string PlayerStringToSend(const char* playerString);
 // the score sent XOR 0x07B7B7B7 as a signed decimal. The name is the
 // player string as PlayerStringToSend gives it.
 std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score);
+
+// Where the entry's replay is posted: "/api/replays?" and the same escaped
+// query, the score as it is.
+std::string ReplayAddress(const char* server, const char* game, const char* playerString, int32_t score);

@@ -182,7 +182,7 @@ bool IsPlainDirectoryName(std::string_view name) {
   return true;
 }
 
-std::variant<Upload, std::string> ParseUpload(std::string_view query) {
+std::variant<Upload, std::string> ParseUpload(std::string_view query, bool maskedScore) {
   QueryFields fields;
   // In the launcher's own order the name is everything between the first
   // "&name=" and the last "&score=", whatever "&" and "=" it holds.
@@ -223,8 +223,8 @@ std::variant<Upload, std::string> ParseUpload(std::string_view query) {
 
   const std::optional<int32_t> sent = ParseDecimal(*score);
   if (!sent) return std::string("The score must be a decimal number.");
-  upload.score = static_cast<int32_t>(static_cast<uint32_t>(*sent) ^ kScoreMask);
-  if (upload.score < 0) return std::string("The score decodes to a negative number.");
+  upload.score = static_cast<int32_t>(static_cast<uint32_t>(*sent) ^ (maskedScore ? kScoreMask : 0u));
+  if (upload.score < 0) return std::string(maskedScore ? "The score decodes to a negative number." : "The score is negative.");
   return upload;
 }
 

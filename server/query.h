@@ -55,7 +55,8 @@ struct Upload {
 // the 400 answer gives. In the launcher's order (game, name, score) the name
 // runs from the first "&name=" to the last "&score=", so it may hold any
 // "&" and "="; other orders are split by SplitQuery.
-std::variant<Upload, std::string> ParseUpload(std::string_view query);
+// A replay's upload sends its score as it is (maskedScore false).
+std::variant<Upload, std::string> ParseUpload(std::string_view query, bool maskedScore = true);
 
 // A game's name as the launcher sends it: its directory name.
 bool IsPlainDirectoryName(std::string_view name);
