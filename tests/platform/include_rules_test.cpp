@@ -38,11 +38,14 @@ const std::vector<Room>& Rooms() {
       {"widgets/", {"platform/win/", "platform/device/", "platform/posix/", "gx/"}},
       {"screens/", {"platform/win/", "platform/device/", "platform/posix/", "gx/", "widgets/"}},
       {"shell/", {"platform/win/", "platform/device/", "platform/posix/", "gx/", "widgets/", "screens/"}},
+      // The game's rules stand alone: the game shows them, the launcher names
+      // replays by them and the server verifies replays with them.
+      {"game/rules/", {}},
       {"game/", {"platform/win/", "platform/device/", "platform/posix/", "platform/entry/", "gx/", "sound/",
-                 "widgets/", "screens/", "shell/"}},
+                 "widgets/", "screens/", "shell/", "game/rules/"}},
       {"launcher/", {"platform/win/", "platform/device/", "platform/posix/", "platform/entry/", "gx/", "widgets/",
-                     "screens/", "shell/"}},
-      {"server/", {}},
+                     "screens/", "shell/", "game/rules/"}},
+      {"server/", {"game/rules/"}},
       {"art/", {}},
   };
   return rooms;
