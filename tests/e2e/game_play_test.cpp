@@ -15,7 +15,7 @@
 
 #include "game_frames.h"
 #include "run_program.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 
