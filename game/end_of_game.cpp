@@ -18,6 +18,7 @@
 #include "gx/frame_clock.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
+#include "records/shared_files.h"
 
 namespace {
 
@@ -107,19 +108,18 @@ void Game::EnterEndedGameScore() {
 
 bool Game::InsertScore(int value) {
   endedScorePending = false;
-  char entry[PlayerRegistry::kPlayerTextSize];
-  playerRegistry.SetPath("..\\options.ini");
-  const int index = playerRegistry.ReadCurrentId();
-  playerRegistry.ReadPlayer(index);
+  playerRegistry.SetPath(records::kOptionsFromGame);
+  // One read of the file: the number and the record of one moment.
+  const int index = playerRegistry.ReadCurrentPlayer();
   SetWindowTitle(playerRegistry.Player(index).name);
-  playerRegistry.FormatPlayer(index, entry, sizeof entry);
+  const std::string entry = playerRegistry.PlayerString(index);
   // Merged with the file as it is now: another game may have saved since
   // this one read it. Scores that could not be saved before go in again.
   const std::string replay = recorder.Take();
   const std::set<std::string> replaysBefore = replay_store::PathsOf(highScores);
   unsavedScores.push_back({entry, value});
   errno = 0;
-  const HighScoreTable::MergeResult merged = highScores.InsertMerged("hiscore.dat", unsavedScores);
+  const HighScoreTable::MergeResult merged = highScores.InsertMerged(records::kHighScores, unsavedScores);
   if (merged.saved || !merged.anyInserted) unsavedScores.clear();
   if (!merged.anyInserted) return false;
   scoresUnsaved = !merged.saved;

@@ -27,6 +27,7 @@
 #include "widgets/redraw_manager.h"
 #include "sound/sound_registry.h"
 #include "gx/surface.h"
+#include "records/shared_files.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ namespace {
 // read as its nearest end (atoi would be undefined there).
 int ReadDefaultInt(const char* key, const char* fallback) {
   char value[256] = "";
-  GetPrivateProfileStringA("default", key, fallback, value, sizeof value, ".\\setup.ini");
+  GetPrivateProfileStringA(records::kDefaultSection, key, fallback, value, sizeof value, records::kSetup);
   const long long n = std::strtoll(value, nullptr, 10);
   return static_cast<int>(n > INT32_MAX ? INT32_MAX : n < INT32_MIN ? INT32_MIN : n);
 }
@@ -121,14 +122,14 @@ void Game::NewGame() {
   SetState(kIdle);
   endedScorePending = false;
 
-  playerRegistry.SetPath("..\\options.ini");
+  playerRegistry.SetPath(records::kOptionsFromGame);
   const int index = playerRegistry.ReadCurrentId();
   playerRegistry.ReadPlayer(index);
   SetWindowTitle(playerRegistry.Player(index).name);
 
   if (!scoresUnsaved) {
     highScores.Resize(20);
-    highScores.Load("hiscore.dat");
+    highScores.Load(records::kHighScores);
   }
   dirty = 1;
   groupPoints = 0;

@@ -18,7 +18,7 @@ class ButtonSet;
 class GameScreen;
 
 #include "game/game_base.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 #include "widgets/sprite.h"
 
 // One head on the board. Its single frame is shared from the heads sheet.

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace replay_store {
 

@@ -15,10 +15,11 @@
 #include "shell/app.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
+#include "records/shared_files.h"
 
 namespace {
 
-constexpr char kTableFile[] = "hiscore.dat";
+constexpr const char* kTableFile = records::kHighScores;
 
 constexpr ButtonPlace kButtons[] = {
     {"upload", "..\\UploadButton.bmp", 552, 88},
@@ -44,7 +45,7 @@ void HallOfFameScreen::Setup() {
   AddDefaultButton();
   table.Resize(kEntries);
   table.Load(kTableFile);
-  scoresAddress = ReadServerAddresses("..\\setup.ini").scores;
+  scoresAddress = ReadServerAddresses(records::kLauncherSetupFromGame).scores;
 }
 
 namespace {

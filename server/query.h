@@ -39,7 +39,7 @@ std::variant<QueryFields, std::string> SplitQuery(std::string_view query, const 
 // nothing when the key is absent.
 std::optional<std::string> QueryValue(std::string_view query, std::string_view key);
 
-// The player string: name, address, e-mail and send joined by ":".
+// The player string (records/player_string.h), split and checked.
 struct Player {
   std::string name, address, email, send;
 };
@@ -65,6 +65,5 @@ bool IsPlainDirectoryName(std::string_view name);
 inline constexpr size_t kMaxGameName = 63;
 inline constexpr size_t kMaxPlayerField = 63;
 inline constexpr size_t kMaxSend = 1;
-inline constexpr uint32_t kScoreMask = 0x07B7B7B7u;
 
 }  // namespace score

@@ -12,6 +12,7 @@
 #include "server/pages.h"
 #include "server/player_name.h"
 #include "server/query.h"
+#include "records/upload.h"
 
 namespace score {
 namespace {
@@ -186,7 +187,7 @@ Response Service::Handle(const Request& request) {
 }
 
 Response Service::Route(const Request& request, std::string_view path, std::string_view query) {
-  if (path == "/cgi-bin/hiscore.cgi") return Upload(request, query);
+  if (path == records::kUploadPath) return Upload(request, query);
   if (path == "/") return Home(query);
   // Alive: answers without the database, so a database outage does not
   // get the server restarted. Ready: the database answers too.

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "records/upload.h"
 #include "server/storage.h"
 
 namespace score {
@@ -89,7 +90,7 @@ class Service {
   static constexpr int kAroundRows = 5;
   // The longest request target; the launcher's longest upload is under 1 KB.
   static constexpr size_t kMaxTarget = 8 * 1024;
-  static constexpr std::string_view kReplaysPath = "/api/replays";
+  static constexpr std::string_view kReplaysPath = records::kReplayPath;
 
  private:
   Response Route(const Request& request, std::string_view path, std::string_view query);

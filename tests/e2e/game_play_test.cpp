@@ -17,7 +17,7 @@
 #include "game/rules/replay_verifier.h"
 #include "game_frames.h"
 #include "run_program.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 

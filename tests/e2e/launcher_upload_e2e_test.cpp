@@ -14,7 +14,7 @@
 #include "launcher_tree.h"
 #include "run_program.h"
 #include "tests/server/running_server.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 

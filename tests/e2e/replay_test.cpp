@@ -12,7 +12,7 @@
 #include "game/rules/replay.h"
 #include "game/rules/replay_verifier.h"
 #include "run_program.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 
