@@ -310,7 +310,11 @@ Response Service::Home(std::string_view query) {
   if (page > pages) return Refusal(404, "Not found", "There is no such page of games.");
   std::vector<Board> boards;
   for (const std::string& game : storage_.RecentGames((page - 1) * kHomeGames, kHomeGames)) {
-    boards.push_back({game, storage_.Top(game, kHomeRows)});
+    // A forged score may top a board; the front page shows the verified
+    // entries of its top rows first, each keeping its rank.
+    std::vector<Row> rows = storage_.Top(game, kHomeRows);
+    std::stable_partition(rows.begin(), rows.end(), [](const Row& row) { return row.verified; });
+    boards.push_back({game, std::move(rows)});
   }
   return Html(200, HomePage(boards, page, pages));
 }

@@ -123,6 +123,10 @@ TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
   EXPECT_NE(page.find("Ann <span class=\"v\" title=\"verified\">\u2713</span>"), std::string::npos) << page;
   EXPECT_EQ(page.find("Mallory <span"), std::string::npos);
   EXPECT_EQ(server.Get("/games/Quibbleton?verified=1")->body.find("Mallory"), std::string::npos);
+  // The front page lists the verified entry above the forged one.
+  const std::string home = server.Get("/")->body;
+  ASSERT_NE(home.find("Mallory"), std::string::npos) << home;
+  EXPECT_LT(home.find("Ann <span class=\"v\""), home.find("Mallory")) << home;
 }
 
 }  // namespace
