@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,9 +26,10 @@ std::string ToSqlite(const char* statement) {
 
 class SqliteSession : public Session {
  public:
+  static constexpr int kBusyMs = 5000;
   // Only the first session may create the file: one that vanished later
   // is an outage until it is back, not a new empty database.
-  SqliteSession(const std::string& path, std::mutex& writeLock, bool create)
+  SqliteSession(const std::string& path, std::timed_mutex& writeLock, bool create)
       : path_(path), writeLock_(writeLock) {
     if (sqlite3_open_v2(path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX,
@@ -37,7 +39,7 @@ class SqliteSession : public Session {
       throw StorageError("cannot open " + path + ": " + message);
     }
     // Another process on the same file waits rather than failing at once.
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, kBusyMs);
     // NORMAL in WAL mode: a commit survives the process being killed; only a
     // power loss may take back the last commits.
     Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
@@ -98,9 +100,12 @@ class SqliteSession : public Session {
   }
 
   // Writers of this process queue on a mutex instead of polling SQLite's
-  // busy handler, which sleeps in steps of milliseconds.
+  // busy handler, which sleeps in steps of milliseconds. The queue is
+  // bounded in time too: behind a lock held by another process the n-th
+  // writer would otherwise wait n busy timeouts.
   void BeginWrite() override {
-    lock_ = std::unique_lock(writeLock_);
+    lock_ = std::unique_lock(writeLock_, std::defer_lock);
+    if (!lock_.try_lock_for(std::chrono::milliseconds(kBusyMs))) throw StorageError("the database stayed locked");
     try {
       Exec("BEGIN IMMEDIATE");
     } catch (...) {
@@ -145,8 +150,8 @@ class SqliteSession : public Session {
   std::string path_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
-  std::mutex& writeLock_;
-  std::unique_lock<std::mutex> lock_;
+  std::timed_mutex& writeLock_;
+  std::unique_lock<std::timed_mutex> lock_;
   // Keyed by the statement's address: each is one constant of sql.h.
   std::map<const char*, sqlite3_stmt*> statements_;
 };
@@ -167,7 +172,7 @@ class SqliteStorage : public SqlStorage {
 
  private:
   std::string path_;
-  std::mutex writeLock_;
+  std::timed_mutex writeLock_;
 };
 
 }  // namespace
