@@ -37,12 +37,27 @@ const char* RefusalName(size_t slot) {
 
 void Line(std::string& out, const std::string& name, const std::string& labels, uint64_t value) {
   out += name;
-  if (!labels.empty()) out += "{" + labels + "}";
-  out += " " + std::to_string(value) + "\n";
+  if (!labels.empty()) {
+    out += '{';
+    out += labels;
+    out += '}';
+  }
+  out += ' ';
+  out += std::to_string(value);
+  out += '\n';
 }
 
 void Head(std::string& out, const char* name, const char* type, const char* help) {
-  out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+  for (const char* piece : {"# HELP ", name, " ", help, "\n# TYPE ", name, " ", type, "\n"}) out += piece;
+}
+
+// key="value", appended piece by piece.
+std::string Label(const char* key, std::string_view value) {
+  std::string label = key;
+  label += "=\"";
+  label += value;
+  label += '"';
+  return label;
 }
 
 }  // namespace
@@ -85,13 +100,13 @@ std::string Metrics::Text() const {
       const uint64_t n = requests_[r][s].load(std::memory_order_relaxed);
       if (n > 0) {
         Line(out, "score_requests_total",
-             std::string("route=\"") + kRouteNames[r] + "\",status=\"" + StatusName(s) + "\"", n);
+             Label("route", kRouteNames[r]) + "," + Label("status", StatusName(s)), n);
       }
     }
   }
   Head(out, "score_request_duration_seconds", "histogram", "Time from a request's head to its answer.");
   for (size_t r = 0; r < kRoutes; ++r) {
-    const std::string route = std::string("route=\"") + kRouteNames[r] + "\"";
+    const std::string route = Label("route", kRouteNames[r]);
     uint64_t count = 0;
     for (size_t b = 0; b <= kBuckets.size(); ++b) {
       count += durations_[r][b].load(std::memory_order_relaxed);
@@ -101,7 +116,7 @@ std::string Metrics::Text() const {
       } else {
         std::snprintf(le, sizeof le, "+Inf");
       }
-      Line(out, "score_request_duration_seconds_bucket", route + ",le=\"" + le + "\"", count);
+      Line(out, "score_request_duration_seconds_bucket", route + "," + Label("le", le), count);
     }
     char sum[64];
     std::snprintf(sum, sizeof sum, "%.6f", microseconds_[r].load(std::memory_order_relaxed) / 1e6);
@@ -117,7 +132,7 @@ std::string Metrics::Text() const {
     const uint64_t n = refused_[s].load(std::memory_order_relaxed);
     if (n > 0) reasons[RefusalName(s)] += n;
   }
-  for (const auto& [reason, n] : reasons) Line(out, "score_uploads_refused_total", "reason=\"" + reason + "\"", n);
+  for (const auto& [reason, n] : reasons) Line(out, "score_uploads_refused_total", Label("reason", reason), n);
   Head(out, "score_database_errors_total", "counter", "Requests the database failed.");
   Line(out, "score_database_errors_total", "", databaseErrors_.load(std::memory_order_relaxed));
   return out;
