@@ -66,6 +66,7 @@ struct HttpServer::Impl {
   std::condition_variable wake;
   bool stopping = false;
   std::map<Tracked*, bool> open;  // every open connection
+  unsigned waiting = 0;  // connections suspended for a worker's answer
   std::map<std::string, unsigned> perClient;
   std::thread sweeper;
 
@@ -100,6 +101,7 @@ struct HttpServer::Impl {
         // sweeper never shuts down a number reused by a newer connection.
         std::lock_guard lock(self->mutex);
         self->open.erase(tracked);
+        if (tracked->waiting) self->Resumed();
         auto count = self->perClient.find(tracked->key);
         if (count != self->perClient.end() && --count->second == 0) self->perClient.erase(count);
       }
@@ -143,6 +145,7 @@ struct HttpServer::Impl {
       std::unique_lock lock(self->mutex);
       if (!tracked->ready) return MHD_YES;
       tracked->waiting = false;
+      self->Resumed();
       Request request = std::move(tracked->request);
       Response answer = std::move(tracked->response);
       lock.unlock();
@@ -208,6 +211,7 @@ struct HttpServer::Impl {
     {
       std::lock_guard lock(self->mutex);
       tracked->waiting = true;
+      ++self->waiting;
       tracked->ready = false;
       tracked->request = std::move(request);
     }
@@ -222,6 +226,11 @@ struct HttpServer::Impl {
     };
     if (!self->workers->Submit(job)) self->Ready(connection, tracked, self->Unavailable(tracked->request));
     return MHD_YES;
+  }
+
+  // Under the mutex: one connection fewer waits for its answer.
+  void Resumed() {
+    if (--waiting == 0) wake.notify_all();
   }
 
   Response Unavailable(const Request& request) {
@@ -441,7 +450,13 @@ void HttpServer::Stop() {
   if (impl_->sweeper.joinable()) impl_->sweeper.join();
   // Every suspended connection is resumed with its answer before the
   // library may stop (requests not yet started are answered 503).
-  if (impl_->workers) impl_->workers->Stop();
+  if (impl_->workers) {
+    impl_->workers->Stop();
+    // The library must have taken up every resumed connection before it
+    // stops (it may not stop with one still suspended).
+    std::unique_lock lock(impl_->mutex);
+    impl_->wake.wait_for(lock, std::chrono::seconds(5), [this] { return impl_->waiting == 0; });
+  }
   // Open connections are closed, however far their requests got.
   for (MHD_Daemon* daemon : impl_->daemons) MHD_stop_daemon(daemon);
   impl_->daemons.clear();

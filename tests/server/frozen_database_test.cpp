@@ -82,6 +82,27 @@ TEST(FrozenDatabase, HealthzAnswersAtOnceAndReadyzSaysWhileUploadsAreStuck) {
   EXPECT_EQ(stored + refused, 24);
   EXPECT_EQ(Timed(server.Port(), "/readyz").first, 200);
   EXPECT_EQ(score::OpenStorage(server.Database())->Dump("Q").size(), 1u + stored);
+
+  // Stopped while uploads are stuck again: each still gets its answer, and
+  // the server ends cleanly within a busy timeout.
+  ASSERT_EQ(sqlite3_open(server.Database().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::vector<std::thread> more;
+  std::atomic<int> answered{0};
+  for (int i = 0; i < 12; ++i) {
+    more.emplace_back([&, i] {
+      const std::string player = "R" + std::to_string(i) + ":::Y";
+      answered += Timed(server.Port(), UploadAddress("", "Q", player.c_str(), 5)).first == 503 ? 1 : 0;
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const auto stopping = Clock::now();
+  server.Process().Signal(SIGTERM);
+  EXPECT_EQ(server.Process().Wait(), 0);
+  EXPECT_LT(SecondsSince(stopping), 7.0);
+  for (auto& upload : more) upload.join();
+  EXPECT_EQ(answered, 12);
+  sqlite3_close(other);
 }
 
 }  // namespace
