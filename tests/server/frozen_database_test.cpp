@@ -83,25 +83,32 @@ TEST(FrozenDatabase, HealthzAnswersAtOnceAndReadyzSaysWhileUploadsAreStuck) {
   EXPECT_EQ(Timed(server.Port(), "/readyz").first, 200);
   EXPECT_EQ(score::OpenStorage(server.Database())->Dump("Q").size(), 1u + stored);
 
-  // Stopped while uploads are stuck again: each still gets its answer, and
-  // the server ends cleanly within a busy timeout.
+  // Stopped while uploads are stuck again: those it has taken up still get
+  // their answer (a request not yet read may go unanswered, never a 200),
+  // and the server ends cleanly within a busy timeout.
   ASSERT_EQ(sqlite3_open(server.Database().c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   std::vector<std::thread> more;
-  std::atomic<int> answered{0};
+  std::atomic<int> answered{0}, otherwise{0};
   for (int i = 0; i < 12; ++i) {
     more.emplace_back([&, i] {
       const std::string player = "R" + std::to_string(i) + ":::Y";
-      answered += Timed(server.Port(), UploadAddress("", "Q", player.c_str(), 5)).first == 503 ? 1 : 0;
+      const int status = Timed(server.Port(), UploadAddress("", "Q", player.c_str(), 5)).first;
+      if (status == 503) {
+        ++answered;
+      } else if (status != 0) {
+        ++otherwise;
+      }
     });
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   const auto stopping = Clock::now();
   server.Process().Signal(SIGTERM);
   EXPECT_EQ(server.Process().Wait(), 0);
   EXPECT_LT(SecondsSince(stopping), 7.0);
   for (auto& upload : more) upload.join();
-  EXPECT_EQ(answered, 12);
+  EXPECT_GE(answered, 8);  // at least the workers' own
+  EXPECT_EQ(otherwise, 0);
   sqlite3_close(other);
 }
 
