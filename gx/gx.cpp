@@ -135,9 +135,9 @@ int GXAcquireMouse(int on) {
 void GXGetMouseData(int* dx, int* dy, int* buttons) {
   if (dx) *dx = 0;
   if (dy) *dy = 0;
-  // Polled even while the mouse is not acquired, so a tap from then is not reported later.
-  const int polled = platform::PollMouseButtons();
-  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? polled : 0;
+  // As of the latest tick; a tap from while the mouse was not acquired has
+  // its own step and is not reported later.
+  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? platform::MouseButtonsAtLastTick() : 0;
 }
 
 int GXInitKeyboard() {

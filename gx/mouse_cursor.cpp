@@ -1,6 +1,7 @@
 #include "gx/mouse_cursor.h"
 
 #include "gx/gx.h"
+#include "platform/device/clock.h"
 
 MouseCursor mouseCursor;
 
@@ -10,6 +11,9 @@ void MouseCursor::SetPosition(int x, int y) {
 }
 
 void MouseCursor::GetState(int* x, int* y, int* buttons) {
+  if (messageButtons_.load(std::memory_order_relaxed) == 0 &&
+      polledAt_.load(std::memory_order_relaxed) != platform::TimerCallbacks())
+    Poll();
   if (x) *x = x_.load(std::memory_order_relaxed);
   if (y) *y = y_.load(std::memory_order_relaxed);
   if (buttons) *buttons = buttons_.load(std::memory_order_relaxed);
@@ -20,6 +24,7 @@ void MouseCursor::GetState(int* x, int* y, int* buttons) {
 
 void MouseCursor::Poll() {
   if (messageButtons_.load(std::memory_order_relaxed) == 1) return;
+  polledAt_.store(platform::TimerCallbacks(), std::memory_order_relaxed);
   int dx = 0, dy = 0, b = 0;
   GXGetMouseData(&dx, &dy, &b);
   buttons_.store(b, std::memory_order_relaxed);

@@ -2,7 +2,8 @@
 // stream of device events from the backend and the script. Like the input
 // devices the programs were written for, the state is live: it changes at
 // every event pump, whether or not the window's messages are handled yet.
-// It lives in atomics, since the timer thread reads the mouse buttons.
+// Events arrive on the main thread; the state is kept in atomics all the
+// same, so any thread may look at it.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +19,16 @@ void SnapshotKeys(uint8_t out[256]);
 bool KeyHeld(int scanCode);
 bool VirtualKeyHeld(int virtualKey);
 int MouseButtons();  // bit 0 left, bit 1 right
-// The buttons for the timer thread's poll: held now, or pressed at any time
-// since the previous poll (a tap released before this poll reads as pressed
-// once).
+// The buttons for a poll: held now, or pressed at any time since the
+// previous poll (a tap released before this poll reads as pressed once).
 int PollMouseButtons();
+// The buttons as of the latest timer callback, as a poll at each callback
+// would have read them: held then, or pressed between it and the callback
+// before (a tap inside one 10 ms step reads as pressed once). Changes after
+// the latest callback show from the next one on; a tap inside an earlier
+// step that nobody read is gone. For the main thread's reading once per
+// frame; the timer itself reads nothing.
+int MouseButtonsAtLastTick();
 void MousePosition(int* x, int* y);
 
 // Loads QB_SCRIPT, or takes the next script of QB_SCRIPT_DIR for this
