@@ -1,6 +1,6 @@
 // Loading a 24-bit picture into an RGB565 surface, as the programs do for
-// every background and sheet at start: the layer's own conversion against
-// SDL's generic one, each after the same SDL decoding of the file.
+// every background and sheet at start: our own decoder against SDL's
+// decoder with its generic conversion.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 

@@ -45,6 +45,7 @@ Block* Game::MakeBlock(int cell, const quibbleton::Head& head) {
 }
 
 void Game::FillBoard() {
+  dealSeed = lcg::state();
   rules.Deal([] { return lcg::rand(); });
   for (Block* block : board) delete block;
   board.assign(static_cast<size_t>(columns * rows), nullptr);

@@ -4,16 +4,21 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "game/game.h"
 #include "game/game_screen.h"
 #include "game/key_closing_popup.h"
+#include "game/replay_store.h"
+#include "game/rules/replay_verifier.h"
 #include "screens/player_registry.h"
 #include "screens/popup_screen.h"
 #include "shell/app.h"
 #include "gx/frame_clock.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
+#include "records/shared_files.h"
 
 namespace {
 
@@ -37,9 +42,11 @@ int ShowPicture(const char* path, int x, int y, bool withButton, int ms) {
 
 }  // namespace
 
-void Game::AddTimeBonus() {
+int64_t Game::AddTimeBonus() {
   if (ButtonSet* set = screen.GetButtons()) set->DrawAll();
-  Show(rules.TimeBonus(GetSecondsLeft()));
+  const quibbleton::Events bonus = rules.TimeBonus(GetSecondsLeft());
+  Show(bonus);
+  return quibbleton::AnimationMs(bonus);
 }
 
 int Game::Congratulate(int buttons) {
@@ -101,20 +108,27 @@ void Game::EnterEndedGameScore() {
 
 bool Game::InsertScore(int value) {
   endedScorePending = false;
-  char entry[PlayerRegistry::kPlayerTextSize];
-  playerRegistry.SetPath("..\\options.ini");
-  const int index = playerRegistry.ReadCurrentId();
-  playerRegistry.ReadPlayer(index);
+  playerRegistry.SetPath(records::kOptionsFromGame);
+  // One read of the file: the number and the record of one moment.
+  const int index = playerRegistry.ReadCurrentPlayer();
   SetWindowTitle(playerRegistry.Player(index).name);
-  playerRegistry.FormatPlayer(index, entry, sizeof entry);
+  const std::string entry = playerRegistry.PlayerString(index);
   // Merged with the file as it is now: another game may have saved since
   // this one read it. Scores that could not be saved before go in again.
+  const std::string replay = recorder.Take();
+  const std::set<std::string> replaysBefore = replay_store::PathsOf(highScores);
   unsavedScores.push_back({entry, value});
   errno = 0;
-  const HighScoreTable::MergeResult merged = highScores.InsertMerged("hiscore.dat", unsavedScores);
+  const HighScoreTable::MergeResult merged = highScores.InsertMerged(records::kHighScores, unsavedScores);
   if (merged.saved || !merged.anyInserted) unsavedScores.clear();
   if (!merged.anyInserted) return false;
   scoresUnsaved = !merged.saved;
+  if (merged.saved) {
+    // The table keeps the name cut as the insert cut it.
+    if (merged.lastInserted && !replay.empty())
+      replay_store::Save(std::string(entry).substr(0, HighScoreTable::kNameSize - 1).c_str(), value, replay);
+    replay_store::RemoveLeft(replaysBefore, highScores);
+  }
   if (scoresUnsaved) {
     // Saying nothing would tell the player the score was kept.
     char text[320];

@@ -27,6 +27,7 @@
 #include "widgets/redraw_manager.h"
 #include "sound/sound_registry.h"
 #include "gx/surface.h"
+#include "records/shared_files.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ namespace {
 // read as its nearest end (atoi would be undefined there).
 int ReadDefaultInt(const char* key, const char* fallback) {
   char value[256] = "";
-  GetPrivateProfileStringA("default", key, fallback, value, sizeof value, ".\\setup.ini");
+  GetPrivateProfileStringA(records::kDefaultSection, key, fallback, value, sizeof value, records::kSetup);
   const long long n = std::strtoll(value, nullptr, 10);
   return static_cast<int>(n > INT32_MAX ? INT32_MAX : n < INT32_MIN ? INT32_MIN : n);
 }
@@ -121,14 +122,14 @@ void Game::NewGame() {
   SetState(kIdle);
   endedScorePending = false;
 
-  playerRegistry.SetPath("..\\options.ini");
+  playerRegistry.SetPath(records::kOptionsFromGame);
   const int index = playerRegistry.ReadCurrentId();
   playerRegistry.ReadPlayer(index);
   SetWindowTitle(playerRegistry.Player(index).name);
 
   if (!scoresUnsaved) {
     highScores.Resize(20);
-    highScores.Load("hiscore.dat");
+    highScores.Load(records::kHighScores);
   }
   dirty = 1;
   groupPoints = 0;
@@ -159,10 +160,12 @@ int Game::Update() {
     keyButtons = PressForKey(set, key);
     set->DrawAll();
     if (set->WasPressed("newgame")) {
+      if (GetSecondsLeft() > 0) recorder.End(ReplayTime());
       if (GetSecondsLeft() > 0 && EnterHighScore(score) == 0) return kFrameCut;
       NewGame();
       SetState(kPlaying);
       StartCountdown();
+      recorder.Start(dealSeed, rules.MinimumGroup(), gameTime);
     }
     if (set->WasPressed("help") && HelpPopup() == 0) return kQuit;
     if (set->WasPressed("exit")) return kQuit;
@@ -182,13 +185,15 @@ int Game::Update() {
       GuyOrders();
       if (BlockCount() == 0) {
         StopCountdown();
-        AddTimeBonus();
+        const int64_t clearedAt = recorder.ReadyAt();
+        recorder.End(clearedAt + AddTimeBonus());
         SetState(kCleared);
         Show(rules.DoubleScore());
         endedScorePending = true;
       } else if (GetSecondsLeft() <= 0 && popupsVisible == 0) {
         // "<= 0": a zero or negative game time ends the game at once.
         SetState(kOutOfTime);
+        recorder.End(ReplayTime());
         endedScorePending = true;
       }
       break;
@@ -259,7 +264,11 @@ void Game::BoardClicks(int x, int y, int buttons) {
 void Game::ClickCell(int cell, int byFace) {
   SetBusyCursor(1);
   using Kind = quibbleton::Action::Kind;
-  Show(rules.Apply({byFace ? Kind::kClickFace : Kind::kClickColour, cell}));
+  const quibbleton::Action action{byFace ? Kind::kClickFace : Kind::kClickColour, cell};
+  const int64_t at = ReplayTime();
+  const quibbleton::Events events = rules.Apply(action);
+  recorder.Note(action, events, at);
+  Show(events);
   SetBusyCursor(0);
 }
 
@@ -339,6 +348,16 @@ std::string Game::Describe() {
   if (ButtonSet* set = screen.GetButtons())
     for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
   return text + "\n" + cursor.Describe();
+}
+
+int64_t Game::ReplayTime() const {
+  // The countdown's second may turn between the two reads: then read again.
+  int into = 0, left = 0;
+  do {
+    into = CountdownMsIntoSecond();
+    left = GetSecondsLeft();
+  } while (CountdownMsIntoSecond() < into);
+  return int64_t{gameTime - left} * 1000 + into;
 }
 
 void Game::AddScore(int points) { SetScore(quibbleton::AddPoints(score, points)); }

@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "game/board_cursor.h"
+#include "game/replay_recorder.h"
 #include "game/rules/rules.h"
 #include "platform/win/ddraw.h"
 class ButtonSet;
 class GameScreen;
 
 #include "game/game_base.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 #include "widgets/sprite.h"
 
 // One head on the board. Its single frame is shared from the heads sheet.
@@ -95,6 +96,8 @@ class Game : public GameBase {
   void RemoveGroup(int cell, int byFace);
   void Settle();
   void DrawBoard();
+  // The replay of the game in play (see ReplayRecorder), in game time.
+  int64_t ReplayTime() const;
   // The block at cell, or null for an empty cell or any index off the board.
   Block* At(int cell) const;
   int BlockCount() const;
@@ -114,7 +117,8 @@ class Game : public GameBase {
 
   // End of game.
   // The cleared board's bonus for every second left, counting the countdown down.
-  void AddTimeBonus();
+  // Returns how long it counted, in ms.
+  int64_t AddTimeBonus();
   int Congratulate(int buttons);
   int GameOver();
   int EnterHighScore(int value);
@@ -212,6 +216,9 @@ class Game : public GameBase {
   bool endedScorePending = false;
   TimerDots* timerDots = nullptr;
   int multiplier = 1;
+  // The generator's state before the last deal, and the game's replay.
+  uint32_t dealSeed = 0;
+  ReplayRecorder recorder;
 
   // Kept across games: the button bits of the last Playing frame, the New
   // game blink and the congratulations.

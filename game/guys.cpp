@@ -15,7 +15,15 @@ void Game::Order(int guy, bool thenSettle) {
   // The sprite list decides who is on screen: a guy gone from it (squashed,
   // or taken off) cannot push.
   if (!GuySprite(guy)) rules.TakeOff(guy);
-  Show(thenSettle ? rules.Apply({quibbleton::Action::Kind::kOrder, guy}) : rules.Order(guy));
+  if (!thenSettle) {
+    Show(rules.Order(guy));
+    return;
+  }
+  const quibbleton::Action action{quibbleton::Action::Kind::kOrder, guy};
+  const int64_t at = ReplayTime();
+  const quibbleton::Events events = rules.Apply(action);
+  recorder.Note(action, events, at);
+  Show(events);
 }
 
 void Game::PushRight(int row) { Order(row, false); }

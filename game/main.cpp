@@ -10,12 +10,13 @@
 #include "screens/screen_manager.h"
 #include "shell/app.h"
 #include "sound/sound_registry.h"
+#include "records/shared_files.h"
 
 namespace {
 
 bool OptionOn(const char* key) {
   char value[2] = "";
-  GetPrivateProfileStringA("setup", key, "Y", value, sizeof value, "..\\options.ini");
+  GetPrivateProfileStringA(records::kSetupSection, key, "Y", value, sizeof value, records::kOptionsFromGame);
   return value[0] == 'Y';
 }
 

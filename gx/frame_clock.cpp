@@ -17,7 +17,8 @@ UINT timerId = 0;
 
 // Only the timer callback touches these.
 uint32_t lastSeen = 0;
-int secondAccumulator = 0;
+// Written by the timer callback only; the game reads it for its replays.
+std::atomic<int> secondAccumulator{0};
 
 struct CallbackRecord {
   std::atomic<uint32_t>* counter;
@@ -35,9 +36,9 @@ void ClockTick(int step) {
   const uint32_t now = ticks.fetch_add(static_cast<uint32_t>(step), std::memory_order_relaxed) + step;
   const int elapsed = static_cast<int32_t>(now - lastSeen);
   lastSeen = now;
-  secondAccumulator += elapsed;
-  if (secondAccumulator >= 999) {
-    secondAccumulator = 0;
+  const int intoSecond = secondAccumulator.load(std::memory_order_relaxed) + elapsed;
+  secondAccumulator.store(intoSecond >= 999 ? 0 : intoSecond, std::memory_order_relaxed);
+  if (intoSecond >= 999) {
     if (countdownRunning.load(std::memory_order_relaxed)) {
       // Never below 0, even when the main thread sets the value meanwhile.
       int s = secondsLeft.load(std::memory_order_relaxed);
@@ -81,5 +82,6 @@ void SetTicks(int value) {
 }
 void SetSecondsLeft(int n) { secondsLeft.store(n, std::memory_order_relaxed); }
 int GetSecondsLeft() { return secondsLeft.load(std::memory_order_relaxed); }
+int CountdownMsIntoSecond() { return secondAccumulator.load(std::memory_order_relaxed); }
 void StartCountdown() { countdownRunning.store(1, std::memory_order_relaxed); }
 void StopCountdown() { countdownRunning.store(0, std::memory_order_relaxed); }

@@ -19,6 +19,8 @@ int TicksSince(int t);
 int TicksAfter(int ms);
 void SetSecondsLeft(int n);
 int GetSecondsLeft();
+// How far the countdown's current second has run, 0..999 ms.
+int CountdownMsIntoSecond();
 void StartCountdown();
 void StopCountdown();
 // True while the periodic timer runs.

@@ -3,13 +3,15 @@
 
 namespace lcg {
 namespace {
-uint32_t state = 1;
+uint32_t state_ = 1;
 }
 
-void srand(uint32_t seed) { state = seed; }
+void srand(uint32_t seed) { state_ = seed; }
+
+uint32_t state() { return state_; }
 
 int rand() {
-  state = state * 214013u + 2531011u;
-  return static_cast<int>((state >> 16) & 0x7FFF);
+  state_ = state_ * 214013u + 2531011u;
+  return static_cast<int>((state_ >> 16) & 0x7FFF);
 }
 }  // namespace lcg

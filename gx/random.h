@@ -8,4 +8,6 @@
 namespace lcg {
 void srand(uint32_t seed);
 int rand();  // 0..32767
+// The generator's state: srand(state()) repeats what follows.
+uint32_t state();
 }  // namespace lcg

@@ -22,6 +22,7 @@
 #include "gx/gx.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
+#include "records/shared_files.h"
 
 GamePagesScreen gamePagesScreen;
 
@@ -125,7 +126,7 @@ void GamePagesScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   pageDigits->LoadStrip("PageNumbers.bmp", 10, 0);
   extraButtonImage = std::make_unique<Sprite>();
   extraButtonImage->LoadStrip("CollectButton.bmp", 1, 0);
-  homeAddress = ReadServerAddresses(".\\setup.ini").home;
+  homeAddress = ReadServerAddresses(records::kSetup).home;
 
   page = 0;
   games.clear();

@@ -2,19 +2,24 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "game/rules/replay.h"
 #include "launcher/button_table.h"
+#include "launcher/replay_post.h"
 #include "launcher/server_addresses.h"
 #include "launcher/upload_address.h"
+#include "platform/posix/files.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"
 #include "shell/app.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
+#include "records/shared_files.h"
 
 namespace {
 
-constexpr char kTableFile[] = "hiscore.dat";
+constexpr const char* kTableFile = records::kHighScores;
 
 constexpr ButtonPlace kButtons[] = {
     {"upload", "..\\UploadButton.bmp", 552, 88},
@@ -40,11 +45,31 @@ void HallOfFameScreen::Setup() {
   AddDefaultButton();
   table.Resize(kEntries);
   table.Load(kTableFile);
-  scoresAddress = ReadServerAddresses("..\\setup.ini").scores;
+  scoresAddress = ReadServerAddresses(records::kLauncherSetupFromGame).scores;
 }
+
+namespace {
+
+// The replay the game kept of the entry, empty when there is none (or it
+// is larger than any replay can be).
+std::string ReadReplay(const HighScoreEntry& entry) {
+  const std::string path = "replays\\" + quibbleton::ReplayFileName(entry.name, entry.score);
+  FILE* file = platform::OpenFile(path.c_str(), "rb");
+  if (!file) return {};
+  std::string text(quibbleton::kMaxReplayBytes + 1, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  std::fclose(file);
+  return text.size() > quibbleton::kMaxReplayBytes ? std::string() : text;
+}
+
+}  // namespace
 
 void HallOfFameScreen::Upload() {
   const HighScoreEntry* best = table.Entry(0);
+  if (best && best->name[0] != '\0') {
+    if (std::string replay = ReadReplay(*best); !replay.empty())
+      PostInBackground(ReplayAddress(scoresAddress.c_str(), game.c_str(), best->name, best->score), std::move(replay));
+  }
   const std::string address =
       UploadAddress(scoresAddress.c_str(), game.c_str(), best ? best->name : "", best ? best->score : 0);
   ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -8,7 +8,7 @@
 
 #include "launcher/bitmap_font.h"
 #include "launcher/key_popup.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 class HallOfFameScreen : public KeyPopup {
  public:

@@ -1,12 +1,13 @@
 #include "launcher/server_addresses.h"
 
 #include "platform/win/profile.h"
+#include "records/shared_files.h"
 
 namespace {
 
 std::string ReadAddress(const char* key, const char* fallback, const char* iniPath) {
   char value[1024] = "";
-  GetPrivateProfileStringA("server", key, fallback, value, sizeof value, iniPath);
+  GetPrivateProfileStringA(records::kServerSection, key, fallback, value, sizeof value, iniPath);
   return value;
 }
 

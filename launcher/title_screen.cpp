@@ -21,12 +21,13 @@
 #include "shell/app.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
+#include "records/shared_files.h"
 
 TitleScreen titleScreen;
 
 namespace {
 
-constexpr char kOptions[] = "..\\options.ini";
+constexpr const char* kOptions = records::kOptionsFromGame;
 
 struct MenuButton {
   ButtonPlace place;
@@ -41,8 +42,8 @@ constexpr MenuButton kButtons[] = {
     {{"Credits", "..\\CreditsButton.bmp", 52, 435}, nullptr},
     {{"Exit", "..\\ExitButton.bmp", 636, 435}, nullptr},
     {{"Players", "..\\PlayersButton.bmp", 280, 318}, nullptr},
-    {{"SFX", "..\\sfx.bmp", 52, 505}, "SFX"},
-    {{"Music", "..\\music.bmp", 106, 505}, "Music"},
+    {{"SFX", "..\\sfx.bmp", 52, 505}, records::kSfxKey},
+    {{"Music", "..\\music.bmp", 106, 505}, records::kMusicKey},
 };
 
 struct FieldPlace {
@@ -58,7 +59,7 @@ constexpr int kPopupX = 53, kPopupY = 18;
 
 bool OptionOff(const char* key) {
   char value[10] = "";
-  GetPrivateProfileStringA("setup", key, "Y", value, sizeof value, kOptions);
+  GetPrivateProfileStringA(records::kSetupSection, key, "Y", value, sizeof value, kOptions);
   return value[0] == 'N';
 }
 
@@ -135,7 +136,7 @@ int TitleScreen::Flip() {
 void TitleScreen::FlipOption(const char* buttonName, const char* key, int& flag) {
   if (Button* button = GetButtons()->Find(buttonName)) button->SwapFirstTwoImages();
   flag = 1 - flag;
-  if (!WritePrivateProfileStringA("setup", key, flag ? "Y" : "N", kOptions))
+  if (!WritePrivateProfileStringA(records::kSetupSection, key, flag ? "Y" : "N", kOptions))
     ReportUnsavedOptions(key == std::string("SFX") ? "The sound effects switch" : "The music switch");
 }
 

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "records/player_string.h"
+#include "records/upload.h"
+
 namespace {
 
 constexpr char kEscaped[] = " \"#%;<>?[\\]^{|}~";
-constexpr uint32_t kScoreMask = 0x07B7B7B7u;
 
 }  // namespace
 
@@ -27,22 +29,26 @@ std::string EscapeQuery(const char* text) {
   return out;
 }
 
-std::string PlayerStringToSend(const char* playerString) {
-  const std::string whole = playerString ? playerString : "";
-  const size_t firstColon = whole.find(':');
-  if (firstColon == std::string::npos) return whole;
-  if (whole.substr(whole.rfind(':') + 1) == "Y") return whole;
-  return whole.substr(0, firstColon) + ":::N";
-}
+namespace {
 
-std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score) {
-  const int32_t sent = static_cast<int32_t>(static_cast<uint32_t>(score) ^ kScoreMask);
+std::string Address(const char* server, const char* path, const char* game, const char* playerString, int32_t sent) {
   std::string query = "game=";
   query += game ? game : "";
   query += "&name=";
-  query += PlayerStringToSend(playerString);
+  query += records::PlayerStringToSend(playerString ? playerString : "");
   query += "&score=" + std::to_string(sent);
   std::string address = server ? server : "";
-  address += "/cgi-bin/hiscore.cgi?";
+  address += path;
+  address += '?';
   return address + EscapeQuery(query.c_str());
+}
+
+}  // namespace
+
+std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score) {
+  return Address(server, records::kUploadPath, game, playerString, records::MaskScore(score));
+}
+
+std::string ReplayAddress(const char* server, const char* game, const char* playerString, int32_t score) {
+  return Address(server, records::kReplayPath, game, playerString, score);
 }

@@ -12,15 +12,12 @@
 // query's own separators keep their meaning. The result is never cut.
 std::string EscapeQuery(const char* text);
 
-// What the upload carries of a player string "name:address:e-mail:send":
-// the whole string when its send choice (the last field) is "Y", else the
-// name alone with the choice "N" ("Dora:::N"), so an address and e-mail the
-// player chose not to send never leave the machine. A string without ":"
-// is only a name and goes as it is.
-std::string PlayerStringToSend(const char* playerString);
-
 // The server's score address (scheme and host, without a trailing "/") with
-// "/cgi-bin/hiscore.cgi?" and the escaped query "game=%s&name=%s&score=%d",
-// the score sent XOR 0x07B7B7B7 as a signed decimal. The name is the
-// player string as PlayerStringToSend gives it.
+// the upload's path, "?" and the escaped query "game=%s&name=%s&score=%d",
+// the score masked (records/upload.h) as a signed decimal. The name is the
+// player string as records::PlayerStringToSend gives it.
 std::string UploadAddress(const char* server, const char* game, const char* playerString, int32_t score);
+
+// Where the entry's replay is posted: "/api/replays?" and the same escaped
+// query, the score as it is.
+std::string ReplayAddress(const char* server, const char* game, const char* playerString, int32_t score);

@@ -7,15 +7,19 @@
 #include <vector>
 
 #include "platform/win/profile.h"
+#include "records/player_string.h"
+#include "records/shared_files.h"
 
 PlayerRegistry playerRegistry;
 
 namespace {
 
-constexpr const char* kSetupSection = "setup";
-constexpr const char* kIdKey = "playerid";
+using records::kSetupSection;
+constexpr const char* kIdKey = records::kPlayerIdKey;
 
-void SectionName(int i, char (&out)[20]) { std::snprintf(out, sizeof out, "Player%d", i + 1); }
+void SectionName(int i, char (&out)[20]) {
+  std::snprintf(out, sizeof out, "%s%d", records::kPlayerSectionPrefix, i + 1);
+}
 
 // A record handed in by a caller (a text field's buffer, say) need not be
 // terminated; copy at most the field's size so the write never reads past it.
@@ -47,10 +51,22 @@ int PlayerRegistry::ReadCurrentId() {
     currentId_ = 0;
     return 0;
   }
+  return CurrentIdFrom(platform::ReadProfileText(iniPath_.c_str()));
+}
+
+int PlayerRegistry::CurrentIdFrom(const std::string& text) {
   char value[32];
-  GetPrivateProfileStringA(kSetupSection, kIdKey, "0", value, sizeof value, iniPath_.c_str());
+  platform::GetProfileStringFromText(text, kSetupSection, kIdKey, "0", value, sizeof value);
   currentId_ = ParseId(value);
   return currentId_;
+}
+
+int PlayerRegistry::ReadCurrentPlayer() {
+  if (iniPath_.empty()) return ReadCurrentId();
+  const std::string text = platform::ReadProfileText(iniPath_.c_str());
+  const int id = CurrentIdFrom(text);
+  PlayerFrom(text, id);
+  return id;
 }
 
 bool PlayerRegistry::WriteCurrentId(int id) {
@@ -64,15 +80,18 @@ bool PlayerRegistry::WriteCurrentId(int id) {
 
 void PlayerRegistry::ReadPlayer(int i) {
   if (iniPath_.empty()) return;
+  PlayerFrom(platform::ReadProfileText(iniPath_.c_str()), i);
+}
+
+void PlayerRegistry::PlayerFrom(const std::string& text, int i) {
   i = RecordIndex(i);
   char section[20];
   SectionName(i, section);
   PlayerRecord& p = players_[i];
-  const char* file = iniPath_.c_str();
-  GetPrivateProfileStringA(section, "name", section, p.name, sizeof p.name, file);
-  GetPrivateProfileStringA(section, "address", "", p.address, sizeof p.address, file);
-  GetPrivateProfileStringA(section, "email", "", p.email, sizeof p.email, file);
-  GetPrivateProfileStringA(section, "send", "Y", p.send, sizeof p.send, file);
+  platform::GetProfileStringFromText(text, section, records::kNameKey, section, p.name, sizeof p.name);
+  platform::GetProfileStringFromText(text, section, records::kAddressKey, "", p.address, sizeof p.address);
+  platform::GetProfileStringFromText(text, section, records::kEmailKey, "", p.email, sizeof p.email);
+  platform::GetProfileStringFromText(text, section, records::kSendKey, "Y", p.send, sizeof p.send);
 }
 
 // One record's text, copied first: the record may be the registry's own,
@@ -94,10 +113,10 @@ bool PlayerRegistry::WriteRecords(const int* slots, const PlayerRecord* const* r
     Terminated(record.email, t.email);
     Terminated(record.send, t.send);
     t.send[1] = '\0';  // the flag is one character
-    writes.push_back({t.section, "name", t.name});
-    writes.push_back({t.section, "address", t.address});
-    writes.push_back({t.section, "email", t.email});
-    writes.push_back({t.section, "send", t.send});
+    writes.push_back({t.section, records::kNameKey, t.name});
+    writes.push_back({t.section, records::kAddressKey, t.address});
+    writes.push_back({t.section, records::kEmailKey, t.email});
+    writes.push_back({t.section, records::kSendKey, t.send});
   }
   // One save for the whole edit: a kill or a full disk leaves the old
   // details or the new ones, never a mix.
@@ -127,16 +146,19 @@ bool PlayerRegistry::WritePlayers(int slot, const PlayerRecord* edited) {
 }
 
 void PlayerRegistry::FormatPlayer(int i, char* out, size_t outSize) {
-  i = RecordIndex(i);
   ReadPlayer(i);
   if (out == nullptr || outSize == 0) return;
+  std::snprintf(out, outSize, "%s", PlayerString(i).c_str());
+}
+
+std::string PlayerRegistry::PlayerString(int i) const {
   char name[65], address[65], email[65], send[3];
-  const PlayerRecord& p = players_[i];
+  const PlayerRecord& p = Player(i);
   Terminated(p.name, name);
   Terminated(p.address, address);
   Terminated(p.email, email);
   Terminated(p.send, send);
-  std::snprintf(out, outSize, "%s:%s:%s:%s", name, address, email, send);
+  return records::JoinPlayerString(name, address, email, send);
 }
 
 bool PlayerRegistry::ResetPlayer(int i) {

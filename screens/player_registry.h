@@ -51,6 +51,8 @@ class PlayerRegistry {
   int CurrentId() const { return currentId_; }
 
   void ReadPlayer(int i);
+  // ReadCurrentId and ReadPlayer of that number from one read of the file.
+  int ReadCurrentPlayer();
   // Writes name, address, email and send as one save, then reads record i
   // back from the file. record may be the registry's own record i. False
   // (errno set) when the file could not be written; the in-memory record
@@ -59,9 +61,11 @@ class PlayerRegistry {
   // All eight in-memory records as one save, read back after it; with an
   // edited record, that one in place of record slot's.
   bool WritePlayers(int slot = -1, const PlayerRecord* edited = nullptr);
-  // Reads record i, then writes "name:address:email:send" into out (cut to
+  // Reads record i, then writes its player string into out (cut to
   // outSize - 1 characters, always terminated when outSize > 0).
   void FormatPlayer(int i, char* out, size_t outSize);
+  // The in-memory record i as the player string "name:address:email:send".
+  std::string PlayerString(int i) const;
   // Clears record i to a never-edited player ("Player<i+1>", send "Y") and
   // writes it at once; false when that write failed.
   bool ResetPlayer(int i);
@@ -72,6 +76,8 @@ class PlayerRegistry {
 
  private:
   int currentId_ = 0;
+  int CurrentIdFrom(const std::string& text);
+  void PlayerFrom(const std::string& text, int i);
   // Appends the four writes of record (copied, terminated, into text) for slot i.
   struct RecordText;
   bool WriteRecords(const int* slots, const PlayerRecord* const* records, int count);

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "game/rules/replay.h"
 #include "server/client_address.h"
 
 namespace score {
@@ -32,6 +34,8 @@ struct Tracked {
   bool answered = false;
   std::string target;        // the request line's target, as sent
   Clock::time_point started;
+  bool reading = false;      // a replay's body is coming in
+  std::string body;
 };
 
 std::string Header(MHD_Connection* connection, const char* name) {
@@ -108,12 +112,13 @@ struct HttpServer::Impl {
       tracked->target = uri;
       tracked->started = Clock::now();
       tracked->answered = false;
+      tracked->reading = false;
     }
     return tracked;
   }
 
   static MHD_Result Access(void* cls, MHD_Connection* connection, const char*, const char* method, const char*,
-                           const char*, size_t* uploadSize, void** context) {
+                           const char* uploadData, size_t* uploadSize, void** context) {
     auto* self = static_cast<Impl*>(cls);
     auto* tracked = static_cast<Tracked*>(*context);
     if (!tracked) return MHD_NO;
@@ -131,8 +136,39 @@ struct HttpServer::Impl {
     request.forwardedFor = Header(connection, "X-Forwarded-For");
     request.ifNoneMatch = Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
     const std::string length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
-    request.hasBody = (!length.empty() && length.find_first_not_of('0') != std::string::npos) ||
-                      MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+    const bool chunked =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr;
+    request.hasBody = (!length.empty() && length.find_first_not_of('0') != std::string::npos) || chunked;
+    // A replay's body is read, up to the size a replay can have, and only
+    // with its length announced: nothing else's ever is.
+    const std::string_view path = std::string_view(tracked->target).substr(0, tracked->target.find('?'));
+    if (request.hasBody && request.method == "POST" && path == Service::kReplaysPath) {
+      const bool fits = !chunked && length.size() <= 6 && length.find_first_not_of("0123456789") == std::string::npos &&
+                        std::stoul(length) <= quibbleton::kMaxReplayBytes;
+      if (fits && !tracked->busy) {
+        {
+          std::lock_guard lock(self->mutex);
+          tracked->busy = true;
+        }
+        tracked->reading = true;
+        tracked->body.clear();
+        return MHD_YES;
+      }
+      if (tracked->reading && *uploadSize > 0) {
+        const size_t room = quibbleton::kMaxReplayBytes - std::min(tracked->body.size(), quibbleton::kMaxReplayBytes);
+        tracked->body.append(uploadData, std::min(*uploadSize, room));
+        *uploadSize = 0;
+        return MHD_YES;
+      }
+      if (tracked->reading) {
+        // All of it is in: the connection can serve its next request.
+        request.body = std::move(tracked->body);
+        request.hasBody = false;
+        tracked->reading = false;
+      } else {
+        request.bodyTooLarge = true;
+      }
+    }
     if (!tracked->busy) {
       {
         std::lock_guard lock(self->mutex);

@@ -50,7 +50,9 @@ std::string Table(const std::vector<Row>& rows, int64_t highlight, bool withDate
   html += "</tr></thead><tbody>\n";
   for (const Row& row : rows) {
     html += row.id == highlight ? "<tr class=\"you\">" : "<tr>";
-    html += "<td class=\"n\">" + std::to_string(row.rank) + "</td><td>" + EscapeHtml(row.name) +
+    // A verified entry's replay reached its score on this server.
+    const char* mark = row.verified ? " <span class=\"v\" title=\"verified\">\u2713</span>" : "";
+    html += "<td class=\"n\">" + std::to_string(row.rank) + "</td><td>" + EscapeHtml(row.name) + mark +
             "</td><td class=\"n\">" + std::to_string(row.score) + "</td>";
     if (withDate) html += "<td class=\"d\">" + FormatDate(row.created) + "</td>";
     html += "</tr>\n";
@@ -117,6 +119,7 @@ std::string UploadPage(const std::string& game, const Placed& placed, const std:
           std::to_string(placed.rank) + " of " + std::to_string(placed.total) + " in " + EscapeHtml(game) +
           ".</p>\n";
   if (!placed.inserted) html += "<p>This score was uploaded before; it is stored once.</p>\n";
+  if (placed.verified) html += "<p id=\"verified\">\u2713 Its game's replay was verified.</p>\n";
   html += Table(around, placed.id, true);
   html += "<p>" + GameLink(game) + ": the whole leaderboard</p>\n";
   return html + kFoot;
@@ -131,7 +134,11 @@ std::string MessagePage(std::string_view title, std::string_view sentence) {
 std::string ScoresJson(const Board& board, int64_t total) {
   nlohmann::json scores = nlohmann::json::array();
   for (const Row& row : board.rows) {
-    scores.push_back({{"rank", row.rank}, {"name", row.name}, {"score", row.score}, {"date", FormatDate(row.created)}});
+    scores.push_back({{"rank", row.rank},
+                      {"name", row.name},
+                      {"score", row.score},
+                      {"date", FormatDate(row.created)},
+                      {"verified", row.verified}});
   }
   const nlohmann::json doc = {{"game", board.game}, {"total", total}, {"scores", std::move(scores)}};
   return doc.dump();

@@ -2,6 +2,9 @@
 
 #include <charconv>
 
+#include "records/player_string.h"
+#include "records/upload.h"
+
 namespace score {
 namespace {
 
@@ -148,20 +151,12 @@ std::variant<QueryFields, std::string> SplitQuery(std::string_view query, const 
 }
 
 std::variant<Player, std::string> SplitPlayer(std::string_view text) {
-  // The launcher joins the fields with ":" unescaped, and older launchers
-  // let a player type ":" into them. The name never holds one (the hall of
-  // fame cuts it at the first) and the send value is one letter, so the
-  // name is the first field, the send value the last, the e-mail the one
-  // before it and the address whatever lies between, colons and all.
-  const size_t first = text.find(':');
-  const size_t last = text.rfind(':');
-  const size_t beforeLast = last == std::string_view::npos || last == 0 ? std::string_view::npos
-                                                                          : text.rfind(':', last - 1);
-  if (first == std::string_view::npos || beforeLast == std::string_view::npos || beforeLast <= first) {
-    return std::string("The player string needs four fields: name, address, e-mail and send.");
-  }
-  Player player{std::string(text.substr(0, first)), std::string(text.substr(first + 1, beforeLast - first - 1)),
-                std::string(text.substr(beforeLast + 1, last - beforeLast - 1)), std::string(text.substr(last + 1))};
+  // The launcher joins the fields with ":" unescaped; records/ says how the
+  // fields come apart again.
+  std::optional<records::PlayerFields> fields = records::SplitPlayerString(text);
+  if (!fields) return std::string("The player string needs four fields: name, address, e-mail and send.");
+  Player player{std::move(fields->name), std::move(fields->address), std::move(fields->email),
+                std::move(fields->send)};
   if (player.name.empty()) return std::string("The player's name is empty.");
   const std::pair<const char*, const std::string*> checks[] = {
       {"player's name", &player.name}, {"player's address", &player.address}, {"player's e-mail", &player.email}};
@@ -182,7 +177,7 @@ bool IsPlainDirectoryName(std::string_view name) {
   return true;
 }
 
-std::variant<Upload, std::string> ParseUpload(std::string_view query) {
+std::variant<Upload, std::string> ParseUpload(std::string_view query, bool maskedScore) {
   QueryFields fields;
   // In the launcher's own order the name is everything between the first
   // "&name=" and the last "&score=", whatever "&" and "=" it holds.
@@ -223,8 +218,8 @@ std::variant<Upload, std::string> ParseUpload(std::string_view query) {
 
   const std::optional<int32_t> sent = ParseDecimal(*score);
   if (!sent) return std::string("The score must be a decimal number.");
-  upload.score = static_cast<int32_t>(static_cast<uint32_t>(*sent) ^ kScoreMask);
-  if (upload.score < 0) return std::string("The score decodes to a negative number.");
+  upload.score = maskedScore ? records::MaskScore(*sent) : *sent;
+  if (upload.score < 0) return std::string(maskedScore ? "The score decodes to a negative number." : "The score is negative.");
   return upload;
 }
 

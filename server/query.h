@@ -39,7 +39,7 @@ std::variant<QueryFields, std::string> SplitQuery(std::string_view query, const 
 // nothing when the key is absent.
 std::optional<std::string> QueryValue(std::string_view query, std::string_view key);
 
-// The player string: name, address, e-mail and send joined by ":".
+// The player string (records/player_string.h), split and checked.
 struct Player {
   std::string name, address, email, send;
 };
@@ -55,7 +55,8 @@ struct Upload {
 // the 400 answer gives. In the launcher's order (game, name, score) the name
 // runs from the first "&name=" to the last "&score=", so it may hold any
 // "&" and "="; other orders are split by SplitQuery.
-std::variant<Upload, std::string> ParseUpload(std::string_view query);
+// A replay's upload sends its score as it is (maskedScore false).
+std::variant<Upload, std::string> ParseUpload(std::string_view query, bool maskedScore = true);
 
 // A game's name as the launcher sends it: its directory name.
 bool IsPlainDirectoryName(std::string_view name);
@@ -64,6 +65,5 @@ bool IsPlainDirectoryName(std::string_view name);
 inline constexpr size_t kMaxGameName = 63;
 inline constexpr size_t kMaxPlayerField = 63;
 inline constexpr size_t kMaxSend = 1;
-inline constexpr uint32_t kScoreMask = 0x07B7B7B7u;
 
 }  // namespace score

@@ -6,10 +6,13 @@
 #include <nlohmann/json.hpp>
 #include <variant>
 
+#include "game/rules/replay.h"
+#include "game/rules/replay_verifier.h"
 #include "server/client_address.h"
 #include "server/pages.h"
 #include "server/player_name.h"
 #include "server/query.h"
+#include "records/upload.h"
 
 namespace score {
 namespace {
@@ -57,6 +60,26 @@ bool Matches(std::string_view ifNoneMatch, std::string_view tag) {
   // A list of tags, any of them weak ("W/" compares equal for GET).
   return ifNoneMatch.find(tag) != std::string_view::npos;
 }
+
+// What is kept of an upload under its normalised name.
+Entry EntryOf(const score::Upload& upload, const std::string& name, int64_t created, bool verified) {
+  Entry entry;
+  entry.game = upload.game;
+  entry.name = name;
+  entry.send = upload.player.send;
+  // The player's address and e-mail are kept only with their consent.
+  if (upload.player.send == "Y") {
+    entry.address = upload.player.address;
+    entry.email = upload.player.email;
+  }
+  entry.score = upload.score;
+  entry.created = created;
+  entry.verified = verified;
+  return entry;
+}
+
+// "?verified=1": only the entries whose replays were verified.
+bool VerifiedOnly(std::string_view query) { return QueryValue(query, "verified") == std::optional<std::string>("1"); }
 
 }  // namespace
 
@@ -135,9 +158,18 @@ Response Service::Handle(const Request& request) {
     return api ? JsonError(status, sentence) : Refusal(status, title, sentence);
   };
 
+  // The one request with a body: a replay, read by the HTTP layer.
+  const bool replay = request.method == "POST" && path == kReplaysPath;
   Response r;
   if (request.target.size() > kMaxTarget) {
     r = refuse(414, "Address too long", "The address is longer than this server reads.");
+  } else if (replay) {
+    try {
+      r = ReplayUpload(request, query);
+    } catch (const StorageError&) {
+      r = refuse(503, "Unavailable", "The score database cannot be reached; please try again later.");
+      r.headers.emplace_back("Retry-After", "30");
+    }
   } else if (request.method != "GET" && request.method != "HEAD") {
     r = refuse(405, "Method not allowed", "This server only answers GET requests.");
     r.headers.emplace_back("Allow", "GET, HEAD");
@@ -155,7 +187,7 @@ Response Service::Handle(const Request& request) {
 }
 
 Response Service::Route(const Request& request, std::string_view path, std::string_view query) {
-  if (path == "/cgi-bin/hiscore.cgi") return Upload(request, query);
+  if (path == records::kUploadPath) return Upload(request, query);
   if (path == "/") return Home(query);
   // Alive: answers without the database, so a database outage does not
   // get the server restarted. Ready: the database answers too.
@@ -169,7 +201,7 @@ Response Service::Route(const Request& request, std::string_view path, std::stri
   if (path.starts_with(kGames)) {
     const std::optional<std::string> game = GameFromPath(path.substr(kGames.size()));
     if (!game) return Refusal(404, "Not found", "There is no game by that name.");
-    return Game(*game);
+    return Game(*game, query);
   }
   constexpr std::string_view kApi = "/api/games/";
   constexpr std::string_view kScores = "/scores";
@@ -178,6 +210,11 @@ Response Service::Route(const Request& request, std::string_view path, std::stri
         GameFromPath(path.substr(kApi.size(), path.size() - kApi.size() - kScores.size()));
     if (!game) return JsonError(404, "There is no game by that name.");
     return Api(*game, query);
+  }
+  if (path == kReplaysPath) {
+    Response r = JsonError(405, "Replays are uploaded with POST.");
+    r.headers.emplace_back("Allow", "POST");
+    return r;
   }
   if (path.starts_with("/api/")) return JsonError(404, "There is no page at this address.");
   return Refusal(404, "Not found", "There is no page at this address.");
@@ -208,17 +245,7 @@ Response Service::Upload(const Request& request, std::string_view query) {
   const NameCheck name = NormaliseName(upload.player.name);
   if (!name.refusal.empty()) return Refusal(400, "Upload refused", name.refusal);
 
-  Entry entry;
-  entry.game = upload.game;
-  entry.name = name.name;
-  entry.send = upload.player.send;
-  // The player's address and e-mail are kept only with their consent.
-  if (upload.player.send == "Y") {
-    entry.address = upload.player.address;
-    entry.email = upload.player.email;
-  }
-  entry.score = upload.score;
-  entry.created = options_.wallClock();
+  const Entry entry = EntryOf(upload, name.name, options_.wallClock(), false);
   const Placed placed = storage_.Add(entry);
   if (!placed.lookalike.empty()) {
     return Refusal(400, "Upload refused",
@@ -228,6 +255,44 @@ Response Service::Upload(const Request& request, std::string_view query) {
   const std::vector<Row> around =
       storage_.Around(entry.game, placed.id, entry.score, placed.rank, kAroundRows, kAroundRows);
   Response r = Html(200, UploadPage(entry.game, placed, around));
+  r.stored = true;
+  return r;
+}
+
+Response Service::ReplayUpload(const Request& request, std::string_view query) {
+  if (request.bodyTooLarge) return JsonError(413, "A replay is at most 64 KB.");
+  auto parsed = ParseUpload(query, false);
+  if (const auto* error = std::get_if<std::string>(&parsed)) return JsonError(400, *error);
+  const score::Upload& upload = std::get<score::Upload>(parsed);
+  // The same allowance as the plain upload, taken before the replay costs
+  // any work.
+  if (!limiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock())) {
+    Response r = JsonError(429, "Too many uploads from your address; please wait a minute.");
+    r.headers.emplace_back("Retry-After", "60");
+    return r;
+  }
+  if (!options_.games.empty() &&
+      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
+    return JsonError(400, "This server keeps no scores for " + upload.game + ".");
+  }
+  const NameCheck name = NormaliseName(upload.player.name);
+  if (!name.refusal.empty()) return JsonError(400, name.refusal);
+
+  const quibbleton::Verdict verdict = quibbleton::VerifyReplayText(request.body);
+  if (!verdict.ok) return JsonError(422, "The replay was refused: " + verdict.reason + ".");
+  if (verdict.score != upload.score) {
+    return JsonError(422, "The replay reaches " + std::to_string(verdict.score) + " points, not " +
+                              std::to_string(upload.score) + ".");
+  }
+
+  const Entry entry = EntryOf(upload, name.name, options_.wallClock(), true);
+  const Placed placed = storage_.Add(entry);
+  if (!placed.lookalike.empty()) {
+    return JsonError(400, "The name looks like \u201c" + placed.lookalike + "\u201d, who is already on this board.");
+  }
+  Response r;
+  r.contentType = "application/json";
+  r.body = nlohmann::json{{"verified", true}, {"rank", placed.rank}, {"total", placed.total}}.dump();
   r.stored = true;
   return r;
 }
@@ -245,15 +310,19 @@ Response Service::Home(std::string_view query) {
   if (page > pages) return Refusal(404, "Not found", "There is no such page of games.");
   std::vector<Board> boards;
   for (const std::string& game : storage_.RecentGames((page - 1) * kHomeGames, kHomeGames)) {
-    boards.push_back({game, storage_.Top(game, kHomeRows)});
+    // A forged score may top a board; the front page shows the verified
+    // entries of its top rows first, each keeping its rank.
+    std::vector<Row> rows = storage_.Top(game, kHomeRows);
+    std::stable_partition(rows.begin(), rows.end(), [](const Row& row) { return row.verified; });
+    boards.push_back({game, std::move(rows)});
   }
   return Html(200, HomePage(boards, page, pages));
 }
 
-Response Service::Game(const std::string& game) {
+Response Service::Game(const std::string& game, std::string_view query) {
   const int64_t total = storage_.Count(game);
   if (total == 0) return Refusal(404, "Not found", "There are no scores for " + game + " yet.");
-  return Html(200, GamePage({game, storage_.Top(game, kBoardRows)}, total));
+  return Html(200, GamePage({game, storage_.Top(game, kBoardRows, VerifiedOnly(query))}, total));
 }
 
 Response Service::Api(const std::string& game, std::string_view query) {
@@ -267,7 +336,7 @@ Response Service::Api(const std::string& game, std::string_view query) {
   }
   const int64_t total = storage_.Count(game);
   if (total == 0) return JsonError(404, "There are no scores for " + game + " yet.");
-  Response r = Html(200, ScoresJson({game, storage_.Top(game, limit)}, total));
+  Response r = Html(200, ScoresJson({game, storage_.Top(game, limit, VerifiedOnly(query))}, total));
   r.contentType = "application/json";
   return r;
 }

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "records/upload.h"
 #include "server/storage.h"
 
 namespace score {
@@ -23,6 +24,10 @@ struct Request {
   std::string forwardedFor;  // X-Forwarded-For, as received
   std::string ifNoneMatch;
   bool hasBody = false;  // a Content-Length above 0 or a Transfer-Encoding
+  // A replay's upload: its body as read, or that it was longer than a
+  // replay can be (and was not read).
+  std::string body;
+  bool bodyTooLarge = false;
 };
 
 struct Response {
@@ -85,13 +90,17 @@ class Service {
   static constexpr int kAroundRows = 5;
   // The longest request target; the launcher's longest upload is under 1 KB.
   static constexpr size_t kMaxTarget = 8 * 1024;
+  static constexpr std::string_view kReplaysPath = records::kReplayPath;
 
  private:
   Response Route(const Request& request, std::string_view path, std::string_view query);
   static Response Finish(const Request& request, Response r);
   Response Upload(const Request& request, std::string_view query);
+  // POST /api/replays: the upload with its game's replay, stored verified
+  // when the replay reaches the score.
+  Response ReplayUpload(const Request& request, std::string_view query);
   Response Home(std::string_view query);
-  Response Game(const std::string& game);
+  Response Game(const std::string& game, std::string_view query);
   Response Api(const std::string& game, std::string_view query);
 
   Storage& storage_;

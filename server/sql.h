@@ -4,6 +4,9 @@
 
 namespace score::sql {
 
+// Whether the row of "scores" is verified, as a fifth column of the boards.
+#define VERIFIED_OF_SCORES "EXISTS (SELECT 1 FROM verified WHERE verified.id = scores.id)"
+
 // A rank counts the better entries without walking them: score_counts
 // holds, per game, how many entries fall in each score bucket at four
 // levels (scores shifted right by 24, 16 and 8 bits, and the exact score at
@@ -35,21 +38,29 @@ inline constexpr const char* kBucketsUp =
     "INSERT INTO score_counts (game, level, bucket, n) VALUES ($1, 24, $2, 1), ($1, 16, $3, 1), ($1, 8, $4, 1),"
     " ($1, 0, $5, 1)"
     " ON CONFLICT (game, level, bucket) DO UPDATE SET n = score_counts.n + 1";
+// The verified board keeps its own copy of game and score, so it is read
+// in order from its index however few of a board's entries are verified.
+inline constexpr const char* kTopVerified =
+    "SELECT scores.id, name, scores.score, created, 1 FROM verified JOIN scores ON scores.id = verified.id"
+    " WHERE verified.game = $1 ORDER BY verified.score DESC, verified.id ASC LIMIT $2";
+inline constexpr const char* kVerify =
+    "INSERT INTO verified (id, game, score) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING";
+inline constexpr const char* kIsVerified = "SELECT 1 FROM verified WHERE id = $1";
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
-    "SELECT id, name, score, created FROM scores WHERE game = $1 ORDER BY score DESC, id ASC LIMIT $2";
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 ORDER BY score DESC, id ASC LIMIT $2";
 // The four neighbour queries each follow the leaderboard index in one direction.
 inline constexpr const char* kAboveTied =
-    "SELECT id, name, score, created FROM scores WHERE game = $1 AND score = $2 AND id < $3"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id < $3"
     " ORDER BY id DESC LIMIT $4";
 inline constexpr const char* kAbove =
-    "SELECT id, name, score, created FROM scores WHERE game = $1 AND score > $2"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score > $2"
     " ORDER BY score ASC, id DESC LIMIT $3";
 inline constexpr const char* kBelowTied =
-    "SELECT id, name, score, created FROM scores WHERE game = $1 AND score = $2 AND id > $3"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id > $3"
     " ORDER BY id ASC LIMIT $4";
 inline constexpr const char* kBelow =
-    "SELECT id, name, score, created FROM scores WHERE game = $1 AND score < $2"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score < $2"
     " ORDER BY score DESC, id ASC LIMIT $3";
 inline constexpr const char* kFind =
     "SELECT id FROM scores WHERE game = $1 AND score = $2 AND name = $3 AND address = $4 AND email = $5"
@@ -79,7 +90,7 @@ inline constexpr const char* kActivityMissing =
 inline constexpr const char* kRebuildActivity =
     "INSERT INTO activity (game, last) SELECT game, max(id) FROM scores GROUP BY game";
 inline constexpr const char* kDump =
-    "SELECT game, name, address, email, send, score, created FROM scores WHERE game = $1 ORDER BY id";
+    "SELECT game, name, address, email, send, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 ORDER BY id";
 
 // The leaderboard index holds game and score, and the row's id (SQLite adds
 // the rowid to every index by itself), so a board read and a rank count
@@ -96,7 +107,9 @@ inline constexpr const char* kSqliteSchema =
     "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
     " PRIMARY KEY (game, skeleton));"
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);";
+    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
+    "CREATE TABLE IF NOT EXISTS verified (id INTEGER PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);";
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
@@ -109,7 +122,9 @@ inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS names (game TEXT NOT NULL, skeleton TEXT NOT NULL, name TEXT NOT NULL,"
     " PRIMARY KEY (game, skeleton));"
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);";
+    "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
+    "CREATE TABLE IF NOT EXISTS verified (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);";
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =

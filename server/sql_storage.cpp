@@ -10,6 +10,8 @@ namespace score {
 namespace {
 
 int64_t ToInt(const std::string& text) { return std::stoll(text); }
+// A truth value as either backend writes it.
+bool IsTrue(const std::string& text) { return text == "1" || text == "t" || text == "true"; }
 
 std::vector<Row> ToRows(const std::vector<ResultRow>& result) {
   std::vector<Row> rows;
@@ -20,6 +22,7 @@ std::vector<Row> ToRows(const std::vector<ResultRow>& result) {
     row.name = r.at(1);
     row.score = static_cast<int32_t>(ToInt(r.at(2)));
     row.created = ToInt(r.at(3));
+    row.verified = IsTrue(r.at(4));
     rows.push_back(std::move(row));
   }
   return rows;
@@ -125,6 +128,8 @@ Placed SqlStorage::Add(const Entry& e) {
         if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
         placed.id = ToInt(found[0].at(0));
       }
+      if (e.verified) s->Run(sql::kVerify, {placed.id, e.game, int64_t{e.score}});
+      placed.verified = e.verified || !s->Run(sql::kIsVerified, {placed.id}).empty();
       placed.rank = 1 + ToInt(s->Run(placed.inserted ? sql::kRankNew : sql::kRank,
                                      RankParams(e.game, e.score, placed.id)).at(0).at(0));
       placed.total = ToInt(s->Run(sql::kCount, {e.game}).at(0).at(0));
@@ -137,8 +142,10 @@ Placed SqlStorage::Add(const Entry& e) {
   });
 }
 
-std::vector<Row> SqlStorage::Top(const std::string& game, int limit) {
-  std::vector<Row> rows = With([&](SessionPool::Lease& s) { return ToRows(s->Run(sql::kTop, {game, int64_t{limit}})); });
+std::vector<Row> SqlStorage::Top(const std::string& game, int limit, bool verifiedOnly) {
+  std::vector<Row> rows = With([&](SessionPool::Lease& s) {
+    return ToRows(s->Run(verifiedOnly ? sql::kTopVerified : sql::kTop, {game, int64_t{limit}}));
+  });
   for (size_t i = 0; i < rows.size(); ++i) rows[i].rank = static_cast<int64_t>(i) + 1;
   return rows;
 }
@@ -205,7 +212,7 @@ std::vector<Entry> SqlStorage::Dump(const std::string& game) {
     std::vector<Entry> entries;
     for (const ResultRow& r : s->Run(sql::kDump, {game})) {
       entries.push_back({r.at(0), r.at(1), r.at(2), r.at(3), r.at(4), static_cast<int32_t>(ToInt(r.at(5))),
-                         ToInt(r.at(6))});
+                         ToInt(r.at(6)), IsTrue(r.at(7))});
     }
     return entries;
   });

@@ -103,7 +103,7 @@ class SqlStorage : public Storage {
           }
         }, poolLimit, poolWait) {}
   Placed Add(const Entry& entry) override;
-  std::vector<Row> Top(const std::string& game, int limit) override;
+  std::vector<Row> Top(const std::string& game, int limit, bool verifiedOnly = false) override;
   std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,
                           int after) override;
   std::vector<std::string> Games() override;

@@ -18,6 +18,7 @@ struct Entry {
   std::string game, name, address, email, send;
   int32_t score = 0;
   int64_t created = 0;  // seconds since 1970, UTC
+  bool verified = false;  // its replay was checked to reach the score
 };
 
 // A leaderboard row: only what may be shown.
@@ -27,6 +28,7 @@ struct Row {
   std::string name;
   int32_t score = 0;
   int64_t created = 0;
+  bool verified = false;
 };
 
 struct Placed {
@@ -34,6 +36,7 @@ struct Placed {
   int64_t id = 0;
   int64_t rank = 0;
   int64_t total = 0;  // the game's number of entries
+  bool verified = false;  // the entry is verified (now or before)
   // Not empty: nothing was stored, as the name looks like this one, which is
   // already on the board.
   std::string lookalike;
@@ -49,10 +52,12 @@ class Storage {
   virtual ~Storage() = default;
   // Stores the entry unless an equal one (same game, shown and kept fields,
   // and score) exists, and returns its place either way; or stores nothing
-  // when another name of the same confusable skeleton is on the board.
+  // when another name of the same confusable skeleton is on the board. A
+  // verified entry makes an equal one stored before verified too.
   virtual Placed Add(const Entry& entry) = 0;
-  // The best `limit` entries of a game, best first.
-  virtual std::vector<Row> Top(const std::string& game, int limit) = 0;
+  // The best `limit` entries of a game, best first; with verifiedOnly, the
+  // best verified ones, ranked among themselves.
+  virtual std::vector<Row> Top(const std::string& game, int limit, bool verifiedOnly = false) = 0;
   // Up to `before` rows ranked above entry `id` and `after` below it, with
   // the entry itself; `rank` is the entry's rank.
   virtual std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,

@@ -20,6 +20,7 @@
 #include "gx/random.h"
 #include "widgets/redraw_manager.h"
 #include "gx/surface.h"
+#include "records/shared_files.h"
 
 std::atomic<int> appActive{0};
 int fullScreen = 0;
@@ -45,7 +46,7 @@ const ShellVariant* variant = &defaultVariant;
 
 int ReadSetupInt(const char* key, DWORD size) {
   char value[256] = "";
-  GetPrivateProfileStringA("setup", key, "0", value, size, ".\\setup.ini");
+  GetPrivateProfileStringA(records::kSetupSection, key, "0", value, size, records::kSetup);
   return std::atoi(value);
 }
 
@@ -282,7 +283,7 @@ int RunShell(const ShellVariant& v, HINSTANCE instance, const char* text) {
   GXSetInstance(instance);
   {
     char value[256] = "";
-    GetPrivateProfileStringA("setup", "fullscreen", "0", value, 256, ".\\setup.ini");
+    GetPrivateProfileStringA(records::kSetupSection, records::kFullscreenKey, "0", value, 256, records::kSetup);
     fullScreen = std::atoi(value);
   }
   if (!RegisterMainClass(instance) || !CreateMainWindow(instance)) return 1;

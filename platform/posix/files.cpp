@@ -210,6 +210,21 @@ BOOL SetCurrentDirectoryA(const char* path) {
   return ::chdir(platform::MapPath(path).c_str()) == 0 ? TRUE : FALSE;
 }
 
+BOOL CreateDirectoryA(const char* path, void*) {
+  if (!path) return FALSE;
+  const std::string place = platform::PlaceOf(platform::MapPath(path), platform::FileAccess::Write);
+  if (::mkdir(place.c_str(), 0777) == 0) return TRUE;
+  SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_FILE_NOT_FOUND);
+  return FALSE;
+}
+
+BOOL DeleteFileA(const char* path) {
+  if (!path) return FALSE;
+  if (::unlink(platform::MapPath(path).c_str()) == 0) return TRUE;
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return FALSE;
+}
+
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   if (!pattern || !data) {
     SetLastError(ERROR_FILE_NOT_FOUND);

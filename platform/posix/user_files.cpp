@@ -88,7 +88,14 @@ std::string PlaceOf(const std::string& treePath, FileAccess access) {
   struct stat st;
   if (name.empty() || name == "." || name == ".." || (::stat(treePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
     return treePath;
-  const std::string realFolder = RealPath(folder);
+  std::string realFolder = RealPath(folder);
+  // A folder the tree does not have (the game's "replays", say) is placed
+  // by its parent: it can only have been made in the user's folder.
+  const size_t parentEnd = folder.find_last_of('/');
+  if (realFolder.empty() && parentEnd != std::string::npos && parentEnd > 0) {
+    const std::string parent = RealPath(folder.substr(0, parentEnd));
+    if (!parent.empty()) realFolder = parent + folder.substr(parentEnd);
+  }
   const bool inside = realFolder == root || realFolder.compare(0, root.size() + 1, root + "/") == 0;
   if (!inside || FolderWritable(realFolder)) return treePath;
 

@@ -1,6 +1,6 @@
-// BMP decoding (through SDL's decoder, in platform/sdl/) into the layer's
-// surfaces. Any file that cannot be decoded gives null; a malformed file
-// never crashes the decoder.
+// Pictures from BMP files into the layer's surfaces, through our own decoder
+// (platform/media/bmp_decode.h). Any file that cannot be decoded gives null,
+// with a line on stderr saying why; a malformed file never crashes the decoder.
 #pragma once
 
 #include <string>
@@ -9,8 +9,8 @@
 
 namespace platform {
 
-// 16: any BMP converted to RGB565. 8: a palette BMP keeps its indices
-// (a non-palette file gives null).
+// 16: an 8-, 24- or 32-bit BMP converted to RGB565. 8: a palette BMP keeps
+// its indices (a non-palette file gives null).
 IDirectDrawSurface* LoadBitmapSurface(const char* path, int bits);
 IDirectDrawSurface* LoadBitmapSurfaceFromMemory(const void* data, size_t size, int bits);
 

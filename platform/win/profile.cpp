@@ -167,10 +167,17 @@ std::string SetProfileStringInText(std::string_view text, const char* section, c
 
 }  // namespace platform
 
+namespace platform {
+std::string ReadProfileText(const char* fileName) {
+  std::string text;
+  if (fileName) ReadText(MapPath(fileName), &text);  // a missing file reads as an empty one
+  return text;
+}
+}  // namespace platform
+
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,
                                DWORD size, const char* fileName) {
-  std::string text;
-  if (fileName) ReadText(platform::MapPath(fileName), &text);  // a missing file reads as an empty one
+  const std::string text = platform::ReadProfileText(fileName);
   return platform::GetProfileStringFromText(text, fileName ? section : nullptr, key, defaultValue, buffer, size);
 }
 

@@ -22,6 +22,10 @@ struct ProfileWrite {
 // Several writes to one file as one save: all of them or none reach it.
 BOOL WriteProfileStrings(const ProfileWrite* writes, size_t count, const char* fileName);
 
+// The file's whole text, read once (a missing file reads as empty), for a
+// caller that wants several values of one moment through the text functions.
+std::string ReadProfileText(const char* fileName);
+
 // The same rules on INI text in memory; the file functions read and write
 // through them (and the fuzzer calls them directly).
 DWORD GetProfileStringFromText(std::string_view text, const char* section, const char* key,

@@ -13,9 +13,11 @@
 #include <sstream>
 #include <thread>
 
+#include "game/rules/replay.h"
+#include "game/rules/replay_verifier.h"
 #include "game_frames.h"
 #include "run_program.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 
@@ -66,6 +68,7 @@ class GamePlay : public ::testing::Test {
   }
   // A failed run keeps its frames for a look, and so does any run with QB_KEEP_FRAMES set.
   void TearDown() override {
+    if (!HasFailure()) ExpectReplaysScoreTheTable();
     if (HasFailure() || std::getenv("QB_KEEP_FRAMES"))
       std::printf("frames kept in %s\n", root_.c_str());
     else
@@ -100,6 +103,29 @@ class GamePlay : public ::testing::Test {
     std::vector<HighScoreEntry> entries;
     for (int i = 0; i < table.Count(); ++i) entries.push_back(*table.Entry(i));
     return entries;
+  }
+
+  // The replays beside the table verify to exactly their entries' scores;
+  // only a game New game cut short is refused, for ending before its
+  // countdown. The replays verified (entries a test wrote itself have none).
+  int ExpectReplaysScoreTheTable() const {
+    int verified = 0;
+    for (const HighScoreEntry& entry : Table()) {
+      if (entry.name[0] == '\0') continue;
+      const fs::path file = fs::path(game_) / "replays" / quibbleton::ReplayFileName(entry.name, entry.score);
+      std::ifstream in(file);
+      if (!in.good()) continue;
+      std::stringstream text;
+      text << in.rdbuf();
+      const quibbleton::Verdict verdict = quibbleton::VerifyReplayText(text.str());
+      if (!verdict.ok) {
+        EXPECT_NE(verdict.reason.find("ends before"), std::string::npos) << verdict.reason << "\n" << text.str();
+        continue;
+      }
+      EXPECT_EQ(verdict.score, entry.score) << text.str();
+      ++verified;
+    }
+    return verified;
   }
 
   std::string root_, game_, assets_;
@@ -374,6 +400,7 @@ TEST_F(GamePlay, ClearingTheBoardAddsTheTimeBonusAndDoublesTheScore) {
   const std::vector<HighScoreEntry> table = Table();
   EXPECT_STREQ(table[0].name, kProfile);
   EXPECT_EQ(table[0].score, final);
+  EXPECT_EQ(ExpectReplaysScoreTheTable(), 1);
   const Picture idle = Frame("c" + std::to_string(shots - 1));
   EXPECT_FALSE(Shows(idle, a.congrats, 290, 148));
   for (int g = 0; g < 20; ++g) EXPECT_FALSE(GuyGone(idle, a, g)) << g;
@@ -399,6 +426,7 @@ TEST_F(GamePlay, ClosingDuringTheTimeBonusEndsAtOnceWithTheScoreEntered) {
   EXPECT_EQ(table[0].score % 2, 0);
   EXPECT_EQ(bonus % 125, 0);
   EXPECT_NEAR(bonus / 125, secondsLeft, 1) << "final " << table[0].score << " board " << m.score;
+  EXPECT_EQ(ExpectReplaysScoreTheTable(), 1);
 }
 
 TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
@@ -436,6 +464,7 @@ TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
   EXPECT_STREQ(table[0].name, kProfile);
   EXPECT_EQ(table[0].score, m.score);
   EXPECT_EQ(table[1].score, 0);
+  EXPECT_EQ(ExpectReplaysScoreTheTable(), 1);
 }
 
 // A read-only "hiscore.dat" cannot take the new score: the player is told,

@@ -14,7 +14,7 @@
 #include "game_frames.h"
 #include "launcher_tree.h"
 #include "run_program.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "platform/win/bitmap.h"
 #include "platform/win/profile.h"
 #include "run_program.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 

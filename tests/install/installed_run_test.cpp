@@ -20,7 +20,7 @@
 
 #include "../e2e/game_frames.h"
 #include "../e2e/run_program.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 namespace {
 

@@ -138,6 +138,39 @@ TEST_P(StorageTest, SameEntryTwiceIsStoredOnce) {
   EXPECT_EQ(storage_->Count("Q"), 4);
 }
 
+TEST_P(StorageTest, AVerifiedUploadVerifiesItsEqualEntryAndHasABoardOfItsOwn) {
+  const Entry ann{"Q", "Ann", "", "", "N", 1200, 1000};
+  const score::Placed plain = storage_->Add(ann);
+  Add("Q", "Bob", 5000);
+  EXPECT_FALSE(plain.verified);
+  Entry checked = ann;
+  checked.verified = true;
+  checked.created = 2000;
+  const score::Placed verified = storage_->Add(checked);
+  EXPECT_FALSE(verified.inserted);
+  EXPECT_EQ(verified.id, plain.id);
+  EXPECT_TRUE(verified.verified);
+  EXPECT_EQ(verified.rank, 2);
+  // Once verified, a plain repeat of the entry finds it verified.
+  EXPECT_TRUE(storage_->Add(ann).verified);
+  Entry cy{"Q", "Cy", "", "", "N", 700, 1000};
+  cy.verified = true;
+  storage_->Add(cy);
+
+  const std::vector<Row> top = storage_->Top("Q", 10);
+  ASSERT_EQ(Names(top), (std::vector<std::string>{"Bob#1", "Ann#2", "Cy#3"}));
+  EXPECT_FALSE(top[0].verified);
+  EXPECT_TRUE(top[1].verified);
+  EXPECT_EQ(Names(storage_->Top("Q", 10, true)), (std::vector<std::string>{"Ann#1", "Cy#2"}));
+  EXPECT_EQ(Names(storage_->Top("Q", 1, true)), (std::vector<std::string>{"Ann#1"}));
+  EXPECT_TRUE(storage_->Top("Other", 10, true).empty());
+  const std::vector<Entry> dump = storage_->Dump("Q");
+  ASSERT_EQ(dump.size(), 3u);
+  EXPECT_TRUE(dump[0].verified);
+  EXPECT_FALSE(dump[1].verified);
+  EXPECT_EQ(storage_->Around("Q", plain.id, 1200, 2, 1, 1).at(1).verified, true);
+}
+
 TEST_P(StorageTest, AroundGivesTheNeighboursWithTheirRanks) {
   // Scores 100, 90, ... 10, with a three-way tie at 50 (ranks 6, 7, 8).
   std::vector<int64_t> ids;

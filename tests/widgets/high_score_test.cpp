@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "game/game_base.h"
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 #include "../support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "widgets/high_score_table.h"
+#include "records/high_score_table.h"
 
 #include <cerrno>
 #include <cstdio>

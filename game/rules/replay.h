@@ -1,0 +1,64 @@
+// A replay: the seed of a game's deal, the settings it ran with, each action
+// the game acted on with its game time, and when the game ended. As text,
+// one item a line:
+//
+//   quibbleton-replay 1
+//   seed 4242
+//   balloons 2
+//   gametime 300
+//   1500 colour 3 4
+//   4200 face 10 7
+//   9800 push 12
+//   300000 end
+//
+// Replays come from players' machines, so the parser takes any bytes: it
+// reads at most kMaxReplayBytes and kMaxReplayActions, and refuses anything
+// it would not write itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "game/rules/rules.h"
+
+namespace quibbleton {
+
+inline constexpr size_t kMaxReplayBytes = 64 * 1024;
+inline constexpr int kMaxReplayActions = 5000;
+// The game itself plays at most a day (see its gametime setting).
+inline constexpr int kMaxReplayGameTime = 86400;
+// A minimum group above the board's 150 heads accepts no group at all,
+// however much larger the setting.
+inline constexpr int kMaxReplayBalloons = kCells + 1;
+
+struct TimedAction {
+  int64_t ms = 0;  // game time since New game
+  Action action{};
+  int line = 0;  // 1-based line in the text it was read from, 0 when built
+};
+
+struct Replay {
+  uint32_t seed = 0;
+  int balloons = Rules::kDefaultMinimumGroup;
+  int gameTime = 300;  // seconds
+  std::vector<TimedAction> actions;
+  int64_t endMs = 0;
+  int endLine = 0;
+};
+
+struct ReplayParse {
+  bool ok = false;
+  Replay replay;
+  std::string error;  // with the line it is about, when !ok
+};
+
+ReplayParse ParseReplay(std::string_view text);
+std::string FormatReplay(const Replay& replay);
+
+// The file, in the game's "replays" folder, of the replay of the hall of
+// fame's entry with that name and score.
+std::string ReplayFileName(std::string_view entryName, int score);
+
+}  // namespace quibbleton

@@ -1,0 +1,132 @@
+// Replays posted to the built server: an honest one stores its entry as
+// verified (and verifies the same plain upload from before), every tampered
+// one is refused with 422 and stores nothing, and the boards tell the two
+// kinds of entry apart.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "game/rules/replay.h"
+#include "game/rules/replay_bot.h"
+#include "game/rules/replay_verifier.h"
+#include "launcher/upload_address.h"
+#include "server/storage.h"
+#include "tests/server/running_server.h"
+
+namespace {
+
+using quibbleton::Replay;
+
+constexpr char kPlayer[] = "Ann:1 Main St::Y";
+constexpr char kEscapedPlayer[] = "Ann:1%20Main%20St::Y";
+
+httplib::Result PostReplay(const RunningServer& server, const std::string& body, int32_t score) {
+  httplib::Client client("127.0.0.1", server.Port());
+  client.set_read_timeout(10, 0);
+  const std::string target =
+      "/api/replays?game=Quibbleton&name=" + std::string(kEscapedPlayer) + "&score=" + std::to_string(score);
+  return client.Post(target.c_str(), body, "text/plain");
+}
+
+size_t Entries(const RunningServer& server) { return score::OpenStorage(server.Database())->Dump("Quibbleton").size(); }
+
+nlohmann::json Scores(const RunningServer& server, const std::string& query = "") {
+  return nlohmann::json::parse(server.Get("/api/games/Quibbleton/scores" + query)->body);
+}
+
+TEST(ReplayUpload, TamperedReplaysAreRefusedAndStoreNothing) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const Replay honest = quibbleton::PlayBotGame(4242, 2, 300, 40);
+  const quibbleton::Verdict verdict = quibbleton::VerifyReplay(honest);
+  ASSERT_TRUE(verdict.ok) << verdict.reason;
+  const std::string text = quibbleton::FormatReplay(honest);
+
+  auto tampered = [&](auto change) {
+    Replay copy = honest;
+    change(copy);
+    return quibbleton::FormatReplay(copy);
+  };
+  // The cell the game's actions have emptied first.
+  quibbleton::Rules rules;
+  quibbleton::Lcg random(honest.seed);
+  rules.Deal(random);
+  for (const auto& timed : honest.actions) rules.Apply(timed.action);
+  int empty = 0;
+  while (rules.GetBoard().At(empty)) ++empty;
+
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"an action inside the previous animation", tampered([](Replay& r) { r.actions[5].ms = r.actions[4].ms + 1; })},
+      {"a click on an empty cell", tampered([&](Replay& r) {
+         r.actions.push_back({r.actions.back().ms + 10000, {quibbleton::Action::Kind::kClickColour, empty}, 0});
+       })},
+      {"an action after the end", text + "300020 push 10\n"},
+      {"a different seed", tampered([](Replay& r) { ++r.seed; })},
+      {"a game longer than its game time", tampered([](Replay& r) { r.endMs += quibbleton::kEndSlackMs + 10; })},
+      {"an action after the countdown", tampered([](Replay& r) { r.actions.back().ms = 300000; })},
+      {"no replay at all", ""},
+  };
+  for (const auto& [what, body] : refused) {
+    auto res = PostReplay(server, body, verdict.score);
+    ASSERT_TRUE(res) << what;
+    EXPECT_EQ(res->status, 422) << what << ": " << res->body;
+    EXPECT_NE(nlohmann::json::parse(res->body).at("error").get<std::string>().find("refused"), std::string::npos)
+        << res->body;
+  }
+  auto higher = PostReplay(server, text, verdict.score + 1);
+  EXPECT_EQ(higher->status, 422);
+  EXPECT_NE(higher->body.find("reaches " + std::to_string(verdict.score)), std::string::npos) << higher->body;
+  EXPECT_EQ(PostReplay(server, std::string(quibbleton::kMaxReplayBytes + 1, '#'), 1)->status, 413);
+  EXPECT_EQ(Entries(server), 0u);
+  // A replay is only ever posted.
+  EXPECT_EQ(server.Get("/api/replays?game=Quibbleton&name=Ann:::N&score=1")->status, 405);
+}
+
+TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const Replay played = quibbleton::PlayBotGame(77, 2, 300, 30);
+  const int32_t score = quibbleton::VerifyReplay(played).score;
+  ASSERT_GT(score, 0);
+  // The plain upload first, as a player of an older launcher would; then
+  // the replay makes that same entry verified.
+  ASSERT_EQ(server.Get(UploadAddress(server.Server().c_str(), "Quibbleton", kPlayer, score)
+                           .substr(server.Server().size()))->status, 200);
+  EXPECT_FALSE(Scores(server).at("scores").at(0).at("verified").get<bool>());
+  auto posted = PostReplay(server, quibbleton::FormatReplay(played), score);
+  ASSERT_EQ(posted->status, 200) << posted->body;
+  const nlohmann::json answer = nlohmann::json::parse(posted->body);
+  EXPECT_TRUE(answer.at("verified").get<bool>());
+  EXPECT_EQ(answer.at("rank"), 1);
+  EXPECT_EQ(Entries(server), 1u);
+  // The same replay again is stored once, and the plain upload's answer
+  // says the entry is verified.
+  EXPECT_EQ(PostReplay(server, quibbleton::FormatReplay(played), score)->status, 200);
+  EXPECT_EQ(Entries(server), 1u);
+  EXPECT_NE(server.Get(UploadAddress(server.Server().c_str(), "Quibbleton", kPlayer, score)
+                           .substr(server.Server().size()))->body.find("id=\"verified\""), std::string::npos);
+
+  // A forged plain upload tops the board, unverified.
+  ASSERT_EQ(server.Get(UploadAddress(server.Server().c_str(), "Quibbleton", "Mallory:::N", 2147483647)
+                           .substr(server.Server().size()))->status, 200);
+  const nlohmann::json all = Scores(server).at("scores");
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].at("name"), "Mallory");
+  EXPECT_FALSE(all[0].at("verified").get<bool>());
+  EXPECT_TRUE(all[1].at("verified").get<bool>());
+  const nlohmann::json verified = Scores(server, "?verified=1").at("scores");
+  ASSERT_EQ(verified.size(), 1u);
+  EXPECT_EQ(verified[0].at("name"), "Ann");
+  EXPECT_EQ(verified[0].at("rank"), 1);
+  const std::string page = server.Get("/games/Quibbleton")->body;
+  EXPECT_NE(page.find("Ann <span class=\"v\" title=\"verified\">\u2713</span>"), std::string::npos) << page;
+  EXPECT_EQ(page.find("Mallory <span"), std::string::npos);
+  EXPECT_EQ(server.Get("/games/Quibbleton?verified=1")->body.find("Mallory"), std::string::npos);
+  // The front page lists the verified entry above the forged one.
+  const std::string home = server.Get("/")->body;
+  ASSERT_NE(home.find("Mallory"), std::string::npos) << home;
+  EXPECT_LT(home.find("Ann <span class=\"v\""), home.find("Mallory")) << home;
+}
+
+}  // namespace
