@@ -370,6 +370,10 @@ void Game::Wait(int ms) {
   while (TicksSince(start) < ms && !CloseRequested()) {
     DrawFrame(redrawManager.GetBackBuffer());
     FramePace(100);
+    // No click is taken while the board animates: each step forgets the
+    // presses of the step before, so only a button still held, or pressed
+    // in the animation's last step, reaches the frame after it.
+    mouseCursor.DropPresses();
     frameRate = GXGetFPS();
     screen.Flip();
   }

@@ -1,6 +1,6 @@
 // The programs' only time base: a 10 ms periodic timer that advances a
 // millisecond tick counter and runs a whole-seconds countdown. It only
-// counts time: the main thread reads the mouse as of the latest tick
+// counts time: each frame reads the mouse on the main thread
 // (MouseCursor::GetState).
 #pragma once
 

@@ -21,7 +21,6 @@ struct GxState {
   IDirectDrawSurface* primary = nullptr;
   IDirectDrawSurface* back = nullptr;
   bool mouseReady = false;
-  // Read by the timer thread's mouse poll while the main thread acquires and releases.
   std::atomic<bool> mouseAcquired{false};
   bool keyboardReady = false;
   bool fontReady = false;
@@ -126,6 +125,8 @@ int GXInitMouse() {
   return 1;
 }
 
+int GXMouseReady() { return G().mouseReady ? 1 : 0; }
+
 int GXAcquireMouse(int on) {
   const bool acquired = G().mouseReady && on;
   G().mouseAcquired.store(acquired, std::memory_order_relaxed);
@@ -135,9 +136,9 @@ int GXAcquireMouse(int on) {
 void GXGetMouseData(int* dx, int* dy, int* buttons) {
   if (dx) *dx = 0;
   if (dy) *dy = 0;
-  // As of the latest tick; a tap from while the mouse was not acquired has
-  // its own step and is not reported later.
-  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? platform::MouseButtonsAtLastTick() : 0;
+  // Polled even while the mouse is not acquired, so a tap from then is not reported later.
+  const int polled = platform::PollMouseButtons();
+  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? polled : 0;
 }
 
 int GXInitKeyboard() {

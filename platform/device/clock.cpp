@@ -20,9 +20,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Timer callbacks run so far, by either clock.
-std::atomic<uint64_t> callbacks{0};
-
 struct Timer {
   UINT id = 0;
   UINT delay = 10;
@@ -160,7 +157,6 @@ class RealClock : public Clock {
         std::unique_lock<std::mutex> lock(tickMutex_);
         if (cv_.wait_until(lock, next, [&] { return stopThread_; })) return;
       }
-      callbacks.fetch_add(1, std::memory_order_relaxed);
       timer_.callback(timer_.id, 0, timer_.user, 0, 0);
       {
         std::lock_guard<std::mutex> lock(tickMutex_);
@@ -221,7 +217,6 @@ class VirtualClock : public Clock {
       uint32_t due = nextDue_;
       nextDue_ += timer_.delay;
       if (TickDiff(due, Now()) > 0) SetNow(due);
-      callbacks.fetch_add(1, std::memory_order_relaxed);
       timer_.callback(timer_.id, 0, timer_.user, 0, 0);
     }
     if (TickDiff(deadline, Now()) > 0) SetNow(deadline);
@@ -262,7 +257,6 @@ bool IsClockName(const std::string& name) {
 
 ClockKind GetClockKind() { return TheClock().Kind(); }
 uint32_t NowMs() { return TheClock().Now(); }
-uint64_t TimerCallbacks() { return callbacks.load(std::memory_order_relaxed); }
 void WaitUntilMs(uint32_t deadline) { TheClock().WaitUntil(deadline); }
 bool WaitForTimer(const std::function<bool()>& satisfied) { return TheClock().WaitForTimer(satisfied); }
 int AddVirtualTimeListener(std::function<void(uint32_t)> listener) {

@@ -19,10 +19,6 @@ ClockKind GetClockKind();
 // Milliseconds since the process started (real) or virtual milliseconds.
 uint32_t NowMs();
 
-// How many periodic-timer callbacks have run. Input is read as of the
-// latest one: a change that arrives after it shows from the next one on.
-uint64_t TimerCallbacks();
-
 // Blocks until NowMs() has reached deadline (signed comparison, so the
 // 32-bit wrap does not matter). Virtual: advances the clock to the deadline.
 void WaitUntilMs(uint32_t deadline);

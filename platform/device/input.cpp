@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <mutex>
 
@@ -28,21 +27,10 @@ struct State {
   std::atomic<int> pressesPending[256] = {};
   bool shownDown[256] = {};  // what the last snapshot said; main thread only
   std::atomic<int> buttons{0};
-  // Buttons pressed since the timer thread's last poll: a press and its
+  // Buttons pressed since the last poll (a frame's read): a press and its
   // release can both arrive between two polls, and the poll still sees it.
   std::atomic<int> pressedSincePoll{0};
   std::atomic<int> x{0}, y{0};
-  // The buttons' changes, each with the number of timer callbacks run when
-  // it arrived, for the reading as of the latest callback. Changes older
-  // than the callback before it are folded into settledButtons.
-  struct ButtonChange {
-    uint64_t stamp;
-    enum Kind { kPress, kRelease, kLetGo } kind;
-    int bit;
-  };
-  std::mutex buttonMutex;  // guards the two below
-  std::deque<ButtonChange> buttonChanges;
-  int settledButtons = 0;
   std::mutex mutex;  // guards the script below
   void (*sink)(const DeviceEvent&) = nullptr;
   Script script;
@@ -143,54 +131,6 @@ int MouseButtons() { return S().buttons.load(std::memory_order_relaxed); }
 int PollMouseButtons() {
   State& s = S();
   return s.buttons.load(std::memory_order_relaxed) | s.pressedSincePoll.exchange(0, std::memory_order_relaxed);
-}
-
-namespace {
-
-// Folds the changes that arrived before callback `before` into the settled
-// buttons. Called with buttonMutex held.
-void SettleButtonsBefore(State& s, uint64_t before) {
-  while (!s.buttonChanges.empty() && s.buttonChanges.front().stamp < before) {
-    const State::ButtonChange& c = s.buttonChanges.front();
-    if (c.kind == State::ButtonChange::kPress) s.settledButtons |= c.bit;
-    else if (c.kind == State::ButtonChange::kRelease) s.settledButtons &= ~c.bit;
-    else s.settledButtons = 0;
-    s.buttonChanges.pop_front();
-  }
-}
-
-void NoteButtonChange(State::ButtonChange::Kind kind, int bit) {
-  State& s = S();
-  const uint64_t now = TimerCallbacks();
-  std::lock_guard<std::mutex> lock(s.buttonMutex);
-  s.buttonChanges.push_back({now, kind, bit});
-  // Nothing reads further back than the latest callback's window.
-  if (now > 0) SettleButtonsBefore(s, now - 1);
-}
-
-}  // namespace
-
-int MouseButtonsAtLastTick() {
-  State& s = S();
-  const uint64_t latest = TimerCallbacks();
-  if (latest == 0) return 0;
-  std::lock_guard<std::mutex> lock(s.buttonMutex);
-  SettleButtonsBefore(s, latest - 1);
-  // The window between the last two callbacks: what was held at its end,
-  // and every press in it, even one already released.
-  int held = s.settledButtons, pressed = 0;
-  for (const State::ButtonChange& c : s.buttonChanges) {
-    if (c.stamp != latest - 1) break;
-    if (c.kind == State::ButtonChange::kPress) {
-      held |= c.bit;
-      pressed |= c.bit;
-    } else if (c.kind == State::ButtonChange::kRelease) {
-      held &= ~c.bit;
-    } else {
-      held = pressed = 0;
-    }
-  }
-  return held | pressed;
 }
 
 void MousePosition(int* x, int* y) {
@@ -295,7 +235,6 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
       } else {
         s.buttons.fetch_and(~bit, std::memory_order_relaxed);
       }
-      NoteButtonChange(e.down ? State::ButtonChange::kPress : State::ButtonChange::kRelease, bit);
       break;
     }
     case DeviceEvent::Kind::Key:
@@ -310,7 +249,6 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
       for (auto& k : s.pressesPending) k = 0;
       s.buttons = 0;
       s.pressedSincePoll = 0;
-      NoteButtonChange(State::ButtonChange::kLetGo, 0);
       break;
     default:
       break;

@@ -19,16 +19,10 @@ void SnapshotKeys(uint8_t out[256]);
 bool KeyHeld(int scanCode);
 bool VirtualKeyHeld(int virtualKey);
 int MouseButtons();  // bit 0 left, bit 1 right
-// The buttons for a poll: held now, or pressed at any time since the
-// previous poll (a tap released before this poll reads as pressed once).
+// The buttons for the frame's read: held now, or pressed at any time since
+// the previous poll (a tap released before this poll reads as pressed once,
+// however long ago the previous frame was).
 int PollMouseButtons();
-// The buttons as of the latest timer callback, as a poll at each callback
-// would have read them: held then, or pressed between it and the callback
-// before (a tap inside one 10 ms step reads as pressed once). Changes after
-// the latest callback show from the next one on; a tap inside an earlier
-// step that nobody read is gone. For the main thread's reading once per
-// frame; the timer itself reads nothing.
-int MouseButtonsAtLastTick();
 void MousePosition(int* x, int* y);
 
 // Loads QB_SCRIPT, or takes the next script of QB_SCRIPT_DIR for this
