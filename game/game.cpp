@@ -123,8 +123,7 @@ void Game::NewGame() {
   endedScorePending = false;
 
   playerRegistry.SetPath(records::kOptionsFromGame);
-  const int index = playerRegistry.ReadCurrentId();
-  playerRegistry.ReadPlayer(index);
+  const int index = playerRegistry.ReadCurrentPlayer();
   SetWindowTitle(playerRegistry.Player(index).name);
 
   if (!scoresUnsaved) {
