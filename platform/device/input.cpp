@@ -27,7 +27,7 @@ struct State {
   std::atomic<int> pressesPending[256] = {};
   bool shownDown[256] = {};  // what the last snapshot said; main thread only
   std::atomic<int> buttons{0};
-  // Buttons pressed since the timer thread's last poll: a press and its
+  // Buttons pressed since the last poll (a frame's read): a press and its
   // release can both arrive between two polls, and the poll still sees it.
   std::atomic<int> pressedSincePoll{0};
   std::atomic<int> x{0}, y{0};
