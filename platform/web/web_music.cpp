@@ -1,0 +1,54 @@
+// The music decoder of the web build: the browser decodes the MP3
+// (decodeAudioData, awaited through Asyncify) at the mixer's rate, so the
+// music player gets the whole piece as samples, ready to loop.
+#include <emscripten/emscripten.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/device/music_decoder.h"
+#include "platform/media/mixer.h"
+
+namespace {
+
+// Returns malloc'ed interleaved 16-bit stereo samples and their frames, or null.
+EM_ASYNC_JS(int16_t*, qb_page_decode_music, (const uint8_t* bytes, int size, int rate, int* frames), {
+  try {
+    const data = HEAPU8.slice(bytes, bytes + size).buffer;
+    const decoded = await new OfflineAudioContext(2, 1, rate).decodeAudioData(data);
+    const count = decoded.length;
+    const left = decoded.getChannelData(0);
+    const right = decoded.numberOfChannels > 1 ? decoded.getChannelData(1) : left;
+    const samples = _malloc(count * 4);
+    if (!samples) return 0;
+    const out = HEAP16.subarray(samples >> 1, (samples >> 1) + count * 2);
+    for (let i = 0; i < count; ++i) {
+      out[2 * i] = Math.max(-32768, Math.min(32767, Math.round(left[i] * 32767)));
+      out[2 * i + 1] = Math.max(-32768, Math.min(32767, Math.round(right[i] * 32767)));
+    }
+    HEAP32[frames >> 2] = count;
+    return samples;
+  } catch (error) {
+    console.warn('the music could not be decoded', error);
+    return 0;
+  }
+});
+
+}  // namespace
+
+namespace platform {
+
+bool DecodeMusicFile(const std::string& bytes, DecodedMusic* music) {
+  int frames = 0;
+  int16_t* samples = qb_page_decode_music(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()),
+                                          static_cast<int>(kMixRate), &frames);
+  if (!samples) return false;
+  music->rate = kMixRate;
+  music->channels = 2;
+  music->frames = static_cast<uint64_t>(frames);
+  music->samples.assign(samples, samples + static_cast<size_t>(frames) * 2);
+  std::free(samples);
+  return true;
+}
+
+}  // namespace platform
