@@ -9,6 +9,13 @@ mergeInto(LibraryManager.library, {
     page.framesDrawn++;
     if (!page.firstFrameAt) page.firstFrameAt = performance.now();
   },
+  qb_page_yield_begin: function () {
+    const page = Module.qbPage;
+    if (page.wokeAt) page.longestWork = Math.max(page.longestWork, performance.now() - page.wokeAt);
+  },
+  qb_page_yield_end: function () {
+    Module.qbPage.wokeAt = performance.now();
+  },
   qb_page_set_title: function (title) {
     document.title = UTF8ToString(title);
   },

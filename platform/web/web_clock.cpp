@@ -10,6 +10,10 @@ namespace platform {
 
 uint32_t HostClockNowMs() { return static_cast<uint32_t>(static_cast<uint64_t>(qb_page_now())); }
 
-void HostClockSleepMs(uint32_t ms) { emscripten_sleep(ms); }
+void HostClockSleepMs(uint32_t ms) {
+  qb_page_yield_begin();
+  emscripten_sleep(ms);
+  qb_page_yield_end();
+}
 
 }  // namespace platform

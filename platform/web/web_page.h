@@ -13,6 +13,10 @@ void qb_page_busy(int busy);
 void qb_page_size(int* width, int* height);
 // Milliseconds of the page's clock (performance.now()).
 double qb_page_now();
+// Around each wait, so the page can tell how long the program worked between
+// two waits (the benchmark's heaviest frame).
+void qb_page_yield_begin();
+void qb_page_yield_end();
 // Programs and web addresses: the program's own page, with its parameters, or a new tab.
 void qb_page_open_program(const char* name, const char* parameters);
 int qb_page_open_address(const char* address);

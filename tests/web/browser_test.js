@@ -217,7 +217,8 @@ const tests = {
       await waitForState(page, (d) => d.fields.screen === 'title', 'the title menu');
       const hall = async () => {
         await click(page, launcherButtons.highScores);
-        return waitForState(page, (d) => d.text.includes(String(score)), 'the hall of fame with ' + score);
+        return waitForState(page, (d) => (d.fields.scores || '').split(' ').some((e) => e.endsWith(':' + score)),
+                            'the hall of fame with ' + score);
       };
       await hall();
       await page.reload();

@@ -13,8 +13,8 @@ const types = {
   '.data': 'application/octet-stream', '.png': 'image/png',
 };
 
-// Starts serving dir; resolves to {origin, bytesSent(), close()}.
-function serve(dir) {
+// Starts serving dir (on port, or any free one); resolves to {origin, bytesSent(), close()}.
+function serve(dir, port) {
   const root = path.resolve(dir);
   let sent = 0;
   const compressed = new Map();  // file -> {mtime, body}: each file is gzipped once
@@ -66,7 +66,7 @@ function serve(dir) {
     });
   });
   return new Promise(function (resolve) {
-    server.listen(0, '127.0.0.1', function () {
+    server.listen(port || 0, '127.0.0.1', function () {
       resolve({
         origin: 'http://127.0.0.1:' + server.address().port,
         bytesSent: function () { return sent; },
@@ -77,3 +77,9 @@ function serve(dir) {
 }
 
 module.exports = {serve};
+
+// node serve.js DIST [PORT]: serves a web build by hand at http://127.0.0.1:PORT/play/.
+if (require.main === module) {
+  const port = Number(process.argv[3] || 8080);
+  serve(process.argv[2] || 'build-web/dist', port).then((s) => console.log('playing at ' + s.origin + '/play/'));
+}

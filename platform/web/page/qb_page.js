@@ -19,6 +19,8 @@
     syncAgain: false,
     audio: null,
     audioAt: 0,
+    wokeAt: 0,
+    longestWork: 0,  // ms, the longest the program ran between two waits
   };
 
   // --- the player's files: IndexedDB behind /userdata, saved after every write
