@@ -20,7 +20,7 @@ set(QB_WEB_DIR ${CMAKE_CURRENT_LIST_DIR})
 # the page through Asyncify, and the sound library's threads are fibers.
 set(QB_WEB_LINK_OPTIONS
     -sASYNCIFY -sASYNCIFY_STACK_SIZE=262144 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
-    -sSTACK_SIZE=1048576 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1 -lidbfs.js
+    -sTOTAL_STACK=1048576 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1 -lidbfs.js
     --js-library ${QB_WEB_DIR}/qb_web.js "-sEXPORTED_FUNCTIONS=['_main','_malloc','_free']"
     "-sEXPORTED_RUNTIME_METHODS=['FS','ENV','UTF8ToString','stringToUTF8','addRunDependency','removeRunDependency']")
 
@@ -40,7 +40,7 @@ endfunction()
 function(qb_web_program target folder)
   set(options ${QB_WEB_LINK_OPTIONS})
   foreach(file ${ARGN})
-    list(APPEND options --preload-file ${QB_NATIVE_DIST}/${file}@/dist/${file})
+    list(APPEND options "SHELL:--preload-file ${QB_NATIVE_DIST}/${file}@/dist/${file}")
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QB_NATIVE_DIST}/${file})
   endforeach()
   target_link_options(${target} PRIVATE ${options})
