@@ -48,12 +48,13 @@ function(qb_web_program target folder)
 endfunction()
 
 # The launcher's package: its own files, and each game's button and settings,
-# by which it lists the games.
+# by which it lists the games, and its title pictures, which its title menu shows.
 qb_web_package_files(QB_LAUNCHER_FILES "." OFF)
 file(GLOB QB_GAME_FOLDERS RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/*/LobboButton.bmp)
 foreach(button ${QB_GAME_FOLDERS})
   get_filename_component(game ${button} DIRECTORY)
-  list(APPEND QB_LAUNCHER_FILES ${game}/LobboButton.bmp ${game}/setup.ini)
+  qb_web_package_files(title_files ${game}/title ON)
+  list(APPEND QB_LAUNCHER_FILES ${game}/LobboButton.bmp ${game}/setup.ini ${title_files})
 endforeach()
 qb_web_program(Lobbo "." ${QB_LAUNCHER_FILES})
 qb_web_package_files(QB_GAME_FILES Quibbleton ON)

@@ -14,7 +14,7 @@ const options = {};
 for (let i = 3; i < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
 const testName = process.argv[2];
 const webDir = options.web;
-const nativeGame = options['native-game'];
+const nativeGameExe = options["native-game"];
 
 function skip(why) {
   console.log('SKIPPED: ' + why);
@@ -94,7 +94,10 @@ async function pagePoint(page, x, y) {
 
 async function click(page, point, button) {
   const [x, y] = await pagePoint(page, point[0], point[1]);
-  await page.mouse.click(x, y, {button: button || 'left'});
+  // Held 50 ms, as a hand holds a button (a script's click holds it 20 ms).
+  await page.mouse.move(x, y);
+  await new Promise((r) => setTimeout(r, 30));
+  await page.mouse.click(x, y, {button: button || 'left', delay: 50});
 }
 
 // The board as the game keeps it stands still: the same board and score for 700 ms.
@@ -131,9 +134,9 @@ function findPair(board, byFace, skip) {
 
 // The native headless game, same seed, same clicks (each 2 s after the last,
 // past every animation); its dump at the end.
-function nativeGame(seed, clicks) {
+function playNatively(seed, clicks) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qbnative-'));
-  const tree = path.dirname(path.dirname(nativeGame));
+  const tree = path.dirname(path.dirname(nativeGameExe));
   fs.cpSync(tree, root, {recursive: true, filter: (f) => !/(hiscore\.dat|options\.ini|replays)$/.test(f)});
   const lines = ['200 click left ' + gameButtons.newGame.join(' ')];
   let tick = 1500;
@@ -203,7 +206,7 @@ const tests = {
       await waitForState(page, (d) => d.fields.state === 'playing', 'the game to start');
       const {clicks, final} = await playGroups(page, (cell, button) => click(page, [cellX(cell), cellY(cell)], button),
                                                ['left', 'right', 'left', 'left']);
-      const native = nativeGame(seed, clicks);
+      const native = playNatively(seed, clicks);
       assert.strictEqual(final.board, native.board, 'the boards differ');
       assert.strictEqual(final.fields.score, native.fields.score, 'the scores differ');
       const score = Number(final.fields.score);
@@ -254,7 +257,7 @@ const tests = {
       await waitForState(page, (d) => d.fields.state === 'playing', 'the game to start');
       const {clicks, final} = await playGroups(page, (cell, button) => touch([cellX(cell), cellY(cell)], button === 'right'),
                                                ['left', 'right']);
-      const native = nativeGame(seed, clicks);
+      const native = playNatively(seed, clicks);
       assert.strictEqual(final.board, native.board, 'the boards differ');
       assert.strictEqual(final.fields.score, native.fields.score, 'the scores differ');
       if (options.screenshot) await page.screenshot({path: options.screenshot});

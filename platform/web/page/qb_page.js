@@ -123,6 +123,14 @@
   });
   canvas.addEventListener('contextmenu', function (e) { e.preventDefault(); });
 
+  // A click made of a touch: the button held 50 ms, so that the programs'
+  // buttons see it pressed in one frame and released in a later one, as a
+  // hand's click is.
+  function press(point, button) {
+    mouse(point[0], point[1], button, true);
+    setTimeout(function () { mouse(point[0], point[1], button, false); }, 50);
+  }
+
   // A tap is a left click; a press held 500 ms a right click (faces on a phone).
   const longPressMs = 500;
   let touch = null;
@@ -136,8 +144,7 @@
     mouse(p[0], p[1], -1, false);
     touch.timer = setTimeout(function () {
       if (!touch) return;
-      mouse(touch.point[0], touch.point[1], 1, true);
-      mouse(touch.point[0], touch.point[1], 1, false);
+      press(touch.point, 1);
       touch.longPressed = true;
     }, longPressMs);
   }, {passive: false});
@@ -156,10 +163,7 @@
     for (const t of e.changedTouches) {
       if (t.identifier !== touch.id) continue;
       clearTimeout(touch.timer);
-      if (!touch.longPressed && e.type === 'touchend') {
-        mouse(touch.point[0], touch.point[1], 0, true);
-        mouse(touch.point[0], touch.point[1], 0, false);
-      }
+      if (!touch.longPressed && e.type === 'touchend') press(touch.point, 0);
       touch = null;
     }
   }
