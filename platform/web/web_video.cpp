@@ -1,5 +1,5 @@
 // The web backend's picture and input: the 800 x 600 frame drawn on the
-// page's <canvas> (only the region drawn since the last frame), scaled by
+// page's <canvas> (only the regions that changed since the last frame), scaled by
 // the page with its aspect kept; mouse, touch and key events arrive from the
 // page's handlers (qb_web.js) through the exported functions below, in
 // picture coordinates already, and wait in a queue for the next Poll.
@@ -12,10 +12,21 @@
 #include "platform/device/input.h"
 #include "platform/device/keys.h"
 #include "platform/device/video.h"
+#include "platform/media/frame_diff.h"
 #include "platform/web/web_page.h"
 
 namespace platform {
 namespace {
+
+// RGB565 to the canvas's RGBA (bytes R, G, B, A), each channel widened to 8 bits.
+const std::vector<uint32_t> kRgba = [] {
+  std::vector<uint32_t> table(65536);
+  for (uint32_t p = 0; p < table.size(); ++p) {
+    const uint32_t red = ((p >> 11) & 31) * 255 / 31, green = ((p >> 5) & 63) * 255 / 63, blue = (p & 31) * 255 / 31;
+    table[p] = red | green << 8 | blue << 16 | 0xFF000000u;
+  }
+  return table;
+}();
 
 std::vector<DeviceEvent>& Pending() {
   static auto* events = new std::vector<DeviceEvent>();
@@ -36,22 +47,20 @@ class WebVideo final : public VideoBackend {
 
   void Present(const PixelView& frame) override {
     if (frame.format != PixelView::Format::Rgb565 || frame.width <= 0) return;
-    PixelView::Rect r = frame.dirty;
-    if (!everShown_) r = {0, 0, frame.width, frame.height};  // the canvas starts blank
-    if (r.w <= 0 || r.h <= 0) return;
-    everShown_ = true;
-    // RGBA for the canvas, the changed rectangle only.
-    rgba_.resize(static_cast<size_t>(r.w) * r.h);
-    for (int y = 0; y < r.h; ++y) {
-      const auto* src = reinterpret_cast<const uint16_t*>(frame.pixels + static_cast<size_t>(r.y + y) * frame.pitch) + r.x;
-      uint32_t* dst = rgba_.data() + static_cast<size_t>(y) * r.w;
-      for (int x = 0; x < r.w; ++x) {
-        const uint32_t p = src[x];
-        const uint32_t red = ((p >> 11) & 31) * 255 / 31, green = ((p >> 5) & 63) * 255 / 63, blue = (p & 31) * 255 / 31;
-        dst[x] = red | green << 8 | blue << 16 | 0xFF000000u;
+    // Only what really changed goes to the canvas, as the window sends it:
+    // the region written since the last frame, compared with what is shown.
+    const FrameDiff::Rect within{frame.dirty.x, frame.dirty.y, frame.dirty.w, frame.dirty.h};
+    for (const FrameDiff::Rect& r : shown_.Take(frame.pixels, frame.pitch, frame.width, frame.height, 2, within)) {
+      if (r.w <= 0 || r.h <= 0) continue;
+      rgba_.resize(static_cast<size_t>(r.w) * r.h);
+      for (int y = 0; y < r.h; ++y) {
+        const auto* src =
+            reinterpret_cast<const uint16_t*>(frame.pixels + static_cast<size_t>(r.y + y) * frame.pitch) + r.x;
+        uint32_t* dst = rgba_.data() + static_cast<size_t>(y) * r.w;
+        for (int x = 0; x < r.w; ++x) dst[x] = kRgba[src[x]];
       }
+      qb_page_draw(rgba_.data(), frame.width, frame.height, r.x, r.y, r.w, r.h);
     }
-    qb_page_draw(rgba_.data(), frame.width, frame.height, r.x, r.y, r.w, r.h);
   }
 
   void Poll(std::vector<DeviceEvent>& out) override {
@@ -66,8 +75,8 @@ class WebVideo final : public VideoBackend {
   void ClientOrigin(int* x, int* y) override { *x = *y = 0; }
 
  private:
+  FrameDiff shown_;
   std::vector<uint32_t> rgba_;
-  bool everShown_ = false;
 };
 
 char g_keyName[32];
