@@ -14,8 +14,9 @@ namespace {
 // Returns malloc'ed interleaved 16-bit stereo samples and their frames, or null.
 EM_ASYNC_JS(int16_t*, qb_page_decode_music, (const uint8_t* bytes, int size, int rate, int* frames), {
   try {
-    const data = HEAPU8.slice(bytes, bytes + size).buffer;
-    const decoded = await new OfflineAudioContext(2, 1, rate).decodeAudioData(data);
+    const data = HEAPU8.slice(bytes, bytes + size);
+    // The page starts decoding the program's music while the program starts (qb_page.js).
+    const decoded = await Module.qbPage.decodeMusic(data, rate);
     const count = decoded.length;
     const left = decoded.getChannelData(0);
     const right = decoded.numberOfChannels > 1 ? decoded.getChannelData(1) : left;

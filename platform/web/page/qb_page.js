@@ -96,6 +96,37 @@
     return Math.round((page.audioAt - audio.currentTime) * 1000);
   };
 
+  // --- music: the browser decodes it. Each MP3 of the program's folder is
+  // decoded as the program starts, so its first frame does not wait for it;
+  // the program's decode then takes the result that has the same bytes.
+  const musicDecodes = [];
+  function decodeBytes(bytes, rate) {
+    return new OfflineAudioContext(2, 1, rate).decodeAudioData(bytes.slice().buffer);
+  }
+  function sameBytes(a, b) {
+    if (a.length !== b.length) return false;
+    for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
+    return true;
+  }
+  page.startMusicDecodes = function (folder, rate) {
+    (function walk(dir) {
+      FS.readdir(dir).forEach(function (name) {
+        if (name === '.' || name === '..') return;
+        const path = dir + '/' + name;
+        if (FS.isDir(FS.stat(path).mode)) walk(path);
+        else if (/\.mp3$/i.test(name)) {
+          const bytes = FS.readFile(path);
+          musicDecodes.push({bytes: bytes, rate: rate, decoded: decodeBytes(bytes, rate)});
+        }
+      });
+    })(folder);
+  };
+  page.decodeMusic = function (bytes, rate) {
+    for (const known of musicDecodes)
+      if (known.rate === rate && sameBytes(known.bytes, bytes)) return known.decoded;
+    return decodeBytes(bytes, rate);
+  };
+
   // --- input: picture coordinates from the canvas as the page scales it
   function picturePoint(clientX, clientY) {
     const r = canvas.getBoundingClientRect();
@@ -260,6 +291,7 @@
         }
       })(settings.tree);
       FS.chdir(settings.folder);
+      page.startMusicDecodes(settings.folder, 44100);  // the mixer's rate
     },
   };
   const script = document.createElement('script');
