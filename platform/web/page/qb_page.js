@@ -19,6 +19,7 @@
     syncAgain: false,
     audio: null,
     audioAt: 0,
+    loudestHeard: 0,  // the loudest sample sent to Web Audio so far
     wokeAt: 0,
     longestWork: 0,  // ms, the longest the program ran between two waits
   };
@@ -82,10 +83,13 @@
     if (!audio || audio.state !== 'running') return 0;
     const buffer = audio.createBuffer(2, count, rate);
     const left = buffer.getChannelData(0), right = buffer.getChannelData(1);
+    let peak = 0;
     for (let i = 0; i < count; ++i) {
       left[i] = samples[2 * i] / 32768;
       right[i] = samples[2 * i + 1] / 32768;
+      peak = Math.max(peak, Math.abs(samples[2 * i]), Math.abs(samples[2 * i + 1]));
     }
+    page.loudestHeard = Math.max(page.loudestHeard, peak);
     const source = audio.createBufferSource();
     source.buffer = buffer;
     source.connect(audio.destination);
