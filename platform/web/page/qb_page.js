@@ -15,8 +15,6 @@
     context: canvas.getContext('2d', {alpha: false}),
     framesDrawn: 0,
     firstFrameAt: 0,
-    syncing: false,
-    syncAgain: false,
     audio: null,
     audioAt: 0,
     loudestHeard: 0,  // the loudest sample sent to Web Audio so far
@@ -24,31 +22,35 @@
     longestWork: 0,  // ms, the longest the program ran between two waits
   };
 
-  // --- the player's files: IndexedDB behind /userdata, saved after every write
+  // --- the player's files: IndexedDB behind /userdata, saved after every
+  // write. One save runs at a time; a write during it is saved by one more,
+  // and whoever waits for a write to be kept waits for the save that has it.
+  const saving = {running: false, again: false, current: [], next: []};
   function saveUserFiles(then) {
-    if (page.syncing) {
-      page.syncAgain = true;
-      if (then) page.afterSync = (page.afterSync || []).concat(then);
+    if (saving.running) {
+      saving.again = true;
+      if (then) saving.next.push(then);
       return;
     }
-    page.syncing = true;
+    saving.running = true;
+    saving.current = then ? [then] : [];
     FS.syncfs(false, function (error) {
       if (error) console.warn('saving the player\'s files failed', error);
-      page.syncing = false;
-      const waiting = page.afterSync || [];
-      page.afterSync = null;
-      if (page.syncAgain) {
-        page.syncAgain = false;
+      saving.running = false;
+      saving.current.forEach(function (f) { f(); });
+      if (saving.again) {
+        const waiting = saving.next;
+        saving.again = false;
+        saving.next = [];
         saveUserFiles();
+        saving.current = waiting;
       }
-      waiting.forEach(function (f) { f(); });
-      if (then) then();
     });
   }
   page.whenSaved = function () {
     return new Promise(function (resolve) {
-      if (!page.syncing && !page.syncAgain) resolve();
-      else page.afterSync = (page.afterSync || []).concat(resolve);
+      if (!saving.running) resolve();
+      else (saving.again ? saving.next : saving.current).push(resolve);
     });
   };
 
