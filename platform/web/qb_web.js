@@ -10,11 +10,10 @@ mergeInto(LibraryManager.library, {
     if (!page.firstFrameAt) page.firstFrameAt = performance.now();
   },
   qb_page_yield_begin: function () {
-    const page = Module.qbPage;
-    if (page.wokeAt) page.longestWork = Math.max(page.longestWork, performance.now() - page.wokeAt);
+    Module.qbPage.yieldBegin();
   },
   qb_page_yield_end: function () {
-    Module.qbPage.wokeAt = performance.now();
+    Module.qbPage.yieldEnd();
   },
   qb_page_set_title: function (title) {
     document.title = UTF8ToString(title);

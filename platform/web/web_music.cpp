@@ -14,20 +14,17 @@ namespace {
 // Returns malloc'ed interleaved 16-bit stereo samples and their frames, or null.
 EM_ASYNC_JS(int16_t*, qb_page_decode_music, (const uint8_t* bytes, int size, int rate, int* frames), {
   try {
+    const page = Module.qbPage;
     const data = HEAPU8.slice(bytes, bytes + size);
-    // The page starts decoding the program's music while the program starts (qb_page.js).
-    const decoded = await Module.qbPage.decodeMusic(data, rate);
-    const count = decoded.length;
-    const left = decoded.getChannelData(0);
-    const right = decoded.numberOfChannels > 1 ? decoded.getChannelData(1) : left;
-    const samples = _malloc(count * 4);
+    // The page starts decoding the program's music while the program starts
+    // (qb_page.js); waiting for it is time given back to the page.
+    page.yieldBegin();
+    const pcm = await page.decodeMusic(data, rate);
+    page.yieldEnd();
+    const samples = _malloc(pcm.length * 2);
     if (!samples) return 0;
-    const out = HEAP16.subarray(samples >> 1, (samples >> 1) + count * 2);
-    for (let i = 0; i < count; ++i) {
-      out[2 * i] = Math.max(-32768, Math.min(32767, Math.round(left[i] * 32767)));
-      out[2 * i + 1] = Math.max(-32768, Math.min(32767, Math.round(right[i] * 32767)));
-    }
-    HEAP32[frames >> 2] = count;
+    HEAP16.set(pcm, samples >> 1);
+    HEAP32[frames >> 2] = pcm.length / 2;
     return samples;
   } catch (error) {
     console.warn('the music could not be decoded', error);
