@@ -271,6 +271,7 @@ std::vector<std::string> TakeDueShots(uint32_t now) {
 }
 
 void SetStateText(std::string (*describe)()) { S().stateText = describe; }
+std::string StateText() { return S().stateText ? S().stateText() : std::string(); }
 
 void WriteDueDumps(uint32_t now) {
   std::vector<std::string> due;
@@ -279,7 +280,7 @@ void WriteDueDumps(uint32_t now) {
     due = TakeDue(S().script.dumps, &S().nextDump, now);
   }
   if (due.empty()) return;
-  const std::string text = S().stateText ? S().stateText() : std::string();
+  const std::string text = StateText();
   for (const std::string& path : due)
     if (!WriteFileAtomically(path, text.data(), text.size()))
       std::fprintf(stderr, "%s: cannot write state dump %s\n", ProgramName().c_str(), path.c_str());

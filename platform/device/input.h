@@ -49,6 +49,8 @@ std::vector<std::string> TakeDueShots(uint32_t now);
 // The program's state as text, for the script's "dump PATH": the program
 // registers what describes it (screen, board, scores, buttons ...).
 void SetStateText(std::string (*describe)());
+// That text now (empty when the program registered none).
+std::string StateText();
 // Writes the state dumps whose tick has come; called where frames are
 // presented, so a dump sees the same state as a shot of the same tick.
 void WriteDueDumps(uint32_t now);
