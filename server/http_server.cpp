@@ -135,6 +135,7 @@ struct HttpServer::Impl {
     if (address) request.client = AddressText(address->client_addr);
     request.forwardedFor = Header(connection, "X-Forwarded-For");
     request.ifNoneMatch = Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
+    request.acceptEncoding = Header(connection, MHD_HTTP_HEADER_ACCEPT_ENCODING);
     const std::string length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
     const bool chunked =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr;

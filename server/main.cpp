@@ -1,7 +1,7 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
-//                [--log-format text|json]
+//                [--log-format text|json] [--web DIR|none]
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -21,6 +22,7 @@
 #include "server/log_text.h"
 #include "server/pages.h"
 #include "server/service.h"
+#include "server/static_site.h"
 #include "server/storage.h"
 
 namespace {
@@ -49,15 +51,30 @@ struct Options {
   std::string gamesFile;
   score::StorageOptions storage;
   bool jsonLog = false;
+  // The programs' web build served at /play/; empty: the one beside the
+  // program when there is one, "none": no /play/.
+  std::string web;
 };
 
+constexpr const char* kUsage =
+    "usage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
+    "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+    "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n       [--web DIR|none]\n";
+
 [[noreturn]] void Usage(const char* problem) {
-  std::fprintf(stderr,
-               "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-               "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
-               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n",
-               problem);
+  std::fprintf(stderr, "score-server: %s\n%s", problem, kUsage);
   std::exit(2);
+}
+
+[[noreturn]] void PrintHelp() {
+  std::printf("%s\n"
+              "  --web DIR   serve the programs' web build from DIR at /play/ (the launcher's page) and\n"
+              "              /play/NAME/ (each game's). By default the folder web/ beside this program\n"
+              "              (build/web/ beside build/score-server) when it holds an index.html;\n"
+              "              --web none serves no /play/.\n"
+              "  The other options are described in README.md (\"The score server\").\n",
+              kUsage);
+  std::exit(0);
 }
 
 int Number(const char* text, int low, int high, const char* what) {
@@ -71,6 +88,7 @@ Options ParseArguments(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
+    if (flag == "--help") PrintHelp();
     if (i + 1 >= argc) Usage(("missing value after " + flag).c_str());
     const char* value = argv[++i];
     if (flag == "--listen") {
@@ -102,6 +120,9 @@ Options ParseArguments(int argc, char** argv) {
       options.gamesFile = value;
     } else if (flag == "--trust-proxy") {
       options.trustProxy = value;
+    } else if (flag == "--web") {
+      options.web = value;
+      if (options.web.empty()) Usage("--web takes a folder or none");
     } else if (flag == "--log-format") {
       if (std::strcmp(value, "text") != 0 && std::strcmp(value, "json") != 0) Usage("--log-format takes text or json");
       options.jsonLog = std::strcmp(value, "json") == 0;
@@ -170,6 +191,14 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  std::unique_ptr<score::StaticSite> web;
+  try {
+    web = score::OpenWebBuild(options.web);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "score-server: --web: %s\n", e.what());
+    return 1;
+  }
+  serviceOptions.web = web.get();
   score::Service service(*storage, serviceOptions);
 
   score::HttpLimits limits;
@@ -223,6 +252,7 @@ int main(int argc, char** argv) {
                options.host.find(':') == std::string::npos ? options.host.c_str()
                                                            : ("[" + options.host + "]").c_str(),
                port, options.db.find("://") == std::string::npos ? options.db.c_str() : "PostgreSQL");
+  if (web) std::fprintf(stderr, "score-server: serving the web build %s at /play/\n", web->Folder().c_str());
 
   char byte = 0;
   while (read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {

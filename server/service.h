@@ -17,12 +17,15 @@
 
 namespace score {
 
+class StaticSite;
+
 struct Request {
   std::string method;
   std::string target;  // path and query exactly as received
   std::string client;  // the peer's address
   std::string forwardedFor;  // X-Forwarded-For, as received
   std::string ifNoneMatch;
+  std::string acceptEncoding;
   bool hasBody = false;  // a Content-Length above 0 or a Transfer-Encoding
   // A replay's upload: its body as read, or that it was longer than a
   // replay can be (and was not read).
@@ -68,6 +71,8 @@ struct ServiceOptions {
   std::string trustedProxy;  // empty: X-Forwarded-For is never believed
   // The games whose uploads are taken; empty: any plain name.
   std::vector<std::string> games;
+  // The programs' web build, served under /play/; none when null.
+  const StaticSite* web = nullptr;
   // Seconds since 1970 for entry dates, and a steady time for the limiter.
   std::function<int64_t()> wallClock = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())

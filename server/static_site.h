@@ -1,0 +1,47 @@
+// The web build of the programs, served under /play/: the launcher's page
+// at /play/ and each game's at /play/NAME/. Files are served as the build
+// wrote them, with a precompressed sibling ("x.wasm.gz", "x.wasm.br") when
+// the client takes it; only the build's own kinds of file are served, never
+// a folder's listing, nothing outside the folder.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "server/service.h"
+
+namespace score {
+
+class StaticSite {
+ public:
+  // Throws std::runtime_error when `folder` is not a folder that can be read.
+  explicit StaticSite(const std::string& folder);
+
+  // A GET or HEAD of "/play" or a path below "/play/".
+  Response Serve(const Request& request, std::string_view path, std::string_view query) const;
+  // True when the build holds the game's page, NAME/index.html.
+  bool HasGame(std::string_view game) const;
+  const std::string& Folder() const { return root_; }
+
+  // The pages run the programs' WebAssembly and fetch their data and the
+  // replay upload from this server; nothing else.
+  static constexpr const char* kPolicy =
+      "default-src 'none'; script-src 'self' 'wasm-unsafe-eval'; connect-src 'self'; img-src 'self';"
+      " style-src 'self' 'unsafe-inline'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
+  // Far above the programs' largest file (the game's data, a few MB).
+  static constexpr size_t kMaxFileBytes = 64u << 20;
+
+ private:
+  Response ServeFile(const Request& request, const std::string& relative, std::string_view query) const;
+
+  std::string root_;  // the folder's real path, without links
+};
+
+// The web build a server serves, from its --web option: a folder, "none"
+// for no build, or empty for the folder "web" beside the running program
+// when it holds an index.html (and no build when it does not). Throws
+// std::runtime_error when a folder named cannot be read.
+std::unique_ptr<StaticSite> OpenWebBuild(const std::string& option);
+
+}  // namespace score
