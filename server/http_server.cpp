@@ -18,6 +18,7 @@
 
 #include "game/rules/replay.h"
 #include "server/client_address.h"
+#include "server/static_site.h"
 
 namespace score {
 namespace {
@@ -184,8 +185,15 @@ struct HttpServer::Impl {
     *uploadSize = 0;
     tracked->answered = true;
     Response answer = self->handler(request);
-    MHD_Response* response =
-        MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response = nullptr;
+    if (answer.file) {
+      // Sent from the disk; the library closes its own copy of the file.
+      const int fd = dup(answer.file->fd);
+      if (fd >= 0) response = MHD_create_response_from_fd64(static_cast<uint64_t>(answer.file->info.st_size), fd);
+      if (!response && fd >= 0) close(fd);
+    } else {
+      response = MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
+    }
     if (!response) return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
     for (const auto& [name, value] : answer.headers) MHD_add_response_header(response, name.c_str(), value.c_str());

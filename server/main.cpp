@@ -229,14 +229,15 @@ int main(int argc, char** argv) {
         score::EscapeForLog(std::string_view(request.target).substr(0, request.target.find('?')));
     const std::string client = score::EscapeForLog(score::ClientOf(request, trustProxy));
     const std::string method = score::EscapeForLog(request.method);
+    const size_t bytes = answer.file ? static_cast<size_t>(answer.file->info.st_size) : answer.body.size();
     if (json) {
       const nlohmann::json line = {{"time", Now()},     {"client", client},          {"method", method},
-                                   {"path", path},      {"status", answer.status},   {"bytes", answer.body.size()},
+                                   {"path", path},      {"status", answer.status},   {"bytes", bytes},
                                    {"ms", seconds * 1000}};
       std::fprintf(stderr, "%s\n", line.dump().c_str());
     } else {
       std::fprintf(stderr, "%s %s %s %s %d %zu %.1fms\n", Now().c_str(), client.c_str(), method.c_str(),
-                   path.c_str(), answer.status, answer.body.size(), seconds * 1000);
+                   path.c_str(), answer.status, bytes, seconds * 1000);
     }
   };
 

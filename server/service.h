@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -18,6 +19,7 @@
 namespace score {
 
 class StaticSite;
+struct FileBody;  // server/static_site.h
 
 struct Request {
   std::string method;
@@ -39,6 +41,8 @@ struct Response {
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
   bool stored = false;  // an upload's answer (stored now or before)
+  // Instead of the body: a file sent from the disk as it is (the web build's).
+  std::shared_ptr<const FileBody> file;
 };
 
 // Uploads per client address: a bucket of `perMinute` that refills evenly

@@ -49,39 +49,17 @@ const Kind* KindOf(std::string_view name) {
   return nullptr;
 }
 
-// An open file, closed however the answer ends.
-struct File {
-  int fd = -1;
-  struct stat info {};
-  explicit File(int opened) : fd(opened) {}
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  ~File() { close(fd); }
-};
-
 // A regular file of at most the limit, never opened through a link (nor
 // waited on: a FIFO opens without blocking, then is refused by its type).
-std::unique_ptr<File> OpenPlain(const std::string& path) {
+std::shared_ptr<FileBody> OpenPlain(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
-  auto file = std::make_unique<File>(fd);
+  auto file = std::make_shared<FileBody>(fd);
   if (fstat(fd, &file->info) != 0 || !S_ISREG(file->info.st_mode) ||
       static_cast<uint64_t>(file->info.st_size) > StaticSite::kMaxFileBytes) {
     return nullptr;
   }
   return file;
-}
-
-bool ReadAll(const File& file, std::string& out) {
-  out.resize(static_cast<size_t>(file.info.st_size));
-  size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t n = pread(file.fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // A strong validator from the file's identity and time: a rebuilt file (or
@@ -127,6 +105,8 @@ bool Inside(const std::string& path, const std::string& root) {
 
 }  // namespace
 
+FileBody::~FileBody() { close(fd); }
+
 StaticSite::StaticSite(const std::string& folder) {
   char resolved[PATH_MAX];
   struct stat info {};
@@ -170,7 +150,7 @@ Response StaticSite::ServeFile(const Request& request, const std::string& relati
   char resolved[PATH_MAX];
   const std::string wanted = root_ + "/" + relative;
   if (!realpath(wanted.c_str(), resolved) || !Inside(resolved, root_)) return NotFound();
-  std::unique_ptr<File> chosen = OpenPlain(resolved);
+  std::shared_ptr<FileBody> chosen = OpenPlain(resolved);
   if (!chosen) return NotFound();
 
   Response r;
@@ -190,7 +170,7 @@ Response StaticSite::ServeFile(const Request& request, const std::string& relati
       if (coding.quality <= 0) continue;
       // A sibling stands for the file only when it is not older, so a
       // rebuilt file is never hidden behind its last build's compression.
-      std::unique_ptr<File> packed = OpenPlain(std::string(resolved) + coding.suffix);
+      std::shared_ptr<FileBody> packed = OpenPlain(std::string(resolved) + coding.suffix);
       if (packed && packed->info.st_mtim.tv_sec >= chosen->info.st_mtim.tv_sec) {
         r.headers.emplace_back("Content-Encoding", coding.name);
         chosen = std::move(packed);
@@ -208,11 +188,7 @@ Response StaticSite::ServeFile(const Request& request, const std::string& relati
     r.status = 304;
     return r;
   }
-  if (!ReadAll(*chosen, r.body)) {
-    r = Response();
-    r.status = 500;
-    r.body = MessagePage("Server error", "The file could not be read.");
-  }
+  r.file = std::move(chosen);
   return r;
 }
 

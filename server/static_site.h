@@ -5,6 +5,8 @@
 // a folder's listing, nothing outside the folder.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +14,18 @@
 #include "server/service.h"
 
 namespace score {
+
+// A regular file open for reading, closed with the last answer that holds
+// it. The HTTP layer sends it from the disk, so a slow client of a large
+// file holds no copy of it in memory.
+struct FileBody {
+  explicit FileBody(int opened) : fd(opened) {}
+  ~FileBody();
+  FileBody(const FileBody&) = delete;
+  FileBody& operator=(const FileBody&) = delete;
+  int fd;
+  struct stat info {};
+};
 
 class StaticSite {
  public:
