@@ -38,6 +38,10 @@ TEST(WebPaths, OnlyPlainWalksDownTheFolderAreMapped) {
   }
   EXPECT_TRUE(MapWebPath(deep.substr(2)));  // eight segments
   EXPECT_TRUE(MapWebPath(std::string(255, 'a')));
+  const std::string longest = std::string(255, 'a') + "/" + std::string(255, 'b') + "/" + std::string(255, 'c') + "/" +
+                              std::string(255, 'd') + "/";  // 1024 bytes
+  EXPECT_TRUE(MapWebPath(longest));
+  EXPECT_FALSE(MapWebPath(longest + "e"));
 }
 
 TEST(WebPaths, AVersionIsAHashInTheNameOrAPlainV) {
@@ -69,6 +73,7 @@ TEST(WebPaths, TheClientsCodingsAndTheirQualities) {
                                          {"*;q=0.3, gzip", 1, 0.3},
                                          {"br;q=0, *", 1, 0},
                                          {"gzip;q=1.5, br;q=abc", 0, 0},
+                                         {"gzip;q=, br;q", 0, 1},
                                          {"gzip;Q=0.001", 0.001, 0},
                                          {"gzip;level=9;q=0.7", 0.7, 0},
                                          {"x-gzip, gzipx, brotli", 0, 0},
