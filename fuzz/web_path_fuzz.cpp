@@ -1,11 +1,12 @@
 // The score server's reading of a path under /play/, of a version and of
-// Accept-Encoding: arbitrary bytes as each. A mapped path must stay a plain
+// Accept-Encoding, and of a page's inline scripts: arbitrary bytes as each. A mapped path must stay a plain
 // walk down the web build's folder, whatever the escapes.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "server/inline_scripts.h"
 #include "server/query.h"
 #include "server/web_paths.h"
 
@@ -54,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(again && again->relative == relative && again->directory == target->directory);
     }
   }
+
+  for (const std::string& hash : score::InlineScriptHashes(input)) Check(hash.size() == 53 && hash.starts_with("'sha256-"));
 
   const double quality = score::CodingQuality(input, "gzip");
   Check(quality >= 0 && quality <= 1);

@@ -5,8 +5,9 @@ packages="cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libcairo2-d
   fonts-dejavu-core fonts-dejavu-extra espeak-ng lame libgtest-dev libbenchmark-dev
   libcpp-httplib-dev libcurl4-openssl-dev libmicrohttpd-dev libicu-dev nginx-light libsqlite3-dev libpqxx-dev nlohmann-json3-dev postgresql sqlite3 util-linux chromium
   dpkg-dev file desktop-file-utils appstream"
-# The web build's precompressed siblings (server/precompress.cmake).
-packages="$packages brotli"
+# The web build's precompressed siblings (server/precompress.cmake) and
+# its inline scripts' hashes (libcrypto).
+packages="$packages brotli libssl-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "server/inline_scripts.h"
 #include "server/pages.h"
 #include "server/web_paths.h"
 
@@ -62,6 +63,18 @@ std::shared_ptr<FileBody> OpenPlain(const std::string& path) {
   return file;
 }
 
+bool ReadAll(const FileBody& file, std::string& out) {
+  out.resize(static_cast<size_t>(file.info.st_size));
+  size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = pread(file.fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 // A strong validator from the file's identity and time: a rebuilt file (or
 // another of its codings) gets another, and a 304 needs no read.
 std::string EntityTag(const struct stat& info) {
@@ -106,6 +119,14 @@ bool Inside(const std::string& path, const std::string& root) {
 }  // namespace
 
 FileBody::~FileBody() { close(fd); }
+
+std::string StaticSite::Policy(const std::vector<std::string>& inlineScripts) {
+  std::string policy = "default-src 'none'; script-src 'self' 'wasm-unsafe-eval'";
+  for (const std::string& hash : inlineScripts) policy += " " + hash;
+  return policy +
+         "; connect-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; frame-ancestors 'none';"
+         " base-uri 'none'; form-action 'none'";
+}
 
 StaticSite::StaticSite(const std::string& folder) {
   char resolved[PATH_MAX];
@@ -155,6 +176,13 @@ Response StaticSite::ServeFile(const Request& request, const std::string& relati
 
   Response r;
   r.contentType = kind->type;
+  // A page's policy names its inline scripts, read from the page itself
+  // (not its compressed sibling).
+  std::vector<std::string> inlineScripts;
+  std::string page;
+  if (kind->extension == ".html" && static_cast<uint64_t>(chosen->info.st_size) <= kMaxPageBytes && ReadAll(*chosen, page)) {
+    inlineScripts = InlineScriptHashes(page);
+  }
   if (kind->compressible) {
     r.headers.emplace_back("Vary", "Accept-Encoding");
     // Brotli first where the client likes it at least as well as gzip.
@@ -183,7 +211,7 @@ Response StaticSite::ServeFile(const Request& request, const std::string& relati
   r.headers.emplace_back("Cache-Control", versioned ? "public, max-age=31536000, immutable" : "no-cache");
   const std::string tag = EntityTag(chosen->info);
   r.headers.emplace_back("ETag", tag);
-  r.headers.emplace_back("Content-Security-Policy", kPolicy);
+  r.headers.emplace_back("Content-Security-Policy", Policy(inlineScripts));
   if (!request.ifNoneMatch.empty() && Matches(request.ifNoneMatch, tag)) {
     r.status = 304;
     return r;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "server/service.h"
 
@@ -38,13 +39,15 @@ class StaticSite {
   bool HasGame(std::string_view game) const;
   const std::string& Folder() const { return root_; }
 
-  // The pages run the programs' WebAssembly and fetch their data and the
-  // replay upload from this server; nothing else.
-  static constexpr const char* kPolicy =
-      "default-src 'none'; script-src 'self' 'wasm-unsafe-eval'; connect-src 'self'; img-src 'self';"
-      " style-src 'self' 'unsafe-inline'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
+  // The pages run their own scripts (files of the build, and the inline
+  // scripts of the page, by their hashes) and the programs' WebAssembly,
+  // and fetch their data and the replay upload from this server; nothing
+  // else. Their styles may be inline, and their icon a data: address.
+  static std::string Policy(const std::vector<std::string>& inlineScripts);
   // Far above the programs' largest file (the game's data, a few MB).
   static constexpr size_t kMaxFileBytes = 64u << 20;
+  // A page larger than this is served with no inline script allowed.
+  static constexpr size_t kMaxPageBytes = 1u << 20;
 
  private:
   Response ServeFile(const Request& request, const std::string& relative, std::string_view query) const;

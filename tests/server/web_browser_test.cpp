@@ -1,8 +1,9 @@
 // A real browser on the web build's pages: headless Chromium loads a game
 // page from a small build, precompressed by the build's own step, under the
-// policy of /play/. Its script compiles the WebAssembly module and posts a
-// replay to the server from the page's origin, as the web game uploads; the
-// policy still refuses inline script, eval and other origins. Skipped when
+// policy of /play/. Its inline script and its script file run, the file
+// compiles the WebAssembly module and posts a replay to the server from the
+// page's origin, as the web game uploads; the policy still refuses other
+// inline scripts, eval and other origins. Skipped when
 // Chromium is not installed.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -30,7 +31,7 @@ TEST(WebBrowser, TheGamePageRunsItsWasmAndUploadsFromItsOriginAndNothingElse) {
   ASSERT_GT(score, 0);
   build.Write("web/Quibbleton/index.html",
               "<!DOCTYPE html><title>Quibbleton</title><p id=\"out\">waiting</p>\n"
-              "<script>document.getElementById('out').dataset.inline = 'ran';</script>\n"
+              "<script>\r\n  document.getElementById('out').dataset.inline = 'ran';\r\n</script>\n"
               "<script src=\"Quibbleton.js?v=0123abcd\"></script>\n");
   build.Write("web/Quibbleton/Quibbleton.js",
               "const out = document.getElementById('out');\n"
@@ -41,6 +42,9 @@ TEST(WebBrowser, TheGamePageRunsItsWasmAndUploadsFromItsOriginAndNothingElse) {
               "    note('wasm', String(instance.exports.answer()));\n"
               "  } catch (e) { note('wasm', 'refused'); }\n"
               "  try { note('eval', String(eval('6 * 7'))); } catch (e) { note('eval', 'refused'); }\n"
+              "  const injected = document.createElement('script');\n"
+              "  injected.textContent = \"note('injected', 'ran');\";\n"
+              "  document.body.appendChild(injected);\n"
               "  try {\n"
               "    await fetch('http://localhost:" + std::to_string(server.Port()) + "/healthz', { mode: 'no-cors' });\n"
               "    note('elsewhere', 'reached');\n"
@@ -76,7 +80,9 @@ TEST(WebBrowser, TheGamePageRunsItsWasmAndUploadsFromItsOriginAndNothingElse) {
   EXPECT_NE(page.find("data-upload=\"200 true\""), std::string::npos) << page;
   EXPECT_NE(page.find("data-eval=\"refused\""), std::string::npos) << page;
   EXPECT_NE(page.find("data-elsewhere=\"refused\""), std::string::npos) << page;
-  EXPECT_EQ(page.find("data-inline"), std::string::npos) << page;
+  // The page's own inline script runs, one inserted later does not.
+  EXPECT_NE(page.find("data-inline=\"ran\""), std::string::npos) << page;
+  EXPECT_EQ(page.find("data-injected"), std::string::npos) << page;
   // The module travelled compressed and was unpacked by the browser.
   const std::string log = server.Log();
   const size_t line = log.find("GET /play/Quibbleton/Quibbleton.wasm 200 ");
