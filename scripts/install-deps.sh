@@ -6,6 +6,9 @@ packages="cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libcairo2-d
   libcpp-httplib-dev libcurl4-openssl-dev libmicrohttpd-dev libicu-dev nginx-light libsqlite3-dev libpqxx-dev nlohmann-json3-dev postgresql sqlite3 util-linux chromium
   curl
   dpkg-dev file desktop-file-utils appstream emscripten nodejs"
+# The web build's precompressed siblings (server/precompress.cmake) and
+# its inline scripts' hashes (libcrypto).
+packages="$packages brotli libssl-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

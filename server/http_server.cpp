@@ -19,6 +19,7 @@
 #include "game/rules/replay.h"
 #include "server/client_address.h"
 #include "server/request_workers.h"
+#include "server/static_site.h"
 
 namespace score {
 namespace {
@@ -158,6 +159,7 @@ struct HttpServer::Impl {
     if (address) request.client = AddressText(address->client_addr);
     request.forwardedFor = Header(connection, "X-Forwarded-For");
     request.ifNoneMatch = Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
+    request.acceptEncoding = Header(connection, MHD_HTTP_HEADER_ACCEPT_ENCODING);
     const std::string length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
     const bool chunked =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr;
@@ -255,8 +257,15 @@ struct HttpServer::Impl {
 
   MHD_Result Send(MHD_Connection* connection, Tracked* tracked, const Request& request, Response answer) {
     tracked->answered = true;
-    MHD_Response* response =
-        MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response = nullptr;
+    if (answer.file) {
+      // Sent from the disk; the library closes its own copy of the file.
+      const int fd = dup(answer.file->fd);
+      if (fd >= 0) response = MHD_create_response_from_fd64(static_cast<uint64_t>(answer.file->info.st_size), fd);
+      if (!response && fd >= 0) close(fd);
+    } else {
+      response = MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
+    }
     if (!response) return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
     for (const auto& [name, value] : answer.headers) MHD_add_response_header(response, name.c_str(), value.c_str());

@@ -1,7 +1,7 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
-//                [--log-format text|json] [--metrics-listen ADDR:PORT]
+//                [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
 #include <unistd.h>
@@ -23,6 +23,7 @@
 #include "server/metrics.h"
 #include "server/pages.h"
 #include "server/service.h"
+#include "server/static_site.h"
 #include "server/storage.h"
 
 namespace {
@@ -54,15 +55,30 @@ struct Options {
   // Where /metrics is served; empty: nowhere. Never the public address.
   std::string metricsHost;
   int metricsPort = -1;
+  // The programs' web build served at /play/; empty: the one beside the
+  // program when there is one, "none": no /play/.
+  std::string web;
 };
 
+constexpr const char* kUsage =
+    "usage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
+    "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+    "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n       [--metrics-listen ADDR:PORT] [--web DIR|none]\n";
+
 [[noreturn]] void Usage(const char* problem) {
-  std::fprintf(stderr,
-               "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-               "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
-               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n       [--metrics-listen ADDR:PORT]\n",
-               problem);
+  std::fprintf(stderr, "score-server: %s\n%s", problem, kUsage);
   std::exit(2);
+}
+
+[[noreturn]] void PrintHelp() {
+  std::printf("%s\n"
+              "  --web DIR   serve the programs' web build from DIR at /play/ (the launcher's page) and\n"
+              "              /play/NAME/ (each game's). By default the folder web/ beside this program\n"
+              "              (build/web/ beside build/score-server) when it holds an index.html;\n"
+              "              --web none serves no /play/.\n"
+              "  The other options are described in README.md (\"The score server\").\n",
+              kUsage);
+  std::exit(0);
 }
 
 int Number(const char* text, int low, int high, const char* what) {
@@ -85,6 +101,7 @@ Options ParseArguments(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
+    if (flag == "--help") PrintHelp();
     if (i + 1 >= argc) Usage(("missing value after " + flag).c_str());
     const char* value = argv[++i];
     if (flag == "--listen") {
@@ -111,6 +128,9 @@ Options ParseArguments(int argc, char** argv) {
       options.gamesFile = value;
     } else if (flag == "--trust-proxy") {
       options.trustProxy = value;
+    } else if (flag == "--web") {
+      options.web = value;
+      if (options.web.empty()) Usage("--web takes a folder or none");
     } else if (flag == "--log-format") {
       if (std::strcmp(value, "text") != 0 && std::strcmp(value, "json") != 0) Usage("--log-format takes text or json");
       options.jsonLog = std::strcmp(value, "json") == 0;
@@ -183,6 +203,14 @@ int main(int argc, char** argv) {
   // server that knows is made below, before any request can come.
   score::HttpServer* http = nullptr;
   serviceOptions.databaseWait = [&http] { return http ? http->DatabaseWait() : 0.0; };
+  std::unique_ptr<score::StaticSite> web;
+  try {
+    web = score::OpenWebBuild(options.web);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "score-server: --web: %s\n", e.what());
+    return 1;
+  }
+  serviceOptions.web = web.get();
   score::Service service(*storage, serviceOptions);
   score::Metrics metrics;
 
@@ -216,14 +244,15 @@ int main(int argc, char** argv) {
         score::EscapeForLog(std::string_view(request.target).substr(0, request.target.find('?')));
     const std::string client = score::EscapeForLog(score::ClientOf(request, trustProxy));
     const std::string method = score::EscapeForLog(request.method);
+    const size_t bytes = answer.file ? static_cast<size_t>(answer.file->info.st_size) : answer.body.size();
     if (json) {
       const nlohmann::json line = {{"time", Now()},     {"client", client},          {"method", method},
-                                   {"path", path},      {"status", answer.status},   {"bytes", answer.body.size()},
+                                   {"path", path},      {"status", answer.status},   {"bytes", bytes},
                                    {"ms", seconds * 1000}};
       std::fprintf(stderr, "%s\n", line.dump().c_str());
     } else {
       std::fprintf(stderr, "%s %s %s %s %d %zu %.1fms\n", Now().c_str(), client.c_str(), method.c_str(),
-                   path.c_str(), answer.status, answer.body.size(), seconds * 1000);
+                   path.c_str(), answer.status, bytes, seconds * 1000);
     }
   };
 
@@ -258,6 +287,7 @@ int main(int argc, char** argv) {
                options.host.find(':') == std::string::npos ? options.host.c_str()
                                                            : ("[" + options.host + "]").c_str(),
                port, options.db.find("://") == std::string::npos ? options.db.c_str() : "PostgreSQL");
+  if (web) std::fprintf(stderr, "score-server: serving the web build %s at /play/\n", web->Folder().c_str());
 
   char byte = 0;
   while (read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {

@@ -8,7 +8,7 @@
 namespace score {
 namespace {
 
-constexpr const char* kRouteNames[] = {"home", "game", "scores", "upload", "replay", "healthz", "readyz", "other"};
+constexpr const char* kRouteNames[] = {"home", "game", "scores", "upload", "replay", "healthz", "readyz", "play", "other"};
 
 size_t StatusSlot(int status) {
   for (size_t i = 0; i < Metrics::kStatuses.size(); ++i) {
@@ -69,6 +69,7 @@ RouteLabel RouteOf(std::string_view path) {
   if (path == "/healthz") return RouteLabel::kHealth;
   if (path == "/readyz") return RouteLabel::kReady;
   if (path.starts_with("/games/")) return RouteLabel::kGame;
+  if (path == "/play" || path.starts_with("/play/")) return RouteLabel::kPlay;
   if (path.starts_with("/api/games/") && path.ends_with("/scores")) return RouteLabel::kScores;
   return RouteLabel::kOther;
 }

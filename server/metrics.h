@@ -16,7 +16,7 @@
 
 namespace score {
 
-enum class RouteLabel { kHome, kGame, kScores, kUpload, kReplay, kHealth, kReady, kOther, kCount };
+enum class RouteLabel { kHome, kGame, kScores, kUpload, kReplay, kHealth, kReady, kPlay, kOther, kCount };
 
 // The route of a request's path (the query left out).
 RouteLabel RouteOf(std::string_view path);

@@ -28,9 +28,9 @@ std::string Head(std::string_view title) {
 
 constexpr const char* kFoot = "<p><a href=\"/\">All games</a></p>\n</body></html>\n";
 
-std::string GameLink(const std::string& game) {
-  // The name goes into a path: escape it as a URL, then as HTML.
-  std::string path = "/games/";
+// The name goes into a path: escape it as a URL, then as HTML.
+std::string GameHref(std::string_view prefix, const std::string& game, std::string_view suffix) {
+  std::string path(prefix);
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (const unsigned char c : game) {
     if (std::isalnum(c) || c == '-' || c == '_' || c == '.') {
@@ -41,7 +41,16 @@ std::string GameLink(const std::string& game) {
       path += kHex[c & 15];
     }
   }
-  return "<a href=\"" + EscapeHtml(path) + "\">" + EscapeHtml(game) + "</a>";
+  return EscapeHtml(path + std::string(suffix));
+}
+
+std::string GameLink(const std::string& game) {
+  return "<a href=\"" + GameHref("/games/", game, "") + "\">" + EscapeHtml(game) + "</a>";
+}
+
+std::string PlayLink(const Board& board, std::string_view text) {
+  if (!board.playable) return "";
+  return "<a class=\"play\" href=\"" + GameHref("/play/", board.game, "/") + "\">" + EscapeHtml(text) + "</a>";
 }
 
 std::string Table(const std::vector<Row>& rows, int64_t highlight, bool withDate) {
@@ -88,12 +97,15 @@ std::string FormatDate(int64_t seconds) {
   return text;
 }
 
-std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages) {
+std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages, bool play) {
   std::string html = Head(page == 1 ? "High scores" : "High scores, page " + std::to_string(page));
   html += "<h1>High scores</h1>\n";
+  if (play) html += "<p><a class=\"play\" href=\"/play/\">Play in your browser</a></p>\n";
   if (boards.empty()) html += "<p>No scores yet.</p>\n";
   for (const Board& board : boards) {
-    html += "<h2>" + GameLink(board.game) + "</h2>\n" + Table(board.rows, -1, false);
+    const std::string playLink = PlayLink(board, "play");
+    html += "<h2>" + GameLink(board.game) + (playLink.empty() ? "" : " <small>" + playLink + "</small>") + "</h2>\n" +
+            Table(board.rows, -1, false);
   }
   if (pages > 1) {
     html += "<p>Page " + std::to_string(page) + " of " + std::to_string(pages) + ".";
@@ -109,6 +121,7 @@ std::string GamePage(const Board& board, int64_t total) {
   std::string html = Head(board.game + " high scores");
   html += "<h1>" + EscapeHtml(board.game) + "</h1>\n<p>" + std::to_string(total) +
           (total == 1 ? " score" : " scores") + " uploaded.</p>\n";
+  if (board.playable) html += "<p>" + PlayLink(board, "Play " + board.game + " in your browser") + "</p>\n";
   html += Table(board.rows, -1, true);
   return html + kFoot;
 }

@@ -17,11 +17,13 @@ std::string FormatDate(int64_t seconds);
 struct Board {
   std::string game;
   std::vector<Row> rows;
+  bool playable = false;  // the web build holds the game: link to /play/NAME/
 };
 
 // A page of the home page: each game with its best rows, most recently
-// played first, with links to the pages before and after.
-std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages);
+// played first, with links to the pages before and after (and to /play/
+// when the server has the programs' web build).
+std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages, bool play = false);
 // A game's leaderboard.
 std::string GamePage(const Board& board, int64_t total);
 // The upload's answer: the entry's rank and the rows around it.

@@ -12,6 +12,8 @@
 #include "server/pages.h"
 #include "server/player_name.h"
 #include "server/query.h"
+#include "server/static_site.h"
+#include "server/web_paths.h"
 #include "records/upload.h"
 
 namespace score {
@@ -92,13 +94,20 @@ Response Failed(const Request& request) {
 
 // Headers every answer carries: the pages load nothing from outside and run
 // no script, may not be framed, and leak no address through Referer.
+// A route may set its own policy and caching (the web build's files do).
 Response Service::Finish(const Request& request, Response r) {
-  r.headers.emplace_back("Content-Security-Policy",
-                         "default-src 'none'; style-src 'unsafe-inline'; frame-ancestors 'none'; base-uri 'none';"
-                         " form-action 'none'");
+  auto has = [&r](std::string_view name) {
+    return std::any_of(r.headers.begin(), r.headers.end(), [name](const auto& header) { return header.first == name; });
+  };
+  if (!has("Content-Security-Policy")) {
+    r.headers.emplace_back("Content-Security-Policy",
+                           "default-src 'none'; style-src 'unsafe-inline'; frame-ancestors 'none'; base-uri 'none';"
+                           " form-action 'none'");
+  }
   r.headers.emplace_back("X-Content-Type-Options", "nosniff");
   r.headers.emplace_back("X-Frame-Options", "DENY");
   r.headers.emplace_back("Referrer-Policy", "no-referrer");
+  if (has("Cache-Control")) return r;
   if (r.status != 200 || r.stored) {
     // An upload's answer is about that upload alone: never kept or replayed.
     r.headers.emplace_back("Cache-Control", "no-store");
@@ -195,6 +204,8 @@ bool Service::NeedsDatabase(const Request& request) {
   const std::string_view path = std::string_view(request.target).substr(0, request.target.find('?'));
   if (request.target.size() > kMaxTarget) return false;
   if (request.method == "POST" && path == kReplaysPath) return !request.bodyTooLarge;
+  // The web build's files come from the disk: a stuck database must not hold them up.
+  if (path == "/play" || path.starts_with(kPlayPath)) return false;
   return (request.method == "GET" || request.method == "HEAD") && !request.hasBody && path != "/healthz";
 }
 
@@ -209,6 +220,10 @@ Response Service::Unavailable(const Request& request) {
 Response Service::Route(const Request& request, std::string_view path, std::string_view query) {
   if (path == records::kUploadPath) return Upload(request, query);
   if (path == "/") return Home(query);
+  if (path == "/play" || path.starts_with(kPlayPath)) {
+    if (!options_.web) return Refusal(404, "Not found", "This server has no games to play in a browser.");
+    return options_.web->Serve(request, path, query);
+  }
   // Alive: answers without the database, so a database outage does not
   // get the server restarted. Ready: the database answers too.
   if (path == "/healthz" || path == "/readyz") {
@@ -340,15 +355,17 @@ Response Service::Home(std::string_view query) {
     // entries of its top rows first, each keeping its rank.
     std::vector<Row> rows = storage_.Top(game, kHomeRows);
     std::stable_partition(rows.begin(), rows.end(), [](const Row& row) { return row.verified; });
-    boards.push_back({game, std::move(rows)});
+    boards.push_back({game, std::move(rows), options_.web && options_.web->HasGame(game)});
   }
-  return Html(200, HomePage(boards, page, pages));
+  return Html(200, HomePage(boards, page, pages, options_.web != nullptr));
 }
 
 Response Service::Game(const std::string& game, std::string_view query) {
   const int64_t total = storage_.Count(game);
   if (total == 0) return Refusal(404, "Not found", "There are no scores for " + game + " yet.");
-  return Html(200, GamePage({game, storage_.Top(game, kBoardRows, VerifiedOnly(query))}, total));
+  return Html(200, GamePage({game, storage_.Top(game, kBoardRows, VerifiedOnly(query)),
+                             options_.web && options_.web->HasGame(game)},
+                            total));
 }
 
 Response Service::Api(const std::string& game, std::string_view query) {

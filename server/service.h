@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -17,12 +18,16 @@
 
 namespace score {
 
+class StaticSite;
+struct FileBody;  // server/static_site.h
+
 struct Request {
   std::string method;
   std::string target;  // path and query exactly as received
   std::string client;  // the peer's address
   std::string forwardedFor;  // X-Forwarded-For, as received
   std::string ifNoneMatch;
+  std::string acceptEncoding;
   bool hasBody = false;  // a Content-Length above 0 or a Transfer-Encoding
   // A replay's upload: its body as read, or that it was longer than a
   // replay can be (and was not read).
@@ -37,6 +42,8 @@ struct Response {
   std::vector<std::pair<std::string, std::string>> headers;
   bool stored = false;  // an upload's answer (stored now or before)
   bool databaseError = false;  // the database failed it
+  // Instead of the body: a file sent from the disk as it is (the web build's).
+  std::shared_ptr<const FileBody> file;
 };
 
 // Uploads per client address: a bucket of `perMinute` that refills evenly
@@ -69,6 +76,8 @@ struct ServiceOptions {
   std::string trustedProxy;  // empty: X-Forwarded-For is never believed
   // The games whose uploads are taken; empty: any plain name.
   std::vector<std::string> games;
+  // The programs' web build, served under /play/; none when null.
+  const StaticSite* web = nullptr;
   // Seconds since 1970 for entry dates, and a steady time for the limiter.
   std::function<int64_t()> wallClock = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
