@@ -2,6 +2,7 @@
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--log-format text|json]
+//   score-server admin [--db …] hide ID|unhide ID|ban NAME|unban NAME|list-recent N   (see admin.h)
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "server/admin.h"
 #include "server/http_server.h"
 #include "server/log_text.h"
 #include "server/pages.h"
@@ -124,6 +126,7 @@ std::string Now() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "admin") == 0) return score::AdminMain(argc - 2, argv + 2, stdout, stderr);
   const Options options = ParseArguments(argc, argv);
 
   // SIGINT and SIGTERM write a byte to a pipe (all a handler may safely

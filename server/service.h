@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -36,6 +37,7 @@ struct Response {
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
   bool stored = false;  // an upload's answer (stored now or before)
+  std::string tag;  // the body's entity tag when already known (a kept page)
 };
 
 // Uploads per client address: a bucket of `perMinute` that refills evenly
@@ -63,11 +65,15 @@ class RateLimiter {
 // the address that proxy saw (the last of X-Forwarded-For).
 std::string ClientOf(const Request& request, const std::string& trustedProxy);
 
+class BoardCache;
+
 struct ServiceOptions {
   int uploadsPerMinute = 30;
   std::string trustedProxy;  // empty: X-Forwarded-For is never believed
   // The games whose uploads are taken; empty: any plain name.
   std::vector<std::string> games;
+  // The memory kept pages may take at most.
+  size_t cacheBytes = 64u << 20;
   // Seconds since 1970 for entry dates, and a steady time for the limiter.
   std::function<int64_t()> wallClock = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -81,6 +87,7 @@ struct ServiceOptions {
 class Service {
  public:
   Service(Storage& storage, ServiceOptions options);
+  ~Service();
   // Never throws: a database failure is a 503 asking to come back later.
   Response Handle(const Request& request);
 
@@ -100,12 +107,18 @@ class Service {
   // when the replay reaches the score.
   Response ReplayUpload(const Request& request, std::string_view query);
   Response Home(std::string_view query);
-  Response Game(const std::string& game, std::string_view query);
-  Response Api(const std::string& game, std::string_view query);
+  // A game's boards as a page or as JSON (the API).
+  Response Board(const std::string& game, std::string_view query, bool api);
+  // A player's standing; `rawName` as it came in the path.
+  Response Player(const std::string& game, std::string_view rawName, bool api);
+  // The page kept for (game, key), or built by `build` and kept when it
+  // is a 200.
+  Response Kept(const std::string& game, const std::string& key, const std::function<Response()>& build);
 
   Storage& storage_;
   ServiceOptions options_;
   RateLimiter limiter_;
+  std::unique_ptr<BoardCache> cache_;
 };
 
 }  // namespace score

@@ -165,9 +165,38 @@ class SqliteStorage : public SqlStorage {
     FillMissing(session);
   }
 
+  // Asked on every board read, so it must cost microseconds: a stat of the
+  // path (a file replaced or removed is another database) and the data
+  // version of a connection kept for this alone, which changes with every
+  // commit of any other connection, this server's pool or another process
+  // (the administrator's command).
+  uint64_t ChangeMark() override {
+    std::lock_guard lock(watchLock_);
+    if (watch_) {
+      try {
+        watch_->Verify();
+      } catch (const StorageError&) {
+        watch_.reset();
+      }
+    }
+    if (!watch_) {
+      watch_ = std::make_unique<SqliteSession>(path_, writeLock_, false);
+      ++opened_;
+    }
+    try {
+      return (opened_ << 40) ^ std::stoull(watch_->Run(sql::kDataVersion, {}).at(0).at(0));
+    } catch (...) {
+      watch_.reset();
+      throw;
+    }
+  }
+
  private:
   std::string path_;
   std::mutex writeLock_;
+  std::mutex watchLock_;
+  std::unique_ptr<SqliteSession> watch_;
+  uint64_t opened_ = 0;
 };
 
 }  // namespace
