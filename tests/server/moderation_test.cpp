@@ -52,8 +52,9 @@ std::vector<std::string> Board(const RunningServer& server, const std::string& q
   return rows;
 }
 
-// The board as it is within `seconds`: the SQLite server sees a change
-// at its next read, one on PostgreSQL within a quarter of a second.
+// The board as it is within `seconds`: a server sees a change made
+// elsewhere within a twentieth of a second on SQLite, a quarter on
+// PostgreSQL.
 std::vector<std::string> BoardOnceChanged(const RunningServer& server, const std::vector<std::string>& old,
                                           const std::string& query = "", double seconds = 2) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
