@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -32,7 +33,7 @@ class Boards : public testing::Test {
     storage_ = score::OpenStorage(folder_ + "/scores.db");
     score::ServiceOptions options;
     options.uploadsPerMinute = 0;
-    options.wallClock = [this] { return now_; };
+    options.wallClock = [this] { return now_.load(); };
     service_ = std::make_unique<score::Service>(*storage_, options);
   }
   void TearDown() override {
@@ -73,7 +74,7 @@ class Boards : public testing::Test {
   }
 
   std::string folder_;
-  int64_t now_ = kNoon;
+  std::atomic<int64_t> now_{kNoon};
   std::unique_ptr<score::Storage> storage_;
   std::unique_ptr<score::Service> service_;
 };
@@ -222,6 +223,31 @@ TEST_F(Boards, KeptPagesLastUntilTheirGameChanges) {
   EXPECT_NE(Get("/").body.find(">Cy<"), std::string::npos);
   EXPECT_NE(Get("/games/Q").tag, tag);
   EXPECT_GT(storage_->Generation("Q"), 0);
+}
+
+// Pages are read on other threads while uploads arrive: none is kept
+// from before the last upload, whichever view it is.
+TEST_F(Boards, ReadsAlongsideUploadsNeverKeepAnOlderPage) {
+  std::atomic<bool> done{false};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 3; ++t) {
+    readers.emplace_back([&] {
+      while (!done) {
+        for (const char* target : {"/games/Q", "/api/games/Q/scores?by=player&period=today", "/",
+                                   "/api/games/Q/players/P0"}) {
+          const int status = Get(target).status;
+          EXPECT_TRUE(status == 200 || status == 404) << target << " " << status;
+        }
+      }
+    });
+  }
+  for (int i = 0; i < 40; ++i) Upload("P" + std::to_string(i), 100 + i, kNoon);
+  done = true;
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(Json("/api/games/Q/scores").at("total"), 40);
+  EXPECT_EQ(Json("/api/games/Q/scores?by=player&period=today").at("scores")[0].at("name"), "P39");
+  EXPECT_NE(Get("/").body.find(">P39<"), std::string::npos);
+  EXPECT_EQ(Json("/api/games/Q/players/P0").at("periods").at("all").at("rank"), 40);
 }
 
 }  // namespace
