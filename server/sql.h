@@ -213,12 +213,15 @@ inline constexpr const char* kCountSince =
 
 // A player's standing: their best since a time, and how many entries and
 // players are ahead of it (all time: from the bucket counts and the bests).
+// ("+created" and "+score" keep an index from being chosen for that column:
+// a player's entries are read in score order from scores_player, the
+// entries ahead from the period's own, scores_recent.)
 inline constexpr const char* kPlayerBest =
     "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND name = $2"
-    " AND created >= $3 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT 1";
+    " AND +created >= $3 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT 1";
 inline constexpr const char* kAheadSince =
     "SELECT count(*), count(DISTINCT name) FROM scores WHERE game = $1 AND created >= $2"
-    " AND (score > $3 OR (score = $3 AND id < $4)) AND " VISIBLE;
+    " AND (+score > $3 OR (+score = $3 AND id < $4)) AND " VISIBLE;
 inline constexpr const char* kPlayersAhead =
     "SELECT count(*) FROM bests WHERE game = $1 AND (score > $2 OR (score = $2 AND id < $3))";
 

@@ -412,6 +412,16 @@ TEST(SqlitePlan, BoardAndRankUseTheIndex) {
     EXPECT_EQ(rank.find("SCAN scores"), std::string::npos) << rank;
     EXPECT_EQ(rank.find("SCAN score_counts"), std::string::npos) << rank;
   }
+  // A player's best, the players' board and the players ahead read their own indexes in order.
+  const std::pair<const char*, const char*> own[] = {{score::sql::kPlayerBest, "INDEX scores_player"},
+                                                     {score::sql::kTopPlayers, "INDEX bests_board"},
+                                                     {score::sql::kPlayersAhead, "INDEX bests_board"},
+                                                     {score::sql::kAheadSince, "INDEX scores_recent"}};
+  for (const auto& [statement, index] : own) {
+    const std::string found = plan(statement);
+    EXPECT_NE(found.find(index), std::string::npos) << found;
+    EXPECT_EQ(found.find("TEMP B-TREE FOR ORDER BY"), std::string::npos) << found;
+  }
   for (const char* neighbours : {score::sql::kAbove, score::sql::kBelow, score::sql::kAboveTied}) {
     const std::string around = plan(neighbours);
     EXPECT_EQ(around.find("TEMP B-TREE"), std::string::npos) << around;
