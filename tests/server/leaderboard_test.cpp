@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/board_cache.h"
 #include "server/leaderboard.h"
 #include "server/service.h"
 #include "server/storage.h"
@@ -248,6 +249,54 @@ TEST_F(Boards, ReadsAlongsideUploadsNeverKeepAnOlderPage) {
   EXPECT_EQ(Json("/api/games/Q/scores?by=player&period=today").at("scores")[0].at("name"), "P39");
   EXPECT_NE(Get("/").body.find(">P39<"), std::string::npos);
   EXPECT_EQ(Json("/api/games/Q/players/P0").at("periods").at("all").at("rank"), 40);
+}
+
+}  // namespace
+
+namespace {
+
+// The cache alone: a page is built once per change of its game, the front
+// pages with any change, and the memory kept stays within its bound.
+TEST(BoardCache, BuildsOncePerChangeAndKeepsWithinItsBound) {
+  char pattern[] = "/tmp/score_cacheXXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  const std::unique_ptr<score::Storage> storage = score::OpenStorage(folder + "/scores.db");
+  score::BoardCache cache(*storage, 10000);
+  int builds = 0;
+  auto page = [&builds](size_t bytes) {
+    return [&builds, bytes] {
+      ++builds;
+      auto built = std::make_shared<score::CachedPage>();
+      built->body.assign(bytes, 'x');
+      return std::shared_ptr<const score::CachedPage>(built);
+    };
+  };
+  cache.Get("Q", "a", page(3000));
+  cache.Get("Q", "a", page(3000));
+  cache.Get("", "home", page(100));
+  EXPECT_EQ(builds, 2);
+  cache.Changed("R");  // another game: Q's page stays, the front pages go
+  cache.Get("Q", "a", page(3000));
+  cache.Get("", "home", page(100));
+  EXPECT_EQ(builds, 3);
+  cache.Changed("Q");
+  cache.Get("Q", "a", page(3000));
+  EXPECT_EQ(builds, 4);
+  // Nothing to keep: built every time.
+  EXPECT_EQ(cache.Get("Q", "none", [&builds] { ++builds; return std::shared_ptr<const score::CachedPage>(); }),
+            nullptr);
+  EXPECT_EQ(builds, 5);
+  for (const char* key : {"b", "c", "d", "e"}) cache.Get("Q", key, page(3000));
+  EXPECT_LE(cache.Bytes(), 10000u);
+  EXPECT_GE(cache.Bytes(), 3000u);
+  const int before = builds;
+  cache.Get("Q", "e", page(3000));  // the latest is kept
+  cache.Get("Q", "big", page(20000));
+  cache.Get("Q", "big", page(20000));  // past the bound: never kept
+  EXPECT_EQ(builds, before + 2);
+  EXPECT_LE(cache.Bytes(), 10000u);
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
 }
 
 }  // namespace
