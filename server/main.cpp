@@ -57,7 +57,8 @@ struct Options {
   std::fprintf(stderr,
                "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
                "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
-               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n",
+               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n"
+               "       score-server admin [--db ...] hide ID|unhide ID|ban NAME|unban NAME|list-recent N\n",
                problem);
   std::exit(2);
 }
