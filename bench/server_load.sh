@@ -15,6 +15,7 @@ connections=${3:-16}
 rows=${4:-1000000}
 check=${SERVER_LOAD_CHECK:-0}
 . "$(dirname "$0")/server_common.sh"
+command -v wrk > /dev/null || { echo "wrk is not installed (apt-get install wrk)"; exit 1; }
 pg_ctl=""
 stop_postgres() { $as_user "$pg_ctl" -D "$work/pg/data" -m immediate -w stop > /dev/null 2>&1; }
 failed=0

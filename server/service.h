@@ -38,6 +38,7 @@ struct Response {
   std::vector<std::pair<std::string, std::string>> headers;
   bool stored = false;  // an upload's answer (stored now or before)
   std::string tag;  // the body's entity tag when already known (a kept page)
+  bool databaseError = false;  // the database failed it
 };
 
 // Uploads per client address: a bucket of `perMinute` that refills evenly
@@ -82,6 +83,9 @@ struct ServiceOptions {
   std::function<double()> steadyClock = [] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
   };
+  // Seconds the longest-waiting request for the database has waited; past
+  // kStuckSeconds the server is not ready.
+  std::function<double()> databaseWait;
 };
 
 class Service {
@@ -90,7 +94,12 @@ class Service {
   ~Service();
   // Never throws: a database failure is a 503 asking to come back later.
   Response Handle(const Request& request);
+  // Whether Handle may wait for the database (false: it answers at once).
+  static bool NeedsDatabase(const Request& request);
+  // The 503 of a database that cannot take the request now.
+  static Response Unavailable(const Request& request);
 
+  static constexpr double kStuckSeconds = 2;
   static constexpr int kHomeRows = 10;
   static constexpr int kHomeGames = 50;
   static constexpr int kBoardRows = 100;
