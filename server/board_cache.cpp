@@ -82,6 +82,16 @@ std::shared_ptr<const CachedPage> BoardCache::Get(const std::string& game, const
   return page;
 }
 
+std::shared_ptr<const CachedPage> BoardCache::Peek(const std::string& game, const std::string& key) {
+  const std::optional<uint64_t> mark = storage_.KnownMark();
+  if (!mark) return nullptr;
+  std::lock_guard lock(mutex_);
+  const auto found = games_.find(game);
+  if (found == games_.end() || found->second.mark != *mark) return nullptr;
+  const auto page = found->second.pages.find(key);
+  return page == found->second.pages.end() ? nullptr : page->second;
+}
+
 void BoardCache::Changed(const std::string& game) {
   std::lock_guard lock(mutex_);
   for (const std::string* name : {&game, &kEveryGame}) {

@@ -37,6 +37,9 @@ class BoardCache {
   // board). Throws what the storage throws.
   std::shared_ptr<const CachedPage> Get(const std::string& game, const std::string& key,
                                         const std::function<std::shared_ptr<const CachedPage>()>& build);
+  // The page when it is kept and known to be current without asking the
+  // database (the storage's last look is still fresh); never waits.
+  std::shared_ptr<const CachedPage> Peek(const std::string& game, const std::string& key);
   // This server changed `game` (and so the front pages).
   void Changed(const std::string& game);
   size_t Bytes();

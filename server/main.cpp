@@ -231,10 +231,20 @@ int main(int argc, char** argv) {
     }
   };
 
-  // Only what waits for the database goes to the workers; /healthz is
-  // answered on the connection's own thread, whatever the database does.
+  // Only what waits for the database goes to the workers; /healthz and the
+  // pages kept in memory are answered on the connection's own thread,
+  // whatever the database does.
   score::HttpServer server(
-      handle, log, limits, [](const score::Request& request) { return !score::Service::NeedsDatabase(request); },
+      handle, log, limits, [&service, &handle](const score::Request& request) -> std::optional<score::Response> {
+        // What fails here is answered by a worker, as it would be without
+        // the page kept.
+        if (!score::Service::NeedsDatabase(request)) return handle(request);
+        try {
+          return service.AtOnce(request);
+        } catch (const std::exception&) {
+          return std::nullopt;
+        }
+      },
       score::Service::Unavailable);
   http = &server;
   std::unique_ptr<score::HttpServer> metricsServer;

@@ -189,6 +189,7 @@ class PostgresStorage : public SqlStorage {
   uint64_t ChangeMark() override {
     return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(250));
   }
+  std::optional<uint64_t> KnownMark() override { return ChangeMark(); }
 
  private:
   std::string address_;

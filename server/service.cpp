@@ -209,6 +209,21 @@ bool Service::NeedsDatabase(const Request& request) {
   return (request.method == "GET" || request.method == "HEAD") && !request.hasBody && path != "/healthz";
 }
 
+std::optional<Response> Service::AtOnce(const Request& request) {
+  if (!NeedsDatabase(request)) return Handle(request);
+  if ((request.method != "GET" && request.method != "HEAD") || request.hasBody) return std::nullopt;
+  const size_t mark = request.target.find('?');
+  const std::string_view path = std::string_view(request.target).substr(0, mark);
+  const std::string_view query =
+      mark == std::string::npos ? std::string_view() : std::string_view(request.target).substr(mark + 1);
+  // Only the read pages: nothing else is kept, and an upload must never be
+  // answered from here.
+  if (path != "/" && !path.starts_with("/games/") && !path.starts_with("/api/games/")) return std::nullopt;
+  Response r = Route(request, path, query, true);
+  if (r.status == 0) return std::nullopt;
+  return Finish(request, std::move(r));
+}
+
 Response Service::Unavailable(const Request& request) {
   const std::string_view sentence = "The score database cannot be reached; please try again later.";
   Response r = request.target.starts_with("/api/") ? JsonError(503, sentence)
@@ -217,9 +232,9 @@ Response Service::Unavailable(const Request& request) {
   return Finish(request, std::move(r));
 }
 
-Response Service::Route(const Request& request, std::string_view path, std::string_view query) {
+Response Service::Route(const Request& request, std::string_view path, std::string_view query, bool memoryOnly) {
   if (path == records::kUploadPath) return Upload(request, query);
-  if (path == "/") return Home(query);
+  if (path == "/") return Home(query, memoryOnly);
   // Alive: answers without the database, so a database outage does not
   // get the server restarted. Ready: the database answers too.
   if (path == "/healthz" || path == "/readyz") {
@@ -253,19 +268,19 @@ Response Service::Route(const Request& request, std::string_view path, std::stri
       return api ? JsonError(404, "There is no game by that name.")
                  : Refusal(404, "Not found", "There is no game by that name.");
     }
-    return Player(*game, rest.substr(slash + kPlayers.size()), api);
+    return Player(*game, rest.substr(slash + kPlayers.size()), api, memoryOnly);
   }
   if (path.starts_with(kGames)) {
     const std::optional<std::string> game = GameFromPath(path.substr(kGames.size()));
     if (!game) return Refusal(404, "Not found", "There is no game by that name.");
-    return Board(*game, query, false);
+    return Board(*game, query, false, memoryOnly);
   }
   constexpr std::string_view kScores = "/scores";
   if (path.starts_with(kApi) && path.ends_with(kScores) && path.size() > kApi.size() + kScores.size()) {
     const std::optional<std::string> game =
         GameFromPath(path.substr(kApi.size(), path.size() - kApi.size() - kScores.size()));
     if (!game) return JsonError(404, "There is no game by that name.");
-    return Board(*game, query, true);
+    return Board(*game, query, true, memoryOnly);
   }
   if (path == kReplaysPath) {
     Response r = JsonError(405, "Replays are uploaded with POST.");
@@ -358,7 +373,20 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
   return r;
 }
 
-Response Service::Kept(const std::string& game, const std::string& key, const std::function<Response()>& build) {
+Response Service::Kept(const std::string& game, const std::string& key, const std::function<Response()>& build,
+                       bool memoryOnly) {
+  if (memoryOnly) {
+    const std::shared_ptr<const CachedPage> page = cache_->Peek(game, key);
+    Response r;
+    r.status = 0;
+    if (page) {
+      r.status = 200;
+      r.contentType = page->contentType;
+      r.body = page->body;
+      r.tag = page->tag;
+    }
+    return r;
+  }
   std::optional<Response> notKept;
   const std::shared_ptr<const CachedPage> page =
       cache_->Get(game, key, [&]() -> std::shared_ptr<const CachedPage> {
@@ -381,7 +409,7 @@ Response Service::Kept(const std::string& game, const std::string& key, const st
   return r;
 }
 
-Response Service::Home(std::string_view query) {
+Response Service::Home(std::string_view query, bool memoryOnly) {
   int64_t page = 1;
   if (const std::optional<std::string> raw = QueryValue(query, "page")) {
     const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), page);
@@ -402,10 +430,10 @@ Response Service::Home(std::string_view query) {
       boards.push_back({game, std::move(rows)});
     }
     return Html(200, HomePage(boards, page, pages));
-  });
+  }, memoryOnly);
 }
 
-Response Service::Board(const std::string& game, std::string_view query, bool api) {
+Response Service::Board(const std::string& game, std::string_view query, bool api, bool memoryOnly) {
   auto read = ReadView(query, api);
   if (const auto* error = std::get_if<std::string>(&read)) {
     return api ? JsonError(400, *error) : Refusal(400, "Bad request", *error);
@@ -429,10 +457,10 @@ Response Service::Board(const std::string& game, std::string_view query, bool ap
                                std::max<int64_t>(1, (board.total + view.limit - 1) / view.limit)};
     if (view.page > heading.pages) return missing("There is no such page of this board.");
     return api ? Json(LeaderboardJson(heading, board.rows)) : Html(200, LeaderboardPage(heading, board.rows));
-  });
+  }, memoryOnly);
 }
 
-Response Service::Player(const std::string& game, std::string_view rawName, bool api) {
+Response Service::Player(const std::string& game, std::string_view rawName, bool api, bool memoryOnly) {
   auto missing = [api](const std::string& sentence) {
     return api ? JsonError(404, sentence) : Refusal(404, "Not found", sentence);
   };
@@ -454,7 +482,7 @@ Response Service::Player(const std::string& game, std::string_view rawName, bool
     }
     if (!standings[0].standing.found) return missing("There are no scores by " + name.name + " in " + game + ".");
     return api ? Json(PlayerJson(game, name.name, standings)) : Html(200, PlayerPage(game, name.name, standings));
-  });
+  }, memoryOnly);
 }
 
 }  // namespace score

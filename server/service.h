@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -98,6 +99,9 @@ class Service {
   static bool NeedsDatabase(const Request& request);
   // The 503 of a database that cannot take the request now.
   static Response Unavailable(const Request& request);
+  // The answer when it needs no database: a request that never does, or a
+  // page kept in memory and known to be current. Never waits.
+  std::optional<Response> AtOnce(const Request& request);
 
   static constexpr double kStuckSeconds = 2;
   static constexpr int kHomeRows = 10;
@@ -109,20 +113,23 @@ class Service {
   static constexpr std::string_view kReplaysPath = records::kReplayPath;
 
  private:
-  Response Route(const Request& request, std::string_view path, std::string_view query);
+  // With memoryOnly, a page not kept is answered with status 0 instead of
+  // being built.
+  Response Route(const Request& request, std::string_view path, std::string_view query, bool memoryOnly = false);
   static Response Finish(const Request& request, Response r);
   Response Upload(const Request& request, std::string_view query);
   // POST /api/replays: the upload with its game's replay, stored verified
   // when the replay reaches the score.
   Response ReplayUpload(const Request& request, std::string_view query);
-  Response Home(std::string_view query);
+  Response Home(std::string_view query, bool memoryOnly);
   // A game's boards as a page or as JSON (the API).
-  Response Board(const std::string& game, std::string_view query, bool api);
+  Response Board(const std::string& game, std::string_view query, bool api, bool memoryOnly);
   // A player's standing; `rawName` as it came in the path.
-  Response Player(const std::string& game, std::string_view rawName, bool api);
+  Response Player(const std::string& game, std::string_view rawName, bool api, bool memoryOnly);
   // The page kept for (game, key), or built by `build` and kept when it
   // is a 200.
-  Response Kept(const std::string& game, const std::string& key, const std::function<Response()>& build);
+  Response Kept(const std::string& game, const std::string& key, const std::function<Response()>& build,
+               bool memoryOnly);
 
   Storage& storage_;
   ServiceOptions options_;

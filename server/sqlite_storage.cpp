@@ -232,6 +232,12 @@ class SqliteStorage : public SqlStorage {
     nextLook_ = now + std::chrono::milliseconds(50);
     return mark_;
   }
+  std::optional<uint64_t> KnownMark() override {
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(watchLock_);
+    if (watch_ && now < nextLook_) return mark_;
+    return std::nullopt;
+  }
 
  private:
   std::string path_;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -137,6 +138,9 @@ class Storage {
   // have changed the database since (it may also differ when nobody did).
   virtual int64_t Generation(const std::string& game) = 0;
   virtual uint64_t ChangeMark() = 0;
+  // ChangeMark's value when it can be given without the database (its last
+  // look is recent enough); nothing otherwise.
+  virtual std::optional<uint64_t> KnownMark() = 0;
 };
 
 struct StorageOptions {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -224,6 +225,34 @@ TEST_F(Boards, KeptPagesLastUntilTheirGameChanges) {
   EXPECT_NE(Get("/").body.find(">Cy<"), std::string::npos);
   EXPECT_NE(Get("/games/Q").tag, tag);
   EXPECT_GT(storage_->Generation("Q"), 0);
+}
+
+// What the connection's own thread may answer without the database: a
+// kept page known to be current, never an upload, never a page to build.
+TEST_F(Boards, OnlyKeptPagesAreAnsweredAtOnce) {
+  Upload("Ann", 500, kNoon);
+  score::Request request;
+  request.method = "GET";
+  request.client = "127.0.0.1";
+  request.target = "/cgi-bin/hiscore.cgi?game=Q&name=Bob:::N&score=" + std::to_string(600 ^ 0x07B7B7B7);
+  EXPECT_FALSE(service_->AtOnce(request));
+  EXPECT_EQ(storage_->Count("Q"), 1);
+  request.target = "/games/Q?by=player";
+  EXPECT_FALSE(service_->AtOnce(request));  // not kept yet
+  // Kept, it is answered at once while the storage's last look is fresh.
+  bool answered = false;
+  for (int i = 0; i < 20 && !answered; ++i) {
+    const std::string body = Get(request.target).body;
+    const std::optional<score::Response> now = service_->AtOnce(request);
+    answered = now.has_value();
+    if (answered) {
+      EXPECT_EQ(now->status, 200);
+      EXPECT_EQ(now->body, body);
+    }
+  }
+  EXPECT_TRUE(answered);
+  request.target = "/healthz";
+  EXPECT_EQ(service_->AtOnce(request)->body, "ok\n");
 }
 
 // Pages are read on other threads while uploads arrive: none is kept
