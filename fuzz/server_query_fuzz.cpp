@@ -2,7 +2,8 @@
 // Whatever is accepted must obey the upload's rules, and must come back the
 // same when the launcher's own escaping sends it again. Also the other
 // readers of client bytes: player names, X-Forwarded-For, the log's escaping
-// a read page's parameters and the metrics' route of a path.
+// a read page's parameters (a board's choices among them) and the metrics'
+// route of a path.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "launcher/upload_address.h"
 #include "server/client_address.h"
+#include "server/leaderboard.h"
 #include "server/log_text.h"
 #include "server/metrics.h"
 #include "server/player_name.h"
@@ -86,6 +88,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string forwarded = score::LastForwarded(input);
   Check(forwarded.empty() || score::LimitKey(forwarded).size() <= 46);
   if (auto limit = score::QueryValue(input, "limit")) Check(limit->size() < input.size());
+
+  // A board's choices: within their ranges, refused with one sentence,
+  // and the same view always keyed the same way.
+  for (const bool api : {false, true}) {
+    auto view = score::ReadView(input, api);
+    if (const auto* error = std::get_if<std::string>(&view)) {
+      Check(!error->empty() && error->back() == '.');
+      continue;
+    }
+    const score::View& v = std::get<score::View>(view);
+    Check(v.page >= 1 && v.page <= score::kMaxPage && v.limit >= 1 && v.limit <= score::kRowsPerPage);
+    Check(api || v.limit == score::kRowsPerPage);
+    Check(!v.verifiedOnly || (!v.byPlayer && v.period == score::Period::kAllTime));
+    const int64_t since = score::PeriodStart(v.period, 1796817600);
+    Check(since >= 0 && since <= 1796817600);
+    Check(score::ViewKey(v, since) == score::ViewKey(std::get<score::View>(score::ReadView(input, api)), since));
+  }
 
   // Any path counts under one of the fixed routes: the metrics never grow
   // with what clients send.

@@ -4,6 +4,7 @@ set -e
 packages="cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libcairo2-dev libfreetype-dev
   fonts-dejavu-core fonts-dejavu-extra espeak-ng lame libgtest-dev libbenchmark-dev
   libcpp-httplib-dev libcurl4-openssl-dev libmicrohttpd-dev libicu-dev nginx-light libsqlite3-dev libpqxx-dev nlohmann-json3-dev postgresql sqlite3 util-linux chromium
+  wrk
   curl
   dpkg-dev file desktop-file-utils appstream emscripten nodejs"
 # The web build's precompressed siblings (server/precompress.cmake) and

@@ -206,7 +206,10 @@ struct HttpServer::Impl {
       if (!request.hasBody) return MHD_YES;
     }
     *uploadSize = 0;
-    if (!self->atOnce || self->atOnce(request)) return self->Send(connection, tracked, request, self->handler(request));
+    if (!self->atOnce) return self->Send(connection, tracked, request, self->handler(request));
+    if (std::optional<Response> now = self->atOnce(request)) {
+      return self->Send(connection, tracked, request, std::move(*now));
+    }
     // The connection waits (its thread serves the others) until a worker
     // has the answer. It is suspended first: a resume must never come
     // before its suspension.

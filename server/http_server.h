@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "server/service.h"
@@ -35,11 +36,12 @@ class HttpServer {
   // Called after each answer with the request, the answer and its duration.
   using Logger = std::function<void(const Request&, const Response&, double seconds)>;
 
-  // Whether a request is answered on its connection's own thread, at once:
-  // only those that never wait for the database. The others are handed to
-  // the workers, and get `unavailable`'s answer when the workers cannot
-  // take them. Without `atOnce` every request is answered at once.
-  using Predicate = std::function<bool(const Request&)>;
+  // The answer to give on the connection's own thread, at once, when there
+  // is one without waiting for the database (a health check, a page kept
+  // in memory). The other requests are handed to the workers, and get
+  // `unavailable`'s answer when the workers cannot take them. Without
+  // `atOnce` every request is answered at once by the handler.
+  using Predicate = std::function<std::optional<Response>(const Request&)>;
 
   HttpServer(Handler handler, Logger logger, HttpLimits limits, Predicate atOnce = nullptr,
              Handler unavailable = nullptr);

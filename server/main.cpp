@@ -2,6 +2,7 @@
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
+//   score-server admin [--db …] hide ID|unhide ID|ban NAME|unban NAME|list-recent N   (see admin.h)
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "server/admin.h"
 #include "server/http_server.h"
 #include "server/log_text.h"
 #include "server/metrics.h"
@@ -153,6 +155,7 @@ std::string Now() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "admin") == 0) return score::AdminMain(argc - 2, argv + 2, stdout, stderr);
   const Options options = ParseArguments(argc, argv);
 
   // SIGINT and SIGTERM write a byte to a pipe (all a handler may safely
@@ -256,10 +259,20 @@ int main(int argc, char** argv) {
     }
   };
 
-  // Only what waits for the database goes to the workers; /healthz is
-  // answered on the connection's own thread, whatever the database does.
+  // Only what waits for the database goes to the workers; /healthz and the
+  // pages kept in memory are answered on the connection's own thread,
+  // whatever the database does.
   score::HttpServer server(
-      handle, log, limits, [](const score::Request& request) { return !score::Service::NeedsDatabase(request); },
+      handle, log, limits, [&service, &handle](const score::Request& request) -> std::optional<score::Response> {
+        // What fails here is answered by a worker, as it would be without
+        // the page kept.
+        if (!score::Service::NeedsDatabase(request)) return handle(request);
+        try {
+          return service.AtOnce(request);
+        } catch (const std::exception&) {
+          return std::nullopt;
+        }
+      },
       score::Service::Unavailable);
   http = &server;
   std::unique_ptr<score::HttpServer> metricsServer;

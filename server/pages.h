@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/leaderboard.h"
 #include "server/storage.h"
 
 namespace score {
@@ -24,12 +25,28 @@ struct Board {
 // played first, with links to the pages before and after (and to /play/
 // when the server has the programs' web build).
 std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages, bool play = false);
-// A game's leaderboard.
-std::string GamePage(const Board& board, int64_t total);
+// A page of one of a game's boards, with links to its other boards and
+// pages; names link to the players' standings.
+struct BoardHeading {
+  std::string game;
+  View view;
+  int64_t total = 0;    // the rows of this board
+  int64_t entries = 0;  // the game's entries, all time
+  int64_t pages = 1;
+  bool playable = false;  // the web build holds the game: link to /play/NAME/
+};
+std::string LeaderboardPage(const BoardHeading& heading, const std::vector<Row>& rows);
+std::string LeaderboardJson(const BoardHeading& heading, const std::vector<Row>& rows);
+// A player's best of all time, this week and today, and where each stands.
+struct PeriodStanding {
+  Period period;
+  Standing standing;
+};
+std::string PlayerPage(const std::string& game, const std::string& name, const std::vector<PeriodStanding>& periods);
+std::string PlayerJson(const std::string& game, const std::string& name, const std::vector<PeriodStanding>& periods);
 // The upload's answer: the entry's rank and the rows around it.
 std::string UploadPage(const std::string& game, const Placed& placed, const std::vector<Row>& around);
 // An error or refusal: a title and one sentence.
 std::string MessagePage(std::string_view title, std::string_view sentence);
-std::string ScoresJson(const Board& board, int64_t total);
 
 }  // namespace score

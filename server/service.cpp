@@ -8,7 +8,9 @@
 
 #include "game/rules/replay.h"
 #include "game/rules/replay_verifier.h"
+#include "server/board_cache.h"
 #include "server/client_address.h"
+#include "server/leaderboard.h"
 #include "server/pages.h"
 #include "server/player_name.h"
 #include "server/query.h"
@@ -80,8 +82,12 @@ Entry EntryOf(const score::Upload& upload, const std::string& name, int64_t crea
   return entry;
 }
 
-// "?verified=1": only the entries whose replays were verified.
-bool VerifiedOnly(std::string_view query) { return QueryValue(query, "verified") == std::optional<std::string>("1"); }
+Response Json(std::string body) {
+  Response r;
+  r.contentType = "application/json";
+  r.body = std::move(body);
+  return r;
+}
 
 // A request the database failed.
 Response Failed(const Request& request) {
@@ -115,7 +121,7 @@ Response Service::Finish(const Request& request, Response r) {
   }
   // Boards change with every upload: a cache keeps them but asks each time,
   // and an unchanged board costs an answer without a body.
-  const std::string tag = EntityTag(r.body);
+  const std::string tag = r.tag.empty() ? EntityTag(r.body) : r.tag;
   r.headers.emplace_back("Cache-Control", "no-cache");
   r.headers.emplace_back("ETag", tag);
   if (!request.ifNoneMatch.empty() && Matches(request.ifNoneMatch, tag)) {
@@ -154,7 +160,12 @@ size_t RateLimiter::Clients() {
 }
 
 Service::Service(Storage& storage, ServiceOptions options)
-    : storage_(storage), options_(std::move(options)), limiter_(options_.uploadsPerMinute) {}
+    : storage_(storage),
+      options_(std::move(options)),
+      limiter_(options_.uploadsPerMinute),
+      cache_(std::make_unique<BoardCache>(storage, options_.cacheBytes)) {}
+
+Service::~Service() = default;
 
 std::string ClientOf(const Request& request, const std::string& trustedProxy) {
   if (!trustedProxy.empty() && request.client == trustedProxy) {
@@ -209,6 +220,21 @@ bool Service::NeedsDatabase(const Request& request) {
   return (request.method == "GET" || request.method == "HEAD") && !request.hasBody && path != "/healthz";
 }
 
+std::optional<Response> Service::AtOnce(const Request& request) {
+  if (!NeedsDatabase(request)) return Handle(request);
+  if ((request.method != "GET" && request.method != "HEAD") || request.hasBody) return std::nullopt;
+  const size_t mark = request.target.find('?');
+  const std::string_view path = std::string_view(request.target).substr(0, mark);
+  const std::string_view query =
+      mark == std::string::npos ? std::string_view() : std::string_view(request.target).substr(mark + 1);
+  // Only the read pages: nothing else is kept, and an upload must never be
+  // answered from here.
+  if (path != "/" && !path.starts_with("/games/") && !path.starts_with("/api/games/")) return std::nullopt;
+  Response r = Route(request, path, query, true);
+  if (r.status == 0) return std::nullopt;
+  return Finish(request, std::move(r));
+}
+
 Response Service::Unavailable(const Request& request) {
   const std::string_view sentence = "The score database cannot be reached; please try again later.";
   Response r = request.target.starts_with("/api/") ? JsonError(503, sentence)
@@ -217,9 +243,9 @@ Response Service::Unavailable(const Request& request) {
   return Finish(request, std::move(r));
 }
 
-Response Service::Route(const Request& request, std::string_view path, std::string_view query) {
+Response Service::Route(const Request& request, std::string_view path, std::string_view query, bool memoryOnly) {
   if (path == records::kUploadPath) return Upload(request, query);
-  if (path == "/") return Home(query);
+  if (path == "/") return Home(query, memoryOnly);
   if (path == "/play" || path.starts_with(kPlayPath)) {
     if (!options_.web) return Refusal(404, "Not found", "This server has no games to play in a browser.");
     return options_.web->Serve(request, path, query);
@@ -239,19 +265,37 @@ Response Service::Route(const Request& request, std::string_view path, std::stri
     r.contentType = "text/plain; charset=utf-8";
     return r;
   }
+  // A player's standing: GAME/players/NAME after either prefix.
   constexpr std::string_view kGames = "/games/";
+  constexpr std::string_view kApi = "/api/games/";
+  constexpr std::string_view kPlayers = "/players/";
+  for (const bool api : {false, true}) {
+    const std::string_view prefix = api ? kApi : kGames;
+    if (!path.starts_with(prefix)) continue;
+    const std::string_view rest = path.substr(prefix.size());
+    const size_t slash = rest.find('/');
+    if (slash == std::string_view::npos || !rest.substr(slash).starts_with(kPlayers) ||
+        rest.size() == slash + kPlayers.size()) {
+      continue;
+    }
+    const std::optional<std::string> game = GameFromPath(rest.substr(0, slash));
+    if (!game) {
+      return api ? JsonError(404, "There is no game by that name.")
+                 : Refusal(404, "Not found", "There is no game by that name.");
+    }
+    return Player(*game, rest.substr(slash + kPlayers.size()), api, memoryOnly);
+  }
   if (path.starts_with(kGames)) {
     const std::optional<std::string> game = GameFromPath(path.substr(kGames.size()));
     if (!game) return Refusal(404, "Not found", "There is no game by that name.");
-    return Game(*game, query);
+    return Board(*game, query, false, memoryOnly);
   }
-  constexpr std::string_view kApi = "/api/games/";
   constexpr std::string_view kScores = "/scores";
   if (path.starts_with(kApi) && path.ends_with(kScores) && path.size() > kApi.size() + kScores.size()) {
     const std::optional<std::string> game =
         GameFromPath(path.substr(kApi.size(), path.size() - kApi.size() - kScores.size()));
     if (!game) return JsonError(404, "There is no game by that name.");
-    return Api(*game, query);
+    return Board(*game, query, true, memoryOnly);
   }
   if (path == kReplaysPath) {
     Response r = JsonError(405, "Replays are uploaded with POST.");
@@ -293,6 +337,9 @@ Response Service::Upload(const Request& request, std::string_view query) {
                    "The name looks like \u201c" + placed.lookalike + "\u201d, who is already on this board; please "
                    "choose a name that cannot be taken for another.");
   }
+  if (!placed.banned.empty()) return Refusal(403, "Upload refused", "This name may not upload scores here.");
+  if (placed.hidden) return Refusal(403, "Upload refused", "This score was taken off the board by its moderators.");
+  cache_->Changed(entry.game);
   const std::vector<Row> around =
       storage_.Around(entry.game, placed.id, entry.score, placed.rank, kAroundRows, kAroundRows);
   Response r = Html(200, UploadPage(entry.game, placed, around));
@@ -331,6 +378,9 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
   if (!placed.lookalike.empty()) {
     return JsonError(400, "The name looks like \u201c" + placed.lookalike + "\u201d, who is already on this board.");
   }
+  if (!placed.banned.empty()) return JsonError(403, "This name may not upload scores here.");
+  if (placed.hidden) return JsonError(403, "This score was taken off the board by its moderators.");
+  cache_->Changed(entry.game);
   Response r;
   r.contentType = "application/json";
   r.body = nlohmann::json{{"verified", true}, {"rank", placed.rank}, {"total", placed.total}}.dump();
@@ -338,7 +388,43 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
   return r;
 }
 
-Response Service::Home(std::string_view query) {
+Response Service::Kept(const std::string& game, const std::string& key, const std::function<Response()>& build,
+                       bool memoryOnly) {
+  if (memoryOnly) {
+    const std::shared_ptr<const CachedPage> page = cache_->Peek(game, key);
+    Response r;
+    r.status = 0;
+    if (page) {
+      r.status = 200;
+      r.contentType = page->contentType;
+      r.body = page->body;
+      r.tag = page->tag;
+    }
+    return r;
+  }
+  std::optional<Response> notKept;
+  const std::shared_ptr<const CachedPage> page =
+      cache_->Get(game, key, [&]() -> std::shared_ptr<const CachedPage> {
+        Response r = build();
+        if (r.status != 200) {
+          notKept = std::move(r);
+          return nullptr;
+        }
+        auto kept = std::make_shared<CachedPage>();
+        kept->tag = EntityTag(r.body);
+        kept->contentType = std::move(r.contentType);
+        kept->body = std::move(r.body);
+        return kept;
+      });
+  if (!page) return std::move(*notKept);
+  Response r;
+  r.contentType = page->contentType;
+  r.body = page->body;
+  r.tag = page->tag;
+  return r;
+}
+
+Response Service::Home(std::string_view query, bool memoryOnly) {
   int64_t page = 1;
   if (const std::optional<std::string> raw = QueryValue(query, "page")) {
     const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), page);
@@ -346,42 +432,73 @@ Response Service::Home(std::string_view query) {
       return Refusal(400, "Bad request", "The page must be a whole number from 1.");
     }
   }
-  const int64_t games = storage_.GameCount();
-  const int64_t pages = std::max<int64_t>(1, (games + kHomeGames - 1) / kHomeGames);
-  if (page > pages) return Refusal(404, "Not found", "There is no such page of games.");
-  std::vector<Board> boards;
-  for (const std::string& game : storage_.RecentGames((page - 1) * kHomeGames, kHomeGames)) {
-    // A forged score may top a board; the front page shows the verified
-    // entries of its top rows first, each keeping its rank.
-    std::vector<Row> rows = storage_.Top(game, kHomeRows);
-    std::stable_partition(rows.begin(), rows.end(), [](const Row& row) { return row.verified; });
-    boards.push_back({game, std::move(rows), options_.web && options_.web->HasGame(game)});
-  }
-  return Html(200, HomePage(boards, page, pages, options_.web != nullptr));
-}
-
-Response Service::Game(const std::string& game, std::string_view query) {
-  const int64_t total = storage_.Count(game);
-  if (total == 0) return Refusal(404, "Not found", "There are no scores for " + game + " yet.");
-  return Html(200, GamePage({game, storage_.Top(game, kBoardRows, VerifiedOnly(query)),
-                             options_.web && options_.web->HasGame(game)},
-                            total));
-}
-
-Response Service::Api(const std::string& game, std::string_view query) {
-  int limit = kBoardRows;
-  // Other parameters (a cache-buster, a tracking tag) are ignored.
-  if (const std::optional<std::string> raw = QueryValue(query, "limit")) {
-    const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), limit);
-    if (ec != std::errc() || end != raw->data() + raw->size() || limit < 1 || limit > kBoardRows) {
-      return JsonError(400, "The limit must be a whole number from 1 to 100.");
+  return Kept(BoardCache::kEveryGame, "home/" + std::to_string(page), [&] {
+    const int64_t games = storage_.GameCount();
+    const int64_t pages = std::max<int64_t>(1, (games + kHomeGames - 1) / kHomeGames);
+    if (page > pages) return Refusal(404, "Not found", "There is no such page of games.");
+    std::vector<score::Board> boards;
+    for (const std::string& game : storage_.RecentGames((page - 1) * kHomeGames, kHomeGames)) {
+      // A forged score may top a board; the front page shows the verified
+      // entries of its top rows first, each keeping its rank.
+      std::vector<Row> rows = storage_.Top(game, kHomeRows);
+      std::stable_partition(rows.begin(), rows.end(), [](const Row& row) { return row.verified; });
+      boards.push_back({game, std::move(rows), options_.web && options_.web->HasGame(game)});
     }
+    return Html(200, HomePage(boards, page, pages, options_.web != nullptr));
+  }, memoryOnly);
+}
+
+Response Service::Board(const std::string& game, std::string_view query, bool api, bool memoryOnly) {
+  auto read = ReadView(query, api);
+  if (const auto* error = std::get_if<std::string>(&read)) {
+    return api ? JsonError(400, *error) : Refusal(400, "Bad request", *error);
   }
-  const int64_t total = storage_.Count(game);
-  if (total == 0) return JsonError(404, "There are no scores for " + game + " yet.");
-  Response r = Html(200, ScoresJson({game, storage_.Top(game, limit, VerifiedOnly(query))}, total));
-  r.contentType = "application/json";
-  return r;
+  const View view = std::get<View>(read);
+  const int64_t since = PeriodStart(view.period, options_.wallClock());
+  return Kept(game, (api ? "api/" : "page/") + ViewKey(view, since), [&] {
+    auto missing = [api](const std::string& sentence) {
+      return api ? JsonError(404, sentence) : Refusal(404, "Not found", sentence);
+    };
+    const int64_t entries = storage_.Count(game);
+    if (entries == 0) return missing("There are no scores for " + game + " yet.");
+    BoardQuery q;
+    q.since = since;
+    q.byPlayer = view.byPlayer;
+    q.verifiedOnly = view.verifiedOnly;
+    q.offset = (view.page - 1) * view.limit;
+    q.limit = view.limit;
+    const BoardPage board = storage_.Board(game, q);
+    const BoardHeading heading{game, view, board.total, entries,
+                               std::max<int64_t>(1, (board.total + view.limit - 1) / view.limit),
+                               options_.web && options_.web->HasGame(game)};
+    if (view.page > heading.pages) return missing("There is no such page of this board.");
+    return api ? Json(LeaderboardJson(heading, board.rows)) : Html(200, LeaderboardPage(heading, board.rows));
+  }, memoryOnly);
+}
+
+Response Service::Player(const std::string& game, std::string_view rawName, bool api, bool memoryOnly) {
+  auto missing = [api](const std::string& sentence) {
+    return api ? JsonError(404, sentence) : Refusal(404, "Not found", sentence);
+  };
+  // Looked up as uploads are stored: in one Unicode form.
+  const std::optional<std::string> decoded = PercentDecode(rawName);
+  if (!decoded || decoded->size() > kMaxPlayerField || !IsValidUtf8(*decoded) || HasControlCharacter(*decoded)) {
+    return missing("There is no player by that name.");
+  }
+  const NameCheck name = NormaliseName(*decoded);
+  if (!name.refusal.empty()) return missing("There is no player by that name.");
+  const int64_t now = options_.wallClock();
+  const Period periods[] = {Period::kAllTime, Period::kWeek, Period::kToday};
+  std::string key = api ? "player-api" : "player";
+  for (const Period period : periods) key += "/" + std::to_string(PeriodStart(period, now));
+  return Kept(game, key + "/" + name.name, [&] {
+    std::vector<PeriodStanding> standings;
+    for (const Period period : periods) {
+      standings.push_back({period, storage_.PlayerStanding(game, name.name, PeriodStart(period, now))});
+    }
+    if (!standings[0].standing.found) return missing("There are no scores by " + name.name + " in " + game + ".");
+    return api ? Json(PlayerJson(game, name.name, standings)) : Html(200, PlayerPage(game, name.name, standings));
+  }, memoryOnly);
 }
 
 }  // namespace score

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -41,6 +42,7 @@ struct Response {
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
   bool stored = false;  // an upload's answer (stored now or before)
+  std::string tag;  // the body's entity tag when already known (a kept page)
   bool databaseError = false;  // the database failed it
   // Instead of the body: a file sent from the disk as it is (the web build's).
   std::shared_ptr<const FileBody> file;
@@ -71,6 +73,8 @@ class RateLimiter {
 // the address that proxy saw (the last of X-Forwarded-For).
 std::string ClientOf(const Request& request, const std::string& trustedProxy);
 
+class BoardCache;
+
 struct ServiceOptions {
   int uploadsPerMinute = 30;
   std::string trustedProxy;  // empty: X-Forwarded-For is never believed
@@ -78,6 +82,8 @@ struct ServiceOptions {
   std::vector<std::string> games;
   // The programs' web build, served under /play/; none when null.
   const StaticSite* web = nullptr;
+  // The memory kept pages may take at most.
+  size_t cacheBytes = 64u << 20;
   // Seconds since 1970 for entry dates, and a steady time for the limiter.
   std::function<int64_t()> wallClock = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -94,12 +100,16 @@ struct ServiceOptions {
 class Service {
  public:
   Service(Storage& storage, ServiceOptions options);
+  ~Service();
   // Never throws: a database failure is a 503 asking to come back later.
   Response Handle(const Request& request);
   // Whether Handle may wait for the database (false: it answers at once).
   static bool NeedsDatabase(const Request& request);
   // The 503 of a database that cannot take the request now.
   static Response Unavailable(const Request& request);
+  // The answer when it needs no database: a request that never does, or a
+  // page kept in memory and known to be current. Never waits.
+  std::optional<Response> AtOnce(const Request& request);
 
   static constexpr double kStuckSeconds = 2;
   static constexpr int kHomeRows = 10;
@@ -111,19 +121,28 @@ class Service {
   static constexpr std::string_view kReplaysPath = records::kReplayPath;
 
  private:
-  Response Route(const Request& request, std::string_view path, std::string_view query);
+  // With memoryOnly, a page not kept is answered with status 0 instead of
+  // being built.
+  Response Route(const Request& request, std::string_view path, std::string_view query, bool memoryOnly = false);
   static Response Finish(const Request& request, Response r);
   Response Upload(const Request& request, std::string_view query);
   // POST /api/replays: the upload with its game's replay, stored verified
   // when the replay reaches the score.
   Response ReplayUpload(const Request& request, std::string_view query);
-  Response Home(std::string_view query);
-  Response Game(const std::string& game, std::string_view query);
-  Response Api(const std::string& game, std::string_view query);
+  Response Home(std::string_view query, bool memoryOnly);
+  // A game's boards as a page or as JSON (the API).
+  Response Board(const std::string& game, std::string_view query, bool api, bool memoryOnly);
+  // A player's standing; `rawName` as it came in the path.
+  Response Player(const std::string& game, std::string_view rawName, bool api, bool memoryOnly);
+  // The page kept for (game, key), or built by `build` and kept when it
+  // is a 200.
+  Response Kept(const std::string& game, const std::string& key, const std::function<Response()>& build,
+               bool memoryOnly);
 
   Storage& storage_;
   ServiceOptions options_;
   RateLimiter limiter_;
+  std::unique_ptr<BoardCache> cache_;
 };
 
 }  // namespace score

@@ -6,6 +6,10 @@ namespace score::sql {
 
 // Whether the row of "scores" is verified, as a fifth column of the boards.
 #define VERIFIED_OF_SCORES "EXISTS (SELECT 1 FROM verified WHERE verified.id = scores.id)"
+// A row of "scores" the moderators have not hidden. Hidden rows stay (an
+// unhide brings them back with their id); every board, rank and count
+// leaves them out.
+#define VISIBLE "NOT EXISTS (SELECT 1 FROM hidden WHERE hidden.id = scores.id)"
 
 // A rank counts the better entries without walking them: score_counts
 // holds, per game, how many entries fall in each score bucket at four
@@ -21,8 +25,8 @@ inline constexpr const char* kRank =
     " AND bucket < $4), 0)"
     " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 8 AND bucket > $5"
     " AND bucket < $6), 0)"
-    " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8)"
-    " + (SELECT count(*) FROM scores WHERE game = $1 AND score = $7 AND id < $9)";
+    " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8 AND " VISIBLE ")"
+    " + (SELECT count(*) FROM scores WHERE game = $1 AND score = $7 AND id < $9 AND " VISIBLE ")";
 // A new entry has the greatest id of its score, so the earlier uploads of
 // that score are its exact count less itself: a rank costs the same however
 // many entries share the score.
@@ -32,7 +36,7 @@ inline constexpr const char* kRankNew =
     " AND bucket < $4), 0)"
     " + coalesce((SELECT sum(n) FROM score_counts WHERE game = $1 AND level = 8 AND bucket > $5"
     " AND bucket < $6), 0)"
-    " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8)"
+    " + (SELECT count(*) FROM scores WHERE game = $1 AND score > $7 AND score <= $8 AND " VISIBLE ")"
     " + (SELECT n FROM score_counts WHERE game = $1 AND level = 0 AND bucket = $7) - 1 + 0 * $9";
 inline constexpr const char* kBucketsUp =
     "INSERT INTO score_counts (game, level, bucket, n) VALUES ($1, 24, $2, 1), ($1, 16, $3, 1), ($1, 8, $4, 1),"
@@ -42,25 +46,28 @@ inline constexpr const char* kBucketsUp =
 // in order from its index however few of a board's entries are verified.
 inline constexpr const char* kTopVerified =
     "SELECT scores.id, name, scores.score, created, 1 FROM verified JOIN scores ON scores.id = verified.id"
-    " WHERE verified.game = $1 ORDER BY verified.score DESC, verified.id ASC LIMIT $2";
+    " WHERE verified.game = $1 AND " VISIBLE " ORDER BY verified.score DESC, verified.id ASC LIMIT $2 OFFSET $3";
+inline constexpr const char* kVerifiedCount =
+    "SELECT count(*) FROM verified JOIN scores ON scores.id = verified.id WHERE verified.game = $1 AND " VISIBLE;
 inline constexpr const char* kVerify =
     "INSERT INTO verified (id, game, score) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING";
 inline constexpr const char* kIsVerified = "SELECT 1 FROM verified WHERE id = $1";
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 ORDER BY score DESC, id ASC LIMIT $2";
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND " VISIBLE
+    " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
 // The four neighbour queries each follow the leaderboard index in one direction.
 inline constexpr const char* kAboveTied =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id < $3"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id < $3 AND " VISIBLE
     " ORDER BY id DESC LIMIT $4";
 inline constexpr const char* kAbove =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score > $2"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score > $2 AND " VISIBLE
     " ORDER BY score ASC, id DESC LIMIT $3";
 inline constexpr const char* kBelowTied =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id > $3"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id > $3 AND " VISIBLE
     " ORDER BY id ASC LIMIT $4";
 inline constexpr const char* kBelow =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score < $2"
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score < $2 AND " VISIBLE
     " ORDER BY score DESC, id ASC LIMIT $3";
 inline constexpr const char* kFind =
     "SELECT id FROM scores WHERE game = $1 AND score = $2 AND name = $3 AND address = $4 AND email = $5"
@@ -109,7 +116,17 @@ inline constexpr const char* kSqliteSchema =
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
     "CREATE TABLE IF NOT EXISTS verified (id INTEGER PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);";
+    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);"
+    // Moderation, the players' bests, the weeks' and days' boards, and
+    // each game's change count (see kChanged).
+    "CREATE TABLE IF NOT EXISTS hidden (id BIGINT PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS banned (skeleton TEXT PRIMARY KEY, name TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS bests (game TEXT NOT NULL, name TEXT NOT NULL, id BIGINT NOT NULL,"
+    " score INTEGER NOT NULL, PRIMARY KEY (game, name));"
+    "CREATE INDEX IF NOT EXISTS bests_board ON bests (game, score DESC, id);"
+    "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
+    "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
+    "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);";
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
@@ -124,20 +141,106 @@ inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
     "CREATE TABLE IF NOT EXISTS verified (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);";
+    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);"
+    // Moderation, the players' bests, the weeks' and days' boards, and
+    // each game's change count (see kChanged).
+    "CREATE TABLE IF NOT EXISTS hidden (id BIGINT PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS banned (skeleton TEXT PRIMARY KEY, name TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS bests (game TEXT NOT NULL, name TEXT NOT NULL, id BIGINT NOT NULL,"
+    " score INTEGER NOT NULL, PRIMARY KEY (game, name));"
+    "CREATE INDEX IF NOT EXISTS bests_board ON bests (game, score DESC, id);"
+    "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
+    "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
+    "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);";
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =
     "DELETE FROM score_counts;"
     "INSERT INTO score_counts (game, level, bucket, n)"
-    " SELECT game, 24, score / 16777216, count(*) FROM scores GROUP BY game, score / 16777216"
-    " UNION ALL SELECT game, 16, score / 65536, count(*) FROM scores GROUP BY game, score / 65536"
-    " UNION ALL SELECT game, 8, score / 256, count(*) FROM scores GROUP BY game, score / 256"
-    " UNION ALL SELECT game, 0, score, count(*) FROM scores GROUP BY game, score;"
+    " SELECT game, 24, score / 16777216, count(*) FROM scores WHERE " VISIBLE " GROUP BY game, score / 16777216"
+    " UNION ALL SELECT game, 16, score / 65536, count(*) FROM scores WHERE " VISIBLE " GROUP BY game, score / 65536"
+    " UNION ALL SELECT game, 8, score / 256, count(*) FROM scores WHERE " VISIBLE " GROUP BY game, score / 256"
+    " UNION ALL SELECT game, 0, score, count(*) FROM scores WHERE " VISIBLE " GROUP BY game, score;"
     "DELETE FROM games;"
-    "INSERT INTO games (name, entries) SELECT game, count(*) FROM scores GROUP BY game;";
+    "INSERT INTO games (name, entries) SELECT game, count(*) FROM scores WHERE " VISIBLE " GROUP BY game;";
 // Older servers kept no exact-score counts (level 0).
 inline constexpr const char* kCountsMissing =
     "SELECT NOT EXISTS (SELECT 1 FROM score_counts WHERE level = 0) AND EXISTS (SELECT 1 FROM scores)";
+
+// Every change to a game's boards (an upload, a verification, a hide or an
+// unhide, by any process or server) counts up its row here, so a server
+// that keeps boards in memory sees whether a game changed with one lookup.
+inline constexpr const char* kChanged =
+    "INSERT INTO changes (game, n) VALUES ($1, 1) ON CONFLICT (game) DO UPDATE SET n = changes.n + 1";
+inline constexpr const char* kGeneration = "SELECT n FROM changes WHERE game = $1";
+// SQLite only: changes whenever another connection, in this process or
+// another, has committed since this connection last asked.
+inline constexpr const char* kDataVersion = "PRAGMA data_version";
+
+// A player's best entry on a board (ties: the earlier); a hide or unhide
+// works the player's best out again.
+inline constexpr const char* kBestUp =
+    "INSERT INTO bests (game, name, id, score) VALUES ($1, $2, $3, $4) ON CONFLICT (game, name)"
+    " DO UPDATE SET id = excluded.id, score = excluded.score WHERE excluded.score > bests.score";
+inline constexpr const char* kBestDrop = "DELETE FROM bests WHERE game = $1 AND name = $2";
+inline constexpr const char* kBestFind =
+    "INSERT INTO bests (game, name, id, score) SELECT game, name, id, score FROM scores"
+    " WHERE game = $1 AND name = $2 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT 1";
+inline constexpr const char* kBestsMissing =
+    "SELECT (SELECT count(*) FROM bests) = 0 AND EXISTS (SELECT 1 FROM scores)";
+inline constexpr const char* kRebuildBests =
+    "INSERT INTO bests (game, name, id, score) SELECT game, name, id, score FROM (SELECT game, name, id, score,"
+    " row_number() OVER (PARTITION BY game, name ORDER BY score DESC, id ASC) AS k FROM scores WHERE " VISIBLE
+    ") AS firsts WHERE k = 1";
+
+// The boards. Parameters: game, limit, offset, and the earliest upload
+// time of a week's or day's board.
+inline constexpr const char* kTopPlayers =
+    "SELECT scores.id, scores.name, scores.score, created, " VERIFIED_OF_SCORES
+    " FROM bests JOIN scores ON scores.id = bests.id WHERE bests.game = $1"
+    " ORDER BY bests.score DESC, bests.id ASC LIMIT $2 OFFSET $3";
+inline constexpr const char* kPlayerCount = "SELECT count(*) FROM bests WHERE game = $1";
+inline constexpr const char* kTopSince =
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND created >= $4 AND "
+    VISIBLE " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
+inline constexpr const char* kTopPlayersSince =
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE id IN (SELECT id FROM (SELECT id,"
+    " row_number() OVER (PARTITION BY name ORDER BY score DESC, id ASC) AS k FROM scores"
+    " WHERE game = $1 AND created >= $4 AND " VISIBLE ") AS firsts WHERE k = 1)"
+    " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
+inline constexpr const char* kCountSince =
+    "SELECT count(*), count(DISTINCT name) FROM scores WHERE game = $1 AND created >= $2 AND " VISIBLE;
+
+// A player's standing: their best since a time, and how many entries and
+// players are ahead of it (all time: from the bucket counts and the bests).
+// ("+created" and "+score" keep an index from being chosen for that column:
+// a player's entries are read in score order from scores_player, the
+// entries ahead from the period's own, scores_recent.)
+inline constexpr const char* kPlayerBest =
+    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND name = $2"
+    " AND +created >= $3 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT 1";
+inline constexpr const char* kAheadSince =
+    "SELECT count(*), count(DISTINCT name) FROM scores WHERE game = $1 AND created >= $2"
+    " AND (+score > $3 OR (+score = $3 AND id < $4)) AND " VISIBLE;
+inline constexpr const char* kPlayersAhead =
+    "SELECT count(*) FROM bests WHERE game = $1 AND (score > $2 OR (score = $2 AND id < $3))";
+
+// Moderation, from the administrator's command.
+inline constexpr const char* kEntry = "SELECT game, name, score, EXISTS (SELECT 1 FROM hidden WHERE id = $1)"
+                                      " FROM scores WHERE id = $1";
+inline constexpr const char* kHide = "INSERT INTO hidden (id) VALUES ($1)";
+inline constexpr const char* kUnhide = "DELETE FROM hidden WHERE id = $1";
+inline constexpr const char* kIsHidden = "SELECT 1 FROM hidden WHERE id = $1";
+inline constexpr const char* kBucketsDown =
+    "UPDATE score_counts SET n = n - 1 WHERE game = $1 AND ((level = 24 AND bucket = $2)"
+    " OR (level = 16 AND bucket = $3) OR (level = 8 AND bucket = $4) OR (level = 0 AND bucket = $5))";
+inline constexpr const char* kCountDown = "UPDATE games SET entries = entries - 1 WHERE name = $1";
+inline constexpr const char* kBan =
+    "INSERT INTO banned (skeleton, name) VALUES ($1, $2) ON CONFLICT DO NOTHING RETURNING name";
+inline constexpr const char* kUnban = "DELETE FROM banned WHERE skeleton = $1 RETURNING name";
+inline constexpr const char* kBannedLike = "SELECT name FROM banned WHERE skeleton = $1";
+inline constexpr const char* kRecent =
+    "SELECT id, game, name, score, created, " VERIFIED_OF_SCORES ", NOT " VISIBLE
+    " FROM scores ORDER BY id DESC LIMIT $1";
 
 }  // namespace score::sql

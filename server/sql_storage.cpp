@@ -106,6 +106,11 @@ Placed SqlStorage::Add(const Entry& e) {
     try {
       Placed placed;
       const std::string skeleton = Skeleton(e.name);
+      if (const std::vector<ResultRow> banned = s->Run(sql::kBannedLike, {skeleton}); !banned.empty()) {
+        s->Rollback();
+        placed.banned = banned[0].at(0);
+        return placed;
+      }
       const std::vector<ResultRow> like = s->Run(sql::kNameLike, {e.game, skeleton});
       if (!like.empty() && like[0].at(0) != e.name) {
         s->Rollback();
@@ -123,12 +128,23 @@ Placed SqlStorage::Add(const Entry& e) {
         s->Run(sql::kActivity, {e.game, placed.id});
         s->Run(sql::kBucketsUp,
                {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}, int64_t{e.score}});
+        s->Run(sql::kBestUp, {e.game, e.name, placed.id, int64_t{e.score}});
+        s->Run(sql::kChanged, {e.game});
       } else {
         std::vector<ResultRow> found = s->Run(sql::kFind, key);
         if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
         placed.id = ToInt(found[0].at(0));
+        // Uploading a hidden entry again does not bring it back.
+        if (!s->Run(sql::kIsHidden, {placed.id}).empty()) {
+          s->Rollback();
+          placed.hidden = true;
+          return placed;
+        }
       }
-      if (e.verified) s->Run(sql::kVerify, {placed.id, e.game, int64_t{e.score}});
+      if (e.verified) {
+        s->Run(sql::kVerify, {placed.id, e.game, int64_t{e.score}});
+        if (!placed.inserted) s->Run(sql::kChanged, {e.game});  // its mark appears on the boards
+      }
       placed.verified = e.verified || !s->Run(sql::kIsVerified, {placed.id}).empty();
       placed.rank = 1 + ToInt(s->Run(placed.inserted ? sql::kRankNew : sql::kRank,
                                      RankParams(e.game, e.score, placed.id)).at(0).at(0));
@@ -144,7 +160,7 @@ Placed SqlStorage::Add(const Entry& e) {
 
 std::vector<Row> SqlStorage::Top(const std::string& game, int limit, bool verifiedOnly) {
   std::vector<Row> rows = With([&](SessionPool::Lease& s) {
-    return ToRows(s->Run(verifiedOnly ? sql::kTopVerified : sql::kTop, {game, int64_t{limit}}));
+    return ToRows(s->Run(verifiedOnly ? sql::kTopVerified : sql::kTop, {game, int64_t{limit}, int64_t{0}}));
   });
   for (size_t i = 0; i < rows.size(); ++i) rows[i].rank = static_cast<int64_t>(i) + 1;
   return rows;
@@ -225,6 +241,116 @@ void SqlStorage::Ping() {
   });
 }
 
+BoardPage SqlStorage::Board(const std::string& game, const BoardQuery& q) {
+  return With([&](SessionPool::Lease& s) {
+    BoardPage page;
+    const Params range = {game, int64_t{q.limit}, q.offset};
+    if (q.since > 0) {
+      const ResultRow counts = s->Run(sql::kCountSince, {game, q.since}).at(0);
+      page.total = ToInt(counts.at(q.byPlayer ? 1 : 0));
+      page.rows = ToRows(s->Run(q.byPlayer ? sql::kTopPlayersSince : sql::kTopSince,
+                                {game, int64_t{q.limit}, q.offset, q.since}));
+    } else if (q.byPlayer) {
+      page.total = ToInt(s->Run(sql::kPlayerCount, {game}).at(0).at(0));
+      page.rows = ToRows(s->Run(sql::kTopPlayers, range));
+    } else if (q.verifiedOnly) {
+      page.total = ToInt(s->Run(sql::kVerifiedCount, {game}).at(0).at(0));
+      page.rows = ToRows(s->Run(sql::kTopVerified, range));
+    } else {
+      const std::vector<ResultRow> count = s->Run(sql::kCount, {game});
+      page.total = count.empty() ? 0 : ToInt(count[0].at(0));
+      page.rows = ToRows(s->Run(sql::kTop, range));
+    }
+    for (size_t i = 0; i < page.rows.size(); ++i) page.rows[i].rank = q.offset + static_cast<int64_t>(i) + 1;
+    return page;
+  });
+}
+
+Standing SqlStorage::PlayerStanding(const std::string& game, const std::string& name, int64_t since) {
+  return With([&](SessionPool::Lease& s) {
+    Standing standing;
+    std::vector<Row> best = ToRows(s->Run(sql::kPlayerBest, {game, name, since}));
+    if (best.empty()) return standing;
+    standing.found = true;
+    standing.best = best[0];
+    const int64_t score = best[0].score, id = best[0].id;
+    if (since > 0) {
+      const ResultRow ahead = s->Run(sql::kAheadSince, {game, since, score, id}).at(0);
+      const ResultRow counts = s->Run(sql::kCountSince, {game, since}).at(0);
+      standing.best.rank = 1 + ToInt(ahead.at(0));
+      standing.playerRank = 1 + ToInt(ahead.at(1));
+      standing.entries = ToInt(counts.at(0));
+      standing.players = ToInt(counts.at(1));
+    } else {
+      // All time, from the counts kept for it: as cheap however many tie.
+      standing.best.rank = 1 + ToInt(s->Run(sql::kRank, RankParams(game, best[0].score, id)).at(0).at(0));
+      standing.playerRank = 1 + ToInt(s->Run(sql::kPlayersAhead, {game, score, id}).at(0).at(0));
+      standing.entries = ToInt(s->Run(sql::kCount, {game}).at(0).at(0));
+      standing.players = ToInt(s->Run(sql::kPlayerCount, {game}).at(0).at(0));
+    }
+    return standing;
+  });
+}
+
+Moderated SqlStorage::SetHidden(int64_t id, bool hidden) {
+  return With([&](SessionPool::Lease& s) {
+    s->BeginWrite();
+    try {
+      Moderated done;
+      const std::vector<ResultRow> entry = s->Run(sql::kEntry, {id});
+      if (entry.empty() || IsTrue(entry[0].at(3)) == hidden) {
+        s->Rollback();
+        done.found = !entry.empty();
+        if (done.found) done.game = entry[0].at(0);
+        return done;
+      }
+      done.found = done.changed = true;
+      done.game = entry[0].at(0);
+      const std::string& name = entry[0].at(1);
+      const int64_t score = ToInt(entry[0].at(2));
+      const Params buckets = {done.game, score >> 24, score >> 16, score >> 8, score};
+      // The counts behind ranks and totals leave the entry out, or count it again.
+      s->Run(hidden ? sql::kHide : sql::kUnhide, {id});
+      s->Run(hidden ? sql::kBucketsDown : sql::kBucketsUp, buckets);
+      s->Run(hidden ? sql::kCountDown : sql::kCountUp, {done.game});
+      s->Run(sql::kBestDrop, {done.game, name});
+      s->Run(sql::kBestFind, {done.game, name});
+      s->Run(sql::kChanged, {done.game});
+      s->Commit();
+      return done;
+    } catch (...) {
+      s->Rollback();
+      throw;
+    }
+  });
+}
+
+bool SqlStorage::Ban(const std::string& name) {
+  return With([&](SessionPool::Lease& s) { return !s->Run(sql::kBan, {Skeleton(name), name}).empty(); });
+}
+
+bool SqlStorage::Unban(const std::string& name) {
+  return With([&](SessionPool::Lease& s) { return !s->Run(sql::kUnban, {Skeleton(name)}).empty(); });
+}
+
+std::vector<Listed> SqlStorage::Recent(int limit) {
+  return With([&](SessionPool::Lease& s) {
+    std::vector<Listed> list;
+    for (const ResultRow& r : s->Run(sql::kRecent, {int64_t{limit}})) {
+      list.push_back({ToInt(r.at(0)), r.at(1), r.at(2), static_cast<int32_t>(ToInt(r.at(3))), ToInt(r.at(4)),
+                      IsTrue(r.at(5)), IsTrue(r.at(6))});
+    }
+    return list;
+  });
+}
+
+int64_t SqlStorage::Generation(const std::string& game) {
+  return With([&](SessionPool::Lease& s) {
+    const std::vector<ResultRow> rows = s->Run(sql::kGeneration, {game});
+    return rows.empty() ? int64_t{0} : ToInt(rows[0].at(0));
+  });
+}
+
 void FillMissing(Session& s) {
   auto missing = [&s](const char* statement) {
     const std::string yes = s.Run(statement, {}).at(0).at(0);
@@ -232,7 +358,8 @@ void FillMissing(Session& s) {
   };
   const bool names = missing(sql::kNamesMissing);
   const bool activity = missing(sql::kActivityMissing);
-  if (!names && !activity) return;
+  const bool bests = missing(sql::kBestsMissing);
+  if (!names && !activity && !bests) return;
   s.BeginWrite();
   try {
     if (names) {
@@ -241,6 +368,7 @@ void FillMissing(Session& s) {
       }
     }
     if (activity) s.Run(sql::kRebuildActivity, {});
+    if (bests) s.Run(sql::kRebuildBests, {});
     s.Commit();
   } catch (...) {
     s.Rollback();

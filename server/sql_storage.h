@@ -112,6 +112,13 @@ class SqlStorage : public Storage {
   int64_t Count(const std::string& game) override;
   std::vector<Entry> Dump(const std::string& game) override;
   void Ping() override;
+  BoardPage Board(const std::string& game, const BoardQuery& query) override;
+  Standing PlayerStanding(const std::string& game, const std::string& name, int64_t since) override;
+  Moderated SetHidden(int64_t id, bool hidden) override;
+  bool Ban(const std::string& name) override;
+  bool Unban(const std::string& name) override;
+  std::vector<Listed> Recent(int limit) override;
+  int64_t Generation(const std::string& game) override;
 
  private:
   // Runs fn with a leased session; a database error discards the connection

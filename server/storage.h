@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,6 +41,49 @@ struct Placed {
   // Not empty: nothing was stored, as the name looks like this one, which is
   // already on the board.
   std::string lookalike;
+  // Not empty: nothing was stored, as the moderators banned this name (or
+  // one it looks like).
+  std::string banned;
+  // Nothing was stored: the same entry is there, hidden by the moderators.
+  bool hidden = false;
+};
+
+// Which rows a board shows.
+struct BoardQuery {
+  int64_t since = 0;  // entries uploaded at or after (seconds since 1970); 0: all time
+  bool byPlayer = false;  // one row per player: their best entry
+  bool verifiedOnly = false;  // all time, every entry: only the verified ones
+  int64_t offset = 0;
+  int limit = 100;
+};
+
+struct BoardPage {
+  std::vector<Row> rows;  // ranked within the board
+  int64_t total = 0;      // the board's rows in all
+};
+
+// A player's best entry since a time and where it stands.
+struct Standing {
+  bool found = false;
+  Row best;  // its rank among the entries
+  int64_t playerRank = 0;  // among the players' bests
+  int64_t entries = 0, players = 0;  // on that board in all
+};
+
+// An entry as the administrator sees it.
+struct Listed {
+  int64_t id = 0;
+  std::string game, name;
+  int32_t score = 0;
+  int64_t created = 0;
+  bool verified = false, hidden = false;
+};
+
+// What a hide or unhide found.
+struct Moderated {
+  bool found = false;    // the entry exists
+  bool changed = false;  // false: it was hidden (or shown) already
+  std::string game;
 };
 
 class StorageError : public std::runtime_error {
@@ -73,6 +117,30 @@ class Storage {
   virtual std::vector<Entry> Dump(const std::string& game) = 0;
   // Throws when the database cannot be reached.
   virtual void Ping() = 0;
+
+  // The boards people read: all time or since a time, every entry or each
+  // player's best, a page at a time. Hidden entries are left out.
+  virtual BoardPage Board(const std::string& game, const BoardQuery& query) = 0;
+  virtual Standing PlayerStanding(const std::string& game, const std::string& name, int64_t since) = 0;
+
+  // Moderation. A hidden entry leaves every board, rank and count until it
+  // is shown again; a banned name (or a look-alike of it) cannot upload.
+  virtual Moderated SetHidden(int64_t id, bool hidden) = 0;
+  // True when the ban was new (or, lifting it, when there was one).
+  virtual bool Ban(const std::string& name) = 0;
+  virtual bool Unban(const std::string& name) = 0;
+  // The latest uploads of every game, the newest first, hidden ones too.
+  virtual std::vector<Listed> Recent(int limit) = 0;
+
+  // For boards kept in memory. Generation counts up with every change to
+  // a game's boards, whoever made it. ChangeMark is cheap enough to ask on
+  // every read and differs from its last value whenever someone else may
+  // have changed the database since (it may also differ when nobody did).
+  virtual int64_t Generation(const std::string& game) = 0;
+  virtual uint64_t ChangeMark() = 0;
+  // ChangeMark's value when it can be given without the database (its last
+  // look is recent enough); nothing otherwise.
+  virtual std::optional<uint64_t> KnownMark() = 0;
 };
 
 struct StorageOptions {

@@ -63,8 +63,8 @@ TEST_F(BrowserTest, UploadAnswerAndLeaderboardRenderAsText) {
   const std::string board = DumpDom(server_.Server() + "/games/Quibbleton");
   EXPECT_NE(board.find("<title>Quibbleton high scores</title>"), std::string::npos) << board;
   EXPECT_EQ(board.find("owned</title>"), std::string::npos);
-  EXPECT_NE(board.find("<td>&lt;script&gt;document.title='owned'&lt;/script&gt;</td>"), std::string::npos) << board;
-  EXPECT_NE(board.find("<td>Ann</td><td class=\"n\">1200</td>"), std::string::npos) << board;
+  EXPECT_NE(board.find(">&lt;script&gt;document.title='owned'&lt;/script&gt;</a></td>"), std::string::npos) << board;
+  EXPECT_NE(board.find(">Ann</a></td><td class=\"n\">1200</td>"), std::string::npos) << board;
   EXPECT_EQ(board.find("example.org"), std::string::npos);
   EXPECT_EQ(board.find("Main St"), std::string::npos);
 

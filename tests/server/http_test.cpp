@@ -441,6 +441,13 @@ TEST(ScoreServerHttp, ADatabaseFileRemovedOrReplacedIsNoticedBeforeAnswering) {
   }
   EXPECT_EQ(server.Get("/readyz")->status, 503);
   EXPECT_EQ(server.Get("/healthz")->status, 200);
+  // A board kept in memory goes with the file, within the storage's look at it.
+  int board = 0;
+  for (int i = 0; i < 100 && board != 503; ++i) {
+    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    board = server.Get("/games/Q")->status;
+  }
+  EXPECT_EQ(board, 503);
   EXPECT_FALSE(std::filesystem::exists(db)) << "an outage must not create an empty database";
 
   // A file restored from elsewhere (renamed into place) is used from then on.

@@ -120,8 +120,8 @@ TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
   EXPECT_EQ(verified[0].at("name"), "Ann");
   EXPECT_EQ(verified[0].at("rank"), 1);
   const std::string page = server.Get("/games/Quibbleton")->body;
-  EXPECT_NE(page.find("Ann <span class=\"v\" title=\"verified\">\u2713</span>"), std::string::npos) << page;
-  EXPECT_EQ(page.find("Mallory <span"), std::string::npos);
+  EXPECT_NE(page.find("Ann</a> <span class=\"v\" title=\"verified\">\u2713</span>"), std::string::npos) << page;
+  EXPECT_EQ(page.find("Mallory</a> <span"), std::string::npos);
   EXPECT_EQ(server.Get("/games/Quibbleton?verified=1")->body.find("Mallory"), std::string::npos);
   // The front page lists the verified entry above the forged one.
   const std::string home = server.Get("/")->body;

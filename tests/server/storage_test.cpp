@@ -225,6 +225,125 @@ TEST_P(StorageTest, ConcurrentUploadsAllLandWithDistinctRanks) {
   for (size_t i = 1; i < top.size(); ++i) EXPECT_GE(top[i - 1].score, top[i].score);
 }
 
+// Hiding takes an entry out of the counts behind ranks and totals, the
+// boards, the neighbours and the players' bests; showing it again puts
+// all of it back. Ranks are checked against a count of the visible entries.
+TEST_P(StorageTest, HiddenEntriesLeaveEveryBoardRankAndCountUntilShownAgain) {
+  struct Kept {
+    int64_t id;
+    int32_t score;
+    bool hidden;
+  };
+  std::vector<Kept> kept;
+  for (int i = 0; i < 60; ++i) {
+    const int32_t score = (i * 37) % 700 + (i % 5 == 0 ? 65536 : 0) + (i % 7 == 0 ? 16777216 : 0);
+    kept.push_back({Add("Q", "P" + std::to_string(i), score).id, score, false});
+  }
+  const int64_t before = storage_->Generation("Q");
+  for (size_t i = 0; i < kept.size(); i += 3) {
+    const score::Moderated done = storage_->SetHidden(kept[i].id, true);
+    EXPECT_TRUE(done.found && done.changed);
+    EXPECT_EQ(done.game, "Q");
+    kept[i].hidden = true;
+  }
+  EXPECT_GT(storage_->Generation("Q"), before);
+  EXPECT_FALSE(storage_->SetHidden(kept[0].id, true).changed);
+  EXPECT_TRUE(storage_->SetHidden(kept[0].id, true).found);
+  EXPECT_FALSE(storage_->SetHidden(999999, true).found);
+  EXPECT_FALSE(storage_->SetHidden(kept[1].id, false).changed);
+  EXPECT_EQ(storage_->Count("Q"), 40);
+
+  auto checkRanks = [&](const std::string& tag) {
+    int64_t visible = 0;
+    for (const Kept& k : kept) visible += !k.hidden;
+    const std::vector<Row> top = storage_->Top("Q", 100);
+    ASSERT_EQ(static_cast<int64_t>(top.size()), visible) << tag;
+    for (const Row& row : top) {
+      for (const Kept& k : kept) EXPECT_FALSE(k.id == row.id && k.hidden) << tag << " " << row.name;
+    }
+    // A new entry's rank counts only the visible entries above it.
+    for (const int32_t score : {0, 350, 65536 + 100, 16777216 + 600}) {
+      int64_t better = 0;
+      for (const Kept& k : kept) better += !k.hidden && k.score >= score;
+      const score::Placed placed = Add("Q", "new" + std::to_string(kept.size()), score);
+      EXPECT_EQ(placed.rank, better + 1) << tag << " " << score;
+      EXPECT_EQ(placed.total, visible + 1) << tag;
+      kept.push_back({placed.id, score, false});
+      ++visible;
+      // Its neighbours are the visible entries beside it on the board.
+      const std::vector<Row> board = storage_->Top("Q", 1000);
+      const std::vector<Row> around = storage_->Around("Q", placed.id, score, placed.rank, 2, 2);
+      for (const Row& row : around) {
+        ASSERT_GE(row.rank, 1);
+        EXPECT_EQ(board.at(static_cast<size_t>(row.rank - 1)).id, row.id) << tag << " " << score;
+      }
+    }
+  };
+  checkRanks("hidden");
+  for (Kept& k : kept) {
+    if (k.hidden) EXPECT_TRUE(storage_->SetHidden(k.id, false).changed);
+    k.hidden = false;
+  }
+  checkRanks("shown again");
+}
+
+TEST_P(StorageTest, AHiddenBestGivesWayToThePlayersNextAndStaysHiddenWhenSentAgain) {
+  const score::Placed best = storage_->Add(Entry{"Q", "Ann", "", "", "N", 900, 1000, true});
+  Add("Q", "Ann", 700);
+  Add("Q", "Bob", 800);
+  ASSERT_TRUE(storage_->SetHidden(best.id, true).changed);
+  score::BoardQuery players;
+  players.byPlayer = true;
+  const score::BoardPage board = storage_->Board("Q", players);
+  EXPECT_EQ(Names(board.rows), (std::vector<std::string>{"Bob#1", "Ann#2"}));
+  EXPECT_EQ(board.total, 2);
+  const score::Standing ann = storage_->PlayerStanding("Q", "Ann", 0);
+  EXPECT_EQ(ann.best.score, 700);
+  EXPECT_EQ(ann.best.rank, 2);
+  EXPECT_EQ(ann.playerRank, 2);
+  EXPECT_EQ(ann.entries, 2);
+  score::BoardQuery verified;
+  verified.verifiedOnly = true;
+  EXPECT_TRUE(storage_->Board("Q", verified).rows.empty());
+  score::BoardQuery recent;
+  recent.since = 500;
+  EXPECT_EQ(storage_->Board("Q", recent).total, 2);
+
+  // The same entry sent again stays off the board, and nothing is stored.
+  const score::Placed again = storage_->Add(Entry{"Q", "Ann", "", "", "N", 900, 2000});
+  EXPECT_TRUE(again.hidden);
+  EXPECT_FALSE(again.inserted);
+  EXPECT_EQ(storage_->Count("Q"), 2);
+  EXPECT_EQ(storage_->Dump("Q").size(), 3u);
+
+  ASSERT_TRUE(storage_->SetHidden(best.id, false).changed);
+  EXPECT_EQ(Names(storage_->Board("Q", players).rows), (std::vector<std::string>{"Ann#1", "Bob#2"}));
+  EXPECT_EQ(Names(storage_->Board("Q", verified).rows), (std::vector<std::string>{"Ann#1"}));
+  const std::vector<score::Listed> list = storage_->Recent(2);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].name, "Bob");
+  EXPECT_EQ(list[1].score, 700);
+  storage_->SetHidden(list[0].id, true);
+  EXPECT_TRUE(storage_->Recent(1).at(0).hidden);
+  EXPECT_TRUE(storage_->Recent(3).at(2).verified);
+}
+
+TEST_P(StorageTest, BannedNamesAndTheirLookAlikesCannotUpload) {
+  Add("Q", "Ann", 100);
+  EXPECT_TRUE(storage_->Ban("Ann"));
+  EXPECT_FALSE(storage_->Ban("Ann"));
+  for (const char* name : {"Ann", "\xce\x91nn"}) {  // and with a Greek capital alpha
+    const score::Placed refused = Add("R", name, 200);
+    EXPECT_EQ(refused.banned, "Ann") << name;
+    EXPECT_FALSE(refused.inserted);
+  }
+  EXPECT_EQ(storage_->Count("R"), 0);
+  EXPECT_TRUE(Add("R", "Anne", 5).inserted);
+  EXPECT_TRUE(storage_->Unban("Ann"));
+  EXPECT_FALSE(storage_->Unban("Ann"));
+  EXPECT_TRUE(Add("R", "Ann", 200).inserted);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StorageTest, testing::Values("sqlite", "postgresql"),
                          [](const testing::TestParamInfo<std::string>& info) { return info.param; });
 
@@ -292,6 +411,16 @@ TEST(SqlitePlan, BoardAndRankUseTheIndex) {
     EXPECT_NE(rank.find("COVERING INDEX scores_board"), std::string::npos) << rank;
     EXPECT_EQ(rank.find("SCAN scores"), std::string::npos) << rank;
     EXPECT_EQ(rank.find("SCAN score_counts"), std::string::npos) << rank;
+  }
+  // A player's best, the players' board and the players ahead read their own indexes in order.
+  const std::pair<const char*, const char*> own[] = {{score::sql::kPlayerBest, "INDEX scores_player"},
+                                                     {score::sql::kTopPlayers, "INDEX bests_board"},
+                                                     {score::sql::kPlayersAhead, "INDEX bests_board"},
+                                                     {score::sql::kAheadSince, "INDEX scores_recent"}};
+  for (const auto& [statement, index] : own) {
+    const std::string found = plan(statement);
+    EXPECT_NE(found.find(index), std::string::npos) << found;
+    EXPECT_EQ(found.find("TEMP B-TREE FOR ORDER BY"), std::string::npos) << found;
   }
   for (const char* neighbours : {score::sql::kAbove, score::sql::kBelow, score::sql::kAboveTied}) {
     const std::string around = plan(neighbours);

@@ -1,0 +1,66 @@
+// Boards served from memory. A page (a board, a player's standing, the
+// front page) is built from the database once and kept until its game
+// changes: at once when this server stores an upload for it, and, for
+// changes made elsewhere (another server on the same PostgreSQL, the
+// administrator's command), as soon as the storage's change mark moves and
+// the game's generation in the database turns out different. Reads of an
+// unchanged board cost a lookup, not a query.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "server/storage.h"
+
+namespace score {
+
+struct CachedPage {
+  std::string contentType;
+  std::string body;
+  std::string tag;  // the body's entity tag, worked out once
+};
+
+class BoardCache {
+ public:
+  // The front pages, which show every game, are kept under this name.
+  static inline const std::string kEveryGame;
+
+  // Pages of `maxBytes` in all at most; past it, everything is dropped.
+  BoardCache(Storage& storage, size_t maxBytes) : storage_(storage), maxBytes_(maxBytes) {}
+
+  // The page `key` of `game`, kept or built now by `build`, which returns
+  // nothing for an answer that is not to be kept (a refusal, a missing
+  // board). Throws what the storage throws.
+  std::shared_ptr<const CachedPage> Get(const std::string& game, const std::string& key,
+                                        const std::function<std::shared_ptr<const CachedPage>()>& build);
+  // The page when it is kept and known to be current without asking the
+  // database (the storage's last look is still fresh); never waits.
+  std::shared_ptr<const CachedPage> Peek(const std::string& game, const std::string& key);
+  // This server changed `game` (and so the front pages).
+  void Changed(const std::string& game);
+  size_t Bytes();
+
+ private:
+  struct Game {
+    int64_t generation = 0;
+    uint64_t mark = 0;
+    std::unordered_map<std::string, std::shared_ptr<const CachedPage>> pages;
+  };
+  uint64_t Local(const std::string& game) const;
+  void Drop(Game& game);
+
+  Storage& storage_;
+  size_t maxBytes_;
+  std::mutex mutex_;
+  size_t bytes_ = 0;
+  std::unordered_map<std::string, Game> games_;
+  // Counts this server's changes per game: a page built while one happened
+  // is not kept. Grows only with games that took uploads.
+  std::unordered_map<std::string, uint64_t> local_;
+};
+
+}  // namespace score
