@@ -1,6 +1,7 @@
 // The layer's window and message translation, surfaces, scripts and clock.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "platform/device/clock.h"
@@ -145,11 +146,14 @@ TEST(Script, ParsesEveryCommandAndExpandsTaps) {
   EXPECT_EQ(s.dumps[0].tick, 45u);
   EXPECT_EQ(s.dumps[0].path, "/base/state.txt");
   // "Hi!": shift+h, i, shift+1, each a 20 ms tap, 20 ms apart.
-  std::vector<std::pair<uint32_t, int>> keys;
+  using platform::Key;
+  std::vector<std::tuple<uint32_t, Key, bool>> keys;
   for (auto& e : s.events)
-    if (e.event.kind == platform::DeviceEvent::Kind::Key) keys.push_back({e.tick, e.event.scanCode * (e.event.down ? 1 : -1)});
-  std::vector<std::pair<uint32_t, int>> expected{{20, 0x2A}, {20, 0x23}, {40, -0x23}, {40, -0x2A}, {60, 0x17},
-                                                 {80, -0x17}, {100, 0x2A}, {100, 0x02}, {120, -0x02}, {120, -0x2A}};
+    if (e.event.kind == platform::DeviceEvent::Kind::Key) keys.push_back({e.tick, e.event.key, e.event.down});
+  std::vector<std::tuple<uint32_t, Key, bool>> expected{
+      {20, Key::LeftShift, true}, {20, Key::H, true},       {40, Key::H, false},      {40, Key::LeftShift, false},
+      {60, Key::I, true},         {80, Key::I, false},      {100, Key::LeftShift, true}, {100, Key::Digit1, true},
+      {120, Key::Digit1, false},  {120, Key::LeftShift, false}};
   EXPECT_EQ(keys, expected);
   for (size_t i = 1; i < s.events.size(); ++i) EXPECT_LE(s.events[i - 1].tick, s.events[i].tick);
 }
