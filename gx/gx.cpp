@@ -12,6 +12,7 @@
 #include "platform/device/clock.h"
 #include "platform/device/input.h"
 #include "platform/device/video.h"
+#include "platform/win/present.h"
 #include "gx/gx_font.h"
 
 namespace {

@@ -10,8 +10,6 @@
 
 #include "platform/device/device_event.h"
 
-class IDirectDrawSurface;
-
 namespace platform {
 
 // A frame as a backend sees it: the pixels, their layout, and the region
@@ -75,11 +73,5 @@ VideoBackend& Video();
 const char* VideoBackendName();
 // Starts the chosen backend once; false (with the reason) when it cannot start.
 bool VideoAvailable(std::string* reason);
-
-// The surface as a backend sees it, its drawn region taken (the next view
-// of it starts empty).
-PixelView TakeFrameView(IDirectDrawSurface& frame);
-// Presents a frame: takes the scripted frame dumps that are due, then shows it.
-void PresentFrame(IDirectDrawSurface& frame);
 
 }  // namespace platform

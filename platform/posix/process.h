@@ -1,0 +1,22 @@
+// Starting other programs on the operating system: posix_spawn with an
+// argument vector, never a shell.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts args[0] (searched on PATH when it holds no "/") with args as its
+// argument vector, in directory when it is not empty, as a session of its
+// own so that it outlives us. A thread of ours waits for its end, so it
+// never stays a zombie. False when it could not be started.
+bool StartDetachedProcess(const std::vector<std::string>& args, const std::string& directory);
+
+// Whether path is a regular file this process may execute.
+bool IsExecutableFile(const std::string& path);
+
+// The process's current directory, empty when it cannot be told.
+std::string CurrentDirectory();
+
+}  // namespace platform
