@@ -10,7 +10,7 @@
 #include "launcher/key_popup.h"
 #include "launcher/players_screen.h"
 #include "launcher/unsaved_options.h"
-#include "platform/posix/files.h"
+#include "platform/win/files.h"
 #include "platform/win/profile.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"

@@ -26,12 +26,25 @@ struct PixelView {
   Rect dirty;  // empty when nothing was drawn
 };
 
+// The window as the user left it, which a backend with real windows opens
+// as and keeps up to date.
+struct WindowPlacement {
+  int width = 0, height = 0;  // the window's size when neither maximised nor full screen; 0 = not known
+  bool maximised = false;
+  bool fullscreen = false;
+  bool operator==(const WindowPlacement&) const = default;
+};
+
 struct WindowParams {
   std::string title;
   int x = 0, y = 0, width = 800, height = 600;
   bool fullscreen = false;
   bool borderless = false;
   bool topmost = false;
+  // Where the placement is remembered (platform/win/window_memory.h); null
+  // for a window that remembers nothing.
+  WindowPlacement (*loadPlacement)() = nullptr;
+  bool (*savePlacement)(const WindowPlacement& placement) = nullptr;
 };
 
 class VideoBackend {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 extern char** environ;
@@ -37,14 +39,19 @@ bool StartDetachedProcess(const std::vector<std::string>& args, const std::strin
   return true;
 }
 
+std::string OwnExecutablePath() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.string();
+}
+
+bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
+  return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
-
-std::string CurrentDirectory() {
-  char here[4096];
-  return ::getcwd(here, sizeof here) ? std::string(here) : std::string();
 }
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// Starting other programs on the operating system: posix_spawn with an
-// argument vector, never a shell.
+// This process and the programs it starts, on the operating system: other
+// programs start with posix_spawn and an argument vector, never a shell.
 #pragma once
 
 #include <string>
@@ -13,10 +13,14 @@ namespace platform {
 // never stays a zombie. False when it could not be started.
 bool StartDetachedProcess(const std::vector<std::string>& args, const std::string& directory);
 
+// The file this process runs from, empty when it cannot be told.
+std::string OwnExecutablePath();
+
+// Sets a variable of this process's environment, which the programs it
+// starts inherit.
+bool SetEnvironmentVariable(const std::string& name, const std::string& value);
+
 // Whether path is a regular file this process may execute.
 bool IsExecutableFile(const std::string& path);
-
-// The process's current directory, empty when it cannot be told.
-std::string CurrentDirectory();
 
 }  // namespace platform

@@ -10,7 +10,6 @@
 #include "platform/device/keys.h"
 #include "platform/media/picture_scaler.h"
 #include "platform/device/video.h"
-#include "platform/device/window_memory.h"
 
 namespace platform {
 namespace {
@@ -119,7 +118,8 @@ class SdlVideo final : public VideoBackend {
     while (800 * (scale + 1) <= dw * 9 / 10 && 600 * (scale + 1) <= dh * 9 / 10) ++scale;
     int w = 800 * scale, h = 600 * scale;
     // As the user left the window last, in this program or the other.
-    placement_ = saved_ = LoadWindowPlacement();
+    placement_ = saved_ = params.loadPlacement ? params.loadPlacement() : WindowPlacement{};
+    savePlacement_ = params.savePlacement;
     if (placement_.width > 0 && placement_.width <= dw && placement_.height <= dh) {
       w = placement_.width;
       h = placement_.height;
@@ -186,7 +186,7 @@ class SdlVideo final : public VideoBackend {
   void Remember() {
     if (placement_ == saved_) return;
     saved_ = placement_;
-    SaveWindowPlacement(placement_);
+    if (savePlacement_) savePlacement_(placement_);
   }
 
   bool IsFullscreen() const {
@@ -387,6 +387,7 @@ class SdlVideo final : public VideoBackend {
   bool started_ = false;
   SDL_Window* window_ = nullptr;
   WindowPlacement placement_, saved_;
+  bool (*savePlacement_)(const WindowPlacement&) = nullptr;
   bool fullscreenOnOpen_ = false;
   FrameDiff shown_;
   PictureScaler scaler_;

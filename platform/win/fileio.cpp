@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/files.h"
+#include "platform/win/files.h"
 #include "platform/posix/system_file.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/device/input.h"
+#include "platform/win/wintypes.h"
 
 namespace platform {
 namespace {
@@ -88,8 +89,6 @@ constexpr bool InCodeOrder() {
 }
 static_assert(InCodeOrder(), "one row per key, in the order of the codes");
 
-constexpr int kVkLeftButton = 0x01, kVkRightButton = 0x02, kVkLeftShift = 0xA0, kVkRightShift = 0xA1;
-
 }  // namespace
 
 WindowsKeyCodes WindowsCodesOf(Key key) {
@@ -105,11 +104,11 @@ void SnapshotKeysByScanCode(uint8_t out[256]) {
 }
 
 bool VirtualKeyHeld(int virtualKey) {
-  if (virtualKey == kVkLeftButton) return MouseButtons() & 1;
-  if (virtualKey == kVkRightButton) return MouseButtons() & 2;
+  if (virtualKey == VK_LBUTTON) return MouseButtons() & 1;
+  if (virtualKey == VK_RBUTTON) return MouseButtons() & 2;
   // Both shift keys are VK_SHIFT in the table; each also has a code of its own.
-  if (virtualKey == kVkLeftShift) return KeyHeld(Key::LeftShift);
-  if (virtualKey == kVkRightShift) return KeyHeld(Key::RightShift);
+  if (virtualKey == VK_LSHIFT) return KeyHeld(Key::LeftShift);
+  if (virtualKey == VK_RSHIFT) return KeyHeld(Key::RightShift);
   for (const KeyCodes& k : kCodes)
     if (k.codes.virtualKey == virtualKey && KeyHeld(k.key)) return true;
   return false;

@@ -14,6 +14,7 @@
 #include "platform/device/input.h"
 #include "platform/device/video.h"
 #include "platform/win/key_codes.h"
+#include "platform/win/window_memory.h"
 
 struct WindowObject {
   WNDPROC proc = nullptr;
@@ -142,6 +143,9 @@ HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD
   params.width = width;
   params.height = height;
   params.borderless = (style & WS_POPUP) || !(style & (WS_SYSMENU | WS_CAPTION));
+  // Both programs open as the user left either of them.
+  params.loadPlacement = platform::LoadWindowPlacement;
+  params.savePlacement = platform::SaveWindowPlacement;
   if (!platform::Video().OpenWindow(params)) return nullptr;
   platform::SetDeviceEventSink(Translate);
   WindowObject& w = U().window;

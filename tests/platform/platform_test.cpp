@@ -1,6 +1,7 @@
 // The layer's window and message translation, surfaces, scripts and clock.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/device/input.h"
 #include "platform/win/mmtimer.h"
 #include "platform/automation/script.h"
+#include "platform/win/key_codes.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -132,6 +134,44 @@ TEST(Input, TapBetweenTwoPollsIsPolledAsPressedOnce) {
   lost.kind = platform::DeviceEvent::Kind::Deactivate;
   platform::ApplyDeviceEvent(lost);
   EXPECT_EQ(platform::PollMouseButtons(), 0);
+}
+
+// The layer's keys become Windows codes in one table: each key has a scan
+// code of its own (GXGetKeys would mix two keys up otherwise), and a held
+// key shows at that scan code and under its virtual key, the extended keys
+// under DirectInput's numbers.
+TEST(Keys, EachKeyReachesWindowsUnderItsOwnCodes) {
+  using platform::Key;
+  std::set<int> scanCodes;
+  for (int k = 1; k < platform::kKeyCount; ++k) {
+    const platform::WindowsKeyCodes codes = platform::WindowsCodesOf(static_cast<Key>(k));
+    EXPECT_GT(codes.virtualKey, 0) << k;
+    EXPECT_TRUE(codes.scanCode > 0 && scanCodes.insert(codes.scanCode).second) << k;
+  }
+  EXPECT_EQ(platform::WindowsCodesOf(Key::None).scanCode, 0);
+
+  auto press = [](Key key, bool down) {
+    platform::DeviceEvent e;
+    e.kind = platform::DeviceEvent::Kind::Key;
+    e.key = key;
+    e.down = down;
+    platform::ApplyDeviceEvent(e);
+  };
+  uint8_t keys[256];
+  platform::SnapshotKeysByScanCode(keys);
+  press(Key::Up, true);
+  press(Key::RightShift, true);
+  platform::SnapshotKeysByScanCode(keys);
+  for (int code = 0; code < 256; ++code) EXPECT_EQ(keys[code], code == 0xC8 || code == 0x36 ? 0x80 : 0) << code;
+  EXPECT_LT(GetAsyncKeyState(0x26), 0);  // VK_UP
+  EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
+  EXPECT_LT(GetAsyncKeyState(VK_RSHIFT), 0);
+  EXPECT_GE(GetAsyncKeyState(VK_LSHIFT), 0);
+  press(Key::Up, false);
+  press(Key::RightShift, false);
+  platform::SnapshotKeysByScanCode(keys);
+  EXPECT_EQ(keys[0xC8] | keys[0x36], 0);
+  EXPECT_GE(GetAsyncKeyState(VK_SHIFT), 0);
 }
 
 TEST(Script, ParsesEveryCommandAndExpandsTaps) {
