@@ -149,6 +149,7 @@ TEST(Keys, EachKeyReachesWindowsUnderItsOwnCodes) {
     EXPECT_TRUE(codes.scanCode > 0 && scanCodes.insert(codes.scanCode).second) << k;
   }
   EXPECT_EQ(platform::WindowsCodesOf(Key::None).scanCode, 0);
+  EXPECT_EQ(platform::WindowsCodesOf(static_cast<Key>(platform::kKeyCount)).scanCode, 0);  // no key: no row
 
   auto press = [](Key key, bool down) {
     platform::DeviceEvent e;
@@ -172,6 +173,19 @@ TEST(Keys, EachKeyReachesWindowsUnderItsOwnCodes) {
   platform::SnapshotKeysByScanCode(keys);
   EXPECT_EQ(keys[0xC8] | keys[0x36], 0);
   EXPECT_GE(GetAsyncKeyState(VK_SHIFT), 0);
+
+  // The mouse buttons have virtual keys too, each its own.
+  for (int button : {0, 1}) {
+    platform::DeviceEvent e;
+    e.kind = platform::DeviceEvent::Kind::MouseButton;
+    e.button = button;
+    e.down = true;
+    platform::ApplyDeviceEvent(e);
+    EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON) < 0, button == 0);
+    EXPECT_EQ(GetAsyncKeyState(VK_RBUTTON) < 0, button == 1);
+    e.down = false;
+    platform::ApplyDeviceEvent(e);
+  }
 }
 
 TEST(Script, ParsesEveryCommandAndExpandsTaps) {
