@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/device/config.h"
+#include "platform/posix/program_name.h"
 #include "platform/posix/file_read.h"
 #include "platform/posix/user_files.h"
 
