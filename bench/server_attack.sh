@@ -13,10 +13,8 @@ attack="$build/bench/server_attack"
 [ -x "$attack" ] || { echo "build server_attack first ($attack)"; exit 1; }
 ulimit -n 4096 2> /dev/null || true
 start_server "$work/scores.db"
-# A board to read: 300 entries.
-for i in $(seq 300); do
-  curl -sf "http://127.0.0.1:$port/cgi-bin/hiscore.cgi?game=Quibbleton&name=P$i:::N&score=$((i ^ 0x07B7B7B7))" \
-    > /dev/null
-done
-"$attack" "$port" "$pid" "$seconds"
+# Exits 1 when a figure misses its bound (the suite runs it so).
+status=0
+"$attack" "$port" "$pid" "$seconds" || status=$?
 stop_server
+exit $status

@@ -4,7 +4,6 @@ build=$(realpath "${1:-build}")
 here=$(cd "$(dirname "$0")" && pwd)
 server="$build/score-server"
 [ -x "$server" ] || { echo "build score-server first ($server)"; exit 1; }
-command -v wrk > /dev/null || { echo "wrk is not installed (apt-get install wrk)"; exit 1; }
 work=$(mktemp -d)
 port=$((18200 + $$ % 1000))
 pid=""

@@ -5,6 +5,7 @@
 # Usage: bench/server_crash.sh [build-dir]
 set -e
 . "$(dirname "$0")/server_common.sh"
+command -v wrk > /dev/null || { echo "wrk is not installed (apt-get install wrk)"; exit 1; }
 
 start_server "$work/scores.db"
 WRK_UPLOADS=1 WRK_RECORD="$work/answered" wrk -t2 -c16 -d6s -s "$here/server_wrk.lua" "http://127.0.0.1:$port/" \

@@ -10,6 +10,7 @@ set -e
 seconds=${2:-10}
 connections=${3:-16}
 . "$(dirname "$0")/server_common.sh"
+command -v wrk > /dev/null || { echo "wrk is not installed (apt-get install wrk)"; exit 1; }
 pg_ctl=""
 stop_postgres() { $as_user "$pg_ctl" -D "$work/pg/data" -m immediate -w stop > /dev/null 2>&1; }
 

@@ -2,7 +2,7 @@
 // Whatever is accepted must obey the upload's rules, and must come back the
 // same when the launcher's own escaping sends it again. Also the other
 // readers of client bytes: player names, X-Forwarded-For, the log's escaping
-// and a read page's parameters.
+// a read page's parameters and the metrics' route of a path.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,6 +12,7 @@
 #include "launcher/upload_address.h"
 #include "server/client_address.h"
 #include "server/log_text.h"
+#include "server/metrics.h"
 #include "server/player_name.h"
 #include "server/query.h"
 
@@ -85,6 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string forwarded = score::LastForwarded(input);
   Check(forwarded.empty() || score::LimitKey(forwarded).size() <= 46);
   if (auto limit = score::QueryValue(input, "limit")) Check(limit->size() < input.size());
+
+  // Any path counts under one of the fixed routes: the metrics never grow
+  // with what clients send.
+  static score::Metrics metrics;
+  score::Request request;
+  request.target = std::string(input);
+  metrics.Observe(request, score::Response{}, 0.001);
+  Check(metrics.Text().size() < 16 * 1024);
 
   // Decoding never grows the text, and every byte escaped decodes back.
   if (auto decoded = score::PercentDecode(input)) {

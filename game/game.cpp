@@ -123,8 +123,7 @@ void Game::NewGame() {
   endedScorePending = false;
 
   playerRegistry.SetPath(records::kOptionsFromGame);
-  const int index = playerRegistry.ReadCurrentId();
-  playerRegistry.ReadPlayer(index);
+  const int index = playerRegistry.ReadCurrentPlayer();
   SetWindowTitle(playerRegistry.Player(index).name);
 
   if (!scoresUnsaved) {
@@ -370,6 +369,10 @@ void Game::Wait(int ms) {
   while (TicksSince(start) < ms && !CloseRequested()) {
     DrawFrame(redrawManager.GetBackBuffer());
     FramePace(100);
+    // No click is taken while the board animates: each step forgets the
+    // presses of the step before, so only a button still held, or pressed
+    // in the animation's last step, reaches the frame after it.
+    mouseCursor.DropPresses();
     frameRate = GXGetFPS();
     screen.Flip();
   }

@@ -84,6 +84,8 @@ class Game : public GameBase {
   void Cleanup() override;
   int Update() override;
 
+  // Draws and flips for ms on the frame clock; the clicks of that time are
+  // dropped, the keys too (at the end of the frame that waited).
   void Wait(int ms);
   void DrawFrame(IDirectDrawSurface* surface);
   // score += points, stopping at the ends of int: a score never wraps negative.

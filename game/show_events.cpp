@@ -22,6 +22,9 @@ template <class... Handlers>
 struct Overloaded : Handlers... {
   using Handlers::operator()...;
 };
+// Spelled out for compilers without aggregate deduction (the web build's clang 14).
+template <class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 }  // namespace
 

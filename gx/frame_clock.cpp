@@ -1,7 +1,6 @@
 #include "gx/frame_clock.h"
 
 #include "platform/win/mmtimer.h"
-#include "gx/mouse_cursor.h"
 #include "gx/surface.h"
 
 namespace {
@@ -35,7 +34,6 @@ void TickCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
 
 void ClockTick(int step) {
   const uint32_t now = ticks.fetch_add(static_cast<uint32_t>(step), std::memory_order_relaxed) + step;
-  mouseCursor.Poll();
   const int elapsed = static_cast<int32_t>(now - lastSeen);
   lastSeen = now;
   const int intoSecond = secondAccumulator.load(std::memory_order_relaxed) + elapsed;

@@ -1,6 +1,7 @@
 // The programs' only time base: a 10 ms periodic timer that advances a
-// millisecond tick counter, polls the mouse buttons and runs a whole-seconds
-// countdown.
+// millisecond tick counter and runs a whole-seconds countdown. It only
+// counts time: each frame reads the mouse on the main thread
+// (MouseCursor::GetState).
 #pragma once
 
 #include <atomic>

@@ -23,7 +23,6 @@ struct GxState {
   IDirectDrawSurface* primary = nullptr;
   IDirectDrawSurface* back = nullptr;
   bool mouseReady = false;
-  // Read by the timer thread's mouse poll while the main thread acquires and releases.
   std::atomic<bool> mouseAcquired{false};
   bool keyboardReady = false;
   bool fontReady = false;
@@ -127,6 +126,8 @@ int GXInitMouse() {
   G().mouseReady = true;
   return 1;
 }
+
+int GXMouseReady() { return G().mouseReady ? 1 : 0; }
 
 int GXAcquireMouse(int on) {
   const bool acquired = G().mouseReady && on;

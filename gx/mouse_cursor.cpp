@@ -12,7 +12,11 @@ void MouseCursor::SetPosition(int x, int y) {
 void MouseCursor::GetState(int* x, int* y, int* buttons) {
   if (x) *x = x_.load(std::memory_order_relaxed);
   if (y) *y = y_.load(std::memory_order_relaxed);
-  if (buttons) *buttons = buttons_.load(std::memory_order_relaxed);
+  // Only a read of the buttons takes the presses since the previous one;
+  // without the library's mouse they are those set by hand.
+  if (!buttons) return;
+  if (GXMouseReady()) Poll();
+  *buttons = buttons_.load(std::memory_order_relaxed);
   unseenPress_.store(0, std::memory_order_relaxed);
   if (const int released = pendingRelease_.exchange(0, std::memory_order_relaxed))
     buttons_.fetch_and(~released, std::memory_order_relaxed);
@@ -23,6 +27,11 @@ void MouseCursor::Poll() {
   int dx = 0, dy = 0, b = 0;
   GXGetMouseData(&dx, &dy, &b);
   buttons_.store(b, std::memory_order_relaxed);
+}
+
+void MouseCursor::DropPresses() {
+  int ignored = 0;
+  GetState(nullptr, nullptr, &ignored);
 }
 
 void MouseCursor::SetMessageButton(int bit, int on) {

@@ -2,6 +2,8 @@
 // bitmap with its faces side by side, and the place.
 #pragma once
 
+#include <string>
+
 class Button;
 class Screen;
 
@@ -11,5 +13,6 @@ struct ButtonPlace {
   int x, y;
 };
 
-// Makes the button (name first, then its faces) and adds it to the screen.
-Button* AddTableButton(Screen& screen, const ButtonPlace& place, int faces);
+// Makes the button (name first, then its faces) and adds it to the screen;
+// with a folder, the bitmap is the one in that folder.
+Button* AddTableButton(Screen& screen, const ButtonPlace& place, int faces, const std::string& folder = {});

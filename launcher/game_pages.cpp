@@ -146,7 +146,9 @@ void GamePagesScreen::Leave() {
 }
 
 void GamePagesScreen::ScanGames() {
-  for (GameFolder& folder : FindGameFolders(CurrentDirectory())) {
+  // The process works in the launcher's directory from its start on.
+  launcherDirectory = CurrentDirectory();
+  for (GameFolder& folder : FindGameFolders(launcherDirectory)) {
     auto entry = std::make_unique<GameEntry>();
     std::snprintf(entry->executable, sizeof entry->executable, "%s.exe", folder.name.c_str());
     std::snprintf(entry->name, sizeof entry->name, "%s", folder.name.c_str());
@@ -260,6 +262,7 @@ void GamePagesScreen::TurnPage(int step) {
 void GamePagesScreen::SelectGame(int index) {
   if (index < 0 || index >= gameCount) return;
   titleScreen.entry = games[static_cast<size_t>(index)].get();
+  titleScreen.launcherDirectory = launcherDirectory;
   screenManager.SwitchTo("title");
 }
 

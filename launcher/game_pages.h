@@ -86,6 +86,8 @@ class GamePagesScreen : public Screen {
   std::unique_ptr<Sprite> pageDigits;
   std::unique_ptr<Sprite> extraButtonImage;
   std::string homeAddress;
+  // Where the scan looked, absolute; the title menu reaches its files by it.
+  std::string launcherDirectory;
   FocusRing ring;
 };
 

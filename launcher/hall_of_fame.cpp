@@ -19,12 +19,10 @@
 
 namespace {
 
-constexpr const char* kTableFile = records::kHighScores;
-
 constexpr ButtonPlace kButtons[] = {
-    {"upload", "..\\UploadButton.bmp", 552, 88},
-    {"clear", "..\\ClearScores.bmp", 552, 149},
-    {"back", "..\\backbutton.bmp", 595, 220},
+    {"upload", "UploadButton.bmp", 552, 88},
+    {"clear", "ClearScores.bmp", 552, 149},
+    {"back", "backbutton.bmp", 595, 220},
 };
 
 constexpr int kFirstRowTop = 275;
@@ -33,27 +31,33 @@ constexpr int kRows = 10;
 
 }  // namespace
 
-HallOfFameScreen::HallOfFameScreen(const char* gameName) : KeyPopup("back"), game(gameName ? gameName : "") {}
+HallOfFameScreen::HallOfFameScreen(const char* gameName, std::string launcherDirectory, std::string gameDirectory)
+    : KeyPopup("back"),
+      game(gameName ? gameName : ""),
+      launcherDirectory(std::move(launcherDirectory)),
+      tableFile(records::InFolder(gameDirectory, records::kHighScores)),
+      gameDirectory(std::move(gameDirectory)) {}
 HallOfFameScreen::~HallOfFameScreen() = default;
 
 void HallOfFameScreen::Setup() {
   PopupScreen::Setup();
-  blackFont = LoadFont("..\\HallBlackFont.bmp", 1);
-  purpleFont = LoadFont("..\\HallPurpleFont.bmp", 1);
-  AddPopupImage("..\\HallOfFameScreen.bmp", nullptr);
-  for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2);
+  blackFont = LoadFont(records::InFolder(launcherDirectory, "HallBlackFont.bmp").c_str(), 1);
+  purpleFont = LoadFont(records::InFolder(launcherDirectory, "HallPurpleFont.bmp").c_str(), 1);
+  AddPopupImage(records::InFolder(launcherDirectory, "HallOfFameScreen.bmp").c_str(), nullptr);
+  for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2, launcherDirectory);
   AddDefaultButton();
   table.Resize(kEntries);
-  table.Load(kTableFile);
-  scoresAddress = ReadServerAddresses(records::kLauncherSetupFromGame).scores;
+  table.Load(tableFile.c_str());
+  scoresAddress = ReadServerAddresses(records::InFolder(launcherDirectory, records::kSetup).c_str()).scores;
 }
 
 namespace {
 
-// The replay the game kept of the entry, empty when there is none (or it
-// is larger than any replay can be).
-std::string ReadReplay(const HighScoreEntry& entry) {
-  const std::string path = "replays\\" + quibbleton::ReplayFileName(entry.name, entry.score);
+// The replay the game kept of the entry in its folder, empty when there is
+// none (or it is larger than any replay can be).
+std::string ReadReplay(const std::string& gameDirectory, const HighScoreEntry& entry) {
+  const std::string path =
+      records::InFolder(gameDirectory, ("replays\\" + quibbleton::ReplayFileName(entry.name, entry.score)).c_str());
   FILE* file = platform::OpenFile(path.c_str(), "rb");
   if (!file) return {};
   std::string text(quibbleton::kMaxReplayBytes + 1, '\0');
@@ -67,7 +71,7 @@ std::string ReadReplay(const HighScoreEntry& entry) {
 void HallOfFameScreen::Upload() {
   const HighScoreEntry* best = table.Entry(0);
   if (best && best->name[0] != '\0') {
-    if (std::string replay = ReadReplay(*best); !replay.empty())
+    if (std::string replay = ReadReplay(gameDirectory, *best); !replay.empty())
       PostInBackground(ReplayAddress(scoresAddress.c_str(), game.c_str(), best->name, best->score), std::move(replay));
   }
   const std::string address =
@@ -78,7 +82,7 @@ void HallOfFameScreen::Upload() {
 void HallOfFameScreen::Clear() {
   table.Resize(kEntries);
   // The player is told when the wipe did not reach the file; the pop-up closes either way.
-  if (!table.Save(kTableFile))
+  if (!table.Save(tableFile.c_str()))
     MessageBoxA(mainWindow, "The high scores could not be cleared: \"hiscore.dat\" cannot be written.",
                 "Plinkworks Lobbo", MB_ICONERROR);
   EndWith("clear");

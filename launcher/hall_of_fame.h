@@ -14,8 +14,10 @@ class HallOfFameScreen : public KeyPopup {
  public:
   static constexpr int kEntries = 20;
 
-  // game: the game's name as sent with the upload.
-  explicit HallOfFameScreen(const char* game);
+  // game: the game's name as sent with the upload. Its pictures, fonts and
+  // the server's address are the launcher's, in launcherDirectory; the
+  // table and the replays the game's, in gameDirectory.
+  HallOfFameScreen(const char* game, std::string launcherDirectory, std::string gameDirectory);
   ~HallOfFameScreen() override;
 
   void Setup() override;
@@ -33,5 +35,8 @@ class HallOfFameScreen : public KeyPopup {
   std::unique_ptr<BitmapFont> purpleFont;
   HighScoreTable table;
   std::string game;
+  std::string launcherDirectory;
+  std::string tableFile;
+  std::string gameDirectory;
   std::string scoresAddress;
 };

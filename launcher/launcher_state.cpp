@@ -1,6 +1,7 @@
 #include "launcher/launcher_state.h"
 
 #include "launcher/game_pages.h"
+#include "launcher/hall_of_fame.h"
 #include "launcher/key_popup.h"
 #include "launcher/players_screen.h"
 #include "launcher/title_screen.h"
@@ -28,6 +29,15 @@ std::string DescribePlayers(const PlayersScreen& players) {
     if (field && field->focused) focused = i + 1;
   }
   return text + "\nfield " + std::to_string(focused) + "\nsend " + (players.SendFlag() ? "yes" : "no") + "\n";
+}
+
+// The hall of fame's entries as it shows them, "name:score", best first.
+std::string DescribeHall(const HallOfFameScreen& hall) {
+  std::string text = "scores";
+  for (int i = 0; i < HallOfFameScreen::kEntries; ++i)
+    if (const HighScoreEntry* entry = hall.Table().Entry(i); entry && entry->score > 0)
+      text += std::string(" ") + entry->name + ":" + std::to_string(entry->score);
+  return text + "\n";
 }
 
 }  // namespace
@@ -61,6 +71,7 @@ std::string DescribeLauncher() {
   if (const KeyPopup* popup = CurrentKeyPopup()) {
     text += "popup " + popup->Ring().Describe();
     if (const auto* players = dynamic_cast<const PlayersScreen*>(popup)) text += DescribePlayers(*players);
+    if (const auto* hall = dynamic_cast<const HallOfFameScreen*>(popup)) text += DescribeHall(*hall);
   }
   return text;
 }

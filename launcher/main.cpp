@@ -27,7 +27,6 @@ int WinMain(HINSTANCE instance, HINSTANCE, char* text, int) {
   variant.topmostAt800x600 = true;
   variant.paceFrames = false;
   variant.music = false;
-  variant.messageButtons = true;
   variant.printFpsInLoop = true;
   variant.quitPauseMs = 1500;
   variant.registerScreens = RegisterScreens;

@@ -7,14 +7,15 @@
 #include "widgets/button.h"
 #include "widgets/fixed_text.h"
 #include "widgets/redraw_manager.h"
+#include "records/shared_files.h"
 
 namespace {
 
 constexpr ButtonPlace kButtons[] = {
-    {"enter", "..\\EnterButton.bmp", 474, 471},
-    {"remove", "..\\RemoveButton.bmp", 360, 471},
-    {"back", "..\\BackButton.bmp", 608, 489},
-    {"yesno", "..\\yesno.bmp", 37, 486},
+    {"enter", "EnterButton.bmp", 474, 471},
+    {"remove", "RemoveButton.bmp", 360, 471},
+    {"back", "BackButton.bmp", 608, 489},
+    {"yesno", "yesno.bmp", 37, 486},
 };
 
 constexpr RECT kFieldRects[PlayersScreen::kFields] = {
@@ -25,16 +26,17 @@ constexpr RECT kFieldRects[PlayersScreen::kFields] = {
 
 }  // namespace
 
-PlayersScreen::PlayersScreen() : KeyPopup("back") {}
+PlayersScreen::PlayersScreen(std::string launcherDirectory)
+    : KeyPopup("back"), launcherDirectory(std::move(launcherDirectory)) {}
 PlayersScreen::~PlayersScreen() = default;
 
 void PlayersScreen::Setup() {
   PopupScreen::Setup();
-  nFont = LoadFont("..\\n_font.bmp", 1);
-  hFont = LoadFont("..\\h_font.bmp", 3);
-  AddPopupImage("..\\PlayerInfo.bmp", nullptr);
+  nFont = LoadFont(records::InFolder(launcherDirectory, "n_font.bmp").c_str(), 1);
+  hFont = LoadFont(records::InFolder(launcherDirectory, "h_font.bmp").c_str(), 3);
+  AddPopupImage(records::InFolder(launcherDirectory, "PlayerInfo.bmp").c_str(), nullptr);
 
-  for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2);
+  for (const ButtonPlace& place : kButtons) AddTableButton(*this, place, 2, launcherDirectory);
   if (Button* yesno = buttons->Find("yesno")) {
     yesno->SetFixedFirstImage(1);
     yesno->SetDirtyReporting(1);
@@ -43,7 +45,7 @@ void PlayersScreen::Setup() {
   // The fields sit relative to the picture as centred now; the later placing
   // of the pop-up moves its buttons only.
   for (int i = 0; i < kFields; ++i) {
-    auto field = MakeLauncherField(hFont.get(), nFont.get());
+    auto field = MakeLauncherField(hFont.get(), nFont.get(), launcherDirectory);
     field->SetFocus(0);
     field->SetInset(originX, originY);
     field->SetSelectMode(0);

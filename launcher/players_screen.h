@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "launcher/bitmap_font.h"
 #include "launcher/text_field.h"
@@ -16,7 +17,8 @@ class PlayersScreen : public KeyPopup {
  public:
   static constexpr int kFields = 3;  // name, address, e-mail
 
-  PlayersScreen();
+  // Its pictures and fonts are the launcher's, in launcherDirectory.
+  explicit PlayersScreen(std::string launcherDirectory);
   ~PlayersScreen() override;
 
   void Setup() override;
@@ -29,6 +31,7 @@ class PlayersScreen : public KeyPopup {
   int SendFlag() const { return sendFlag; }
 
  private:
+  std::string launcherDirectory;
   std::unique_ptr<BitmapFont> nFont;
   std::unique_ptr<BitmapFont> hFont;
   std::unique_ptr<TextField> fields[kFields];

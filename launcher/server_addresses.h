@@ -14,6 +14,6 @@ struct ServerAddresses {
 constexpr char kDefaultHomeAddress[] = "http://localhost:8080/";
 constexpr char kDefaultScoresAddress[] = "http://localhost:8080";
 
-// iniPath is relative to the current directory, as the programs write it
-// (".\setup.ini" from the launcher's directory, "..\setup.ini" from a game's).
+// iniPath as the programs write paths: the launcher's ".\setup.ini", from
+// its working directory or from its directory given whole.
 ServerAddresses ReadServerAddresses(const char* iniPath);

@@ -6,13 +6,15 @@
 #include "gx/key_queue.h"
 #include "gx/frame_clock.h"
 #include "widgets/sprite.h"
+#include "records/shared_files.h"
 
-std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont) {
+std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont,
+                                             const std::string& launcherDirectory) {
   auto field = std::make_unique<TextField>();
   field->AllocText(64);
   field->AddSharedFont(font);
   field->AddSharedFont(highlightFont);
-  field->SetCaret("..\\blockcursor.bmp");
+  field->SetCaret(records::InFolder(launcherDirectory, "blockcursor.bmp").c_str());
   return field;
 }
 

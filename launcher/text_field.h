@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/win/ddraw.h"
@@ -15,8 +16,10 @@ class Sprite;
 class TextField;
 
 // A field as the launcher's screens make them: 64 bytes of text, font 0 and
-// font 1 (the highlight) shared with the screen, the block caret.
-std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont);
+// font 1 (the highlight) shared with the screen, the block caret of the
+// launcher's directory.
+std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont,
+                                             const std::string& launcherDirectory);
 
 class TextField {
  public:

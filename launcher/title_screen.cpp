@@ -10,7 +10,6 @@
 #include "launcher/key_popup.h"
 #include "launcher/players_screen.h"
 #include "launcher/unsaved_options.h"
-#include "platform/win/files.h"
 #include "platform/win/profile.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"
@@ -27,23 +26,21 @@ TitleScreen titleScreen;
 
 namespace {
 
-constexpr const char* kOptions = records::kOptionsFromGame;
-
 struct MenuButton {
   ButtonPlace place;
   const char* optionKey;  // the toggles' key in "options.ini", null for push buttons
 };
 
 constexpr MenuButton kButtons[] = {
-    {{"HowToPlay", "..\\HowToPlayButton.bmp", 52, 296}, nullptr},
-    {{"Play", "..\\PlayButton.bmp", 636, 296}, nullptr},
-    {{"HighScores", "..\\HighScoresButton.bmp", 52, 365}, nullptr},
-    {{"Menu", "..\\MenuButton.bmp", 636, 365}, nullptr},
-    {{"Credits", "..\\CreditsButton.bmp", 52, 435}, nullptr},
-    {{"Exit", "..\\ExitButton.bmp", 636, 435}, nullptr},
-    {{"Players", "..\\PlayersButton.bmp", 280, 318}, nullptr},
-    {{"SFX", "..\\sfx.bmp", 52, 505}, records::kSfxKey},
-    {{"Music", "..\\music.bmp", 106, 505}, records::kMusicKey},
+    {{"HowToPlay", "HowToPlayButton.bmp", 52, 296}, nullptr},
+    {{"Play", "PlayButton.bmp", 636, 296}, nullptr},
+    {{"HighScores", "HighScoresButton.bmp", 52, 365}, nullptr},
+    {{"Menu", "MenuButton.bmp", 636, 365}, nullptr},
+    {{"Credits", "CreditsButton.bmp", 52, 435}, nullptr},
+    {{"Exit", "ExitButton.bmp", 636, 435}, nullptr},
+    {{"Players", "PlayersButton.bmp", 280, 318}, nullptr},
+    {{"SFX", "sfx.bmp", 52, 505}, records::kSfxKey},
+    {{"Music", "music.bmp", 106, 505}, records::kMusicKey},
 };
 
 struct FieldPlace {
@@ -57,9 +54,9 @@ constexpr int kFieldHeight = 30;
 constexpr int kNameFrameMargin = 5;  // the focus frame's width
 constexpr int kPopupX = 53, kPopupY = 18;
 
-bool OptionOff(const char* key) {
+bool OptionOff(const char* key, const std::string& options) {
   char value[10] = "";
-  GetPrivateProfileStringA(records::kSetupSection, key, "Y", value, sizeof value, kOptions);
+  GetPrivateProfileStringA(records::kSetupSection, key, "Y", value, sizeof value, options.c_str());
   return value[0] == 'N';
 }
 
@@ -68,35 +65,41 @@ bool OptionOff(const char* key) {
 TitleScreen::TitleScreen() { SetName("title"); }
 TitleScreen::~TitleScreen() = default;
 
+std::string TitleScreen::GameDirectory() const { return entry ? entry->directory : "."; }
+std::string TitleScreen::LauncherDirectory() const { return launcherDirectory.empty() ? "." : launcherDirectory; }
+std::string TitleScreen::OptionsFile() const {
+  return records::InFolder(LauncherDirectory(), records::kOptionsFromLauncher);
+}
+
 void TitleScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
-  if (entry) SetCurrentDirectoryA(entry->directory.c_str());
   Screen::Enter(dd, target);
   // A picture that failed leaves the manager with no surface at all: the
   // last screen's surfaces are freed when it leaves.
-  ScreenImage* image = LoadImage(".\\title\\titlebackground.bmp");
+  const std::string background = records::InFolder(GameDirectory(), "title\\titlebackground.bmp");
+  ScreenImage* image = LoadImage(background.c_str());
   SetRedrawTarget(image ? image->surface : nullptr);
-  image = LoadImage(".\\title\\titlebackground.bmp");
+  image = LoadImage(background.c_str());
   SetRedrawBackground(image ? image->surface : nullptr);
   redrawManager.RestoreAll();
   ring.Focus("Play");
 
   for (const MenuButton& menu : kButtons) {
-    Button* button = AddTableButton(*this, menu.place, 2);
+    Button* button = AddTableButton(*this, menu.place, 2, LauncherDirectory());
     if (!menu.optionKey) continue;
     button->SetFixedFirstImage(1);
     int& flag = std::strcmp(menu.optionKey, "SFX") == 0 ? sfxOn : musicOn;
     flag = 1;
-    if (OptionOff(menu.optionKey)) {
+    if (OptionOff(menu.optionKey, OptionsFile())) {
       button->SwapFirstTwoImages();
       flag = 0;
     }
   }
 
-  normalFont = LoadFont("..\\n_font.bmp");
-  highlightFont = LoadFont("..\\h_font.bmp");
+  normalFont = LoadFont(records::InFolder(LauncherDirectory(), "n_font.bmp").c_str());
+  highlightFont = LoadFont(records::InFolder(LauncherDirectory(), "h_font.bmp").c_str());
 
   for (int i = 0; i < kPlayers; ++i) {
-    auto field = MakeLauncherField(normalFont.get(), highlightFont.get());
+    auto field = MakeLauncherField(normalFont.get(), highlightFont.get(), LauncherDirectory());
     field->SetInset(0, 0);
     field->SetFocus(0);
     field->SetEditable(0);
@@ -104,13 +107,9 @@ void TitleScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
     nameFields[i] = std::move(field);
   }
 
-  playerRegistry.SetPath(kOptions);
-  currentPlayer = playerRegistry.ReadCurrentId();
-  for (int i = 0; i < kPlayers; ++i) {
-    playerRegistry.ReadPlayer(i);
-    ShowPlayerName(i);
-  }
-  if (entry) SetCurrentDirectoryA(entry->directory.c_str());
+  playerRegistry.SetPath(OptionsFile().c_str());
+  currentPlayer = playerRegistry.ReadAllPlayers();
+  for (int i = 0; i < kPlayers; ++i) ShowPlayerName(i);
 }
 
 void TitleScreen::Leave() {
@@ -136,13 +135,13 @@ int TitleScreen::Flip() {
 void TitleScreen::FlipOption(const char* buttonName, const char* key, int& flag) {
   if (Button* button = GetButtons()->Find(buttonName)) button->SwapFirstTwoImages();
   flag = 1 - flag;
-  if (!WritePrivateProfileStringA(records::kSetupSection, key, flag ? "Y" : "N", kOptions))
+  if (!WritePrivateProfileStringA(records::kSetupSection, key, flag ? "Y" : "N", OptionsFile().c_str()))
     ReportUnsavedOptions(key == std::string("SFX") ? "The sound effects switch" : "The music switch");
 }
 
 int TitleScreen::ShowPicture(const char* path) {
   KeyPopup popup("default");
-  popup.AddPopupImage(path, nullptr);
+  popup.AddPopupImage(records::InFolder(GameDirectory(), path).c_str(), nullptr);
   popup.AddDefaultButton();
   popup.SetPosition(kPopupX, kPopupY);
   if (popup.Run(nullptr, nullptr) == 0) return kScreenQuit;
@@ -150,7 +149,7 @@ int TitleScreen::ShowPicture(const char* path) {
 }
 
 int TitleScreen::ShowHallOfFame() {
-  HallOfFameScreen hall(entry ? entry->name : "");
+  HallOfFameScreen hall(entry ? entry->name : "", LauncherDirectory(), GameDirectory());
   hall.Setup();
   hall.SetPosition(kPopupX, kPopupY);
   if (hall.Run(nullptr, nullptr) == 0) return kScreenQuit;
@@ -158,9 +157,9 @@ int TitleScreen::ShowHallOfFame() {
 }
 
 int TitleScreen::EditPlayer() {
-  playerRegistry.SetPath(kOptions);
+  playerRegistry.SetPath(OptionsFile().c_str());
   {
-    PlayersScreen players;
+    PlayersScreen players(LauncherDirectory());
     players.Setup();
     players.SetPosition(kPopupX, kPopupY);
     players.SetPlayer(&playerRegistry.Player(currentPlayer));
@@ -175,15 +174,11 @@ int TitleScreen::EditPlayer() {
 }
 
 int TitleScreen::Play() {
-  SetCurrentDirectoryA("..");
-  const DWORD size = GetCurrentDirectoryA(0, nullptr);
-  std::string launcherDirectory(size, '\0');
-  launcherDirectory.resize(GetCurrentDirectoryA(size, launcherDirectory.data()));
+  // The game starts in its own folder, told the launcher's.
   HINSTANCE started = ShellExecuteA(nullptr, "open", entry->executable, launcherDirectory.c_str(),
                                     entry->directory.c_str(), SW_SHOWNORMAL);
   if (reinterpret_cast<intptr_t>(started) > 32) return kScreenQuit;
   // Nothing started: closing now would leave the player with no window at all.
-  SetCurrentDirectoryA(entry->directory.c_str());
   const std::string message = std::string("Could not start ") + entry->name + ".";
   MessageBoxA(mainWindow, message.c_str(), "Plinkworks Lobbo", MB_ICONERROR);
   return 1;
@@ -244,11 +239,11 @@ int TitleScreen::Run(int) {
   if (set->WasPressed("Music")) FlipOption("Music", "Music", musicOn);
 
   if (set->WasPressed("Credits")) {
-    if (ShowPicture(".\\title\\Credits.bmp") == kScreenQuit) return kScreenQuit;
+    if (ShowPicture("title\\Credits.bmp") == kScreenQuit) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("HowToPlay")) {
-    if (ShowPicture(".\\title\\HowToPlay.bmp") == kScreenQuit) return kScreenQuit;
+    if (ShowPicture("title\\HowToPlay.bmp") == kScreenQuit) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("HighScores")) {
@@ -261,7 +256,6 @@ int TitleScreen::Run(int) {
   }
   if (set->WasPressed("Play") && entry) return Play();
   if (set->WasPressed("Menu")) {
-    SetCurrentDirectoryA("..");
     screenManager.SwitchTo("Lobbo");
     return 1;
   }

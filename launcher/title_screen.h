@@ -1,7 +1,8 @@
 // The launcher's title menu for one selected game, "title": play, how to
 // play, credits, the hall of fame, the players, the sound switches shared by
-// every game and the eight player names. While it is current the process
-// works in the game's directory, so every launcher file is reached by "..\".
+// every game and the eight player names. Its files are reached by their
+// folders: the game's (the title pictures) and the launcher's (the buttons,
+// fonts and "options.ini"); the process's working directory stays.
 #pragma once
 
 #include <memory>
@@ -29,6 +30,8 @@ class TitleScreen : public Screen {
 
   // Set by the game pages before they switch here; not owned.
   const GameEntry* entry = nullptr;
+  // The launcher's directory (absolute), set with the entry.
+  std::string launcherDirectory;
 
   int CurrentPlayer() const { return currentPlayer; }
   int SfxOn() const { return sfxOn; }
@@ -38,11 +41,16 @@ class TitleScreen : public Screen {
 
  private:
   // Each returns 7 when the program is closing, else 1.
+  // path: a picture of the game's folder.
   int ShowPicture(const char* path);
   int ShowHallOfFame();
   int EditPlayer();
   int Play();
   void ShowPlayerName(int i);
+  // The folders; the working directory (the launcher's) while none is set.
+  std::string GameDirectory() const;
+  std::string LauncherDirectory() const;
+  std::string OptionsFile() const;
   void FlipOption(const char* buttonName, const char* key, int& flag);
   // A left click at (x, y) on the names: the one under it becomes the current player.
   void ClickNames(int x, int y);

@@ -3,7 +3,14 @@
 // A game runs in its own folder one level below the launcher's.
 #pragma once
 
+#include <string>
+
 namespace records {
+
+// name (a file, or a path below folder) in folder, joined as the programs
+// write paths. The launcher reaches every file by its folder so, instead
+// of changing the process's working directory.
+inline std::string InFolder(const std::string& folder, const char* name) { return folder + "\\" + name; }
 
 // The shared settings and the eight players, in the launcher's directory.
 inline constexpr char kOptionsFromLauncher[] = "options.ini";

@@ -69,6 +69,13 @@ int PlayerRegistry::ReadCurrentPlayer() {
   return id;
 }
 
+int PlayerRegistry::ReadAllPlayers() {
+  if (iniPath_.empty()) return ReadCurrentId();
+  const std::string text = platform::ReadProfileText(iniPath_.c_str());
+  for (int i = 0; i < kPlayers; ++i) PlayerFrom(text, i);
+  return CurrentIdFrom(text);
+}
+
 bool PlayerRegistry::WriteCurrentId(int id) {
   if (iniPath_.empty()) return true;
   char value[16];
@@ -122,8 +129,9 @@ bool PlayerRegistry::WriteRecords(const int* slots, const PlayerRecord* const* r
   // details or the new ones, never a mix.
   const bool written = platform::WriteProfileStrings(writes.data(), writes.size(), iniPath_.c_str()) != FALSE;
   if (!written) return false;
-  // What the file now says is what the registry holds.
-  for (int n = 0; n < count; ++n) ReadPlayer(slots[n]);
+  // What the file now says is what the registry holds: one read for all.
+  const std::string text = platform::ReadProfileText(iniPath_.c_str());
+  for (int n = 0; n < count; ++n) PlayerFrom(text, slots[n]);
   return true;
 }
 

@@ -53,6 +53,8 @@ class PlayerRegistry {
   void ReadPlayer(int i);
   // ReadCurrentId and ReadPlayer of that number from one read of the file.
   int ReadCurrentPlayer();
+  // ReadCurrentId and ReadPlayer of all eight from one read of the file.
+  int ReadAllPlayers();
   // Writes name, address, email and send as one save, then reads record i
   // back from the file. record may be the registry's own record i. False
   // (errno set) when the file could not be written; the in-memory record

@@ -18,6 +18,7 @@
 
 #include "game/rules/replay.h"
 #include "server/client_address.h"
+#include "server/request_workers.h"
 
 namespace score {
 namespace {
@@ -36,6 +37,12 @@ struct Tracked {
   Clock::time_point started;
   bool reading = false;      // a replay's body is coming in
   std::string body;
+  // Handed to the workers: the connection is suspended until its answer
+  // is ready (both under the server's mutex: a worker writes them).
+  bool waiting = false;
+  bool ready = false;
+  Request request;
+  Response response;
 };
 
 std::string Header(MHD_Connection* connection, const char* name) {
@@ -49,6 +56,9 @@ struct HttpServer::Impl {
   Handler handler;
   Logger logger;
   HttpLimits limits;
+  Predicate atOnce;
+  Handler unavailable;
+  std::unique_ptr<RequestWorkers> workers;
   std::string exemptKey;
   std::vector<MHD_Daemon*> daemons;
 
@@ -56,6 +66,7 @@ struct HttpServer::Impl {
   std::condition_variable wake;
   bool stopping = false;
   std::map<Tracked*, bool> open;  // every open connection
+  unsigned waiting = 0;  // connections suspended for a worker's answer
   std::map<std::string, unsigned> perClient;
   std::thread sweeper;
 
@@ -90,6 +101,7 @@ struct HttpServer::Impl {
         // sweeper never shuts down a number reused by a newer connection.
         std::lock_guard lock(self->mutex);
         self->open.erase(tracked);
+        if (tracked->waiting) self->Resumed();
         auto count = self->perClient.find(tracked->key);
         if (count != self->perClient.end() && --count->second == 0) self->perClient.erase(count);
       }
@@ -127,6 +139,17 @@ struct HttpServer::Impl {
     if (tracked->answered) {
       *uploadSize = 0;
       return MHD_YES;
+    }
+    if (tracked->waiting) {
+      *uploadSize = 0;
+      std::unique_lock lock(self->mutex);
+      if (!tracked->ready) return MHD_YES;
+      tracked->waiting = false;
+      self->Resumed();
+      Request request = std::move(tracked->request);
+      Response answer = std::move(tracked->response);
+      lock.unlock();
+      return self->Send(connection, tracked, request, std::move(answer));
     }
     Request request;
     request.method = method;
@@ -181,8 +204,57 @@ struct HttpServer::Impl {
       if (!request.hasBody) return MHD_YES;
     }
     *uploadSize = 0;
+    if (!self->atOnce || self->atOnce(request)) return self->Send(connection, tracked, request, self->handler(request));
+    // The connection waits (its thread serves the others) until a worker
+    // has the answer. It is suspended first: a resume must never come
+    // before its suspension.
+    {
+      std::lock_guard lock(self->mutex);
+      tracked->waiting = true;
+      ++self->waiting;
+      tracked->ready = false;
+      tracked->request = std::move(request);
+    }
+    MHD_suspend_connection(connection);
+    auto job = [self, connection, tracked](bool cancelled) {
+      Request copy;
+      {
+        std::lock_guard lock(self->mutex);
+        copy = tracked->request;
+      }
+      self->Ready(connection, tracked, cancelled ? self->Unavailable(copy) : self->handler(copy));
+    };
+    if (!self->workers->Submit(job)) self->Ready(connection, tracked, self->Unavailable(tracked->request));
+    return MHD_YES;
+  }
+
+  // Under the mutex: one connection fewer waits for its answer.
+  void Resumed() {
+    if (--waiting == 0) wake.notify_all();
+  }
+
+  Response Unavailable(const Request& request) {
+    if (unavailable) return unavailable(request);
+    Response r;
+    r.status = 503;
+    r.headers.emplace_back("Retry-After", "30");
+    return r;
+  }
+
+  // A worker's answer: the connection is resumed, and the library calls
+  // Access again, which sends it. The connection may be gone as soon as it
+  // is resumed, so nothing of it is touched after that.
+  void Ready(MHD_Connection* connection, Tracked* tracked, Response answer) {
+    {
+      std::lock_guard lock(mutex);
+      tracked->response = std::move(answer);
+      tracked->ready = true;
+    }
+    MHD_resume_connection(connection);
+  }
+
+  MHD_Result Send(MHD_Connection* connection, Tracked* tracked, const Request& request, Response answer) {
     tracked->answered = true;
-    Response answer = self->handler(request);
     MHD_Response* response =
         MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
     if (!response) return MHD_NO;
@@ -193,9 +265,7 @@ struct HttpServer::Impl {
     if (request.hasBody) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
     MHD_destroy_response(response);
-    if (self->logger) {
-      self->logger(request, answer, std::chrono::duration<double>(Clock::now() - tracked->started).count());
-    }
+    if (logger) logger(request, answer, std::chrono::duration<double>(Clock::now() - tracked->started).count());
     return queued;
   }
 
@@ -225,7 +295,8 @@ struct HttpServer::Impl {
   }
 
   bool Start(int fd, bool v6) {
-    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | (v6 ? MHD_USE_IPv6 : 0);
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME |
+                           (v6 ? MHD_USE_IPv6 : 0);
     MHD_Daemon* daemon = MHD_start_daemon(
         flags, 0, &Policy, this, &Access, this, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_THREAD_POOL_SIZE,
         limits.threads, MHD_OPTION_CONNECTION_LIMIT, limits.connections, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
@@ -238,10 +309,17 @@ struct HttpServer::Impl {
   }
 };
 
-HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits) : impl_(std::make_unique<Impl>()) {
+HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits, Predicate atOnce, Handler unavailable)
+    : impl_(std::make_unique<Impl>()) {
   impl_->handler = std::move(handler);
   impl_->logger = std::move(logger);
   impl_->limits = std::move(limits);
+  impl_->atOnce = std::move(atOnce);
+  impl_->unavailable = std::move(unavailable);
+  if (impl_->atOnce) {
+    impl_->workers = std::make_unique<RequestWorkers>(impl_->limits.workers, impl_->limits.waitingLimit,
+                                                      std::chrono::milliseconds(impl_->limits.stallMs));
+  }
   impl_->exemptKey = impl_->limits.exempt.empty() ? "" : LimitKey(impl_->limits.exempt);
 }
 
@@ -370,9 +448,20 @@ void HttpServer::Stop() {
   }
   impl_->wake.notify_all();
   if (impl_->sweeper.joinable()) impl_->sweeper.join();
+  // Every suspended connection is resumed with its answer before the
+  // library may stop (requests not yet started are answered 503).
+  if (impl_->workers) {
+    impl_->workers->Stop();
+    // The library must have taken up every resumed connection before it
+    // stops (it may not stop with one still suspended).
+    std::unique_lock lock(impl_->mutex);
+    impl_->wake.wait_for(lock, std::chrono::seconds(5), [this] { return impl_->waiting == 0; });
+  }
   // Open connections are closed, however far their requests got.
   for (MHD_Daemon* daemon : impl_->daemons) MHD_stop_daemon(daemon);
   impl_->daemons.clear();
 }
+
+double HttpServer::DatabaseWait() { return impl_->workers ? impl_->workers->OldestWait() : 0; }
 
 }  // namespace score

@@ -23,6 +23,10 @@ struct HttpLimits {
   unsigned idleSeconds = 5;       // without a byte either way
   int backlog = 1024;
   std::string exempt;             // a trusted proxy: not limited per client
+  // Requests that wait for the database run on threads of their own.
+  unsigned workers = 8;
+  size_t waitingLimit = 256;      // requests queued for a worker at most
+  unsigned stallMs = 1000;        // every worker busy this long: refuse more
 };
 
 class HttpServer {
@@ -31,7 +35,14 @@ class HttpServer {
   // Called after each answer with the request, the answer and its duration.
   using Logger = std::function<void(const Request&, const Response&, double seconds)>;
 
-  HttpServer(Handler handler, Logger logger, HttpLimits limits);
+  // Whether a request is answered on its connection's own thread, at once:
+  // only those that never wait for the database. The others are handed to
+  // the workers, and get `unavailable`'s answer when the workers cannot
+  // take them. Without `atOnce` every request is answered at once.
+  using Predicate = std::function<bool(const Request&)>;
+
+  HttpServer(Handler handler, Logger logger, HttpLimits limits, Predicate atOnce = nullptr,
+             Handler unavailable = nullptr);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -41,6 +52,8 @@ class HttpServer {
   // throws std::runtime_error when nothing can be bound.
   int Listen(const std::string& host, int port);
   void Stop();
+  // Seconds the longest-waiting request for the database has waited.
+  double DatabaseWait();
 
  private:
   struct Impl;

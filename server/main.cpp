@@ -1,7 +1,7 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
-//                [--log-format text|json]
+//                [--log-format text|json] [--metrics-listen ADDR:PORT]
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
 #include <unistd.h>
@@ -14,11 +14,13 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "server/http_server.h"
 #include "server/log_text.h"
+#include "server/metrics.h"
 #include "server/pages.h"
 #include "server/service.h"
 #include "server/storage.h"
@@ -49,13 +51,16 @@ struct Options {
   std::string gamesFile;
   score::StorageOptions storage;
   bool jsonLog = false;
+  // Where /metrics is served; empty: nowhere. Never the public address.
+  std::string metricsHost;
+  int metricsPort = -1;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   std::fprintf(stderr,
                "score-server: %s\nusage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
                "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
-               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n",
+               "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n       [--metrics-listen ADDR:PORT]\n",
                problem);
   std::exit(2);
 }
@@ -67,6 +72,15 @@ int Number(const char* text, int low, int high, const char* what) {
   return static_cast<int>(value);
 }
 
+void HostAndPort(const char* value, const char* problem, std::string& host, int& port) {
+  const char* colon = std::strrchr(value, ':');
+  if (!colon || colon == value) Usage(problem);
+  host.assign(value, colon);
+  // "[::1]:8080": the brackets only delimit the address.
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  port = Number(colon + 1, 0, 65535, "the port must be 0..65535");
+}
+
 Options ParseArguments(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -74,14 +88,9 @@ Options ParseArguments(int argc, char** argv) {
     if (i + 1 >= argc) Usage(("missing value after " + flag).c_str());
     const char* value = argv[++i];
     if (flag == "--listen") {
-      const char* colon = std::strrchr(value, ':');
-      if (!colon || colon == value) Usage("--listen takes ADDR:PORT");
-      options.host.assign(value, colon);
-      // "[::1]:8080": the brackets only delimit the address.
-      if (options.host.size() > 2 && options.host.front() == '[' && options.host.back() == ']') {
-        options.host = options.host.substr(1, options.host.size() - 2);
-      }
-      options.port = Number(colon + 1, 0, 65535, "the port must be 0..65535");
+      HostAndPort(value, "--listen takes ADDR:PORT", options.host, options.port);
+    } else if (flag == "--metrics-listen") {
+      HostAndPort(value, "--metrics-listen takes ADDR:PORT", options.metricsHost, options.metricsPort);
     } else if (flag == "--db") {
       options.db = value;
     } else if (flag == "--upload-limit") {
@@ -170,7 +179,12 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // Readiness asks how long requests have waited for the database; the
+  // server that knows is made below, before any request can come.
+  score::HttpServer* http = nullptr;
+  serviceOptions.databaseWait = [&http] { return http ? http->DatabaseWait() : 0.0; };
   score::Service service(*storage, serviceOptions);
+  score::Metrics metrics;
 
   score::HttpLimits limits;
   limits.threads = static_cast<unsigned>(options.threads);
@@ -195,7 +209,9 @@ int main(int argc, char** argv) {
   // byte a client chose is escaped, so no request can forge a line.
   const std::string trustProxy = options.trustProxy;
   const bool json = options.jsonLog;
-  auto log = [trustProxy, json](const score::Request& request, const score::Response& answer, double seconds) {
+  auto log = [trustProxy, json, &metrics](const score::Request& request, const score::Response& answer,
+                                          double seconds) {
+    metrics.Observe(request, answer, seconds);
     const std::string path =
         score::EscapeForLog(std::string_view(request.target).substr(0, request.target.find('?')));
     const std::string client = score::EscapeForLog(score::ClientOf(request, trustProxy));
@@ -211,10 +227,29 @@ int main(int argc, char** argv) {
     }
   };
 
-  score::HttpServer server(handle, log, limits);
+  // Only what waits for the database goes to the workers; /healthz is
+  // answered on the connection's own thread, whatever the database does.
+  score::HttpServer server(
+      handle, log, limits, [](const score::Request& request) { return !score::Service::NeedsDatabase(request); },
+      score::Service::Unavailable);
+  http = &server;
+  std::unique_ptr<score::HttpServer> metricsServer;
   int port = 0;
   try {
     port = server.Listen(options.host, options.port);
+    if (!options.metricsHost.empty()) {
+      score::HttpLimits few;
+      few.threads = 1;
+      few.connections = 64;
+      few.perClient = 16;
+      metricsServer = std::make_unique<score::HttpServer>(
+          [&metrics](const score::Request& request) { return metrics.Handle(request); }, nullptr, few);
+      const int metricsPort = metricsServer->Listen(options.metricsHost, options.metricsPort);
+      std::fprintf(stderr, "score-server: metrics on http://%s:%d/metrics\n",
+                   options.metricsHost.find(':') == std::string::npos ? options.metricsHost.c_str()
+                                                                      : ("[" + options.metricsHost + "]").c_str(),
+                   metricsPort);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "score-server: %s\n", e.what());
     return 1;
@@ -227,6 +262,7 @@ int main(int argc, char** argv) {
   char byte = 0;
   while (read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
   }
+  if (metricsServer) metricsServer->Stop();
   server.Stop();
   std::fprintf(stderr, "score-server: stopped\n");
   return 0;

@@ -81,6 +81,13 @@ Entry EntryOf(const score::Upload& upload, const std::string& name, int64_t crea
 // "?verified=1": only the entries whose replays were verified.
 bool VerifiedOnly(std::string_view query) { return QueryValue(query, "verified") == std::optional<std::string>("1"); }
 
+// A request the database failed.
+Response Failed(const Request& request) {
+  Response r = Service::Unavailable(request);
+  r.databaseError = true;
+  return r;
+}
+
 }  // namespace
 
 // Headers every answer carries: the pages load nothing from outside and run
@@ -167,8 +174,7 @@ Response Service::Handle(const Request& request) {
     try {
       r = ReplayUpload(request, query);
     } catch (const StorageError&) {
-      r = refuse(503, "Unavailable", "The score database cannot be reached; please try again later.");
-      r.headers.emplace_back("Retry-After", "30");
+      return Failed(request);
     }
   } else if (request.method != "GET" && request.method != "HEAD") {
     r = refuse(405, "Method not allowed", "This server only answers GET requests.");
@@ -179,10 +185,24 @@ Response Service::Handle(const Request& request) {
     try {
       r = Route(request, path, query);
     } catch (const StorageError&) {
-      r = refuse(503, "Unavailable", "The score database cannot be reached; please try again later.");
-      r.headers.emplace_back("Retry-After", "30");
+      return Failed(request);
     }
   }
+  return Finish(request, std::move(r));
+}
+
+bool Service::NeedsDatabase(const Request& request) {
+  const std::string_view path = std::string_view(request.target).substr(0, request.target.find('?'));
+  if (request.target.size() > kMaxTarget) return false;
+  if (request.method == "POST" && path == kReplaysPath) return !request.bodyTooLarge;
+  return (request.method == "GET" || request.method == "HEAD") && !request.hasBody && path != "/healthz";
+}
+
+Response Service::Unavailable(const Request& request) {
+  const std::string_view sentence = "The score database cannot be reached; please try again later.";
+  Response r = request.target.starts_with("/api/") ? JsonError(503, sentence)
+                                                   : Refusal(503, "Unavailable", sentence);
+  r.headers.emplace_back("Retry-After", "30");
   return Finish(request, std::move(r));
 }
 
@@ -192,7 +212,14 @@ Response Service::Route(const Request& request, std::string_view path, std::stri
   // Alive: answers without the database, so a database outage does not
   // get the server restarted. Ready: the database answers too.
   if (path == "/healthz" || path == "/readyz") {
-    if (path == "/readyz") storage_.Ping();
+    if (path == "/readyz") {
+      // Requests stuck behind the database (a lock held elsewhere) say
+      // more than a quick read that still passes.
+      if (options_.databaseWait && options_.databaseWait() > kStuckSeconds) {
+        throw StorageError("requests have waited for the database too long");
+      }
+      storage_.Ping();
+    }
     Response r = Html(200, "ok\n");
     r.contentType = "text/plain; charset=utf-8";
     return r;
@@ -230,6 +257,12 @@ Response Service::Upload(const Request& request, std::string_view query) {
   auto parsed = ParseUpload(query);
   if (const auto* error = std::get_if<std::string>(&parsed)) return Refusal(400, "Upload refused", *error);
   const score::Upload& upload = std::get<score::Upload>(parsed);
+  if (!options_.games.empty() &&
+      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
+    return Refusal(400, "Upload refused", "This server keeps no scores for " + upload.game + ".");
+  }
+  const NameCheck name = NormaliseName(upload.player.name);
+  if (!name.refusal.empty()) return Refusal(400, "Upload refused", name.refusal);
   // Only uploads that would be stored use up the allowance, so a player's
   // mistyped addresses do not lock them out.
   if (!limiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock())) {
@@ -237,13 +270,6 @@ Response Service::Upload(const Request& request, std::string_view query) {
     r.headers.emplace_back("Retry-After", "60");
     return r;
   }
-
-  if (!options_.games.empty() &&
-      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
-    return Refusal(400, "Upload refused", "This server keeps no scores for " + upload.game + ".");
-  }
-  const NameCheck name = NormaliseName(upload.player.name);
-  if (!name.refusal.empty()) return Refusal(400, "Upload refused", name.refusal);
 
   const Entry entry = EntryOf(upload, name.name, options_.wallClock(), false);
   const Placed placed = storage_.Add(entry);
@@ -264,6 +290,12 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
   auto parsed = ParseUpload(query, false);
   if (const auto* error = std::get_if<std::string>(&parsed)) return JsonError(400, *error);
   const score::Upload& upload = std::get<score::Upload>(parsed);
+  if (!options_.games.empty() &&
+      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
+    return JsonError(400, "This server keeps no scores for " + upload.game + ".");
+  }
+  const NameCheck name = NormaliseName(upload.player.name);
+  if (!name.refusal.empty()) return JsonError(400, name.refusal);
   // The same allowance as the plain upload, taken before the replay costs
   // any work.
   if (!limiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock())) {
@@ -271,12 +303,6 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
     r.headers.emplace_back("Retry-After", "60");
     return r;
   }
-  if (!options_.games.empty() &&
-      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
-    return JsonError(400, "This server keeps no scores for " + upload.game + ".");
-  }
-  const NameCheck name = NormaliseName(upload.player.name);
-  if (!name.refusal.empty()) return JsonError(400, name.refusal);
 
   const quibbleton::Verdict verdict = quibbleton::VerifyReplayText(request.body);
   if (!verdict.ok) return JsonError(422, "The replay was refused: " + verdict.reason + ".");

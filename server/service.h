@@ -36,6 +36,7 @@ struct Response {
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
   bool stored = false;  // an upload's answer (stored now or before)
+  bool databaseError = false;  // the database failed it
 };
 
 // Uploads per client address: a bucket of `perMinute` that refills evenly
@@ -76,6 +77,9 @@ struct ServiceOptions {
   std::function<double()> steadyClock = [] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
   };
+  // Seconds the longest-waiting request for the database has waited; past
+  // kStuckSeconds the server is not ready.
+  std::function<double()> databaseWait;
 };
 
 class Service {
@@ -83,7 +87,12 @@ class Service {
   Service(Storage& storage, ServiceOptions options);
   // Never throws: a database failure is a 503 asking to come back later.
   Response Handle(const Request& request);
+  // Whether Handle may wait for the database (false: it answers at once).
+  static bool NeedsDatabase(const Request& request);
+  // The 503 of a database that cannot take the request now.
+  static Response Unavailable(const Request& request);
 
+  static constexpr double kStuckSeconds = 2;
   static constexpr int kHomeRows = 10;
   static constexpr int kHomeGames = 50;
   static constexpr int kBoardRows = 100;

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,12 +25,38 @@ std::string ToSqlite(const char* statement) {
   return text;
 }
 
+// The write turn of this process's connections: one writer at a time, and
+// a turn waited for at most a given time. A condition variable rather than
+// a timed mutex, whose timed lock (pthread_mutex_clocklock) the thread
+// sanitizer cannot follow.
+class WriteTurn {
+ public:
+  bool Take(std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    if (!freed_.wait_for(lock, wait, [this] { return !taken_; })) return false;
+    taken_ = true;
+    return true;
+  }
+  void Give() {
+    {
+      std::lock_guard lock(mutex_);
+      taken_ = false;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  bool taken_ = false;
+};
+
 class SqliteSession : public Session {
  public:
+  static constexpr int kBusyMs = 5000;
   // Only the first session may create the file: one that vanished later
   // is an outage until it is back, not a new empty database.
-  SqliteSession(const std::string& path, std::mutex& writeLock, bool create)
-      : path_(path), writeLock_(writeLock) {
+  SqliteSession(const std::string& path, WriteTurn& turn, bool create) : path_(path), turn_(turn) {
     if (sqlite3_open_v2(path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -37,7 +65,7 @@ class SqliteSession : public Session {
       throw StorageError("cannot open " + path + ": " + message);
     }
     // Another process on the same file waits rather than failing at once.
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, kBusyMs);
     // NORMAL in WAL mode: a commit survives the process being killed; only a
     // power loss may take back the last commits.
     Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
@@ -97,14 +125,17 @@ class SqliteSession : public Session {
     return rows;
   }
 
-  // Writers of this process queue on a mutex instead of polling SQLite's
-  // busy handler, which sleeps in steps of milliseconds.
+  // Writers of this process take turns instead of polling SQLite's
+  // busy handler, which sleeps in steps of milliseconds. The queue is
+  // bounded in time too: behind a lock held by another process the n-th
+  // writer would otherwise wait n busy timeouts.
   void BeginWrite() override {
-    lock_ = std::unique_lock(writeLock_);
+    if (!turn_.Take(std::chrono::milliseconds(kBusyMs))) throw StorageError("the database stayed locked");
+    holding_ = true;
     try {
       Exec("BEGIN IMMEDIATE");
     } catch (...) {
-      lock_.unlock();
+      GiveTurn();
       throw;
     }
   }
@@ -114,7 +145,7 @@ class SqliteSession : public Session {
   // read again. The caller then closes this connection and the idle ones.
   void Commit() override {
     Exec("COMMIT");
-    lock_.unlock();
+    GiveTurn();
     Verify();
   }
   void Verify() override {
@@ -125,7 +156,7 @@ class SqliteSession : public Session {
   }
   void Rollback() override {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (lock_.owns_lock()) lock_.unlock();
+    GiveTurn();
   }
 
  private:
@@ -145,8 +176,13 @@ class SqliteSession : public Session {
   std::string path_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
-  std::mutex& writeLock_;
-  std::unique_lock<std::mutex> lock_;
+  void GiveTurn() {
+    if (holding_) turn_.Give();
+    holding_ = false;
+  }
+
+  WriteTurn& turn_;
+  bool holding_ = false;
   // Keyed by the statement's address: each is one constant of sql.h.
   std::map<const char*, sqlite3_stmt*> statements_;
 };
@@ -154,8 +190,8 @@ class SqliteSession : public Session {
 class SqliteStorage : public SqlStorage {
  public:
   explicit SqliteStorage(const std::string& path)
-      : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, writeLock_, false); }), path_(path) {
-    SqliteSession session(path_, writeLock_, true);
+      : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, turn_, false); }), path_(path) {
+    SqliteSession session(path_, turn_, true);
     session.Exec(sql::kSqliteSchema);
     if (session.Run(sql::kCountsMissing, {}).at(0).at(0) == "1") {
       session.Exec("BEGIN IMMEDIATE");
@@ -167,7 +203,7 @@ class SqliteStorage : public SqlStorage {
 
  private:
   std::string path_;
-  std::mutex writeLock_;
+  WriteTurn turn_;
 };
 
 }  // namespace

@@ -236,14 +236,6 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         mouseCursor.SetPosition(static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lParam))) - mouseOffsetX,
                                 static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lParam))) - mouseOffsetY);
       break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-      if (variant->messageButtons) mouseCursor.SetLeftButton(message == WM_LBUTTONDOWN);
-      break;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-      if (variant->messageButtons) mouseCursor.SetRightButton(message == WM_RBUTTONDOWN);
-      break;
     case MM_MCINOTIFY:
       // The music has ended: start it again from the beginning.
       SendMusic("close music", nullptr);
@@ -312,7 +304,6 @@ int RunShell(const ShellVariant& v, HINSTANCE instance, const char* text) {
   GXSetInstance(instance);
   GXInitMouse();
   StartClock();
-  if (v.messageButtons) mouseCursor.SetMessageButtons(1);
   if (v.startSound) v.startSound(mainWindow);
   POINT cursor{0, 0};
   GetCursorPos(&cursor);

@@ -33,7 +33,6 @@ struct ShellVariant {
   bool topmostAt800x600 = false;    // the launcher's window rule
   bool paceFrames = true;           // FramePace(100) in the frame loop
   bool music = true;                // MCI music and its window messages
-  bool messageButtons = false;      // mouse buttons from window messages
   bool printFpsInLoop = false;      // the launcher prints GXGetFPS before each frame
   int quitPauseMs = 0;              // sleep before destroying the window on 7
   // Program-specific steps the shell calls at the right moments.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -195,6 +196,8 @@ std::unique_ptr<AudioOutput> CreateSdl(const std::string&) {
   return CreateSdlAudioOutput();
 }
 
+std::unique_ptr<AudioOutput> CreateWeb(const std::string&) { return CreateWebAudioOutput(); }
+
 struct Backend {
   const char* name;
   std::unique_ptr<AudioOutput> (*create)(const std::string& argument);
@@ -204,7 +207,11 @@ constexpr Backend kBackends[] = {
     {"sdl", CreateSdl, false},
     {"null", CreateNull, false},
     {"wav", CreateWav, true},
+    {"web", CreateWeb, false},
 };
+
+// The web output exists only in the web build.
+bool Built(const Backend& b) { return std::string_view(b.name) != "web" || &CreateWebAudioOutput; }
 
 // The backend a choice ("name" or "name:argument") names, or null.
 const Backend* Find(const std::string& choice, std::string* argument) {
@@ -212,7 +219,7 @@ const Backend* Find(const std::string& choice, std::string* argument) {
   const std::string name = choice.substr(0, colon);
   const std::string arg = colon == std::string::npos ? std::string() : choice.substr(colon + 1);
   for (const Backend& b : kBackends) {
-    if (name != b.name) continue;
+    if (name != b.name || !Built(b)) continue;
     if (b.takesArgument ? arg.empty() : colon != std::string::npos) return nullptr;
     if (argument) *argument = arg;
     return &b;

@@ -1,6 +1,7 @@
 // Where the mixer's output goes, chosen by QB_AUDIO: "sdl" (the default; the
-// null output when the machine has no audio device), "null", or "wav:PATH"
-// (the mixed output as a 16-bit stereo PCM WAV file). With the virtual clock
+// null output when the machine has no audio device), "null", "wav:PATH"
+// (the mixed output as a 16-bit stereo PCM WAV file) or, in the web build,
+// "web" (the page's Web Audio). With the virtual clock
 // the output renders exactly the frames of each elapsed virtual millisecond
 // from the clock's listener, and waits after every block that signalled an
 // event until the sound threads have done their work, so a run is exact and
@@ -40,5 +41,7 @@ void CloseAudioOutput();
 // The SDL device, opened with a callback that pulls from the mixer; null
 // when the machine has no audio device. Defined in platform/sdl/.
 std::unique_ptr<AudioOutput> CreateSdlAudioOutput();
+// Web Audio in a browser page; defined only in the web build (platform/web/).
+[[gnu::weak]] std::unique_ptr<AudioOutput> CreateWebAudioOutput();
 
 }  // namespace platform

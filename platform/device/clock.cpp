@@ -1,6 +1,7 @@
 // The real and the virtual clock and their one periodic timer.
 #include "platform/device/clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "platform/device/config.h"
@@ -224,6 +226,60 @@ class VirtualClock : public Clock {
   uint32_t nextDue_ = 0;
 };
 
+// The browser page's clock: time from the page, and no thread. As on the
+// virtual clock, the timer's callbacks run on the program's own thread
+// while it waits; a wait yields to the page until the next callback or its
+// deadline, whichever is first (the web backend's HostClockSleepMs).
+class PageClock : public Clock {
+ public:
+  PageClock() : start_(HostClockNowMs()) {}
+  ClockKind Kind() const override { return ClockKind::Real; }
+  uint32_t Now() const override { return HostClockNowMs() - start_; }
+
+  void WaitUntil(uint32_t deadline) override {
+    for (;;) {
+      RunDue();
+      const uint32_t now = Now();
+      if (TickDiff(deadline, now) <= 0) return;
+      const uint32_t wake = timerRunning_ && TickDiff(nextDue_, deadline) < 0 ? nextDue_ : deadline;
+      HostClockSleepMs(static_cast<uint32_t>(std::max<int32_t>(0, TickDiff(wake, now))));
+    }
+  }
+
+  bool WaitForTimer(const std::function<bool()>& satisfied) override {
+    while (!satisfied()) {
+      if (!timerRunning_) return false;
+      WaitUntil(nextDue_);
+    }
+    return true;
+  }
+
+ protected:
+  void Start() override {
+    nextDue_ = Now() + timer_.delay;
+    timerRunning_ = true;
+  }
+  void Stop() override { timerRunning_ = false; }
+
+ private:
+  // The callbacks due by now, then the listeners (the audio output renders
+  // up to now). After a stall (a hidden tab) it starts afresh instead of
+  // firing a burst.
+  void RunDue() {
+    const uint32_t now = Now();
+    if (timerRunning_ && TickDiff(now, nextDue_) > 500) nextDue_ = now;
+    while (timerRunning_ && TickDiff(now, nextDue_) >= 0) {
+      nextDue_ += timer_.delay;
+      timer_.callback(timer_.id, timer_.user);
+    }
+    for (auto& [handle, listener] : listeners_) listener(now);
+    CheckMaxTicks(now);
+  }
+
+  const uint32_t start_;
+  uint32_t nextDue_ = 0;
+};
+
 struct ClockEntry {
   const char* name;
   std::unique_ptr<Clock> (*create)();
@@ -231,13 +287,19 @@ struct ClockEntry {
 constexpr ClockEntry kClocks[] = {
     {"real", [] { return std::unique_ptr<Clock>(new RealClock()); }},
     {"virtual", [] { return std::unique_ptr<Clock>(new VirtualClock()); }},
+    {"web", [] { return std::unique_ptr<Clock>(new PageClock()); }},
 };
+
+// The page's clock exists only where a web backend gives it its time.
+bool Available(const ClockEntry& entry) {
+  return std::string_view(entry.name) != "web" || (&HostClockNowMs && &HostClockSleepMs);
+}
 
 Clock& TheClock() {
   // Destroyed at exit, which stops a timer thread still running.
   static std::unique_ptr<Clock> clock = [] {
     for (const ClockEntry& entry : kClocks)
-      if (GetConfig().clock == entry.name) return entry.create();
+      if (GetConfig().clock == entry.name && Available(entry)) return entry.create();
     std::fprintf(stderr, "%s: QB_CLOCK=%s is not a clock\n", ProgramName().c_str(), GetConfig().clock.c_str());
     std::fflush(stderr);
     std::_Exit(2);
@@ -249,7 +311,7 @@ Clock& TheClock() {
 
 bool IsClockName(const std::string& name) {
   for (const ClockEntry& entry : kClocks)
-    if (name == entry.name) return true;
+    if (name == entry.name && Available(entry)) return true;
   return false;
 }
 

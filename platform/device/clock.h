@@ -1,7 +1,8 @@
 // The layer's time base, behind the multimedia timer (platform/win/mmtimer.h).
-// Two clocks, chosen by QB_CLOCK: "real" (a timer thread on steady_clock) and
-// "virtual" (no thread: time passes only while the program waits, and a wait
-// jumps to its deadline at once, running every timer callback due on the way).
+// Clocks chosen by QB_CLOCK: "real" (a timer thread on steady_clock), "web" (a
+// browser page's, below) and "virtual" (no thread: time passes only while the
+// program waits, and a wait jumps to its deadline at once, running every timer
+// callback due on the way).
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,12 @@ bool StopPeriodicTimer(uint32_t timerId);
 // renders up to it). Real time never calls them. Returns a handle for removal.
 int AddVirtualTimeListener(std::function<void(uint32_t nowMs)> listener);
 void RemoveVirtualTimeListener(int handle);
+
+// The page's time base, defined only by the web backend (platform/web/):
+// milliseconds of the page's clock, and a wait that hands control back to
+// the page for that long. Where they are absent, QB_CLOCK=web names no clock.
+[[gnu::weak]] uint32_t HostClockNowMs();
+[[gnu::weak]] void HostClockSleepMs(uint32_t ms);
 
 // Signed tick difference a - b; robust across the 32-bit wrap.
 inline int32_t TickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b); }

@@ -27,7 +27,7 @@ struct State {
   std::atomic<int> pressesPending[256] = {};
   bool shownDown[256] = {};  // what the last snapshot said; main thread only
   std::atomic<int> buttons{0};
-  // Buttons pressed since the timer thread's last poll: a press and its
+  // Buttons pressed since the last poll (a frame's read): a press and its
   // release can both arrive between two polls, and the poll still sees it.
   std::atomic<int> pressedSincePoll{0};
   std::atomic<int> x{0}, y{0};
@@ -259,6 +259,7 @@ std::vector<std::string> TakeDueShots(uint32_t now) {
 }
 
 void SetStateText(std::string (*describe)()) { S().stateText = describe; }
+std::string StateText() { return S().stateText ? S().stateText() : std::string(); }
 
 void WriteDueDumps(uint32_t now) {
   std::vector<std::string> due;
@@ -267,7 +268,7 @@ void WriteDueDumps(uint32_t now) {
     due = TakeDue(S().script.dumps, &S().nextDump, now);
   }
   if (due.empty()) return;
-  const std::string text = S().stateText ? S().stateText() : std::string();
+  const std::string text = StateText();
   for (const std::string& path : due)
     if (!WriteFileAtomically(path, text.data(), text.size()))
       std::fprintf(stderr, "%s: cannot write state dump %s\n", ProgramName().c_str(), path.c_str());

@@ -2,7 +2,8 @@
 // stream of device events from the backend and the script. Like the input
 // devices the programs were written for, the state is live: it changes at
 // every event pump, whether or not the window's messages are handled yet.
-// It lives in atomics, since the timer thread reads the mouse buttons.
+// Events arrive on the main thread; the state is kept in atomics all the
+// same, so any thread may look at it.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +19,9 @@ namespace platform {
 void SnapshotKeys(uint8_t out[kKeyCount]);
 bool KeyHeld(Key key);
 int MouseButtons();  // bit 0 left, bit 1 right
-// The buttons for the timer thread's poll: held now, or pressed at any time
-// since the previous poll (a tap released before this poll reads as pressed
-// once).
+// The buttons for the frame's read: held now, or pressed at any time since
+// the previous poll (a tap released before this poll reads as pressed once,
+// however long ago the previous frame was).
 int PollMouseButtons();
 void MousePosition(int* x, int* y);
 
@@ -48,6 +49,8 @@ std::vector<std::string> TakeDueShots(uint32_t now);
 // The program's state as text, for the script's "dump PATH": the program
 // registers what describes it (screen, board, scores, buttons ...).
 void SetStateText(std::string (*describe)());
+// That text now (empty when the program registered none).
+std::string StateText();
 // Writes the state dumps whose tick has come; called where frames are
 // presented, so a dump sees the same state as a shot of the same tick.
 void WriteDueDumps(uint32_t now);

@@ -11,6 +11,7 @@ namespace {
 constexpr VideoBackendEntry kBackends[] = {
     {"sdl", CreateSdlVideo},
     {"headless", CreateHeadlessVideo},
+    {"web", CreateWebVideo},  // null outside the web build
 };
 
 struct VideoState {
@@ -25,7 +26,7 @@ VideoState& V() {
     VideoState s;
     const std::string& wanted = GetConfig().video;
     for (const auto& entry : kBackends) {
-      if (wanted == entry.name) {
+      if (wanted == entry.name && entry.create) {
         s.name = entry.name;
         s.backend = entry.create();
       }
@@ -44,7 +45,7 @@ VideoState& V() {
 
 bool IsVideoBackendName(const std::string& name) {
   for (const auto& entry : kBackends)
-    if (name == entry.name) return true;
+    if (name == entry.name && entry.create) return true;
   return false;
 }
 

@@ -78,6 +78,8 @@ struct VideoBackendEntry {
 
 std::unique_ptr<VideoBackend> CreateSdlVideo();
 std::unique_ptr<VideoBackend> CreateHeadlessVideo();
+// A browser page's canvas; defined only in the web build (platform/web/).
+[[gnu::weak]] std::unique_ptr<VideoBackend> CreateWebVideo();
 
 // The backend chosen by QB_VIDEO, created on first use.
 // Whether QB_VIDEO may name this backend.

@@ -28,6 +28,7 @@
 
 #include "platform/device/audio_output.h"
 #include "platform/device/config.h"
+#include "platform/device/music_decoder.h"
 #include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
 #include "platform/posix/system_file.h"
@@ -195,9 +196,29 @@ MCIERROR Prepare(const std::string& path, MciDevice* device) {
   device->voice.device = device;
   return 0;
 #else
-  (void)path;
-  (void)device;
-  return MCIERR_CANNOT_LOAD_DRIVER;
+  // Without libmpg123 (the web build) the platform may decode the whole
+  // file itself (the browser's decoder); the music then plays from memory.
+  if (!&platform::DecodeMusicFile) return MCIERR_CANNOT_LOAD_DRIVER;
+  std::string bytes;
+  if (platform::ReadRegularFile(path, platform::kMaxMusicFile, &bytes) != platform::ReadResult::kOk)
+    return MCIERR_FILE_NOT_FOUND;
+  platform::DecodedMusic music;
+  if (!platform::DecodeMusicFile(bytes, &music) || music.frames == 0) return MCIERR_INVALID_FILE;
+  const size_t block = static_cast<size_t>(music.channels) * 2;
+  if (music.frames * block > platform::kMaxMusicBytes) return MCIERR_INVALID_FILE;
+  device->pcm.assign(reinterpret_cast<const uint8_t*>(music.samples.data()),
+                     reinterpret_cast<const uint8_t*>(music.samples.data()) + music.frames * block);
+  device->capacity = device->decoded = device->pcm.size();
+  device->finished = true;
+  platform::MixVoice& v = device->voice;
+  v.data = device->pcm.data();
+  v.size = static_cast<uint32_t>(device->pcm.size());
+  v.channels = static_cast<uint32_t>(music.channels);
+  v.bits = 16;
+  v.blockAlign = static_cast<uint32_t>(block);
+  v.frequency = music.rate;
+  device->voice.device = device;
+  return 0;
 #endif
 }
 

@@ -322,7 +322,7 @@ TEST_F(GameFixture, LeavingFreesTheSoundsAndTheScreenCanBeEnteredAgain) {
 }  // namespace
 
 // The game's buttons and board clicks through the mouse as the device gives
-// it: button events from a script, read by the timer's poll, and the cursor
+// it: button events from a script, read by each frame, and the cursor
 // placed at given clock times.
 class MouseInput : public GameFixture {
  protected:
@@ -395,6 +395,27 @@ TEST_F(MouseInput, AHeldButtonActsOnceAndAHeldLeftMakesARightPressAColourClick) 
   FramesFor(1500);
   EXPECT_EQ(game.At(Cell(0, 9)), nullptr) << "the colour group went";
   EXPECT_EQ(game.At(Cell(1, 9)), nullptr);
+}
+
+// The board takes no click while its heads crack: a tap then is dropped,
+// though it differs from the click that started the crack; one after counts.
+TEST_F(MouseInput, ATapWhileHeadsCrackIsDroppedAndOneAfterItCounts) {
+  ClearBoard();
+  game.SetMinimumGroup(2);
+  game.PlaceBlock(Cell(0, 9), 1, 2);
+  game.PlaceBlock(Cell(1, 9), 3, 2);  // one face: a right click's group
+  game.PlaceBlock(Cell(5, 9), 4, 0);
+  game.PlaceBlock(Cell(6, 9), 4, 1);  // one colour: a left click's group
+  StartPlaying(300);
+  const int y = 10 + 9 * 55 + 27;
+  Moves({{0, 137 + 20, y}, {100, 137 + 5 * 41 + 20, y}});
+  Buttons({{20, "press right"}, {30, "release right"}, {150, "press left"}, {160, "release left"},
+           {900, "press left"}, {910, "release left"}});
+  FramesFor(800);
+  EXPECT_EQ(game.At(Cell(0, 9)), nullptr);
+  EXPECT_NE(game.At(Cell(5, 9)), nullptr) << "the tap while the heads cracked was taken";
+  FramesFor(400);
+  EXPECT_EQ(game.At(Cell(5, 9)), nullptr);
 }
 
 TEST_F(MouseInput, HelpWhileIdleStartsTheCountdown) {

@@ -381,10 +381,12 @@ TEST(ScoreServerHttp, TheLimitCountsTheRightClientAndOnlyRealUploads) {
     const std::string answer = raw.ReadAll(3);
     return std::stoi(answer.substr(9, 3));
   };
-  // Malformed uploads do not use up the allowance.
-  for (int i = 0; i < 5; ++i) {
+  // Malformed uploads and refused names do not use up the allowance.
+  for (int i = 0; i < 6; ++i) {
     RawClient raw(server.Port(), "127.0.0.2");
-    raw.Send("GET /cgi-bin/hiscore.cgi?game=Q&name=oops&score=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    const std::string target =
+        i % 2 ? "/cgi-bin/hiscore.cgi?game=Q&name=oops&score=1" : Upload(server, "Q", "Bob\xe2\x80\xae:::Y", 7);
+    raw.Send("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(raw.ReadAll(3).substr(9, 3), "400");
   }
   EXPECT_EQ(direct("198.51.100.1"), 200);

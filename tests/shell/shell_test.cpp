@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/device/clock.h"
+#include "platform/device/input.h"
 #include "platform/win/mmtimer.h"
 #include "platform/win/window.h"
 #include "gx/mouse_cursor.h"
@@ -207,6 +208,48 @@ TEST(MouseCursorTest, ButtonBitsAndMessageDrivenMode) {
   cursor.Poll();
   cursor.GetState(nullptr, nullptr, &b);
   EXPECT_EQ(b, 1);
+}
+
+// Frames read the mouse on the main thread; the timer only counts time. A
+// quick tap between two frames is one click however many 10 ms steps lie
+// between them (a launcher frame can take longer than one).
+TEST(MouseCursorTest, ATapBetweenFramesStepsApartReadsAsOneClick) {
+  auto button = [](bool down) {
+    platform::DeviceEvent e;
+    e.kind = platform::DeviceEvent::Kind::MouseButton;
+    e.button = 0;
+    e.down = down;
+    platform::ApplyDeviceEvent(e);
+  };
+  auto read = [](MouseCursor& cursor) {
+    int b = -1;
+    cursor.GetState(nullptr, nullptr, &b);
+    return b;
+  };
+  MouseCursor cursor;
+  GXInitMouse();
+  GXAcquireMouse(1);
+  ASSERT_EQ(StartClock(), 0);
+  EXPECT_EQ(read(cursor), 0);
+  button(true);
+  button(false);
+  platform::WaitUntilMs(platform::NowMs() + 35);  // three steps of the timer
+  EXPECT_EQ(read(cursor), 1);
+  EXPECT_EQ(read(cursor), 0);  // once
+  // A held button reads held until released; dropping the presses keeps it.
+  button(true);
+  platform::WaitUntilMs(platform::NowMs() + 35);
+  cursor.DropPresses();
+  EXPECT_EQ(read(cursor), 1);
+  button(false);
+  EXPECT_EQ(read(cursor), 0);
+  // A tap before the drop is gone.
+  button(true);
+  button(false);
+  cursor.DropPresses();
+  EXPECT_EQ(read(cursor), 0);
+  StopClock();
+  GXAcquireMouse(0);
 }
 
 class WindowProcedure : public ::testing::Test {

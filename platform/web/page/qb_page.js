@@ -1,0 +1,325 @@
+// A program's page: sets up the Emscripten module of the program named by
+// window.qbProgram (its page's inline settings), its canvas and input, its
+// files (the program tree from the package, the player's files in
+// IndexedDB), its sound, and the test hooks; then loads the program.
+'use strict';
+(function () {
+  const settings = window.qbProgram;  // {name, launcher, root, script, folder, args}
+  const query = new URLSearchParams(location.search);
+  const canvas = document.getElementById('qb-canvas');
+  const userFolder = '/userdata';
+  // The QB_* settings that make sense in a page; the backends are the page's own.
+  const pageSettings = ['QB_SEED', 'QB_DEPTH', 'QB_MAX_TICKS'];
+
+  const page = {
+    context: canvas.getContext('2d', {alpha: false}),
+    framesDrawn: 0,
+    firstFrameAt: 0,
+    audio: null,
+    audioAt: 0,
+    loudestHeard: 0,  // the loudest sample sent to Web Audio so far
+    wokeAt: 0,
+    longestWork: 0,  // ms, the longest the program ran between two waits
+  };
+
+  // --- the player's files: IndexedDB behind /userdata, saved after every
+  // write. One save runs at a time; a write during it is saved by one more,
+  // and whoever waits for a write to be kept waits for the save that has it.
+  const saving = {running: false, again: false, current: [], next: []};
+  function saveUserFiles(then) {
+    if (saving.running) {
+      saving.again = true;
+      if (then) saving.next.push(then);
+      return;
+    }
+    saving.running = true;
+    saving.current = then ? [then] : [];
+    FS.syncfs(false, function (error) {
+      if (error) console.warn('saving the player\'s files failed', error);
+      saving.running = false;
+      saving.current.forEach(function (f) { f(); });
+      if (saving.again) {
+        const waiting = saving.next;
+        saving.again = false;
+        saving.next = [];
+        saveUserFiles();
+        saving.current = waiting;
+      }
+    });
+  }
+  page.whenSaved = function () {
+    return new Promise(function (resolve) {
+      if (!saving.running) resolve();
+      else (saving.again ? saving.next : saving.current).push(resolve);
+    });
+  };
+
+  // --- programs and addresses
+  function carriedSettings() {
+    const carried = new URLSearchParams();
+    pageSettings.forEach(function (name) {
+      if (query.has(name)) carried.set(name, query.get(name));
+    });
+    return carried;
+  }
+  page.openProgram = function (name, parameters) {
+    const next = carriedSettings();
+    if (parameters) next.set('arg', parameters);
+    const path = name === settings.launcher ? '' : encodeURIComponent(name) + '/';
+    const search = next.toString();
+    const url = settings.root + path + (search ? '?' + search : '');
+    saveUserFiles(function () { location.href = url; });
+  };
+
+  // --- sound: Web Audio once the page has had a gesture
+  function startSound() {
+    if (!page.audio) {
+      const Context = window.AudioContext || window.webkitAudioContext;
+      if (!Context) return;
+      page.audio = new Context();
+    }
+    if (page.audio.state !== 'running') page.audio.resume();
+  }
+  page.queueSound = function (samples, count, rate) {
+    const audio = page.audio;
+    if (!audio || audio.state !== 'running') return 0;
+    const buffer = audio.createBuffer(2, count, rate);
+    const left = buffer.getChannelData(0), right = buffer.getChannelData(1);
+    let peak = 0;
+    for (let i = 0; i < count; ++i) {
+      left[i] = samples[2 * i] / 32768;
+      right[i] = samples[2 * i + 1] / 32768;
+      peak = Math.max(peak, Math.abs(samples[2 * i]), Math.abs(samples[2 * i + 1]));
+    }
+    page.loudestHeard = Math.max(page.loudestHeard, peak);
+    const source = audio.createBufferSource();
+    source.buffer = buffer;
+    source.connect(audio.destination);
+    // Blocks follow each other exactly; after a gap they start a little ahead.
+    if (page.audioAt < audio.currentTime + 0.01) page.audioAt = audio.currentTime + 0.05;
+    source.start(page.audioAt);
+    page.audioAt += count / rate;
+    return Math.round((page.audioAt - audio.currentTime) * 1000);
+  };
+
+  // --- music: the browser decodes it. Each MP3 of the program's folder is
+  // decoded as the program starts, so its first frame does not wait for it;
+  // the program's decode then takes the result that has the same bytes.
+  const musicDecodes = [];
+  // Interleaved 16-bit stereo, ready to be copied into the program's memory.
+  function decodeBytes(bytes, rate) {
+    return new OfflineAudioContext(2, 1, rate).decodeAudioData(bytes.slice().buffer).then(function (decoded) {
+      const count = decoded.length;
+      const left = decoded.getChannelData(0);
+      const right = decoded.numberOfChannels > 1 ? decoded.getChannelData(1) : left;
+      const pcm = new Int16Array(count * 2);
+      for (let i = 0; i < count; ++i) {
+        pcm[2 * i] = Math.max(-32768, Math.min(32767, Math.round(left[i] * 32767)));
+        pcm[2 * i + 1] = Math.max(-32768, Math.min(32767, Math.round(right[i] * 32767)));
+      }
+      return pcm;
+    });
+  }
+  function sameBytes(a, b) {
+    if (a.length !== b.length) return false;
+    for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
+    return true;
+  }
+  page.startMusicDecodes = function (folder, rate) {
+    (function walk(dir) {
+      FS.readdir(dir).forEach(function (name) {
+        if (name === '.' || name === '..') return;
+        const path = dir + '/' + name;
+        if (FS.isDir(FS.stat(path).mode)) walk(path);
+        else if (/\.mp3$/i.test(name)) {
+          const bytes = FS.readFile(path);
+          musicDecodes.push({bytes: bytes, rate: rate, decoded: decodeBytes(bytes, rate)});
+        }
+      });
+    })(folder);
+  };
+  page.decodeMusic = function (bytes, rate) {
+    for (const known of musicDecodes)
+      if (known.rate === rate && sameBytes(known.bytes, bytes)) return known.decoded;
+    return decodeBytes(bytes, rate);
+  };
+
+  // How long the program works between two waits (the benchmark's heaviest frame).
+  page.yieldBegin = function () {
+    if (page.wokeAt) page.longestWork = Math.max(page.longestWork, performance.now() - page.wokeAt);
+  };
+  page.yieldEnd = function () {
+    page.wokeAt = performance.now();
+  };
+
+  // --- input: picture coordinates from the canvas as the page scales it
+  function picturePoint(clientX, clientY) {
+    const r = canvas.getBoundingClientRect();
+    return [Math.floor((clientX - r.left) * canvas.width / r.width),
+            Math.floor((clientY - r.top) * canvas.height / r.height)];
+  }
+  function mouse(x, y, button, down) {
+    if (Module._qb_web_mouse) Module._qb_web_mouse(x, y, button, down ? 1 : 0);
+  }
+  canvas.addEventListener('mousemove', function (e) {
+    const p = picturePoint(e.clientX, e.clientY);
+    mouse(p[0], p[1], -1, false);
+  });
+  canvas.addEventListener('mousedown', function (e) {
+    startSound();
+    if (e.button !== 0 && e.button !== 2) return;
+    const p = picturePoint(e.clientX, e.clientY);
+    mouse(p[0], p[1], e.button === 0 ? 0 : 1, true);
+    e.preventDefault();
+  });
+  window.addEventListener('mouseup', function (e) {
+    if (e.button !== 0 && e.button !== 2) return;
+    const p = picturePoint(e.clientX, e.clientY);
+    mouse(p[0], p[1], e.button === 0 ? 0 : 1, false);
+  });
+  canvas.addEventListener('contextmenu', function (e) { e.preventDefault(); });
+
+  // A click made of a touch: the button held 50 ms, so that the programs'
+  // buttons see it pressed in one frame and released in a later one, as a
+  // hand's click is.
+  function press(point, button) {
+    mouse(point[0], point[1], button, true);
+    setTimeout(function () { mouse(point[0], point[1], button, false); }, 50);
+  }
+
+  // A tap is a left click; a press held 500 ms a right click (faces on a phone).
+  const longPressMs = 500;
+  let touch = null;
+  canvas.addEventListener('touchstart', function (e) {
+    startSound();
+    e.preventDefault();
+    if (touch || e.changedTouches.length === 0) return;
+    const t = e.changedTouches[0];
+    const p = picturePoint(t.clientX, t.clientY);
+    touch = {id: t.identifier, point: p, timer: 0};
+    mouse(p[0], p[1], -1, false);
+    touch.timer = setTimeout(function () {
+      if (!touch) return;
+      press(touch.point, 1);
+      touch.longPressed = true;
+    }, longPressMs);
+  }, {passive: false});
+  canvas.addEventListener('touchmove', function (e) {
+    e.preventDefault();
+    if (!touch) return;
+    for (const t of e.changedTouches) {
+      if (t.identifier !== touch.id) continue;
+      touch.point = picturePoint(t.clientX, t.clientY);
+      mouse(touch.point[0], touch.point[1], -1, false);
+    }
+  }, {passive: false});
+  function touchEnded(e) {
+    e.preventDefault();
+    if (!touch) return;
+    for (const t of e.changedTouches) {
+      if (t.identifier !== touch.id) continue;
+      clearTimeout(touch.timer);
+      if (!touch.longPressed && e.type === 'touchend') press(touch.point, 0);
+      touch = null;
+    }
+  }
+  canvas.addEventListener('touchend', touchEnded, {passive: false});
+  canvas.addEventListener('touchcancel', touchEnded, {passive: false});
+
+  // Keys by their place on the keyboard, named as the scripts name them.
+  const keyNames = {
+    Escape: 'ESC', F1: 'F1', Tab: 'TAB', Enter: 'ENTER', NumpadEnter: 'ENTER', Backspace: 'BACKSPACE',
+    Space: 'SPACE', ShiftLeft: 'LSHIFT', ShiftRight: 'RSHIFT', Minus: 'MINUS', ArrowUp: 'UP',
+    ArrowDown: 'DOWN', ArrowLeft: 'LEFT', ArrowRight: 'RIGHT', PageUp: 'PAGEUP', PageDown: 'PAGEDOWN',
+    Home: 'HOME', End: 'END',
+  };
+  function keyName(code) {
+    if (keyNames[code]) return keyNames[code];
+    let m = /^Key([A-Z])$/.exec(code) || /^Digit([0-9])$/.exec(code);
+    return m ? m[1] : null;
+  }
+  function key(e, down) {
+    if (down) startSound();
+    const name = keyName(e.code);
+    if (!name || !Module._qb_web_key) return;
+    if (e.repeat) {
+      e.preventDefault();
+      return;
+    }
+    stringToUTF8(name, Module._qb_web_key_name(), 32);
+    if (Module._qb_web_key(down ? 1 : 0)) e.preventDefault();
+  }
+  window.addEventListener('keydown', function (e) { key(e, true); });
+  window.addEventListener('keyup', function (e) { key(e, false); });
+  document.addEventListener('visibilitychange', function () {
+    if (Module._qb_web_focus) Module._qb_web_focus(document.hidden ? 0 : 1);
+  });
+
+  // --- the test hook: the state as the script's "dump" command writes it
+  window.qbDump = function () {
+    return Module._qb_web_state_text ? UTF8ToString(Module._qb_web_state_text()) : '';
+  };
+  window.qbPage = page;
+
+  // --- the module
+  const programPath = settings.folder + '/' + settings.name;
+  window.Module = {
+    canvas: canvas,
+    qbPage: page,
+    thisProgram: programPath,
+    arguments: query.has('arg') ? [query.get('arg')] : settings.args,
+    print: function (text) { console.log(text); },
+    printErr: function (text) { console.warn(text); },
+    preRun: [function () {
+      ENV.QB_VIDEO = 'web';
+      ENV.QB_AUDIO = 'web';
+      ENV.QB_CLOCK = 'web';
+      ENV.HOME = userFolder;
+      ENV.XDG_DATA_HOME = userFolder + '/data';
+      ENV.XDG_CONFIG_HOME = userFolder + '/config';
+      pageSettings.forEach(function (name) {
+        if (query.has(name)) ENV[name] = query.get(name);
+      });
+      FS.mkdir(userFolder);
+      FS.mount(IDBFS, {}, userFolder);
+      addRunDependency('qb-user-files');
+      FS.syncfs(true, function (error) {
+        if (error) console.warn('reading the player\'s files failed', error);
+        removeRunDependency('qb-user-files');
+      });
+      // A saved file (written beside, then renamed) goes to IndexedDB at once.
+      const rename = FS.rename;
+      FS.rename = function (from, to) {
+        const result = rename.apply(FS, arguments);
+        if (String(to).startsWith(userFolder + '/')) saveUserFiles();
+        return result;
+      };
+    }],
+    onRuntimeInitialized: function () {
+      // The tree as the programs expect it: each program's file in its folder
+      // (the launcher finds the games by them, the layer the launcher's
+      // directory), the program's own file behind /proc/self/exe, and the
+      // tree read-only, so what the programs write goes to the player's files.
+      settings.programs.forEach(function (path) {
+        if (!FS.analyzePath(path).exists) FS.writeFile(path, '', {mode: 0o755});
+      });
+      FS.symlink(programPath, '/proc/self/exe');
+      (function lock(path) {
+        const node = FS.stat(path);
+        if (FS.isDir(node.mode)) {
+          FS.readdir(path).forEach(function (name) {
+            if (name !== '.' && name !== '..') lock(path + '/' + name);
+          });
+          FS.chmod(path, 0o555);
+        } else {
+          FS.chmod(path, node.mode & 0o555);
+        }
+      })(settings.tree);
+      FS.chdir(settings.folder);
+      page.startMusicDecodes(settings.folder, 44100);  // the mixer's rate
+    },
+  };
+  const script = document.createElement('script');
+  script.src = settings.script;
+  document.body.appendChild(script);
+})();

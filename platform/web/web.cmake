@@ -1,0 +1,75 @@
+# The web preset: both programs for a browser (Emscripten), staged in
+# build-web/dist/ as the native build stages build/dist/: the launcher's page
+# at the top, each game's page in its folder.
+#
+#   dist/index.html  qb_page.js  Lobbo.js  Lobbo.wasm  Lobbo.data
+#   dist/Quibbleton/index.html  Quibbleton.js  Quibbleton.wasm  Quibbleton.data
+#
+# The pictures, sounds and settings are the native build's: its art tool
+# draws them at build time and needs cairo, which Emscripten has not. So the
+# native release build (build/) comes first.
+set(QB_NATIVE_DIST ${CMAKE_SOURCE_DIR}/build/dist CACHE PATH
+    "the native build's staged tree, whose generated artwork the web pages package")
+if(NOT EXISTS ${QB_NATIVE_DIST}/Quibbleton/setup.ini)
+  message(FATAL_ERROR "The web build packages the native build's artwork: build the release preset first "
+                      "(cmake --preset release && cmake --build --preset release), or set QB_NATIVE_DIST.")
+endif()
+
+set(QB_WEB_DIR ${CMAKE_CURRENT_LIST_DIR})
+# No threads (no cross-origin isolation needed): the blocking waits yield to
+# the page through Asyncify, and the sound library's threads are fibers.
+set(QB_WEB_LINK_OPTIONS
+    -sASYNCIFY -sASYNCIFY_STACK_SIZE=262144 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
+    -sTOTAL_STACK=1048576 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1 -lidbfs.js
+    --js-library ${QB_WEB_DIR}/qb_web.js "-sEXPORTED_FUNCTIONS=['_main','_malloc','_free']"
+    "-sEXPORTED_RUNTIME_METHODS=['FS','ENV','UTF8ToString','stringToUTF8','addRunDependency','removeRunDependency']")
+
+# What a program's package holds: the tree's pictures, sounds and settings
+# below folder (the players' files, written at run time, stay out).
+function(qb_web_package_files out folder recurse)
+  if(recurse)
+    file(GLOB_RECURSE found RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/${folder}/*)
+  else()
+    file(GLOB found RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/${folder}/*)
+  endif()
+  list(FILTER found INCLUDE REGEX "\\.(bmp|wav|mp3|ini)$")
+  list(FILTER found EXCLUDE REGEX "(^|/)(options\\.ini|replays/.*)$")
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+function(qb_web_program target folder)
+  set(options ${QB_WEB_LINK_OPTIONS})
+  foreach(file ${ARGN})
+    list(APPEND options "SHELL:--preload-file ${QB_NATIVE_DIST}/${file}@/dist/${file}")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QB_NATIVE_DIST}/${file})
+  endforeach()
+  target_link_options(${target} PRIVATE ${options})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QB_WEB_DIR}/qb_web.js)
+endfunction()
+
+# The launcher's package: its own files, and each game's button and settings,
+# by which it lists the games, and its title pictures, which its title menu shows.
+qb_web_package_files(QB_LAUNCHER_FILES "." OFF)
+file(GLOB QB_GAME_FOLDERS RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/*/LobboButton.bmp)
+foreach(button ${QB_GAME_FOLDERS})
+  get_filename_component(game ${button} DIRECTORY)
+  qb_web_package_files(title_files ${game}/title ON)
+  list(APPEND QB_LAUNCHER_FILES ${game}/LobboButton.bmp ${game}/setup.ini ${title_files})
+endforeach()
+qb_web_program(Lobbo "." ${QB_LAUNCHER_FILES})
+qb_web_package_files(QB_GAME_FILES Quibbleton ON)
+qb_web_program(Quibbleton Quibbleton ${QB_GAME_FILES})
+
+# The pages.
+function(qb_web_page folder name root args)
+  set(QB_PAGE_NAME ${name})
+  set(QB_PAGE_ROOT ${root})
+  set(QB_PAGE_SCRIPT ${name}.js)
+  set(QB_PAGE_FOLDER /dist${folder})
+  set(QB_PAGE_PROGRAMS "'/dist/Lobbo', '/dist/Quibbleton/Quibbleton'")
+  set(QB_PAGE_ARGS "${args}")
+  configure_file(${QB_WEB_DIR}/page/program.html.in ${QB_DIST_DIR}${folder}/index.html @ONLY)
+endfunction()
+qb_web_page("" Lobbo "./" "")
+qb_web_page("/Quibbleton" Quibbleton "../" "'/dist'")
+configure_file(${QB_WEB_DIR}/page/qb_page.js ${QB_DIST_DIR}/qb_page.js COPYONLY)

@@ -1,0 +1,287 @@
+// The web build in a real browser (Debian's chromium, headless, through
+// puppeteer-core): node browser_test.js TEST --web DIST --native-game EXE.
+// Exit 0 passed, 1 failed, 77 skipped (no chromium or no web build).
+'use strict';
+const assert = require('assert');
+const childProcess = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const {serve} = require('./serve');
+
+const chromium = '/usr/bin/chromium';
+const options = {};
+for (let i = 3; i < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+const testName = process.argv[2];
+const webDir = options.web;
+const nativeGameExe = options["native-game"];
+
+function skip(why) {
+  console.log('SKIPPED: ' + why);
+  process.exit(77);
+}
+if (!fs.existsSync(chromium)) skip(chromium + ' is not installed (apt-get install chromium)');
+if (!webDir || !fs.existsSync(path.join(webDir, 'Quibbleton', 'Quibbleton.wasm')))
+  skip('no web build in ' + webDir + ' (cmake --preset web && cmake --build --preset web)');
+const puppeteer = require('puppeteer-core');
+
+// The game's points: cell centres and the buttons beside the board.
+const cellX = (cell) => 137 + (cell % 15) * 41 + 20;
+const cellY = (cell) => 10 + Math.floor(cell / 15) * 55 + 27;
+const gameButtons = {newGame: [50, 375], menu: [50, 487]};
+const launcherButtons = {slot1: [139, 190], play: [711, 324], highScores: [127, 393]};
+
+// "key value" lines, and the board's ten rows after "board".
+function parseDump(text) {
+  const lines = text.split('\n');
+  const fields = {};
+  const board = [];
+  for (let i = 0; i < lines.length; ++i) {
+    if (lines[i] === 'board') {
+      for (let r = 1; r <= 10; ++r) board.push(lines[i + r]);
+      i += 10;
+      continue;
+    }
+    const space = lines[i].indexOf(' ');
+    if (space > 0) fields[lines[i].slice(0, space)] = lines[i].slice(space + 1);
+    else if (lines[i]) fields[lines[i]] = '';
+  }
+  return {fields, board: board.join('\n'), text};
+}
+
+async function launch(extra) {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'qbweb-'));
+  const browser = await puppeteer.launch(Object.assign({
+    executablePath: chromium,
+    headless: true,
+    userDataDir: profile,
+    args: ['--no-sandbox', '--disable-gpu', '--autoplay-policy=no-user-gesture-required'],
+  }, extra || {}));
+  const page = await browser.newPage();
+  page.on('dialog', (dialog) => { console.log('message box: ' + dialog.message()); dialog.dismiss(); });
+  page.on('pageerror', (error) => console.log('page error: ' + error.message));
+  page.on('console', (m) => { if (m.type() === 'warn' || m.type() === 'error') console.log('page: ' + m.text()); });
+  return {browser, page, profile};
+}
+
+// Waits until the program has drawn and its state satisfies want(dump).
+async function waitForState(page, want, what, timeout) {
+  const deadline = Date.now() + (timeout || 15000);
+  let last = null;
+  for (;;) {
+    try {
+      const text = await page.evaluate(() => (window.qbPage && qbPage.framesDrawn > 0 ? qbDump() : ''));
+      if (text) {
+        last = parseDump(text);
+        if (want(last)) return last;
+      }
+    } catch (e) {
+      // the page is navigating; ask again
+    }
+    if (Date.now() > deadline) throw new Error('waited in vain for ' + what + '; last state:\n' + (last ? last.text : '(none)'));
+    await new Promise((r) => setTimeout(r, 100));
+  }
+}
+
+// Page coordinates of a picture point, as the page scales the canvas.
+async function pagePoint(page, x, y) {
+  const r = await page.evaluate(() => {
+    const b = document.getElementById('qb-canvas').getBoundingClientRect();
+    return {left: b.left, top: b.top, width: b.width, height: b.height};
+  });
+  return [r.left + (x + 0.5) * r.width / 800, r.top + (y + 0.5) * r.height / 600];
+}
+
+async function click(page, point, button) {
+  const [x, y] = await pagePoint(page, point[0], point[1]);
+  // Held 50 ms, as a hand holds a button (a script's click holds it 20 ms).
+  await page.mouse.move(x, y);
+  await new Promise((r) => setTimeout(r, 30));
+  await page.mouse.click(x, y, {button: button || 'left', delay: 50});
+}
+
+// The board as the game keeps it stands still: the same board and score for 700 ms.
+async function settled(page) {
+  let previous = '';
+  let since = Date.now();
+  for (;;) {
+    const d = parseDump(await page.evaluate(() => qbDump()));
+    const now = d.board + '|' + d.fields.score;
+    if (now !== previous) {
+      previous = now;
+      since = Date.now();
+    } else if (Date.now() - since > 700) {
+      return d;
+    }
+    await new Promise((r) => setTimeout(r, 100));
+  }
+}
+
+// Cells of a board text ("4d 1b ..." rows) and a cell whose neighbour shares
+// its colour (right click: its face), so that a click removes a group.
+function findPair(board, byFace, skip) {
+  const cells = board.split('\n').map((row) => row.trim().split(/\s+/));
+  for (let r = 9; r >= 0; --r) {
+    for (let c = 0; c < 15; ++c) {
+      const here = cells[r][c];
+      if (!here || here === '..' || skip.has(r * 15 + c)) continue;
+      const same = (o) => o && o !== '..' && (byFace ? o[1] === here[1] : o[0] === here[0]);
+      if (same(cells[r][c + 1]) || (r > 0 && same(cells[r - 1][c]))) return r * 15 + c;
+    }
+  }
+  return -1;
+}
+
+// The native headless game, same seed, same clicks (each 2 s after the last,
+// past every animation); its dump at the end.
+function playNatively(seed, clicks) {
+  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qbnative-'));
+  const tree = path.dirname(path.dirname(nativeGameExe));
+  fs.cpSync(tree, root, {recursive: true, filter: (f) => !/(hiscore\.dat|options\.ini|replays)$/.test(f)});
+  const lines = ['200 click left ' + gameButtons.newGame.join(' ')];
+  let tick = 1500;
+  for (const c of clicks) {
+    lines.push(tick + ' click ' + c.button + ' ' + cellX(c.cell) + ' ' + cellY(c.cell));
+    tick += 2000;
+  }
+  lines.push(tick + ' dump ' + path.join(root, 'state.txt'), (tick + 100) + ' tap ESC');
+  fs.writeFileSync(path.join(root, 'script.txt'), lines.join('\n') + '\n');
+  const result = childProcess.spawnSync(path.join(root, 'Quibbleton', 'Quibbleton'), [root], {
+    cwd: path.join(root, 'Quibbleton'),
+    env: Object.assign({}, process.env, {QB_VIDEO: 'headless', QB_CLOCK: 'virtual', QB_AUDIO: 'null',
+                                         QB_SEED: String(seed), QB_SCRIPT: path.join(root, 'script.txt'),
+                                         QB_MAX_TICKS: String(tick + 5000)}),
+    encoding: 'utf8', timeout: 60000,
+  });
+  assert.strictEqual(result.status, 0, 'the native game failed: ' + result.stderr);
+  const dump = parseDump(fs.readFileSync(path.join(root, 'state.txt'), 'utf8'));
+  fs.rmSync(root, {recursive: true, force: true});
+  return dump;
+}
+
+// Plays clicks chosen from the board in the page (left: a colour pair,
+// right: a face pair), each by press(cell, button); returns them.
+async function playGroups(page, press, buttons) {
+  const clicks = [];
+  const played = new Set();
+  for (const button of buttons) {
+    const d = await settled(page);
+    const cell = findPair(d.board, button === 'right', played);
+    assert.ok(cell >= 0, 'no group left to click on:\n' + d.board);
+    played.add(cell);
+    await press(cell, button);
+    await waitForState(page, (s) => s.board !== d.board, 'the ' + button + ' click on cell ' + cell + ' to change the board');
+    clicks.push({cell, button});
+  }
+  return {clicks, final: await settled(page)};
+}
+
+const tests = {
+  // The launcher's page lists the games; its first game's title menu; "Play" opens the game's page.
+  async LauncherListsTheGamesAndPlayOpensTheGamePage(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/');
+      await waitForState(page, (d) => d.fields.screen === 'Lobbo' && /^Quibbleton\b/.test(d.fields.slots || ''), 'the game pages');
+      await click(page, launcherButtons.slot1);
+      await waitForState(page, (d) => d.fields.screen === 'title' && d.fields.game === 'Quibbleton', 'the title menu');
+      await Promise.all([page.waitForNavigation(), click(page, launcherButtons.play)]);
+      assert.ok(new URL(page.url()).pathname === '/play/Quibbleton/', 'Play went to ' + page.url());
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // A seeded game played by clicks on the canvas ends where the native game
+  // does with the same seed and clicks, with sound after the first click; "menu" goes back to the title menu,
+  // whose hall of fame shows the score, also after a reload.
+  async ASeededGameMatchesTheNativeGameAndItsScoreIsKept(server) {
+    const seed = 4242;
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=' + seed);
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      await click(page, gameButtons.newGame);
+      await waitForState(page, (d) => d.fields.state === 'playing', 'the game to start');
+      // The click was the page's first gesture: the mixer's sound now goes to Web Audio.
+      await page.waitForFunction(() => qbPage.loudestHeard > 100, {timeout: 10000});
+      const {clicks, final} = await playGroups(page, (cell, button) => click(page, [cellX(cell), cellY(cell)], button),
+                                               ['left', 'right', 'left', 'left']);
+      const native = playNatively(seed, clicks);
+      assert.strictEqual(final.board, native.board, 'the boards differ');
+      assert.strictEqual(final.fields.score, native.fields.score, 'the scores differ');
+      const score = Number(final.fields.score);
+      assert.ok(score > 0);
+
+      // "new game" during a game offers its score; then "menu" goes back to the launcher.
+      await click(page, gameButtons.newGame);
+      await new Promise((r) => setTimeout(r, 3000));
+      await Promise.all([page.waitForNavigation(), click(page, gameButtons.menu)]);
+      assert.strictEqual(new URL(page.url()).pathname, '/play/');
+      await waitForState(page, (d) => d.fields.screen === 'title', 'the title menu');
+      const hall = async () => {
+        await click(page, launcherButtons.highScores);
+        return waitForState(page, (d) => (d.fields.scores || '').split(' ').some((e) => e.endsWith(':' + score)),
+                            'the hall of fame with ' + score);
+      };
+      await hall();
+      await page.reload();
+      await waitForState(page, (d) => d.fields.screen === 'title' || d.fields.screen === 'Lobbo', 'the launcher again');
+      const again = parseDump(await page.evaluate(() => qbDump()));
+      if (again.fields.screen === 'Lobbo') {
+        await click(page, launcherButtons.slot1);
+        await waitForState(page, (d) => d.fields.screen === 'title', 'the title menu after the reload');
+      }
+      await hall();
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // On a phone: a tap removes a colour group, a press held 500 ms a face
+  // group, as left and right clicks do natively.
+  async TouchTapsAndLongPressesRemoveGroups(server) {
+    const seed = 77;
+    const {browser, page} = await launch();
+    try {
+      await page.emulate({viewport: {width: 844, height: 390, deviceScaleFactor: 2, isMobile: true, hasTouch: true},
+                          userAgent: 'Mozilla/5.0 (Linux; Android 14) Mobile'});
+      await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=' + seed);
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      const touch = async (point, long) => {
+        const [x, y] = await pagePoint(page, point[0], point[1]);
+        await page.touchscreen.touchStart(x, y);
+        await new Promise((r) => setTimeout(r, long ? 800 : 60));
+        await page.touchscreen.touchEnd();
+      };
+      await touch(gameButtons.newGame, false);
+      await waitForState(page, (d) => d.fields.state === 'playing', 'the game to start');
+      const {clicks, final} = await playGroups(page, (cell, button) => touch([cellX(cell), cellY(cell)], button === 'right'),
+                                               ['left', 'right']);
+      const native = playNatively(seed, clicks);
+      assert.strictEqual(final.board, native.board, 'the boards differ');
+      assert.strictEqual(final.fields.score, native.fields.score, 'the scores differ');
+      if (options.screenshot) await page.screenshot({path: options.screenshot});
+    } finally {
+      await browser.close();
+    }
+  },
+};
+
+(async () => {
+  if (!tests[testName]) {
+    console.log('tests: ' + Object.keys(tests).join(' '));
+    process.exit(1);
+  }
+  const server = await serve(webDir);
+  try {
+    await tests[testName](server);
+    console.log('PASSED ' + testName);
+  } catch (error) {
+    console.log('FAILED ' + testName + ': ' + (error.stack || error));
+    process.exitCode = 1;
+  } finally {
+    await server.close();
+  }
+})();
