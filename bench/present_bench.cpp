@@ -10,6 +10,7 @@
 
 #include "platform/win/ddraw.h"
 #include "platform/device/video.h"
+#include "platform/win/present.h"
 
 namespace {
 

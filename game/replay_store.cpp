@@ -1,7 +1,7 @@
 #include "game/replay_store.h"
 
 #include "game/rules/replay.h"
-#include "platform/posix/files.h"
+#include "platform/win/files.h"
 
 namespace replay_store {
 

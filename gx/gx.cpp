@@ -8,9 +8,11 @@
 #include <string>
 
 #include "platform/win/bitmap.h"
+#include "platform/win/key_codes.h"
 #include "platform/device/clock.h"
 #include "platform/device/input.h"
 #include "platform/device/video.h"
+#include "platform/win/present.h"
 #include "gx/gx_font.h"
 
 namespace {
@@ -149,7 +151,7 @@ int GXInitKeyboard() {
 unsigned char* GXGetKeys() {
   GxState& g = G();
   if (!g.keyboardReady) return nullptr;
-  platform::SnapshotKeys(g.keys);
+  platform::SnapshotKeysByScanCode(g.keys);
   return g.keys;
 }
 

@@ -10,7 +10,7 @@
 #include "launcher/server_addresses.h"
 #include "launcher/title_screen.h"
 #include "platform/win/bitmap.h"
-#include "platform/posix/files.h"
+#include "platform/win/files.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"
 #include "launcher/key_popup.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <new>
 
-#include "platform/posix/files.h"
+#include "platform/win/files.h"
 #include "platform/win/mmtimer.h"
 
 IDirectSound* GXSound::g_lpDSound = nullptr;

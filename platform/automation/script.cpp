@@ -39,8 +39,7 @@ bool ParseNumber(std::string_view word, int64_t min, int64_t max, int64_t* out) 
 DeviceEvent KeyEvent(const KeyInfo& key, bool down) {
   DeviceEvent e;
   e.kind = DeviceEvent::Kind::Key;
-  e.scanCode = key.scanCode;
-  e.virtualKey = key.virtualKey;
+  e.key = key.key;
   e.down = down;
   return e;
 }

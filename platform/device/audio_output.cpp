@@ -2,9 +2,6 @@
 // table that picks an output from QB_AUDIO.
 #include "platform/device/audio_output.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -13,16 +10,23 @@
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "platform/device/clock.h"
 #include "platform/device/config.h"
 #include "platform/media/mixer.h"
-#include "platform/win/sync.h"
+#include "platform/posix/system_file.h"
 
 namespace platform {
 namespace {
 
 constexpr uint32_t kChunkFrames = kMixRate / 100;  // 10 ms
+
+std::atomic<bool (*)(uint32_t)> signalledWorkWait{nullptr};
+
+void WaitForSignalledWork(uint32_t realTimeoutMs) {
+  if (auto wait = signalledWorkWait.load(std::memory_order_acquire)) wait(realTimeoutMs);
+}
 
 // Where rendered frames go.
 class Sink {
@@ -42,13 +46,12 @@ class NullSink final : public Sink {
 class WavSink final : public Sink {
  public:
   static std::unique_ptr<WavSink> Open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
-    auto sink = std::unique_ptr<WavSink>(new WavSink(fd));
+    SystemFile file = SystemFile::CreateForWriting(path);
+    if (!file.IsOpen()) return nullptr;
+    auto sink = std::unique_ptr<WavSink>(new WavSink(std::move(file)));
     sink->WriteHeader();
     return sink;
   }
-  ~WavSink() override { ::close(fd_); }
 
   void Write(const int16_t* frames, uint32_t count) override {
     if (failed_) return;
@@ -65,21 +68,13 @@ class WavSink final : public Sink {
   }
 
  private:
-  explicit WavSink(int fd) : fd_(fd) {}
+  explicit WavSink(SystemFile file) : file_(std::move(file)) {}
   static void Put32(uint8_t* p, uint32_t v) {
     p[0] = v & 0xFF, p[1] = (v >> 8) & 0xFF, p[2] = (v >> 16) & 0xFF, p[3] = v >> 24;
   }
   bool WriteAll(const void* data, size_t bytes, uint64_t offset) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (bytes) {
-      ssize_t n = ::pwrite(fd_, p, bytes, static_cast<off_t>(offset));
-      if (n <= 0) {
-        failed_ = true;
-        return false;
-      }
-      p += n, bytes -= static_cast<size_t>(n), offset += static_cast<uint64_t>(n);
-    }
-    return true;
+    if (!file_.WriteAt(data, bytes, offset)) failed_ = true;
+    return !failed_;
   }
   void WriteHeader() {
     uint8_t h[44];
@@ -97,7 +92,7 @@ class WavSink final : public Sink {
     Put32(h + 40, 0);
     WriteAll(h, sizeof h, 0);
   }
-  int fd_;
+  SystemFile file_;
   uint32_t dataBytes_ = 0;
   bool failed_ = false;
 };
@@ -142,7 +137,7 @@ class PacedOutput final : public AudioOutput {
       uint32_t woken = Mixer::Get().Render(buffer_, n);
       sink_->Write(buffer_, n);
       rendered_ += n;
-      if (woken) WaitForThreadsIdle(2000);
+      if (woken) WaitForSignalledWork(2000);
     }
   }
 
@@ -261,6 +256,10 @@ void OpenLocked(const std::string& choice) {
 }
 
 }  // namespace
+
+void SetSignalledWorkWait(bool (*wait)(uint32_t realTimeoutMs)) {
+  signalledWorkWait.store(wait, std::memory_order_release);
+}
 
 bool IsAudioOutputName(const std::string& choice) { return Find(choice, nullptr) != nullptr; }
 

@@ -8,6 +8,7 @@
 // repeatable. With the real clock it renders on its own thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,12 @@ class AudioOutput {
  public:
   virtual ~AudioOutput() = default;
 };
+
+// How the virtual-time output waits, after a block that signalled events,
+// until the threads those events woke have done their work (false when
+// realTimeoutMs of steady time passed first). Set by whoever starts such
+// threads (platform/win/sync.cpp); until then there is nothing to wait for.
+void SetSignalledWorkWait(bool (*wait)(uint32_t realTimeoutMs));
 
 // Whether QB_AUDIO may name this output ("sdl", "null", "wav:PATH").
 bool IsAudioOutputName(const std::string& choice);

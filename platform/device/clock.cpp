@@ -1,13 +1,12 @@
-// The real and the virtual clock, and the multimedia timer on top of them.
+// The real and the virtual clock and their one periodic timer.
 #include "platform/device/clock.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,7 +14,6 @@
 #include <thread>
 
 #include "platform/device/config.h"
-#include "platform/win/mmtimer.h"
 
 namespace platform {
 namespace {
@@ -23,10 +21,10 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 struct Timer {
-  UINT id = 0;
-  UINT delay = 10;
-  LPTIMECALLBACK callback = nullptr;
-  DWORD_PTR user = 0;
+  uint32_t id = 0;
+  uint32_t delay = 10;
+  TimerCallback callback = nullptr;
+  uintptr_t user = 0;
 };
 
 void CheckMaxTicks(uint32_t now) {
@@ -34,7 +32,7 @@ void CheckMaxTicks(uint32_t now) {
   if (max && TickDiff(now, *max) > 0) {
     std::fprintf(stderr, "%s: QB_MAX_TICKS=%u passed (tick %u); ending the run\n", ProgramName().c_str(), *max, now);
     std::fflush(stderr);
-    _exit(3);
+    std::_Exit(3);
   }
 }
 
@@ -47,7 +45,7 @@ class Clock {
   virtual void WaitUntil(uint32_t deadline) = 0;
   virtual bool WaitForTimer(const std::function<bool()>& satisfied) = 0;
 
-  UINT StartTimer(UINT delay, LPTIMECALLBACK callback, DWORD_PTR user) {
+  uint32_t StartTimer(uint32_t delay, TimerCallback callback, uintptr_t user) {
     if (timerRunning_ || delay == 0 || !callback) return 0;
     timer_.id = ++lastId_;
     timer_.delay = delay;
@@ -57,7 +55,7 @@ class Clock {
     return timer_.id;
   }
 
-  bool KillTimer(UINT id) {
+  bool KillTimer(uint32_t id) {
     if (!timerRunning_ || id != timer_.id) return false;
     Stop();
     return true;
@@ -88,7 +86,7 @@ class Clock {
   std::map<int, std::function<void(uint32_t)>> listeners_;
 
  private:
-  UINT lastId_ = 0;
+  uint32_t lastId_ = 0;
   int lastListener_ = 0;
 };
 
@@ -159,7 +157,7 @@ class RealClock : public Clock {
         std::unique_lock<std::mutex> lock(tickMutex_);
         if (cv_.wait_until(lock, next, [&] { return stopThread_; })) return;
       }
-      timer_.callback(timer_.id, 0, timer_.user, 0, 0);
+      timer_.callback(timer_.id, timer_.user);
       {
         std::lock_guard<std::mutex> lock(tickMutex_);
         ++tickSequence_;
@@ -219,7 +217,7 @@ class VirtualClock : public Clock {
       uint32_t due = nextDue_;
       nextDue_ += timer_.delay;
       if (TickDiff(due, Now()) > 0) SetNow(due);
-      timer_.callback(timer_.id, 0, timer_.user, 0, 0);
+      timer_.callback(timer_.id, timer_.user);
     }
     if (TickDiff(deadline, Now()) > 0) SetNow(deadline);
   }
@@ -272,7 +270,7 @@ class PageClock : public Clock {
     if (timerRunning_ && TickDiff(now, nextDue_) > 500) nextDue_ = now;
     while (timerRunning_ && TickDiff(now, nextDue_) >= 0) {
       nextDue_ += timer_.delay;
-      timer_.callback(timer_.id, 0, timer_.user, 0, 0);
+      timer_.callback(timer_.id, timer_.user);
     }
     for (auto& [handle, listener] : listeners_) listener(now);
     CheckMaxTicks(now);
@@ -304,7 +302,7 @@ Clock& TheClock() {
       if (GetConfig().clock == entry.name && Available(entry)) return entry.create();
     std::fprintf(stderr, "%s: QB_CLOCK=%s is not a clock\n", ProgramName().c_str(), GetConfig().clock.c_str());
     std::fflush(stderr);
-    _exit(2);
+    std::_Exit(2);
   }();
   return *clock;
 }
@@ -325,32 +323,9 @@ int AddVirtualTimeListener(std::function<void(uint32_t)> listener) {
   return TheClock().AddListener(std::move(listener));
 }
 void RemoveVirtualTimeListener(int handle) { TheClock().RemoveListener(handle); }
+uint32_t StartPeriodicTimer(uint32_t periodMs, TimerCallback callback, uintptr_t user) {
+  return TheClock().StartTimer(periodMs, callback, user);
+}
+bool StopPeriodicTimer(uint32_t timerId) { return TheClock().KillTimer(timerId); }
 
 }  // namespace platform
-
-MMRESULT timeGetDevCaps(TIMECAPS* caps, UINT size) {
-  if (!caps || size < sizeof(TIMECAPS)) return TIMERR_NOCANDO;
-  caps->wPeriodMin = 1;
-  caps->wPeriodMax = 1000000;
-  return TIMERR_NOERROR;
-}
-
-MMRESULT timeBeginPeriod(UINT period) { return period == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR; }
-MMRESULT timeEndPeriod(UINT period) { return period == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR; }
-
-UINT timeSetEvent(UINT delay, UINT, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
-  if (!(flags & TIME_PERIODIC)) return 0;  // one-shot timers are not used by the programs
-  return platform::TheClock().StartTimer(delay, callback, user);
-}
-
-MMRESULT timeKillEvent(UINT id) { return platform::TheClock().KillTimer(id) ? TIMERR_NOERROR : TIMERR_NOCANDO; }
-
-void Sleep(DWORD milliseconds) {
-  if (milliseconds == 0) {
-    if (platform::GetClockKind() == platform::ClockKind::Real) std::this_thread::yield();
-    return;
-  }
-  platform::WaitUntilMs(platform::NowMs() + milliseconds);
-}
-
-DWORD GetTickCount() { return platform::NowMs(); }

@@ -1,8 +1,8 @@
-// The layer's time base behind the multimedia timer. Two clocks, chosen by
-// QB_CLOCK: "real" (a timer thread on steady_clock), "web" (a browser page's,
-// below) and "virtual" (no
-// thread: time passes only while the program waits, and a wait jumps to its
-// deadline at once, running every timer callback due on the way).
+// The layer's time base, behind the multimedia timer (platform/win/mmtimer.h).
+// Clocks chosen by QB_CLOCK: "real" (a timer thread on steady_clock), "web" (a
+// browser page's, below) and "virtual" (no thread: time passes only while the
+// program waits, and a wait jumps to its deadline at once, running every timer
+// callback due on the way).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,15 @@ void WaitUntilMs(uint32_t deadline);
 // variable signalled by the timer thread; virtual time jumps to the next
 // callback.
 bool WaitForTimer(const std::function<bool()>& satisfied);
+
+// The one periodic timer: callback(timerId, user) every periodMs, from the
+// timer thread (real) or from inside a wait (virtual). Returns its id, never
+// 0; 0 when a timer runs already, periodMs is 0 or callback is null.
+using TimerCallback = void (*)(uint32_t timerId, uintptr_t user);
+uint32_t StartPeriodicTimer(uint32_t periodMs, TimerCallback callback, uintptr_t user);
+// False for an id that is not the running timer. No callback runs after it
+// returns, except when called from the callback itself.
+bool StopPeriodicTimer(uint32_t timerId);
 
 // Called with the new time whenever virtual time advances (the audio mixer
 // renders up to it). Real time never calls them. Returns a handle for removal.

@@ -54,11 +54,6 @@ Config& Current() {
   return config;
 }
 
-std::string& Name() {
-  static std::string name = "Quibbleton";
-  return name;
-}
-
 }  // namespace
 
 const Config& GetConfig() { return Current(); }
@@ -72,7 +67,5 @@ std::string SettingsError() {
   return {};
 }
 void ReloadConfig() { Current() = Read(); }
-const std::string& ProgramName() { return Name(); }
-void SetProgramName(const std::string& name) { Name() = name; }
 
 }  // namespace platform

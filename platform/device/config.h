@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/posix/program_name.h"
+
 namespace platform {
 
 struct Config {
@@ -33,9 +35,5 @@ void ReloadConfig();
 // backend; empty when every setting is usable. Programs end with exit code 2
 // when it is not empty, instead of guessing what was meant.
 std::string SettingsError();
-
-// The program's own name (from argv[0], without directory), e.g. "Quibbleton".
-const std::string& ProgramName();
-void SetProgramName(const std::string& name);
 
 }  // namespace platform

@@ -95,9 +95,9 @@ std::string TakeFromScriptDir(const std::string& dir) {
   return taken.string();
 }
 
-void SnapshotKeys(uint8_t out[256]) {
+void SnapshotKeys(uint8_t out[kKeyCount]) {
   State& s = S();
-  for (int i = 0; i < 256; ++i) {
+  for (int i = 0; i < kKeyCount; ++i) {
     if (s.pressesPending[i].load(std::memory_order_relaxed) > 0) {
       // Up between two presses, then down for the next one.
       if (!s.shownDown[i]) s.pressesPending[i].fetch_sub(1, std::memory_order_relaxed);
@@ -109,21 +109,8 @@ void SnapshotKeys(uint8_t out[256]) {
   }
 }
 
-bool KeyHeld(int scanCode) {
-  return scanCode >= 0 && scanCode < 256 && (S().keys[scanCode].load(std::memory_order_relaxed) & 0x80);
-}
-
-bool VirtualKeyHeld(int virtualKey) {
-  if (virtualKey == 0x01) return MouseButtons() & 1;
-  if (virtualKey == 0x02) return MouseButtons() & 2;
-  if (virtualKey == 0x10) return KeyHeld(dik::LSHIFT) || KeyHeld(dik::RSHIFT);
-  if (virtualKey == 0xA0) return KeyHeld(dik::LSHIFT);
-  if (virtualKey == 0xA1) return KeyHeld(dik::RSHIFT);
-  for (int code = 1; code < 256; ++code) {
-    const KeyInfo* k = KeyByScanCode(code);
-    if (k && k->virtualKey == virtualKey && KeyHeld(code)) return true;
-  }
-  return false;
+bool KeyHeld(Key key) {
+  return S().keys[static_cast<int>(key)].load(std::memory_order_relaxed) & 0x80;
 }
 
 int MouseButtons() { return S().buttons.load(std::memory_order_relaxed); }
@@ -169,7 +156,7 @@ std::string ScriptLine(const DeviceEvent& e) {
     case DeviceEvent::Kind::MouseButton:
       return std::string(e.down ? "press " : "release ") + (e.button == 0 ? "left" : "right");
     case DeviceEvent::Kind::Key: {
-      const KeyInfo* key = KeyByScanCode(e.scanCode);
+      const KeyInfo* key = KeyInfoOf(e.key);
       return key && key->name ? std::string("key ") + (e.down ? "down " : "up ") + key->name : std::string();
     }
     case DeviceEvent::Kind::Activate:
@@ -238,9 +225,10 @@ void ApplyDeviceEvent(const DeviceEvent& e) {
       break;
     }
     case DeviceEvent::Kind::Key:
-      if (e.scanCode > 0 && e.scanCode < 256) {
-        s.keys[e.scanCode] = e.down ? 0x80 : 0;
-        if (e.down) s.pressesPending[e.scanCode].fetch_add(1, std::memory_order_relaxed);
+      if (e.key != Key::None) {
+        const int code = static_cast<int>(e.key);
+        s.keys[code] = e.down ? 0x80 : 0;
+        if (e.down) s.pressesPending[code].fetch_add(1, std::memory_order_relaxed);
       }
       break;
     case DeviceEvent::Kind::Deactivate:

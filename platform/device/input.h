@@ -1,4 +1,4 @@
-// Device state (keys by scan code, mouse buttons and position) and the
+// Device state (keys by the layer's key code, mouse buttons and position) and the
 // stream of device events from the backend and the script. Like the input
 // devices the programs were written for, the state is live: it changes at
 // every event pump, whether or not the window's messages are handled yet.
@@ -15,9 +15,9 @@
 
 namespace platform {
 
-void SnapshotKeys(uint8_t out[256]);
-bool KeyHeld(int scanCode);
-bool VirtualKeyHeld(int virtualKey);
+// By key code (platform/device/keys.h): 0x80 for a key shown down.
+void SnapshotKeys(uint8_t out[kKeyCount]);
+bool KeyHeld(Key key);
 int MouseButtons();  // bit 0 left, bit 1 right
 // The buttons for the frame's read: held now, or pressed at any time since
 // the previous poll (a tap released before this poll reads as pressed once,

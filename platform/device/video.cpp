@@ -1,14 +1,9 @@
 #include "platform/device/video.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 
-#include "platform/win/bitmap.h"
-#include "platform/device/clock.h"
 #include "platform/device/config.h"
-#include "platform/device/input.h"
 
 namespace platform {
 namespace {
@@ -39,7 +34,7 @@ VideoState& V() {
     if (!s.backend) {
       std::fprintf(stderr, "%s: QB_VIDEO=%s is not a video backend\n", ProgramName().c_str(), wanted.c_str());
       std::fflush(stderr);
-      _exit(2);
+      std::_Exit(2);
     }
     return s;
   }();
@@ -62,27 +57,6 @@ bool VideoAvailable(std::string* reason) {
   if (v.started < 0) v.started = v.backend->Start(&v.failure) ? 1 : 0;
   if (!v.started && reason) *reason = v.failure;
   return v.started == 1;
-}
-
-PixelView TakeFrameView(IDirectDrawSurface& frame) {
-  const RECT written = frame.TakeWritten();
-  PixelView view;
-  view.pixels = frame.Pixels();
-  view.width = frame.Width();
-  view.height = frame.Height();
-  view.pitch = frame.Pitch();
-  view.format = frame.BitsPerPixel() == 8 ? PixelView::Format::Indexed8 : PixelView::Format::Rgb565;
-  view.dirty = {written.left, written.top, written.right - written.left, written.bottom - written.top};
-  return view;
-}
-
-void PresentFrame(IDirectDrawSurface& frame) {
-  WriteDueDumps(NowMs());
-  for (const std::string& path : TakeDueShots(NowMs())) {
-    if (!SaveSurfaceAsBmp24(&frame, path.c_str()))
-      std::fprintf(stderr, "%s: cannot write frame dump %s\n", ProgramName().c_str(), path.c_str());
-  }
-  Video().Present(TakeFrameView(frame));
 }
 
 }  // namespace platform

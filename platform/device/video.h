@@ -10,8 +10,6 @@
 
 #include "platform/device/device_event.h"
 
-class IDirectDrawSurface;
-
 namespace platform {
 
 // A frame as a backend sees it: the pixels, their layout, and the region
@@ -28,12 +26,25 @@ struct PixelView {
   Rect dirty;  // empty when nothing was drawn
 };
 
+// The window as the user left it, which a backend with real windows opens
+// as and keeps up to date.
+struct WindowPlacement {
+  int width = 0, height = 0;  // the window's size when neither maximised nor full screen; 0 = not known
+  bool maximised = false;
+  bool fullscreen = false;
+  bool operator==(const WindowPlacement&) const = default;
+};
+
 struct WindowParams {
   std::string title;
   int x = 0, y = 0, width = 800, height = 600;
   bool fullscreen = false;
   bool borderless = false;
   bool topmost = false;
+  // Where the placement is remembered (platform/win/window_memory.h); null
+  // for a window that remembers nothing.
+  WindowPlacement (*loadPlacement)() = nullptr;
+  bool (*savePlacement)(const WindowPlacement& placement) = nullptr;
 };
 
 class VideoBackend {
@@ -77,11 +88,5 @@ VideoBackend& Video();
 const char* VideoBackendName();
 // Starts the chosen backend once; false (with the reason) when it cannot start.
 bool VideoAvailable(std::string* reason);
-
-// The surface as a backend sees it, its drawn region taken (the next view
-// of it starts empty).
-PixelView TakeFrameView(IDirectDrawSurface& frame);
-// Presents a frame: takes the scripted frame dumps that are due, then shows it.
-void PresentFrame(IDirectDrawSurface& frame);
 
 }  // namespace platform

@@ -1,8 +1,6 @@
 // The process entry: joins the arguments with single spaces into the
 // command line, as Windows hands it to WinMain, after the layer has read its
 // QB_* settings and the scripted input.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +11,8 @@
 #include "platform/device/config.h"
 #include "platform/entry/entry.h"
 #include "platform/device/input.h"
+#include "platform/posix/files.h"
+#include "platform/posix/process.h"
 #include "platform/posix/user_files.h"
 
 namespace {
@@ -27,7 +27,7 @@ void AnchorSettingPaths() {
     const size_t skip = std::strlen(prefix);
     if (!value || std::strncmp(value, prefix, skip) != 0 || value[skip] == '\0' || value[skip] == '/') continue;
     const std::string absolute = prefix + std::filesystem::absolute(value + skip).string();
-    ::setenv(name, absolute.c_str(), 1);
+    platform::SetEnvironmentVariable(name, absolute);
   }
   platform::ReloadConfig();
 }
@@ -39,14 +39,13 @@ void AnchorSettingPaths() {
 // under its own name (by the other program, or from its folder) it keeps the
 // folder it was given.
 void FindOwnTree(const char* startedAs) {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return;
+  const std::filesystem::path self = platform::OwnExecutablePath();
+  if (self.empty()) return;
   platform::SetLauncherDirectory(platform::FindLauncherDirectory(self.parent_path().string()));
   if (!startedAs || std::filesystem::path(startedAs).filename() == self.filename()) return;
   platform::SetProgramName(self.filename().string());
   AnchorSettingPaths();
-  if (::chdir(self.parent_path().c_str()) != 0) std::perror(self.parent_path().c_str());
+  if (!platform::ChangeDirectory(self.parent_path().string())) std::perror(self.parent_path().c_str());
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/device/config.h"
+#include "platform/posix/program_name.h"
 
 namespace platform {
 

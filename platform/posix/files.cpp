@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/device/config.h"
+#include "platform/posix/program_name.h"
 #include "platform/posix/file_read.h"
 #include "platform/posix/user_files.h"
 
@@ -142,145 +142,41 @@ void ReportUnloadable(const char* kind, const char* path) {
   std::fprintf(stderr, "%s: cannot load %s \"%s\"\n", ProgramName().c_str(), kind, path ? path : "");
 }
 
-}  // namespace platform
-
-namespace {
-
-thread_local DWORD lastError = 0;
-
-struct FindState {
-  std::vector<WIN32_FIND_DATAA> entries;
-  size_t next = 0;
-};
-
-bool WildcardMatch(const char* pattern, const char* name) {
-  // Iterative '*' / '?' matching, case-insensitive, with backtracking to the last star.
-  const char* star = nullptr;
-  const char* resume = nullptr;
-  while (*name) {
-    if (*pattern == '?' || (*pattern && *pattern != '*' && tolower(static_cast<unsigned char>(*pattern)) ==
-                                                                tolower(static_cast<unsigned char>(*name)))) {
-      ++pattern;
-      ++name;
-    } else if (*pattern == '*') {
-      star = pattern++;
-      resume = name;
-    } else if (star) {
-      pattern = star + 1;
-      name = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (*pattern == '*') ++pattern;
-  return *pattern == '\0';
-}
-
-DWORD AttributesOf(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return FILE_ATTRIBUTE_NORMAL;
-  DWORD a = 0;
-  // As on Windows, the read-only attribute belongs to files: a folder that
-  // cannot be written (an installed tree) is still a plain folder.
-  if (S_ISDIR(st.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
-  else if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
-  return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
-}
-
-}  // namespace
-
-DWORD GetLastError() { return lastError; }
-void SetLastError(DWORD error) { lastError = error; }
-
-DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
-  std::vector<char> cwd(4096);
-  while (!::getcwd(cwd.data(), cwd.size())) {
-    if (errno != ERANGE) return 0;
-    cwd.resize(cwd.size() * 2);
-  }
-  DWORD length = static_cast<DWORD>(std::strlen(cwd.data()));
-  // As on Windows: a buffer too small is left alone and the size needed (with the terminator) returned.
-  if (!buffer || size <= length) return length + 1;
-  std::memcpy(buffer, cwd.data(), length + 1);
-  return length;
-}
-
-BOOL SetCurrentDirectoryA(const char* path) {
-  if (!path) return FALSE;
-  return ::chdir(platform::MapPath(path).c_str()) == 0 ? TRUE : FALSE;
-}
-
-BOOL CreateDirectoryA(const char* path, void*) {
-  if (!path) return FALSE;
-  const std::string place = platform::PlaceOf(platform::MapPath(path), platform::FileAccess::Write);
-  if (::mkdir(place.c_str(), 0777) == 0) return TRUE;
-  SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_FILE_NOT_FOUND);
-  return FALSE;
-}
-
-BOOL DeleteFileA(const char* path) {
-  if (!path) return FALSE;
-  if (::unlink(platform::MapPath(path).c_str()) == 0) return TRUE;
-  SetLastError(ERROR_FILE_NOT_FOUND);
-  return FALSE;
-}
-
-HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
-  if (!pattern || !data) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  // The folder keeps its "\" for MapPath, which tells separators from names that hold one.
-  std::string p(pattern);
-  size_t slash = p.find_last_of("/\\");
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
-  std::string filePattern = slash == std::string::npos ? p : p.substr(slash + 1);
-  dir = platform::MapPath(dir.c_str());
+bool ListDirectory(const std::string& dir, std::vector<DirectoryEntry>* entries) {
   DIR* d = ::opendir(dir.c_str());
-  if (!d) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  auto* state = new FindState;
+  if (!d) return false;
   while (dirent* e = ::readdir(d)) {
-    if (!WildcardMatch(filePattern.c_str(), e->d_name)) continue;
-    size_t len = std::strlen(e->d_name);
-    if (len >= MAX_PATH) continue;  // no Windows name can be that long
-    WIN32_FIND_DATAA entry{};
-    std::memcpy(entry.cFileName, e->d_name, len + 1);
-    std::string full = dir + "/" + e->d_name;
-    entry.dwFileAttributes = AttributesOf(full);
+    DirectoryEntry entry;
+    entry.name = e->d_name;
     struct stat st;
-    if (::stat(full.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-      entry.nFileSizeLow = static_cast<DWORD>(st.st_size & 0xFFFFFFFF);
-      entry.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+    if (::stat((dir + "/" + e->d_name).c_str(), &st) == 0) {
+      entry.isDirectory = S_ISDIR(st.st_mode);
+      entry.readOnly = !entry.isDirectory && !(st.st_mode & S_IWUSR);
+      if (!entry.isDirectory) entry.size = static_cast<uint64_t>(st.st_size);
     }
-    state->entries.push_back(entry);
+    entries->push_back(std::move(entry));
   }
   ::closedir(d);
-  if (state->entries.empty()) {
-    delete state;
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  *data = state->entries[0];
-  state->next = 1;
-  return state;
+  return true;
 }
 
-BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) {
-  auto* state = static_cast<FindState*>(search);
-  if (!state || search == INVALID_HANDLE_VALUE || !data) return FALSE;
-  if (state->next >= state->entries.size()) {
-    SetLastError(ERROR_NO_MORE_FILES);
-    return FALSE;
-  }
-  *data = state->entries[state->next++];
-  return TRUE;
+bool MakeDirectory(const std::string& path, bool* existed) {
+  const bool made = ::mkdir(path.c_str(), 0777) == 0;
+  if (existed) *existed = !made && errno == EEXIST;
+  return made;
 }
 
-BOOL FindClose(HANDLE search) {
-  if (!search || search == INVALID_HANDLE_VALUE) return FALSE;
-  delete static_cast<FindState*>(search);
-  return TRUE;
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool ChangeDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+
+std::string CurrentDirectory() {
+  std::vector<char> cwd(4096);
+  while (!::getcwd(cwd.data(), cwd.size())) {
+    if (errno != ERANGE) return {};
+    cwd.resize(cwd.size() * 2);
+  }
+  return cwd.data();
 }
+
+}  // namespace platform

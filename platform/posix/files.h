@@ -1,14 +1,14 @@
-// Paths, the current directory and directory search. Every file access of
+// Paths, folders and their entries on the operating system. Every file access of
 // the programs goes through MapPath: "\" becomes "/", and where the exact
 // path does not exist each component is matched case-insensitively. Files
 // the user wrote beside a read-only program tree are found in the user's
 // folder (platform/posix/user_files.h).
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
-
-#include "platform/win/wintypes.h"
+#include <vector>
 
 namespace platform {
 std::string MapPath(const char* windowsPath);
@@ -24,35 +24,22 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
 // One line on stderr naming a picture, sound or music file that did not load
 // (kind "picture", "sound", "music"): the programs themselves go on silently.
 void ReportUnloadable(const char* kind, const char* path);
-}  // namespace platform
 
-constexpr DWORD MAX_PATH = 260;
-constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001u;
-constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002u;
-constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010u;
-constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020u;
-constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080u;
-constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
-constexpr DWORD ERROR_NO_MORE_FILES = 18;
-constexpr DWORD ERROR_ALREADY_EXISTS = 183;
-
-struct WIN32_FIND_DATAA {
-  DWORD dwFileAttributes;
-  DWORD nFileSizeHigh;
-  DWORD nFileSizeLow;
-  char cFileName[MAX_PATH];
+// The system's calls on folders, on paths already mapped.
+struct DirectoryEntry {
+  std::string name;
+  bool isDirectory = false;
+  bool readOnly = false;  // a file the user may not write
+  uint64_t size = 0;      // of a file; 0 for a folder
 };
-
-DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
-BOOL SetCurrentDirectoryA(const char* path);
-HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
-BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
-BOOL FindClose(HANDLE search);
-// Makes a folder where files written into it will go: in the program tree,
-// or in the user's copy of it when the tree is read-only. FALSE with
-// ERROR_ALREADY_EXISTS when it is there already.
-BOOL CreateDirectoryA(const char* path, void* securityAttributes);
-// Removes the file a read of path would open.
-BOOL DeleteFileA(const char* path);
-DWORD GetLastError();
-void SetLastError(DWORD error);
+// Every entry of the folder, "." and ".." too, in the order the system
+// lists them; false when the folder cannot be read.
+bool ListDirectory(const std::string& dir, std::vector<DirectoryEntry>* entries);
+// Makes one folder; *existed tells whether a failure was because the path
+// is taken already.
+bool MakeDirectory(const std::string& path, bool* existed);
+bool RemoveFile(const std::string& path);
+bool ChangeDirectory(const std::string& path);
+// The process's current directory, empty when it cannot be told.
+std::string CurrentDirectory();
+}  // namespace platform

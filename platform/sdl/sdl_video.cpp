@@ -10,70 +10,70 @@
 #include "platform/device/keys.h"
 #include "platform/media/picture_scaler.h"
 #include "platform/device/video.h"
-#include "platform/device/window_memory.h"
 
 namespace platform {
 namespace {
 
-int ScanCodeFromSdl(SDL_Scancode sc) {
-  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return 0x02 + (sc - SDL_SCANCODE_1);
+Key KeyFromSdl(SDL_Scancode sc) {
+  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9)
+    return static_cast<Key>(static_cast<int>(Key::Digit1) + (sc - SDL_SCANCODE_1));
   switch (sc) {
-    case SDL_SCANCODE_ESCAPE: return 0x01;
-    case SDL_SCANCODE_0: return 0x0B;
-    case SDL_SCANCODE_MINUS: return 0x0C;
-    case SDL_SCANCODE_EQUALS: return 0x0D;
-    case SDL_SCANCODE_BACKSPACE: return 0x0E;
-    case SDL_SCANCODE_TAB: return 0x0F;
-    case SDL_SCANCODE_Q: return 0x10;
-    case SDL_SCANCODE_W: return 0x11;
-    case SDL_SCANCODE_E: return 0x12;
-    case SDL_SCANCODE_R: return 0x13;
-    case SDL_SCANCODE_T: return 0x14;
-    case SDL_SCANCODE_Y: return 0x15;
-    case SDL_SCANCODE_U: return 0x16;
-    case SDL_SCANCODE_I: return 0x17;
-    case SDL_SCANCODE_O: return 0x18;
-    case SDL_SCANCODE_P: return 0x19;
-    case SDL_SCANCODE_LEFTBRACKET: return 0x1A;
-    case SDL_SCANCODE_RIGHTBRACKET: return 0x1B;
-    case SDL_SCANCODE_RETURN: return 0x1C;
-    case SDL_SCANCODE_KP_ENTER: return 0x1C;
-    case SDL_SCANCODE_A: return 0x1E;
-    case SDL_SCANCODE_S: return 0x1F;
-    case SDL_SCANCODE_D: return 0x20;
-    case SDL_SCANCODE_F: return 0x21;
-    case SDL_SCANCODE_G: return 0x22;
-    case SDL_SCANCODE_H: return 0x23;
-    case SDL_SCANCODE_J: return 0x24;
-    case SDL_SCANCODE_K: return 0x25;
-    case SDL_SCANCODE_L: return 0x26;
-    case SDL_SCANCODE_SEMICOLON: return 0x27;
-    case SDL_SCANCODE_APOSTROPHE: return 0x28;
-    case SDL_SCANCODE_GRAVE: return 0x29;
-    case SDL_SCANCODE_LSHIFT: return 0x2A;
-    case SDL_SCANCODE_BACKSLASH: return 0x2B;
-    case SDL_SCANCODE_Z: return 0x2C;
-    case SDL_SCANCODE_X: return 0x2D;
-    case SDL_SCANCODE_C: return 0x2E;
-    case SDL_SCANCODE_V: return 0x2F;
-    case SDL_SCANCODE_B: return 0x30;
-    case SDL_SCANCODE_N: return 0x31;
-    case SDL_SCANCODE_M: return 0x32;
-    case SDL_SCANCODE_COMMA: return 0x33;
-    case SDL_SCANCODE_PERIOD: return 0x34;
-    case SDL_SCANCODE_SLASH: return 0x35;
-    case SDL_SCANCODE_RSHIFT: return 0x36;
-    case SDL_SCANCODE_SPACE: return 0x39;
-    case SDL_SCANCODE_F1: return 0x3B;
-    case SDL_SCANCODE_HOME: return 0xC7;
-    case SDL_SCANCODE_UP: return 0xC8;
-    case SDL_SCANCODE_PAGEUP: return 0xC9;
-    case SDL_SCANCODE_LEFT: return 0xCB;
-    case SDL_SCANCODE_RIGHT: return 0xCD;
-    case SDL_SCANCODE_END: return 0xCF;
-    case SDL_SCANCODE_DOWN: return 0xD0;
-    case SDL_SCANCODE_PAGEDOWN: return 0xD1;
-    default: return 0;
+    case SDL_SCANCODE_ESCAPE: return Key::Escape;
+    case SDL_SCANCODE_0: return Key::Digit0;
+    case SDL_SCANCODE_MINUS: return Key::Minus;
+    case SDL_SCANCODE_EQUALS: return Key::Equals;
+    case SDL_SCANCODE_BACKSPACE: return Key::Backspace;
+    case SDL_SCANCODE_TAB: return Key::Tab;
+    case SDL_SCANCODE_Q: return Key::Q;
+    case SDL_SCANCODE_W: return Key::W;
+    case SDL_SCANCODE_E: return Key::E;
+    case SDL_SCANCODE_R: return Key::R;
+    case SDL_SCANCODE_T: return Key::T;
+    case SDL_SCANCODE_Y: return Key::Y;
+    case SDL_SCANCODE_U: return Key::U;
+    case SDL_SCANCODE_I: return Key::I;
+    case SDL_SCANCODE_O: return Key::O;
+    case SDL_SCANCODE_P: return Key::P;
+    case SDL_SCANCODE_LEFTBRACKET: return Key::LeftBracket;
+    case SDL_SCANCODE_RIGHTBRACKET: return Key::RightBracket;
+    case SDL_SCANCODE_RETURN: return Key::Enter;
+    case SDL_SCANCODE_KP_ENTER: return Key::Enter;
+    case SDL_SCANCODE_A: return Key::A;
+    case SDL_SCANCODE_S: return Key::S;
+    case SDL_SCANCODE_D: return Key::D;
+    case SDL_SCANCODE_F: return Key::F;
+    case SDL_SCANCODE_G: return Key::G;
+    case SDL_SCANCODE_H: return Key::H;
+    case SDL_SCANCODE_J: return Key::J;
+    case SDL_SCANCODE_K: return Key::K;
+    case SDL_SCANCODE_L: return Key::L;
+    case SDL_SCANCODE_SEMICOLON: return Key::Semicolon;
+    case SDL_SCANCODE_APOSTROPHE: return Key::Apostrophe;
+    case SDL_SCANCODE_GRAVE: return Key::Grave;
+    case SDL_SCANCODE_LSHIFT: return Key::LeftShift;
+    case SDL_SCANCODE_BACKSLASH: return Key::Backslash;
+    case SDL_SCANCODE_Z: return Key::Z;
+    case SDL_SCANCODE_X: return Key::X;
+    case SDL_SCANCODE_C: return Key::C;
+    case SDL_SCANCODE_V: return Key::V;
+    case SDL_SCANCODE_B: return Key::B;
+    case SDL_SCANCODE_N: return Key::N;
+    case SDL_SCANCODE_M: return Key::M;
+    case SDL_SCANCODE_COMMA: return Key::Comma;
+    case SDL_SCANCODE_PERIOD: return Key::Period;
+    case SDL_SCANCODE_SLASH: return Key::Slash;
+    case SDL_SCANCODE_RSHIFT: return Key::RightShift;
+    case SDL_SCANCODE_SPACE: return Key::Space;
+    case SDL_SCANCODE_F1: return Key::F1;
+    case SDL_SCANCODE_HOME: return Key::Home;
+    case SDL_SCANCODE_UP: return Key::Up;
+    case SDL_SCANCODE_PAGEUP: return Key::PageUp;
+    case SDL_SCANCODE_LEFT: return Key::Left;
+    case SDL_SCANCODE_RIGHT: return Key::Right;
+    case SDL_SCANCODE_END: return Key::End;
+    case SDL_SCANCODE_DOWN: return Key::Down;
+    case SDL_SCANCODE_PAGEDOWN: return Key::PageDown;
+    default: return Key::None;
   }
 }
 
@@ -118,7 +118,8 @@ class SdlVideo final : public VideoBackend {
     while (800 * (scale + 1) <= dw * 9 / 10 && 600 * (scale + 1) <= dh * 9 / 10) ++scale;
     int w = 800 * scale, h = 600 * scale;
     // As the user left the window last, in this program or the other.
-    placement_ = saved_ = LoadWindowPlacement();
+    placement_ = saved_ = params.loadPlacement ? params.loadPlacement() : WindowPlacement{};
+    savePlacement_ = params.savePlacement;
     if (placement_.width > 0 && placement_.width <= dw && placement_.height <= dh) {
       w = placement_.width;
       h = placement_.height;
@@ -185,7 +186,7 @@ class SdlVideo final : public VideoBackend {
   void Remember() {
     if (placement_ == saved_) return;
     saved_ = placement_;
-    SaveWindowPlacement(placement_);
+    if (savePlacement_) savePlacement_(placement_);
   }
 
   bool IsFullscreen() const {
@@ -333,12 +334,9 @@ class SdlVideo final : public VideoBackend {
           if (ev.type == SDL_KEYDOWN) SetFullscreen(!IsFullscreen());
           break;
         }
-        int code = ScanCodeFromSdl(ev.key.keysym.scancode);
-        const KeyInfo* key = KeyByScanCode(code);
-        if (!key) break;
+        e.key = KeyFromSdl(ev.key.keysym.scancode);
+        if (e.key == Key::None) break;
         e.kind = DeviceEvent::Kind::Key;
-        e.scanCode = code;
-        e.virtualKey = key->virtualKey;
         e.down = ev.type == SDL_KEYDOWN;
         out.push_back(e);
         break;
@@ -389,6 +387,7 @@ class SdlVideo final : public VideoBackend {
   bool started_ = false;
   SDL_Window* window_ = nullptr;
   WindowPlacement placement_, saved_;
+  bool (*savePlacement_)(const WindowPlacement&) = nullptr;
   bool fullscreenOnOpen_ = false;
   FrameDiff shown_;
   PictureScaler scaler_;

@@ -112,8 +112,7 @@ EMSCRIPTEN_KEEPALIVE int qb_web_key(int down) {
   if (!key) return 0;
   platform::DeviceEvent e;
   e.kind = platform::DeviceEvent::Kind::Key;
-  e.scanCode = key->scanCode;
-  e.virtualKey = key->virtualKey;
+  e.key = key->key;
   e.down = down != 0;
   platform::Pending().push_back(e);
   return 1;

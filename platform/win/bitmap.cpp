@@ -2,9 +2,6 @@
 // platform/media/, and put into the layer's surfaces.
 #include "platform/win/bitmap.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -12,6 +9,7 @@
 #include "platform/media/bmp_decode.h"
 #include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
+#include "platform/posix/system_file.h"
 
 namespace platform {
 namespace {
@@ -60,15 +58,14 @@ IDirectDrawSurface* LoadBitmapSurface(const char* path, int bits) {
 }
 
 bool ReadBitmapSize(const std::string& path, int* width, int* height) {
-  const int fd = OpenRegularFile(path);
-  if (fd < 0) return false;
+  SystemFile file = SystemFile::OpenForReading(path);
+  if (!file.IsOpen()) return false;
   uint8_t h[kBmpHeadBytes] = {};
-  struct stat st;
-  const ssize_t got = ::read(fd, h, sizeof h);
+  size_t got = 0;
+  const bool read = file.Read(h, sizeof h, &got);
+  const int64_t size = file.Size();
   BmpLayout layout;
-  const bool fits = ::fstat(fd, &st) == 0 && got > 0 &&
-                    !ReadBmpLayout(h, static_cast<size_t>(got), static_cast<uint64_t>(st.st_size), &layout);
-  ::close(fd);
+  const bool fits = read && size >= 0 && got > 0 && !ReadBmpLayout(h, got, static_cast<uint64_t>(size), &layout);
   if (fits && width) *width = layout.width;
   if (fits && height) *height = layout.height;
   return fits;

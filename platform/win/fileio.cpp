@@ -1,30 +1,23 @@
-// Files behind HANDLEs: a POSIX descriptor or an in-memory copy. Reads are
+// Files behind HANDLEs: a file of the system (platform/posix/system_file.h) or an in-memory copy. Reads are
 // bounded by the caller's count and by the data present; positions never go
 // below zero.
 #include "platform/win/fileio.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/posix/file_read.h"
-#include "platform/posix/files.h"
+#include "platform/win/files.h"
+#include "platform/posix/system_file.h"
 
 namespace {
 
 class FileObject final : public platform::HandleObject {
  public:
-  ~FileObject() override {
-    if (fd >= 0) ::close(fd);
-  }
-  int fd = -1;                 // a real file, or
+  platform::SystemFile file;   // a real file, or
   std::vector<uint8_t> bytes;  // the contents of a memory file
   uint64_t position = 0;       // memory file position
   std::mutex lock;             // a handle may be read from two threads
@@ -51,13 +44,13 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD, void*, DWORD creation,
   if (!path || creation != OPEN_EXISTING || (access & GENERIC_WRITE)) return INVALID_HANDLE_VALUE;
   std::string mapped = platform::MapPath(path);
   // Regular files only: a FIFO would block the sound library's load forever.
-  int fd = platform::OpenRegularFile(mapped);
-  if (fd < 0) {
+  platform::SystemFile file = platform::SystemFile::OpenForReading(mapped);
+  if (!file.IsOpen()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
   auto* f = new FileObject();
-  f->fd = fd;
+  f->file = std::move(file);
   return platform::RegisterHandle(f);
 }
 
@@ -72,7 +65,7 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void*) {
   FileObject* f = FileOf(file);
   if (!f || (!buffer && toRead)) return FALSE;
   std::lock_guard<std::mutex> lock(f->lock);
-  if (f->fd < 0) {
+  if (!f->file.IsOpen()) {
     uint64_t available = f->position < f->bytes.size() ? f->bytes.size() - f->position : 0;
     DWORD n = static_cast<DWORD>(available < toRead ? available : toRead);
     if (n) std::memcpy(buffer, f->bytes.data() + f->position, n);
@@ -80,20 +73,10 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void*) {
     if (read) *read = n;
     return TRUE;
   }
-  DWORD total = 0;
-  auto* out = static_cast<uint8_t*>(buffer);
-  while (total < toRead) {
-    ssize_t n = ::read(f->fd, out + total, toRead - total);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      if (read) *read = total;
-      return FALSE;
-    }
-    if (n == 0) break;
-    total += static_cast<DWORD>(n);
-  }
-  if (read) *read = total;
-  return TRUE;
+  size_t total = 0;
+  const bool ok = f->file.Read(buffer, toRead, &total);
+  if (read) *read = static_cast<DWORD>(total);
+  return ok;
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* highPart, DWORD method) {
@@ -104,17 +87,17 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* highPart, DWORD method) {
   if (method == FILE_BEGIN) {
     base = 0;
   } else if (method == FILE_CURRENT) {
-    base = f->fd < 0 ? static_cast<int64_t>(f->position) : ::lseek(f->fd, 0, SEEK_CUR);
+    base = f->file.IsOpen() ? f->file.Seek(0, platform::SystemFile::From::Current) : static_cast<int64_t>(f->position);
   } else if (method == FILE_END) {
-    base = f->fd < 0 ? static_cast<int64_t>(f->bytes.size()) : ::lseek(f->fd, 0, SEEK_END);
+    base = f->file.IsOpen() ? f->file.Seek(0, platform::SystemFile::From::End) : static_cast<int64_t>(f->bytes.size());
   } else {
     return INVALID_SET_FILE_POINTER;
   }
   int64_t target = base + distance;
   if (base < 0 || target < 0 || target >= 0xFFFFFFFFll) return INVALID_SET_FILE_POINTER;
-  if (f->fd < 0) {
+  if (!f->file.IsOpen()) {
     f->position = static_cast<uint64_t>(target);
-  } else if (::lseek(f->fd, target, SEEK_SET) < 0) {
+  } else if (f->file.Seek(target, platform::SystemFile::From::Start) < 0) {
     return INVALID_SET_FILE_POINTER;
   }
   if (highPart) *highPart = 0;
@@ -126,9 +109,9 @@ DWORD GetFileSize(HANDLE file, DWORD* highPart) {
   FileObject* f = FileOf(file);
   if (!f) return 0xFFFFFFFFu;
   std::lock_guard<std::mutex> lock(f->lock);
-  if (f->fd < 0) return static_cast<DWORD>(f->bytes.size());
-  struct stat st;
-  return fstat(f->fd, &st) == 0 ? static_cast<DWORD>(st.st_size) : 0xFFFFFFFFu;
+  if (!f->file.IsOpen()) return static_cast<DWORD>(f->bytes.size());
+  const int64_t size = f->file.Size();
+  return size >= 0 ? static_cast<DWORD>(size) : 0xFFFFFFFFu;
 }
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {

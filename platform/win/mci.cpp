@@ -15,8 +15,6 @@
 // the next open of the same file: the loop restarts without a gap.
 #include "platform/win/mci.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -33,6 +31,7 @@
 #include "platform/device/music_decoder.h"
 #include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
+#include "platform/posix/system_file.h"
 #include "platform/win/mp3_header.h"
 #include "platform/media/mixer.h"
 #include "platform/win/window.h"
@@ -77,13 +76,12 @@ struct MciDevice {
   bool finished = false;
 #ifdef QB_HAVE_MPG123
   mpg123_handle* decoder = nullptr;
-  int fd = -1;  // the file the decoder reads
+  platform::SystemFile file;  // the file the decoder reads, closed after it
   ~MciDevice() {
     if (decoder) {
       mpg123_close(decoder);
       mpg123_delete(decoder);
     }
-    if (fd >= 0) ::close(fd);
   }
 #endif
 };
@@ -168,15 +166,15 @@ MCIERROR Prepare(const std::string& path, MciDevice* device) {
   if (!mh) return MCIERR_CANNOT_LOAD_DRIVER;
   device->decoder = mh;
   // A regular file of a sensible size only: a FIFO would block the open.
-  device->fd = platform::OpenRegularFile(path);
-  struct stat st;
-  if (device->fd < 0 || ::fstat(device->fd, &st) != 0) return MCIERR_FILE_NOT_FOUND;
-  if (static_cast<unsigned long long>(st.st_size) > platform::kMaxMusicFile) {
+  device->file = platform::SystemFile::OpenForReading(path);
+  const int64_t size = device->file.Size();
+  if (size < 0) return MCIERR_FILE_NOT_FOUND;
+  if (static_cast<unsigned long long>(size) > platform::kMaxMusicFile) {
     std::fprintf(stderr, "%s: \"%s\" is larger than %zu bytes; not played\n", platform::ProgramName().c_str(),
                  path.c_str(), platform::kMaxMusicFile);
     return MCIERR_INVALID_FILE;
   }
-  if (mpg123_open_fd(mh, device->fd) != MPG123_OK) return MCIERR_FILE_NOT_FOUND;
+  if (mpg123_open_fd(mh, device->file.Descriptor()) != MPG123_OK) return MCIERR_FILE_NOT_FOUND;
   platform::Mp3Format format;
   const platform::Mp3Check check = platform::ReadMp3Format(mh, &format);
   if (check == platform::Mp3Check::kTooLong)

@@ -1,4 +1,4 @@
-// Starting programs and opening web addresses: posix_spawn with an argument
+// Starting programs and opening web addresses, with an argument
 // vector, never a shell. QB_SHELL=record:PATH appends each request to PATH
 // instead of starting anything.
 #pragma once

@@ -4,10 +4,6 @@
 // waiter at once; every change of state wakes all waiters, who re-check.
 #include "platform/win/sync.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,6 +13,9 @@
 #include <thread>
 #include <unordered_set>
 #include <vector>
+
+#include "platform/device/audio_output.h"
+#include "platform/posix/thread_priority.h"
 
 namespace platform {
 namespace {
@@ -55,7 +54,7 @@ class EventObject final : public Waitable {
 
 struct ThreadControl {
   std::atomic<int> priority{THREAD_PRIORITY_NORMAL};
-  std::atomic<pid_t> tid{0};
+  std::atomic<int64_t> tid{0};  // the kernel's id, once the thread runs
   DWORD id = 0;
   bool ended = false;  // guarded by Lock()
   DWORD exitCode = 0;  // guarded by Lock()
@@ -137,14 +136,11 @@ void ConsumeLocked(const HANDLE* handles, DWORD count, bool waitAll, DWORD index
 }
 
 void ApplyPriority(ThreadControl& control) {
-  pid_t tid = control.tid.load();
+  const int64_t tid = control.tid.load();
   if (tid == 0) return;
-  // Windows priorities relative to normal, as nice steps; raising above
-  // normal needs privileges, so failures are ignored.
-  int nice = -control.priority.load();
-  if (nice > 19) nice = 19;
-  if (nice < -20) nice = -20;
-  setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice);
+  // Windows priorities are steps relative to normal; raising above normal
+  // needs privileges, so a refusal is ignored.
+  SetKernelThreadPriority(tid, control.priority.load());
 }
 
 }  // namespace
@@ -199,6 +195,10 @@ BOOL ResetEvent(HANDLE event) { return SetEventState(event, false); }
 
 HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, void* parameter, DWORD, DWORD* threadId) {
   if (!start) return nullptr;
+  // From now on there are threads whose work the virtual-time audio output
+  // waits for after it signals their events.
+  static const bool waitSet = (platform::SetSignalledWorkWait(platform::WaitForThreadsIdle), true);
+  (void)waitSet;
   auto* object = new ThreadObject();
   std::shared_ptr<ThreadControl> control = object->control;
   control->id = g_nextThreadId.fetch_add(1);
@@ -213,7 +213,7 @@ HANDLE CreateThread(void*, size_t, LPTHREAD_START_ROUTINE start, void* parameter
   object->thread = std::thread([start, parameter, control] {
     t_isWorker = true;
     t_threadId = control->id;
-    control->tid.store(static_cast<pid_t>(syscall(SYS_gettid)));
+    control->tid.store(platform::CurrentKernelThreadId());
     if (control->priority.load() != THREAD_PRIORITY_NORMAL) ApplyPriority(*control);
     DWORD code = start(parameter);
     std::lock_guard<std::mutex> lock(platform::Lock());

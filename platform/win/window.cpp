@@ -13,6 +13,8 @@
 #include "platform/device/config.h"
 #include "platform/device/input.h"
 #include "platform/device/video.h"
+#include "platform/win/key_codes.h"
+#include "platform/win/window_memory.h"
 
 struct WindowObject {
   WNDPROC proc = nullptr;
@@ -76,7 +78,7 @@ WPARAM MouseKeyFlags() {
   WPARAM w = 0;
   if (b & 1) w |= MK_LBUTTON;
   if (b & 2) w |= MK_RBUTTON;
-  if (platform::KeyHeld(platform::dik::LSHIFT) || platform::KeyHeld(platform::dik::RSHIFT)) w |= MK_SHIFT;
+  if (platform::KeyHeld(platform::Key::LeftShift) || platform::KeyHeld(platform::Key::RightShift)) w |= MK_SHIFT;
   return w;
 }
 
@@ -95,9 +97,10 @@ void Translate(const platform::DeviceEvent& e) {
       break;
     }
     case Kind::Key: {
-      LPARAM lp = 1 | (static_cast<LPARAM>(e.scanCode & 0xFF) << 16);
+      const platform::WindowsKeyCodes codes = platform::WindowsCodesOf(e.key);
+      LPARAM lp = 1 | (static_cast<LPARAM>(codes.scanCode & 0xFF) << 16);
       if (!e.down) lp |= (LPARAM{1} << 30) | (LPARAM{1} << 31);
-      Post(e.down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(e.virtualKey), static_cast<LPARAM>(static_cast<uint32_t>(lp)));
+      Post(e.down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(codes.virtualKey), static_cast<LPARAM>(static_cast<uint32_t>(lp)));
       break;
     }
     case Kind::Activate:
@@ -140,6 +143,9 @@ HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD
   params.width = width;
   params.height = height;
   params.borderless = (style & WS_POPUP) || !(style & (WS_SYSMENU | WS_CAPTION));
+  // Both programs open as the user left either of them.
+  params.loadPlacement = platform::LoadWindowPlacement;
+  params.savePlacement = platform::SaveWindowPlacement;
   if (!platform::Video().OpenWindow(params)) return nullptr;
   platform::SetDeviceEventSink(Translate);
   WindowObject& w = U().window;

@@ -1,6 +1,8 @@
 // The layer's window and message translation, surfaces, scripts and clock.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <tuple>
 #include <vector>
 
 #include "platform/device/clock.h"
@@ -8,6 +10,7 @@
 #include "platform/device/input.h"
 #include "platform/win/mmtimer.h"
 #include "platform/automation/script.h"
+#include "platform/win/key_codes.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -133,6 +136,58 @@ TEST(Input, TapBetweenTwoPollsIsPolledAsPressedOnce) {
   EXPECT_EQ(platform::PollMouseButtons(), 0);
 }
 
+// The layer's keys become Windows codes in one table: each key has a scan
+// code of its own (GXGetKeys would mix two keys up otherwise), and a held
+// key shows at that scan code and under its virtual key, the extended keys
+// under DirectInput's numbers.
+TEST(Keys, EachKeyReachesWindowsUnderItsOwnCodes) {
+  using platform::Key;
+  std::set<int> scanCodes;
+  for (int k = 1; k < platform::kKeyCount; ++k) {
+    const platform::WindowsKeyCodes codes = platform::WindowsCodesOf(static_cast<Key>(k));
+    EXPECT_GT(codes.virtualKey, 0) << k;
+    EXPECT_TRUE(codes.scanCode > 0 && scanCodes.insert(codes.scanCode).second) << k;
+  }
+  EXPECT_EQ(platform::WindowsCodesOf(Key::None).scanCode, 0);
+  EXPECT_EQ(platform::WindowsCodesOf(static_cast<Key>(platform::kKeyCount)).scanCode, 0);  // no key: no row
+
+  auto press = [](Key key, bool down) {
+    platform::DeviceEvent e;
+    e.kind = platform::DeviceEvent::Kind::Key;
+    e.key = key;
+    e.down = down;
+    platform::ApplyDeviceEvent(e);
+  };
+  uint8_t keys[256];
+  platform::SnapshotKeysByScanCode(keys);
+  press(Key::Up, true);
+  press(Key::RightShift, true);
+  platform::SnapshotKeysByScanCode(keys);
+  for (int code = 0; code < 256; ++code) EXPECT_EQ(keys[code], code == 0xC8 || code == 0x36 ? 0x80 : 0) << code;
+  EXPECT_LT(GetAsyncKeyState(0x26), 0);  // VK_UP
+  EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
+  EXPECT_LT(GetAsyncKeyState(VK_RSHIFT), 0);
+  EXPECT_GE(GetAsyncKeyState(VK_LSHIFT), 0);
+  press(Key::Up, false);
+  press(Key::RightShift, false);
+  platform::SnapshotKeysByScanCode(keys);
+  EXPECT_EQ(keys[0xC8] | keys[0x36], 0);
+  EXPECT_GE(GetAsyncKeyState(VK_SHIFT), 0);
+
+  // The mouse buttons have virtual keys too, each its own.
+  for (int button : {0, 1}) {
+    platform::DeviceEvent e;
+    e.kind = platform::DeviceEvent::Kind::MouseButton;
+    e.button = button;
+    e.down = true;
+    platform::ApplyDeviceEvent(e);
+    EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON) < 0, button == 0);
+    EXPECT_EQ(GetAsyncKeyState(VK_RBUTTON) < 0, button == 1);
+    e.down = false;
+    platform::ApplyDeviceEvent(e);
+  }
+}
+
 TEST(Script, ParsesEveryCommandAndExpandsTaps) {
   auto s = Parse(
       "# comment\n"
@@ -145,11 +200,14 @@ TEST(Script, ParsesEveryCommandAndExpandsTaps) {
   EXPECT_EQ(s.dumps[0].tick, 45u);
   EXPECT_EQ(s.dumps[0].path, "/base/state.txt");
   // "Hi!": shift+h, i, shift+1, each a 20 ms tap, 20 ms apart.
-  std::vector<std::pair<uint32_t, int>> keys;
+  using platform::Key;
+  std::vector<std::tuple<uint32_t, Key, bool>> keys;
   for (auto& e : s.events)
-    if (e.event.kind == platform::DeviceEvent::Kind::Key) keys.push_back({e.tick, e.event.scanCode * (e.event.down ? 1 : -1)});
-  std::vector<std::pair<uint32_t, int>> expected{{20, 0x2A}, {20, 0x23}, {40, -0x23}, {40, -0x2A}, {60, 0x17},
-                                                 {80, -0x17}, {100, 0x2A}, {100, 0x02}, {120, -0x02}, {120, -0x2A}};
+    if (e.event.kind == platform::DeviceEvent::Kind::Key) keys.push_back({e.tick, e.event.key, e.event.down});
+  std::vector<std::tuple<uint32_t, Key, bool>> expected{
+      {20, Key::LeftShift, true}, {20, Key::H, true},       {40, Key::H, false},      {40, Key::LeftShift, false},
+      {60, Key::I, true},         {80, Key::I, false},      {100, Key::LeftShift, true}, {100, Key::Digit1, true},
+      {120, Key::Digit1, false},  {120, Key::LeftShift, false}};
   EXPECT_EQ(keys, expected);
   for (size_t i = 1; i < s.events.size(); ++i) EXPECT_LE(s.events[i - 1].tick, s.events[i].tick);
 }

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "platform/device/config.h"
-#include "platform/posix/files.h"
+#include "platform/win/files.h"
 #include "platform/win/profile.h"
 #include "platform/win/shell_exec.h"
 #include "../support/temp_dir.h"

@@ -2,6 +2,7 @@
 
 #include "platform/device/device_event.h"
 #include "platform/device/input.h"
+#include "platform/win/key_codes.h"
 
 #include <gtest/gtest.h>
 
@@ -151,22 +152,25 @@ namespace {
 // fast): one snapshot per window message still queues every press.
 TEST(KeyQueue, EveryTapOfOnePollReachesTheQueue) {
   KeyQueue q;
-  auto key = [](int code, bool down) {
+  auto key = [](platform::Key k, bool down) {
     platform::DeviceEvent e;
     e.kind = platform::DeviceEvent::Kind::Key;
-    e.scanCode = code;
+    e.key = k;
     e.down = down;
     platform::ApplyDeviceEvent(e);
   };
-  constexpr int kTab = KeyQueue::kTab;
-  key(kTab, true), key(kTab, false), key(kTab, true), key(kTab, false), key(kA, true), key(kA, false);
+  using platform::Key;
+  key(Key::Tab, true), key(Key::Tab, false), key(Key::Tab, true), key(Key::Tab, false), key(Key::A, true),
+      key(Key::A, false);
+  // As GXGetKeys reads them, by scan code.
   uint8_t keys[256];
   for (int message = 0; message < 6; ++message) {
-    platform::SnapshotKeys(keys);
+    platform::SnapshotKeysByScanCode(keys);
     q.Scan(keys);
   }
+  constexpr int kTab = KeyQueue::kTab;
   EXPECT_EQ(Drain(q), (std::vector<int>{kTab, kA, kTab}));
-  platform::SnapshotKeys(keys);
+  platform::SnapshotKeysByScanCode(keys);
   EXPECT_EQ(keys[kTab] | keys[kA], 0);  // all released in the end
 }
 

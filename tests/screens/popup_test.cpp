@@ -63,12 +63,11 @@ void Mouse(int x, int y, int left) {
   mouseCursor.SetLeftButton(left);
 }
 
-void Key(int virtualKey, bool down) {
+void Escape(bool down) {
   platform::DeviceEvent e;
   e.kind = platform::DeviceEvent::Kind::Key;
   e.down = down;
-  e.virtualKey = virtualKey;
-  e.scanCode = virtualKey == VK_ESCAPE ? platform::dik::ESCAPE : platform::dik::SPACE;
+  e.key = platform::Key::Escape;
   platform::ApplyDeviceEvent(e);
 }
 
@@ -193,7 +192,7 @@ TEST_F(PopupTest, ButtonsHotkeyAndThePrecedenceBetweenThem) {
 
   // Holding the hotkey.
   p.onPass = [](int pass) {
-    if (pass == 2) Key(VK_ESCAPE, true);
+    if (pass == 2) Escape(true);
     return 1;
   };
   EXPECT_EQ(p.Run(result, nullptr), 1);
@@ -201,17 +200,17 @@ TEST_F(PopupTest, ButtonsHotkeyAndThePrecedenceBetweenThem) {
   EXPECT_EQ(p.passes, 3);
 
   // Holding the hotkey in the pass in which a click completes: the button wins.
-  Key(VK_ESCAPE, false);
+  Escape(false);
   p.onPass = [](int pass) {
     if (pass == 1) Mouse(365, 290, 1);
     if (pass == 2) Mouse(365, 290, 0);
-    if (pass == 3) Key(VK_ESCAPE, true);  // before pass 3's end check
+    if (pass == 3) Escape(true);  // before pass 3's end check
     return 1;
   };
   EXPECT_EQ(p.Run(result, nullptr), 1);
   EXPECT_STREQ(result, "ok");
   EXPECT_EQ(p.passes, 4);
-  Key(VK_ESCAPE, false);
+  Escape(false);
 }
 
 TEST_F(PopupTest, DefaultButtonCoversThePicture) {

@@ -281,7 +281,9 @@ TEST_P(StorageTest, HiddenEntriesLeaveEveryBoardRankAndCountUntilShownAgain) {
   };
   checkRanks("hidden");
   for (Kept& k : kept) {
-    if (k.hidden) EXPECT_TRUE(storage_->SetHidden(k.id, false).changed);
+    if (k.hidden) {
+      EXPECT_TRUE(storage_->SetHidden(k.id, false).changed);
+    }
     k.hidden = false;
   }
   checkRanks("shown again");

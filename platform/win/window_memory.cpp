@@ -1,4 +1,4 @@
-#include "platform/device/window_memory.h"
+#include "platform/win/window_memory.h"
 
 #include <cstdlib>
 #include <fstream>

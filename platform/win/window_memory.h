@@ -6,14 +6,9 @@
 
 #include <string>
 
-namespace platform {
+#include "platform/device/video.h"
 
-struct WindowPlacement {
-  int width = 0, height = 0;  // the window's size when neither maximised nor full screen; 0 = not known
-  bool maximised = false;
-  bool fullscreen = false;
-  bool operator==(const WindowPlacement&) const = default;
-};
+namespace platform {
 
 std::string WindowMemoryPath();
 // What was saved last; a missing or unreadable file gives the defaults, and

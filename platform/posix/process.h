@@ -1,0 +1,26 @@
+// This process and the programs it starts, on the operating system: other
+// programs start with posix_spawn and an argument vector, never a shell.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts args[0] (searched on PATH when it holds no "/") with args as its
+// argument vector, in directory when it is not empty, as a session of its
+// own so that it outlives us. A thread of ours waits for its end, so it
+// never stays a zombie. False when it could not be started.
+bool StartDetachedProcess(const std::vector<std::string>& args, const std::string& directory);
+
+// The file this process runs from, empty when it cannot be told.
+std::string OwnExecutablePath();
+
+// Sets a variable of this process's environment, which the programs it
+// starts inherit.
+bool SetEnvironmentVariable(const std::string& name, const std::string& value);
+
+// Whether path is a regular file this process may execute.
+bool IsExecutableFile(const std::string& path);
+
+}  // namespace platform
