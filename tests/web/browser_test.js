@@ -173,12 +173,17 @@ function findPair(board, byFace, skip) {
   return -1;
 }
 
+// The game's settings with a game of the given length in seconds.
+const gameSettings = (seconds) => '[setup]\r\nfullscreen=0\r\nnowindow=0\r\n\r\n[default]\r\nballoons=2\r\ngametime=' +
+                                  seconds + '\r\n';
+
 // The native headless game, same seed, same clicks (each 2 s after the last,
-// past every animation); its dump at the end.
-function playNatively(seed, clicks) {
+// past every animation), its settings those of the tree or the given ones; its dump at the end.
+function playNatively(seed, clicks, settings) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qbnative-'));
   const tree = path.dirname(path.dirname(nativeGameExe));
   fs.cpSync(tree, root, {recursive: true, filter: (f) => !/(hiscore\.dat|options\.ini|replays)$/.test(f)});
+  if (settings) fs.writeFileSync(path.join(root, 'Quibbleton', 'setup.ini'), settings);
   const lines = ['200 click left ' + gameButtons.newGame.join(' ')];
   let tick = 1500;
   for (const c of clicks) {
@@ -235,30 +240,39 @@ const tests = {
   },
 
   // A seeded game played by clicks on the canvas ends where the native game
-  // does with the same seed and clicks, with sound after the first click; "menu" goes back to the title menu,
-  // whose hall of fame shows the score, also after a reload; its "upload" puts the score on this server's
-  // leaderboard, verified by the game's replay.
+  // does with the same seed and clicks, with sound after the first click; after its countdown
+  // "menu" goes back to the title menu, whose hall of fame shows the score, also after a reload;
+  // its "upload" puts the score on this server's leaderboard, verified by the game's replay.
   async ASeededGameMatchesTheNativeGameAndItsScoreIsKept(server) {
     const seed = 4242;
+    // A game of 40 s, so that it ends (the server verifies only a game played to its end):
+    // the player's own copy of the game's settings, as the page keeps its files.
+    const settings = gameSettings(40);
     const {browser, page} = await launch();
     try {
       await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=' + seed);
       await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      await page.evaluate(async (text) => {
+        FS.mkdirTree('/userdata/data/lobbo/Quibbleton');
+        FS.writeFile('/userdata/data/lobbo/Quibbleton/setup.ini', text);
+        await new Promise((resolve, reject) => FS.syncfs(false, (error) => (error ? reject(error) : resolve())));
+      }, settings);
+      await page.reload();
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board again');
       await click(page, gameButtons.newGame);
       await waitForState(page, (d) => d.fields.state === 'playing', 'the game to start');
       // The click was the page's first gesture: the mixer's sound now goes to Web Audio.
       await page.waitForFunction(() => qbPage.loudestHeard > 100, {timeout: 10000});
       const {clicks, final} = await playGroups(page, (cell, button) => click(page, [cellX(cell), cellY(cell)], button),
                                                ['left', 'right', 'left', 'left']);
-      const native = playNatively(seed, clicks);
+      const native = playNatively(seed, clicks, settings);
       assert.strictEqual(final.board, native.board, 'the boards differ');
       assert.strictEqual(final.fields.score, native.fields.score, 'the scores differ');
       const score = Number(final.fields.score);
       assert.ok(score > 0);
 
-      // "new game" during a game offers its score; then "menu" goes back to the launcher.
-      await click(page, gameButtons.newGame);
-      await new Promise((r) => setTimeout(r, 3000));
+      // The countdown runs out and the game offers its score; then "menu" goes back to the launcher.
+      await waitForState(page, (d) => d.fields.state === 'idle', 'the game\'s end', 60000);
       await Promise.all([page.waitForNavigation(), click(page, gameButtons.menu)]);
       assert.strictEqual(new URL(page.url()).pathname, '/play/');
       await waitForState(page, (d) => d.fields.screen === 'title', 'the title menu');
