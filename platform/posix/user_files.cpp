@@ -90,11 +90,13 @@ std::string PlaceOf(const std::string& treePath, FileAccess access) {
     return treePath;
   std::string realFolder = RealPath(folder);
   // A folder the tree does not have (the game's "replays", say) is placed
-  // by its parent: it can only have been made in the user's folder.
+  // by its parent (the current folder, for a name alone): it can only have
+  // been made in the user's folder.
   const size_t parentEnd = folder.find_last_of('/');
-  if (realFolder.empty() && parentEnd != std::string::npos && parentEnd > 0) {
-    const std::string parent = RealPath(folder.substr(0, parentEnd));
-    if (!parent.empty()) realFolder = parent + folder.substr(parentEnd);
+  if (realFolder.empty() && parentEnd != 0) {
+    const bool alone = parentEnd == std::string::npos;
+    const std::string parent = RealPath(alone ? "." : folder.substr(0, parentEnd));
+    if (!parent.empty()) realFolder = parent + (alone ? "/" + folder : folder.substr(parentEnd));
   }
   const bool inside = realFolder == root || realFolder.compare(0, root.size() + 1, root + "/") == 0;
   if (!inside || FolderWritable(realFolder)) return treePath;

@@ -37,11 +37,31 @@ function(qb_web_package_files out folder recurse)
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
+# A page is served by the score server, so its links to the server are its
+# own site's: the packaged setup.ini's "home" and "scores" become "/" (the
+# native tree's, naming http://localhost:8080, stays as it is).
+function(qb_web_setup_ini out file)
+  set(source ${QB_NATIVE_DIST}/${file})
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(READ ${source} text)
+  string(REGEX REPLACE "(^|\n)(home|scores)=[^\r\n]*" "\\1\\2=/" text "${text}")
+  # file(READ) drops the carriage returns; the tree's settings end lines as Windows does.
+  string(REPLACE "\n" "\r\n" text "${text}")
+  set(web ${CMAKE_BINARY_DIR}/web-files/${file})
+  file(WRITE ${web}.new "${text}")
+  configure_file(${web}.new ${web} COPYONLY)  # rewritten only when it changes
+  set(${out} ${web} PARENT_SCOPE)
+endfunction()
+
 function(qb_web_program target folder)
   set(options ${QB_WEB_LINK_OPTIONS})
   foreach(file ${ARGN})
-    list(APPEND options "SHELL:--preload-file ${QB_NATIVE_DIST}/${file}@/dist/${file}")
-    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QB_NATIVE_DIST}/${file})
+    set(source ${QB_NATIVE_DIST}/${file})
+    if(file MATCHES "(^|/)setup\\.ini$")
+      qb_web_setup_ini(source ${file})
+    endif()
+    list(APPEND options "SHELL:--preload-file ${source}@/dist/${file}")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${source})
   endforeach()
   target_link_options(${target} PRIVATE ${options})
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QB_WEB_DIR}/qb_web.js)
@@ -73,3 +93,20 @@ endfunction()
 qb_web_page("" Lobbo "./" "")
 qb_web_page("/Quibbleton" Quibbleton "../" "'/dist'")
 configure_file(${QB_WEB_DIR}/page/qb_page.js ${QB_DIST_DIR}/qb_page.js COPYONLY)
+
+# Staged beside the native build's score server (build/web/), where it looks
+# by default, with the compressed siblings it serves: copied only when
+# changed, so a sibling stays newer than its unchanged file.
+get_filename_component(QB_WEB_STAGE_DEFAULT ${QB_NATIVE_DIST}/../web ABSOLUTE)
+set(QB_WEB_STAGE ${QB_WEB_STAGE_DEFAULT} CACHE PATH "where the pages are staged for the score server")
+add_custom_target(web_stage ALL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QB_WEB_STAGE}/Quibbleton
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_DIST_DIR}/index.html ${QB_DIST_DIR}/qb_page.js
+          ${QB_DIST_DIR}/Lobbo.js ${QB_DIST_DIR}/Lobbo.wasm ${QB_DIST_DIR}/Lobbo.data ${QB_WEB_STAGE}/
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_DIST_DIR}/Quibbleton/index.html
+          ${QB_DIST_DIR}/Quibbleton/Quibbleton.js ${QB_DIST_DIR}/Quibbleton/Quibbleton.wasm
+          ${QB_DIST_DIR}/Quibbleton/Quibbleton.data ${QB_WEB_STAGE}/Quibbleton/
+  COMMAND ${CMAKE_COMMAND} -DDIR=${QB_WEB_STAGE} -P ${CMAKE_SOURCE_DIR}/server/precompress.cmake
+  DEPENDS Lobbo Quibbleton
+  COMMENT "Staging the pages in ${QB_WEB_STAGE} for the score server"
+  VERBATIM)

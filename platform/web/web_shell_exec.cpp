@@ -1,6 +1,7 @@
 // ShellExecuteA in a browser page: a web address opens in a new tab; a
 // program is another page of the same site (the launcher's page, or a
 // game's beside it), which the page navigates to with the parameters.
+#include <string.h>
 #include <strings.h>
 
 #include <string>
@@ -16,8 +17,18 @@ constexpr intptr_t kNoAssociation = 31;  // SE_ERR_NOASSOC
 
 HINSTANCE Result(intptr_t code) { return reinterpret_cast<HINSTANCE>(code); }
 
+// A program is named by its ".exe" (before any query).
+bool NamesProgram(const char* s) {
+  const size_t length = strcspn(s, "?");
+  return length >= 4 && strncasecmp(s + length - 4, ".exe", 4) == 0;
+}
+
+// A web address, or a path from the root of the page's own site: the web
+// build's setup.ini sends "more games" and the uploads there ("/",
+// "/cgi-bin/hiscore.cgi?..."), since the page is served by the score server.
 bool IsAddress(const char* s) {
-  return strncasecmp(s, "http://", 7) == 0 || strncasecmp(s, "https://", 8) == 0 || strncasecmp(s, "mailto:", 7) == 0;
+  return strncasecmp(s, "http://", 7) == 0 || strncasecmp(s, "https://", 8) == 0 || strncasecmp(s, "mailto:", 7) == 0 ||
+         (s[0] == '/' && s[1] != '/' && !NamesProgram(s));
 }
 
 // "Quibbleton\Quibbleton.exe", "../Lobbo.exe" -> "Quibbleton", "Lobbo".

@@ -155,6 +155,20 @@ TEST_F(UserFiles, AReadOnlyTreeWritesTheUsersCopyAndReadsItFirst) {
   EXPECT_EQ(UserFile("one", "options.ini"), "[setup]\nMusic=Y\nSFX=N\n");
 }
 
+// The game keeps each score's replay in a folder of its own that the tree
+// does not have ("replays\NAME", from the game's folder): made in the
+// user's folder, and the file written there and read back through it.
+TEST_F(UserFiles, AReadOnlyTreeKeepsANewFolderOfTheGameInTheUsersFolder) {
+  MakeTreeReadOnly();
+  const auto before = TreeFiles();
+  CreateDirectoryA("replays", nullptr);
+  ASSERT_TRUE(platform::WriteFileAtomically(platform::MapPath("replays\\Ann.txt"), "moves", 5));
+  EXPECT_EQ(UserFile("one", "Game/replays/Ann.txt"), "moves");
+  EXPECT_EQ(ReadThrough("replays\\Ann.txt"), "moves");
+  EXPECT_EQ(ReadThrough((tree_ + "\\Game\\replays\\Ann.txt").c_str()), "moves");
+  EXPECT_EQ(TreeFiles(), before);
+}
+
 TEST_F(UserFiles, FilesOutsideTheTreeAreNeverMoved) {
   MakeTreeReadOnly();
   const std::string other = dir_.Path() + "/other";

@@ -1,5 +1,6 @@
 // The web build in a real browser (Debian's chromium, headless, through
-// puppeteer-core): node browser_test.js TEST --web DIST --native-game EXE.
+// puppeteer-core), served by the score server as players reach it:
+// node browser_test.js TEST --web DIR --server EXE --native-game EXE.
 // Exit 0 passed, 1 failed, 77 skipped (no chromium or no web build).
 'use strict';
 const assert = require('assert');
@@ -7,7 +8,6 @@ const childProcess = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const {serve} = require('./serve');
 
 const chromium = '/usr/bin/chromium';
 const options = {};
@@ -15,6 +15,7 @@ for (let i = 3; i < process.argv.length; i += 2) options[process.argv[i].replace
 const testName = process.argv[2];
 const webDir = options.web;
 const nativeGameExe = options["native-game"];
+const serverExe = options.server;
 
 function skip(why) {
   console.log('SKIPPED: ' + why);
@@ -23,13 +24,53 @@ function skip(why) {
 if (!fs.existsSync(chromium)) skip(chromium + ' is not installed (apt-get install chromium)');
 if (!webDir || !fs.existsSync(path.join(webDir, 'Quibbleton', 'Quibbleton.wasm')))
   skip('no web build in ' + webDir + ' (cmake --preset web && cmake --build --preset web)');
+if (!serverExe || !fs.existsSync(serverExe)) skip('no score server at ' + serverExe);
 const puppeteer = require('puppeteer-core');
 
 // The game's points: cell centres and the buttons beside the board.
 const cellX = (cell) => 137 + (cell % 15) * 41 + 20;
 const cellY = (cell) => 10 + Math.floor(cell / 15) * 55 + 27;
 const gameButtons = {newGame: [50, 375], menu: [50, 487]};
-const launcherButtons = {slot1: [139, 190], play: [711, 324], highScores: [127, 393]};
+const launcherButtons = {slot1: [139, 190], play: [711, 324], highScores: [127, 393], upload: [617, 113]};
+
+// The score server on a free port of the loopback with a database of its
+// own, serving the web build at /play/; its log is printed when a test fails.
+function startServer() {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'qbserver-'));
+  const child = childProcess.spawn(serverExe, ['--listen', '127.0.0.1:0', '--db', path.join(folder, 'scores.db'),
+                                               '--web', webDir], {stdio: ['ignore', 'ignore', 'pipe']});
+  let log = '';
+  const exited = new Promise((resolve) => child.on('exit', resolve));
+  return new Promise((resolve, reject) => {
+    child.stderr.setEncoding('utf8');
+    child.stderr.on('data', (text) => {
+      const first = !/listening on/.test(log);
+      log += text;
+      const listening = first && /listening on (http:\/\/[^/\s]+)\//.exec(log);
+      if (listening) {
+        resolve({
+          origin: listening[1],
+          log: () => log,
+          async close() {
+            child.kill('SIGTERM');
+            await exited;
+            fs.rmSync(folder, {recursive: true, force: true});
+          },
+        });
+      }
+    });
+    exited.then((code) => reject(new Error('the score server ended (' + code + '):\n' + log)));
+  });
+}
+
+// The board of a game on the server, as its JSON page gives it (a game
+// nobody has uploaded to yet is not found).
+async function leaderboard(server, game) {
+  const answer = await fetch(server.origin + '/api/games/' + game + '/scores');
+  if (answer.status === 404) return [];
+  assert.strictEqual(answer.status, 200, 'the leaderboard answered ' + answer.status);
+  return (await answer.json()).scores;
+}
 
 // "key value" lines, and the board's ten rows after "board".
 function parseDump(text) {
@@ -132,12 +173,17 @@ function findPair(board, byFace, skip) {
   return -1;
 }
 
+// The game's settings with a game of the given length in seconds.
+const gameSettings = (seconds) => '[setup]\r\nfullscreen=0\r\nnowindow=0\r\n\r\n[default]\r\nballoons=2\r\ngametime=' +
+                                  seconds + '\r\n';
+
 // The native headless game, same seed, same clicks (each 2 s after the last,
-// past every animation); its dump at the end.
-function playNatively(seed, clicks) {
+// past every animation), its settings those of the tree or the given ones; its dump at the end.
+function playNatively(seed, clicks, settings) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qbnative-'));
   const tree = path.dirname(path.dirname(nativeGameExe));
   fs.cpSync(tree, root, {recursive: true, filter: (f) => !/(hiscore\.dat|options\.ini|replays)$/.test(f)});
+  if (settings) fs.writeFileSync(path.join(root, 'Quibbleton', 'setup.ini'), settings);
   const lines = ['200 click left ' + gameButtons.newGame.join(' ')];
   let tick = 1500;
   for (const c of clicks) {
@@ -194,29 +240,39 @@ const tests = {
   },
 
   // A seeded game played by clicks on the canvas ends where the native game
-  // does with the same seed and clicks, with sound after the first click; "menu" goes back to the title menu,
-  // whose hall of fame shows the score, also after a reload.
+  // does with the same seed and clicks, with sound after the first click; after its countdown
+  // "menu" goes back to the title menu, whose hall of fame shows the score, also after a reload;
+  // its "upload" puts the score on this server's leaderboard, verified by the game's replay.
   async ASeededGameMatchesTheNativeGameAndItsScoreIsKept(server) {
     const seed = 4242;
+    // A game of 40 s, so that it ends (the server verifies only a game played to its end):
+    // the player's own copy of the game's settings, as the page keeps its files.
+    const settings = gameSettings(40);
     const {browser, page} = await launch();
     try {
       await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=' + seed);
       await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      await page.evaluate(async (text) => {
+        FS.mkdirTree('/userdata/data/lobbo/Quibbleton');
+        FS.writeFile('/userdata/data/lobbo/Quibbleton/setup.ini', text);
+        await new Promise((resolve, reject) => FS.syncfs(false, (error) => (error ? reject(error) : resolve())));
+      }, settings);
+      await page.reload();
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board again');
       await click(page, gameButtons.newGame);
       await waitForState(page, (d) => d.fields.state === 'playing', 'the game to start');
       // The click was the page's first gesture: the mixer's sound now goes to Web Audio.
       await page.waitForFunction(() => qbPage.loudestHeard > 100, {timeout: 10000});
       const {clicks, final} = await playGroups(page, (cell, button) => click(page, [cellX(cell), cellY(cell)], button),
                                                ['left', 'right', 'left', 'left']);
-      const native = playNatively(seed, clicks);
+      const native = playNatively(seed, clicks, settings);
       assert.strictEqual(final.board, native.board, 'the boards differ');
       assert.strictEqual(final.fields.score, native.fields.score, 'the scores differ');
       const score = Number(final.fields.score);
       assert.ok(score > 0);
 
-      // "new game" during a game offers its score; then "menu" goes back to the launcher.
-      await click(page, gameButtons.newGame);
-      await new Promise((r) => setTimeout(r, 3000));
+      // The countdown runs out and the game offers its score; then "menu" goes back to the launcher.
+      await waitForState(page, (d) => d.fields.state === 'idle', 'the game\'s end', 60000);
       await Promise.all([page.waitForNavigation(), click(page, gameButtons.menu)]);
       assert.strictEqual(new URL(page.url()).pathname, '/play/');
       await waitForState(page, (d) => d.fields.screen === 'title', 'the title menu');
@@ -234,6 +290,19 @@ const tests = {
         await waitForState(page, (d) => d.fields.screen === 'title', 'the title menu after the reload');
       }
       await hall();
+
+      assert.deepStrictEqual(await leaderboard(server, 'Quibbleton'), [], 'the board had scores before the upload');
+      const opened = browser.waitForTarget((t) => t.url().startsWith(server.origin + '/cgi-bin/hiscore.cgi?'),
+                                           {timeout: 15000});
+      await click(page, launcherButtons.upload);
+      await opened;
+      const deadline = Date.now() + 15000;
+      for (;;) {
+        const rows = await leaderboard(server, 'Quibbleton');
+        if (rows.length === 1 && rows[0].score === score && rows[0].verified) break;
+        if (Date.now() > deadline) throw new Error('no verified ' + score + ' on the leaderboard: ' + JSON.stringify(rows));
+        await new Promise((r) => setTimeout(r, 200));
+      }
     } finally {
       await browser.close();
     }
@@ -274,12 +343,13 @@ const tests = {
     console.log('tests: ' + Object.keys(tests).join(' '));
     process.exit(1);
   }
-  const server = await serve(webDir);
+  const server = await startServer();
   try {
     await tests[testName](server);
     console.log('PASSED ' + testName);
   } catch (error) {
     console.log('FAILED ' + testName + ': ' + (error.stack || error));
+    console.log('the score server\'s log:\n' + server.log());
     process.exitCode = 1;
   } finally {
     await server.close();

@@ -1,5 +1,6 @@
-// A small server of the web build for the browser tests, with the score
-// server's layout: the launcher's page at /play/, each game's at
+// A small server of the web build for the web benchmark (bench/web_bench.js),
+// which counts the bytes it sends (the browser tests use the score server
+// itself), with the score server's layout: the launcher's page at /play/, each game's at
 // /play/NAME/, every file of the build below /play/. Answers are gzipped
 // when the browser asks, so the bytes counted are the bytes a player loads.
 'use strict';
