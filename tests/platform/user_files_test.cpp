@@ -17,6 +17,7 @@
 #include "platform/posix/files.h"
 #include "platform/win/profile.h"
 #include "platform/posix/user_files.h"
+#include "platform/win/files.h"
 #include "platform/win/window_memory.h"
 #include "../support/temp_dir.h"
 
