@@ -4,13 +4,13 @@
 
 #include <charconv>
 #include <cstring>
-#include <ctime>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "server/pages.h"
 #include "server/player_name.h"
 #include "server/storage.h"
 
@@ -56,15 +56,6 @@ std::string ForTerminal(std::string_view text) {
     }
   }
   return out;
-}
-
-std::string Time(int64_t seconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm parts{};
-  gmtime_r(&t, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
-  return text;
 }
 
 }  // namespace
@@ -139,7 +130,7 @@ int AdminMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
     }
     for (const Listed& e : storage->Recent(static_cast<int>(*number))) {
       std::fprintf(out, "%lld\t%s\t%s\t%d\t%s%s%s\n", static_cast<long long>(e.id), ForTerminal(e.game).c_str(),
-                   ForTerminal(e.name).c_str(), e.score, Time(e.created).c_str(), e.verified ? "\tverified" : "",
+                   ForTerminal(e.name).c_str(), e.score, FormatUtc(e.created, "%Y-%m-%d %H:%M").c_str(), e.verified ? "\tverified" : "",
                    e.hidden ? "\thidden" : "");
     }
     return 0;

@@ -98,14 +98,16 @@ std::string EscapeHtml(std::string_view text) {
   return out;
 }
 
-std::string FormatDate(int64_t seconds) {
+std::string FormatUtc(int64_t seconds, const char* format) {
   const std::time_t t = static_cast<std::time_t>(seconds);
   std::tm parts{};
   gmtime_r(&t, &parts);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &parts);
+  std::strftime(text, sizeof text, format, &parts);
   return text;
 }
+
+std::string FormatDate(int64_t seconds) { return FormatUtc(seconds, "%Y-%m-%d"); }
 
 std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pages, bool play) {
   std::string html = Head(page == 1 ? "High scores" : "High scores, page " + std::to_string(page));

@@ -13,6 +13,8 @@ namespace score {
 
 std::string EscapeHtml(std::string_view text);
 // "2026-12-08" for a time in seconds since 1970, UTC.
+// A time in UTC, as strftime writes it with FORMAT (at most 31 characters).
+std::string FormatUtc(int64_t seconds, const char* format);
 std::string FormatDate(int64_t seconds);
 
 struct Board {
