@@ -1,4 +1,4 @@
-// Files behind HANDLEs: a file of the system (platform/posix/system_file.h) or an in-memory copy. Reads are
+// Files behind HANDLEs: an open file of the operating system, from platform/posix/system_file.h, or an in-memory copy. Reads are
 // bounded by the caller's count and by the data present; positions never go
 // below zero.
 #include "platform/win/fileio.h"
