@@ -1,106 +1,134 @@
-// Figures of the web build in headless chromium on loopback:
-//   node bench/web_bench.js [build-web/dist]
+// Figures of the web build in headless chromium, served by the score server
+// on loopback as players get it (build/web/, compressed at build time):
+//   node bench/web_bench.js [build/score-server] [build/web]
 // - request to first frame on the canvas, for the game's and the launcher's page (median of 5 loads);
-// - the bytes a player downloads, gzipped, for each page;
-// - CPU of the tab idling on the game's board (its main thread, and every chromium process);
-// - the heaviest frame: the longest the game works between two waits while
-//   "new game" deals and redraws the whole board.
+// - the bytes a player downloads for each page, as sent (compressed);
+// - CPU idling on the game's board, silent (no gesture yet) and with its
+//   sound on: the tab's main thread, and every chromium process;
+// - the heaviest frames: the longest the game works between two waits, when
+//   "new game" deals and redraws the whole board, and while groups are
+//   taken off and the heads fall.
 'use strict';
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const root = path.join(__dirname, '..');
-const {serve} = require(path.join(root, 'tests/web/serve'));
 const puppeteer = require(path.join(root, 'tests/web/node_modules/puppeteer-core'));
+const {startScoreServer} = require(path.join(root, 'tests/web/score_server'));
 
-const dist = process.argv[2] || path.join(root, 'build-web/dist');
+const serverExe = process.argv[2] || path.join(root, 'build/score-server');
+const webDir = process.argv[3] || path.join(root, 'build/web');
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const newGameButton = [50.5, 375.5];
+const cellPoint = (cell) => [137 + (cell % 15) * 41 + 20.5, 10 + Math.floor(cell / 15) * 55 + 27.5];
 
 // User and system CPU seconds of a process and its descendants.
 function cpuSeconds(pid) {
   const ticks = 100;  // USER_HZ on Linux
-  let total = 0;
-  const children = new Map();
+  const processes = new Map();
   for (const p of fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n))) {
     try {
       const stat = fs.readFileSync('/proc/' + p + '/stat', 'utf8');
       const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-      children.set(Number(p), {parent: Number(fields[1]), cpu: Number(fields[11]) + Number(fields[12])});
+      processes.set(Number(p), {parent: Number(fields[1]), cpu: Number(fields[11]) + Number(fields[12])});
     } catch (e) {
       // gone meanwhile
     }
   }
+  let total = 0;
   const walk = (id) => {
-    const me = children.get(id);
+    const me = processes.get(id);
     if (me) total += me.cpu;
-    for (const [child, info] of children) if (info.parent === id) walk(child);
+    for (const [child, info] of processes) if (info.parent === id) walk(child);
   };
   walk(pid);
   return total / ticks;
 }
 
+// Time to the first frame, and the bytes the page's loads took as sent.
 async function firstFrame(browser, url) {
   const page = await browser.newPage();
   await page.setCacheEnabled(false);
+  // The bytes each load took over the wire, headers included.
+  let bytes = 0;
+  const cdp = await page.target().createCDPSession();
+  await cdp.send('Network.enable');
+  cdp.on('Network.loadingFinished', (event) => { bytes += event.encodedDataLength; });
   await page.goto(url);
   await page.waitForFunction(() => window.qbPage && qbPage.firstFrameAt > 0, {timeout: 20000});
   const ms = await page.evaluate(() => qbPage.firstFrameAt);  // since the navigation began
   await page.close();
-  return ms;
+  return {ms, bytes};
 }
 
 const median = (xs) => xs.slice().sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 
+async function idleCpu(browser, page, label) {
+  const pid = browser.process().pid;
+  await sleep(2000);
+  const m0 = await page.metrics();
+  const c0 = cpuSeconds(pid);
+  const t0 = Date.now();
+  await sleep(10000);
+  const m1 = await page.metrics();
+  const c1 = cpuSeconds(pid);
+  const wall = (Date.now() - t0) / 1000;
+  console.log(`idle on the board, ${label}: the tab's main thread ${(100 * (m1.TaskDuration - m0.TaskDuration) / wall).toFixed(1)} % ` +
+              `of a core, all chromium processes ${(100 * (c1 - c0) / wall).toFixed(1)} % over ${wall.toFixed(0)} s`);
+}
+
 (async () => {
-  const server = await serve(dist);
+  const server = await startScoreServer(serverExe, webDir);
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium', headless: true,
     userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'qbbench-')),
-    args: ['--no-sandbox', '--disable-gpu'],
+    args: ['--no-sandbox', '--disable-gpu', '--autoplay-policy=user-gesture-required'],
   });
   try {
     for (const [name, url] of [['game', '/play/Quibbleton/'], ['launcher', '/play/']]) {
-      const before = server.bytesSent();
-      const times = [await firstFrame(browser, server.origin + url)];
-      const bytes = server.bytesSent() - before;
-      for (let i = 0; i < 4; ++i) times.push(await firstFrame(browser, server.origin + url));
+      const loads = [];
+      for (let i = 0; i < 5; ++i) loads.push(await firstFrame(browser, server.origin + url));
+      const times = loads.map((l) => l.ms);
       console.log(`${name} page: first frame ${median(times).toFixed(0)} ms after the request (median of 5; ` +
-                  `${times.map((t) => t.toFixed(0)).join(', ')}); downloaded ${(bytes / 1e6).toFixed(2)} MB gzipped`);
+                  `${times.map((t) => t.toFixed(0)).join(', ')}); downloaded ${(loads[0].bytes / 1e6).toFixed(2)} MB as sent`);
     }
 
     const page = await browser.newPage();
     await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=4242');
     await page.waitForFunction(() => window.qbPage && qbPage.framesDrawn > 0 && qbDump().includes('screen game'));
-    const pid = browser.process().pid;
-    await sleep(2000);
-    const m0 = await page.metrics();
-    const c0 = cpuSeconds(pid);
-    const t0 = Date.now();
-    await sleep(10000);
-    const m1 = await page.metrics();
-    const c1 = cpuSeconds(pid);
-    const wall = (Date.now() - t0) / 1000;
-    console.log(`idle on the board: the tab's main thread ${(100 * (m1.TaskDuration - m0.TaskDuration) / wall).toFixed(1)} % ` +
-                `of a core, all chromium processes ${(100 * (c1 - c0) / wall).toFixed(1)} % over ${wall.toFixed(0)} s`);
+    await idleCpu(browser, page, 'silent');
+    // A click on the board before a game has begun: a gesture, so the sound starts, and nothing else.
+    await page.mouse.click(...cellPoint(7), {delay: 50});
+    await page.waitForFunction(() => qbPage.audio && qbPage.audio.state === 'running');
+    await idleCpu(browser, page, 'with its sound');
+    await page.close();
 
     // "new game" on a fresh board: the whole board dealt anew and redrawn (a
-    // later one would also enter the running game's score).
-    const heaviest = [];
+    // later one would also enter the running game's score). Then clicks on
+    // the board, each taking a group off and letting the heads fall.
+    const newGame = [], playing = [];
     for (let i = 0; i < 5; ++i) {
       const fresh = await browser.newPage();
       await fresh.goto(server.origin + '/play/Quibbleton/?QB_SEED=' + (100 + i));
       await fresh.waitForFunction(() => window.qbPage && qbPage.framesDrawn > 0 && qbDump().includes('state idle'));
       await sleep(1500);
       await fresh.evaluate(() => { qbPage.longestWork = 0; });
-      await fresh.mouse.move(50.5, 375.5);
-      await fresh.mouse.click(50.5, 375.5, {delay: 50});
+      await fresh.mouse.move(...newGameButton);
+      await fresh.mouse.click(...newGameButton, {delay: 50});
       await fresh.waitForFunction(() => qbDump().includes('state playing'));
       await sleep(1000);
-      heaviest.push(await fresh.evaluate(() => qbPage.longestWork));
+      newGame.push(await fresh.evaluate(() => qbPage.longestWork));
+      await fresh.evaluate(() => { qbPage.longestWork = 0; });
+      for (const cell of [142, 127, 112, 97, 82, 67]) {
+        await fresh.mouse.click(...cellPoint(cell), {delay: 50});
+        await sleep(1500);
+      }
+      playing.push(await fresh.evaluate(() => qbPage.longestWork));
       await fresh.close();
     }
-    console.log(`heaviest frame (new game: the whole board dealt and redrawn): ${Math.max(...heaviest).toFixed(2)} ms ` +
-                `(each of 5: ${heaviest.map((t) => t.toFixed(2)).join(', ')})`);
+    const show = (xs) => `${Math.max(...xs).toFixed(2)} ms (each of 5: ${xs.map((t) => t.toFixed(2)).join(', ')})`;
+    console.log(`heaviest frame of "new game" (the whole board dealt and redrawn): ${show(newGame)}`);
+    console.log(`heaviest frame while playing (groups taken off, heads falling): ${show(playing)}`);
   } finally {
     await browser.close();
     await server.close();

@@ -255,19 +255,30 @@ class PageClock : public Clock {
   }
 
  protected:
+  // The callbacks fall on whole multiples of their period of the page's
+  // clock: the frame waits for the timer's tick and the present for the
+  // next 10 ms of the clock, and when the two coincide a frame wakes the
+  // page once instead of twice (each wake of a page costs its own task).
   void Start() override {
-    nextDue_ = Now() + timer_.delay;
+    nextDue_ = OnPeriod(Now() + timer_.delay, true);
     timerRunning_ = true;
   }
   void Stop() override { timerRunning_ = false; }
 
  private:
+  // The multiple of the timer's period at or after (or at or before) t.
+  uint32_t OnPeriod(uint32_t t, bool after) const {
+    const uint32_t period = std::max<uint32_t>(1, timer_.delay);
+    const uint32_t below = t - t % period;
+    return after && below != t ? below + period : below;
+  }
+
   // The callbacks due by now, then the listeners (the audio output renders
   // up to now). After a stall (a hidden tab) it starts afresh instead of
   // firing a burst.
   void RunDue() {
     const uint32_t now = Now();
-    if (timerRunning_ && TickDiff(now, nextDue_) > 500) nextDue_ = now;
+    if (timerRunning_ && TickDiff(now, nextDue_) > 500) nextDue_ = OnPeriod(now, false);
     while (timerRunning_ && TickDiff(now, nextDue_) >= 0) {
       nextDue_ += timer_.delay;
       timer_.callback(timer_.id, timer_.user);

@@ -13,7 +13,7 @@ struct DecodedMusic {
   uint32_t rate = 0;
   uint32_t channels = 0;
   uint64_t frames = 0;
-  std::vector<int16_t> samples;  // interleaved
+  std::vector<uint8_t> pcm;  // interleaved 16-bit samples in the machine's order, frames * channels * 2 bytes
 };
 
 // Decodes an MP3 held in memory; false when it is no music.

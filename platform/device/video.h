@@ -9,21 +9,20 @@
 #include <vector>
 
 #include "platform/device/device_event.h"
+#include "platform/media/frame_diff.h"
 
 namespace platform {
 
 // A frame as a backend sees it: the pixels, their layout, and the region
-// drawn since the previous frame (the only place the two can differ).
+// drawn since the previous frame (the only places the two can differ).
 struct PixelView {
   enum class Format { Rgb565, Indexed8 };
   const uint8_t* pixels = nullptr;
   int width = 0, height = 0;
   int pitch = 0;  // bytes from one row to the next
   Format format = Format::Rgb565;
-  struct Rect {
-    int x = 0, y = 0, w = 0, h = 0;
-  };
-  Rect dirty;  // empty when nothing was drawn
+  using Rect = FrameDiff::Rect;
+  std::vector<Rect> dirty;  // the regions drawn; none when nothing was
 };
 
 // The window as the user left it, which a backend with real windows opens

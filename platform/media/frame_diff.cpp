@@ -1,28 +1,58 @@
 #include "platform/media/frame_diff.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace platform {
 
 namespace {
 
-// Joins the two neighbouring regions with the fewest rows between them.
+// Joins the two neighbouring regions (sorted by their top rows) with the
+// fewest rows between them.
 void MergeClosest(std::vector<FrameDiff::Rect>& rects) {
   size_t best = 0;
-  int bestGap = -1;
+  int bestGap = INT_MAX;  // overlapping regions have gaps below zero
   for (size_t i = 0; i + 1 < rects.size(); ++i) {
     const int gap = rects[i + 1].y - (rects[i].y + rects[i].h);
-    if (bestGap < 0 || gap < bestGap) {
+    if (gap < bestGap) {
       bestGap = gap;
       best = i;
     }
   }
   FrameDiff::Rect& a = rects[best];
   const FrameDiff::Rect& b = rects[best + 1];
+  // Sorted by their top rows, but b may end above a when regions overlap.
   const int left = std::min(a.x, b.x), right = std::max(a.x + a.w, b.x + b.w);
-  a = {left, a.y, right - left, b.y + b.h - a.y};
+  const int bottom = std::max(a.y + a.h, b.y + b.h);
+  a = {left, a.y, right - left, bottom - a.y};
   rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(best) + 1);
+}
+
+// Whether two rows hold the same bytes, sixteen at a time where SSE2 (or
+// WebAssembly's SIMD through it) is there: the browser's C library compares
+// byte by byte, and most rows of a redrawn region compare equal.
+bool SameBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) != 0xFFFF) return false;
+  }
+#endif
+  for (uint64_t x, y; i + 8 <= n; i += 8) {
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 // The first and the last byte where two rows differ (they do differ),
@@ -54,7 +84,7 @@ size_t LastDifference(const uint8_t* a, const uint8_t* b, size_t n) {
 }  // namespace
 
 std::vector<FrameDiff::Rect> FrameDiff::Take(const uint8_t* pixels, int pitch, int width, int rows,
-                                             int bytesPerPixel, Rect within) {
+                                             int bytesPerPixel, const std::vector<Rect>& within) {
   const size_t bytes = static_cast<size_t>(pitch) * static_cast<size_t>(rows);
   if (pitch != pitch_ || copy_.size() != bytes) {
     copy_.assign(pixels, pixels + bytes);
@@ -62,29 +92,36 @@ std::vector<FrameDiff::Rect> FrameDiff::Take(const uint8_t* pixels, int pitch, i
     return {Rect{0, 0, width, rows}};
   }
   std::vector<Rect> changed;
-  const int left = std::clamp(within.x, 0, width), right = std::clamp(within.x + within.w, left, width);
-  const int top = std::clamp(within.y, 0, rows), bottom = std::clamp(within.y + within.h, top, rows);
-  const size_t start = static_cast<size_t>(left) * static_cast<size_t>(bytesPerPixel);
-  const size_t rowBytes = static_cast<size_t>(right - left) * static_cast<size_t>(bytesPerPixel);
-  if (rowBytes == 0) return changed;
-  for (int y = top; y < bottom; ++y) {
-    uint8_t* shown = copy_.data() + static_cast<size_t>(y) * static_cast<size_t>(pitch) + start;
-    const uint8_t* next = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch) + start;
-    if (std::memcmp(shown, next, rowBytes) == 0) continue;
-    const size_t low = FirstDifference(shown, next, rowBytes), high = LastDifference(shown, next, rowBytes);
-    std::memcpy(shown + low, next + low, high - low + 1);
-    const int x0 = left + static_cast<int>(low) / bytesPerPixel, x1 = left + static_cast<int>(high) / bytesPerPixel + 1;
-    if (!changed.empty() && changed.back().y + changed.back().h == y) {
-      Rect& run = changed.back();
-      const int left = std::min(run.x, x0), right = std::max(run.x + run.w, x1);
-      run.x = left;
-      run.w = right - left;
-      ++run.h;
-    } else {
-      changed.push_back({x0, y, x1 - x0, 1});
+  for (const Rect& region : within) {
+    const int left = std::clamp(region.x, 0, width), right = std::clamp(region.x + region.w, left, width);
+    const int top = std::clamp(region.y, 0, rows), bottom = std::clamp(region.y + region.h, top, rows);
+    const size_t start = static_cast<size_t>(left) * static_cast<size_t>(bytesPerPixel);
+    const size_t rowBytes = static_cast<size_t>(right - left) * static_cast<size_t>(bytesPerPixel);
+    if (rowBytes == 0) continue;
+    const size_t first = changed.size();  // runs join only within one region
+    for (int y = top; y < bottom; ++y) {
+      uint8_t* shown = copy_.data() + static_cast<size_t>(y) * static_cast<size_t>(pitch) + start;
+      const uint8_t* next = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch) + start;
+      if (SameBytes(shown, next, rowBytes)) continue;
+      const size_t low = FirstDifference(shown, next, rowBytes), high = LastDifference(shown, next, rowBytes);
+      std::memcpy(shown + low, next + low, high - low + 1);
+      const int x0 = left + static_cast<int>(low) / bytesPerPixel;
+      const int x1 = left + static_cast<int>(high) / bytesPerPixel + 1;
+      if (changed.size() > first && changed.back().y + changed.back().h == y) {
+        Rect& run = changed.back();
+        const int runLeft = std::min(run.x, x0), runRight = std::max(run.x + run.w, x1);
+        run.x = runLeft;
+        run.w = runRight - runLeft;
+        ++run.h;
+      } else {
+        changed.push_back({x0, y, x1 - x0, 1});
+      }
     }
   }
-  while (changed.size() > kMaxRects) MergeClosest(changed);
+  if (changed.size() > kMaxRects) {
+    std::stable_sort(changed.begin(), changed.end(), [](const Rect& a, const Rect& b) { return a.y < b.y; });
+    while (changed.size() > kMaxRects) MergeClosest(changed);
+  }
   return changed;
 }
 

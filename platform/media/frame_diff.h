@@ -20,13 +20,17 @@ class FrameDiff {
   static constexpr size_t kMaxRects = 8;
 
   // Compares the frame (rows of pitch bytes, width pixels of bytesPerPixel)
-  // with the copy inside `within` (the region written since the last frame;
-  // nothing outside it can have changed), takes the changes into the copy
-  // and returns where they are: each run of changed rows with the span of
-  // columns that changed in it, top to bottom. Nothing for the same frame. A
-  // first frame, a frame of another shape or one after Invalidate is one
-  // whole-frame region.
-  std::vector<Rect> Take(const uint8_t* pixels, int pitch, int width, int rows, int bytesPerPixel, Rect within);
+  // with the copy inside the regions `within` (those written since the last
+  // frame; nothing outside them can have changed), takes the changes into
+  // the copy and returns where they are: in each region, each run of changed
+  // rows with the span of columns that changed in it. Nothing for the same
+  // frame. A first frame, a frame of another shape or one after Invalidate
+  // is one whole-frame region.
+  std::vector<Rect> Take(const uint8_t* pixels, int pitch, int width, int rows, int bytesPerPixel,
+                         const std::vector<Rect>& within);
+  std::vector<Rect> Take(const uint8_t* pixels, int pitch, int width, int rows, int bytesPerPixel, Rect within) {
+    return Take(pixels, pitch, width, rows, bytesPerPixel, std::vector<Rect>{within});
+  }
   std::vector<Rect> Take(const uint8_t* pixels, int pitch, int width, int rows, int bytesPerPixel) {
     return Take(pixels, pitch, width, rows, bytesPerPixel, Rect{0, 0, width, rows});
   }

@@ -200,8 +200,7 @@ class SdlVideo final : public VideoBackend {
     if (!window_ || frame.format != PixelView::Format::Rgb565 || frame.width != 800 || frame.height != 600) return;
     SDL_Surface* surface = WindowSurface();
     if (!surface) return;
-    const FrameDiff::Rect within{frame.dirty.x, frame.dirty.y, frame.dirty.w, frame.dirty.h};
-    const std::vector<FrameDiff::Rect> changed = shown_.Take(frame.pixels, frame.pitch, 800, 600, 2, within);
+    const std::vector<FrameDiff::Rect> changed = shown_.Take(frame.pixels, frame.pitch, 800, 600, 2, frame.dirty);
     if (changed.empty()) return;
     std::vector<SDL_Rect> sent;
     sent.reserve(changed.size());

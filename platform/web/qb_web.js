@@ -7,7 +7,10 @@ mergeInto(LibraryManager.library, {
     const pixels = new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4);
     page.context.putImageData(new ImageData(pixels, w, h), x, y);
     page.framesDrawn++;
-    if (!page.firstFrameAt) page.firstFrameAt = performance.now();
+    if (!page.firstFrameAt) {
+      page.firstFrameAt = performance.now();
+      page.afterFirstFrame();
+    }
   },
   qb_page_yield_begin: function () {
     Module.qbPage.yieldBegin();

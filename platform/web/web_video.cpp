@@ -48,9 +48,8 @@ class WebVideo final : public VideoBackend {
   void Present(const PixelView& frame) override {
     if (frame.format != PixelView::Format::Rgb565 || frame.width <= 0) return;
     // Only what really changed goes to the canvas, as the window sends it:
-    // the region written since the last frame, compared with what is shown.
-    const FrameDiff::Rect within{frame.dirty.x, frame.dirty.y, frame.dirty.w, frame.dirty.h};
-    for (const FrameDiff::Rect& r : shown_.Take(frame.pixels, frame.pitch, frame.width, frame.height, 2, within)) {
+    // the regions written since the last frame, compared with what is shown.
+    for (const FrameDiff::Rect& r : shown_.Take(frame.pixels, frame.pitch, frame.width, frame.height, 2, frame.dirty)) {
       if (r.w <= 0 || r.h <= 0) continue;
       rgba_.resize(static_cast<size_t>(r.w) * r.h);
       for (int y = 0; y < r.h; ++y) {

@@ -171,19 +171,10 @@ void IDirectDrawSurface::MarkWritten(const RECT& area) {
   const RECT a{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width_),
                std::min(area.bottom, height_)};
   if (a.left >= a.right || a.top >= a.bottom) return;
-  if (written_.left >= written_.right) {
-    written_ = a;
-    return;
-  }
-  written_ = {std::min(written_.left, a.left), std::min(written_.top, a.top), std::max(written_.right, a.right),
-              std::max(written_.bottom, a.bottom)};
+  written_.Add({a.left, a.top, a.right - a.left, a.bottom - a.top});
 }
 
-RECT IDirectDrawSurface::TakeWritten() {
-  const RECT taken = written_;
-  written_ = {0, 0, 0, 0};
-  return taken;
-}
+std::vector<platform::DirtyRegions::Rect> IDirectDrawSurface::TakeWritten() { return written_.Take(); }
 
 HRESULT IDirectDrawSurface::GetDC(HDC* dc) {
   if (!dc) return DDERR_INVALIDPARAMS;

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
+#include "platform/media/dirty_regions.h"
 #include "platform/win/wintypes.h"
 
 struct GUID {
@@ -116,11 +118,11 @@ class IDirectDrawSurface {
   const uint8_t* Pixels() const { return pixels_.get(); }
   bool HasColorKey() const { return hasKey_; }
   uint32_t ColorKey() const { return key_; }
-  // The region written since the last TakeWritten (every Blt and Lock marks
+  // The regions written since the last TakeWritten (every Blt and Lock marks
   // its rectangle): the window compares only there with what it shows.
   void MarkWritten(const RECT& area);
-  // The region, emptied; {0, 0, 0, 0} when nothing was written.
-  RECT TakeWritten();
+  // The regions, emptied; none when nothing was written.
+  std::vector<platform::DirtyRegions::Rect> TakeWritten();
 
  private:
   ~IDirectDrawSurface() = default;
@@ -129,7 +131,7 @@ class IDirectDrawSurface {
   std::unique_ptr<uint8_t[]> pixels_;
   bool hasKey_ = false;
   uint32_t key_ = 0;
-  RECT written_{0, 0, 0, 0};
+  platform::DirtyRegions written_;
   std::atomic<ULONG> refs_{1};
 };
 using LPDIRECTDRAWSURFACE = IDirectDrawSurface*;

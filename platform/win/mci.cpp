@@ -24,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/device/audio_output.h"
@@ -206,8 +207,8 @@ MCIERROR Prepare(const std::string& path, MciDevice* device) {
   if (!platform::DecodeMusicFile(bytes, &music) || music.frames == 0) return MCIERR_INVALID_FILE;
   const size_t block = static_cast<size_t>(music.channels) * 2;
   if (music.frames * block > platform::kMaxMusicBytes) return MCIERR_INVALID_FILE;
-  device->pcm.assign(reinterpret_cast<const uint8_t*>(music.samples.data()),
-                     reinterpret_cast<const uint8_t*>(music.samples.data()) + music.frames * block);
+  if (music.pcm.size() != music.frames * block) return MCIERR_INVALID_FILE;
+  device->pcm = std::move(music.pcm);  // ten megabytes for a few minutes: not copied
   device->capacity = device->decoded = device->pcm.size();
   device->finished = true;
   platform::MixVoice& v = device->voice;

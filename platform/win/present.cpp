@@ -11,14 +11,13 @@
 namespace platform {
 
 PixelView TakeFrameView(IDirectDrawSurface& frame) {
-  const RECT written = frame.TakeWritten();
   PixelView view;
   view.pixels = frame.Pixels();
   view.width = frame.Width();
   view.height = frame.Height();
   view.pitch = frame.Pitch();
   view.format = frame.BitsPerPixel() == 8 ? PixelView::Format::Indexed8 : PixelView::Format::Rgb565;
-  view.dirty = {written.left, written.top, written.right - written.left, written.bottom - written.top};
+  view.dirty = frame.TakeWritten();
   return view;
 }
 

@@ -80,6 +80,49 @@ TEST(FrameDiff, ManyScatteredChangesMergeIntoAFewRegionsThatCoverThemAll) {
   }
 }
 
+// The regions a frame wrote are compared each on its own: changes in two
+// corners come back as two small regions, and a change between them that
+// nothing wrote is not looked for. Past the limit the runs are joined, each
+// join covering both runs whole, even a short run that starts inside a tall one.
+TEST(FrameDiff, ComparesEachWrittenRegionOnItsOwnAndJoinedRunsCoverThemWhole) {
+  constexpr int kWidth = 16, kPitch = 32, kRows = 12;
+  std::vector<uint8_t> frame(kPitch * kRows, 0);
+  FrameDiff diff;
+  diff.Take(frame.data(), kPitch, kWidth, kRows, 2);
+  auto pixel = [&](int x, int y) -> uint8_t& { return frame[static_cast<size_t>(y) * kPitch + x * 2]; };
+  pixel(1, 1) = 1;
+  pixel(14, 10) = 1;
+  pixel(8, 6) = 1;  // written by nobody, as far as the list says
+  auto rects = diff.Take(frame.data(), kPitch, kWidth, kRows, 2,
+                         std::vector<FrameDiff::Rect>{{0, 0, 3, 3}, {12, 8, 4, 4}});
+  ASSERT_EQ(rects.size(), 2u);
+  EXPECT_EQ(rects[0].x, 1);
+  EXPECT_EQ(rects[0].y, 1);
+  EXPECT_EQ(rects[0].w * rects[0].h, 1);
+  EXPECT_EQ(rects[1].x, 14);
+  EXPECT_EQ(rects[1].y, 10);
+  EXPECT_EQ(rects[1].w * rects[1].h, 1);
+
+  // A run of all twelve rows in column 0 and one-row runs in column 2 below
+  // its top, from nine regions: one join too many.
+  std::vector<FrameDiff::Rect> within{{0, 0, 1, kRows}};
+  for (int y = 0; y < kRows; ++y) pixel(0, y) = 2;
+  for (int y = 1; y <= static_cast<int>(FrameDiff::kMaxRects); ++y) {
+    pixel(2, y) = 2;
+    within.push_back({2, y, 1, 1});
+  }
+  rects = diff.Take(frame.data(), kPitch, kWidth, kRows, 2, within);
+  EXPECT_LE(rects.size(), FrameDiff::kMaxRects);
+  for (int y = 0; y < kRows; ++y) {
+    for (int x : {0, 2}) {
+      if (x == 2 && (y < 1 || y > static_cast<int>(FrameDiff::kMaxRects))) continue;
+      bool covered = false;
+      for (const auto& r : rects) covered = covered || (x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h);
+      EXPECT_TRUE(covered) << x << "," << y;
+    }
+  }
+}
+
 // A scaler laid out for a window of that size, whose window pixel is the
 // RGB565 value itself plus `tag` (so untouched zeros tell apart).
 platform::PictureScaler ScalerFor(int width, int height, uint32_t tag) {

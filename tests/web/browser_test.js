@@ -26,6 +26,7 @@ if (!webDir || !fs.existsSync(path.join(webDir, 'Quibbleton', 'Quibbleton.wasm')
   skip('no web build in ' + webDir + ' (cmake --preset web && cmake --build --preset web)');
 if (!serverExe || !fs.existsSync(serverExe)) skip('no score server at ' + serverExe);
 const puppeteer = require('puppeteer-core');
+const {startScoreServer} = require('./score_server');
 
 // The game's points: cell centres and the buttons beside the board.
 const cellX = (cell) => 137 + (cell % 15) * 41 + 20;
@@ -33,35 +34,8 @@ const cellY = (cell) => 10 + Math.floor(cell / 15) * 55 + 27;
 const gameButtons = {newGame: [50, 375], menu: [50, 487]};
 const launcherButtons = {slot1: [139, 190], play: [711, 324], highScores: [127, 393], upload: [617, 113]};
 
-// The score server on a free port of the loopback with a database of its
-// own, serving the web build at /play/; its log is printed when a test fails.
-function startServer() {
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'qbserver-'));
-  const child = childProcess.spawn(serverExe, ['--listen', '127.0.0.1:0', '--db', path.join(folder, 'scores.db'),
-                                               '--web', webDir], {stdio: ['ignore', 'ignore', 'pipe']});
-  let log = '';
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  return new Promise((resolve, reject) => {
-    child.stderr.setEncoding('utf8');
-    child.stderr.on('data', (text) => {
-      const first = !/listening on/.test(log);
-      log += text;
-      const listening = first && /listening on (http:\/\/[^/\s]+)\//.exec(log);
-      if (listening) {
-        resolve({
-          origin: listening[1],
-          log: () => log,
-          async close() {
-            child.kill('SIGTERM');
-            await exited;
-            fs.rmSync(folder, {recursive: true, force: true});
-          },
-        });
-      }
-    });
-    exited.then((code) => reject(new Error('the score server ended (' + code + '):\n' + log)));
-  });
-}
+// The score server serving the web build at /play/; its log is printed when a test fails.
+const startServer = () => startScoreServer(serverExe, webDir);
 
 // The board of a game on the server, as its JSON page gives it (a game
 // nobody has uploaded to yet is not found).

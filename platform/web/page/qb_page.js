@@ -71,14 +71,22 @@
     saveUserFiles(function () { location.href = url; });
   };
 
-  // --- sound: Web Audio once the page has had a gesture
+  // --- sound: Web Audio, heard once the page has had a gesture. Making the
+  // context can take a good part of a second, so it is made while the page
+  // idles after its first frame (it starts suspended), not in the handler
+  // of the player's first click, which would wait for it.
+  function makeAudio() {
+    if (page.audio) return;
+    const Context = window.AudioContext || window.webkitAudioContext;
+    if (Context) page.audio = new Context();
+  }
+  page.afterFirstFrame = function () {
+    if (window.requestIdleCallback) requestIdleCallback(makeAudio, {timeout: 1000});
+    else setTimeout(makeAudio, 0);
+  };
   function startSound() {
-    if (!page.audio) {
-      const Context = window.AudioContext || window.webkitAudioContext;
-      if (!Context) return;
-      page.audio = new Context();
-    }
-    if (page.audio.state !== 'running') page.audio.resume();
+    makeAudio();
+    if (page.audio && page.audio.state !== 'running') page.audio.resume();
   }
   page.queueSound = function (samples, count, rate) {
     const audio = page.audio;
