@@ -10,14 +10,15 @@
 #include "platform/posix/program_name.h"
 
 namespace platform {
+namespace {
 
-int OpenRegularFile(const std::string& path) {
+// OpenRegularFile, with *st what the check learnt of the file.
+int OpenRegular(const std::string& path, struct stat* st) {
   // Non-blocking, so that opening a FIFO without a writer returns at once.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const bool directory = S_ISDIR(st.st_mode);
+  if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    const bool directory = S_ISDIR(st->st_mode);
     ::close(fd);
     // A directory is no surprise to the callers (they look for files by name); anything else is said.
     if (!directory)
@@ -27,6 +28,13 @@ int OpenRegularFile(const std::string& path) {
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
+}
+
+}  // namespace
+
+int OpenRegularFile(const std::string& path) {
+  struct stat st;
+  return OpenRegular(path, &st);
 }
 
 ReadResult ReadOpenFile(int fd, size_t limit, std::string* out) {
@@ -50,14 +58,15 @@ ReadResult ReadOpenFile(int fd, size_t limit, std::string* out) {
 
 ReadResult ReadRegularFile(const std::string& path, size_t limit, std::string* out) {
   out->clear();
-  const int fd = OpenRegularFile(path);
+  // The size is the one the check of the file's type just read.
+  struct stat st;
+  const int fd = OpenRegular(path, &st);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return ReadResult::kMissing;
     return errno == EINVAL ? ReadResult::kNotRegular : ReadResult::kFailed;
   }
-  struct stat st;
   ReadResult result = ReadResult::kTooLarge;
-  if (::fstat(fd, &st) == 0 && static_cast<unsigned long long>(st.st_size) <= limit) {
+  if (static_cast<unsigned long long>(st.st_size) <= limit) {
     out->reserve(static_cast<size_t>(st.st_size));
     result = ReadOpenFile(fd, limit, out);
   }

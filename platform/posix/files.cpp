@@ -28,9 +28,11 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// The entry of dir whose name equals name ignoring case, or empty.
-std::string FindCaseInsensitive(const std::string& dir, const std::string& name) {
+// The entry of dir whose name equals name ignoring case, or empty; *listed
+// (when given) tells whether dir could be read at all.
+std::string FindCaseInsensitive(const std::string& dir, const std::string& name, bool* listed = nullptr) {
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (listed) *listed = d != nullptr;
   if (!d) return {};
   std::string found;
   while (dirent* e = ::readdir(d)) {
@@ -41,6 +43,27 @@ std::string FindCaseInsensitive(const std::string& dir, const std::string& name)
   }
   ::closedir(d);
   return found;
+}
+
+bool IsDots(const std::string& part) { return part == "." || part == ".."; }
+
+// Whether ResolveLiteralBackslashes could find a path MatchCase did not.
+// It joins names only across a "\" that follows a name other than "." and
+// "..", and, joining none, finds what MatchCase found, except that it ends
+// a path ending in "." or ".." with a "/".
+bool MayHoldLiteralBackslash(const std::string& path) {
+  bool backslash = false, joinable = false;
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] != '/' && path[i] != '\\') continue;
+    if (path[i] == '\\') {
+      backslash = true;
+      const std::string part = path.substr(start, i - start);
+      joinable = joinable || (!part.empty() && !IsDots(part));
+    }
+    start = i + 1;
+  }
+  return joinable || (backslash && IsDots(path.substr(start)));
 }
 
 }  // namespace
@@ -95,34 +118,86 @@ std::string MapPath(const char* windowsPath) {
   std::string path(windowsPath);
   for (char& c : path)
     if (c == '\\') c = '/';
-  std::string resolved = MatchCase(path);
-  if (!Exists(resolved) && std::strchr(windowsPath, '\\')) {
+  PathFacts facts;
+  std::string resolved = MatchCase(path, &facts);
+  if (MayHoldLiteralBackslash(windowsPath) && !LookUp(resolved, &facts)) {
     const std::string literal = ResolveLiteralBackslashes(windowsPath);
-    if (!literal.empty()) resolved = literal;
+    if (!literal.empty()) {
+      resolved = literal;
+      facts = PathFacts();
+    }
   }
-  return PlaceOf(resolved, FileAccess::Read);
+  return PlaceOf(resolved, FileAccess::Read, facts);
+}
+
+bool LookUp(const std::string& path, PathFacts* facts) {
+  if (facts->known == PathFacts::Known::kNothing) {
+    struct stat st;
+    const bool present = ::stat(path.c_str(), &st) == 0;
+    facts->known = present ? PathFacts::Known::kPresent : PathFacts::Known::kMissing;
+    facts->mode = present ? st.st_mode : 0;
+  }
+  return facts->known == PathFacts::Known::kPresent;
 }
 
 std::string MatchCase(const std::string& path) {
-  if (path.empty() || Exists(path)) return path;
+  PathFacts facts;
+  return MatchCase(path, &facts);
+}
+
+std::string MatchCase(const std::string& path, PathFacts* facts) {
+  *facts = PathFacts();
+  if (path.empty()) {
+    facts->known = PathFacts::Known::kMissing;
+    return path;
+  }
+  if (LookUp(path, facts)) return path;
+
+  // The names between the slashes; the path comes back with single slashes,
+  // a leading and a trailing one kept.
+  std::vector<std::string> parts;
+  for (size_t pos = 0; pos < path.size();) {
+    size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    if (slash > pos) parts.push_back(path.substr(pos, slash - pos));
+    pos = slash + 1;
+  }
+  const bool trailingSlash = path.back() == '/';
+  std::string resolved = path[0] == '/' ? "/" : "";
+
+  // Mostly only the last name is missing (a file not written yet, a name in
+  // another case): when its folder can be listed as written, every folder
+  // above exists as written, and one listing finds the name. The path itself
+  // was just looked up, so the name as written is known to be missing.
+  if (!parts.empty() && !trailingSlash && !IsDots(parts.back())) {
+    std::string folder = resolved;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) folder += parts[i] + "/";
+    bool listed = false;
+    const std::string match = FindCaseInsensitive(folder, parts.back(), &listed);
+    if (listed) {
+      // A name found in the listing may still be a link that leads nowhere.
+      if (!match.empty()) facts->known = PathFacts::Known::kNothing;
+      return folder + (match.empty() ? parts.back() : match);
+    }
+  }
 
   // Walk the components, matching each one case-insensitively where the exact name is missing.
-  std::string resolved = path[0] == '/' ? "/" : "";
-  size_t pos = path[0] == '/' ? 1 : 0;
-  while (pos <= path.size()) {
-    size_t slash = path.find('/', pos);
-    std::string part = path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
-    pos = slash == std::string::npos ? path.size() + 1 : slash + 1;
-    if (part.empty()) continue;
-    std::string dir = resolved.empty() ? "." : resolved;
-    std::string candidate = resolved + part;
-    if (part != "." && part != ".." && !Exists(candidate)) {
-      std::string match = FindCaseInsensitive(dir, part);
-      if (!match.empty()) candidate = resolved + match;
+  bool renamed = false, lost = false;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string candidate = resolved + parts[i];
+    // Below a name found in no case nothing exists: the rest stays as written, unasked.
+    if (!lost && !IsDots(parts[i]) && !Exists(candidate)) {
+      const std::string match = FindCaseInsensitive(resolved, parts[i]);
+      if (match.empty()) lost = true;
+      else candidate = resolved + match;
+      renamed = renamed || (!match.empty() && match != parts[i]);
     }
     resolved = candidate;
-    if (pos <= path.size()) resolved += '/';
+    if (i + 1 < parts.size() || trailingSlash) resolved += '/';
   }
+  // Unrenamed, the result names what the path does, nothing; a lost name
+  // leaves nothing at the end either.
+  if (renamed && !lost) facts->known = PathFacts::Known::kNothing;
   return resolved;
 }
 

@@ -5,6 +5,8 @@
 // folder (platform/posix/user_files.h).
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -14,6 +16,21 @@ namespace platform {
 std::string MapPath(const char* windowsPath);
 // The path with each component missing as written matched case-insensitively.
 std::string MatchCase(const std::string& path);
+
+// What a look-up already told of the file a path names, handed to the next
+// step so that it does not ask the system again: in the browser build each
+// call on a path costs tens of microseconds of path resolution, and opening
+// one file used to look its path up a dozen times.
+struct PathFacts {
+  enum class Known { kNothing, kMissing, kPresent };
+  Known known = Known::kNothing;
+  mode_t mode = 0;  // the file's type and permissions, when present
+};
+// Whether path names something (links followed), as stat() tells: from
+// *facts when they know, else from the system, and *facts then know.
+bool LookUp(const std::string& path, PathFacts* facts);
+// MatchCase, with *facts telling what is known of the path returned.
+std::string MatchCase(const std::string& path, PathFacts* facts);
 // fopen through MapPath; a mode that writes takes the user's copy of a file
 // in a read-only program tree.
 FILE* OpenFile(const char* windowsPath, const char* mode);

@@ -56,6 +56,9 @@ std::string XdgFolder(const char* variable, const char* fallback) {
 }  // namespace
 
 void MakeFolders(const std::string& path) {
+  // Mostly they are there already: one look instead of a mkdir for each level.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
   for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
     if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return;
@@ -78,15 +81,16 @@ std::string FindLauncherDirectory(const std::string& programFolder) {
 std::string UserFilesDirectory() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
 std::string UserSettingsDirectory() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
 
-std::string PlaceOf(const std::string& treePath, FileAccess access) {
+std::string PlaceOf(const std::string& treePath, FileAccess access) { return PlaceOf(treePath, access, PathFacts()); }
+
+std::string PlaceOf(const std::string& treePath, FileAccess access, PathFacts facts) {
   const std::string& root = Root();
   if (root.empty() || treePath.empty()) return treePath;
   const size_t slash = treePath.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : treePath.substr(0, slash));
   const std::string name = slash == std::string::npos ? treePath : treePath.substr(slash + 1);
   // Folders are the tree's own: a game's folder must not turn into the user's folder of that game.
-  struct stat st;
-  if (name.empty() || name == "." || name == ".." || (::stat(treePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+  if (name.empty() || name == "." || name == ".." || (LookUp(treePath, &facts) && S_ISDIR(facts.mode)))
     return treePath;
   std::string realFolder = RealPath(folder);
   // A folder the tree does not have (the game's "replays", say) is placed
@@ -102,12 +106,16 @@ std::string PlaceOf(const std::string& treePath, FileAccess access) {
   if (!inside || FolderWritable(realFolder)) return treePath;
 
   const std::string userFolder = UserFilesDirectory() + realFolder.substr(root.size());
-  const std::string userCopy = MatchCase(userFolder + "/" + name);
+  const std::string asWritten = userFolder + "/" + name;
+  PathFacts copy;
+  const std::string userCopy = MatchCase(asWritten, &copy);
   if (access == FileAccess::Write) {
-    MakeFolders(userFolder);
+    // A copy there as written has its folders; one found in another case
+    // does not make them.
+    if (userCopy != asWritten || !LookUp(userCopy, &copy)) MakeFolders(userFolder);
     return userCopy;
   }
-  return IsFile(userCopy) ? userCopy : treePath;
+  return LookUp(userCopy, &copy) && S_ISREG(copy.mode) ? userCopy : treePath;
 }
 
 }  // namespace platform

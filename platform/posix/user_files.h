@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/posix/files.h"
+
 namespace platform {
 
 // The launcher's directory (absolute, links resolved), the root of the tree
@@ -34,5 +36,7 @@ enum class FileAccess { Read, Write };
 // get the user's copy when there is one; writes get the user's copy
 // (its folders made) when the tree's folder is not writable.
 std::string PlaceOf(const std::string& treePath, FileAccess access);
+// The same, facts telling what is known of treePath already.
+std::string PlaceOf(const std::string& treePath, FileAccess access, PathFacts facts);
 
 }  // namespace platform

@@ -170,6 +170,22 @@ TEST_F(UserFiles, AReadOnlyTreeKeepsANewFolderOfTheGameInTheUsersFolder) {
   EXPECT_EQ(TreeFiles(), before);
 }
 
+// A user's copy whose name has another case (copied in by hand, say) is
+// still the user's: read first, and written in place rather than beside.
+TEST_F(UserFiles, AUsersCopyInAnotherCaseIsReadAndWrittenFirst) {
+  MakeTreeReadOnly();
+  TempDir::Write(dir_.Path() + "/one/lobbo/Game/HISCORE.DAT", "mine");
+  TempDir::Write(dir_.Path() + "/one/lobbo/Options.INI", "[setup]\nMusic=Y\n");
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "mine");
+  EXPECT_EQ(Get("setup", "Music", "..\\options.ini"), "Y");
+  ASSERT_TRUE(platform::WriteFileAtomically(platform::MapPath("hiscore.dat"), "scores", 6));
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "SFX", "N", "..\\options.ini"));
+  EXPECT_EQ(UserFile("one", "Game/HISCORE.DAT"), "scores");
+  EXPECT_EQ(UserFile("one", "Options.INI"), "[setup]\nMusic=Y\nSFX=N\n");
+  EXPECT_FALSE(fs::exists(dir_.Path() + "/one/lobbo/Game/hiscore.dat"));
+  EXPECT_FALSE(fs::exists(dir_.Path() + "/one/lobbo/options.ini"));
+}
+
 TEST_F(UserFiles, FilesOutsideTheTreeAreNeverMoved) {
   MakeTreeReadOnly();
   const std::string other = dir_.Path() + "/other";
