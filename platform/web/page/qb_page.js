@@ -110,22 +110,20 @@
     return Math.round((page.audioAt - audio.currentTime) * 1000);
   };
 
-  // --- music: the browser decodes it. Each MP3 of the program's folder is
-  // decoded as the program starts, so its first frame does not wait for it;
-  // the program's decode then takes the result that has the same bytes.
+  // --- music: the browser decodes it. Each MP3 of the program's package
+  // starts decoding as soon as the package's files are made, while the
+  // program's code may still be compiling, so that the program, which opens
+  // its music before its first frame, waits for it as little as can be; the
+  // program's decode then takes the result that has the same bytes.
+  const mixRate = 44100;  // the mixer's rate (platform/media/mixer.h)
   const musicDecodes = [];
-  // Interleaved 16-bit stereo, ready to be copied into the program's memory.
+  // The channels as the browser gives them, floats; the program makes its
+  // samples of them (web_music.cpp), much faster than a loop here would.
   function decodeBytes(bytes, rate) {
     return new OfflineAudioContext(2, 1, rate).decodeAudioData(bytes.slice().buffer).then(function (decoded) {
-      const count = decoded.length;
       const left = decoded.getChannelData(0);
       const right = decoded.numberOfChannels > 1 ? decoded.getChannelData(1) : left;
-      const pcm = new Int16Array(count * 2);
-      for (let i = 0; i < count; ++i) {
-        pcm[2 * i] = Math.max(-32768, Math.min(32767, Math.round(left[i] * 32767)));
-        pcm[2 * i + 1] = Math.max(-32768, Math.min(32767, Math.round(right[i] * 32767)));
-      }
-      return pcm;
+      return {frames: decoded.length, left: left, right: right};
     });
   }
   function sameBytes(a, b) {
@@ -133,19 +131,30 @@
     for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
     return true;
   }
-  page.startMusicDecodes = function (folder, rate) {
+  function startMusicDecode(path, bytes) {
+    if (!/\.mp3$/i.test(path) || musicDecodes.some(function (known) { return known.path === path; })) return;
+    musicDecodes.push({path: path, bytes: bytes, rate: mixRate, decoded: decodeBytes(bytes, mixRate)});
+  }
+  // The package makes its files through Module.FS_createDataFile when its
+  // data arrives; those made before this is set are found in the tree.
+  function decodeMusicOfPackage() {
+    const create = Module.FS_createDataFile;
+    Module.FS_createDataFile = function (parent, name, data) {
+      const made = create.apply(this, arguments);
+      // The package names each file by its whole path, with no name apart.
+      if (data) startMusicDecode(name ? parent + '/' + name : String(parent), data);
+      return made;
+    };
     (function walk(dir) {
+      if (!FS.analyzePath(dir).exists) return;
       FS.readdir(dir).forEach(function (name) {
         if (name === '.' || name === '..') return;
         const path = dir + '/' + name;
         if (FS.isDir(FS.stat(path).mode)) walk(path);
-        else if (/\.mp3$/i.test(name)) {
-          const bytes = FS.readFile(path);
-          musicDecodes.push({bytes: bytes, rate: rate, decoded: decodeBytes(bytes, rate)});
-        }
+        else if (/\.mp3$/i.test(name)) startMusicDecode(path, FS.readFile(path));
       });
-    })(folder);
-  };
+    })(settings.tree);
+  }
   page.decodeMusic = function (bytes, rate) {
     for (const known of musicDecodes)
       if (known.rate === rate && sameBytes(known.bytes, bytes)) return known.decoded;
@@ -288,6 +297,7 @@
       pageSettings.forEach(function (name) {
         if (query.has(name)) ENV[name] = query.get(name);
       });
+      decodeMusicOfPackage();
       FS.mkdir(userFolder);
       FS.mount(IDBFS, {}, userFolder);
       addRunDependency('qb-user-files');
@@ -324,7 +334,6 @@
         }
       })(settings.tree);
       FS.chdir(settings.folder);
-      page.startMusicDecodes(settings.folder, 44100);  // the mixer's rate
     },
   };
   const script = document.createElement('script');
