@@ -184,6 +184,9 @@ TEST_F(UserFiles, AUsersCopyInAnotherCaseIsReadAndWrittenFirst) {
   EXPECT_EQ(UserFile("one", "Options.INI"), "[setup]\nMusic=Y\nSFX=N\n");
   EXPECT_FALSE(fs::exists(dir_.Path() + "/one/lobbo/Game/hiscore.dat"));
   EXPECT_FALSE(fs::exists(dir_.Path() + "/one/lobbo/options.ini"));
+  // Only a file is a copy: a folder of that name hides nothing of the tree.
+  fs::create_directories(dir_.Path() + "/one/lobbo/Game/Setup.ini");
+  EXPECT_EQ(Get("setup", "fullscreen", ".\\setup.ini"), "0");
 }
 
 TEST_F(UserFiles, FilesOutsideTheTreeAreNeverMoved) {
