@@ -103,13 +103,15 @@ TEST_F(PathMatch, WhatIsKnownOfTheResultIsWhatTheSystemSays) {
     struct stat st;
     const bool present = ::stat(matched.c_str(), &st) == 0;
     EXPECT_EQ(platform::LookUp(matched, &facts), present) << path;
-    if (present) EXPECT_EQ(facts.mode, st.st_mode) << path;
+    if (present) {
+      EXPECT_EQ(facts.mode, st.st_mode) << path;
+    }
   }
 }
 
 TEST_F(PathMatch, EveryShortCutGivesWhatMatchingEachNameGives) {
   std::vector<std::string> paths;
-  for (const std::string top : {std::string(), std::string("./"), std::string("//"), dir_.Path() + "/"})
+  for (const std::string& top : {std::string(), std::string("./"), std::string("//"), dir_.Path() + "/"})
     for (const std::string folder : {"Quibbleton", "quibbleton", "QUIBBLETON", "Elsewhere"})
       for (const std::string inner : {"", "/Sounds", "/sounds", "//Sounds", "/./sounds", "/../Quibbleton/sounds",
                                         "/Music", "/MUSIC", "/music"})
