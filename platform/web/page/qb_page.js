@@ -88,10 +88,29 @@
     makeAudio();
     if (page.audio && page.audio.state !== 'running') page.audio.resume();
   }
+  // The blocks' buffers are used in turn: making one for each block, fifty
+  // a second, was most of the sound's cost on the page. A buffer comes round
+  // again only long after it was heard (the blocks are queued 80 ms ahead).
+  const soundBuffers = {ring: [], next: 0};
+  function soundBuffer(audio, count, rate) {
+    const ring = soundBuffers.ring, size = 16;
+    if (ring.length && (ring[0].length !== count || ring[0].sampleRate !== rate)) {
+      ring.length = 0;
+      soundBuffers.next = 0;
+    }
+    if (ring.length < size) {
+      ring.push(audio.createBuffer(2, count, rate));
+      soundBuffers.next = ring.length % size;
+      return ring[ring.length - 1];
+    }
+    const buffer = ring[soundBuffers.next];
+    soundBuffers.next = (soundBuffers.next + 1) % size;
+    return buffer;
+  }
   page.queueSound = function (samples, count, rate) {
     const audio = page.audio;
     if (!audio || audio.state !== 'running') return 0;
-    const buffer = audio.createBuffer(2, count, rate);
+    const buffer = soundBuffer(audio, count, rate);
     const left = buffer.getChannelData(0), right = buffer.getChannelData(1);
     let peak = 0;
     for (let i = 0; i < count; ++i) {
