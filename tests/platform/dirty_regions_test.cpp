@@ -60,4 +60,30 @@ TEST(DirtyRegions, ManyScatteredRectanglesStayFewAndAllCovered) {
   }
 }
 
+// A piece that only overlaps a region stays covered where it sticks out; one
+// that bridges two regions joins them both; and past the limit the two
+// regions joined are the two whose joining covers the fewest extra pixels.
+TEST(DirtyRegions, OverlapsStayCoveredBridgesJoinAndTheLimitJoinsTheClosest) {
+  DirtyRegions written;
+  written.Add({100, 100, 20, 20});
+  for (const Rect& out : {Rect{110, 105, 20, 5}, Rect{90, 105, 20, 5}, Rect{105, 110, 5, 20}, Rect{105, 90, 5, 20}})
+    written.Add(out);
+  std::vector<Rect> regions = written.Take();
+  for (int x = 90; x < 130; ++x) EXPECT_TRUE(Covers(regions, x, 107)) << x;
+  for (int y = 90; y < 130; ++y) EXPECT_TRUE(Covers(regions, 107, y)) << y;
+
+  written.Add({0, 0, 10, 10});
+  written.Add({0, 20, 10, 10});
+  written.Add({0, 10, 10, 10});  // between the two, edge to edge with both
+  regions = written.Take();
+  ASSERT_EQ(regions.size(), 1u);
+  EXPECT_EQ(AreaOf(regions), 300);
+
+  for (int i = 0; i < static_cast<int>(DirtyRegions::kMaxRegions); ++i) written.Add({i * 100, 0, 4, 4});
+  written.Add({7 * 100 + 6, 0, 4, 4});  // two pixels right of the last square
+  regions = written.Take();
+  EXPECT_EQ(regions.size(), DirtyRegions::kMaxRegions);
+  EXPECT_EQ(AreaOf(regions), 8 * 16 + 4 * 4 + 2 * 4);  // the last two joined, with the gap between them
+}
+
 }  // namespace
