@@ -15,6 +15,7 @@
 
 #include "platform/device/clock.h"
 #include "platform/win/sync.h"
+#include "platform/win/waitable.h"
 
 namespace platform {
 namespace {
@@ -27,23 +28,6 @@ std::unordered_set<HandleObject*>& Registry() {
   static auto* handles = new std::unordered_set<HandleObject*>();
   return *handles;
 }
-
-class Waitable : public HandleObject {
- public:
-  virtual bool Signalled() const = 0;
-  virtual void Consume() = 0;
-};
-
-class EventObject final : public Waitable {
- public:
-  EventObject(bool manualReset, bool signalled) : manualReset(manualReset), signalled(signalled) {}
-  bool Signalled() const override { return signalled; }
-  void Consume() override {
-    if (!manualReset) signalled = false;
-  }
-  bool manualReset;
-  bool signalled;
-};
 
 // A fiber's state outlives its handle: closing the handle does not end it.
 struct Fiber {
@@ -87,33 +71,12 @@ Waitable* WaitableOf(HANDLE h) {
   return dynamic_cast<Waitable*>(object);
 }
 
-// -1: a handle is invalid; 0: not satisfied; 1: satisfied, *index set.
 int Check(const HANDLE* handles, DWORD count, bool waitAll, DWORD* index) {
-  bool all = true;
-  for (DWORD i = 0; i < count; ++i) {
-    Waitable* w = WaitableOf(handles[i]);
-    if (!w) return -1;
-    if (w->Signalled()) {
-      if (!waitAll) {
-        *index = i;
-        return 1;
-      }
-    } else {
-      all = false;
-    }
-  }
-  if (waitAll && all) {
-    *index = 0;
-    return 1;
-  }
-  return 0;
+  return CheckWait(WaitableOf, handles, count, waitAll, index);
 }
 
 void Consume(const HANDLE* handles, DWORD count, bool waitAll, DWORD index) {
-  for (DWORD i = 0; i < count; ++i) {
-    if (!waitAll && i != index) continue;
-    if (Waitable* w = WaitableOf(handles[i])) w->Consume();
-  }
+  ConsumeWait(WaitableOf, handles, count, waitAll, index);
 }
 
 void FiberEntry(void* argument) {

@@ -3,6 +3,7 @@
 // keeps the wait-for-any logic simple and lets WaitForThreadsIdle see every
 // waiter at once; every change of state wakes all waiters, who re-check.
 #include "platform/win/sync.h"
+#include "platform/win/waitable.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,24 +35,7 @@ std::unordered_set<HandleObject*>& Registry() {
   return *handles;
 }
 
-// State below is guarded by Lock().
-class Waitable : public HandleObject {
- public:
-  virtual bool Signalled() const = 0;
-  virtual void Consume() = 0;
-};
-
-class EventObject final : public Waitable {
- public:
-  EventObject(bool manualReset, bool signalled) : manualReset(manualReset), signalled(signalled) {}
-  bool Signalled() const override { return signalled; }
-  void Consume() override {
-    if (!manualReset) signalled = false;
-  }
-  bool manualReset;
-  bool signalled;
-};
-
+// The objects' state (waitable.h) is guarded by Lock().
 struct ThreadControl {
   std::atomic<int> priority{THREAD_PRIORITY_NORMAL};
   std::atomic<int64_t> tid{0};  // the kernel's id, once the thread runs
@@ -105,34 +89,12 @@ Waitable* WaitableLocked(HANDLE h) {
   return dynamic_cast<Waitable*>(object);
 }
 
-// -1: a handle is invalid; 0: not satisfied; 1: satisfied, *index set.
 int CheckLocked(const HANDLE* handles, DWORD count, bool waitAll, DWORD* index) {
-  bool all = true;
-  for (DWORD i = 0; i < count; ++i) {
-    Waitable* w = WaitableLocked(handles[i]);
-    if (!w) return -1;
-    if (w->Signalled()) {
-      if (!waitAll) {
-        *index = i;
-        return 1;
-      }
-    } else {
-      all = false;
-    }
-  }
-  if (waitAll && all) {
-    *index = 0;
-    return 1;
-  }
-  return 0;
+  return CheckWait(WaitableLocked, handles, count, waitAll, index);
 }
 
 void ConsumeLocked(const HANDLE* handles, DWORD count, bool waitAll, DWORD index) {
-  for (DWORD i = 0; i < count; ++i) {
-    if (!waitAll && i != index) continue;
-    Waitable* w = WaitableLocked(handles[i]);
-    if (w) w->Consume();
-  }
+  ConsumeWait(WaitableLocked, handles, count, waitAll, index);
 }
 
 void ApplyPriority(ThreadControl& control) {
