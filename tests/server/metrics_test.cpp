@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "launcher/upload_address.h"
 #include "tests/server/raw_client.h"
@@ -84,6 +86,43 @@ TEST(Metrics, CountWhatWasAnsweredWithFixedLabelsAndOnlyOnTheirOwnAddress) {
   EXPECT_EQ(samples.at("score_request_duration_seconds_count{route=\"upload\"}"), 5);
   EXPECT_LT(samples.size(), 150u);
   EXPECT_EQ(Get(metricsPort, "/").rfind("HTTP/1.1 404", 0), 0u);
+}
+
+// The deployment's unit starts the server as it is written (any option it
+// gives that the server no longer takes would stop the service), and its
+// metrics are on the loopback only: never on an address the proxy or the
+// internet reaches.
+TEST(Metrics, TheDeployedServiceServesThemOnTheLoopbackOnly) {
+  std::ifstream unit(std::string(QB_SOURCE_DIR) + "/server/deploy/score-server.service");
+  std::string line, command;
+  while (std::getline(unit, line))
+    if (line.rfind("ExecStart=", 0) == 0) command = line.substr(10);
+  ASSERT_FALSE(command.empty());
+  std::istringstream words(command);
+  std::vector<std::string> extra;
+  std::string word, metricsAddress;
+  words >> word;  // the program
+  while (words >> word) {
+    if (word == "--listen" || word == "--db") {
+      words >> word;  // the test's own address and database take their place
+      continue;
+    }
+    if (word == "--metrics-listen") {
+      words >> metricsAddress;
+      extra.push_back(word);
+      extra.push_back(metricsAddress.substr(0, metricsAddress.rfind(':')) + ":0");
+      continue;
+    }
+    extra.push_back(word);
+  }
+  EXPECT_TRUE(metricsAddress.rfind("127.", 0) == 0 || metricsAddress.rfind("[::1]:", 0) == 0) << metricsAddress;
+  RunningServer server(extra);
+  ASSERT_TRUE(server.Up()) << server.Log();
+  std::smatch found;
+  const std::string log = server.Log();
+  ASSERT_TRUE(std::regex_search(log, found, std::regex("metrics on http://[^ ]*:([0-9]+)/metrics"))) << log;
+  EXPECT_NE(Get(std::stoi(found[1]), "/metrics").find("HTTP/1.1 200"), std::string::npos);
+  EXPECT_EQ(server.Get("/metrics")->status, 404);
 }
 
 }  // namespace
