@@ -152,7 +152,9 @@
   }
   function startMusicDecode(path, bytes) {
     if (!/\.mp3$/i.test(path) || musicDecodes.some(function (known) { return known.path === path; })) return;
-    musicDecodes.push({path: path, bytes: bytes, rate: mixRate, decoded: decodeBytes(bytes, mixRate)});
+    const decoded = decodeBytes(bytes, mixRate);
+    decoded.catch(function () {});  // said by the program's own decode, which takes this one
+    musicDecodes.push({path: path, bytes: bytes, rate: mixRate, decoded: decoded});
   }
   // The package makes its files through Module.FS_createDataFile when its
   // data arrives; those made before this is set are found in the tree.
