@@ -159,8 +159,13 @@ int Game::Update() {
     keyButtons = PressForKey(set, key);
     set->DrawAll();
     if (set->WasPressed("newgame")) {
-      if (GetSecondsLeft() > 0) recorder.End(ReplayTime());
-      if (GetSecondsLeft() > 0 && EnterHighScore(score) == 0) return kFrameCut;
+      // Only a game being played has a score to offer. The board dealt when
+      // the screen opened still has all its seconds, but nobody played it:
+      // its 0 is offered only to retry scores an earlier save lost, else the
+      // new game would read and lock the files for nothing.
+      const bool scoreToOffer = GetSecondsLeft() > 0 && (state != kIdle || !unsavedScores.empty());
+      if (scoreToOffer) recorder.End(ReplayTime());
+      if (scoreToOffer && EnterHighScore(score) == 0) return kFrameCut;
       NewGame();
       SetState(kPlaying);
       StartCountdown();

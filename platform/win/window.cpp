@@ -190,7 +190,10 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int, int, int, int, UINT) {
 
 BOOL SetWindowTextA(HWND window, const char* text) {
   if (!IsWindow(window)) return FALSE;
-  window->title = text ? text : "";
+  // Each new game sets the player's name again; the system is told only of a change.
+  const std::string title = text ? text : "";
+  if (title == window->title) return TRUE;
+  window->title = title;
   platform::Video().SetTitle(window->title);
   return TRUE;
 }

@@ -377,6 +377,41 @@ TEST_F(MouseInput, NewGameOffersTheScoreOnlyWhileSecondsAreLeft) {
   EXPECT_EQ(game.HighScores().Entry(1)->score, 0);
 }
 
+// The board dealt when the screen opens has all its seconds but was never
+// played: New game there offers its 0 only to retry scores not saved yet.
+TEST_F(MouseInput, NewGameOnTheUnplayedBoardOffersNothingButRetriesUnsavedScores) {
+  Moves({{0, 50, 375}});
+  // A table edited by hand down to -5 at its end, which a 0 would enter.
+  for (int i = 0; i < 20; ++i) game.HighScores().Insert("someone", 1000);
+  ASSERT_EQ(game.HighScores().Save("hiscore.dat"), 1);
+  {
+    std::fstream file("hiscore.dat", std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(-4, std::ios::end);  // the last entry's score, little-endian
+    file.write("\xfb\xff\xff\xff", 4);
+  }
+  const auto written = gametest::fs::last_write_time("hiscore.dat");
+  ASSERT_EQ(game.GetState(), Game::kIdle);
+  Buttons({{20, "press left"}, {60, "release left"}});
+  FramesFor(300);
+  EXPECT_EQ(game.GetState(), Game::kPlaying);
+  EXPECT_EQ(gametest::fs::last_write_time("hiscore.dat"), written);
+  EXPECT_EQ(game.HighScores().Entry(19)->score, -5);
+
+  gametest::fs::remove("hiscore.dat");
+  gametest::fs::create_directory("hiscore.dat");  // the next save fails
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(game.EnterHighScore(500), 1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("could not be saved"), std::string::npos);
+  game.NewGame();
+  gametest::fs::remove("hiscore.dat");
+  Buttons({{20, "press left"}, {60, "release left"}});
+  FramesFor(300);
+  HighScoreTable saved;
+  saved.Resize(20);
+  ASSERT_EQ(saved.Load("hiscore.dat"), 1) << "the unsaved score was not retried";
+  EXPECT_EQ(saved.Entry(0)->score, 500);
+}
+
 TEST_F(MouseInput, AHeldButtonActsOnceAndAHeldLeftMakesARightPressAColourClick) {
   Moves({{0, 50, 375}});
   Buttons({{20, "press left"}, {700, "release left"}});
