@@ -16,8 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/program_name.h"
 #include "platform/posix/file_read.h"
+#include "platform/posix/path_memo.h"
+#include "platform/posix/program_name.h"
 #include "platform/posix/user_files.h"
 
 namespace platform {
@@ -25,24 +26,18 @@ namespace {
 
 bool Exists(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
+  return StatPath(path, &st);
 }
 
 // The entry of dir whose name equals name ignoring case, or empty; *listed
 // (when given) tells whether dir could be read at all.
 std::string FindCaseInsensitive(const std::string& dir, const std::string& name, bool* listed = nullptr) {
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (listed) *listed = d != nullptr;
-  if (!d) return {};
-  std::string found;
-  while (dirent* e = ::readdir(d)) {
-    if (strcasecmp(e->d_name, name.c_str()) == 0) {
-      found = e->d_name;
-      break;
-    }
-  }
-  ::closedir(d);
-  return found;
+  std::vector<std::string> names;
+  const bool canList = ListNames(dir.empty() ? "." : dir, &names);
+  if (listed) *listed = canList;
+  for (const std::string& entry : names)
+    if (strcasecmp(entry.c_str(), name.c_str()) == 0) return entry;
+  return {};
 }
 
 bool IsDots(const std::string& part) { return part == "." || part == ".."; }
@@ -133,7 +128,7 @@ std::string MapPath(const char* windowsPath) {
 bool LookUp(const std::string& path, PathFacts* facts) {
   if (facts->known == PathFacts::Known::kNothing) {
     struct stat st;
-    const bool present = ::stat(path.c_str(), &st) == 0;
+    const bool present = StatPath(path, &st);
     facts->known = present ? PathFacts::Known::kPresent : PathFacts::Known::kMissing;
     facts->mode = present ? st.st_mode : 0;
   }
@@ -204,7 +199,11 @@ std::string MatchCase(const std::string& path, PathFacts* facts) {
 FILE* OpenFile(const char* windowsPath, const char* mode) {
   if (!windowsPath || !mode) return nullptr;
   std::string path = MapPath(windowsPath);
-  if (mode[0] != 'r' || std::strchr(mode, '+')) return std::fopen(PlaceOf(path, FileAccess::Write).c_str(), mode);
+  if (mode[0] != 'r' || std::strchr(mode, '+')) {
+    FILE* file = std::fopen(PlaceOf(path, FileAccess::Write).c_str(), mode);
+    ForgetPathFacts();
+    return file;
+  }
   // Reading takes regular files only: a FIFO or a device would block or never end.
   const int fd = OpenRegularFile(path);
   if (fd < 0) return nullptr;
@@ -238,12 +237,21 @@ bool ListDirectory(const std::string& dir, std::vector<DirectoryEntry>* entries)
 bool MakeDirectory(const std::string& path, bool* existed) {
   const bool made = ::mkdir(path.c_str(), 0777) == 0;
   if (existed) *existed = !made && errno == EEXIST;
+  ForgetPathFacts();
   return made;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  const bool removed = ::unlink(path.c_str()) == 0;
+  ForgetPathFacts();
+  return removed;
+}
 
-bool ChangeDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+bool ChangeDirectory(const std::string& path) {
+  const bool changed = ::chdir(path.c_str()) == 0;
+  ForgetPathFacts();  // relative paths name other files now
+  return changed;
+}
 
 std::string CurrentDirectory() {
   std::vector<char> cwd(4096);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/posix/file_read.h"
+#include "platform/posix/path_memo.h"
 
 namespace platform {
 
@@ -28,7 +29,9 @@ SystemFile::~SystemFile() {
 SystemFile SystemFile::OpenForReading(const std::string& path) { return SystemFile(OpenRegularFile(path)); }
 
 SystemFile SystemFile::CreateForWriting(const std::string& path) {
-  return SystemFile(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  SystemFile file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  ForgetPathFacts();
+  return file;
 }
 
 bool SystemFile::Read(void* buffer, size_t size, size_t* done) {

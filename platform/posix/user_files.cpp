@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <string>
 
 #include "platform/posix/files.h"
+#include "platform/posix/path_memo.h"
 
 namespace platform {
 namespace {
@@ -25,20 +25,14 @@ std::string& Root() {
 
 bool IsFile(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string RealPath(const std::string& path) {
-  char buffer[PATH_MAX];
-  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+  return StatPath(path, &st) && S_ISREG(st.st_mode);
 }
 
 // Without write permission for anyone a folder counts as read-only even for
 // root, whom access() lets through, as a read-only file does for the saves.
 bool FolderWritable(const std::string& folder) {
   struct stat st;
-  return ::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) &&
-         ::access(folder.c_str(), W_OK) == 0;
+  return StatPath(folder, &st) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) && MayWrite(folder);
 }
 
 // "$variable/lobbo", or "$HOME/fallback/lobbo" when it is unset, empty or relative.
@@ -58,19 +52,20 @@ std::string XdgFolder(const char* variable, const char* fallback) {
 void MakeFolders(const std::string& path) {
   // Mostly they are there already: one look instead of a mkdir for each level.
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+  if (StatPath(path, &st) && S_ISDIR(st.st_mode)) return;
   for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return;
-    if (slash == std::string::npos) return;
+    const bool madeOrThere = ::mkdir(part.c_str(), 0700) == 0 || errno == EEXIST;
+    if (!madeOrThere || slash == std::string::npos) break;
   }
+  ForgetPathFacts();
 }
 
 void SetLauncherDirectory(const std::string& dir) { Root() = dir; }
 const std::string& LauncherDirectory() { return Root(); }
 
 std::string FindLauncherDirectory(const std::string& programFolder) {
-  const std::string folder = RealPath(programFolder);
+  const std::string folder = RealPathOf(programFolder);
   if (folder.empty()) return {};
   if (IsFile(folder + "/" + kLauncherProgram)) return folder;
   const std::string parent = folder.substr(0, folder.find_last_of('/'));
@@ -92,14 +87,14 @@ std::string PlaceOf(const std::string& treePath, FileAccess access, PathFacts fa
   // Folders are the tree's own: a game's folder must not turn into the user's folder of that game.
   if (name.empty() || name == "." || name == ".." || (LookUp(treePath, &facts) && S_ISDIR(facts.mode)))
     return treePath;
-  std::string realFolder = RealPath(folder);
+  std::string realFolder = RealPathOf(folder);
   // A folder the tree does not have (the game's "replays", say) is placed
   // by its parent (the current folder, for a name alone): it can only have
   // been made in the user's folder.
   const size_t parentEnd = folder.find_last_of('/');
   if (realFolder.empty() && parentEnd != 0) {
     const bool alone = parentEnd == std::string::npos;
-    const std::string parent = RealPath(alone ? "." : folder.substr(0, parentEnd));
+    const std::string parent = RealPathOf(alone ? "." : folder.substr(0, parentEnd));
     if (!parent.empty()) realFolder = parent + (alone ? "/" + folder : folder.substr(parentEnd));
   }
   const bool inside = realFolder == root || realFolder.compare(0, root.size() + 1, root + "/") == 0;

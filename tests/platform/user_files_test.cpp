@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/posix/files.h"
+#include "platform/posix/path_memo.h"
 #include "platform/win/profile.h"
 #include "platform/posix/user_files.h"
 #include "platform/win/files.h"
@@ -199,6 +200,41 @@ TEST_F(UserFiles, FilesOutsideTheTreeAreNeverMoved) {
   EXPECT_EQ(fs::exists(other + "/file.txt"), written);
   EXPECT_FALSE(fs::exists(dir_.Path() + "/one"));
   ::chmod(other.c_str(), 0755);
+}
+
+// A browser page keeps what its look-ups learnt, for nothing but the page
+// changes its files: each change made through the layer must forget it.
+TEST_F(UserFiles, KeptFactsFollowEveryChangeTheProgramMakes) {
+  struct Keep {
+    Keep() { platform::KeepPathFacts(true); }
+    ~Keep() { platform::KeepPathFacts(false); }
+  } keep;
+  MakeTreeReadOnly();
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "shipped");
+  // Kept indeed: a copy made behind the layer's back is not seen...
+  TempDir::Write(dir_.Path() + "/one/lobbo/Game/hiscore.dat", "behind");
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "shipped");
+  platform::ForgetPathFacts();
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "behind");
+
+  // ...while the program's own changes are: a save, a removal, a new file.
+  ASSERT_TRUE(platform::WriteFileAtomically(platform::MapPath("HISCORE.DAT"), "scores", 6));
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "scores");
+  EXPECT_EQ(ReadThrough("Ann.txt"), "(none)");
+  ASSERT_TRUE(platform::WriteFileAtomically(platform::MapPath("Ann.txt"), "moves", 5));
+  EXPECT_EQ(ReadThrough("ANN.TXT"), "moves");
+  ASSERT_TRUE(DeleteFileA("hiscore.dat"));
+  EXPECT_EQ(ReadThrough("hiscore.dat"), "shipped");
+  EXPECT_EQ(ReadThrough("debug.log"), "(none)");
+  FILE* log = platform::OpenFile("debug.log", "a");
+  ASSERT_NE(log, nullptr);
+  std::fputs("line", log);
+  std::fclose(log);
+  EXPECT_EQ(ReadThrough("Debug.Log"), "line");
+  // Another current folder: the same relative names are other files.
+  EXPECT_EQ(ReadThrough("Options.ini"), "(none)");
+  ASSERT_TRUE(SetCurrentDirectoryA(".."));
+  EXPECT_EQ(ReadThrough("Options.ini"), "[setup]\nMusic=N\n");
 }
 
 // The window as it was left, kept for the user in their settings folder,

@@ -23,34 +23,38 @@
   };
 
   // --- the player's files: IndexedDB behind /userdata, saved after every
-  // write. One save runs at a time; a write during it is saved by one more,
-  // and whoever waits for a write to be kept waits for the save that has it.
-  const saving = {running: false, again: false, current: [], next: []};
+  // write. The save starts once the program has yielded: the writes of one
+  // frame (a score and its replay) make one save, and the walk of the files
+  // it begins with is not added to the program's frame. One save runs at a
+  // time; a write during it is saved by one more, and whoever waits for a
+  // write to be kept waits for the save that has it.
+  const saving = {scheduled: false, running: false, current: [], next: []};
   function saveUserFiles(then) {
-    if (saving.running) {
-      saving.again = true;
-      if (then) saving.next.push(then);
-      return;
-    }
+    if (then) saving.next.push(then);
+    if (saving.scheduled) return;
+    saving.scheduled = true;
+    setTimeout(startSave, 0);
+  }
+  function startSave() {
+    if (saving.running) return;  // the running save starts this one when it ends
+    saving.scheduled = false;
     saving.running = true;
-    saving.current = then ? [then] : [];
+    saving.current = saving.next;
+    saving.next = [];
     FS.syncfs(false, function (error) {
       if (error) console.warn('saving the player\'s files failed', error);
       saving.running = false;
-      saving.current.forEach(function (f) { f(); });
-      if (saving.again) {
-        const waiting = saving.next;
-        saving.again = false;
-        saving.next = [];
-        saveUserFiles();
-        saving.current = waiting;
-      }
+      const done = saving.current;
+      saving.current = [];
+      done.forEach(function (f) { f(); });
+      if (saving.scheduled) startSave();
     });
   }
   page.whenSaved = function () {
     return new Promise(function (resolve) {
-      if (!saving.running) resolve();
-      else (saving.again ? saving.next : saving.current).push(resolve);
+      if (saving.scheduled) saving.next.push(resolve);
+      else if (saving.running) saving.current.push(resolve);
+      else resolve();
     });
   };
 
@@ -326,11 +330,17 @@
         if (error) console.warn('reading the player\'s files failed', error);
         removeRunDependency('qb-user-files');
       });
-      // A saved file (written beside, then renamed) goes to IndexedDB at once.
-      const rename = FS.rename;
+      // A saved file (written beside, then renamed) and a removed one go to
+      // IndexedDB at once; the program's fsync does not wait for it.
+      const rename = FS.rename, unlink = FS.unlink;
       FS.rename = function (from, to) {
         const result = rename.apply(FS, arguments);
         if (String(to).startsWith(userFolder + '/')) saveUserFiles();
+        return result;
+      };
+      FS.unlink = function (path) {
+        const result = unlink.apply(FS, arguments);
+        if (String(path).startsWith(userFolder + '/')) saveUserFiles();
         return result;
       };
     }],
