@@ -87,22 +87,22 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Puts what was written to fd on the disk. In a browser page an fsync
-// copies every one of the player's files to IndexedDB and holds the program
-// until that is done: a saved score stalled its frame for 20 ms. The page
-// saves the files itself after each rename, without holding the program
-// (platform/web/page/qb_page.js), in one transaction that keeps the old or
-// the new file whole.
-bool Flush(int fd) {
+// In a browser page an fsync copies every one of the player's files to
+// IndexedDB and holds the program until that is done: a saved score stalled
+// its frame for 20 ms. The page saves the files itself after each rename,
+// without holding the program (platform/web/page/qb_page.js), in one
+// transaction that keeps the old or the new file whole.
 #ifdef __EMSCRIPTEN__
-  (void)fd;
-  return true;
+constexpr bool kSyncs = false;
 #else
-  return ::fsync(fd) == 0;
+constexpr bool kSyncs = true;
 #endif
-}
+
+// Puts what was written to fd on the disk.
+bool Flush(int fd) { return !kSyncs || ::fsync(fd) == 0; }
 
 void SyncFolder(const std::string& dir) {
+  if (!kSyncs) return;
   const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     Flush(dfd);
