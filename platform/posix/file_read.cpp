@@ -17,7 +17,13 @@ int OpenRegular(const std::string& path, struct stat* st) {
   // Non-blocking, so that opening a FIFO without a writer returns at once.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return -1;
-  if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+  if (::fstat(fd, st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  if (!S_ISREG(st->st_mode)) {
     const bool directory = S_ISDIR(st->st_mode);
     ::close(fd);
     // A directory is no surprise to the callers (they look for files by name); anything else is said.

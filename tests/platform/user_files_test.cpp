@@ -128,6 +128,8 @@ TEST_F(UserFiles, AReadOnlyTreeWritesTheUsersCopyAndReadsItFirst) {
   // The first write starts from the tree's copy.
   ASSERT_TRUE(WritePrivateProfileStringA("setup", "SFX", "N", "..\\options.ini"));
   EXPECT_EQ(UserFile("one", "options.ini"), "[setup]\nMusic=N\nSFX=N\n");
+  // The folders made for them are the user's alone.
+  EXPECT_EQ(fs::status(dir_.Path() + "/one/lobbo").permissions(), fs::perms::owner_all);
   ASSERT_TRUE(WritePrivateProfileStringA("setup", "Music", "Y", "..\\OPTIONS.INI"));  // any case finds it
   EXPECT_EQ(UserFile("one", "options.ini"), "[setup]\nMusic=Y\nSFX=N\n");
   EXPECT_EQ(Get("setup", "Music", "..\\options.ini"), "Y");
