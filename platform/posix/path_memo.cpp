@@ -58,7 +58,7 @@ Value Recall(std::unordered_map<std::string, Value> Memo::*table, const std::str
   if (auto it = facts.find(key); it != facts.end()) return it->second;
   Value value = ask();
   if (m.Size() >= kMostFacts) m.Clear();
-  (m.*table).emplace(key, value);
+  facts.emplace(key, value);
   return value;
 }
 
@@ -68,11 +68,6 @@ void KeepPathFacts(bool keep) {
   std::lock_guard<std::mutex> held(M().lock);
   M().keep = keep;
   M().Clear();
-}
-
-bool KeepingPathFacts() {
-  std::lock_guard<std::mutex> held(M().lock);
-  return M().keep;
 }
 
 void ForgetPathFacts() {

@@ -16,7 +16,6 @@ namespace platform {
 
 // Keeping is on in the browser build and off natively.
 void KeepPathFacts(bool keep);
-bool KeepingPathFacts();
 // Called after every change to the files or to the current directory; errno stays as it was.
 void ForgetPathFacts();
 

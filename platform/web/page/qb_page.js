@@ -332,17 +332,16 @@
       });
       // A saved file (written beside, then renamed) and a removed one go to
       // IndexedDB at once; the program's fsync does not wait for it.
-      const rename = FS.rename, unlink = FS.unlink;
-      FS.rename = function (from, to) {
-        const result = rename.apply(FS, arguments);
-        if (String(to).startsWith(userFolder + '/')) saveUserFiles();
-        return result;
-      };
-      FS.unlink = function (path) {
-        const result = unlink.apply(FS, arguments);
-        if (String(path).startsWith(userFolder + '/')) saveUserFiles();
-        return result;
-      };
+      function saveAfter(name, pathArgument) {
+        const call = FS[name];
+        FS[name] = function () {
+          const result = call.apply(FS, arguments);
+          if (String(arguments[pathArgument]).startsWith(userFolder + '/')) saveUserFiles();
+          return result;
+        };
+      }
+      saveAfter('rename', 1);
+      saveAfter('unlink', 0);
     }],
     onRuntimeInitialized: function () {
       // The tree as the programs expect it: each program's file in its folder
