@@ -56,6 +56,9 @@ ReplayParse ParseReplay(std::string_view text) {
   Replay& replay = result.replay;
   std::vector<std::string_view> fields;
   int line = 0;
+  // Header lines read so far, the optional deal line not counted.
+  constexpr int kHeaderLines = 4;
+  int header = 0;
   bool ended = false;
   int64_t value = 0;
   size_t start = 0;
@@ -67,34 +70,43 @@ ReplayParse ParseReplay(std::string_view text) {
     ++line;
     if (ended) return Fail(line, "nothing may follow the end");
     if (!Split(current, fields)) return Fail(line, "malformed line");
-    const auto header = [&](const char* key, int64_t low, int64_t high) {
+    const auto number = [&](const char* key, int64_t low, int64_t high) {
       return fields.size() == 2 && fields[0] == key && Number(fields[1], low, high, &value);
     };
-    switch (line) {
-      case 1:
-        if (current != "quibbleton-replay 1") return Fail(line, "not a replay of version 1");
-        continue;
-      case 2:
-        if (!header("seed", 0, UINT32_MAX)) return Fail(line, "expected seed 0..4294967295");
-        replay.seed = static_cast<uint32_t>(value);
-        continue;
-      case 3:
-        if (!header("balloons", 0, kMaxReplayBalloons)) return Fail(line, "expected balloons 0..151");
-        replay.balloons = static_cast<int>(value);
-        continue;
-      case 4:
-        if (!header("gametime", 0, kMaxReplayGameTime)) return Fail(line, "expected gametime 0..86400");
-        replay.gameTime = static_cast<int>(value);
-        continue;
-      default:
-        break;
+    // The header: version, seed, the optional deal, balloons, gametime.
+    if (header < kHeaderLines) {
+      switch (header++) {
+        case 0:
+          if (current != "quibbleton-replay 1") return Fail(line, "not a replay of version 1");
+          continue;
+        case 1:
+          if (!number("seed", 0, UINT32_MAX)) return Fail(line, "expected seed 0..4294967295");
+          replay.seed = static_cast<uint32_t>(value);
+          continue;
+        case 2:
+          if (fields[0] == "deal" && line == 3) {
+            if (fields.size() != 2 || !IsDealId(fields[1]))
+              return Fail(line, "expected deal and 1 to 64 letters, digits, - or _");
+            replay.deal = std::string(fields[1]);
+            --header;  // balloons still to come
+            continue;
+          }
+          if (!number("balloons", 0, kMaxReplayBalloons)) return Fail(line, "expected balloons 0..151");
+          replay.balloons = static_cast<int>(value);
+          continue;
+        default:
+          if (!number("gametime", 0, kMaxReplayGameTime)) return Fail(line, "expected gametime 0..86400");
+          replay.gameTime = static_cast<int>(value);
+          continue;
+      }
     }
     int64_t ms = 0;
     if (!Number(fields[0], 0, kLatestMs, &ms)) return Fail(line, "expected a game time in ms");
     const int64_t previous = replay.actions.empty() ? -1 : replay.actions.back().ms;
     if (ms <= previous) return Fail(line, "times must increase strictly");
-    if (fields.size() == 2 && fields[1] == "end") {
+    if ((fields.size() == 2 || (fields.size() == 3 && fields[2] == "newgame")) && fields[1] == "end") {
       replay.endMs = ms;
+      replay.end = fields.size() == 3 ? ReplayEnd::kNewGame : ReplayEnd::kFinished;
       replay.endLine = line;
       ended = true;
       continue;
@@ -122,6 +134,15 @@ ReplayParse ParseReplay(std::string_view text) {
   return result;
 }
 
+bool IsDealId(std::string_view id) {
+  if (id.empty() || id.size() > kMaxDealIdBytes) return false;
+  for (char c : id) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '-' && c != '_') return false;
+  }
+  return true;
+}
+
 std::string ReplayFileName(std::string_view entryName, int score) {
   // FNV-1a over the entry's name: short, and the same in every program.
   uint64_t hash = 14695981039346656037ull;
@@ -135,8 +156,9 @@ std::string ReplayFileName(std::string_view entryName, int score) {
 }
 
 std::string FormatReplay(const Replay& replay) {
-  std::string text = "quibbleton-replay 1\nseed " + std::to_string(replay.seed) + "\nballoons " +
-                     std::to_string(replay.balloons) + "\ngametime " + std::to_string(replay.gameTime) + "\n";
+  std::string text = "quibbleton-replay 1\nseed " + std::to_string(replay.seed) + "\n";
+  if (!replay.deal.empty()) text += "deal " + replay.deal + "\n";
+  text += "balloons " + std::to_string(replay.balloons) + "\ngametime " + std::to_string(replay.gameTime) + "\n";
   for (const TimedAction& timed : replay.actions) {
     text += std::to_string(timed.ms);
     const Action& a = timed.action;
@@ -147,7 +169,7 @@ std::string FormatReplay(const Replay& replay) {
       text += std::to_string(a.target % kColumns) + " " + std::to_string(a.target / kColumns) + "\n";
     }
   }
-  return text + std::to_string(replay.endMs) + " end\n";
+  return text + std::to_string(replay.endMs) + (replay.end == ReplayEnd::kNewGame ? " end newgame\n" : " end\n");
 }
 
 }  // namespace quibbleton

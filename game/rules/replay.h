@@ -4,12 +4,18 @@
 //
 //   quibbleton-replay 1
 //   seed 4242
+//   deal 7d0c2e91a4
 //   balloons 2
 //   gametime 300
 //   1500 colour 3 4
 //   4200 face 10 7
 //   9800 push 12
 //   300000 end
+//
+// The deal line is there only when a score server handed out the deal (its
+// opaque name, so the server can tell its own deals); the seed is the deal's
+// all the same. A game the player left by starting a new one ends with
+// "MS end newgame" instead of "MS end".
 //
 // Replays come from players' machines, so the parser takes any bytes: it
 // reads at most kMaxReplayBytes and kMaxReplayActions, and refuses anything
@@ -32,6 +38,13 @@ inline constexpr int kMaxReplayGameTime = 86400;
 // A minimum group above the board's 150 heads accepts no group at all,
 // however much larger the setting.
 inline constexpr int kMaxReplayBalloons = kCells + 1;
+// A server's name for a deal: 1 to 64 of A-Z, a-z, 0-9, '-' and '_'.
+inline constexpr size_t kMaxDealIdBytes = 64;
+bool IsDealId(std::string_view id);
+
+// How a game ended: its countdown ran out or its board was cleared, or the
+// player pressed New game during it (the game then offers the score it had).
+enum class ReplayEnd { kFinished, kNewGame };
 
 struct TimedAction {
   int64_t ms = 0;  // game time since New game
@@ -41,10 +54,12 @@ struct TimedAction {
 
 struct Replay {
   uint32_t seed = 0;
+  std::string deal;  // the server's deal it was played on; empty for the player's own
   int balloons = Rules::kDefaultMinimumGroup;
   int gameTime = 300;  // seconds
   std::vector<TimedAction> actions;
   int64_t endMs = 0;
+  ReplayEnd end = ReplayEnd::kFinished;
   int endLine = 0;
 };
 

@@ -32,6 +32,18 @@ TEST(ReplayText, ReadsWhatItWritesAndRefusesEverythingElse) {
   EXPECT_EQ(sample.replay.actions[1].action.kind, Action::Kind::kClickFace);
   EXPECT_EQ(sample.replay.actions[2].action.target, 12);
   EXPECT_EQ(sample.replay.endMs, 300000);
+  EXPECT_EQ(sample.replay.end, ReplayEnd::kFinished);
+  EXPECT_TRUE(sample.replay.deal.empty());
+
+  // A server's deal and a game left by New game survive the round trip.
+  const std::string dealt =
+      "quibbleton-replay 1\nseed 4242\ndeal d-20261209_x\nballoons 2\ngametime 300\n1500 colour 3 4\n2000 end newgame\n";
+  const ReplayParse withDeal = ParseReplay(dealt);
+  ASSERT_TRUE(withDeal.ok) << withDeal.error;
+  EXPECT_EQ(withDeal.replay.deal, "d-20261209_x");
+  EXPECT_EQ(withDeal.replay.end, ReplayEnd::kNewGame);
+  EXPECT_EQ(withDeal.replay.endLine, 7);
+  EXPECT_EQ(FormatReplay(withDeal.replay), dealt);
 
   for (const std::string& bad : std::vector<std::string>{
            std::string(""),
@@ -54,6 +66,12 @@ TEST(ReplayText, ReadsWhatItWritesAndRefusesEverythingElse) {
            kHeader + "-10 push 1\n30 end\n",
            kHeader + "10 pull 1\n30 end\n",
            kHeader + "10 end\n\n",
+           kHeader + "10 end newgam\n",
+           kHeader + "10 end newgame now\n",
+           "quibbleton-replay 1\nseed 1\nballoons 2\ndeal a\ngametime 300\n10 end\n",  // deal after seed only
+           "quibbleton-replay 1\nseed 1\ndeal a\ndeal b\nballoons 2\ngametime 300\n10 end\n",
+           "quibbleton-replay 1\nseed 1\ndeal a.b\nballoons 2\ngametime 300\n10 end\n",
+           "quibbleton-replay 1\nseed 1\ndeal " + std::string(65, 'a') + "\nballoons 2\ngametime 300\n10 end\n",
        }) {
     EXPECT_FALSE(ParseReplay(bad).ok) << bad;
   }
