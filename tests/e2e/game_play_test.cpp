@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -465,6 +467,27 @@ TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
   EXPECT_EQ(table[0].score, m.score);
   EXPECT_EQ(table[1].score, 0);
   EXPECT_EQ(ExpectReplaysScoreTheTable(), 1);
+}
+
+// A replay that cannot be written ("replays" is a file) is told as an
+// unsaved table is; the score is in the table without it.
+TEST_F(GamePlay, AReplayThatCannotBeSavedIsReportedAndTheScoreKept) {
+  std::ofstream(game_ + "/replays") << "not a folder";
+  WriteSetup(2, 3);
+  Model m = NewGameBoard(3);
+  Script s;
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  s.ClickCell(600, FindRemovable(m, false, 2), false);
+  s.Add(8000, "tap ESC");  // after game over (3 s + 2 s) and the notice (1 s)
+  const ProgramResult r = Run(s, 3, 9000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(r.errors.find("The replay of your score could not be saved in the replays folder (" +
+                          std::string(std::strerror(ENOTDIR)) + ")"),
+            std::string::npos)
+      << r.errors;
+  EXPECT_EQ(r.errors.find("hiscore.dat ("), std::string::npos) << r.errors;
+  EXPECT_GT(Table()[0].score, 0);
+  EXPECT_TRUE(fs::is_regular_file(game_ + "/replays"));
 }
 
 // A read-only "hiscore.dat" cannot take the new score: the player is told,
