@@ -34,6 +34,9 @@ inline constexpr char kNameKey[] = "name";
 inline constexpr char kAddressKey[] = "address";
 inline constexpr char kEmailKey[] = "email";
 inline constexpr char kSendKey[] = "send";
+// The player's key (32 lowercase hex digits), which the score server ties
+// the player's name to; never shown.
+inline constexpr char kPlayerKeyKey[] = "key";
 
 // setup.ini: section "setup" the window ("fullscreen"), section "default" a
 // game's settings, section "server" the launcher's addresses.
