@@ -43,5 +43,10 @@ inline constexpr char kPlayerKeyKey[] = "key";
 inline constexpr char kFullscreenKey[] = "fullscreen";
 inline constexpr char kDefaultSection[] = "default";
 inline constexpr char kServerSection[] = "server";
+// The score server in front of its paths ("scores" of section "server"),
+// which the launcher uploads to and the game asks for deals; a score server
+// on this machine unless the file names another.
+inline constexpr char kScoresKey[] = "scores";
+inline constexpr char kDefaultScoresAddress[] = "http://localhost:8080";
 
 }  // namespace records
