@@ -41,7 +41,7 @@ EM_JS(int, qb_page_request, (const char* method, const char* address, int timeou
     .then(function (response) {
       return response.text().then(function (text) { end(response.status, text); });
     })
-    .catch(function () { end(0, ''); });
+    .catch(function () { end(0, ""); });
   return id;
 });
 
@@ -61,7 +61,7 @@ EM_JS(int, qb_page_take_answer, (int id, char* out), {
 });
 
 EM_JS(char*, qb_page_query_value, (const char* name), {
-  const value = new URLSearchParams(location.search).get(UTF8ToString(name)) || '';
+  const value = new URLSearchParams(location.search).get(UTF8ToString(name)) || "";
   const size = new TextEncoder().encode(value).length + 1;
   const text = _malloc(size);
   stringToUTF8(value, text, size);
