@@ -16,6 +16,9 @@ class CurlDealRequest final : public DealRequest {
   ~CurlDealRequest() override { End(); }
 
   void Start(const std::string& address, bool post) override {
+    // On the first request, not at start-up: a game that never asks loads nothing.
+    static std::once_flag global;
+    std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     End();
     {
       std::lock_guard lock(mutex);
@@ -113,10 +116,6 @@ class CurlDealRequest final : public DealRequest {
 
 }  // namespace
 
-std::unique_ptr<DealRequest> MakeDealRequest() {
-  static std::once_flag global;
-  std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-  return std::make_unique<CurlDealRequest>();
-}
+std::unique_ptr<DealRequest> MakeDealRequest() { return std::make_unique<CurlDealRequest>(); }
 
 bool PageAsksForTheDailyDeal() { return false; }
