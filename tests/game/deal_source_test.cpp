@@ -31,6 +31,8 @@ TEST(ParseDeal, ReadsTheServersAnswer) {
                               "\"gametime\":0,\"balloons\":151,\"seed\":4294967295,\"deal\":\"a\\u0062";
   EXPECT_EQ(Fields(ParseDeal(members + "\"}\t")), "ab 4294967295 151 0 7");
   EXPECT_EQ(Fields(ParseDeal(members + "\\/\"}")), "none") << "a '/' is no deal name";
+  EXPECT_EQ(Fields(ParseDeal(R"({"deal":"\u004A\u004b-\u0030","seed":1,"balloons":2,"gametime":3,"expires":4})")),
+            "JK-0 1 2 3 4");
 }
 
 TEST(ParseDeal, RefusesAnythingElse) {
@@ -49,7 +51,7 @@ TEST(ParseDeal, RefusesAnythingElse) {
            R"({"deal":"a b","seed":1,)" + rest + "}", R"({"deal":7,"seed":1,)" + rest + "}",
            // not JSON, or more than one object
            with(R"("seed":1,)"), with(R"("seed":1)") + "x", with(R"("seed":1)") + "{}", std::string("[").append(with(R"("seed":1)")).append("]"),
-           with(R"("seed":1,/*c*/"x":1)"), with(R"("seed":1,"x":tru)"), with(R"("seed":1,"x":"a)" "\n" R"(b")"),
+           with(R"("seed":1,/*c*/"x":1)"), with(R"("seed":1,"x":tru)"), with(R"("seed":1,"x":"a)" "\n" R"(b")"), with(R"("x":"a)" "\t" R"(,"seed":1)"),
            with(R"("seed":1,"x":"\x")"), with(R"("seed":1,"x":"\u12")"), with(R"("seed":1,"x":1.)"),
            with(R"("seed":1,"x":[1,])"), with(R"("seed":1,"x":)" + std::string(40, '[') + std::string(40, ']')),
            std::string(), "{", "{}", "null", with(R"('seed':1)"),
