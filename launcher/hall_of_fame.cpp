@@ -14,6 +14,7 @@
 #include "platform/win/files.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"
+#include "screens/player_registry.h"
 #include "shell/app.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
@@ -71,13 +72,24 @@ std::string ReadReplay(const std::string& gameDirectory, const HighScoreEntry& e
   return text.size() > quibbleton::kMaxReplayBytes ? std::string() : text;
 }
 
+// The key of the profile whose player string is the entry's name, made now
+// if that profile has none yet; empty when no profile is the entry's.
+std::string KeyOfPlayer(const std::string& launcherDirectory, const char* entryName) {
+  PlayerRegistry players;
+  players.SetPath(records::InFolder(launcherDirectory, records::kOptionsFromLauncher).c_str());
+  players.ReadAllPlayers();
+  const int index = players.FindPlayer(entryName);
+  return index < 0 ? std::string() : players.KeepKey(index);
+}
+
 }  // namespace
 
 void HallOfFameScreen::Upload() {
   const HighScoreEntry* best = table.Entry(0);
   if (best && best->name[0] != '\0') {
     if (std::string replay = ReadReplay(gameDirectory, *best); !replay.empty())
-      PostInBackground(ReplayAddress(scoresAddress.c_str(), game.c_str(), best->name, best->score), std::move(replay));
+      PostInBackground(ReplayAddress(scoresAddress.c_str(), game.c_str(), best->name, best->score), std::move(replay),
+                       KeyOfPlayer(launcherDirectory, best->name));
   }
   const std::string address =
       UploadAddress(scoresAddress.c_str(), game.c_str(), best ? best->name : "", best ? best->score : 0);
