@@ -219,7 +219,13 @@ TEST_F(TimingEdges, AnActionIsTakenFromTheFrameAfterTheAnimationUntilTheCountdow
   EXPECT_EQ(Verify(Game({kFrameMs - 1}, kOut)).line, 5);
   const Verdict early = Verify(Game({kFrameMs, Ready(kFrameMs) + kFrameMs - 1}, kOut));
   EXPECT_EQ(early.line, 6) << early.reason;
-  EXPECT_NE(early.reason.find("animation"), std::string::npos) << early.reason;
+  // The reason names the line and the first moment the game was ready.
+  EXPECT_EQ(early.reason.rfind("line 6: an action during", 0), 0u) << early.reason;
+  EXPECT_NE(early.reason.find("ready at " + std::to_string(Ready(kFrameMs) + kFrameMs) + " ms"), std::string::npos)
+      << early.reason;
+  // A replay built in memory has no lines to name.
+  const Verdict unnamed = VerifyReplay(Game({kFrameMs - 1}, kOut));
+  EXPECT_EQ(unnamed.reason.rfind("an action during", 0), 0u) << unnamed.reason;
 
   // The countdown's last moment takes a click; its end does not, unless a
   // pop-up still rises then, up to the pop-up's last moment.
