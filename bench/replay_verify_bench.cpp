@@ -1,6 +1,8 @@
 // Replays verified per second on one core, for games of 10, 100 and 1,000
-// actions: the text read and every action replayed through the rules with
-// its timing checked, as the score server does for an upload.
+// actions, a typical game of the standard rules (300 s, played as fast as
+// the game takes actions) and the heaviest replays that fit in the 64 KB an
+// upload may have: the text read and every action replayed through the
+// rules with its timing checked, as the score server does for an upload.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -11,15 +13,12 @@
 
 namespace {
 
-void BM_VerifyReplay(benchmark::State& state) {
-  const int actions = static_cast<int>(state.range(0));
-  // A day's game time, so a thousand actions fit before the countdown.
-  const quibbleton::Replay replay = quibbleton::PlayBotGame(4242, 2, 86400, actions);
-  if (static_cast<int>(replay.actions.size()) != actions) {
-    state.SkipWithError("the bot played fewer actions");
+void Measure(benchmark::State& state, const quibbleton::Replay& replay) {
+  const std::string text = quibbleton::FormatReplay(replay);
+  if (text.size() > quibbleton::kMaxReplayBytes) {
+    state.SkipWithError("the replay is over 64 KB");
     return;
   }
-  const std::string text = quibbleton::FormatReplay(replay);
   int score = 0;
   for (auto _ : state) {
     const quibbleton::Verdict verdict = quibbleton::VerifyReplayText(text);
@@ -32,8 +31,58 @@ void BM_VerifyReplay(benchmark::State& state) {
   }
   state.counters["replays_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["bytes"] = static_cast<double>(text.size());
+  state.counters["actions"] = static_cast<double>(replay.actions.size());
+}
+
+void BM_VerifyReplay(benchmark::State& state) {
+  const int actions = static_cast<int>(state.range(0));
+  // A day's game time, so a thousand actions fit before the countdown.
+  const quibbleton::Replay replay = quibbleton::PlayBotGame(4242, 2, 86400, actions);
+  if (static_cast<int>(replay.actions.size()) != actions) {
+    state.SkipWithError("the bot played fewer actions");
+    return;
+  }
+  Measure(state, replay);
 }
 BENCHMARK(BM_VerifyReplay)->Arg(10)->Arg(100)->Arg(1000)->MeasureProcessCPUTime();
+
+// The standard rules' five minutes, every action in the first frame the game takes it.
+void BM_VerifyTypicalGame(benchmark::State& state) {
+  Measure(state, quibbleton::PlayBotGame(4242, 2, 300, quibbleton::kMaxReplayActions));
+}
+BENCHMARK(BM_VerifyTypicalGame)->MeasureProcessCPUTime();
+
+// As many actions as 64 KB holds: the bot's clicks and orders, or orders
+// alone (the shortest lines, each a walk along a row, a push and a settling).
+quibbleton::Replay Fill64K(quibbleton::Replay replay) {
+  while (quibbleton::FormatReplay(replay).size() > quibbleton::kMaxReplayBytes) replay.actions.pop_back();
+  return replay;
+}
+
+void BM_VerifyWorst64K(benchmark::State& state) {
+  quibbleton::Replay replay;
+  if (state.range(0) == 0) {
+    replay = Fill64K(quibbleton::PlayBotGame(4242, 2, 86400, quibbleton::kMaxReplayActions));
+  } else {
+    replay.seed = 4242;
+    replay.gameTime = 86400;
+    quibbleton::Rules rules;
+    quibbleton::Lcg random(replay.seed);
+    rules.Deal(random);
+    quibbleton::PlayTimeline timeline(replay.gameTime);
+    for (int i = 0; i < quibbleton::kMaxReplayActions; ++i) {
+      const int64_t at = timeline.ReadyAt() + quibbleton::kFrameMs;
+      const quibbleton::Action order{quibbleton::Action::Kind::kOrder, quibbleton::kRows + i % quibbleton::kRows};
+      timeline.Took(at, rules.Apply(order));
+      replay.actions.push_back({at, order, 0});
+    }
+    replay.endMs = timeline.RunsOutAt();
+    replay = Fill64K(replay);
+  }
+  replay.endMs = int64_t{replay.gameTime} * 1000;
+  Measure(state, replay);
+}
+BENCHMARK(BM_VerifyWorst64K)->Arg(0)->Arg(1)->MeasureProcessCPUTime();
 
 }  // namespace
 

@@ -116,8 +116,9 @@ void Game::NewGame() {
   FillBoard();
   rules.SetMinimumGroup(ReadDefaultInt("balloons", "2"));
   SetGameTime(ReadGameTime());
-  SetSecondsLeft(gameTime);
   StopCountdown();
+  ResetCountdownClock();
+  SetSecondsLeft(gameTime);
   SetScore(0);
   SetState(kIdle);
   endedScorePending = false;
@@ -164,8 +165,10 @@ int Game::Update() {
       // the screen opened still has all its seconds, but nobody played it:
       // its 0 is offered only to retry scores an earlier save lost, else the
       // new game would read and lock the files for nothing.
-      const bool scoreToOffer = GetSecondsLeft() > 0 && (state != kIdle || !unsavedScores.empty());
-      if (scoreToOffer) recorder.End(ReplayTime());
+      const int64_t now = ReplayTime();
+      const bool scoreToOffer = GetSecondsLeft() > 0 && (state != kIdle || !unsavedScores.empty()) &&
+                                recorder.TakesNewGameAt(now);
+      if (scoreToOffer) recorder.End(now, quibbleton::ReplayEnd::kNewGame);
       if (scoreToOffer && EnterHighScore(score) == 0) return kFrameCut;
       NewGame();
       PlayServerDeal();
@@ -184,21 +187,28 @@ int Game::Update() {
       NewGameBlink();
       break;
     case kPlaying:
-      BoardClicks(x, y, buttons);
-      if (keyButtons != 0 && !cursor.OnGuy()) {
-        ClickCell(cursor.Row() * columns + cursor.Column(), (keyButtons & 1) ? 0 : 1);
-        dirty = 1;
+      // The countdown is looked at before the frame's input and again after
+      // it: a click in the frame the countdown ran out is not taken.
+      if (!RunOut()) {
+        // One action a frame, as the keys already are: a click, else the
+        // cursor's click, else a guy's order.
+        const bool acted = BoardClicks(x, y, buttons) ||
+                           (keyButtons != 0 && !cursor.OnGuy() &&
+                            ClickCell(cursor.Row() * columns + cursor.Column(), (keyButtons & 1) ? 0 : 1));
+        if (!acted) GuyOrders();
       }
-      GuyOrders();
       if (BlockCount() == 0) {
         StopCountdown();
         const int64_t clearedAt = recorder.ReadyAt();
+        // The bonus counts the seconds left when the last animation ended
+        // on time, as the replay's timing has it, even if a slow frame made
+        // it end a little later.
+        if (recorder.Recording()) SetSecondsLeft(static_cast<int>(quibbleton::SecondsLeftAt(gameTime, clearedAt)));
         recorder.End(clearedAt + AddTimeBonus());
         SetState(kCleared);
         Show(rules.DoubleScore());
         endedScorePending = true;
-      } else if (GetSecondsLeft() <= 0 && popupsVisible == 0) {
-        // "<= 0": a zero or negative game time ends the game at once.
+      } else if (RunOut()) {
         SetState(kOutOfTime);
         recorder.End(ReplayTime());
         endedScorePending = true;
@@ -256,27 +266,35 @@ void Game::NewGameBlink() {
   }
 }
 
-void Game::BoardClicks(int x, int y, int buttons) {
-  if (buttons == previousButtons) return;
-  // A press of either button; the left one wins when both are down.
-  if (buttons & 1 || buttons & 2) {
-    const int byFace = (buttons & 1) ? 0 : 1;
-    const int cell = CellAt(x, y);
-    if (cell >= 0) ClickCell(cell, byFace);
-    dirty = 1;
-  }
+bool Game::BoardClicks(int x, int y, int buttons) {
+  if (buttons == previousButtons) return false;
   previousButtons = buttons;
+  // A press of either button; the left one wins when both are down.
+  if (!(buttons & 1 || buttons & 2)) return false;
+  dirty = 1;
+  const int cell = CellAt(x, y);
+  return cell >= 0 && ClickCell(cell, (buttons & 1) ? 0 : 1);
 }
 
-void Game::ClickCell(int cell, int byFace) {
+bool Game::ClickCell(int cell, int byFace) {
+  dirty = 1;
+  const int64_t at = ReplayTime();
+  // Between two of the game's frames the input of a frame the timeline
+  // does not take (only a slow machine's timer makes one) is dropped.
+  if (!recorder.TakesActionAt(at)) return false;
   SetBusyCursor(1);
   using Kind = quibbleton::Action::Kind;
   const quibbleton::Action action{byFace ? Kind::kClickFace : Kind::kClickColour, cell};
-  const int64_t at = ReplayTime();
   const quibbleton::Events events = rules.Apply(action);
   recorder.Note(action, events, at);
   Show(events);
   SetBusyCursor(0);
+  return !events.empty();
+}
+
+bool Game::RunOut() const {
+  // "<= 0": a zero or negative game time ends the game at once.
+  return recorder.RunOutAt(ReplayTime(), GetSecondsLeft() <= 0);
 }
 
 BoardCursor::Action Game::TakeKeys() {
@@ -320,12 +338,14 @@ RECT Game::CursorRect() const {
 void Game::GuyOrders() {
   ButtonSet* set = screen.GetButtons();
   if (!set) return;
-  // The left-hand guys' buttons first, each row from the top.
+  // The left-hand guys' buttons first, each row from the top; the first
+  // order heard is the frame's action.
   for (int guy = 0; guy < quibbleton::kGuys; ++guy) {
     if (set->WasPressed(screen.GuyHotSpot(guy))) {
       SetBusyCursor(1);
-      Order(guy, true);
+      const bool acted = Order(guy, true);
       SetBusyCursor(0);
+      if (acted) return;
     }
   }
 }
@@ -358,19 +378,13 @@ std::string Game::Describe() {
   return text + "\n" + cursor.Describe();
 }
 
-int64_t Game::ReplayTime() const {
-  // The countdown's second may turn between the two reads: then read again.
-  int into = 0, left = 0;
-  do {
-    into = CountdownMsIntoSecond();
-    left = GetSecondsLeft();
-  } while (CountdownMsIntoSecond() < into);
-  return int64_t{gameTime - left} * 1000 + into;
-}
+int64_t Game::ReplayTime() const { return CountdownMs(); }
 
 void Game::AddScore(int points) { SetScore(quibbleton::AddPoints(score, points)); }
 
-void Game::Wait(int ms) {
+void Game::Wait(int64_t ms) {
+  // Most events of the table take no time: nothing to draw for them.
+  if (ms <= 0) return;
   dirty = 1;
   const int start = GetTicks();
   // Closing must not wait for the animation: the rest of it runs at once,

@@ -87,7 +87,7 @@ class Game : public GameBase {
 
   // Draws and flips for ms on the frame clock; the clicks of that time are
   // dropped, the keys too (at the end of the frame that waited).
-  void Wait(int ms);
+  void Wait(int64_t ms);
   void DrawFrame(IDirectDrawSurface* surface);
   // score += points, stopping at the ends of int: a score never wraps negative.
   void AddScore(int points);
@@ -99,7 +99,7 @@ class Game : public GameBase {
   void RemoveGroup(int cell, int byFace);
   void Settle();
   void DrawBoard();
-  // The replay of the game in play (see ReplayRecorder), in game time.
+  // Game time: the countdown's clock (see ReplayRecorder).
   int64_t ReplayTime() const;
   // The block at cell, or null for an empty cell or any index off the board.
   Block* At(int cell) const;
@@ -171,9 +171,14 @@ class Game : public GameBase {
   // 1 when the launcher was started; 0 after telling the player it could not be.
   int StartLauncher();
   void NewGameBlink();
-  void BoardClicks(int x, int y, int buttons);
+  // A new press of a mouse button on the board clicks its cell; true when
+  // the game acted on it.
+  bool BoardClicks(int x, int y, int buttons);
   // A click of either kind on one cell: its group goes, the heads above fall.
-  void ClickCell(int cell, int byFace);
+  // True when the rules acted on it (a head was there and the game took it).
+  bool ClickCell(int cell, int byFace);
+  // The countdown has run out and no score pop-up holds the game's end.
+  bool RunOut() const;
   // The keys of this frame: moves the cursor, and returns the first action.
   BoardCursor::Action TakeKeys();
   // What the action does through the buttons (New game, How to play, Menu,
@@ -184,8 +189,8 @@ class Game : public GameBase {
   RECT CursorRect() const;
   void GuyOrders();
   // Guy 0..19 (see quibbleton::kGuys) pushes his row; then, for a player's
-  // order, the board settles once more.
-  void Order(int guy, bool thenSettle);
+  // order, the board settles once more; true when the guy was heard.
+  bool Order(int guy, bool thenSettle);
   Sprite* GuySprite(int guy) const;
   // A new sprite for a head, placed on its cell.
   Block* MakeBlock(int cell, const quibbleton::Head& head);

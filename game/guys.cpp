@@ -11,19 +11,21 @@ Sprite* Game::GuySprite(int guy) const {
   return spriteList.Find(name);
 }
 
-void Game::Order(int guy, bool thenSettle) {
+bool Game::Order(int guy, bool thenSettle) {
   // The sprite list decides who is on screen: a guy gone from it (squashed,
   // or taken off) cannot push.
   if (!GuySprite(guy)) rules.TakeOff(guy);
   if (!thenSettle) {
     Show(rules.Order(guy));
-    return;
+    return true;
   }
-  const quibbleton::Action action{quibbleton::Action::Kind::kOrder, guy};
   const int64_t at = ReplayTime();
+  if (!recorder.TakesActionAt(at)) return false;
+  const quibbleton::Action action{quibbleton::Action::Kind::kOrder, guy};
   const quibbleton::Events events = rules.Apply(action);
   recorder.Note(action, events, at);
   Show(events);
+  return !events.empty();
 }
 
 void Game::PushRight(int row) { Order(row, false); }

@@ -5,6 +5,7 @@
 
 #include "game/game.h"
 #include "game/game_screen.h"
+#include "game/rules/timing.h"
 #include "shell/app.h"
 #include "gx/frame_clock.h"
 #include "widgets/redraw_manager.h"
@@ -83,7 +84,7 @@ ScorePopup* NewPopup(IDirectDrawSurface* image, const Block& block) {
   popup->y = block.y;
   popup->vx = 0.0f;
   popup->vy = block.y >= 10.0f ? -50.0f : 0.0f;
-  popup->expiry = TicksAfter(1000);
+  popup->expiry = TicksAfter(static_cast<int>(quibbleton::kPopupMs));
   return popup;
 }
 

@@ -1,10 +1,12 @@
 // The rules' events as the player sees and hears them: every sound, sprite
 // and wait of cracking a group, falling, a guy's push and the time bonus, in
-// the order the events come. The waits block (see Wait).
+// the order the events come. The waits block (see Wait) and are the rules'
+// own timing (quibbleton::WaitMs), which the replay verifier checks games by.
 #include <cstdio>
 
 #include "game/game.h"
 #include "game/game_screen.h"
+#include "game/rules/timing.h"
 #include "gx/frame_clock.h"
 #include "widgets/sprite.h"
 
@@ -18,18 +20,11 @@ constexpr int kSquashed = 13;
 // Walking in and pushing alternate 4 and 5, walking back 6 and 7.
 void NextPose(Sprite* guy, int a, int b) { guy->SetCurrentFrame(guy->currentFrame == a ? b : a); }
 
-template <class... Handlers>
-struct Overloaded : Handlers... {
-  using Handlers::operator()...;
-};
-// Spelled out for compilers without aggregate deduction (the web build's clang 14).
-template <class... Handlers>
-Overloaded(Handlers...) -> Overloaded<Handlers...>;
-
 }  // namespace
 
 void Game::Show(const quibbleton::Events& events) {
   namespace ev = quibbleton::event;
+  using quibbleton::WaitMs;
   // A push puts its guy back where he stood.
   float guyHomeX = 0.0f;
   const auto placeGuy = [this](int guy, int cell) -> Sprite* {
@@ -37,7 +32,7 @@ void Game::Show(const quibbleton::Events& events) {
     if (sprite) CellPosition(cell, &sprite->x, &sprite->y);
     return sprite;
   };
-  const Overloaded show{
+  const quibbleton::Overloaded show{
       [&](const ev::GroupFound& e) {
         multiplier = 1;
         groupPoints = 0;
@@ -45,7 +40,7 @@ void Game::Show(const quibbleton::Events& events) {
       },
       [&](const ev::HeadCracked& e) {
         Block* block = At(e.cell);
-        if (e.index > 0) Wait(200);
+        Wait(WaitMs(e));
         PlaySound("crack");
         if (Sprite* crumble = screen.CrumbleTemplate(e.head.colour * 5 + e.head.face)) {
           crumble->x = block->x;
@@ -68,7 +63,7 @@ void Game::Show(const quibbleton::Events& events) {
         delete block;
       },
       [&](const ev::GroupScored& e) {
-        if (e.removed > 0) Wait(200);
+        Wait(WaitMs(e));
         AddScore(e.points);
         groupPoints += e.points;
       },
@@ -79,15 +74,15 @@ void Game::Show(const quibbleton::Events& events) {
       [&](const ev::OrderHeard& e) {
         if (const Sprite* guy = GuySprite(e.guy)) guyHomeX = static_cast<float>(static_cast<int>(guy->x));
         PlaySound("yessir");
-        Wait(250);
+        Wait(WaitMs(e));
       },
       [&](const ev::GuyBlocked& e) {
         if (Sprite* guy = GuySprite(e.guy)) guy->SetCurrentFrame(kBlocked);
-        Wait(450);
+        Wait(WaitMs(e));
       },
       [&](const ev::GuyWalked& e) {
         if (Sprite* guy = placeGuy(e.guy, e.cell)) NextPose(guy, 4, 5);
-        Wait(150);
+        Wait(WaitMs(e));
       },
       [&](const ev::HeadPushed& e) {
         PlaySound("slide");
@@ -97,21 +92,21 @@ void Game::Show(const quibbleton::Events& events) {
         Sprite* guy = placeGuy(e.guy, e.cell);
         if (guy) NextPose(guy, 4, 5);
         if (!e.squashed) {
-          Wait(150);
+          Wait(WaitMs(e));
           return;
         }
         if (guy) guy->SetCurrentFrame(kSquashed);
         PlaySound("squish");
-        Wait(50);
+        Wait(quibbleton::kSquishMs);
         PlaySound("ahh");
-        Wait(300);
+        Wait(WaitMs(e) - quibbleton::kSquishMs);
         char name[sizeof guy->name];
         std::snprintf(name, sizeof name, "%s", guy ? guy->name : "");
         if (guy) spriteList.Remove(name);
       },
       [&](const ev::GuyWalkedBack& e) {
         if (Sprite* guy = placeGuy(e.guy, e.cell)) NextPose(guy, 6, 7);
-        Wait(150);
+        Wait(WaitMs(e));
       },
       [&](const ev::GuyHome& e) {
         if (Sprite* guy = GuySprite(e.guy)) {
@@ -122,7 +117,7 @@ void Game::Show(const quibbleton::Events& events) {
       [&](const ev::BonusSecond& e) {
         SetSecondsLeft(GetSecondsLeft() - 1);
         AddScore(e.points);
-        Wait(100);
+        Wait(WaitMs(e));
         PlaySound("click");
       },
       // The score on screen doubles whatever it is.

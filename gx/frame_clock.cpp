@@ -17,8 +17,21 @@ UINT timerId = 0;
 
 // Only the timer callback touches these.
 uint32_t lastSeen = 0;
-// Written by the timer callback only; the game reads it for its replays.
+// How far the timer's current second has run since the program started.
 std::atomic<int> secondAccumulator{0};
+
+// The countdown's clock is read from the tick counter (one atomic read, so
+// a frame sees it in step with its ticks): its reading when it last started
+// or stopped, and the tick it last started at. Only the main thread writes
+// them; the timer callback reads them to turn the countdown's seconds.
+std::atomic<int64_t> countdownBase{0};
+std::atomic<uint32_t> countdownStart{0};
+
+int64_t CountdownAt(uint32_t now) {
+  const int64_t base = countdownBase.load(std::memory_order_relaxed);
+  if (!countdownRunning.load(std::memory_order_relaxed)) return base;
+  return base + static_cast<int64_t>(now - countdownStart.load(std::memory_order_relaxed));
+}
 
 struct CallbackRecord {
   std::atomic<uint32_t>* counter;
@@ -34,16 +47,20 @@ void TickCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
 
 void ClockTick(int step) {
   const uint32_t now = ticks.fetch_add(static_cast<uint32_t>(step), std::memory_order_relaxed) + step;
-  const int elapsed = static_cast<int32_t>(now - lastSeen);
+  const uint32_t previous = lastSeen;
+  const int elapsed = static_cast<int32_t>(now - previous);
   lastSeen = now;
   const int intoSecond = secondAccumulator.load(std::memory_order_relaxed) + elapsed;
   secondAccumulator.store(intoSecond >= 999 ? 0 : intoSecond, std::memory_order_relaxed);
-  if (intoSecond >= 999) {
-    if (countdownRunning.load(std::memory_order_relaxed)) {
-      // Never below 0, even when the main thread sets the value meanwhile.
-      int s = secondsLeft.load(std::memory_order_relaxed);
-      while (s > 0 && !secondsLeft.compare_exchange_weak(s, s - 1, std::memory_order_relaxed)) {
-      }
+  if (!countdownRunning.load(std::memory_order_relaxed)) return;
+  // The countdown's clock before this step: where it started, when it
+  // started since the previous step.
+  const uint32_t start = countdownStart.load(std::memory_order_relaxed);
+  const int64_t before = static_cast<int32_t>(previous - start) > 0 ? CountdownAt(previous) : CountdownAt(start);
+  for (int64_t turns = CountdownAt(now) / 1000 - before / 1000; turns > 0; --turns) {
+    // Never below 0, even when the main thread sets the value meanwhile.
+    int s = secondsLeft.load(std::memory_order_relaxed);
+    while (s > 0 && !secondsLeft.compare_exchange_weak(s, s - 1, std::memory_order_relaxed)) {
     }
   }
 }
@@ -77,11 +94,26 @@ int TicksSince(int t) {
 }
 int TicksAfter(int ms) { return static_cast<int>(static_cast<uint32_t>(GetTicks()) + static_cast<uint32_t>(ms)); }
 void SetTicks(int value) {
+  // The countdown's clock stays where it was.
+  const uint32_t shift = static_cast<uint32_t>(value) - ticks.load(std::memory_order_relaxed);
+  countdownStart.store(countdownStart.load(std::memory_order_relaxed) + shift, std::memory_order_relaxed);
   ticks.store(static_cast<uint32_t>(value), std::memory_order_relaxed);
   lastSeen = static_cast<uint32_t>(value);
 }
 void SetSecondsLeft(int n) { secondsLeft.store(n, std::memory_order_relaxed); }
 int GetSecondsLeft() { return secondsLeft.load(std::memory_order_relaxed); }
-int CountdownMsIntoSecond() { return secondAccumulator.load(std::memory_order_relaxed); }
-void StartCountdown() { countdownRunning.store(1, std::memory_order_relaxed); }
-void StopCountdown() { countdownRunning.store(0, std::memory_order_relaxed); }
+int64_t CountdownMs() { return CountdownAt(ticks.load(std::memory_order_relaxed)); }
+void ResetCountdownClock() {
+  countdownStart.store(ticks.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  countdownBase.store(secondAccumulator.load(std::memory_order_relaxed), std::memory_order_relaxed);
+}
+void StartCountdown() {
+  if (countdownRunning.load(std::memory_order_relaxed)) return;
+  countdownStart.store(ticks.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  countdownRunning.store(1, std::memory_order_relaxed);
+}
+void StopCountdown() {
+  if (!countdownRunning.load(std::memory_order_relaxed)) return;
+  countdownBase.store(CountdownMs(), std::memory_order_relaxed);
+  countdownRunning.store(0, std::memory_order_relaxed);
+}

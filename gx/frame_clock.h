@@ -19,8 +19,14 @@ int TicksSince(int t);
 int TicksAfter(int ms);
 void SetSecondsLeft(int n);
 int GetSecondsLeft();
-// How far the countdown's current second has run, 0..999 ms.
-int CountdownMsIntoSecond();
+// The countdown's own clock, in ms: it runs only while the countdown does
+// (a game's How to play stops both), and the countdown takes a second off
+// each time it passes a whole second. The game's replays are timed on it.
+int64_t CountdownMs();
+// Puts the countdown's clock where the timer's current second stands (the
+// seconds it has counted since the program started), so a new game's
+// countdown turns its seconds with the timer's as it always has.
+void ResetCountdownClock();
 void StartCountdown();
 void StopCountdown();
 // True while the periodic timer runs.

@@ -117,4 +117,13 @@ using Event = std::variant<event::GroupFound, event::HeadCracked, event::GroupSc
                            event::ScoreDoubled>;
 using Events = std::vector<Event>;
 
+// A visitor of events made of one lambda per kind.
+template <class... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+// Spelled out for compilers without aggregate deduction (the web build's clang 14).
+template <class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
 }  // namespace quibbleton

@@ -25,12 +25,12 @@ Replay PlayBotGame(uint32_t seed, int balloons, int gameTime, int actions) {
   Lcg random(seed);
   rules.Deal(random);
   rules.SetMinimumGroup(balloons);
-  const int64_t outOfTime = int64_t{gameTime} * 1000;
+  PlayTimeline timeline(gameTime);
   int64_t now = 0;
   int nextGuy = 0;
   while (static_cast<int>(replay.actions.size()) < actions && !rules.Cleared()) {
-    now += 10;  // the next frame
-    if (now >= outOfTime) break;
+    now = timeline.ReadyAt() + kFrameMs;  // the next frame
+    if (timeline.Check(now) != PlayTimeline::Refusal::kNone) break;
     Action action{Action::Kind::kOrder, 0};
     const int colour = FirstAcceptedGroup(rules, GroupKey::kColour);
     const int face = colour < 0 ? FirstAcceptedGroup(rules, GroupKey::kFace) : -1;
@@ -46,14 +46,15 @@ Replay PlayBotGame(uint32_t seed, int balloons, int gameTime, int actions) {
     const Events events = rules.Apply(action);
     if (events.empty()) break;
     replay.actions.push_back({now, action, 0});
-    now += AnimationMs(events);
+    timeline.Took(now, events);
   }
   if (rules.Cleared()) {
-    now += AnimationMs(rules.TimeBonus(static_cast<int>(SecondsLeftAt(gameTime, now))));
-  } else if (now < outOfTime) {
-    now = outOfTime;
+    const int64_t clearedAt = timeline.ReadyAt();
+    replay.endMs = clearedAt + AnimationMs(rules.TimeBonus(static_cast<int>(SecondsLeftAt(gameTime, clearedAt))));
+  } else {
+    // The frame after the countdown ran out and the last pop-up went.
+    replay.endMs = timeline.RunsOutAt() + kFrameMs;
   }
-  replay.endMs = now + 10;
   return replay;
 }
 

@@ -2,7 +2,9 @@
 // refuses every game the game itself could not have played.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/rules/replay.h"
@@ -149,16 +151,144 @@ TEST(ReplayVerifier, AClearedBoardGetsItsSecondsLeftAndDoubles) {
   ASSERT_LT(played.actions.size(), static_cast<size_t>(kCells));
   const Verdict cleared = Verify(played);
   ASSERT_TRUE(cleared.ok) << cleared.reason;
-  // The same game a second later: a second less of bonus, doubled.
-  const Verdict later = Verify(Shifted(played, 0, 1000));
+  // The same game a second later: a second less of bonus (its 100 ms of
+  // counting too), doubled.
+  Replay shifted = Shifted(played, 0, 1000);
+  shifted.endMs -= WaitMs(event::BonusSecond{Rules::kBonusPerSecond});
+  const Verdict later = Verify(shifted);
   ASSERT_TRUE(later.ok) << later.reason;
   EXPECT_EQ(cleared.score - later.score, 2 * Rules::kBonusPerSecond);
-  // Ending before the bonus has counted its seconds is not this game's end.
-  EXPECT_FALSE(Verify(Shifted(played, played.actions.size(), -1000)).ok);
+  // The game ends the moment its bonus has counted, neither before nor after.
+  EXPECT_FALSE(Verify(Shifted(played, played.actions.size(), -1)).ok);
+  EXPECT_FALSE(Verify(Shifted(played, played.actions.size(), 1)).ok);
+  // A cleared board is no game to leave by New game.
+  Replay left = played;
+  left.end = ReplayEnd::kNewGame;
+  left.endMs = played.actions.back().ms + 20000;
+  EXPECT_FALSE(Verify(left).ok);
   // Nothing comes after a cleared board.
   Replay more = Shifted(played, played.actions.size(), 60000);
   more.actions.push_back({played.endMs + 100, {Action::Kind::kOrder, 12}, 0});
   EXPECT_FALSE(Verify(more).ok);
+}
+
+// Games of a few clicks (groups of one or more heads, every one accepted)
+// whose times are placed at the edges of what the game takes.
+class TimingEdges : public testing::Test {
+ protected:
+  static constexpr int kGameTime = 3;
+  static constexpr int64_t kOut = kGameTime * 1000;
+
+  void SetUp() override {
+    // The clicks, each on the last head left on the board, and their timing.
+    Rules rules;
+    Lcg random(5);
+    rules.Deal(random);
+    rules.SetMinimumGroup(1);
+    for (int i = 0; i < 3; ++i) {
+      int cell = kCells - 1;
+      while (!rules.GetBoard().At(cell)) --cell;
+      actions.push_back({Action::Kind::kClickColour, cell});
+      timings.push_back(TimeAnimation(rules.Apply(actions.back())));
+      ASSERT_GE(timings.back().lastCrackMs, 0);
+    }
+  }
+
+  Replay Game(std::vector<int64_t> times, int64_t endMs, ReplayEnd end = ReplayEnd::kFinished) const {
+    Replay replay;
+    replay.seed = 5;
+    replay.balloons = 1;
+    replay.gameTime = kGameTime;
+    for (size_t i = 0; i < times.size(); ++i) replay.actions.push_back({times[i], actions[i], 0});
+    replay.endMs = endMs;
+    replay.end = end;
+    return replay;
+  }
+  // When the game is ready again after the first click at t.
+  int64_t Ready(int64_t t) const { return t + timings[0].ms; }
+  // Until then the first click's last points rise.
+  int64_t Popups(int64_t t) const { return t + timings[0].lastCrackMs + kPopupMs; }
+
+  std::vector<Action> actions;
+  std::vector<AnimationTiming> timings;
+};
+
+TEST_F(TimingEdges, AnActionIsTakenFromTheFrameAfterTheAnimationUntilTheCountdownAndItsPopupsRunOut) {
+  // The game's first frame to take input is the one after New game's.
+  EXPECT_TRUE(Verify(Game({kFrameMs, Ready(kFrameMs) + kFrameMs}, kOut)).ok);
+  EXPECT_EQ(Verify(Game({kFrameMs - 1}, kOut)).line, 5);
+  const Verdict early = Verify(Game({kFrameMs, Ready(kFrameMs) + kFrameMs - 1}, kOut));
+  EXPECT_EQ(early.line, 6) << early.reason;
+  // The reason names the line and the first moment the game was ready.
+  EXPECT_EQ(early.reason.rfind("line 6: an action during", 0), 0u) << early.reason;
+  EXPECT_NE(early.reason.find("ready at " + std::to_string(Ready(kFrameMs) + kFrameMs) + " ms"), std::string::npos)
+      << early.reason;
+  // A replay built in memory has no lines to name.
+  const Verdict unnamed = VerifyReplay(Game({kFrameMs - 1}, kOut));
+  EXPECT_EQ(unnamed.reason.rfind("an action during", 0), 0u) << unnamed.reason;
+
+  // The countdown's last moment takes a click; its end does not, unless a
+  // pop-up still rises then, up to the pop-up's last moment.
+  const Verdict last = Verify(Game({kOut - 1}, std::max(Ready(kOut - 1), Popups(kOut - 1) + 1)));
+  EXPECT_TRUE(last.ok) << last.reason;
+  const Verdict late = Verify(Game({kOut}, kOut + 5000));
+  EXPECT_EQ(late.line, 5) << late.reason;
+  EXPECT_NE(late.reason.find("countdown"), std::string::npos) << late.reason;
+  const int64_t t = kOut - 300;
+  const int64_t second = Popups(t);
+  const Verdict held = Verify(Game({t, second}, second + timings[1].lastCrackMs + kPopupMs + 1));
+  EXPECT_TRUE(held.ok) << held.reason;
+  EXPECT_EQ(Verify(Game({t, Popups(t) + 1}, kOut + 5000)).line, 6);
+  // Points gone before the countdown's end hold nothing back.
+  ASSERT_LT(Popups(kFrameMs), kOut);
+  EXPECT_EQ(Verify(Game({kFrameMs, kOut}, kOut + 5000)).line, 6);
+}
+
+TEST_F(TimingEdges, ACountdownGameEndsOnceItsLastAnimationAndPopupsAreOver) {
+  // Points rising past the countdown hold the end until they are gone.
+  const int64_t t = kOut - 300;
+  const int64_t endsAt = std::max(Ready(t), Popups(t) + 1);
+  for (const auto& [endMs, ok] : std::vector<std::pair<int64_t, bool>>{
+           {endsAt - 1, false}, {endsAt, true}, {endsAt + kEndSlackMs, true}, {endsAt + kEndSlackMs + 1, false}}) {
+    const Verdict verdict = Verify(Game({t}, endMs));
+    EXPECT_EQ(verdict.ok, ok) << endMs << " " << verdict.reason;
+    if (!ok) EXPECT_EQ(verdict.line, 6) << verdict.reason;
+  }
+  // An order's animation running past the pop-ups and the countdown: its end.
+  Replay pushed = Game({}, 0);
+  pushed.actions.push_back({kOut - 10, {Action::Kind::kOrder, 15}, 0});
+  Rules rules;
+  Lcg random(pushed.seed);
+  rules.Deal(random);
+  const AnimationTiming order = TimeAnimation(rules.Apply(pushed.actions[0].action));
+  ASSERT_LT(order.lastCrackMs, 0);
+  pushed.endMs = kOut - 10 + order.ms - 1;
+  EXPECT_FALSE(Verify(pushed).ok);
+  pushed.endMs += 1;
+  EXPECT_TRUE(Verify(pushed).ok) << Verify(pushed).reason;
+  // With nothing played, the countdown alone.
+  EXPECT_FALSE(Verify(Game({}, kOut - 1)).ok);
+  EXPECT_TRUE(Verify(Game({}, kOut)).ok);
+}
+
+TEST_F(TimingEdges, AGameLeftByNewGameScoresWhatItHadBetweenAnimationsWithSecondsLeft) {
+  const int64_t t = kFrameMs;
+  const Verdict left = Verify(Game({t}, Ready(t) + kFrameMs, ReplayEnd::kNewGame));
+  ASSERT_TRUE(left.ok) << left.reason;
+  Rules rules;
+  Lcg random(5);
+  rules.Deal(random);
+  rules.SetMinimumGroup(1);
+  rules.Apply(actions[0]);
+  EXPECT_EQ(left.score, rules.Score()) << "no bonus and no doubling";
+  EXPECT_FALSE(Verify(Game({t}, Ready(t) + kFrameMs - 1, ReplayEnd::kNewGame)).ok);
+  EXPECT_TRUE(Verify(Game({t}, kOut - 1, ReplayEnd::kNewGame)).ok);
+  const Verdict afterCountdown = Verify(Game({kOut - 500}, kOut, ReplayEnd::kNewGame));
+  EXPECT_FALSE(afterCountdown.ok) << "a rising pop-up keeps the game, not its seconds";
+  EXPECT_EQ(afterCountdown.line, 6) << afterCountdown.reason;
+  // Left before anything was played: the first frame after New game's own.
+  EXPECT_TRUE(Verify(Game({}, kFrameMs, ReplayEnd::kNewGame)).ok);
+  EXPECT_FALSE(Verify(Game({}, kFrameMs - 1, ReplayEnd::kNewGame)).ok);
 }
 
 }  // namespace

@@ -42,12 +42,15 @@ TEST(FrameClock, StoppedCountdownKeepsItsPartialSecond) {
   SetSecondsLeft(5);
   for (int i = 0; i < 50; ++i) ClockTick(10);
   StopCountdown();
-  for (int i = 0; i < 230; ++i) ClockTick(10);  // boundaries pass while frozen
+  const int64_t stoppedAt = CountdownMs();
+  for (int i = 0; i < 230; ++i) ClockTick(10);  // the countdown's clock stands still
+  EXPECT_EQ(CountdownMs(), stoppedAt);
   EXPECT_EQ(GetSecondsLeft(), 5);
   StartCountdown();
-  for (int i = 0; i < 19; ++i) ClockTick(10);
+  for (int i = 0; i < 49; ++i) ClockTick(10);
   EXPECT_EQ(GetSecondsLeft(), 5);
-  ClockTick(10);  // the 300th tick since the sync: a boundary, now counted
+  EXPECT_EQ(CountdownMs() % 1000, 990);
+  ClockTick(10);  // the 100th tick the countdown ran: its second is over
   EXPECT_EQ(GetSecondsLeft(), 4);
 }
 
