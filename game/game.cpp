@@ -151,14 +151,14 @@ int Game::Update() {
   int x = 0, y = 0, buttons = 0;
   mouseCursor.GetState(&x, &y, &buttons);
   cursor.NoteMouse(x, y);
-  const BoardCursor::Action key = TakeKeys();
+  const BoardCursor::Action key = playback.Watching() ? WatchControls(x, y, buttons) : TakeKeys();
   ButtonSet* set = screen.GetButtons();
   int keyButtons = 0;
   if (set) {
     set->UpdateAll(x, y, buttons);
     keyButtons = PressForKey(set, key);
     set->DrawAll();
-    if (set->WasPressed("newgame")) {
+    if (set->WasPressed("newgame") && playback.LetNewGame(state == kPlaying)) {
       // Only a game being played has a score to offer. The board dealt when
       // the screen opened still has all its seconds, but nobody played it:
       // its 0 is offered only to retry scores an earlier save lost, else the
@@ -170,6 +170,7 @@ int Game::Update() {
       SetState(kPlaying);
       StartCountdown();
       recorder.Start(dealSeed, rules.MinimumGroup(), gameTime);
+      if (playback.Watching()) DealReplay();
     }
     if (set->WasPressed("help") && HelpPopup() == 0) return kQuit;
     if (set->WasPressed("exit")) return kQuit;
@@ -181,12 +182,16 @@ int Game::Update() {
       NewGameBlink();
       break;
     case kPlaying:
-      BoardClicks(x, y, buttons);
-      if (keyButtons != 0 && !cursor.OnGuy()) {
-        ClickCell(cursor.Row() * columns + cursor.Column(), (keyButtons & 1) ? 0 : 1);
-        dirty = 1;
+      if (playback.Watching()) {
+        PlayBack();
+      } else {
+        BoardClicks(x, y, buttons);
+        if (keyButtons != 0 && !cursor.OnGuy()) {
+          ClickCell(cursor.Row() * columns + cursor.Column(), (keyButtons & 1) ? 0 : 1);
+          dirty = 1;
+        }
+        GuyOrders();
       }
-      GuyOrders();
       if (BlockCount() == 0) {
         StopCountdown();
         const int64_t clearedAt = recorder.ReadyAt();
@@ -377,6 +382,7 @@ void Game::Wait(int ms) {
     // No click is taken while the board animates: each step forgets the
     // presses of the step before, so only a button still held, or pressed
     // in the animation's last step, reaches the frame after it.
+    if (playback.Watching()) WatchDuringAnimation();
     mouseCursor.DropPresses();
     frameRate = GXGetFPS();
     screen.Flip();
@@ -393,4 +399,5 @@ void Game::DrawFrame(IDirectDrawSurface* surface) {
   }
   UpdatePopups(surface);
   if (cursor.Shown()) DrawFocusFrame(CursorRect());
+  if (playback.Watching()) DrawWatchStatus();
 }
