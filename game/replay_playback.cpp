@@ -17,6 +17,7 @@
 #include "gx/mouse_cursor.h"
 #include "gx/random.h"
 #include "shell/app.h"
+#include "widgets/redraw_manager.h"
 
 // --- ReplayPlayback --------------------------------------------------------------
 
@@ -146,7 +147,7 @@ void Game::TakeWatchInput(int x, int y, int buttons) {
     // Paused: the clock adds no time, so the game stands still, while the
     // frames go on (each waits for the next 10 ms) to hear the controls.
     // Closing ends the pause, and the game then ends as it would have.
-    DrawWatchStatus();
+    DrawFrame(redrawManager.GetBackBuffer());
     screen.Flip();
     if (CloseRequested() || PumpMessages()) {
       playback.TogglePause();

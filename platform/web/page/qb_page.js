@@ -22,6 +22,8 @@
       return answer.text();
     }),
   } : null;
+  // Said once the program's loading takes it, which may be after it failed.
+  if (watched) watched.text.catch(function () {});
   // A line over the page, where the program would be.
   function showMessage(text) {
     let box = document.getElementById('qb-message');
