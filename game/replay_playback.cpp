@@ -45,31 +45,25 @@ void ReplayPlayback::Watch(const quibbleton::Replay& played) {
 }
 
 bool ReplayPlayback::LetNewGame(bool replayGameRunning) {
-  switch (phase) {
-    case Phase::kOff:
-      return true;
-    case Phase::kReady:
-      phase = Phase::kRunning;
-      return true;
-    case Phase::kRunning:
-      if (replayGameRunning) return false;
-      // The viewer plays now, at the game's own pace.
-      phase = Phase::kOff;
-      paused = fast = false;
-      ApplyRate();
-      return true;
+  if (phase == Phase::kReady) {
+    phase = Phase::kRunning;
+  } else if (phase == Phase::kRunning) {
+    if (replayGameRunning) return false;
+    // The viewer plays now, at the game's own pace.
+    phase = Phase::kOff;
+    ApplyRate();
   }
   return true;
 }
 
 const quibbleton::Action* ReplayPlayback::Due(int64_t ms) {
-  if (phase != Phase::kRunning || next >= replay.actions.size() || replay.actions[next].ms > ms) return nullptr;
+  if (phase != Phase::kRunning || next == replay.actions.size() || replay.actions[next].ms > ms) return nullptr;
   return &replay.actions[next++].action;
 }
 
 bool ReplayPlayback::LeftAt(int64_t ms) const {
   return phase == Phase::kRunning && replay.end == quibbleton::ReplayEnd::kNewGame &&
-         next >= replay.actions.size() && ms >= replay.endMs;
+         next == replay.actions.size() && ms >= replay.endMs;
 }
 
 void ReplayPlayback::Key(char c) {

@@ -29,10 +29,10 @@ TEST(ReplayPlayback, ActionsComeOneACallOnceTheirTimeHasComeAndTheGameStopsWhere
   EXPECT_EQ(playback.Due(5000), nullptr);
   ASSERT_TRUE(playback.LetNewGame(false));
   EXPECT_EQ(playback.Due(99), nullptr);
-  // Both are due by 1000, yet the second waits for the next call (frame).
-  const Action* first = playback.Due(1000);
+  const Action* first = playback.Due(100);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->target, 140);
+  // The second is due by 1000, and it waits for the next call (frame) even when both are.
   EXPECT_FALSE(playback.LeftAt(3000));  // an action is still to come
   const Action* second = playback.Due(1000);
   ASSERT_NE(second, nullptr);
@@ -40,6 +40,7 @@ TEST(ReplayPlayback, ActionsComeOneACallOnceTheirTimeHasComeAndTheGameStopsWhere
   EXPECT_EQ(playback.Due(100000), nullptr);
   EXPECT_FALSE(playback.LeftAt(2499));
   EXPECT_TRUE(playback.LeftAt(2500));
+  EXPECT_TRUE(playback.LeftAt(2510));  // a frame may come after the moment
 
   // A game that ran to its end stops by itself, never here.
   playback.Watch(TwoActions(quibbleton::ReplayEnd::kFinished));
@@ -72,6 +73,13 @@ TEST(ReplayPlayback, TheControlsSetTheClocksRate) {
   playback.Watch(TwoActions(quibbleton::ReplayEnd::kFinished));
   playback.LetNewGame(false);
   EXPECT_EQ(ClockRate(), 1);
+  // The first press on the board pauses, the next resumes.
+  playback.Pointer(true, 1);
+  EXPECT_TRUE(playback.Paused());
+  playback.Pointer(true, 0);
+  playback.Pointer(true, 1);
+  playback.Pointer(true, 0);
+  EXPECT_FALSE(playback.Paused());
   for (char other : {'n', 'z', 'x', 'h', '\0'}) playback.Key(other);
   EXPECT_EQ(ClockRate(), 1);
   playback.Key('p');
@@ -119,6 +127,22 @@ TEST(ReplayPlayback, LoadRefusesWhatIsNoReplayInOneLine) {
   EXPECT_EQ(playback.Load(path), "");
   EXPECT_TRUE(playback.Ready());
   EXPECT_EQ(playback.Played().actions.size(), 2u);
+
+  // Exactly the longest replay reads; a byte more, and it is refused, not cut.
+  std::string longest = "quibbleton-replay 1\nseed 7\nballoons 2\ngametime 300\n";
+  const std::string end = "9000000 end\n";
+  const size_t line = std::string("100000 push 1\n").size();
+  const size_t lines = (quibbleton::kMaxReplayBytes - longest.size() - end.size()) / line;
+  // The last few take a digit more, to fill the size exactly.
+  const size_t longer = quibbleton::kMaxReplayBytes - longest.size() - end.size() - lines * line;
+  for (size_t i = 0; i < lines; ++i)
+    longest += std::to_string((i + longer >= lines ? 1000000 : 100000) + i) + " push 1\n";
+  longest += end;
+  ASSERT_EQ(longest.size(), quibbleton::kMaxReplayBytes);
+  std::ofstream(path, std::ios::trunc) << longest;
+  EXPECT_EQ(playback.Load(path), "");
+  std::ofstream(path, std::ios::trunc) << longest << '\n';
+  EXPECT_NE(playback.Load(path).find("longer than 64 KB"), std::string::npos);
   std::remove(path.c_str());
 }
 
