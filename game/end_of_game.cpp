@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <string>
 
 #include "game/game.h"
@@ -38,6 +37,14 @@ int ShowPicture(const char* path, int x, int y, bool withButton, int ms) {
   popup.SetPosition(x, y);
   popup.SetDeadline(TicksAfter(ms));
   return popup.Run(nullptr, nullptr);
+}
+
+// Saying nothing would tell the player that what was lost was kept.
+void ReportUnsaved(const char* what, const char* where, int error, const char* consequence) {
+  char text[400];
+  std::snprintf(text, sizeof text, "%s could not be saved in %s (%s). %s", what, where,
+                error ? std::strerror(error) : "unknown error", consequence);
+  MessageBoxA(mainWindow, text, "Quibbleton", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -118,28 +125,18 @@ bool Game::InsertScore(int value) {
   // Merged with the file as it is now: another game may have saved since
   // this one read it. Scores that could not be saved before go in again.
   const std::string replay = recorder.Take();
-  const std::set<std::string> replaysBefore = replay_store::PathsOf(highScores);
   unsavedScores.push_back({entry, value});
-  errno = 0;
-  const HighScoreTable::MergeResult merged = highScores.InsertMerged(records::kHighScores, unsavedScores);
+  const replay_store::ScoreSave saved = replay_store::SaveScores(highScores, records::kHighScores, unsavedScores, replay);
+  const HighScoreTable::MergeResult& merged = saved.merged;
   if (merged.saved || !merged.anyInserted) unsavedScores.clear();
   if (!merged.anyInserted) return false;
   scoresUnsaved = !merged.saved;
-  if (merged.saved) {
-    // The table keeps the name cut as the insert cut it.
-    if (merged.lastInserted && !replay.empty())
-      replay_store::Save(std::string(entry).substr(0, HighScoreTable::kNameSize - 1).c_str(), value, replay);
-    replay_store::RemoveLeft(replaysBefore, highScores);
-  }
-  if (scoresUnsaved) {
-    // Saying nothing would tell the player the score was kept.
-    char text[320];
-    std::snprintf(text, sizeof text,
-                  "Your score could not be saved in hiscore.dat (%s). It stays in the hall of fame until the game "
-                  "is closed.",
-                  errno ? std::strerror(errno) : "unknown error");
-    MessageBoxA(mainWindow, text, "Quibbleton", MB_OK | MB_ICONERROR);
-  }
+  if (scoresUnsaved)
+    ReportUnsaved("Your score", "hiscore.dat", saved.tableError,
+                  "It stays in the hall of fame until the game is closed.");
+  else if (saved.replayError)
+    ReportUnsaved("The replay of your score", "the replays folder", saved.replayError,
+                  "The score is in the hall of fame without it.");
   return merged.lastInserted;
 }
 

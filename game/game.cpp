@@ -147,6 +147,7 @@ int Game::Update() {
       DropKeysPressedSoFar();
     }
   } dropKeys;
+  PollServerDeals();
 
   int x = 0, y = 0, buttons = 0;
   mouseCursor.GetState(&x, &y, &buttons);
@@ -167,9 +168,12 @@ int Game::Update() {
       if (scoreToOffer) recorder.End(ReplayTime());
       if (scoreToOffer && EnterHighScore(score) == 0) return kFrameCut;
       NewGame();
+      // A watched game is dealt from its replay (DealReplay): it takes no server's deal.
+      if (!playback.Watching()) PlayServerDeal();
       SetState(kPlaying);
       StartCountdown();
       recorder.Start(dealSeed, rules.MinimumGroup(), gameTime);
+      recorder.NameDeal(dealId);
       if (playback.Watching()) DealReplay();
     }
     if (set->WasPressed("help") && HelpPopup() == 0) return kQuit;
@@ -283,6 +287,7 @@ void Game::ClickCell(int cell, int byFace) {
 
 BoardCursor::Action Game::TakeKeys() {
   while (int event = keyQueue.Pop()) {
+    if (DailyDealKey(event)) continue;
     const BoardCursor::Action action = cursor.HandleKey(event);
     if (action != BoardCursor::Action::kNone) {
       // One action a frame, as one click: the keys after it are dropped.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "game/board_cursor.h"
+#include "game/deal_source.h"
 #include "game/replay_playback.h"
 #include "game/replay_recorder.h"
 #include "game/rules/rules.h"
@@ -238,6 +239,17 @@ class Game : public GameBase {
   uint32_t dealSeed = 0;
   ReplayRecorder recorder;
   ReplayPlayback playback;
+
+  // The score server's deals (game/server_deals.cpp): asked for each frame
+  // from the first one on, dealt from at New game when one fits; dealId
+  // names the deal of the game in play (empty for the player's own).
+  void PollServerDeals();
+  void PlayServerDeal();
+  // True when event was the key that asks for the day's deal.
+  bool DailyDealKey(int event);
+  DealSource deals{MakeDealRequest()};
+  bool dealsStarted = false;
+  std::string dealId;
 
   // Kept across games: the button bits of the last Playing frame, the New
   // game blink and the congratulations.

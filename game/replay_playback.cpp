@@ -159,8 +159,9 @@ void Game::DealReplay() {
   rules.SetMinimumGroup(replay.balloons);
   SetGameTime(replay.gameTime);
   SetSecondsLeft(gameTime);
-  // A watched game is not the viewer's to keep.
+  // A watched game is not the viewer's to keep, nor played on a server's deal.
   recorder = ReplayRecorder{};
+  dealId.clear();
   SetWindowTitle("watching a replay (P or Space: pause, F: double speed)");
 }
 

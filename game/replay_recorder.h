@@ -17,6 +17,10 @@ class ReplayRecorder {
   // that did nothing is not part of the game.
   void Note(const quibbleton::Action& action, const quibbleton::Events& events, int64_t ms);
   void End(int64_t ms);
+  // The server's deal the game in play was dealt from (kept only while recording).
+  void NameDeal(std::string id) {
+    if (Recording()) replay.deal = std::move(id);
+  }
   // When the last action's animation ends, in game time.
   int64_t ReadyAt() const { return readyAt; }
   bool Recording() const { return started && !ended; }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "game/rules/replay.h"
 #include "launcher/button_table.h"
@@ -10,8 +11,10 @@
 #include "launcher/server_addresses.h"
 #include "launcher/upload_address.h"
 #include "platform/posix/files.h"
+#include "platform/win/files.h"
 #include "platform/win/shell_exec.h"
 #include "platform/win/window.h"
+#include "screens/player_registry.h"
 #include "shell/app.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
@@ -53,17 +56,30 @@ void HallOfFameScreen::Setup() {
 
 namespace {
 
-// The replay the game kept of the entry in its folder, empty when there is
-// none (or it is larger than any replay can be).
+// Where the game keeps the replay of the entry, in its folder.
+std::string ReplayPath(const std::string& gameDirectory, const HighScoreEntry& entry) {
+  return records::InFolder(gameDirectory, ("replays\\" + quibbleton::ReplayFileName(entry.name, entry.score)).c_str());
+}
+
+// The replay the game kept of the entry, empty when there is none (or it is
+// larger than any replay can be).
 std::string ReadReplay(const std::string& gameDirectory, const HighScoreEntry& entry) {
-  const std::string path =
-      records::InFolder(gameDirectory, ("replays\\" + quibbleton::ReplayFileName(entry.name, entry.score)).c_str());
-  FILE* file = platform::OpenFile(path.c_str(), "rb");
+  FILE* file = platform::OpenFile(ReplayPath(gameDirectory, entry).c_str(), "rb");
   if (!file) return {};
   std::string text(quibbleton::kMaxReplayBytes + 1, '\0');
   text.resize(std::fread(text.data(), 1, text.size(), file));
   std::fclose(file);
   return text.size() > quibbleton::kMaxReplayBytes ? std::string() : text;
+}
+
+// The key of the profile whose player string is the entry's name, made now
+// if that profile has none yet; empty when no profile is the entry's.
+std::string KeyOfPlayer(const std::string& launcherDirectory, const char* entryName) {
+  PlayerRegistry players;
+  players.SetPath(records::InFolder(launcherDirectory, records::kOptionsFromLauncher).c_str());
+  players.ReadAllPlayers();
+  const int index = players.FindPlayer(entryName);
+  return index < 0 ? std::string() : players.KeepKey(index);
 }
 
 }  // namespace
@@ -72,19 +88,44 @@ void HallOfFameScreen::Upload() {
   const HighScoreEntry* best = table.Entry(0);
   if (best && best->name[0] != '\0') {
     if (std::string replay = ReadReplay(gameDirectory, *best); !replay.empty())
-      PostInBackground(ReplayAddress(scoresAddress.c_str(), game.c_str(), best->name, best->score), std::move(replay));
+      PostInBackground(ReplayAddress(scoresAddress.c_str(), game.c_str(), best->name, best->score), std::move(replay),
+                       KeyOfPlayer(launcherDirectory, best->name));
   }
   const std::string address =
       UploadAddress(scoresAddress.c_str(), game.c_str(), best ? best->name : "", best ? best->score : 0);
   ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// The entries go from the file as it is under its lock (a game may have
+// saved since the pop-up read it), then their replays, under the lock again
+// and only those no entry names by then (a game may have saved the same name
+// and score since). A kill between the two leaves replays without entries,
+// which the game's next save removes.
 void HallOfFameScreen::Clear() {
-  table.Resize(kEntries);
+  std::vector<std::string> replays;
+  const bool cleared = table.Rewrite(tableFile.c_str(), [&](HighScoreTable& asSaved) {
+    for (int i = 0; i < asSaved.Count(); ++i)
+      if (const HighScoreEntry* entry = asSaved.Entry(i); entry->name[0] != '\0')
+        replays.push_back(ReplayPath(gameDirectory, *entry));
+    asSaved.Resize(kEntries);
+    return true;
+  });
   // The player is told when the wipe did not reach the file; the pop-up closes either way.
-  if (!table.Save(tableFile.c_str()))
+  if (!cleared) {
+    table.Resize(kEntries);
     MessageBoxA(mainWindow, "The high scores could not be cleared: \"hiscore.dat\" cannot be written.",
                 "Plinkworks Lobbo", MB_ICONERROR);
+  } else {
+    HighScoreTable now;
+    now.Resize(kEntries);
+    now.Rewrite(tableFile.c_str(), [&](HighScoreTable& asSaved) {
+      for (int i = 0; i < asSaved.Count(); ++i)
+        if (const HighScoreEntry* entry = asSaved.Entry(i); entry->name[0] != '\0')
+          std::erase(replays, ReplayPath(gameDirectory, *entry));
+      for (const std::string& path : replays) DeleteFileA(path.c_str());
+      return false;  // read only
+    });
+  }
   EndWith("clear");
 }
 

@@ -11,10 +11,11 @@ constexpr long kTimeoutSeconds = 5;
 
 size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
 
-void Post(const std::string& address, const std::string& body) {
+void Post(const std::string& address, const std::string& body, const std::string& playerKey) {
   CURL* curl = curl_easy_init();
   if (!curl) return;
   curl_slist* headers = curl_slist_append(nullptr, "Content-Type: text/plain; charset=utf-8");
+  if (!playerKey.empty()) headers = curl_slist_append(headers, ("X-Player-Key: " + playerKey).c_str());
   curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
   // Only the web: a setup.ini naming another scheme posts nothing.
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -46,11 +47,13 @@ Poster& ThePoster() {
 
 }  // namespace
 
-void PostInBackground(std::string address, std::string body) {
+void PostInBackground(std::string address, std::string body, std::string playerKey) {
   static std::once_flag global;
   std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   Poster& poster = ThePoster();
   std::lock_guard lock(poster.mutex);
   if (poster.worker.joinable()) poster.worker.join();
-  poster.worker = std::thread([address = std::move(address), body = std::move(body)] { Post(address, body); });
+  poster.worker = std::thread([address = std::move(address), body = std::move(body), key = std::move(playerKey)] {
+    Post(address, body, key);
+  });
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
-// Posts body as text/plain to address. A post still under way is waited
-// for first (at most its limit), and so is the last one when the program ends.
-void PostInBackground(std::string address, std::string body);
+// Posts body as text/plain to address, with the header "X-Player-Key" when
+// playerKey is not empty. A post still under way is waited for first (at
+// most its limit), and so is the last one when the program ends.
+void PostInBackground(std::string address, std::string body, std::string playerKey);

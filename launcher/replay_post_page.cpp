@@ -4,4 +4,6 @@
 
 #include "platform/device/page_post.h"
 
-void PostInBackground(std::string address, std::string body) { platform::PagePostText(address, body); }
+void PostInBackground(std::string address, std::string body, std::string playerKey) {
+  platform::PagePostText(address, body, playerKey);
+}

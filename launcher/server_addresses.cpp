@@ -16,7 +16,7 @@ std::string ReadAddress(const char* key, const char* fallback, const char* iniPa
 ServerAddresses ReadServerAddresses(const char* iniPath) {
   ServerAddresses addresses;
   addresses.home = ReadAddress("home", kDefaultHomeAddress, iniPath);
-  addresses.scores = ReadAddress("scores", kDefaultScoresAddress, iniPath);
+  addresses.scores = ReadAddress(records::kScoresKey, kDefaultScoresAddress, iniPath);
   // The upload path brings its own "/".
   while (!addresses.scores.empty() && addresses.scores.back() == '/') addresses.scores.pop_back();
   return addresses;

@@ -6,13 +6,15 @@
 
 #include <string>
 
+#include "records/shared_files.h"
+
 struct ServerAddresses {
   std::string home;    // key "home"
   std::string scores;  // key "scores", without the upload path
 };
 
 constexpr char kDefaultHomeAddress[] = "http://localhost:8080/";
-constexpr char kDefaultScoresAddress[] = "http://localhost:8080";
+constexpr const char* kDefaultScoresAddress = records::kDefaultScoresAddress;
 
 // iniPath as the programs write paths: the launcher's ".\setup.ini", from
 // its working directory or from its directory given whole.

@@ -108,30 +108,41 @@ int HighScoreTable::Save(const char* path) const {
   return platform::WriteFileAtomically(platform::MapPath(path), bytes.data(), bytes.size()) ? 1 : 0;
 }
 
-HighScoreTable::MergeResult HighScoreTable::InsertMerged(const char* path, const std::vector<PendingEntry>& entries) {
+bool HighScoreTable::Rewrite(const char* path, const std::function<bool(HighScoreTable&)>& change) {
+  if (path == nullptr || count_ <= 0) return false;
+  const int count = count_;
+  return platform::RewriteFile(platform::MapPath(path), FileSize(count),
+                               [&](platform::ReadResult read, const std::string& old, std::string* out) {
+                                 Resize(count);
+                                 if (read == platform::ReadResult::kOk) FromBytes(old);
+                                 if (!change(*this)) return false;
+                                 *out = ToBytes();
+                                 return true;
+                               });
+}
+
+HighScoreTable::MergeResult HighScoreTable::InsertMerged(const char* path, const std::vector<PendingEntry>& entries,
+                                                         const std::function<void(const MergeResult&)>& beforeWrite) {
   MergeResult result;
   if (path == nullptr || count_ <= 0) return result;
-  const int count = count_;
-  result.saved = platform::RewriteFile(
-      platform::MapPath(path), FileSize(count),
-      [&](platform::ReadResult read, const std::string& old, std::string* out) {
-        Resize(count);
-        if (read == platform::ReadResult::kOk) FromBytes(old);
-        for (const PendingEntry& e : entries) {
-          result.lastInserted = Insert(e.name.c_str(), e.score) == 1;
-          result.anyInserted = result.anyInserted || result.lastInserted;
-        }
-        if (!result.anyInserted) return false;
-        *out = ToBytes();
-        return true;
-      });
-  // When the file could not even be opened, the entries still go into the table as it was.
-  if (!result.saved && !result.anyInserted) {
-    const int error = errno;
+  const auto insertAll = [&](HighScoreTable& table) {
     for (const PendingEntry& e : entries) {
-      result.lastInserted = Insert(e.name.c_str(), e.score) == 1;
+      result.lastInserted = table.Insert(e.name.c_str(), e.score) == 1;
       result.anyInserted = result.anyInserted || result.lastInserted;
     }
+  };
+  bool read = false;
+  result.saved = Rewrite(path, [&](HighScoreTable& table) {
+    read = true;
+    insertAll(table);
+    if (!result.anyInserted) return false;
+    if (beforeWrite) beforeWrite(result);
+    return true;
+  });
+  // When the file could not even be opened, the entries still go into the table as it was.
+  if (!read) {
+    const int error = errno;
+    insertAll(*this);
     errno = error;
   }
   return result;

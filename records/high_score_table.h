@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,12 +48,24 @@ class HighScoreTable {
   // so a crash leaves the old table or the new one. 0 on failure.
   int Save(const char* path) const;
 
+  // A change of the file while another program may be saving it too: under
+  // the file's lock, the table becomes the file as it is now (an empty table
+  // when the file is missing or not a table) and change edits it. The table
+  // is written back when change returns true; true when the file then holds
+  // it. False (errno set) when nothing was written: change declined, the
+  // write failed, or the file could not be opened and change never ran (the
+  // table then stays as it was). Whatever change did stays in the table.
+  // Other files kept in step with the table are changed inside change, so
+  // no other save of the table comes between.
+  bool Rewrite(const char* path, const std::function<bool(HighScoreTable&)>& change);
+
   // A score entered while another program may be saving the same file:
-  // under the file's lock, the table becomes the file as it is now (an
-  // empty table when the file is missing or not a table), each of the
-  // entries is inserted in order, and the result is written back when any
-  // got in. The table keeps the merged entries whether or not the write
-  // succeeded.
+  // through Rewrite, each of the entries is inserted in order into the file
+  // as it is now, and the result is written back when any got in. The table
+  // keeps the merged entries whether or not the write succeeded (when the
+  // file could not be read they go into the table as it was). beforeWrite,
+  // when given, runs under the lock once an entry got in, before the table
+  // is written.
   struct PendingEntry {
     std::string name;
     int score;
@@ -62,7 +75,8 @@ class HighScoreTable {
     bool anyInserted = false;
     bool saved = false;  // the file holds the merged table
   };
-  MergeResult InsertMerged(const char* path, const std::vector<PendingEntry>& entries);
+  MergeResult InsertMerged(const char* path, const std::vector<PendingEntry>& entries,
+                           const std::function<void(const MergeResult&)>& beforeWrite = nullptr);
 
   int Count() const { return count_; }
   // Entry i, or null when i is outside the table.

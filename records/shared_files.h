@@ -34,11 +34,19 @@ inline constexpr char kNameKey[] = "name";
 inline constexpr char kAddressKey[] = "address";
 inline constexpr char kEmailKey[] = "email";
 inline constexpr char kSendKey[] = "send";
+// The player's key (32 lowercase hex digits), which the score server ties
+// the player's name to; never shown.
+inline constexpr char kPlayerKeyKey[] = "key";
 
 // setup.ini: section "setup" the window ("fullscreen"), section "default" a
 // game's settings, section "server" the launcher's addresses.
 inline constexpr char kFullscreenKey[] = "fullscreen";
 inline constexpr char kDefaultSection[] = "default";
 inline constexpr char kServerSection[] = "server";
+// The score server in front of its paths ("scores" of section "server"),
+// which the launcher uploads to and the game asks for deals; a score server
+// on this machine unless the file names another.
+inline constexpr char kScoresKey[] = "scores";
+inline constexpr char kDefaultScoresAddress[] = "http://localhost:8080";
 
 }  // namespace records

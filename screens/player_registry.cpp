@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix/random_bytes.h"
 #include "platform/win/profile.h"
 #include "records/player_string.h"
 #include "records/shared_files.h"
@@ -99,6 +100,37 @@ void PlayerRegistry::PlayerFrom(const std::string& text, int i) {
   platform::GetProfileStringFromText(text, section, records::kAddressKey, "", p.address, sizeof p.address);
   platform::GetProfileStringFromText(text, section, records::kEmailKey, "", p.email, sizeof p.email);
   platform::GetProfileStringFromText(text, section, records::kSendKey, "Y", p.send, sizeof p.send);
+  char key[40] = "";
+  platform::GetProfileStringFromText(text, section, records::kPlayerKeyKey, "", key, sizeof key);
+  keys_[i] = IsKey(key) ? key : "";
+}
+
+bool PlayerRegistry::IsKey(std::string_view key) {
+  return key.size() == 32 &&
+         key.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+std::string PlayerRegistry::KeepKey(int i) {
+  i = RecordIndex(i);
+  if (iniPath_.empty()) return {};
+  // Another program may have made it since this one read the file.
+  ReadPlayer(i);
+  if (!keys_[i].empty()) return keys_[i];
+  unsigned char bytes[16];
+  if (!platform::RandomBytes(bytes, sizeof bytes)) return {};
+  char key[33];
+  for (size_t n = 0; n < sizeof bytes; ++n) std::snprintf(key + 2 * n, 3, "%02x", bytes[n]);
+  char section[20];
+  SectionName(i, section);
+  if (WritePrivateProfileStringA(section, records::kPlayerKeyKey, key, iniPath_.c_str()) == FALSE) return {};
+  ReadPlayer(i);
+  return keys_[i];
+}
+
+int PlayerRegistry::FindPlayer(std::string_view text) const {
+  for (int i = 0; i < kPlayers; ++i)
+    if (PlayerString(i) == text) return i;
+  return -1;
 }
 
 // One record's text, copied first: the record may be the registry's own,
@@ -108,7 +140,7 @@ struct PlayerRegistry::RecordText {
   char name[65], address[65], email[65], send[3];
 };
 
-bool PlayerRegistry::WriteRecords(const int* slots, const PlayerRecord* const* records, int count) {
+bool PlayerRegistry::WriteRecords(const int* slots, const PlayerRecord* const* records, int count, bool dropKeys) {
   std::vector<RecordText> texts(static_cast<size_t>(count));
   std::vector<platform::ProfileWrite> writes;
   for (int n = 0; n < count; ++n) {
@@ -124,6 +156,7 @@ bool PlayerRegistry::WriteRecords(const int* slots, const PlayerRecord* const* r
     writes.push_back({t.section, records::kAddressKey, t.address});
     writes.push_back({t.section, records::kEmailKey, t.email});
     writes.push_back({t.section, records::kSendKey, t.send});
+    if (dropKeys) writes.push_back({t.section, records::kPlayerKeyKey, nullptr});
   }
   // One save for the whole edit: a kill or a full disk leaves the old
   // details or the new ones, never a mix.
@@ -135,11 +168,13 @@ bool PlayerRegistry::WriteRecords(const int* slots, const PlayerRecord* const* r
   return true;
 }
 
-bool PlayerRegistry::WritePlayer(int i, const PlayerRecord& record) {
+bool PlayerRegistry::WritePlayer(int i, const PlayerRecord& record) { return WriteOne(i, record, false); }
+
+bool PlayerRegistry::WriteOne(int i, const PlayerRecord& record, bool dropKey) {
   i = RecordIndex(i);
   if (iniPath_.empty()) return true;
   const PlayerRecord* records[] = {&record};
-  return WriteRecords(&i, records, 1);
+  return WriteRecords(&i, records, 1, dropKey);
 }
 
 bool PlayerRegistry::WritePlayers(int slot, const PlayerRecord* edited) {
@@ -177,5 +212,6 @@ bool PlayerRegistry::ResetPlayer(int i) {
   SectionName(i, section);
   std::memcpy(p.name, section, std::strlen(section) + 1);
   p.send[0] = 'Y';
-  return WritePlayer(i, p);
+  keys_[i].clear();
+  return WriteOne(i, p, true);
 }

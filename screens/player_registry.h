@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #pragma pack(push, 1)
 struct PlayerRecord {
@@ -69,8 +70,23 @@ class PlayerRegistry {
   // The in-memory record i as the player string "name:address:email:send".
   std::string PlayerString(int i) const;
   // Clears record i to a never-edited player ("Player<i+1>", send "Y") and
-  // writes it at once; false when that write failed.
+  // writes it at once, its key removed (whoever takes the slot next is
+  // another player); false when that write failed.
   bool ResetPlayer(int i);
+
+  // Each profile's key, by which the score server knows the player's
+  // uploads: 32 lowercase hex digits from the system's random source, kept
+  // beside the record (not in it: the record's layout is fixed) as "key" in
+  // the player's section. The in-memory key of i, as the last read found
+  // it; empty when the profile has none (or an unreadable one).
+  const std::string& Key(int i) const { return keys_[RecordIndex(i)]; }
+  // Record i's key, made and saved first when the file has none. Reading
+  // alone never makes one. Empty when a new key could not be saved: a key
+  // the file does not keep would tie the name to a key lost at once.
+  std::string KeepKey(int i);
+  // The first record whose player string is text, or -1.
+  int FindPlayer(std::string_view text) const;
+  static bool IsKey(std::string_view key);
 
   // The in-memory record for i (player 0 when i is outside 0..7).
   PlayerRecord& Player(int i) { return players_[RecordIndex(i)]; }
@@ -82,9 +98,12 @@ class PlayerRegistry {
   void PlayerFrom(const std::string& text, int i);
   // Appends the four writes of record (copied, terminated, into text) for slot i.
   struct RecordText;
-  bool WriteRecords(const int* slots, const PlayerRecord* const* records, int count);
+  // dropKeys: the records' keys are removed in the same save.
+  bool WriteRecords(const int* slots, const PlayerRecord* const* records, int count, bool dropKeys = false);
+  bool WriteOne(int i, const PlayerRecord& record, bool dropKey);
 
   PlayerRecord players_[kPlayers] = {};
+  std::string keys_[kPlayers];
   std::string iniPath_;
 };
 

@@ -1,12 +1,31 @@
-// A text POST in the background through the browser page (its fetch), for
-// the web build, where libcurl is not; defined by the web backend
-// (platform/web/). Whatever becomes of it changes nothing for the program.
+// The page's own requests, for the web build, where libcurl is not; defined
+// by the web backend (platform/web/) with the browser's fetch. Nothing here
+// waits: a post is left to the page, and an answer is asked for each frame.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace platform {
 
-void PagePostText(const std::string& address, const std::string& body);
+// A text POST in the background, with the header "X-Player-Key" when
+// playerKey is not empty. Whatever becomes of it changes nothing for the
+// program.
+void PagePostText(const std::string& address, const std::string& body, const std::string& playerKey);
+
+// A request (method "GET" or "POST", with no body) whose answer the program
+// wants; it gives up after timeoutMs. Returns its number for PageTakeAnswer.
+int PageStartRequest(const char* method, const std::string& address, int timeoutMs);
+
+struct PageAnswer {
+  int status = 0;  // 0 when no answer came (offline, refused, timed out, or a body over the limit)
+  std::string body;
+};
+// Nothing while request is under way; once it has ended, its answer (a body
+// of more than maxBytes counts as none), and the request is forgotten.
+std::optional<PageAnswer> PageTakeAnswer(int request, size_t maxBytes);
+
+// The value of name in the page's own query ("?daily=1"), empty when absent.
+std::string PageQueryValue(const char* name);
 
 }  // namespace platform

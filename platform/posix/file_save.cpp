@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -43,30 +44,35 @@ std::string FollowLinks(std::string path) {
 // The temporary name of a save of base: ".BASE.qbtmp-" and six characters.
 std::string TempPrefix(const std::string& base) { return "." + base + kTempMark; }
 
-bool IsTempName(const char* name, const std::string& prefix) {
-  if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) return false;
-  const char* s = name + prefix.size();
-  for (int i = 0; i < 6; ++i)
-    if (!std::isalnum(static_cast<unsigned char>(s[i]))) return false;
-  return s[6] == '\0';
+// A temporary name of a save of base, or of any file when base is empty.
+bool IsTempName(const char* name, const std::string& base) {
+  const size_t length = std::strlen(name), mark = sizeof kTempMark - 1;
+  const size_t baseLength = base.empty() ? length - std::min(length, 1 + mark + 6) : base.size();
+  if (name[0] != '.' || baseLength == 0 || length != 1 + baseLength + mark + 6) return false;
+  if (!base.empty() && std::strncmp(name + 1, base.c_str(), baseLength) != 0) return false;
+  const char* s = name + 1 + baseLength;
+  if (std::strncmp(s, kTempMark, mark) != 0) return false;
+  for (s += mark; *s != '\0'; ++s)
+    if (!std::isalnum(static_cast<unsigned char>(*s))) return false;
+  return true;
 }
 
-// Temporary files of earlier saves of this file that were killed between
-// writing and renaming. A save holds a lock on its temporary file until the
-// rename, so one that can be locked belongs to no running save; a very young
-// one may not be locked yet and is left for next time.
-void RemoveLeftovers(const std::string& dir, const std::string& base) {
+// Temporary files of earlier saves (of base, or of any file) that were
+// killed between writing and renaming. A save holds a lock on its temporary
+// file until the rename, so one that can be locked belongs to no running
+// save; one younger than minAge seconds may not be locked yet and is left
+// for next time.
+void RemoveLeftovers(const std::string& dir, const std::string& base, int minAge = 2) {
   DIR* d = ::opendir(dir.c_str());
   if (!d) return;
-  const std::string prefix = TempPrefix(base);
   const time_t now = ::time(nullptr);
   while (dirent* e = ::readdir(d)) {
-    if (!IsTempName(e->d_name, prefix)) continue;
+    if (!IsTempName(e->d_name, base)) continue;
     std::string leftover = dir + "/" + e->d_name;
     int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= 2 &&
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= minAge &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0)
       ::unlink(leftover.c_str());
     ::close(fd);
@@ -261,6 +267,11 @@ bool RewriteFile(const std::string& requested, size_t readLimit, const FileEdit&
   }
   errno = EBUSY;
   return false;
+}
+
+void RemoveSaveLeftovers(const std::string& dir) {
+  RemoveLeftovers(dir, std::string(), 0);
+  ForgetPathFacts();
 }
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {

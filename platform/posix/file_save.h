@@ -32,4 +32,9 @@ using FileEdit = std::function<bool(ReadResult read, const std::string& old, std
 // nothing was written.
 bool RewriteFile(const std::string& path, size_t readLimit, const FileEdit& edit);
 
+// Removes the temporary files that killed saves left in dir (already mapped),
+// whatever file they were saving, however young: for a caller holding a
+// lock that every save into dir holds too, so that none is a save under way.
+void RemoveSaveLeftovers(const std::string& dir);
+
 }  // namespace platform

@@ -78,6 +78,8 @@ foreach(button ${QB_GAME_FOLDERS})
 endforeach()
 qb_web_program(Lobbo "." ${QB_LAUNCHER_FILES})
 qb_web_package_files(QB_GAME_FILES Quibbleton ON)
+# The game asks the score server the launcher's settings name for deals.
+list(APPEND QB_GAME_FILES setup.ini)
 qb_web_program(Quibbleton Quibbleton ${QB_GAME_FILES})
 
 # The pages.

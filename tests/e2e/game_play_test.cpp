@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -467,6 +469,33 @@ TEST_F(GamePlay, RunningOutOfTimeShowsGameOverAndEntersTheTable) {
   EXPECT_EQ(ExpectReplaysScoreTheTable(), 1);
 }
 
+// A game of three seconds (seed 3) that scores one group, runs out and
+// enters its score, then the program closed after the hall-of-fame notice.
+Script ShortScoringGame() {
+  Model m = NewGameBoard(3);
+  Script s;
+  s.ClickAt(200, kNewGame[0], kNewGame[1]);
+  s.ClickCell(600, FindRemovable(m, false, 2), false);
+  s.Add(8000, "tap ESC");  // after game over (3 s + 2 s) and the notice (1 s)
+  return s;
+}
+
+// A replay that cannot be written ("replays" is a file) is told as an
+// unsaved table is; the score is in the table without it.
+TEST_F(GamePlay, AReplayThatCannotBeSavedIsReportedAndTheScoreKept) {
+  std::ofstream(game_ + "/replays") << "not a folder";
+  WriteSetup(2, 3);
+  const ProgramResult r = Run(ShortScoringGame(), 3, 9000);
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(r.errors.find("The replay of your score could not be saved in the replays folder (" +
+                          std::string(std::strerror(ENOTDIR)) + ")"),
+            std::string::npos)
+      << r.errors;
+  EXPECT_EQ(r.errors.find("hiscore.dat ("), std::string::npos) << r.errors;
+  EXPECT_GT(Table()[0].score, 0);
+  EXPECT_TRUE(fs::is_regular_file(game_ + "/replays"));
+}
+
 // A read-only "hiscore.dat" cannot take the new score: the player is told,
 // and the file keeps its bytes and its mode.
 TEST_F(GamePlay, AScoreThatCannotBeSavedIsReportedAndTheOldFileKept) {
@@ -480,12 +509,7 @@ TEST_F(GamePlay, AScoreThatCannotBeSavedIsReportedAndTheOldFileKept) {
   ::chmod(file.c_str(), 0444);
   const std::vector<HighScoreEntry> before = Table();
   WriteSetup(2, 3);
-  Model m = NewGameBoard(3);
-  Script s;
-  s.ClickAt(200, kNewGame[0], kNewGame[1]);
-  s.ClickCell(600, FindRemovable(m, false, 2), false);
-  s.Add(8000, "tap ESC");  // after game over (3 s + 2 s) and the notice (1 s)
-  const ProgramResult r = Run(s, 3, 9000);
+  const ProgramResult r = Run(ShortScoringGame(), 3, 9000);
   ASSERT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_NE(r.errors.find("could not be saved in hiscore.dat"), std::string::npos) << r.errors;
   const std::vector<HighScoreEntry> after = Table();

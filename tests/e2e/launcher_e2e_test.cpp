@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "game/rules/replay.h"
 #include "game_frames.h"
 #include "launcher_tree.h"
 #include "launcher/bitmap_font.h"
@@ -292,6 +293,12 @@ TEST_F(LauncherRun, HallOfFameUploadsTheBestEntryAndClearKeepsTheFileSize) {
     table.Insert("Bob:::N", 700);
     ASSERT_TRUE(table.Save((game + "/hiscore.dat").c_str()));
   }
+  // The entries' replays go with them; other files in the folder stay.
+  fs::create_directories(game + "/replays");
+  const std::string replays[] = {game + "/replays/" + quibbleton::ReplayFileName(player, 1200),
+                                 game + "/replays/" + quibbleton::ReplayFileName("Bob:::N", 700)};
+  for (const std::string& replay : replays) std::ofstream(replay) << "quibbleton-replay 1\n";
+  std::ofstream(game + "/replays/notes.txt") << "mine";
   Script script;
   script.Click(100, kHighScores).Line(300, "shot hall.bmp").Click(400, kUpload).Click(600, kClear);
   script.Click(800, kHighScores).Line(1000, "shot cleared.bmp").Line(1100, "tap ESC");
@@ -306,6 +313,8 @@ TEST_F(LauncherRun, HallOfFameUploadsTheBestEntryAndClearKeepsTheFileSize) {
   after.Resize(20);
   ASSERT_EQ(after.Load((game + "/hiscore.dat").c_str()), 1);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(after.Entry(i)->name[0], '\0');
+  for (const std::string& replay : replays) EXPECT_FALSE(fs::exists(replay)) << replay;
+  EXPECT_TRUE(fs::exists(game + "/replays/notes.txt"));
 
   // Rows 1 and 2 of the left column show names and scores; after clear they are empty again.
   const Picture hall = Load(Path("hall.bmp")), cleared = Load(Path("cleared.bmp"));

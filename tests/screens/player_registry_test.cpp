@@ -203,4 +203,71 @@ TEST_F(PlayerRegistryTest, LongValuesInTheFileAreCut) {
   EXPECT_EQ(&registry_.Player(id), &registry_.Player(PlayerRegistry::RecordIndex(id)));
 }
 
+// The key is made on first need, from the system's random source, and then
+// kept: edits of the record leave it, a reset slot loses it, reads never
+// make one.
+TEST_F(PlayerRegistryTest, AKeyIsMadeOnceKeptAndGoesWithAResetSlot) {
+  WriteIni("[Player3]\nname=Ann\nsend=Y\n");
+  registry_.SetPath("..\\options.ini");
+  registry_.ReadAllPlayers();
+  EXPECT_EQ(registry_.Key(2), "");
+  EXPECT_EQ(ReadIni(), "[Player3]\nname=Ann\nsend=Y\n") << "reading makes no key";
+
+  const std::string key = registry_.KeepKey(2);
+  EXPECT_TRUE(PlayerRegistry::IsKey(key)) << key;
+  EXPECT_EQ(Value("Player3", "key"), key);
+  EXPECT_EQ(registry_.KeepKey(2), key) << "made once";
+  const std::string other = registry_.KeepKey(5);
+  EXPECT_TRUE(PlayerRegistry::IsKey(other));
+  EXPECT_NE(other, key);
+
+  PlayerRegistry fresh;
+  fresh.SetPath("..\\options.ini");
+  fresh.ReadAllPlayers();
+  EXPECT_EQ(fresh.Key(2), key);
+  EXPECT_EQ(fresh.PlayerString(2).find(key), std::string::npos) << "the key is never part of what is shown or sent";
+
+  ASSERT_TRUE(registry_.WritePlayer(2, Record("Ann Lee", "1 Main St", "ann@example.org", "N")));
+  ASSERT_TRUE(registry_.WritePlayers());
+  EXPECT_EQ(Value("Player3", "key"), key) << "an edit keeps the key";
+  EXPECT_EQ(registry_.Key(2), key);
+
+  ASSERT_TRUE(registry_.ResetPlayer(2));
+  EXPECT_EQ(registry_.Key(2), "");
+  EXPECT_EQ(Value("Player3", "key"), "<none>");
+  EXPECT_EQ(Value("Player6", "key"), other) << "only the reset slot's key goes";
+  const std::string next = registry_.KeepKey(2);
+  EXPECT_TRUE(PlayerRegistry::IsKey(next));
+  EXPECT_NE(next, key);
+}
+
+TEST_F(PlayerRegistryTest, ABadKeyIsReplacedAndAnUnsavedOneIsNeverUsed) {
+  for (const char* bad : {"0123456789ABCDEF0123456789ABCDEF", "0123456789abcdef", "0123456789abcdef0123456789abcdefa",
+                          "0123456789abcdeg0123456789abcdef"}) {
+    WriteIni(std::string("[Player1]\nname=Ann\nkey=") + bad + "\n");
+    registry_.SetPath("..\\options.ini");
+    registry_.ReadPlayer(0);
+    EXPECT_EQ(registry_.Key(0), "") << bad;
+    const std::string made = registry_.KeepKey(0);
+    EXPECT_TRUE(PlayerRegistry::IsKey(made)) << bad;
+    EXPECT_NE(made, bad);
+  }
+  WriteIni("[Player1]\nname=Ann\n");
+  fs::permissions(Ini(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(registry_.KeepKey(0), "") << "a key the file cannot keep is not handed out";
+  EXPECT_EQ(registry_.Key(0), "");
+  EXPECT_EQ(ReadIni(), "[Player1]\nname=Ann\n");
+}
+
+TEST_F(PlayerRegistryTest, FindPlayerMatchesTheWholePlayerString) {
+  WriteIni("[Player2]\nname=Ann\naddress=1 Main St\nemail=a@b.c\nsend=N\n[Player5]\nname=Ann\n");
+  registry_.SetPath("..\\options.ini");
+  registry_.ReadAllPlayers();
+  EXPECT_EQ(registry_.FindPlayer("Ann:1 Main St:a@b.c:N"), 1);
+  EXPECT_EQ(registry_.FindPlayer("Ann:::Y"), 4);
+  EXPECT_EQ(registry_.FindPlayer("Player8:::Y"), 7);
+  EXPECT_EQ(registry_.FindPlayer("Ann:1 Main St:a@b.c:Y"), -1);
+  EXPECT_EQ(registry_.FindPlayer("Ann"), -1);
+}
+
 }  // namespace

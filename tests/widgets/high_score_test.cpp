@@ -231,6 +231,50 @@ TEST_F(HighScoreTest, AnEntryIsMergedIntoTheFileAsItIsNow) {
   EXPECT_FALSE(stale.InsertMerged("hiscore.dat", {{"Bob", 700}}).anyInserted);
 }
 
+// A change under the lock starts from the file as it is, writes only when
+// it says so, and the hook of a merge runs before the table is written.
+TEST_F(HighScoreTest, ARewriteStartsFromTheFileAndWritesOnlyWhenAsked) {
+  HighScoreTable table;
+  table.Resize(20);
+  table.Insert("In memory only", 99999);
+  EXPECT_FALSE(table.Rewrite("hiscore.dat", [](HighScoreTable& t) {
+    EXPECT_EQ(t.TopScore(), 0) << "a missing file reads as an empty table";
+    return false;
+  }));
+  EXPECT_FALSE(fs::exists("hiscore.dat")) << "a declined change wrote";
+  WriteFile("hiscore.dat", SampleFile(20, 20));
+  const Bytes sample = ReadFile("hiscore.dat");
+  int seen = -1;
+  EXPECT_FALSE(table.Rewrite("hiscore.dat", [&](HighScoreTable& t) {
+    seen = t.TopScore();
+    t.Insert("Dropped", 1 << 30);
+    return false;
+  }));
+  EXPECT_EQ(seen, table.Entry(1)->score) << "not the file's table";
+  EXPECT_EQ(ReadFile("hiscore.dat"), sample);
+  EXPECT_TRUE(table.Rewrite("hiscore.dat", [](HighScoreTable& t) {
+    t.Resize(t.Count());
+    return true;
+  }));
+  Bytes cleared(5204, 0);
+  cleared[0] = 20;
+  EXPECT_EQ(ReadFile("hiscore.dat"), cleared);
+
+  bool fileHadIt = true;
+  const auto merged = table.InsertMerged("hiscore.dat", {{"Ann", 10}}, [&](const HighScoreTable::MergeResult& m) {
+    EXPECT_TRUE(m.lastInserted);
+    HighScoreTable file;
+    file.Resize(20);
+    file.Load("hiscore.dat");
+    fileHadIt = file.TopScore() == 10;
+  });
+  EXPECT_TRUE(merged.saved);
+  EXPECT_FALSE(fileHadIt) << "the hook ran after the table was written";
+  fs::create_directory("folder.dat");
+  EXPECT_FALSE(table.Rewrite("folder.dat", [](HighScoreTable&) { return true; }));
+  EXPECT_EQ(table.TopScore(), 10) << "a file that cannot be opened changes nothing";
+}
+
 TEST_F(HighScoreTest, UnterminatedNamesEndInsideTheirEntry) {
   Bytes b(5204, 'x');
   PutInt32(b, 0, 20);
