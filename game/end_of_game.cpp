@@ -115,6 +115,8 @@ void Game::EnterEndedGameScore() {
 
 bool Game::InsertScore(int value) {
   endedScorePending = false;
+  // A watched game's score is its own player's, not this one's.
+  if (playback.Watching()) return false;
   playerRegistry.SetPath(records::kOptionsFromGame);
   // One read of the file: the number and the record of one moment.
   const int index = playerRegistry.ReadCurrentPlayer();

@@ -153,14 +153,14 @@ int Game::Update() {
   int x = 0, y = 0, buttons = 0;
   mouseCursor.GetState(&x, &y, &buttons);
   cursor.NoteMouse(x, y);
-  const BoardCursor::Action key = TakeKeys();
+  const BoardCursor::Action key = playback.Watching() ? WatchControls(x, y, buttons) : TakeKeys();
   ButtonSet* set = screen.GetButtons();
   int keyButtons = 0;
   if (set) {
     set->UpdateAll(x, y, buttons);
     keyButtons = PressForKey(set, key);
     set->DrawAll();
-    if (set->WasPressed("newgame")) {
+    if (set->WasPressed("newgame") && playback.LetNewGame(state == kPlaying)) {
       // Only a game being played has a score to offer. The board dealt when
       // the screen opened still has all its seconds, but nobody played it:
       // its 0 is offered only to retry scores an earlier save lost, else the
@@ -171,11 +171,13 @@ int Game::Update() {
       if (scoreToOffer) recorder.End(now, quibbleton::ReplayEnd::kNewGame);
       if (scoreToOffer && EnterHighScore(score) == 0) return kFrameCut;
       NewGame();
-      PlayServerDeal();
+      // A watched game is dealt from its replay (DealReplay): it takes no server's deal.
+      if (!playback.Watching()) PlayServerDeal();
       SetState(kPlaying);
       StartCountdown();
       recorder.Start(dealSeed, rules.MinimumGroup(), gameTime);
       recorder.NameDeal(dealId);
+      if (playback.Watching()) DealReplay();
     }
     if (set->WasPressed("help") && HelpPopup() == 0) return kQuit;
     if (set->WasPressed("exit")) return kQuit;
@@ -189,7 +191,9 @@ int Game::Update() {
     case kPlaying:
       // The countdown is looked at before the frame's input and again after
       // it: a click in the frame the countdown ran out is not taken.
-      if (!RunOut()) {
+      if (!RunOut() && playback.Watching()) {
+        PlayBack();
+      } else if (!RunOut()) {
         // One action a frame, as the keys already are: a click, else the
         // cursor's click, else a guy's order.
         const bool acted = BoardClicks(x, y, buttons) ||
@@ -395,6 +399,7 @@ void Game::Wait(int64_t ms) {
     // No click is taken while the board animates: each step forgets the
     // presses of the step before, so only a button still held, or pressed
     // in the animation's last step, reaches the frame after it.
+    if (playback.Watching()) WatchDuringAnimation();
     mouseCursor.DropPresses();
     frameRate = GXGetFPS();
     screen.Flip();
@@ -411,4 +416,5 @@ void Game::DrawFrame(IDirectDrawSurface* surface) {
   }
   UpdatePopups(surface);
   if (cursor.Shown()) DrawFocusFrame(CursorRect());
+  if (playback.Watching()) DrawWatchStatus();
 }

@@ -12,6 +12,7 @@
 
 #include "game/board_cursor.h"
 #include "game/deal_source.h"
+#include "game/replay_playback.h"
 #include "game/replay_recorder.h"
 #include "game/rules/rules.h"
 #include "platform/win/ddraw.h"
@@ -163,6 +164,9 @@ class Game : public GameBase {
   // or, with colour -1, empties it: tests build exact boards with it.
   void PlaceBlock(int cell, int colour, int face);
 
+  // Watching a replay (QB_REPLAY) instead of playing one's own game.
+  ReplayPlayback& Playback() { return playback; }
+
   // Every sound name the game plays, in order (diagnostics and tests).
   void (*soundListener)(const char* name) = nullptr;
 
@@ -199,6 +203,18 @@ class Game : public GameBase {
   // score did not make the table.
   bool InsertScore(int value);
 
+  // Watching a replay (replay_playback.cpp): a frame's controls (the first
+  // frame's New game, then pause and speed), the same during an animation,
+  // the replay's deal and settings once New game has run, the action due
+  // in the frame, and the status line.
+  BoardCursor::Action WatchControls(int x, int y, int buttons);
+  void WatchDuringAnimation();
+  void TakeWatchInput(int x, int y, int buttons);
+  void DealReplay();
+  void PlayBack();
+  void Perform(const quibbleton::Action& action);
+  void DrawWatchStatus();
+
   GameScreen& screen;
   static constexpr int originX = 137, originY = 10;
   static constexpr int columns = quibbleton::kColumns, rows = quibbleton::kRows;
@@ -227,6 +243,7 @@ class Game : public GameBase {
   // The generator's state before the last deal, and the game's replay.
   uint32_t dealSeed = 0;
   ReplayRecorder recorder;
+  ReplayPlayback playback;
 
   // The score server's deals (game/server_deals.cpp): asked for each frame
   // from the first one on, dealt from at New game when one fits; dealId

@@ -1,8 +1,10 @@
 // Quibbleton's entry: the shared shell with the game's own steps.
 #include <cstdio>
+#include <string>
 
 #include "game/game.h"
 #include "game/game_screen.h"
+#include "platform/device/config.h"
 #include "platform/entry/entry.h"
 #include "platform/device/input.h"
 #include "platform/win/mci.h"
@@ -52,6 +54,14 @@ void RegisterScreens(const char* text) {
 }  // namespace
 
 int WinMain(HINSTANCE instance, HINSTANCE, char* text, int) {
+  // A replay to watch that cannot be watched ends the run before it starts,
+  // as a malformed setting does.
+  if (const std::string& replay = platform::GetConfig().replay; !replay.empty()) {
+    if (const std::string error = game.Playback().Load(replay); !error.empty()) {
+      std::fprintf(stderr, "%s: QB_REPLAY=%s %s\n", platform::ProgramName().c_str(), replay.c_str(), error.c_str());
+      return 2;
+    }
+  }
   ShellVariant variant;
   variant.title = "Quibbleton";
   variant.startSound = StartSound;

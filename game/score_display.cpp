@@ -67,8 +67,11 @@ void TimerDots::Draw(IDirectDrawSurface* surface, int x, int y) {
 
 void ScorePopup::Move() {
   if (frameRate < 10.0f) frameRate = 60.0f;
-  x += vx / frameRate;
-  y += vy / frameRate;
+  // A frame is ClockRate() times as long in game time: a pop-up rises as far
+  // in its second at double speed.
+  const float step = static_cast<float>(ClockRate()) / frameRate;
+  x += vx * step;
+  y += vy * step;
   if (y < 10.0f) {
     y = 10.0f;
     vy = 0.0f;

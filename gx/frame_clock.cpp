@@ -14,6 +14,7 @@ std::atomic<uint32_t> ticks{0};
 std::atomic<int> secondsLeft{0};
 std::atomic<int> countdownRunning{1};
 UINT timerId = 0;
+std::atomic<int> clockRate{1};
 
 // Only the timer callback touches these.
 uint32_t lastSeen = 0;
@@ -40,7 +41,7 @@ struct CallbackRecord {
 CallbackRecord record{&ticks, kStep};
 
 void TickCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
-  ClockTick(reinterpret_cast<CallbackRecord*>(user)->step);
+  ClockTick(reinterpret_cast<CallbackRecord*>(user)->step * clockRate.load(std::memory_order_relaxed));
 }
 
 }  // namespace
@@ -87,6 +88,8 @@ int StopClock() {
   return 0;
 }
 
+void SetClockRate(int rate) { clockRate.store(rate < 0 ? 0 : rate, std::memory_order_relaxed); }
+int ClockRate() { return clockRate.load(std::memory_order_relaxed); }
 bool ClockRunning() { return timerId != 0; }
 int GetTicks() { return static_cast<int>(ticks.load(std::memory_order_relaxed)); }
 int TicksSince(int t) {

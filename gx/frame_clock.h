@@ -29,6 +29,12 @@ int64_t CountdownMs();
 void ResetCountdownClock();
 void StartCountdown();
 void StopCountdown();
+// How many ms of game time each ms of the clock makes: 1 as a rule, 2 to
+// watch a replay at double speed, 0 to hold the game still (its ticks, the
+// countdown, every wait and animation) while the frames go on being shown.
+// The timer keeps its 10 ms period; only what a tick adds changes.
+void SetClockRate(int rate);
+int ClockRate();
 // True while the periodic timer runs.
 bool ClockRunning();
 // The timer callback's body, exposed so tests can drive it step by step.

@@ -39,6 +39,7 @@ Config Read() {
   c.script = Env("QB_SCRIPT", "");
   c.scriptDir = Env("QB_SCRIPT_DIR", "");
   c.record = Env("QB_RECORD", "");
+  c.replay = Env("QB_REPLAY", "");
   std::string shell = Env("QB_SHELL", "");
   if (shell.rfind("record:", 0) == 0 && shell.size() > 7)
     c.shellRecord = shell.substr(7);

@@ -18,6 +18,10 @@ struct Config {
   std::string scriptDir;          // QB_SCRIPT_DIR
   std::string record;             // QB_RECORD: where the run's input is written as a script
   std::string shellRecord;        // QB_SHELL=record:PATH -> PATH
+  // QB_REPLAY: a replay the game plays back instead of being played. The
+  // game reads it (its format is the game's), so a file that does not read
+  // as a replay is the game's to refuse.
+  std::string replay;
   std::optional<uint32_t> maxTicks;  // QB_MAX_TICKS
   // QB_DEPTH: the colour depth the desktop reports (16, the depth the programs
   // draw in, unless a test asks for another to see the launcher refuse it).

@@ -21,7 +21,8 @@ namespace {
 // absolute before it changes folder, for it and for the programs it starts.
 void AnchorSettingPaths() {
   const std::pair<const char*, const char*> paths[] = {
-      {"QB_SCRIPT", ""}, {"QB_SCRIPT_DIR", ""}, {"QB_RECORD", ""}, {"QB_SHELL", "record:"}, {"QB_AUDIO", "wav:"}};
+      {"QB_SCRIPT", ""}, {"QB_SCRIPT_DIR", ""}, {"QB_RECORD", ""}, {"QB_REPLAY", ""},
+      {"QB_SHELL", "record:"}, {"QB_AUDIO", "wav:"}};
   for (const auto& [name, prefix] : paths) {
     const char* value = std::getenv(name);
     const size_t skip = std::strlen(prefix);

@@ -93,4 +93,24 @@ TEST(WebBrowser, TheGamePageRunsItsWasmAndUploadsFromItsOriginAndNothingElse) {
   EXPECT_TRUE(scores.at("scores").at(0).at("verified").get<bool>());
 }
 
+// "watch" on a board's row, in the real web build (tests/web/browser_test.js,
+// skipped there, and so here, without chromium or the staged build): the
+// bot's short game, uploaded, plays back in the page to the board's score.
+TEST(WebBrowser, WatchPlaysABoardsReplayToItsScore) {
+  if (access("/usr/bin/node", X_OK) != 0) GTEST_SKIP() << "node is not installed";
+  const quibbleton::Replay played = quibbleton::PlayBotGame(4242, 2, 6, 14);
+  const quibbleton::Verdict verdict = quibbleton::VerifyReplay(played);
+  ASSERT_TRUE(verdict.ok) << verdict.reason;
+  FakeWebBuild folder;  // only for its temporary folder
+  folder.Write("replay.txt", quibbleton::FormatReplay(played));
+  const std::string log = folder.Top() + "/browser.log";
+  const int code = RunToEnd({"/usr/bin/node", std::string(QB_SOURCE_DIR) + "/tests/web/browser_test.js",
+                             "WatchPlaysAReplayToTheBoardsScore", "--web", std::string(QB_BINARY_DIR) + "/web",
+                             "--server", SCORE_SERVER_EXE, "--replay", folder.Top() + "/replay.txt", "--score",
+                             std::to_string(verdict.score)},
+                            log);
+  if (code == 77) GTEST_SKIP() << ReadWholeFile(log);
+  EXPECT_EQ(code, 0) << ReadWholeFile(log);
+}
+
 }  // namespace

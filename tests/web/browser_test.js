@@ -310,6 +310,56 @@ const tests = {
       await browser.close();
     }
   },
+
+  // "watch" on a board's row plays its replay on the real game in the page, to the board's score.
+  // The replay and its score come from the caller (--replay FILE --score N): a short game, played
+  // here at double speed. A server that links no "watch" yet is stood in for by the page's requests
+  // for the replay, answered with the file.
+  async WatchPlaysAReplayToTheBoardsScore(server) {
+    const text = fs.readFileSync(options.replay, 'utf8');
+    const upload = await fetch(server.origin + '/api/replays?game=Quibbleton&name=' + encodeURIComponent('Watched:::N') +
+                               '&score=' + options.score, {method: 'POST', body: text});
+    assert.strictEqual(upload.status, 200, 'the upload answered ' + upload.status + ': ' + await upload.text());
+    // The board of the replay's rules: the standard one, or its own rule set's.
+    const rules = /\nballoons (\d+)\ngametime (\d+)\n/.exec(text);
+    const boards = ['', '?rules=' + rules[1] + '-' + rules[2]];
+    let row = null, watch = null;
+    for (const board of boards) {
+      const answer = await fetch(server.origin + '/api/games/Quibbleton/scores' + board);
+      if (answer.status === 200) row = row || (await answer.json()).scores.find((r) => r.name.startsWith('Watched'));
+      const html = await (await fetch(server.origin + '/games/Quibbleton' + board)).text();
+      const link = /href="([^"]*\/play\/Quibbleton\/\?replay=[^"]+)"/.exec(html);
+      watch = watch || (link && link[1].replace(/&amp;/g, '&'));
+    }
+    assert.ok(row && row.verified, 'no verified row for the replay on the boards');
+    const {browser, page} = await launch();
+    try {
+      if (!watch) {
+        console.log('the server links no "watch": the page\'s fetch of the replay is answered here');
+        watch = '/play/Quibbleton/?replay=watched-1';
+        await page.setRequestInterception(true);
+        page.on('request', (request) => {
+          if (new URL(request.url()).pathname === '/api/replays/watched-1')
+            request.respond({status: 200, contentType: 'text/plain', body: text});
+          else request.continue();
+        });
+      }
+      await page.goto(new URL(watch, server.origin).href);
+      await waitForState(page, (d) => d.fields.state === 'playing', 'the replay\'s game to start');
+      await page.keyboard.press('KeyF');
+      const end = await waitForState(page, (d) => d.fields.state === 'idle', 'the replay\'s game to end', 60000);
+      assert.strictEqual(Number(end.fields.score), row.score, 'the watched game ended at another score');
+      assert.strictEqual(end.fields.best, '0', 'the watched game went into the viewer\'s hall of fame');
+
+      // A replay the site does not have: the page says so, and the program does not start.
+      await page.goto(server.origin + '/play/Quibbleton/?replay=no-such-replay');
+      await page.waitForFunction(() => /could not be fetched/.test((document.getElementById('qb-message') || {}).textContent),
+                                 {timeout: 15000});
+      assert.strictEqual(await page.evaluate(() => qbPage.framesDrawn), 0);
+    } finally {
+      await browser.close();
+    }
+  },
 };
 
 (async () => {

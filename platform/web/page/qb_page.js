@@ -11,6 +11,32 @@
   // The QB_* settings that make sense in a page; the backends are the page's own.
   const pageSettings = ['QB_SEED', 'QB_DEPTH', 'QB_MAX_TICKS'];
 
+  // --- watching a game: ?replay=ID plays back the replay this site keeps
+  // under ID. Its text is fetched while the program itself loads, and the
+  // program starts once it is here, with the file as QB_REPLAY (outside the
+  // player's files, which are saved); it does not start without it.
+  const watched = query.has('replay') ? {
+    path: '/tmp/watched-replay.txt',
+    text: fetch('/api/replays/' + encodeURIComponent(query.get('replay')), {cache: 'no-store'}).then(function (answer) {
+      if (!answer.ok) throw new Error('the server answered ' + answer.status + ' ' + answer.statusText);
+      return answer.text();
+    }),
+  } : null;
+  // Said once the program's loading takes it, which may be after it failed.
+  if (watched) watched.text.catch(function () {});
+  // A line over the page, where the program would be.
+  function showMessage(text) {
+    let box = document.getElementById('qb-message');
+    if (!box) {
+      box = document.createElement('p');
+      box.id = 'qb-message';
+      box.style.cssText = 'position: absolute; left: 0; right: 0; top: 40%; margin: 0; padding: 1em; ' +
+                          'text-align: center; color: #fff; font: 20px sans-serif;';
+      document.body.appendChild(box);
+    }
+    box.textContent = text;
+  }
+
   const page = {
     context: canvas.getContext('2d', {alpha: false}),
     framesDrawn: 0,
@@ -311,7 +337,11 @@
     thisProgram: programPath,
     arguments: query.has('arg') ? [query.get('arg')] : settings.args,
     print: function (text) { console.log(text); },
-    printErr: function (text) { console.warn(text); },
+    printErr: function (text) {
+      console.warn(text);
+      // The program ends at once on a replay it cannot read, saying why.
+      if (watched && text.indexOf('QB_REPLAY=') >= 0) showMessage('This replay cannot be watched: ' + text);
+    },
     preRun: [function () {
       ENV.QB_VIDEO = 'web';
       ENV.QB_AUDIO = 'web';
@@ -322,6 +352,16 @@
       pageSettings.forEach(function (name) {
         if (query.has(name)) ENV[name] = query.get(name);
       });
+      if (watched) {
+        ENV.QB_REPLAY = watched.path;
+        addRunDependency('qb-replay');
+        watched.text.then(function (text) {
+          FS.writeFile(watched.path, text);
+          removeRunDependency('qb-replay');
+        }, function (error) {
+          showMessage('The replay could not be fetched: ' + error.message + '.');
+        });
+      }
       decodeMusicOfPackage();
       FS.mkdir(userFolder);
       FS.mount(IDBFS, {}, userFolder);

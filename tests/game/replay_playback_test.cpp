@@ -1,0 +1,149 @@
+// What a watched replay does when: its actions one a frame once their game
+// time has come, New game only where it starts or follows the watched game,
+// the viewer's controls as the frame clock's rate, and the files it refuses.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "game/replay_playback.h"
+#include "gx/frame_clock.h"
+
+namespace {
+
+using quibbleton::Action;
+
+quibbleton::Replay TwoActions(quibbleton::ReplayEnd end) {
+  quibbleton::Replay replay;
+  replay.actions = {{100, {Action::Kind::kClickColour, 140}, 0}, {900, {Action::Kind::kOrder, 12}, 0}};
+  replay.end = end;
+  replay.endMs = 2500;
+  return replay;
+}
+
+TEST(ReplayPlayback, ActionsComeOneACallOnceTheirTimeHasComeAndTheGameStopsWhereItWasLeft) {
+  ReplayPlayback playback;
+  playback.Watch(TwoActions(quibbleton::ReplayEnd::kNewGame));
+  // Nothing before the watched game began.
+  EXPECT_EQ(playback.Due(5000), nullptr);
+  ASSERT_TRUE(playback.LetNewGame(false));
+  EXPECT_EQ(playback.Due(99), nullptr);
+  const Action* first = playback.Due(100);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->target, 140);
+  // The second is due by 1000, and it waits for the next call (frame) even when both are.
+  EXPECT_FALSE(playback.LeftAt(3000));  // an action is still to come
+  const Action* second = playback.Due(1000);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->kind, Action::Kind::kOrder);
+  EXPECT_EQ(playback.Due(100000), nullptr);
+  EXPECT_FALSE(playback.LeftAt(2499));
+  EXPECT_TRUE(playback.LeftAt(2500));
+  EXPECT_TRUE(playback.LeftAt(2510));  // a frame may come after the moment
+
+  // A game that ran to its end stops by itself, never here.
+  playback.Watch(TwoActions(quibbleton::ReplayEnd::kFinished));
+  playback.LetNewGame(false);
+  while (playback.Due(3000)) {
+  }
+  EXPECT_FALSE(playback.LeftAt(3000));
+}
+
+TEST(ReplayPlayback, NewGameStartsTheWatchedGameThenWaitsForItsEndAndThenPlaysAtTheNormalPace) {
+  ReplayPlayback playback;
+  EXPECT_TRUE(playback.LetNewGame(true));  // not watching: New game is the player's as ever
+  playback.Watch(TwoActions(quibbleton::ReplayEnd::kFinished));
+  EXPECT_TRUE(playback.Ready());
+  EXPECT_TRUE(playback.LetNewGame(false));
+  EXPECT_FALSE(playback.Ready());
+  playback.Key('f');
+  EXPECT_EQ(ClockRate(), 2);
+  EXPECT_FALSE(playback.LetNewGame(true));
+  EXPECT_TRUE(playback.Watching());
+  EXPECT_EQ(ClockRate(), 2);
+  // Over: the viewer's own game, at the game's own pace.
+  EXPECT_TRUE(playback.LetNewGame(false));
+  EXPECT_FALSE(playback.Watching());
+  EXPECT_EQ(ClockRate(), 1);
+}
+
+TEST(ReplayPlayback, TheControlsSetTheClocksRate) {
+  ReplayPlayback playback;
+  playback.Watch(TwoActions(quibbleton::ReplayEnd::kFinished));
+  playback.LetNewGame(false);
+  EXPECT_EQ(ClockRate(), 1);
+  // The first press on the board pauses, the next resumes.
+  playback.Pointer(true, 1);
+  EXPECT_TRUE(playback.Paused());
+  playback.Pointer(true, 0);
+  playback.Pointer(true, 1);
+  playback.Pointer(true, 0);
+  EXPECT_FALSE(playback.Paused());
+  for (char other : {'n', 'z', 'x', 'h', '\0'}) playback.Key(other);
+  EXPECT_EQ(ClockRate(), 1);
+  playback.Key('p');
+  EXPECT_EQ(ClockRate(), 0);
+  playback.Key('F');  // double speed chosen while paused shows once resumed
+  EXPECT_EQ(ClockRate(), 0);
+  playback.Key(' ');
+  EXPECT_EQ(ClockRate(), 2);
+  playback.Key('f');
+  EXPECT_EQ(ClockRate(), 1);
+  EXPECT_NE(playback.StatusLine().find("[speed x1]"), std::string::npos);
+
+  // A press on the board pauses; held, or off the board, it does nothing more.
+  playback.Pointer(false, 1);
+  playback.Pointer(false, 0);
+  EXPECT_FALSE(playback.Paused());
+  playback.Pointer(true, 1);
+  EXPECT_TRUE(playback.Paused());
+  EXPECT_NE(playback.StatusLine().find("[paused]"), std::string::npos);
+  playback.Pointer(true, 1);
+  playback.Pointer(true, 3);  // the other button pressed as well: a new press
+  EXPECT_FALSE(playback.Paused());
+  playback.Pointer(true, 0);
+  playback.Pointer(true, 2);
+  EXPECT_TRUE(playback.Paused());
+  playback.Key('P');
+  EXPECT_EQ(ClockRate(), 1);
+  // Watching a new replay starts at the normal pace.
+  playback.Key('f');
+  playback.Watch(TwoActions(quibbleton::ReplayEnd::kFinished));
+  EXPECT_EQ(ClockRate(), 1);
+  SetClockRate(1);
+}
+
+TEST(ReplayPlayback, LoadRefusesWhatIsNoReplayInOneLine) {
+  ReplayPlayback playback;
+  EXPECT_NE(playback.Load("/nonexistent/replay.txt").find("cannot be read"), std::string::npos);
+  const std::string path = ::testing::TempDir() + "replay_playback_test.txt";
+  std::ofstream(path) << "quibbleton-replay 1\nseed 7\nballoons 2\ngametime 0x1\n";
+  const std::string error = playback.Load(path);
+  EXPECT_NE(error.find("not a replay: line 4"), std::string::npos) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos);
+  EXPECT_FALSE(playback.Watching());
+  std::ofstream(path) << quibbleton::FormatReplay(TwoActions(quibbleton::ReplayEnd::kNewGame));
+  EXPECT_EQ(playback.Load(path), "");
+  EXPECT_TRUE(playback.Ready());
+  EXPECT_EQ(playback.Played().actions.size(), 2u);
+
+  // Exactly the longest replay reads; a byte more, and it is refused, not cut.
+  std::string longest = "quibbleton-replay 1\nseed 7\nballoons 2\ngametime 300\n";
+  const std::string end = "9000000 end\n";
+  const size_t line = std::string("100000 push 1\n").size();
+  const size_t lines = (quibbleton::kMaxReplayBytes - longest.size() - end.size()) / line;
+  // The last few take a digit more, to fill the size exactly.
+  const size_t longer = quibbleton::kMaxReplayBytes - longest.size() - end.size() - lines * line;
+  for (size_t i = 0; i < lines; ++i)
+    longest += std::to_string((i + longer >= lines ? 1000000 : 100000) + i) + " push 1\n";
+  longest += end;
+  ASSERT_EQ(longest.size(), quibbleton::kMaxReplayBytes);
+  std::ofstream(path, std::ios::trunc) << longest;
+  EXPECT_EQ(playback.Load(path), "");
+  std::ofstream(path, std::ios::trunc) << longest << '\n';
+  EXPECT_NE(playback.Load(path).find("longer than 64 KB"), std::string::npos);
+  std::remove(path.c_str());
+}
+
+}  // namespace
