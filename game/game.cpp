@@ -284,8 +284,10 @@ bool Game::ClickCell(int cell, int byFace) {
   dirty = 1;
   const int64_t at = ReplayTime();
   // Between two of the game's frames the input of a frame the timeline
-  // does not take (only a slow machine's timer makes one) is dropped.
-  if (!recorder.TakesActionAt(at)) return false;
+  // does not take (only a slow machine's timer makes one) is dropped. A
+  // watched action comes when its replay says, or a frame late at double
+  // speed: it is taken then, as its game took it.
+  if (!playback.Watching() && !recorder.TakesActionAt(at)) return false;
   SetBusyCursor(1);
   using Kind = quibbleton::Action::Kind;
   const quibbleton::Action action{byFace ? Kind::kClickFace : Kind::kClickColour, cell};

@@ -125,7 +125,7 @@ void Game::WatchDuringAnimation() {
   if (state != kPlaying || playback.Ready()) return;
   // Nothing else takes the window's messages during an animation, and the
   // pointer's place comes with them. A close is left for the frame loop.
-  if (!CloseRequested()) PumpMessages();
+  PumpMessagesBeforeClose();
   int x = 0, y = 0, buttons = 0;
   mouseCursor.GetState(&x, &y, &buttons);
   TakeWatchInput(x, y, buttons);
@@ -143,7 +143,7 @@ void Game::TakeWatchInput(int x, int y, int buttons) {
     // Closing ends the pause, and the game then ends as it would have.
     DrawFrame(redrawManager.GetBackBuffer());
     screen.Flip();
-    if (CloseRequested() || PumpMessages()) {
+    if (PumpMessagesBeforeClose() || CloseRequested()) {
       playback.TogglePause();
       return;
     }

@@ -13,9 +13,11 @@ bool CloseRequested() {
   });
 }
 
-int PumpMessages() {
+namespace {
+
+int Pump(bool stopBeforeClose) {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (!(stopBeforeClose && CloseRequested()) && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     keyQueue.Scan(GXGetKeys());
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));
@@ -26,3 +28,8 @@ int PumpMessages() {
   }
   return 0;
 }
+
+}  // namespace
+
+int PumpMessages() { return Pump(false); }
+int PumpMessagesBeforeClose() { return Pump(true); }

@@ -107,7 +107,7 @@ TEST(WatchReplay, ABotGamePlaysBackToItsVerifiedScoreAndIsNotKept) {
   ASSERT_TRUE(bot.verdict.ok) << bot.verdict.reason;
   ASSERT_GT(bot.verdict.score, 0);
   // A key of the player's (N would start a game of their own) changes nothing.
-  const Watched watched = Watch(bot.text, {{700, "tap N"}, {720, "tap Z"}}, 10000);
+  const Watched watched = Watch(bot.text, {{700, "tap N"}, {720, "tap Z"}}, 16000);
   ASSERT_EQ(watched.run.exitCode, 0) << watched.run.errors;
   EXPECT_EQ(watched.Field(100, "state"), "playing");
   EXPECT_EQ(watched.Field(100, "seconds"), "6");
@@ -125,8 +125,8 @@ TEST(WatchReplay, ABotGamePlaysBackToItsVerifiedScoreAndIsNotKept) {
 
 TEST(WatchReplay, DoubleSpeedReachesTheScoreInAboutHalfTheTime) {
   const BotGame bot;
-  const Watched normal = Watch(bot.text, {}, 9000);
-  const Watched fast = Watch(bot.text, {{50, "tap F"}}, 9000);
+  const Watched normal = Watch(bot.text, {}, 16000);
+  const Watched fast = Watch(bot.text, {{50, "tap F"}}, 16000);
   ASSERT_EQ(fast.run.exitCode, 0) << fast.run.errors;
   const double ratio = static_cast<double>(fast.EndTick()) / normal.EndTick();
   EXPECT_GT(ratio, 0.45) << fast.EndTick() << " against " << normal.EndTick();
@@ -134,25 +134,35 @@ TEST(WatchReplay, DoubleSpeedReachesTheScoreInAboutHalfTheTime) {
   EXPECT_EQ(Fields(fast.Last()).at("score"), std::to_string(bot.verdict.score));
   EXPECT_EQ(Fields(fast.Last()).at("state"), "idle");
   // F again after 1 s: the normal pace, 1 s saved.
-  const Watched back = Watch(bot.text, {{50, "tap F"}, {1050, "tap F"}}, 9000);
+  const Watched back = Watch(bot.text, {{50, "tap F"}, {1050, "tap F"}}, 16000);
   EXPECT_NEAR(back.EndTick(), normal.EndTick() - 1000, 150);
   EXPECT_EQ(Fields(back.Last()).at("score"), std::to_string(bot.verdict.score));
 }
 
 TEST(WatchReplay, PausesHoldTheGameAndAClickOnTheBoardActsOnNothing) {
   const BotGame bot;
-  const Watched normal = Watch(bot.text, {}, 9000);
+  const Watched normal = Watch(bot.text, {}, 16000);
   // P pauses for 1.5 s, Space pauses 1 s, a click on a cell pauses 1 s: 3.5 s in all.
   const Watched paused = Watch(bot.text,
                                {{500, "tap P"}, {2000, "tap P"}, {2200, "tap SPACE"}, {3200, "tap SPACE"},
                                 {3400, "click left 400 300"}, {4400, "click right 400 300"}},
-                               13000);
+                               20000);
   ASSERT_EQ(paused.run.exitCode, 0) << paused.run.errors;
   // Nothing moves while paused: neither the countdown nor the board.
   EXPECT_EQ(paused.dumps.at(600), paused.dumps.at(1900));
   EXPECT_EQ(paused.dumps.at(3500), paused.dumps.at(4300));
   EXPECT_NEAR(paused.EndTick(), normal.EndTick() + 3500, 150);
   EXPECT_EQ(Fields(paused.Last()).at("score"), std::to_string(bot.verdict.score));
+}
+
+TEST(WatchReplay, EscapeInTheMiddleOfAWatchedGameEndsTheRunCleanly) {
+  const BotGame bot;
+  // Escape lands during the game's animations, plain and paused: the watch
+  // takes its controls then, and must leave the close to the frame loop.
+  for (const Script& script : {Script{}, Script{{500, "tap P"}}}) {
+    const Watched watched = Watch(bot.text, script, 5000);
+    EXPECT_EQ(watched.run.exitCode, 0) << watched.run.errors;
+  }
 }
 
 TEST(WatchReplay, AGameLeftByNewGameStopsWhereItWasLeft) {
