@@ -199,15 +199,18 @@ std::string LeaderboardPage(const BoardHeading& h, const std::vector<Row>& rows)
 std::string LeaderboardJson(const BoardHeading& h, const std::vector<Row>& rows) {
   nlohmann::json scores = nlohmann::json::array();
   for (const Row& row : rows) {
-    scores.push_back({{"rank", row.rank},
-                      {"name", row.name},
-                      {"score", row.score},
-                      {"date", FormatDate(row.created)},
-                      {"verified", row.verified}});
+    nlohmann::json item = {{"rank", row.rank},         {"id", row.id},
+                           {"name", row.name},         {"score", row.score},
+                           {"date", FormatDate(row.created)}, {"verified", row.verified},
+                           {"ranked", row.ranked}};
+    // Its replay is kept: GET /api/replays/ID gives it.
+    if (row.replay) item["replay"] = row.id;
+    scores.push_back(std::move(item));
   }
   const nlohmann::json doc = {{"game", h.game},
                               {"period", PeriodName(h.view.period)},
                               {"by", h.view.byPlayer ? "player" : "entry"},
+                              {"rules", h.view.rules.empty() ? "standard" : h.view.rules},
                               {"page", h.view.page},
                               {"pages", h.pages},
                               {"total", h.total},

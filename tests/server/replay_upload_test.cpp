@@ -100,9 +100,9 @@ TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
   EXPECT_TRUE(answer.at("verified").get<bool>());
   EXPECT_EQ(answer.at("rank"), 1);
   EXPECT_EQ(Entries(server), 1u);
-  // The same replay again is stored once, and the plain upload's answer
-  // says the entry is verified.
-  EXPECT_EQ(PostReplay(server, quibbleton::FormatReplay(played), score)->status, 200);
+  // The same replay again is refused and stored once, and the plain
+  // upload's answer says the entry is verified.
+  EXPECT_EQ(PostReplay(server, quibbleton::FormatReplay(played), score)->status, 409);
   EXPECT_EQ(Entries(server), 1u);
   EXPECT_NE(server.Get(UploadAddress(server.Server().c_str(), "Quibbleton", kPlayer, score)
                            .substr(server.Server().size()))->body.find("id=\"verified\""), std::string::npos);
