@@ -129,4 +129,36 @@ TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
   EXPECT_LT(home.find("Ann <span class=\"v\""), home.find("Mallory")) << home;
 }
 
+TEST(ReplayUpload, ADealAndAKeyOverHttpRankTheGameAndItsReplayIsServed) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  httplib::Client client("127.0.0.1", server.Port());
+  client.set_read_timeout(10, 0);
+  auto dealt = client.Post("/api/games/Quibbleton/deals", "", "text/plain");
+  ASSERT_TRUE(dealt);
+  ASSERT_EQ(dealt->status, 200) << dealt->body;
+  EXPECT_EQ(dealt->get_header_value("Cache-Control"), "no-store");
+  const nlohmann::json deal = nlohmann::json::parse(dealt->body);
+  Replay game = quibbleton::PlayBotGame(deal.at("seed").get<uint32_t>(), 2, 300, 30);
+  game.deal = deal.at("deal");
+  const std::string text = quibbleton::FormatReplay(game);
+  const int32_t score = quibbleton::VerifyReplay(game).score;
+  const std::string target = "/api/replays?game=Quibbleton&name=Ann:::N&score=" + std::to_string(score);
+  const httplib::Headers wrongShape = {{"X-Player-Key", "not-a-key"}};
+  EXPECT_EQ(client.Post(target.c_str(), wrongShape, text, "text/plain")->status, 400);
+  const httplib::Headers key = {{"X-Player-Key", "00112233445566778899aabbccddeeff"}};
+  auto posted = client.Post(target.c_str(), key, text, "text/plain");
+  ASSERT_EQ(posted->status, 200) << posted->body;
+  const nlohmann::json answer = nlohmann::json::parse(posted->body);
+  EXPECT_TRUE(answer.at("ranked").get<bool>()) << posted->body;
+  const auto kept = server.Get("/api/replays/" + std::to_string(answer.at("replay").get<int64_t>()));
+  EXPECT_EQ(kept->status, 200);
+  EXPECT_EQ(kept->body, text);
+  EXPECT_EQ(Scores(server, "?ranked=1").at("scores").at(0).at("replay"), answer.at("replay"));
+  // Under another name and key, the same replay is refused as a repeat.
+  const httplib::Headers other = {{"X-Player-Key", "ffeeddccbbaa99887766554433221100"}};
+  const std::string bob = "/api/replays?game=Quibbleton&name=Bob:::N&score=" + std::to_string(score);
+  EXPECT_EQ(client.Post(bob.c_str(), other, text, "text/plain")->status, 409);
+}
+
 }  // namespace
