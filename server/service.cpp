@@ -170,6 +170,27 @@ bool RateLimiter::Allow(const std::string& client, double now) {
   return true;
 }
 
+void RefusalNotes::Note(const std::string& key, std::string sentence, double now) {
+  std::lock_guard lock(mutex_);
+  if (notes_.size() >= kMaxNotes) {
+    std::erase_if(notes_, [now](const auto& note) { return now - note.second.second > kSeconds; });
+    // Still full: a flood of refusals; the newest matter most.
+    if (notes_.size() >= kMaxNotes) notes_.clear();
+  }
+  notes_[key] = {std::move(sentence), now};
+}
+
+std::optional<std::string> RefusalNotes::Find(const std::string& key, double now) {
+  std::lock_guard lock(mutex_);
+  const auto found = notes_.find(key);
+  if (found == notes_.end() || now - found->second.second > kSeconds) return std::nullopt;
+  return found->second.first;
+}
+
+std::string RefusalKey(const std::string& game, const std::string& name, int32_t score) {
+  return game + '\n' + name + '\n' + std::to_string(score);
+}
+
 size_t RateLimiter::Clients() {
   std::lock_guard lock(mutex_);
   return buckets_.size();
@@ -368,7 +389,9 @@ Response Service::Upload(const Request& request, std::string_view query) {
   cache_->Changed(entry.game);
   const std::vector<Row> around =
       storage_.Around(entry.game, placed.id, entry.score, placed.rank, kAroundRows, kAroundRows);
-  Response r = Html(200, UploadPage(entry.game, placed, around));
+  const std::optional<std::string> refusal =
+      refusals_.Find(RefusalKey(entry.game, entry.name, entry.score), options_.steadyClock());
+  Response r = Html(200, UploadPage(entry.game, placed, around, refusal.value_or("")));
   r.stored = true;
   return r;
 }
@@ -398,7 +421,17 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
     r.headers.emplace_back("Retry-After", "60");
     return r;
   }
+  Response r = CheckedReplay(request, upload, *rules, name.name);
+  // The plain upload's page, opened next by the launcher, tells why.
+  if (r.status == 403 || r.status == 409 || r.status == 422) {
+    refusals_.Note(RefusalKey(upload.game, name.name, upload.score),
+                   nlohmann::json::parse(r.body).at("error").get<std::string>(), options_.steadyClock());
+  }
+  return r;
+}
 
+Response Service::CheckedReplay(const Request& request, const score::Upload& upload, const GameRules& rules,
+                                const std::string& name) {
   const quibbleton::ReplayParse replay = quibbleton::ParseReplay(request.body);
   if (!replay.ok) return JsonError(422, "The replay was refused: " + replay.error + ".");
   const quibbleton::Verdict verdict = quibbleton::VerifyReplay(replay.replay);
@@ -410,8 +443,8 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
 
   score::Upload onBoard = upload;
   // Other settings make another game: it goes on its rule set's own boards.
-  onBoard.game = BoardKey(*rules, replay.replay.balloons, replay.replay.gameTime);
-  const Entry entry = EntryOf(onBoard, name.name, options_.wallClock(), true);
+  onBoard.game = BoardKey(rules, replay.replay.balloons, replay.replay.gameTime);
+  const Entry entry = EntryOf(onBoard, name, options_.wallClock(), true);
   Proof proof;
   proof.replay = replay.replay;
   // Kept as the server writes it, so two spellings of one game are one replay.
@@ -420,15 +453,15 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
   if (!request.playerKey.empty()) proof.keyHash = Sha256Hex(request.playerKey);
   proof.figures = MeasureFairPlay(replay.replay);
   if (IsDailyId(replay.replay.deal)) {
-    proof.daily = DailyDealNamed(*rules, *DailySecret(false), replay.replay.deal, options_.dealMargin);
+    proof.daily = DailyDealNamed(rules, *DailySecret(false), replay.replay.deal, options_.dealMargin);
   }
   proof.now = options_.wallClock();
   const Placed placed = storage_.AddVerified(entry, proof);
   if (placed.repeat) return JsonError(409, "This replay was uploaded before: a game's replay is taken once.");
   if (placed.otherKey) {
     return JsonError(409, request.playerKey.empty()
-                              ? "The name " + name.name + " belongs to a player with a key, and this upload has none."
-                              : "The name " + name.name + " belongs to another player's key.");
+                              ? "The name " + name + " belongs to a player with a key, and this upload has none."
+                              : "The name " + name + " belongs to another player's key.");
   }
   if (placed.replayed) {
     return JsonError(409, "This name's entry of that score keeps another game's replay already.");

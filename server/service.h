@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "records/upload.h"
+#include "server/query.h"
 #include "server/deals.h"
 #include "server/storage.h"
 
@@ -70,6 +71,22 @@ class RateLimiter {
   std::unordered_map<std::string, Bucket> buckets_;
   double lastSweep_ = 0;
 };
+
+// Why the server refused a replay a moment ago, by game, name and score:
+// the launcher posts the replay, then opens the plain upload's page, which
+// tells the player. Bounded, and forgotten after ten minutes.
+class RefusalNotes {
+ public:
+  static constexpr double kSeconds = 600;
+  static constexpr size_t kMaxNotes = 4096;
+  void Note(const std::string& key, std::string sentence, double now);
+  std::optional<std::string> Find(const std::string& key, double now);
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::pair<std::string, double>> notes_;
+};
+std::string RefusalKey(const std::string& game, const std::string& name, int32_t score);
 
 // The client a request counts for: the peer, or behind the trusted proxy
 // the address that proxy saw (the last of X-Forwarded-For).
@@ -135,6 +152,9 @@ class Service {
   // POST /api/replays: the upload with its game's replay, stored verified
   // when the replay reaches the score.
   Response ReplayUpload(const Request& request, std::string_view query);
+  // Its replay verified, kept and ranked, once the upload itself is read.
+  Response CheckedReplay(const Request& request, const score::Upload& upload, const GameRules& rules,
+                         const std::string& name);
   // POST /api/games/GAME/deals and GET /api/games/GAME/daily.
   Response NewDeal(const Request& request, const std::string& game);
   Response Daily(const std::string& game, bool memoryOnly);
@@ -157,6 +177,7 @@ class Service {
   ServiceOptions options_;
   RateLimiter limiter_;
   RateLimiter dealLimiter_;
+  RefusalNotes refusals_;
   std::mutex secretMutex_;
   std::optional<std::string> secret_;
   std::unique_ptr<BoardCache> cache_;

@@ -12,6 +12,7 @@
 #include "game/rules/replay_verifier.h"
 #include "launcher/upload_address.h"
 #include "server/storage.h"
+#include "tests/server/fake_web_build.h"
 #include "tests/server/running_server.h"
 
 namespace {
@@ -120,7 +121,7 @@ TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
   EXPECT_EQ(verified[0].at("name"), "Ann");
   EXPECT_EQ(verified[0].at("rank"), 1);
   const std::string page = server.Get("/games/Quibbleton")->body;
-  EXPECT_NE(page.find("Ann</a> <span class=\"v\" title=\"verified\">\u2713</span>"), std::string::npos) << page;
+  EXPECT_NE(page.find("Ann</a> <span class=\"v\" title=\"replay checked\">\u2713</span>"), std::string::npos) << page;
   EXPECT_EQ(page.find("Mallory</a> <span"), std::string::npos);
   EXPECT_EQ(server.Get("/games/Quibbleton?verified=1")->body.find("Mallory"), std::string::npos);
   // The front page lists the verified entry above the forged one.
@@ -159,6 +160,52 @@ TEST(ReplayUpload, ADealAndAKeyOverHttpRankTheGameAndItsReplayIsServed) {
   const httplib::Headers other = {{"X-Player-Key", "ffeeddccbbaa99887766554433221100"}};
   const std::string bob = "/api/replays?game=Quibbleton&name=Bob:::N&score=" + std::to_string(score);
   EXPECT_EQ(client.Post(bob.c_str(), other, text, "text/plain")->status, 409);
+}
+
+TEST(ReplayUpload, PagesLinkWatchAndTheAnswerPageTellsTheTruth) {
+  const FakeWebBuild web;
+  RunningServer server({"--web", web.Folder()});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  auto plain = [&](const char* player, int32_t score) {
+    return server.Get(UploadAddress(server.Server().c_str(), "Quibbleton", player, score).substr(server.Server().size()))
+        ->body;
+  };
+  // The launcher posts the replay, then opens the plain upload's page: its
+  // first upload, not a repeat.
+  const Replay played = quibbleton::PlayBotGame(31, 2, 300, 30);
+  const int32_t score = quibbleton::VerifyReplay(played).score;
+  auto posted = PostReplay(server, quibbleton::FormatReplay(played), score);
+  ASSERT_EQ(posted->status, 200) << posted->body;
+  const int64_t id = nlohmann::json::parse(posted->body).at("id");
+  const std::string answer = plain(kPlayer, score);
+  EXPECT_EQ(answer.find("uploaded before"), std::string::npos) << answer;
+  EXPECT_NE(answer.find("Replay checked"), std::string::npos) << answer;
+  // A plain upload twice is a repeat, and says so.
+  plain("Bob:::N", 10);
+  EXPECT_NE(plain("Bob:::N", 10).find("uploaded before"), std::string::npos);
+  // A refused replay: the page opened next says why.
+  Replay tampered = quibbleton::PlayBotGame(32, 2, 300, 30);
+  const int32_t tamperedScore = quibbleton::VerifyReplay(tampered).score;
+  tampered.actions[3].ms = tampered.actions[2].ms + 1;
+  ASSERT_EQ(PostReplay(server, quibbleton::FormatReplay(tampered), tamperedScore)->status, 422);
+  const std::string refused = plain(kPlayer, tamperedScore);
+  EXPECT_NE(refused.find("Its replay was refused: The replay was refused: line"), std::string::npos) << refused;
+  EXPECT_NE(refused.find("animation"), std::string::npos) << refused;
+
+  // Each kept replay is watched in the web build; the marks say what they mean.
+  const std::string watch = "<a class=\"watch\" href=\"/play/Quibbleton/?replay=" + std::to_string(id) + "\">watch</a>";
+  for (const std::string path : {"/games/Quibbleton", "/"}) {
+    const std::string page = server.Get(path)->body;
+    EXPECT_NE(page.find(watch), std::string::npos) << path << page;
+    EXPECT_EQ(page.find("class=\"watch\"", page.find(watch) + watch.size()), std::string::npos) << path;  // Bob has no replay
+    EXPECT_NE(page.find("replay checked: the server played"), std::string::npos) << path;
+    EXPECT_NE(page.find("ranked: played on a deal this server handed out"), std::string::npos) << path;
+  }
+  const std::string board = server.Get("/games/Quibbleton")->body;
+  EXPECT_NE(board.find("href=\"/games/Quibbleton?ranked=1\">Ranked</a>"), std::string::npos) << board;
+  EXPECT_NE(board.find("href=\"/games/Quibbleton?daily=today\">Today&#39;s deal</a>"), std::string::npos) << board;
+  const std::string daily = server.Get("/games/Quibbleton?daily=today")->body;
+  EXPECT_NE(daily.find("No ranked games of this deal yet."), std::string::npos) << daily;
 }
 
 }  // namespace
