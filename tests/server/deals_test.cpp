@@ -40,6 +40,11 @@ TEST(Deals, TheDaysDealIsNamedByItsUtcDayAndSeededByTheSecret) {
   EXPECT_EQ(last.seed, first.seed);
   EXPECT_EQ(first.expires, kMidnight + 86400 + 300 + score::kDealMarginSeconds);
   EXPECT_EQ(score::DailyDeal(Rules(), "secret", kMidnight - 1).id, "daily-20261208");
+  EXPECT_EQ(score::DailyDeal(Rules(), "secret", -1).id, "daily-19691231");
+  // The seed is the first four bytes of HMAC-SHA-256(secret, "GAME/ID"),
+  // big-endian: every server and every version deals the same day alike.
+  EXPECT_EQ(first.seed, 0x898901a7u);
+  EXPECT_EQ(score::DailyDeal(Rules(), "secret", kMidnight + 86400).seed, 0xa123beb0u);
   EXPECT_EQ(score::DailyDeal(Rules(), "secret", kMidnight, 5).expires, kMidnight + 86400 + 305);
   EXPECT_NE(score::DailyDeal(Rules(), "other", kMidnight).seed, first.seed);
   EXPECT_NE(score::DailyDeal(Rules(), "secret", kMidnight + 86400).seed, first.seed);
@@ -50,7 +55,7 @@ TEST(Deals, TheDaysDealIsNamedByItsUtcDayAndSeededByTheSecret) {
   EXPECT_EQ(named->expires, first.expires);
   EXPECT_EQ(named->balloons, 2);
   EXPECT_EQ(named->gameTime, 300);
-  for (const char* bad : {"daily-20260230", "daily-20261300", "daily-20261200", "daily-2026129", "daily-2026120x",
+  for (const char* bad : {"daily-20260230", "daily-20261300", "daily-20261315", "daily-20261200", "daily-2026129", "daily-2026120x",
                           "weekly-20261209", "daily-", "20261209"}) {
     EXPECT_FALSE(score::DailyDealNamed(Rules(), "secret", bad)) << bad;
     EXPECT_FALSE(score::IsDailyId(bad)) << bad;
@@ -71,6 +76,23 @@ TEST(Deals, AFreshDealIsUnguessableAndExpiresAfterItsGameAndMargin) {
   // Two seeds of 32 random bits each, three times: equal all three times 1 in 2^96.
   EXPECT_FALSE(other.seed == deal.seed && score::NewDeal(Rules(), 0).seed == score::NewDeal(Rules(), 0).seed &&
                score::NewDeal(Rules(), 0).seed == score::NewDeal(Rules(), 0).seed);
+  // Every bit of a seed comes from its own random bit: over 64 deals each is
+  // set and clear at least once, and no two of its bytes always agree.
+  uint32_t everSet = 0, everClear = 0;
+  int bytesDiffer = 0;  // a bit for each pair of bytes seen to differ
+  for (int i = 0; i < 64; ++i) {
+    const uint32_t seed = score::NewDeal(Rules(), 0).seed;
+    everSet |= seed;
+    everClear |= ~seed;
+    for (int a = 0, pair = 0; a < 4; ++a) {
+      for (int b = a + 1; b < 4; ++b, ++pair) {
+        if (((seed >> (8 * a)) & 0xFF) != ((seed >> (8 * b)) & 0xFF)) bytesDiffer |= 1 << pair;
+      }
+    }
+  }
+  EXPECT_EQ(everSet, 0xFFFFFFFFu);
+  EXPECT_EQ(everClear, 0xFFFFFFFFu);
+  EXPECT_EQ(bytesDiffer, 0x3F);
   const nlohmann::json json = nlohmann::json::parse(score::DealJson(deal));
   EXPECT_EQ(json.at("deal"), deal.id);
   EXPECT_EQ(json.at("seed"), deal.seed);
