@@ -14,6 +14,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "game/rules/replay.h"
 #include "game/rules/replay_bot.h"
@@ -191,6 +193,26 @@ TEST_P(RankedPlay, ADealCountsOnceWithItsOwnSeedAndSettingsBeforeItExpires) {
   EXPECT_NE(ranked[0].at("name"), ranked[1].at("name"));
 }
 
+// Many games of one deal at once, each on its own connection: one counts.
+TEST_P(RankedPlay, ADealTakenAtOnceByManyCountsOnce) {
+  const score::Deal deal = AskDeal();
+  std::vector<std::thread> players;
+  std::atomic<int> ranked{0}, answered{0};
+  for (int i = 0; i < 8; ++i) {
+    players.emplace_back([&, i] {
+      char key[33];
+      std::snprintf(key, sizeof key, "%032x", i + 1);
+      const score::Response r = Post(PlayDeal(deal, 10 + i), "P" + std::to_string(i), key);
+      if (r.status == 200) ++answered;
+      if (r.status == 200 && Json(r).at("ranked").get<bool>()) ++ranked;
+    });
+  }
+  for (auto& player : players) player.join();
+  EXPECT_EQ(answered, 8);
+  EXPECT_EQ(ranked, 1);
+  EXPECT_EQ(Board("?ranked=1").size(), 1u);
+}
+
 TEST_P(RankedPlay, OtherRulesKeepABoardOfTheirOwn) {
   // A long, easy game scores far above any honest one.
   const Replay easy = quibbleton::PlayBotGame(9, 1, 86400, 60);
@@ -286,6 +308,15 @@ TEST_P(RankedPlay, TheDaysDealIsEveryonesAndCountsEachPlayersFirstGame) {
   EXPECT_EQ(board[0].at("name"), "Bob");
   EXPECT_EQ(board[1].at("name"), "Ann");
   EXPECT_TRUE(Board("?daily=20261210").empty());
+  // A third player's place on the day's board is the answer's.
+  const json dan = Json(Post(PlayDeal(daily, 5), "Dan", "11111111111111111111111111111111"));
+  ASSERT_TRUE(dan.at("ranked").get<bool>()) << dan;
+  const json three = Board("?daily=20261209");
+  ASSERT_EQ(three.size(), 3u);
+  for (size_t i = 0; i < three.size(); ++i) {
+    if (three[i].at("name") == "Dan") EXPECT_EQ(dan.at("rankedRank"), i + 1);
+  }
+  EXPECT_EQ(dan.at("rankedTotal"), 3);
   // The day's games rank on the day's board alone.
   EXPECT_TRUE(Board("?ranked=1").empty());
   EXPECT_NE(Send("GET", "/games/Quibbleton?daily=20261209").body.find("Bob"), std::string::npos);
