@@ -2,8 +2,9 @@
 // Whatever is accepted must obey the upload's rules, and must come back the
 // same when the launcher's own escaping sends it again. Also the other
 // readers of client bytes: player names, X-Forwarded-For, the log's escaping
-// a read page's parameters (a board's choices among them) and the metrics'
-// route of a path.
+// a read page's parameters (a board's choices among them, its rule set and
+// day), the names of deals and rule sets, the player's key, and the
+// metrics' route of a path.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "launcher/upload_address.h"
 #include "server/client_address.h"
+#include "server/deals.h"
 #include "server/leaderboard.h"
 #include "server/log_text.h"
 #include "server/metrics.h"
@@ -101,10 +103,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(v.page >= 1 && v.page <= score::kMaxPage && v.limit >= 1 && v.limit <= score::kRowsPerPage);
     Check(api || v.limit == score::kRowsPerPage);
     Check(!v.verifiedOnly || (!v.byPlayer && v.period == score::Period::kAllTime));
+    Check(!(v.verifiedOnly && v.rankedOnly));
+    Check(v.daily.empty() || (v.rankedOnly && (v.daily == "today" || score::DailyIdOfDay(v.daily))));
+    // A rule set is read back as written.
+    Check(v.rules.empty() || score::RuleSetName(score::ReadRuleSet(v.rules)->first,
+                                                score::ReadRuleSet(v.rules)->second) == v.rules);
     const int64_t since = score::PeriodStart(v.period, 1796817600);
     Check(since >= 0 && since <= 1796817600);
     Check(score::ViewKey(v, since) == score::ViewKey(std::get<score::View>(score::ReadView(input, api)), since));
   }
+
+  // A rule set, a day's deal or a key from any bytes: within their ranges,
+  // and the name of what was read is what was read.
+  if (const auto rules = score::ReadRuleSet(input)) {
+    Check(rules->first >= 0 && rules->first <= quibbleton::kMaxReplayBalloons);
+    Check(rules->second >= 1 && rules->second <= quibbleton::kMaxReplayGameTime);
+    Check(score::ReadRuleSet(score::RuleSetName(rules->first, rules->second)) == rules);
+  }
+  if (score::IsDailyId(input)) {
+    Check(quibbleton::IsDealId(input));
+    const auto deal = score::DailyDealNamed(*score::RulesFor("Quibbleton"), "secret", input);
+    Check(deal && deal->id == input && score::DailyIdOfDay(input.substr(6)) == deal->id);
+  }
+  if (score::IsPlayerKey(input)) Check(input.size() == 32);
 
   // Any path counts under one of the fixed routes: the metrics never grow
   // with what clients send.

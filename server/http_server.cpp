@@ -158,6 +158,7 @@ struct HttpServer::Impl {
     const MHD_ConnectionInfo* address = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     if (address) request.client = AddressText(address->client_addr);
     request.forwardedFor = Header(connection, "X-Forwarded-For");
+    request.playerKey = Header(connection, "X-Player-Key");
     request.ifNoneMatch = Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
     request.acceptEncoding = Header(connection, MHD_HTTP_HEADER_ACCEPT_ENCODING);
     const std::string length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "server/deals.h"
 #include "server/query.h"
 
 namespace score {
@@ -45,9 +46,21 @@ std::variant<View, std::string> ReadView(std::string_view query, bool limitAllow
     view.limit = static_cast<int>(*number);
   }
   view.verifiedOnly = QueryValue(query, "verified") == std::optional<std::string>("1");
-  if (view.verifiedOnly && (view.byPlayer || view.period != Period::kAllTime)) {
-    return std::string("Only the all-time board of every entry can show its verified entries alone.");
+  view.rankedOnly = QueryValue(query, "ranked") == std::optional<std::string>("1");
+  if (const std::optional<std::string> daily = QueryValue(query, "daily")) {
+    if (*daily != "today" && !DailyIdOfDay(*daily)) return std::string("The day's board is today or a day as YYYYMMDD.");
+    view.daily = *daily;
+    view.rankedOnly = true;
   }
+  if (const std::optional<std::string> rules = QueryValue(query, "rules")) {
+    const auto settings = ReadRuleSet(*rules);
+    if (!settings) return std::string("The rules are BALLOONS-GAMETIME, such as 2-300.");
+    view.rules = RuleSetName(settings->first, settings->second);
+  }
+  if ((view.verifiedOnly || view.rankedOnly) && (view.byPlayer || view.period != Period::kAllTime)) {
+    return std::string("Only the all-time board of every entry can show its verified or ranked entries alone.");
+  }
+  if (view.verifiedOnly && view.rankedOnly) return std::string("A board shows its verified or its ranked entries.");
   return view;
 }
 
@@ -76,7 +89,8 @@ int64_t PeriodStart(Period period, int64_t now) {
 
 std::string ViewKey(const View& view, int64_t since) {
   return std::string(PeriodName(view.period)) + "/" + std::to_string(since) + (view.byPlayer ? "/player" : "/entry") +
-         (view.verifiedOnly ? "/verified" : "") + "/" + std::to_string(view.page) + "/" + std::to_string(view.limit);
+         (view.verifiedOnly ? "/verified" : "") + (view.rankedOnly ? "/ranked" : "") + "/" + view.daily + "/" +
+         view.rules + "/" + std::to_string(view.page) + "/" + std::to_string(view.limit);
 }
 
 }  // namespace score

@@ -16,6 +16,11 @@ struct View {
   Period period = Period::kAllTime;
   bool byPlayer = false;
   bool verifiedOnly = false;
+  bool rankedOnly = false;  // the games on the server's deals alone
+  // The day's deal's board: "today" or its day as "YYYYMMDD"; empty: none.
+  std::string daily;
+  // Another rule set's boards ("1-86400"); empty: the standard rules.
+  std::string rules;
   int64_t page = 1;
   int limit = 100;  // rows a page
 };
@@ -24,8 +29,9 @@ inline constexpr int kRowsPerPage = 100;
 // Pages past this are not served: a board that long is read by its ranks.
 inline constexpr int64_t kMaxPage = 100000;
 
-// "?period=all|week|today", "?by=entry|player", "?page=N", "?verified=1"
-// and, where `limitAllowed` (the JSON API), "?limit=N" rows a page (1 to
+// "?period=all|week|today", "?by=entry|player", "?page=N", "?verified=1",
+// "?ranked=1", "?daily=today|YYYYMMDD" (the day's deal's board, ranked
+// games alone), "?rules=BALLOONS-GAMETIME" and, where `limitAllowed` (the JSON API), "?limit=N" rows a page (1 to
 // 100). Other parameters are ignored. On failure, the one sentence of the
 // 400 answer.
 std::variant<View, std::string> ReadView(std::string_view query, bool limitAllowed);

@@ -1,5 +1,6 @@
 // score-server: the hall of fame's upload and the web leaderboards.
-//   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--threads N]
+//   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--deal-limit N]
+//                [--deal-margin SECONDS] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
 //   score-server admin [--db …] hide ID|unhide ID|ban NAME|unban NAME|list-recent N   (see admin.h)
@@ -44,6 +45,8 @@ struct Options {
   int port = 8080;
   std::string db = "scores.db";
   int uploadLimit = 30;
+  int dealLimit = 6;
+  int64_t dealMargin = score::kDealMarginSeconds;
   // Threads wait on many connections each; a few keep the cores busy while
   // some wait for the database.
   int threads = 4;
@@ -64,7 +67,7 @@ struct Options {
 
 constexpr const char* kUsage =
     "usage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-    "[--upload-limit N] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+    "[--upload-limit N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
     "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n       [--metrics-listen ADDR:PORT] [--web DIR|none]\n";
 
 [[noreturn]] void Usage(const char* problem) {
@@ -112,6 +115,10 @@ Options ParseArguments(int argc, char** argv) {
       HostAndPort(value, "--metrics-listen takes ADDR:PORT", options.metricsHost, options.metricsPort);
     } else if (flag == "--db") {
       options.db = value;
+    } else if (flag == "--deal-limit") {
+      options.dealLimit = Number(value, 0, 1000000, "--deal-limit takes a number of deals per minute");
+    } else if (flag == "--deal-margin") {
+      options.dealMargin = Number(value, 0, 86400, "--deal-margin takes 0..86400 seconds");
     } else if (flag == "--upload-limit") {
       options.uploadLimit = Number(value, 0, 1000000, "--upload-limit takes a number of uploads per minute");
     } else if (flag == "--threads") {
@@ -181,6 +188,8 @@ int main(int argc, char** argv) {
   }
   score::ServiceOptions serviceOptions;
   serviceOptions.uploadsPerMinute = options.uploadLimit;
+  serviceOptions.dealsPerMinute = options.dealLimit;
+  serviceOptions.dealMargin = options.dealMargin;
   serviceOptions.trustedProxy = options.trustProxy;
   if (!options.gamesFile.empty()) {
     // One game a line; blank lines and "#" comments are skipped.

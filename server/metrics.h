@@ -31,7 +31,7 @@ class Metrics {
   // Answers the metrics listener: GET /metrics, and 404 for anything else.
   Response Handle(const Request& request) const;
 
-  static constexpr std::array<int, 12> kStatuses = {200, 304, 400, 404, 405, 413, 414, 422, 429, 431, 500, 503};
+  static constexpr std::array<int, 14> kStatuses = {200, 304, 400, 403, 404, 405, 409, 413, 414, 422, 429, 431, 500, 503};
   static constexpr std::array<double, 12> kBuckets = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,
                                                       0.1,   0.25,   0.5,   1,    2.5,   10};
 

@@ -59,19 +59,36 @@ std::string PlayerPath(const std::string& game, const std::string& name) {
   return GamePath(game) + "/players/" + PathSegment(name);
 }
 
+// What the marks say, in the words a player reads them by.
+constexpr const char* kCheckedMark = " <span class=\"v\" title=\"replay checked\">\u2713</span>";
+constexpr const char* kRankedMark = " <span class=\"r\" title=\"ranked\">\u2605</span>";
+constexpr const char* kMarksNote =
+    "<p class=\"note\">\u2713 replay checked: the server played the game's replay through the rules and it "
+    "reached its score; it says nothing of who played it or how often the deal was tried. \u2605 ranked: "
+    "played on a deal this server handed out, counted once, by the player whose key holds the name.</p>\n";
+
+// The web build's player of a kept replay.
+std::string WatchLink(const std::string& game, int64_t id) {
+  return " <a class=\"watch\" href=\"" +
+         EscapeHtml("/play/" + PathSegment(game) + "/?replay=" + std::to_string(id)) + "\">watch</a>";
+}
+
 // `linkGame` not empty: each name links to its player's standing there.
-std::string Table(const std::vector<Row>& rows, int64_t highlight, bool withDate, const std::string& linkGame = "") {
+// `watchGame` not empty: each kept replay links to its web player there.
+std::string Table(const std::vector<Row>& rows, int64_t highlight, bool withDate, const std::string& linkGame = "",
+                  const std::string& watchGame = "") {
   std::string html = "<table><thead><tr><th>#</th><th>Name</th><th>Score</th>";
   if (withDate) html += "<th>Date</th>";
   html += "</tr></thead><tbody>\n";
   for (const Row& row : rows) {
     html += row.id == highlight ? "<tr class=\"you\">" : "<tr>";
-    // A verified entry's replay reached its score on this server.
-    const char* mark = row.verified ? " <span class=\"v\" title=\"verified\">\u2713</span>" : "";
+    std::string marks = row.verified ? kCheckedMark : "";
+    if (row.ranked) marks += kRankedMark;
+    if (row.replay && !watchGame.empty()) marks += WatchLink(watchGame, row.id);
     const std::string name = linkGame.empty() ? EscapeHtml(row.name)
                                               : "<a href=\"" + EscapeHtml(PlayerPath(linkGame, row.name)) + "\">" +
                                                     EscapeHtml(row.name) + "</a>";
-    html += "<td class=\"n\">" + std::to_string(row.rank) + "</td><td>" + name + mark +
+    html += "<td class=\"n\">" + std::to_string(row.rank) + "</td><td>" + name + marks +
             "</td><td class=\"n\">" + std::to_string(row.score) + "</td>";
     if (withDate) html += "<td class=\"d\">" + FormatDate(row.created) + "</td>";
     html += "</tr>\n";
@@ -117,8 +134,9 @@ std::string HomePage(const std::vector<Board>& boards, int64_t page, int64_t pag
   for (const Board& board : boards) {
     const std::string playLink = board.playable ? PlayLink(board.game, "play") : "";
     html += "<h2>" + GameLink(board.game) + (playLink.empty() ? "" : " <small>" + playLink + "</small>") + "</h2>\n" +
-            Table(board.rows, -1, false);
+            Table(board.rows, -1, false, "", board.playable ? board.game : "");
   }
+  if (!boards.empty()) html += kMarksNote;
   if (pages > 1) {
     html += "<p>Page " + std::to_string(page) + " of " + std::to_string(pages) + ".";
     if (page > 1) html += " <a href=\"/?page=" + std::to_string(page - 1) + "\">Games played more recently</a>";
@@ -140,15 +158,31 @@ const char* PeriodTitle(Period period) {
   return "All time";
 }
 
-std::string BoardPath(const std::string& game, Period period, bool byPlayer, int64_t page) {
+// The address of a board as ReadView reads it back.
+std::string BoardPath(const std::string& game, const View& v) {
   std::string path = GamePath(game);
   std::string query;
-  if (period != Period::kAllTime) query += std::string("&period=") + PeriodName(period);
-  if (byPlayer) query += "&by=player";
-  if (page > 1) query += "&page=" + std::to_string(page);
+  if (!v.rules.empty()) query += "&rules=" + v.rules;
+  if (!v.daily.empty()) query += "&daily=" + v.daily;
+  if (v.rankedOnly && v.daily.empty()) query += "&ranked=1";
+  if (v.verifiedOnly) query += "&verified=1";
+  if (v.period != Period::kAllTime) query += std::string("&period=") + PeriodName(v.period);
+  if (v.byPlayer) query += "&by=player";
+  if (v.page > 1) query += "&page=" + std::to_string(v.page);
   if (!query.empty()) path += "?" + query.substr(1);
   return path;
 }
+
+std::string BoardPath(const std::string& game, Period period, bool byPlayer, int64_t page) {
+  View v;
+  v.period = period;
+  v.byPlayer = byPlayer;
+  v.page = page;
+  return BoardPath(game, v);
+}
+
+// "2026-12-09" of "20261209".
+std::string DayDate(const std::string& day) { return day.substr(0, 4) + "-" + day.substr(4, 2) + "-" + day.substr(6); }
 
 // A link, or the plain label where it is the page shown.
 std::string Choice(const std::string& label, const std::string& path, bool current) {
@@ -160,37 +194,75 @@ std::string Choice(const std::string& label, const std::string& path, bool curre
 
 std::string LeaderboardPage(const BoardHeading& h, const std::vector<Row>& rows) {
   const View& v = h.view;
-  std::string title = h.game + " high scores";
+  std::string title = h.game;
+  if (!v.rules.empty()) title += " (rules " + v.rules + ")";
+  title += v.daily.empty() ? " high scores" : " deal of " + DayDate(v.daily);
   if (v.page > 1) title += ", page " + std::to_string(v.page);
   std::string html = Head(title);
-  html += "<h1>" + EscapeHtml(h.game) + "</h1>\n<p>" + std::to_string(h.entries) +
-          (h.entries == 1 ? " score" : " scores") + " uploaded.</p>\n";
+  html += "<h1>" + EscapeHtml(title) + "</h1>\n";
+  if (!v.rules.empty()) {
+    const size_t dash = v.rules.find('-');
+    html += "<p>Games of other settings: groups of at least " + v.rules.substr(0, dash) + ", " +
+            v.rules.substr(dash + 1) + " seconds. They are kept apart from the standard boards and are never "
+            "ranked.</p>\n";
+  }
+  if (!v.daily.empty()) {
+    html += "<p>Everyone plays the same deal on " + DayDate(v.daily) +
+            " (UTC); each player's first ranked game of it counts.</p>\n";
+  } else {
+    html += "<p>" + std::to_string(h.entries) + (h.entries == 1 ? " score" : " scores") + " uploaded.</p>\n";
+  }
   if (h.playable) {
     html += "<p>" + PlayLink(h.game, "Play " + h.game + " in your browser") + "</p>\n";
   }
+  View base;
+  base.rules = v.rules;
+  const bool plain = !v.verifiedOnly && !v.rankedOnly;
   html += "<p>";
   for (const Period period : {Period::kAllTime, Period::kWeek, Period::kToday}) {
     if (period != Period::kAllTime) html += " \u00b7 ";
-    html += Choice(PeriodTitle(period), BoardPath(h.game, period, v.byPlayer, 1), !v.verifiedOnly && period == v.period);
+    View to = base;
+    to.period = period;
+    to.byPlayer = v.byPlayer;
+    html += Choice(PeriodTitle(period), BoardPath(h.game, to), plain && period == v.period);
   }
-  html += "<br>" + Choice("Every entry", BoardPath(h.game, v.period, false, 1), !v.verifiedOnly && !v.byPlayer) +
-          " \u00b7 " + Choice("Each player's best", BoardPath(h.game, v.period, true, 1), v.byPlayer) + "</p>\n";
-  if (v.verifiedOnly) html += "<p>Only the entries whose replays were verified.</p>\n";
+  View every = base, best = base, checked = base, ranked = base, daily = base;
+  every.period = best.period = v.period;
+  best.byPlayer = true;
+  checked.verifiedOnly = true;
+  ranked.rankedOnly = true;
+  daily.rankedOnly = true;
+  daily.daily = "today";
+  html += "<br>" + Choice("Every entry", BoardPath(h.game, every), plain && !v.byPlayer) + " \u00b7 " +
+          Choice("Each player's best", BoardPath(h.game, best), v.byPlayer) + " \u00b7 " +
+          Choice("Replay checked", BoardPath(h.game, checked), v.verifiedOnly);
+  // Only the standard rules are dealt by the server.
+  if (v.rules.empty()) {
+    html += " \u00b7 " + Choice("Ranked", BoardPath(h.game, ranked), v.rankedOnly && v.daily.empty()) +
+            " \u00b7 " + Choice("Today's deal", BoardPath(h.game, daily), !v.daily.empty());
+  }
+  html += "</p>\n";
+  if (v.verifiedOnly) html += "<p>Only the entries whose replays the server checked.</p>\n";
+  if (v.rankedOnly && v.daily.empty()) {
+    html += "<p>Only the games played on the server's own deals, each deal counted once.</p>\n";
+  }
   if (rows.empty()) {
-    html += v.period == Period::kToday ? "<p>No scores today yet.</p>\n"
-            : v.period == Period::kWeek ? "<p>No scores this week yet.</p>\n"
-                                        : "<p>No scores yet.</p>\n";
+    html += !v.daily.empty()               ? "<p>No ranked games of this deal yet.</p>\n"
+            : v.rankedOnly                 ? "<p>No ranked games yet.</p>\n"
+            : v.period == Period::kToday   ? "<p>No scores today yet.</p>\n"
+            : v.period == Period::kWeek    ? "<p>No scores this week yet.</p>\n"
+                                           : "<p>No scores yet.</p>\n";
   } else {
-    html += Table(rows, -1, true, h.game);
+    html += Table(rows, -1, true, v.rules.empty() ? h.game : "", h.playable ? h.game : "");
+    html += kMarksNote;
   }
   if (h.pages > 1) {
+    View before = v, after = v;
+    before.page = v.page - 1;
+    after.page = v.page + 1;
     html += "<p>Page " + std::to_string(v.page) + " of " + std::to_string(h.pages) + ".";
-    if (v.page > 1) {
-      html += " <a href=\"" + EscapeHtml(BoardPath(h.game, v.period, v.byPlayer, v.page - 1)) + "\">Better scores</a>";
-    }
-    if (v.page < h.pages) {
-      html += " <a href=\"" + EscapeHtml(BoardPath(h.game, v.period, v.byPlayer, v.page + 1)) + "\">More scores</a>";
-    }
+    if (v.page > 1) html += " <a href=\"" + EscapeHtml(BoardPath(h.game, before)) + "\">Better scores</a>";
+    if (v.page < h.pages) html += " <a href=\"" + EscapeHtml(BoardPath(h.game, after)) + "\">More scores</a>";
     html += "</p>\n";
   }
   return html + kFoot;
@@ -199,15 +271,18 @@ std::string LeaderboardPage(const BoardHeading& h, const std::vector<Row>& rows)
 std::string LeaderboardJson(const BoardHeading& h, const std::vector<Row>& rows) {
   nlohmann::json scores = nlohmann::json::array();
   for (const Row& row : rows) {
-    scores.push_back({{"rank", row.rank},
-                      {"name", row.name},
-                      {"score", row.score},
-                      {"date", FormatDate(row.created)},
-                      {"verified", row.verified}});
+    nlohmann::json item = {{"rank", row.rank},         {"id", row.id},
+                           {"name", row.name},         {"score", row.score},
+                           {"date", FormatDate(row.created)}, {"verified", row.verified},
+                           {"ranked", row.ranked}};
+    // Its replay is kept: GET /api/replays/ID gives it.
+    if (row.replay) item["replay"] = row.id;
+    scores.push_back(std::move(item));
   }
   const nlohmann::json doc = {{"game", h.game},
                               {"period", PeriodName(h.view.period)},
                               {"by", h.view.byPlayer ? "player" : "entry"},
+                              {"rules", h.view.rules.empty() ? "standard" : h.view.rules},
                               {"page", h.view.page},
                               {"pages", h.pages},
                               {"total", h.total},
@@ -228,7 +303,7 @@ std::string PlayerPage(const std::string& game, const std::string& name, const s
       html += "<td colspan=\"4\">No score</td></tr>\n";
       continue;
     }
-    const char* mark = s.best.verified ? " <span class=\"v\" title=\"verified\">\u2713</span>" : "";
+    const char* mark = s.best.verified ? kCheckedMark : "";
     html += "<td class=\"n\">" + std::to_string(s.best.score) + mark + "</td><td class=\"d\">" +
             FormatDate(s.best.created) + "</td><td class=\"n\">" + std::to_string(s.best.rank) + " of " +
             std::to_string(s.entries) + "</td><td class=\"n\">" + std::to_string(s.playerRank) + " of " +
@@ -252,13 +327,20 @@ std::string PlayerJson(const std::string& game, const std::string& name, const s
   return nlohmann::json{{"game", game}, {"name", name}, {"periods", std::move(standings)}}.dump();
 }
 
-std::string UploadPage(const std::string& game, const Placed& placed, const std::vector<Row>& around) {
+std::string UploadPage(const std::string& game, const Placed& placed, const std::vector<Row>& around,
+                       std::string_view replayRefusal) {
   std::string html = Head(game + ": your score");
   html += "<h1>" + EscapeHtml(game) + "</h1>\n<p class=\"msg\" id=\"place\">Your score is number " +
           std::to_string(placed.rank) + " of " + std::to_string(placed.total) + " in " + EscapeHtml(game) +
           ".</p>\n";
-  if (!placed.inserted) html += "<p>This score was uploaded before; it is stored once.</p>\n";
-  if (placed.verified) html += "<p id=\"verified\">\u2713 Its game's replay was verified.</p>\n";
+  // A score whose replay came first (the launcher posts it before opening
+  // this page) was stored by that replay: this is its first upload, not a
+  // repeat.
+  if (!placed.inserted && !placed.verified) html += "<p>This score was uploaded before; it is stored once.</p>\n";
+  if (placed.verified) html += "<p id=\"verified\">\u2713 Replay checked: its game's replay reached this score.</p>\n";
+  if (!placed.verified && !replayRefusal.empty()) {
+    html += "<p id=\"refused\">Its replay was refused: " + EscapeHtml(replayRefusal) + "</p>\n";
+  }
   html += Table(around, placed.id, true);
   html += "<p>" + GameLink(game) + ": the whole leaderboard</p>\n";
   return html + kFoot;

@@ -46,8 +46,10 @@ struct PeriodStanding {
 };
 std::string PlayerPage(const std::string& game, const std::string& name, const std::vector<PeriodStanding>& periods);
 std::string PlayerJson(const std::string& game, const std::string& name, const std::vector<PeriodStanding>& periods);
-// The upload's answer: the entry's rank and the rows around it.
-std::string UploadPage(const std::string& game, const Placed& placed, const std::vector<Row>& around);
+// The upload's answer: the entry's rank and the rows around it, and why its
+// replay was refused when the server refused one for it a moment ago.
+std::string UploadPage(const std::string& game, const Placed& placed, const std::vector<Row>& around,
+                       std::string_view replayRefusal = "");
 // An error or refusal: a title and one sentence.
 std::string MessagePage(std::string_view title, std::string_view sentence);
 

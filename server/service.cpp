@@ -10,6 +10,8 @@
 #include "game/rules/replay_verifier.h"
 #include "server/board_cache.h"
 #include "server/client_address.h"
+#include "server/deals.h"
+#include "server/fair_play.h"
 #include "server/leaderboard.h"
 #include "server/pages.h"
 #include "server/player_name.h"
@@ -49,6 +51,20 @@ std::optional<std::string> GameFromPath(std::string_view raw) {
   }
   return game;
 }
+
+constexpr std::string_view kApiGames = "/api/games/";
+
+// The game of "/api/games/GAME/SUFFIX", or nothing.
+std::optional<std::string> ApiGame(std::string_view path, std::string_view suffix) {
+  if (!path.starts_with(kApiGames) || !path.ends_with(suffix) || path.size() <= kApiGames.size() + suffix.size()) {
+    return std::nullopt;
+  }
+  return GameFromPath(path.substr(kApiGames.size(), path.size() - kApiGames.size() - suffix.size()));
+}
+
+std::optional<std::string> DealsGame(std::string_view path) { return ApiGame(path, "/deals"); }
+
+constexpr std::string_view kReplayPrefix = "/api/replays/";
 
 // A strong validator of the answer's bytes (64-bit FNV-1a).
 std::string EntityTag(std::string_view body) {
@@ -154,6 +170,27 @@ bool RateLimiter::Allow(const std::string& client, double now) {
   return true;
 }
 
+void RefusalNotes::Note(const std::string& key, std::string sentence, double now) {
+  std::lock_guard lock(mutex_);
+  if (notes_.size() >= kMaxNotes) {
+    std::erase_if(notes_, [now](const auto& note) { return now - note.second.second > kSeconds; });
+    // Still full: a flood of refusals; the newest matter most.
+    if (notes_.size() >= kMaxNotes) notes_.clear();
+  }
+  notes_[key] = {std::move(sentence), now};
+}
+
+std::optional<std::string> RefusalNotes::Find(const std::string& key, double now) {
+  std::lock_guard lock(mutex_);
+  const auto found = notes_.find(key);
+  if (found == notes_.end() || now - found->second.second > kSeconds) return std::nullopt;
+  return found->second.first;
+}
+
+std::string RefusalKey(const std::string& game, const std::string& name, int32_t score) {
+  return game + '\n' + name + '\n' + std::to_string(score);
+}
+
 size_t RateLimiter::Clients() {
   std::lock_guard lock(mutex_);
   return buckets_.size();
@@ -163,6 +200,7 @@ Service::Service(Storage& storage, ServiceOptions options)
     : storage_(storage),
       options_(std::move(options)),
       limiter_(options_.uploadsPerMinute),
+      dealLimiter_(options_.dealsPerMinute),
       cache_(std::make_unique<BoardCache>(storage, options_.cacheBytes)) {}
 
 Service::~Service() = default;
@@ -185,14 +223,16 @@ Response Service::Handle(const Request& request) {
     return api ? JsonError(status, sentence) : Refusal(status, title, sentence);
   };
 
-  // The one request with a body: a replay, read by the HTTP layer.
+  // The one request with a body: a replay, read by the HTTP layer. A deal
+  // is asked for with POST too, as each answer is a new one.
   const bool replay = request.method == "POST" && path == kReplaysPath;
+  const std::optional<std::string> dealGame = request.method == "POST" ? DealsGame(path) : std::nullopt;
   Response r;
   if (request.target.size() > kMaxTarget) {
     r = refuse(414, "Address too long", "The address is longer than this server reads.");
-  } else if (replay) {
+  } else if (replay || dealGame) {
     try {
-      r = ReplayUpload(request, query);
+      r = replay ? ReplayUpload(request, query) : NewDeal(request, *dealGame);
     } catch (const StorageError&) {
       return Failed(request);
     }
@@ -215,6 +255,7 @@ bool Service::NeedsDatabase(const Request& request) {
   const std::string_view path = std::string_view(request.target).substr(0, request.target.find('?'));
   if (request.target.size() > kMaxTarget) return false;
   if (request.method == "POST" && path == kReplaysPath) return !request.bodyTooLarge;
+  if (request.method == "POST" && DealsGame(path)) return !request.hasBody;
   // The web build's files come from the disk: a stuck database must not hold them up.
   if (path == "/play" || path.starts_with(kPlayPath)) return false;
   return (request.method == "GET" || request.method == "HEAD") && !request.hasBody && path != "/healthz";
@@ -292,11 +333,17 @@ Response Service::Route(const Request& request, std::string_view path, std::stri
   }
   constexpr std::string_view kScores = "/scores";
   if (path.starts_with(kApi) && path.ends_with(kScores) && path.size() > kApi.size() + kScores.size()) {
-    const std::optional<std::string> game =
-        GameFromPath(path.substr(kApi.size(), path.size() - kApi.size() - kScores.size()));
+    const std::optional<std::string> game = ApiGame(path, kScores);
     if (!game) return JsonError(404, "There is no game by that name.");
     return Board(*game, query, true, memoryOnly);
   }
+  if (const std::optional<std::string> game = ApiGame(path, "/daily")) return Daily(*game, memoryOnly);
+  if (DealsGame(path)) {
+    Response r = JsonError(405, "A deal is asked for with POST: each answer is a new deal.");
+    r.headers.emplace_back("Allow", "POST");
+    return r;
+  }
+  if (path.starts_with(kReplayPrefix)) return ReplayText(path.substr(kReplayPrefix.size()));
   if (path == kReplaysPath) {
     Response r = JsonError(405, "Replays are uploaded with POST.");
     r.headers.emplace_back("Allow", "POST");
@@ -342,7 +389,9 @@ Response Service::Upload(const Request& request, std::string_view query) {
   cache_->Changed(entry.game);
   const std::vector<Row> around =
       storage_.Around(entry.game, placed.id, entry.score, placed.rank, kAroundRows, kAroundRows);
-  Response r = Html(200, UploadPage(entry.game, placed, around));
+  const std::optional<std::string> refusal =
+      refusals_.Find(RefusalKey(entry.game, entry.name, entry.score), options_.steadyClock());
+  Response r = Html(200, UploadPage(entry.game, placed, around, refusal.value_or("")));
   r.stored = true;
   return r;
 }
@@ -352,9 +401,16 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
   auto parsed = ParseUpload(query, false);
   if (const auto* error = std::get_if<std::string>(&parsed)) return JsonError(400, *error);
   const score::Upload& upload = std::get<score::Upload>(parsed);
+  // A replay is checked by its game's rules: a game the server has none
+  // for cannot be verified, whatever its replay says.
+  const GameRules* rules = RulesFor(upload.game);
+  if (!rules) return JsonError(400, "This server has no rules for " + upload.game + " to check its replays by.");
   if (!options_.games.empty() &&
       std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
     return JsonError(400, "This server keeps no scores for " + upload.game + ".");
+  }
+  if (!request.playerKey.empty() && !IsPlayerKey(request.playerKey)) {
+    return JsonError(400, "A player key is 32 lowercase hexadecimal digits.");
   }
   const NameCheck name = NormaliseName(upload.player.name);
   if (!name.refusal.empty()) return JsonError(400, name.refusal);
@@ -365,26 +421,125 @@ Response Service::ReplayUpload(const Request& request, std::string_view query) {
     r.headers.emplace_back("Retry-After", "60");
     return r;
   }
+  Response r = CheckedReplay(request, upload, *rules, name.name);
+  // The plain upload's page, opened next by the launcher, tells why.
+  if (r.status == 403 || r.status == 409 || r.status == 422) {
+    refusals_.Note(RefusalKey(upload.game, name.name, upload.score),
+                   nlohmann::json::parse(r.body).at("error").get<std::string>(), options_.steadyClock());
+  }
+  return r;
+}
 
-  const quibbleton::Verdict verdict = quibbleton::VerifyReplayText(request.body);
+Response Service::CheckedReplay(const Request& request, const score::Upload& upload, const GameRules& rules,
+                                const std::string& name) {
+  const quibbleton::ReplayParse replay = quibbleton::ParseReplay(request.body);
+  if (!replay.ok) return JsonError(422, "The replay was refused: " + replay.error + ".");
+  const quibbleton::Verdict verdict = quibbleton::VerifyReplay(replay.replay);
   if (!verdict.ok) return JsonError(422, "The replay was refused: " + verdict.reason + ".");
   if (verdict.score != upload.score) {
     return JsonError(422, "The replay reaches " + std::to_string(verdict.score) + " points, not " +
                               std::to_string(upload.score) + ".");
   }
 
-  const Entry entry = EntryOf(upload, name.name, options_.wallClock(), true);
-  const Placed placed = storage_.Add(entry);
+  score::Upload onBoard = upload;
+  // Other settings make another game: it goes on its rule set's own boards.
+  onBoard.game = BoardKey(rules, replay.replay.balloons, replay.replay.gameTime);
+  const Entry entry = EntryOf(onBoard, name, options_.wallClock(), true);
+  Proof proof;
+  proof.replay = replay.replay;
+  // Kept as the server writes it, so two spellings of one game are one replay.
+  proof.text = quibbleton::FormatReplay(replay.replay);
+  proof.hash = Sha256Hex(proof.text);
+  if (!request.playerKey.empty()) proof.keyHash = Sha256Hex(request.playerKey);
+  proof.figures = MeasureFairPlay(replay.replay);
+  if (IsDailyId(replay.replay.deal)) {
+    proof.daily = DailyDealNamed(rules, *DailySecret(false), replay.replay.deal, options_.dealMargin);
+  }
+  proof.now = options_.wallClock();
+  const Placed placed = storage_.AddVerified(entry, proof);
+  if (placed.repeat) return JsonError(409, "This replay was uploaded before: a game's replay is taken once.");
+  if (placed.otherKey) {
+    return JsonError(409, request.playerKey.empty()
+                              ? "The name " + name + " belongs to a player with a key, and this upload has none."
+                              : "The name " + name + " belongs to another player's key.");
+  }
+  if (placed.replayed) {
+    return JsonError(409, "This name's entry of that score keeps another game's replay already.");
+  }
   if (!placed.lookalike.empty()) {
     return JsonError(400, "The name looks like \u201c" + placed.lookalike + "\u201d, who is already on this board.");
   }
   if (!placed.banned.empty()) return JsonError(403, "This name may not upload scores here.");
   if (placed.hidden) return JsonError(403, "This score was taken off the board by its moderators.");
   cache_->Changed(entry.game);
+  nlohmann::json answer = {{"verified", true},
+                           {"ranked", placed.ranked},
+                           {"rank", placed.rank},
+                           {"total", placed.total},
+                           {"id", placed.id},
+                           {"replay", placed.id},
+                           {"rules", RuleSetName(replay.replay.balloons, replay.replay.gameTime)},
+                           {"standard", !IsRuleSetBoard(entry.game)}};
+  if (placed.ranked) {
+    answer["rankedRank"] = placed.rankedRank;
+    answer["rankedTotal"] = placed.rankedTotal;
+    if (proof.daily) answer["daily"] = proof.daily->id;
+  } else {
+    answer["unranked"] = "Not ranked: " + placed.unranked + ".";
+  }
   Response r;
   r.contentType = "application/json";
-  r.body = nlohmann::json{{"verified", true}, {"rank", placed.rank}, {"total", placed.total}}.dump();
+  r.body = answer.dump();
   r.stored = true;
+  return r;
+}
+
+std::optional<std::string> Service::DailySecret(bool memoryOnly) {
+  std::lock_guard lock(secretMutex_);
+  if (!secret_ && !memoryOnly) secret_ = storage_.Secret("daily");
+  return secret_;
+}
+
+Response Service::NewDeal(const Request& request, const std::string& game) {
+  if (request.hasBody) return JsonError(400, "A deal is asked for with an empty body.");
+  const GameRules* rules = RulesFor(game);
+  if (!rules) return JsonError(404, "This server has no rules for " + game + " to deal by.");
+  if (!dealLimiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock())) {
+    Response r = JsonError(429, "Too many deals asked for from your address; please wait a minute.");
+    r.headers.emplace_back("Retry-After", "60");
+    return r;
+  }
+  const Deal deal = score::NewDeal(*rules, options_.wallClock(), options_.dealMargin);
+  storage_.AddDeal(deal);
+  Response r = Json(DealJson(deal));
+  // Each answer is a deal of its own: never kept or given twice.
+  r.headers.emplace_back("Cache-Control", "no-store");
+  return r;
+}
+
+Response Service::Daily(const std::string& game, bool memoryOnly) {
+  const GameRules* rules = RulesFor(game);
+  if (!rules) return JsonError(404, "This server has no rules for " + game + " to deal by.");
+  const std::optional<std::string> secret = DailySecret(memoryOnly);
+  if (!secret) {
+    Response r;
+    r.status = 0;
+    return r;
+  }
+  return Json(DealJson(DailyDeal(*rules, *secret, options_.wallClock(), options_.dealMargin)));
+}
+
+Response Service::ReplayText(std::string_view id) {
+  int64_t number = 0;
+  const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), number);
+  std::optional<std::string> text;
+  if (!id.empty() && ec == std::errc() && end == id.data() + id.size() && number > 0) {
+    text = storage_.ReplayText(number);
+  }
+  if (!text) return JsonError(404, "There is no replay by that number.");
+  Response r;
+  r.contentType = "text/plain; charset=utf-8";
+  r.body = std::move(*text);
   return r;
 }
 
@@ -453,26 +608,39 @@ Response Service::Board(const std::string& game, std::string_view query, bool ap
   if (const auto* error = std::get_if<std::string>(&read)) {
     return api ? JsonError(400, *error) : Refusal(400, "Bad request", *error);
   }
-  const View view = std::get<View>(read);
-  const int64_t since = PeriodStart(view.period, options_.wallClock());
-  return Kept(game, (api ? "api/" : "page/") + ViewKey(view, since), [&] {
-    auto missing = [api](const std::string& sentence) {
-      return api ? JsonError(404, sentence) : Refusal(404, "Not found", sentence);
-    };
-    const int64_t entries = storage_.Count(game);
-    if (entries == 0) return missing("There are no scores for " + game + " yet.");
+  View view = std::get<View>(read);
+  auto missing = [api](const std::string& sentence) {
+    return api ? JsonError(404, sentence) : Refusal(404, "Not found", sentence);
+  };
+  const int64_t now = options_.wallClock();
+  // Another rule set's games are kept under a board of their own.
+  std::string board = game;
+  if (!view.rules.empty()) {
+    const GameRules* rules = RulesFor(game);
+    if (!rules) return missing("This server has no rules for " + game + ", so it has no boards of other rules.");
+    const auto settings = ReadRuleSet(view.rules);
+    board = BoardKey(*rules, settings->first, settings->second);
+    if (board == game) view.rules.clear();
+  }
+  if (view.daily == "today") view.daily = FormatUtc(now, "%Y%m%d");
+  const int64_t since = PeriodStart(view.period, now);
+  return Kept(board, (api ? "api/" : "page/") + ViewKey(view, since), [&] {
+    const int64_t entries = storage_.Count(board);
+    if (entries == 0 && view.daily.empty()) return missing("There are no scores for " + game + " yet.");
     BoardQuery q;
     q.since = since;
     q.byPlayer = view.byPlayer;
     q.verifiedOnly = view.verifiedOnly;
+    q.rankedOnly = view.rankedOnly;
+    if (!view.daily.empty()) q.daily = *DailyIdOfDay(view.daily);
     q.offset = (view.page - 1) * view.limit;
     q.limit = view.limit;
-    const BoardPage board = storage_.Board(game, q);
-    const BoardHeading heading{game, view, board.total, entries,
-                               std::max<int64_t>(1, (board.total + view.limit - 1) / view.limit),
+    const BoardPage page = storage_.Board(board, q);
+    const BoardHeading heading{game, view, page.total, entries,
+                               std::max<int64_t>(1, (page.total + view.limit - 1) / view.limit),
                                options_.web && options_.web->HasGame(game)};
     if (view.page > heading.pages) return missing("There is no such page of this board.");
-    return api ? Json(LeaderboardJson(heading, board.rows)) : Html(200, LeaderboardPage(heading, board.rows));
+    return api ? Json(LeaderboardJson(heading, page.rows)) : Html(200, LeaderboardPage(heading, page.rows));
   }, memoryOnly);
 }
 

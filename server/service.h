@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "records/upload.h"
+#include "server/query.h"
+#include "server/deals.h"
 #include "server/storage.h"
 
 namespace score {
@@ -29,6 +31,7 @@ struct Request {
   std::string forwardedFor;  // X-Forwarded-For, as received
   std::string ifNoneMatch;
   std::string acceptEncoding;
+  std::string playerKey;  // X-Player-Key, as received (empty: none)
   bool hasBody = false;  // a Content-Length above 0 or a Transfer-Encoding
   // A replay's upload: its body as read, or that it was longer than a
   // replay can be (and was not read).
@@ -69,6 +72,22 @@ class RateLimiter {
   double lastSweep_ = 0;
 };
 
+// Why the server refused a replay a moment ago, by game, name and score:
+// the launcher posts the replay, then opens the plain upload's page, which
+// tells the player. Bounded, and forgotten after ten minutes.
+class RefusalNotes {
+ public:
+  static constexpr double kSeconds = 600;
+  static constexpr size_t kMaxNotes = 4096;
+  void Note(const std::string& key, std::string sentence, double now);
+  std::optional<std::string> Find(const std::string& key, double now);
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::pair<std::string, double>> notes_;
+};
+std::string RefusalKey(const std::string& game, const std::string& name, int32_t score);
+
 // The client a request counts for: the peer, or behind the trusted proxy
 // the address that proxy saw (the last of X-Forwarded-For).
 std::string ClientOf(const Request& request, const std::string& trustedProxy);
@@ -77,6 +96,10 @@ class BoardCache;
 
 struct ServiceOptions {
   int uploadsPerMinute = 30;
+  // Deals handed out per client address and minute; zero turns the limit off.
+  int dealsPerMinute = 6;
+  // How long after its game time a deal's replay still counts, in seconds.
+  int64_t dealMargin = kDealMarginSeconds;
   std::string trustedProxy;  // empty: X-Forwarded-For is never believed
   // The games whose uploads are taken; empty: any plain name.
   std::vector<std::string> games;
@@ -129,6 +152,17 @@ class Service {
   // POST /api/replays: the upload with its game's replay, stored verified
   // when the replay reaches the score.
   Response ReplayUpload(const Request& request, std::string_view query);
+  // Its replay verified, kept and ranked, once the upload itself is read.
+  Response CheckedReplay(const Request& request, const score::Upload& upload, const GameRules& rules,
+                         const std::string& name);
+  // POST /api/games/GAME/deals and GET /api/games/GAME/daily.
+  Response NewDeal(const Request& request, const std::string& game);
+  Response Daily(const std::string& game, bool memoryOnly);
+  // GET /api/replays/ID: a kept replay's text.
+  Response ReplayText(std::string_view id);
+  // The secret the day's deals are worked out from, read once from the
+  // database; nothing when memoryOnly and it was not read yet.
+  std::optional<std::string> DailySecret(bool memoryOnly);
   Response Home(std::string_view query, bool memoryOnly);
   // A game's boards as a page or as JSON (the API).
   Response Board(const std::string& game, std::string_view query, bool api, bool memoryOnly);
@@ -142,6 +176,10 @@ class Service {
   Storage& storage_;
   ServiceOptions options_;
   RateLimiter limiter_;
+  RateLimiter dealLimiter_;
+  RefusalNotes refusals_;
+  std::mutex secretMutex_;
+  std::optional<std::string> secret_;
   std::unique_ptr<BoardCache> cache_;
 };
 

@@ -6,6 +6,12 @@ namespace score::sql {
 
 // Whether the row of "scores" is verified, as a fifth column of the boards.
 #define VERIFIED_OF_SCORES "EXISTS (SELECT 1 FROM verified WHERE verified.id = scores.id)"
+// A board row's marks after its verified one: its replay is kept (it can be
+// watched), and it was played on one of the server's deals (ranked).
+#define KEPT_AND_RANKED_OF_SCORES                                   \
+  "EXISTS (SELECT 1 FROM replays WHERE replays.id = scores.id), " \
+  "EXISTS (SELECT 1 FROM ranked WHERE ranked.id = scores.id)"
+#define MARKS_OF_SCORES VERIFIED_OF_SCORES ", " KEPT_AND_RANKED_OF_SCORES
 // A row of "scores" the moderators have not hidden. Hidden rows stay (an
 // unhide brings them back with their id); every board, rank and count
 // leaves them out.
@@ -45,7 +51,7 @@ inline constexpr const char* kBucketsUp =
 // The verified board keeps its own copy of game and score, so it is read
 // in order from its index however few of a board's entries are verified.
 inline constexpr const char* kTopVerified =
-    "SELECT scores.id, name, scores.score, created, 1 FROM verified JOIN scores ON scores.id = verified.id"
+    "SELECT scores.id, name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES " FROM verified JOIN scores ON scores.id = verified.id"
     " WHERE verified.game = $1 AND " VISIBLE " ORDER BY verified.score DESC, verified.id ASC LIMIT $2 OFFSET $3";
 inline constexpr const char* kVerifiedCount =
     "SELECT count(*) FROM verified JOIN scores ON scores.id = verified.id WHERE verified.game = $1 AND " VISIBLE;
@@ -54,20 +60,20 @@ inline constexpr const char* kVerify =
 inline constexpr const char* kIsVerified = "SELECT 1 FROM verified WHERE id = $1";
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND " VISIBLE
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND " VISIBLE
     " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
 // The four neighbour queries each follow the leaderboard index in one direction.
 inline constexpr const char* kAboveTied =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id < $3 AND " VISIBLE
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id < $3 AND " VISIBLE
     " ORDER BY id DESC LIMIT $4";
 inline constexpr const char* kAbove =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score > $2 AND " VISIBLE
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND score > $2 AND " VISIBLE
     " ORDER BY score ASC, id DESC LIMIT $3";
 inline constexpr const char* kBelowTied =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id > $3 AND " VISIBLE
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id > $3 AND " VISIBLE
     " ORDER BY id ASC LIMIT $4";
 inline constexpr const char* kBelow =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND score < $2 AND " VISIBLE
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND score < $2 AND " VISIBLE
     " ORDER BY score DESC, id ASC LIMIT $3";
 inline constexpr const char* kFind =
     "SELECT id FROM scores WHERE game = $1 AND score = $2 AND name = $3 AND address = $4 AND email = $5"
@@ -95,9 +101,27 @@ inline constexpr const char* kGameCount = "SELECT count(*) FROM activity";
 inline constexpr const char* kActivityMissing =
     "SELECT (SELECT count(*) FROM activity) = 0 AND EXISTS (SELECT 1 FROM scores)";
 inline constexpr const char* kRebuildActivity =
-    "INSERT INTO activity (game, last) SELECT game, max(id) FROM scores GROUP BY game";
+    "INSERT INTO activity (game, last) SELECT game, max(id) FROM scores WHERE game NOT LIKE '%/%' GROUP BY game";
 inline constexpr const char* kDump =
     "SELECT game, name, address, email, send, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 ORDER BY id";
+
+// Ranked play, alike in both backends: the server's secrets (the day's
+// deal is derived from one), the deals handed out, each name's key (its
+// hash), the verified games' replays with their fair-play figures, and the
+// ranked games (those of a deal; "daily" names the day's deal, each player
+// counting once on it).
+#define RANKED_SCHEMA \
+    "CREATE TABLE IF NOT EXISTS secrets (name TEXT PRIMARY KEY, value TEXT NOT NULL);" \
+    "CREATE TABLE IF NOT EXISTS deals (id TEXT PRIMARY KEY, game TEXT NOT NULL, seed BIGINT NOT NULL," \
+    " balloons INTEGER NOT NULL, gametime INTEGER NOT NULL, expires BIGINT NOT NULL, used BIGINT NOT NULL);" \
+    "CREATE INDEX IF NOT EXISTS deals_expires ON deals (expires);" \
+    "CREATE TABLE IF NOT EXISTS players (name TEXT PRIMARY KEY, key_hash TEXT NOT NULL);" \
+    "CREATE TABLE IF NOT EXISTS replays (id BIGINT PRIMARY KEY, hash TEXT NOT NULL UNIQUE, text TEXT NOT NULL," \
+    " actions INTEGER NOT NULL, greedy INTEGER NOT NULL, fastest BIGINT NOT NULL, p10 BIGINT NOT NULL);" \
+    "CREATE TABLE IF NOT EXISTS ranked (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL," \
+    " daily TEXT NOT NULL, name TEXT NOT NULL);" \
+    "CREATE INDEX IF NOT EXISTS ranked_board ON ranked (game, daily, score DESC, id);" \
+    "CREATE UNIQUE INDEX IF NOT EXISTS ranked_daily ON ranked (game, daily, name) WHERE daily <> '';"
 
 // The leaderboard index holds game and score, and the row's id (SQLite adds
 // the rowid to every index by itself), so a board read and a rank count
@@ -126,7 +150,8 @@ inline constexpr const char* kSqliteSchema =
     "CREATE INDEX IF NOT EXISTS bests_board ON bests (game, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
-    "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);"
+    RANKED_SCHEMA;
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
@@ -151,7 +176,8 @@ inline constexpr const char* kPostgresSchema =
     "CREATE INDEX IF NOT EXISTS bests_board ON bests (game, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
-    "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);"
+    RANKED_SCHEMA;
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =
@@ -196,15 +222,15 @@ inline constexpr const char* kRebuildBests =
 // The boards. Parameters: game, limit, offset, and the earliest upload
 // time of a week's or day's board.
 inline constexpr const char* kTopPlayers =
-    "SELECT scores.id, scores.name, scores.score, created, " VERIFIED_OF_SCORES
+    "SELECT scores.id, scores.name, scores.score, created, " MARKS_OF_SCORES
     " FROM bests JOIN scores ON scores.id = bests.id WHERE bests.game = $1"
     " ORDER BY bests.score DESC, bests.id ASC LIMIT $2 OFFSET $3";
 inline constexpr const char* kPlayerCount = "SELECT count(*) FROM bests WHERE game = $1";
 inline constexpr const char* kTopSince =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND created >= $4 AND "
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND created >= $4 AND "
     VISIBLE " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
 inline constexpr const char* kTopPlayersSince =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE id IN (SELECT id FROM (SELECT id,"
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE id IN (SELECT id FROM (SELECT id,"
     " row_number() OVER (PARTITION BY name ORDER BY score DESC, id ASC) AS k FROM scores"
     " WHERE game = $1 AND created >= $4 AND " VISIBLE ") AS firsts WHERE k = 1)"
     " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
@@ -217,7 +243,7 @@ inline constexpr const char* kCountSince =
 // a player's entries are read in score order from scores_player, the
 // entries ahead from the period's own, scores_recent.)
 inline constexpr const char* kPlayerBest =
-    "SELECT id, name, score, created, " VERIFIED_OF_SCORES " FROM scores WHERE game = $1 AND name = $2"
+    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND name = $2"
     " AND +created >= $3 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT 1";
 inline constexpr const char* kAheadSince =
     "SELECT count(*), count(DISTINCT name) FROM scores WHERE game = $1 AND created >= $2"
@@ -239,8 +265,51 @@ inline constexpr const char* kBan =
     "INSERT INTO banned (skeleton, name) VALUES ($1, $2) ON CONFLICT DO NOTHING RETURNING name";
 inline constexpr const char* kUnban = "DELETE FROM banned WHERE skeleton = $1 RETURNING name";
 inline constexpr const char* kBannedLike = "SELECT name FROM banned WHERE skeleton = $1";
+
+// Ranked play.
+inline constexpr const char* kSecretAdd =
+    "INSERT INTO secrets (name, value) VALUES ($1, $2) ON CONFLICT DO NOTHING";
+inline constexpr const char* kSecret = "SELECT value FROM secrets WHERE name = $1";
+inline constexpr const char* kDealAdd =
+    "INSERT INTO deals (id, game, seed, balloons, gametime, expires, used) VALUES ($1, $2, $3, $4, $5, $6, 0)";
+// Deals a day past their expiry are forgotten: their replays are "not one
+// of this server's" rather than "expired" from then on.
+inline constexpr const char* kDealsForget = "DELETE FROM deals WHERE expires < $1";
+inline constexpr const char* kDealFind =
+    "SELECT game, seed, balloons, gametime, expires, used FROM deals WHERE id = $1";
+// Taking a deal is the check that nobody took it: two uploads of one deal
+// at once cannot both count.
+inline constexpr const char* kDealUse = "UPDATE deals SET used = $2 WHERE id = $1 AND used = 0 RETURNING id";
+inline constexpr const char* kBind = "INSERT INTO players (name, key_hash) VALUES ($1, $2) ON CONFLICT DO NOTHING";
+inline constexpr const char* kKeyOf = "SELECT key_hash FROM players WHERE name = $1";
+inline constexpr const char* kReplaySeen = "SELECT id FROM replays WHERE hash = $1";
+inline constexpr const char* kReplayOf = "SELECT 1 FROM replays WHERE id = $1";
+inline constexpr const char* kReplayKeep =
+    "INSERT INTO replays (id, hash, text, actions, greedy, fastest, p10) VALUES ($1, $2, $3, $4, $5, $6, $7)"
+    " ON CONFLICT DO NOTHING RETURNING id";
+inline constexpr const char* kReplayText =
+    "SELECT text FROM replays WHERE id = $1 AND NOT EXISTS (SELECT 1 FROM hidden WHERE hidden.id = $1)";
+inline constexpr const char* kRankedAdd =
+    "INSERT INTO ranked (id, game, score, daily, name) VALUES ($1, $2, $3, $4, $5) ON CONFLICT DO NOTHING"
+    " RETURNING id";
+inline constexpr const char* kDailyPlayed = "SELECT id FROM ranked WHERE game = $1 AND daily = $2 AND name = $3";
+// The ranked boards: a deal's games ($4 empty) or a day's deal's, read in
+// order from their own index like the verified board.
+inline constexpr const char* kTopRanked =
+    "SELECT scores.id, scores.name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES
+    " FROM ranked JOIN scores ON scores.id = ranked.id"
+    " WHERE ranked.game = $1 AND ranked.daily = $4 AND " VISIBLE
+    " ORDER BY ranked.score DESC, ranked.id ASC LIMIT $2 OFFSET $3";
+inline constexpr const char* kRankedCount =
+    "SELECT count(*) FROM ranked JOIN scores ON scores.id = ranked.id WHERE ranked.game = $1 AND ranked.daily = $2"
+    " AND " VISIBLE;
+inline constexpr const char* kRankedAhead =
+    "SELECT count(*) FROM ranked JOIN scores ON scores.id = ranked.id WHERE ranked.game = $1 AND ranked.daily = $2"
+    " AND (ranked.score > $3 OR (ranked.score = $3 AND ranked.id < $4)) AND " VISIBLE;
 inline constexpr const char* kRecent =
-    "SELECT id, game, name, score, created, " VERIFIED_OF_SCORES ", NOT " VISIBLE
-    " FROM scores ORDER BY id DESC LIMIT $1";
+    "SELECT scores.id, game, name, score, created, " VERIFIED_OF_SCORES ", NOT " VISIBLE ","
+    " EXISTS (SELECT 1 FROM ranked WHERE ranked.id = scores.id), coalesce(replays.actions, -1),"
+    " coalesce(replays.greedy, -1), coalesce(replays.fastest, -1), coalesce(replays.p10, -1)"
+    " FROM scores LEFT JOIN replays ON replays.id = scores.id ORDER BY scores.id DESC LIMIT $1";
 
 }  // namespace score::sql

@@ -23,6 +23,8 @@ std::vector<Row> ToRows(const std::vector<ResultRow>& result) {
     row.score = static_cast<int32_t>(ToInt(r.at(2)));
     row.created = ToInt(r.at(3));
     row.verified = IsTrue(r.at(4));
+    row.replay = IsTrue(r.at(5));
+    row.ranked = IsTrue(r.at(6));
     rows.push_back(std::move(row));
   }
   return rows;
@@ -100,61 +102,183 @@ auto SqlStorage::With(Fn fn) -> decltype(fn(std::declval<SessionPool::Lease&>())
   }
 }
 
+namespace {
+
+// Stores the entry inside the caller's write (see Storage::Add). A refusal
+// (banned, look-alike, hidden) leaves the write for the caller to roll back.
+Placed AddIn(Session& s, const Entry& e) {
+  Placed placed;
+  const std::string skeleton = Skeleton(e.name);
+  if (const std::vector<ResultRow> banned = s.Run(sql::kBannedLike, {skeleton}); !banned.empty()) {
+    placed.banned = banned[0].at(0);
+    return placed;
+  }
+  const std::vector<ResultRow> like = s.Run(sql::kNameLike, {e.game, skeleton});
+  if (!like.empty() && like[0].at(0) != e.name) {
+    placed.lookalike = like[0].at(0);
+    return placed;
+  }
+  const Params key = {e.game, int64_t{e.score}, e.name, e.address, e.email, e.send};
+  std::vector<ResultRow> inserted =
+      s.Run(sql::kInsert, {e.game, e.name, e.address, e.email, e.send, int64_t{e.score}, e.created});
+  if (!inserted.empty()) {
+    placed.inserted = true;
+    placed.id = ToInt(inserted[0].at(0));
+    s.Run(sql::kCountUp, {e.game});
+    if (like.empty()) s.Run(sql::kNameAdd, {e.game, skeleton, e.name});
+    // Another rule set's board is not a game of its own on the front page.
+    if (!IsRuleSetBoard(e.game)) s.Run(sql::kActivity, {e.game, placed.id});
+    s.Run(sql::kBucketsUp,
+          {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}, int64_t{e.score}});
+    s.Run(sql::kBestUp, {e.game, e.name, placed.id, int64_t{e.score}});
+    s.Run(sql::kChanged, {e.game});
+  } else {
+    std::vector<ResultRow> found = s.Run(sql::kFind, key);
+    if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
+    placed.id = ToInt(found[0].at(0));
+    // Uploading a hidden entry again does not bring it back.
+    if (!s.Run(sql::kIsHidden, {placed.id}).empty()) {
+      placed.hidden = true;
+      return placed;
+    }
+  }
+  if (e.verified) {
+    s.Run(sql::kVerify, {placed.id, e.game, int64_t{e.score}});
+    if (!placed.inserted) s.Run(sql::kChanged, {e.game});  // its mark appears on the boards
+  }
+  placed.verified = e.verified || !s.Run(sql::kIsVerified, {placed.id}).empty();
+  placed.rank = 1 + ToInt(s.Run(placed.inserted ? sql::kRankNew : sql::kRank,
+                                RankParams(e.game, e.score, placed.id)).at(0).at(0));
+  placed.total = ToInt(s.Run(sql::kCount, {e.game}).at(0).at(0));
+  return placed;
+}
+
+bool Refused(const Placed& placed) { return !placed.banned.empty() || !placed.lookalike.empty() || placed.hidden; }
+
+// Why the entry just placed does not count on a ranked board, or nothing
+// once it is ranked there (the deal taken, the ranked row in).
+std::optional<std::string> Rank(Session& s, const Entry& e, const Proof& proof, Placed& placed) {
+  if (proof.keyHash.empty()) return "it was sent without a player key";
+  const GameRules* rules = RulesFor(e.game);
+  if (!rules) return "it was played by other rules than the standard ones";
+  const quibbleton::Replay& replay = proof.replay;
+  std::optional<Deal> deal;
+  bool used = false;
+  if (proof.daily) {
+    deal = proof.daily;
+    used = !s.Run(sql::kDailyPlayed, {e.game, deal->id, e.name}).empty();
+  } else if (!replay.deal.empty()) {
+    const std::vector<ResultRow> found = s.Run(sql::kDealFind, {replay.deal});
+    if (!found.empty() && found[0].at(0) == e.game) {
+      const ResultRow& r = found[0];
+      deal = Deal{replay.deal, r.at(0), static_cast<uint32_t>(ToInt(r.at(1))), static_cast<int>(ToInt(r.at(2))),
+                  static_cast<int>(ToInt(r.at(3))), ToInt(r.at(4))};
+      used = ToInt(r.at(5)) != 0;
+    }
+  }
+  if (std::optional<std::string> refusal = DealRefusal(replay, deal, used, proof.now)) return refusal;
+  // Taken only now, and only if still free: two uploads of one deal at
+  // once cannot both count.
+  const std::string daily = proof.daily ? deal->id : "";
+  const bool taken = proof.daily ? true : !s.Run(sql::kDealUse, {deal->id, placed.id}).empty();
+  if (!taken || s.Run(sql::kRankedAdd, {placed.id, e.game, int64_t{e.score}, daily, e.name}).empty()) {
+    return DealRefusal(replay, deal, true, proof.now);
+  }
+  s.Run(sql::kChanged, {e.game});
+  placed.rankedRank = 1 + ToInt(s.Run(sql::kRankedAhead, {e.game, daily, int64_t{e.score}, placed.id}).at(0).at(0));
+  placed.rankedTotal = ToInt(s.Run(sql::kRankedCount, {e.game, daily}).at(0).at(0));
+  return std::nullopt;
+}
+
+}  // namespace
+
 Placed SqlStorage::Add(const Entry& e) {
   return With([&](SessionPool::Lease& s) {
     s->BeginWrite();
     try {
-      Placed placed;
-      const std::string skeleton = Skeleton(e.name);
-      if (const std::vector<ResultRow> banned = s->Run(sql::kBannedLike, {skeleton}); !banned.empty()) {
+      Placed placed = AddIn(*s.operator->(), e);
+      if (Refused(placed)) {
         s->Rollback();
-        placed.banned = banned[0].at(0);
-        return placed;
-      }
-      const std::vector<ResultRow> like = s->Run(sql::kNameLike, {e.game, skeleton});
-      if (!like.empty() && like[0].at(0) != e.name) {
-        s->Rollback();
-        placed.lookalike = like[0].at(0);
-        return placed;
-      }
-      const Params key = {e.game, int64_t{e.score}, e.name, e.address, e.email, e.send};
-      std::vector<ResultRow> inserted =
-          s->Run(sql::kInsert, {e.game, e.name, e.address, e.email, e.send, int64_t{e.score}, e.created});
-      if (!inserted.empty()) {
-        placed.inserted = true;
-        placed.id = ToInt(inserted[0].at(0));
-        s->Run(sql::kCountUp, {e.game});
-        if (like.empty()) s->Run(sql::kNameAdd, {e.game, skeleton, e.name});
-        s->Run(sql::kActivity, {e.game, placed.id});
-        s->Run(sql::kBucketsUp,
-               {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}, int64_t{e.score}});
-        s->Run(sql::kBestUp, {e.game, e.name, placed.id, int64_t{e.score}});
-        s->Run(sql::kChanged, {e.game});
       } else {
-        std::vector<ResultRow> found = s->Run(sql::kFind, key);
-        if (found.empty()) throw StorageError("an entry that conflicted on insert cannot be found");
-        placed.id = ToInt(found[0].at(0));
-        // Uploading a hidden entry again does not bring it back.
-        if (!s->Run(sql::kIsHidden, {placed.id}).empty()) {
-          s->Rollback();
-          placed.hidden = true;
-          return placed;
-        }
+        s->Commit();
       }
-      if (e.verified) {
-        s->Run(sql::kVerify, {placed.id, e.game, int64_t{e.score}});
-        if (!placed.inserted) s->Run(sql::kChanged, {e.game});  // its mark appears on the boards
-      }
-      placed.verified = e.verified || !s->Run(sql::kIsVerified, {placed.id}).empty();
-      placed.rank = 1 + ToInt(s->Run(placed.inserted ? sql::kRankNew : sql::kRank,
-                                     RankParams(e.game, e.score, placed.id)).at(0).at(0));
-      placed.total = ToInt(s->Run(sql::kCount, {e.game}).at(0).at(0));
-      s->Commit();
       return placed;
     } catch (...) {
       s->Rollback();
       throw;
     }
+  });
+}
+
+Placed SqlStorage::AddVerified(const Entry& e, const Proof& proof) {
+  return With([&](SessionPool::Lease& lease) {
+    Session& s = *lease.operator->();
+    s.BeginWrite();
+    try {
+      Placed placed;
+      auto refuse = [&s](Placed refused) {
+        s.Rollback();
+        return refused;
+      };
+      if (!s.Run(sql::kReplaySeen, {proof.hash}).empty()) {
+        placed.repeat = true;
+        return refuse(placed);
+      }
+      // The first keyed upload of a name binds it; within this write, so a
+      // refused upload binds nothing.
+      if (!proof.keyHash.empty()) s.Run(sql::kBind, {e.name, proof.keyHash});
+      const std::vector<ResultRow> bound = s.Run(sql::kKeyOf, {e.name});
+      if (!bound.empty() && bound[0].at(0) != proof.keyHash) {
+        placed.otherKey = true;
+        return refuse(placed);
+      }
+      placed = AddIn(s, e);
+      if (Refused(placed)) return refuse(placed);
+      if (!s.Run(sql::kReplayOf, {placed.id}).empty()) {
+        placed.replayed = true;
+        return refuse(placed);
+      }
+      const FairPlay& f = proof.figures;
+      if (s.Run(sql::kReplayKeep, {placed.id, proof.hash, proof.text, int64_t{f.actions}, int64_t{f.greedy},
+                                   f.fastestMs, f.p10Ms}).empty()) {
+        // The same replay came in at the same moment on another connection.
+        placed.repeat = true;
+        return refuse(placed);
+      }
+      if (std::optional<std::string> why = Rank(s, e, proof, placed)) {
+        placed.unranked = std::move(*why);
+      } else {
+        placed.ranked = true;
+      }
+      s.Commit();
+      return placed;
+    } catch (...) {
+      s.Rollback();
+      throw;
+    }
+  });
+}
+
+std::optional<std::string> SqlStorage::ReplayText(int64_t id) {
+  return With([&](SessionPool::Lease& s) -> std::optional<std::string> {
+    const std::vector<ResultRow> rows = s->Run(sql::kReplayText, {id});
+    if (rows.empty()) return std::nullopt;
+    return rows[0].at(0);
+  });
+}
+
+void SqlStorage::AddDeal(const Deal& d) {
+  With([&](SessionPool::Lease& s) {
+    s->Run(sql::kDealsForget, {d.expires - 2 * 86400});
+    s->Run(sql::kDealAdd, {d.id, d.game, int64_t{d.seed}, int64_t{d.balloons}, int64_t{d.gameTime}, d.expires});
+    return 0;
+  });
+}
+
+std::string SqlStorage::Secret(const std::string& name) {
+  return With([&](SessionPool::Lease& s) {
+    s->Run(sql::kSecretAdd, {name, NewSecret()});
+    return s->Run(sql::kSecret, {name}).at(0).at(0);
   });
 }
 
@@ -253,6 +377,9 @@ BoardPage SqlStorage::Board(const std::string& game, const BoardQuery& q) {
     } else if (q.byPlayer) {
       page.total = ToInt(s->Run(sql::kPlayerCount, {game}).at(0).at(0));
       page.rows = ToRows(s->Run(sql::kTopPlayers, range));
+    } else if (q.rankedOnly) {
+      page.total = ToInt(s->Run(sql::kRankedCount, {game, q.daily}).at(0).at(0));
+      page.rows = ToRows(s->Run(sql::kTopRanked, {game, int64_t{q.limit}, q.offset, q.daily}));
     } else if (q.verifiedOnly) {
       page.total = ToInt(s->Run(sql::kVerifiedCount, {game}).at(0).at(0));
       page.rows = ToRows(s->Run(sql::kTopVerified, range));
@@ -337,8 +464,19 @@ std::vector<Listed> SqlStorage::Recent(int limit) {
   return With([&](SessionPool::Lease& s) {
     std::vector<Listed> list;
     for (const ResultRow& r : s->Run(sql::kRecent, {int64_t{limit}})) {
-      list.push_back({ToInt(r.at(0)), r.at(1), r.at(2), static_cast<int32_t>(ToInt(r.at(3))), ToInt(r.at(4)),
-                      IsTrue(r.at(5)), IsTrue(r.at(6))});
+      Listed e;
+      e.id = ToInt(r.at(0));
+      e.game = r.at(1);
+      e.name = r.at(2);
+      e.score = static_cast<int32_t>(ToInt(r.at(3)));
+      e.created = ToInt(r.at(4));
+      e.verified = IsTrue(r.at(5));
+      e.hidden = IsTrue(r.at(6));
+      e.ranked = IsTrue(r.at(7));
+      e.replay = ToInt(r.at(8)) >= 0;
+      e.figures = {static_cast<int>(ToInt(r.at(8))), static_cast<int>(ToInt(r.at(9))), ToInt(r.at(10)),
+                   ToInt(r.at(11))};
+      list.push_back(std::move(e));
     }
     return list;
   });

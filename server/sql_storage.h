@@ -103,6 +103,10 @@ class SqlStorage : public Storage {
           }
         }, poolLimit, poolWait) {}
   Placed Add(const Entry& entry) override;
+  Placed AddVerified(const Entry& entry, const Proof& proof) override;
+  std::optional<std::string> ReplayText(int64_t id) override;
+  void AddDeal(const Deal& deal) override;
+  std::string Secret(const std::string& name) override;
   std::vector<Row> Top(const std::string& game, int limit, bool verifiedOnly = false) override;
   std::vector<Row> Around(const std::string& game, int64_t id, int32_t score, int64_t rank, int before,
                           int after) override;

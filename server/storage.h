@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "game/rules/replay.h"
+#include "server/deals.h"
+
 namespace score {
 
 // What is kept of an upload. The address and e-mail are empty unless the
@@ -30,6 +33,33 @@ struct Row {
   int32_t score = 0;
   int64_t created = 0;
   bool verified = false;
+  bool replay = false;  // its replay is kept: GET /api/replays/ID plays it
+  bool ranked = false;  // played on one of the server's deals
+};
+
+// How a verified game was played, for the moderators: how many of its
+// actions scored as much as the best-scoring action then open (what a
+// greedy player would have done), and its fastest reactions (the time
+// from the end of an animation to the next action): the quickest and the
+// tenth percentile, in ms (-1 without actions).
+struct FairPlay {
+  int actions = 0;
+  int greedy = 0;
+  int64_t fastestMs = -1;
+  int64_t p10Ms = -1;
+};
+
+// What comes with a verified replay's upload beside its entry.
+struct Proof {
+  quibbleton::Replay replay;  // as parsed
+  std::string text;           // the replay as kept and served back
+  std::string hash;           // its SHA-256: a replay is taken once
+  std::string keyHash;        // the player's key's SHA-256; empty: sent without one
+  FairPlay figures;
+  // The day's deal when the replay names one (worked out from the secret);
+  // a deal of any other name is looked up among those handed out.
+  std::optional<Deal> daily;
+  int64_t now = 0;  // when it arrived, for the deal's expiry
 };
 
 struct Placed {
@@ -46,13 +76,29 @@ struct Placed {
   std::string banned;
   // Nothing was stored: the same entry is there, hidden by the moderators.
   bool hidden = false;
+  // A replay's upload: whether it counts on the ranked boards, and why not.
+  bool ranked = false;
+  std::string unranked;
+  int64_t rankedRank = 0, rankedTotal = 0;  // its place on its ranked board
+  // Nothing was stored: the same replay is kept already (under any name).
+  bool repeat = false;
+  // Nothing was stored: the name belongs to another player's key (or, sent
+  // without a key, to a player with one).
+  bool otherKey = false;
+  // Nothing was stored: this name's entry of that score keeps another replay.
+  bool replayed = false;
 };
+
+// A game name holding '/' is a board of another rule set of a game (see
+// BoardKey): it has boards of its own, but is not listed among the games.
 
 // Which rows a board shows.
 struct BoardQuery {
   int64_t since = 0;  // entries uploaded at or after (seconds since 1970); 0: all time
   bool byPlayer = false;  // one row per player: their best entry
   bool verifiedOnly = false;  // all time, every entry: only the verified ones
+  bool rankedOnly = false;    // all time, every entry: only the ranked ones
+  std::string daily;          // with rankedOnly: the day's deal's board ("daily-YYYYMMDD")
   int64_t offset = 0;
   int limit = 100;
 };
@@ -77,6 +123,9 @@ struct Listed {
   int32_t score = 0;
   int64_t created = 0;
   bool verified = false, hidden = false;
+  bool ranked = false;
+  bool replay = false;  // its replay is kept, with its figures
+  FairPlay figures;
 };
 
 // What a hide or unhide found.
@@ -99,6 +148,17 @@ class Storage {
   // when another name of the same confusable skeleton is on the board. A
   // verified entry makes an equal one stored before verified too.
   virtual Placed Add(const Entry& entry) = 0;
+  // A verified entry with its replay, in one write: refused when the replay
+  // is kept already or the name belongs to another key; else stored as Add
+  // does, the replay kept, the name bound to the key when it was free, and
+  // ranked when its deal counts.
+  virtual Placed AddVerified(const Entry& entry, const Proof& proof) = 0;
+  // A kept replay's text; nothing when there is none or its entry is hidden.
+  virtual std::optional<std::string> ReplayText(int64_t id) = 0;
+  // Keeps a deal handed out (and forgets those long expired).
+  virtual void AddDeal(const Deal& deal) = 0;
+  // The server's secret of that name, made at first use and kept for good.
+  virtual std::string Secret(const std::string& name) = 0;
   // The best `limit` entries of a game, best first; with verifiedOnly, the
   // best verified ones, ranked among themselves.
   virtual std::vector<Row> Top(const std::string& game, int limit, bool verifiedOnly = false) = 0;

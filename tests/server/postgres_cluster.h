@@ -4,6 +4,7 @@
 #pragma once
 
 #include <pwd.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -122,3 +123,17 @@ class PostgresCluster {
   int databases_ = 0;
   static inline std::string problem_;
 };
+
+// Where a test of one backend ("sqlite" or "postgres") keeps its database:
+// a file in a new temporary folder (returned in `folder`, for the test to
+// remove), or a new database on this process's cluster. Empty when
+// PostgreSQL cannot run (PostgresCluster::Problem() says why).
+inline std::string ThrowawayDatabase(const std::string& backend, std::string& folder) {
+  if (backend == "sqlite") {
+    char pattern[] = "/tmp/score_dbXXXXXX";
+    folder = mkdtemp(pattern);
+    return folder + "/scores.db";
+  }
+  PostgresCluster* cluster = PostgresCluster::Get();
+  return cluster ? cluster->NewDatabase() : "";
+}

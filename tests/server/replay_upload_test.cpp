@@ -12,6 +12,7 @@
 #include "game/rules/replay_verifier.h"
 #include "launcher/upload_address.h"
 #include "server/storage.h"
+#include "tests/server/fake_web_build.h"
 #include "tests/server/running_server.h"
 
 namespace {
@@ -100,9 +101,9 @@ TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
   EXPECT_TRUE(answer.at("verified").get<bool>());
   EXPECT_EQ(answer.at("rank"), 1);
   EXPECT_EQ(Entries(server), 1u);
-  // The same replay again is stored once, and the plain upload's answer
-  // says the entry is verified.
-  EXPECT_EQ(PostReplay(server, quibbleton::FormatReplay(played), score)->status, 200);
+  // The same replay again is refused and stored once, and the plain
+  // upload's answer says the entry is verified.
+  EXPECT_EQ(PostReplay(server, quibbleton::FormatReplay(played), score)->status, 409);
   EXPECT_EQ(Entries(server), 1u);
   EXPECT_NE(server.Get(UploadAddress(server.Server().c_str(), "Quibbleton", kPlayer, score)
                            .substr(server.Server().size()))->body.find("id=\"verified\""), std::string::npos);
@@ -120,13 +121,91 @@ TEST(ReplayUpload, AVerifiedEntryIsMarkedAndAForgedOneIsNot) {
   EXPECT_EQ(verified[0].at("name"), "Ann");
   EXPECT_EQ(verified[0].at("rank"), 1);
   const std::string page = server.Get("/games/Quibbleton")->body;
-  EXPECT_NE(page.find("Ann</a> <span class=\"v\" title=\"verified\">\u2713</span>"), std::string::npos) << page;
+  EXPECT_NE(page.find("Ann</a> <span class=\"v\" title=\"replay checked\">\u2713</span>"), std::string::npos) << page;
   EXPECT_EQ(page.find("Mallory</a> <span"), std::string::npos);
   EXPECT_EQ(server.Get("/games/Quibbleton?verified=1")->body.find("Mallory"), std::string::npos);
   // The front page lists the verified entry above the forged one.
   const std::string home = server.Get("/")->body;
   ASSERT_NE(home.find("Mallory"), std::string::npos) << home;
   EXPECT_LT(home.find("Ann <span class=\"v\""), home.find("Mallory")) << home;
+}
+
+TEST(ReplayUpload, ADealAndAKeyOverHttpRankTheGameAndItsReplayIsServed) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  httplib::Client client("127.0.0.1", server.Port());
+  client.set_read_timeout(10, 0);
+  auto dealt = client.Post("/api/games/Quibbleton/deals", "", "text/plain");
+  ASSERT_TRUE(dealt);
+  ASSERT_EQ(dealt->status, 200) << dealt->body;
+  EXPECT_EQ(dealt->get_header_value("Cache-Control"), "no-store");
+  const nlohmann::json deal = nlohmann::json::parse(dealt->body);
+  Replay game = quibbleton::PlayBotGame(deal.at("seed").get<uint32_t>(), 2, 300, 30);
+  game.deal = deal.at("deal");
+  const std::string text = quibbleton::FormatReplay(game);
+  const int32_t score = quibbleton::VerifyReplay(game).score;
+  const std::string target = "/api/replays?game=Quibbleton&name=Ann:::N&score=" + std::to_string(score);
+  const httplib::Headers wrongShape = {{"X-Player-Key", "not-a-key"}};
+  EXPECT_EQ(client.Post(target.c_str(), wrongShape, text, "text/plain")->status, 400);
+  const httplib::Headers key = {{"X-Player-Key", "00112233445566778899aabbccddeeff"}};
+  auto posted = client.Post(target.c_str(), key, text, "text/plain");
+  ASSERT_EQ(posted->status, 200) << posted->body;
+  const nlohmann::json answer = nlohmann::json::parse(posted->body);
+  EXPECT_TRUE(answer.at("ranked").get<bool>()) << posted->body;
+  const auto kept = server.Get("/api/replays/" + std::to_string(answer.at("replay").get<int64_t>()));
+  EXPECT_EQ(kept->status, 200);
+  EXPECT_EQ(kept->body, text);
+  EXPECT_EQ(Scores(server, "?ranked=1").at("scores").at(0).at("replay"), answer.at("replay"));
+  // Under another name and key, the same replay is refused as a repeat.
+  const httplib::Headers other = {{"X-Player-Key", "ffeeddccbbaa99887766554433221100"}};
+  const std::string bob = "/api/replays?game=Quibbleton&name=Bob:::N&score=" + std::to_string(score);
+  EXPECT_EQ(client.Post(bob.c_str(), other, text, "text/plain")->status, 409);
+}
+
+TEST(ReplayUpload, PagesLinkWatchAndTheAnswerPageTellsTheTruth) {
+  const FakeWebBuild web;
+  RunningServer server({"--web", web.Folder()});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  auto plain = [&](const char* player, int32_t score) {
+    return server.Get(UploadAddress(server.Server().c_str(), "Quibbleton", player, score).substr(server.Server().size()))
+        ->body;
+  };
+  // The launcher posts the replay, then opens the plain upload's page: its
+  // first upload, not a repeat.
+  const Replay played = quibbleton::PlayBotGame(31, 2, 300, 30);
+  const int32_t score = quibbleton::VerifyReplay(played).score;
+  auto posted = PostReplay(server, quibbleton::FormatReplay(played), score);
+  ASSERT_EQ(posted->status, 200) << posted->body;
+  const int64_t id = nlohmann::json::parse(posted->body).at("id");
+  const std::string answer = plain(kPlayer, score);
+  EXPECT_EQ(answer.find("uploaded before"), std::string::npos) << answer;
+  EXPECT_NE(answer.find("Replay checked"), std::string::npos) << answer;
+  // A plain upload twice is a repeat, and says so.
+  plain("Bob:::N", 10);
+  EXPECT_NE(plain("Bob:::N", 10).find("uploaded before"), std::string::npos);
+  // A refused replay: the page opened next says why.
+  Replay tampered = quibbleton::PlayBotGame(32, 2, 300, 30);
+  const int32_t tamperedScore = quibbleton::VerifyReplay(tampered).score;
+  tampered.actions[3].ms = tampered.actions[2].ms + 1;
+  ASSERT_EQ(PostReplay(server, quibbleton::FormatReplay(tampered), tamperedScore)->status, 422);
+  const std::string refused = plain(kPlayer, tamperedScore);
+  EXPECT_NE(refused.find("Its replay was refused: The replay was refused: line"), std::string::npos) << refused;
+  EXPECT_NE(refused.find("animation"), std::string::npos) << refused;
+
+  // Each kept replay is watched in the web build; the marks say what they mean.
+  const std::string watch = "<a class=\"watch\" href=\"/play/Quibbleton/?replay=" + std::to_string(id) + "\">watch</a>";
+  for (const std::string path : {"/games/Quibbleton", "/"}) {
+    const std::string page = server.Get(path)->body;
+    EXPECT_NE(page.find(watch), std::string::npos) << path << page;
+    EXPECT_EQ(page.find("class=\"watch\"", page.find(watch) + watch.size()), std::string::npos) << path;  // Bob has no replay
+    EXPECT_NE(page.find("replay checked: the server played"), std::string::npos) << path;
+    EXPECT_NE(page.find("ranked: played on a deal this server handed out"), std::string::npos) << path;
+  }
+  const std::string board = server.Get("/games/Quibbleton")->body;
+  EXPECT_NE(board.find("href=\"/games/Quibbleton?ranked=1\">Ranked</a>"), std::string::npos) << board;
+  EXPECT_NE(board.find("href=\"/games/Quibbleton?daily=today\">Today&#39;s deal</a>"), std::string::npos) << board;
+  const std::string daily = server.Get("/games/Quibbleton?daily=today")->body;
+  EXPECT_NE(daily.find("No ranked games of this deal yet."), std::string::npos) << daily;
 }
 
 }  // namespace

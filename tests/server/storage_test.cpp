@@ -25,16 +25,8 @@ namespace {
 class StorageTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    if (GetParam() == "sqlite") {
-      char pattern[] = "/tmp/score_storageXXXXXX";
-      folder_ = mkdtemp(pattern);
-      where_ = folder_ + "/scores.db";
-    } else {
-      PostgresCluster* cluster = PostgresCluster::Get();
-      if (!cluster) GTEST_SKIP() << PostgresCluster::Problem();
-      where_ = cluster->NewDatabase();
-      ASSERT_FALSE(where_.empty());
-    }
+    where_ = ThrowawayDatabase(GetParam(), folder_);
+    if (where_.empty()) GTEST_SKIP() << PostgresCluster::Problem();
     storage_ = score::OpenStorage(where_);
   }
   void TearDown() override {
