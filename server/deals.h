@@ -44,10 +44,12 @@ struct Deal {
   int64_t expires = 0;  // seconds since 1970: the replay must arrive before
 };
 
-// How long after its game time a deal's replay may still arrive: the player
-// starts the game a little after asking, and uploads from the hall of fame
-// once the game is over.
-inline constexpr int64_t kDealMarginSeconds = 600;
+// How long after its game time a deal's replay may still arrive. The game
+// asks for a deal ahead of New game and keeps it until a game on it could no
+// longer arrive with ten minutes to spare (How to play stops the countdown,
+// a cleared board counts its bonus), then sends the replay itself at the
+// game's end.
+inline constexpr int64_t kDealMarginSeconds = 1800;
 
 // A fresh deal of a game's standard rules, its seed and name from the
 // system's random source.
