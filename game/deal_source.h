@@ -21,8 +21,13 @@ struct ServerDeal {
   int gameTime = 0;  // seconds
   int64_t expires = 0;  // UNIX seconds: a replay must reach the server before
   bool daily = false;  // the day's deal, everyone's (not from the answer)
-  // A game started at now ends (its whole countdown) before the deal expires.
-  bool PlayableAt(int64_t now) const { return now + gameTime < expires; }
+  // What a game may take beyond its countdown before its replay reaches the
+  // server: How to play stops the countdown, a cleared board's bonus
+  // animation plays after it, and the post itself takes a moment.
+  static constexpr int64_t kSlackSeconds = 600;
+  // A game started at now can end (its whole countdown and the slack) and
+  // be sent before the deal expires.
+  bool PlayableAt(int64_t now) const { return now + gameTime + kSlackSeconds < expires; }
 };
 
 // The server's answer, {"deal":"ID","seed":N,"balloons":B,"gametime":T,

@@ -125,6 +125,7 @@ bool Game::InsertScore(int value) {
   // Merged with the file as it is now: another game may have saved since
   // this one read it. Scores that could not be saved before go in again.
   const std::string replay = recorder.Take();
+  PostRankedGame(index, value, replay);
   unsavedScores.push_back({entry, value});
   const replay_store::ScoreSave saved = replay_store::SaveScores(highScores, records::kHighScores, unsavedScores, replay);
   const HighScoreTable::MergeResult& merged = saved.merged;

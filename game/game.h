@@ -252,6 +252,9 @@ class Game : public GameBase {
   void PlayServerDeal();
   // True when event was the key that asks for the day's deal.
   bool DailyDealKey(int event);
+  // A game on a deal, ended with value, sent to the server with player's
+  // string and key; nothing for the player's own deal.
+  void PostRankedGame(int player, int value, std::string replay);
   DealSource deals{MakeDealRequest()};
   bool dealsStarted = false;
   std::string dealId;

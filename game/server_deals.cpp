@@ -1,35 +1,25 @@
 // The game's side of the server's deals (game/deal_source.h): where it asks,
-// the key that asks for the day's deal, and a New game dealt from one.
+// the key that asks for the day's deal, a New game dealt from one, and its
+// replay sent to the server when it ends.
 #include <ctime>
 #include <string>
 
 #include "game/game.h"
+#include "game/ranked_post.h"
 #include "gx/random.h"
-#include "platform/device/config.h"
-#include "platform/win/profile.h"
-#include "records/shared_files.h"
 #include "screens/player_registry.h"
 #include "shell/app.h"
 
 namespace {
 
-constexpr char kGameName[] = "Quibbleton";
 // The scan code of D, which asks for the day's deal.
 constexpr int kDailyDealKey = 0x20;
 
-// The game's address on the score server the launcher's setup.ini names;
-// empty (no deals) for a scripted run, which deals from QB_SEED alone so
-// every run is exact, and for "scores=" left empty.
+// The game's address on the score server; empty (no deals) when there is
+// no server to ask.
 std::string DealAddress() {
-  if (platform::GetConfig().seed) return {};
-  char value[1024] = "";
-  GetPrivateProfileStringA(records::kServerSection, records::kScoresKey, records::kDefaultScoresAddress, value,
-                           sizeof value, records::kLauncherSetupFromGame);
-  std::string address = value;
-  if (address.empty()) return {};
-  // "/" (a page's own site) becomes a path from the site's root.
-  while (!address.empty() && address.back() == '/') address.pop_back();
-  return address + "/api/games/" + kGameName;
+  const std::optional<std::string> scores = ScoresAddress();
+  return scores ? *scores + "/api/games/" + kServerGameName : std::string();
 }
 
 void TitleWith(const char* note) {
@@ -67,4 +57,14 @@ void Game::PlayServerDeal() {
   FillBoard();
   dealId = deal->id;
   TitleWith(deal->daily ? "the day's deal" : "a ranked deal");
+}
+
+void Game::PostRankedGame(int player, int value, std::string replay) {
+  if (dealId.empty() || replay.empty()) return;
+  const std::optional<std::string> scores = ScoresAddress();
+  if (!scores) return;
+  // The key binds the name to this profile on the server; made now if the
+  // profile has none yet, as the launcher's upload would.
+  PostRankedReplay(*scores, playerRegistry.PlayerString(player), value, std::move(replay),
+                   playerRegistry.KeepKey(player));
 }

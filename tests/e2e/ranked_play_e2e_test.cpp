@@ -1,7 +1,8 @@
 // Ranked play from the player's side, against a score server of the test's
 // own: the built game asks for a deal and plays it (the board its seed deals,
 // the replay naming it), plays its own deal when the server is no help or a
-// seed is set, and the launcher's upload carries the player's key.
+// seed is set, a game on a deal is sent to the server when it ends, and the
+// launcher's upload carries the player's key.
 #ifdef SCORE_SERVER_EXE
 #include <gtest/gtest.h>
 
@@ -48,9 +49,10 @@ fs::path MakeTree(const std::string& server) {
   return root;
 }
 
-std::string DealJson(const char* id, uint32_t seed) {
+std::string DealJson(const char* id, uint32_t seed, int gameTime = 2) {
   return std::string(R"({"deal":")") + id + R"(","seed":)" + std::to_string(seed) +
-         R"(,"balloons":1,"gametime":2,"expires":)" + std::to_string(std::time(nullptr) + 3600) + "}";
+         R"(,"balloons":1,"gametime":)" + std::to_string(gameTime) +
+         R"(,"expires":)" + std::to_string(std::time(nullptr) + 3600) + "}";
 }
 
 struct Played {
@@ -62,10 +64,12 @@ struct Played {
 
 // On the real clock, as a player: the deal has a second and a half to
 // arrive, then N starts a game, a head is removed, the two seconds run out,
-// and Escape passes the game-over picture and the hall-of-fame notice.
-Played PlayOneGame(const fs::path& root, std::map<std::string, std::string> settings = {}) {
-  std::ofstream(root / "game.txt") << "1500 tap N\n1600 dump " << (root / "dealt.txt").string()
-                                   << "\n1700 click left 157 37\n7000 tap ESC\n";
+// and Escape passes the game-over picture and the hall-of-fame notice; or
+// the script given.
+Played PlayOneGame(const fs::path& root, std::map<std::string, std::string> settings = {}, std::string script = {}) {
+  if (script.empty())
+    script = "1500 tap N\n1600 dump " + (root / "dealt.txt").string() + "\n1700 click left 157 37\n7000 tap ESC\n";
+  std::ofstream(root / "game.txt") << script;
   settings.insert({{"QB_VIDEO", "headless"},
                    {"QB_CLOCK", "real"},
                    {"QB_AUDIO", "null"},
@@ -109,6 +113,10 @@ TEST(RankedPlay, TheGamePlaysTheServersDealAndItsReplayNamesIt) {
   EXPECT_TRUE(verdict.ok) << verdict.reason;
   EXPECT_EQ(verdict.score, played.score);
   EXPECT_GT(played.score, 0);
+  bool sent = false;
+  for (const FakeScoreServer::Request& request : asked)
+    sent = sent || (request.path == "/api/replays" && request.body == played.replay);
+  EXPECT_TRUE(sent) << "a game ended by its countdown is sent too";
 
   // The board is the one QB_SEED=4242 deals first.
   std::ofstream(root / "seeded.txt") << "100 dump " << (root / "seeded-board.txt").string() << "\n200 tap ESC\n";
@@ -156,6 +164,58 @@ TEST(RankedPlay, ASeededRunAsksForNoDeal) {
   EXPECT_TRUE(server.Requests().empty());
   EXPECT_EQ(played.replay.find("\ndeal "), std::string::npos) << played.replay;
   fs::remove_all(root);
+}
+
+// A game on the server's deal ended by New game is posted by the game
+// itself, its own replay with the player's key and the player string as the
+// upload sends it (send=N: the name alone); a game on the player's own deal
+// posts nothing.
+TEST(RankedPlay, AGameOnADealIsSentToTheServerWhenItEnds) {
+  for (const bool ranked : {true, false}) {
+    SCOPED_TRACE(ranked ? "on the server's deal" : "on the player's own");
+    FakeScoreServer server;
+    server.Answer({200, ranked ? DealJson("e2e-10", 777, 60) : "{}"});
+    const fs::path root = MakeTree(server.Address());
+    // A minute's game, so that only New game ends it, however slow the run.
+    std::ofstream(root / "Quibbleton" / "setup.ini") << "[setup]\nfullscreen=0\n\n[default]\nballoons=1\ngametime=60\n";
+    std::ofstream(root / "options.ini") << "[setup]\nplayerid=1\n[Player2]\nname=Ann Lee\naddress=1 Main St\n"
+                                           "email=ann@example.org\nsend=N\n";
+    // N deals, a head is removed, N again (its animation long over) ends that
+    // game; Escape passes its notice and closes the game in the next one.
+    const Played played = PlayOneGame(root, {}, "2500 tap N\n2700 click left 157 37\n4500 tap N\n5000 tap ESC\n6000 tap ESC\n");
+    ASSERT_EQ(played.result.exitCode, 0) << played.result.errors;
+    const std::string& kept = played.replay;
+    ASSERT_FALSE(kept.empty()) << "the ended game's replay is in the hall of fame";
+
+    std::vector<FakeScoreServer::Request> posts;
+    for (const FakeScoreServer::Request& request : server.Requests())
+      if (request.path == "/api/replays") posts.push_back(request);
+    if (!ranked) {
+      EXPECT_TRUE(posts.empty());
+      EXPECT_EQ(kept.find("\ndeal "), std::string::npos);
+      fs::remove_all(root);
+      continue;
+    }
+    ASSERT_EQ(posts.size(), 1u) << "the game ended by New game, once; the one closed in play is not ended";
+    const FakeScoreServer::Request& post = posts[0];
+    EXPECT_EQ(post.method, "POST");
+    EXPECT_EQ(post.body, kept) << "the game's own replay";
+    const quibbleton::ReplayParse replay = quibbleton::ParseReplay(post.body);
+    ASSERT_TRUE(replay.ok) << replay.error;
+    EXPECT_EQ(replay.replay.deal, "e2e-10");
+    const quibbleton::Verdict verdict = quibbleton::VerifyReplay(replay.replay);
+    ASSERT_TRUE(verdict.ok) << verdict.reason;
+    EXPECT_GT(verdict.score, 0);
+    EXPECT_EQ(post.query.at("game"), "Quibbleton");
+    EXPECT_EQ(post.query.at("name"), "Ann Lee:::N") << "address and e-mail stay home";
+    EXPECT_EQ(post.query.at("score"), std::to_string(verdict.score)) << "unmasked";
+    PlayerRegistry players;
+    players.SetPath((root / "options.ini").c_str());
+    players.ReadAllPlayers();
+    ASSERT_TRUE(PlayerRegistry::IsKey(players.Key(1))) << ReadAll(root / "options.ini");
+    EXPECT_EQ(post.playerKey, players.Key(1)) << "the profile's key, made and kept";
+    fs::remove_all(root);
+  }
 }
 
 // The hall of fame's upload posts the best entry's replay with the key of

@@ -2,6 +2,7 @@
 // a deal is asked for and when it is played, and the native request, which
 // never holds up the frame that polls it.
 #include "game/deal_source.h"
+#include "records/replay_poster.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -82,6 +83,22 @@ std::string DealJson(const char* id, int64_t expires, int balloons = 2, int game
          R"(,"gametime":)" + std::to_string(gameTime) + R"(,"expires":)" + std::to_string(expires) + "}";
 }
 
+constexpr int64_t kSlack = ServerDeal::kSlackSeconds;
+
+// A game is begun on a deal only when its countdown and ten minutes more
+// (How to play's pause, a cleared board's bonus, the post) end before the
+// deal expires; a countdown that alone fits is not enough.
+TEST(ServerDeal, AGameBeginsOnlyWhenItCanEndAndReachTheServerInTime) {
+  ServerDeal deal;
+  deal.gameTime = 300;
+  deal.expires = 100000;
+  EXPECT_TRUE(deal.PlayableAt(100000 - 300 - 600 - 1));
+  EXPECT_FALSE(deal.PlayableAt(100000 - 300 - 600));
+  EXPECT_FALSE(deal.PlayableAt(100000 - 301)) << "the countdown alone fits";
+  deal.gameTime = 2;
+  EXPECT_TRUE(deal.PlayableAt(100000 - 2 - 600 - 1)) << "the slack is added to the deal's own game time";
+}
+
 class DealSourceTest : public ::testing::Test {
  protected:
   DealSourceTest() {
@@ -102,12 +119,12 @@ TEST_F(DealSourceTest, AsksInTheBackgroundAndDealsOnlyWhatFits) {
   EXPECT_EQ(request->started.size(), 1u) << "one request at a time";
   EXPECT_FALSE(source->Take(2, 300, t)) << "nothing at hand yet: the player's own deal";
 
-  request->next = DealRequest::Answer{200, DealJson("one", t + 400)};
+  request->next = DealRequest::Answer{200, DealJson("one", t + 400 + kSlack)};
   source->Poll(t);
   EXPECT_EQ(request->started.size(), 1u) << "a deal at hand: nothing more to ask";
   EXPECT_FALSE(source->Take(1, 300, t)) << "other balloons";
   EXPECT_FALSE(source->Take(2, 60, t)) << "another game time";
-  EXPECT_FALSE(source->Take(2, 300, t + 100)) << "a game begun now ends after the deal expires";
+  EXPECT_FALSE(source->Take(2, 300, t + 100)) << "a game begun now, and its slack, end after the deal expires";
   const std::optional<ServerDeal> deal = source->Take(2, 300, t + 99);
   ASSERT_TRUE(deal);
   EXPECT_EQ(deal->id, "one");
@@ -120,13 +137,13 @@ TEST_F(DealSourceTest, AsksInTheBackgroundAndDealsOnlyWhatFits) {
 TEST_F(DealSourceTest, ADealGrownTooOldIsAskedForAfresh) {
   const int64_t t = 1000000;
   source->Poll(t);
-  request->next = DealRequest::Answer{200, DealJson("one", t + 360)};
+  request->next = DealRequest::Answer{200, DealJson("one", t + 360 + kSlack)};
   source->Poll(t);
   source->Poll(t + 59);
   EXPECT_EQ(request->started.size(), 1u);
   source->Poll(t + 60);
   ASSERT_EQ(request->started.size(), 2u) << "no game on it could end in time";
-  request->next = DealRequest::Answer{200, DealJson("two", t + 300)};
+  request->next = DealRequest::Answer{200, DealJson("two", t + 300 + kSlack)};
   source->Poll(t + 60);
   EXPECT_FALSE(source->Take(2, 300, t + 60)) << "already too late on arrival";
   source->Poll(t + 60 + DealSource::kAskAgainSeconds - 1);
@@ -154,7 +171,7 @@ TEST_F(DealSourceTest, NoAnswerOrGarbageLeavesTheGameItsOwnAndWaitsBeforeAskingA
 TEST_F(DealSourceTest, TheDailyDealIsAskedForFirstAndPlayedOnce) {
   const int64_t t = 1000000;
   source->Poll(t);
-  request->next = DealRequest::Answer{200, DealJson("next", t + 900)};
+  request->next = DealRequest::Answer{200, DealJson("next", t + 900 + kSlack)};
   source->Poll(t);
   source->AskForTheDailyDeal();
   source->Poll(t);
@@ -172,7 +189,7 @@ TEST_F(DealSourceTest, TheDailyDealIsAskedForFirstAndPlayedOnce) {
 
   // Wanted but not at hand: that New game takes the next deal, and the wish is spent.
   source->Poll(t);
-  request->next = DealRequest::Answer{200, DealJson("later", t + 900)};
+  request->next = DealRequest::Answer{200, DealJson("later", t + 900 + kSlack)};
   source->Poll(t);
   source->AskForTheDailyDeal();
   source->Poll(t);
@@ -266,6 +283,48 @@ TEST(CurlDealRequest, ASilentServerHoldsUpNeitherAFrameNorTheEnd) {
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - ending).count(), 200)
       << "ending a request under way wakes it at once";
   EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+// The native post of a ranked replay: body, key and type reach the server;
+// a post never holds up its caller, and a silent server holds up the
+// program's end no longer than one timeout, however many posts wait (those
+// still waiting share what is left of it).
+TEST(ReplayPoster, PostsInTheBackgroundAndTheEndWaitsAtMostOneTimeout) {
+  using Clock = std::chrono::steady_clock;
+  const auto msSince = [](Clock::time_point from) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - from).count();
+  };
+  FakeScoreServer server;
+  server.Answer({200, "{}"});
+  {
+    ReplayPoster poster;
+    poster.Post(server.Address() + "/api/replays?game=Quibbleton&name=Dora:::N&score=5", "quibbleton-replay 1\n",
+                "k3y");
+    poster.Post(server.Address() + "/api/replays?game=Quibbleton&name=Ed:::N&score=6", "second", "");
+  }
+  std::vector<FakeScoreServer::Request> seen = server.Requests();
+  ASSERT_EQ(seen.size(), 2u) << "the end lets the posts waiting go out";
+  EXPECT_EQ(seen[0].method, "POST");
+  EXPECT_EQ(seen[0].path, "/api/replays");
+  EXPECT_EQ(seen[0].body, "quibbleton-replay 1\n");
+  EXPECT_EQ(seen[0].playerKey, "k3y");
+  EXPECT_EQ(seen[1].body, "second");
+  EXPECT_FALSE(seen[1].hasKey);
+
+  FakeScoreServer silent;
+  silent.Answer({200, "{}", true});
+  Clock::time_point ending;
+  {
+    ReplayPoster poster;
+    const Clock::time_point posting = Clock::now();
+    for (int n = 0; n < 3; ++n) poster.Post(silent.Address() + "/api/replays", "r", "k");
+    EXPECT_LT(msSince(posting), 50) << "a post waited";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ending = Clock::now();
+  }
+  EXPECT_LT(msSince(ending), ReplayPoster::kTimeoutMs + 500);
+  EXPECT_GE(msSince(ending), ReplayPoster::kTimeoutMs - 500) << "the post under way was given its time";
+  EXPECT_GE(silent.Requests().size(), 1u) << "the post under way reached the server";
 }
 
 }  // namespace

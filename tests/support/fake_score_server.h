@@ -1,11 +1,12 @@
 // A score server of a test's own on the loopback: it notes every request
-// (method, path, the player's key, body) and answers each with the reply
+// (method, path, query, the player's key, body) and answers each with the reply
 // the test set, which may also be no answer at all until the server ends.
 #pragma once
 
 #include <httplib.h>
 
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +22,7 @@ class FakeScoreServer {
   struct Request {
     std::string method, path, playerKey, body;
     bool hasKey = false;
+    std::map<std::string, std::string> query;  // decoded; the last of a repeated name
   };
 
   FakeScoreServer() {
@@ -29,7 +31,8 @@ class FakeScoreServer {
       {
         std::unique_lock lock(mutex_);
         requests_.push_back({request.method, request.path, request.get_header_value("X-Player-Key"), request.body,
-                             request.has_header("X-Player-Key")});
+                             request.has_header("X-Player-Key"),
+                             std::map<std::string, std::string>(request.params.begin(), request.params.end())});
         reply = reply_;
         if (reply.hang) ended_.wait(lock, [this] { return ending_; });
       }

@@ -1,4 +1,4 @@
-#include "launcher/upload_address.h"
+#include "records/upload_address.h"
 
 #include <cstring>
 
