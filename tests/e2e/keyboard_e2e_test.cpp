@@ -26,13 +26,6 @@ const fs::path kGameDist = fs::path(QB_GAME_EXE).parent_path();
 const fs::path kDist = fs::path(QB_LAUNCHER_EXE).parent_path();
 constexpr int kTapGap = 30;  // between key taps of a script (a tap holds 20 ms)
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // The text without its lines that start with prefix.
 std::string Without(const std::string& text, const std::string& prefix) {
   std::istringstream in(text);

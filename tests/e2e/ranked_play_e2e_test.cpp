@@ -24,13 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // A launcher folder whose setup.ini names the server, with Quibbleton/
 // linking the staged game's files and settings of its own (groups of one,
 // a two-second game).

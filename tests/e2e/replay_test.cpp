@@ -18,13 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // A fresh launcher folder whose Quibbleton/ links the staged game's files,
 // without a hall of fame.
 fs::path MakeTree(const fs::path& assets) {

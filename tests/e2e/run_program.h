@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -14,6 +15,14 @@
 #include <vector>
 
 extern char** environ;
+
+// A file's whole text (empty when it cannot be read).
+inline std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
 
 struct ProgramResult {
   int exitCode = -1;

@@ -22,13 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace quibbleton;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // A game folder linking the staged game's files, with its own two-second
 // games and no hall of fame.
 fs::path MakeTree(const fs::path& assets) {

@@ -24,13 +24,6 @@ namespace fs = std::filesystem;
 
 constexpr int kDumpEvery = 100;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // One dump's "key value" lines.
 std::map<std::string, std::string> Fields(const std::string& dump) {
   std::map<std::string, std::string> fields;
