@@ -291,6 +291,43 @@ const tests = {
     }
   },
 
+  // A game on the day's deal in the page (?daily=1): the page fetches the deal while the board is open,
+  // New game deals it, and the game left by New game is sent by the game itself with the player's key,
+  // ranked on the day's board at its score.
+  async TheDaysDealPlayedInThePageRanksOnTheDaysBoard(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/Quibbleton/?daily=1');
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      const until = async (ready, what) => {
+        const deadline = Date.now() + 15000;
+        for (;;) {
+          const value = await ready();
+          if (value) return value;
+          if (Date.now() > deadline) throw new Error('no ' + what + ' in time');
+          await new Promise((r) => setTimeout(r, 200));
+        }
+      };
+      await until(() => /GET \/api\/games\/Quibbleton\/daily 200/.test(server.log()), 'request for the day\'s deal');
+      await click(page, gameButtons.newGame);
+      await waitForState(page, (d) => d.fields.state === 'playing', 'the game to start');
+      const {final} = await playGroups(page, (cell, button) => click(page, [cellX(cell), cellY(cell)], button),
+                                       ['left', 'left']);
+      const score = Number(final.fields.score);
+      assert.ok(score > 0);
+      await click(page, gameButtons.newGame);
+      const rows = await until(async () => {
+        const day = await leaderboard(server, 'Quibbleton', '?daily=today');
+        return day.length === 1 ? day : null;
+      }, 'row on the day\'s board');
+      assert.strictEqual(rows[0].score, score, JSON.stringify(rows));
+      assert.ok(rows[0].verified && rows[0].ranked, JSON.stringify(rows));
+      assert.match(server.log(), /POST \/api\/replays 200/);
+    } finally {
+      await browser.close();
+    }
+  },
+
   // On a phone: a tap removes a colour group, a press held 500 ms a face
   // group, as left and right clicks do natively.
   async TouchTapsAndLongPressesRemoveGroups(server) {
