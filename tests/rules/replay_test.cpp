@@ -10,6 +10,7 @@
 #include "game/rules/replay.h"
 #include "game/rules/replay_bot.h"
 #include "game/rules/replay_verifier.h"
+#include "game/rules/timing.h"
 #include "tests/rules/rules_test_support.h"
 
 namespace {
@@ -289,6 +290,57 @@ TEST_F(TimingEdges, AGameLeftByNewGameScoresWhatItHadBetweenAnimationsWithSecond
   // Left before anything was played: the first frame after New game's own.
   EXPECT_TRUE(Verify(Game({}, kFrameMs, ReplayEnd::kNewGame)).ok);
   EXPECT_FALSE(Verify(Game({}, kFrameMs - 1, ReplayEnd::kNewGame)).ok);
+}
+
+}  // namespace
+
+namespace {
+
+// The waits every recorded game was played with: the game shows each event
+// this long, and a replay's times only verify against the same. Changing one
+// would refuse the replays players already have.
+TEST(Timing, EachEventIsShownForTheGamesOwnWait) {
+  namespace ev = quibbleton::event;
+  const quibbleton::Head head{};
+  const std::vector<std::pair<quibbleton::Event, int64_t>> waits = {
+      {ev::GroupFound{0, {}, 3, true}, 0},
+      {ev::HeadCracked{0, 0, head, 0, 1, false}, 0},    // the first head cracks at once
+      {ev::HeadCracked{0, 1, head, 0, 1, false}, 200},  // each next one 200 ms later
+      {ev::GroupScored{3, 600, 1, 600}, 200},
+      {ev::GroupScored{1, 100, 1, 100}, 200},  // a group of one, where the settings allow it
+      {ev::GroupScored{0, 0, 1, 0}, 0},  // a refused group shows nothing
+      {ev::HeadFell{0, 15, true}, 0},
+      {ev::OrderHeard{3}, 250},
+      {ev::GuyBlocked{3}, 450},
+      {ev::GuyWalked{3, 46}, 150},
+      {ev::HeadPushed{46, 47}, 0},
+      {ev::GuyPushed{3, 46, false}, 150},
+      {ev::GuyPushed{3, 46, true}, 350},  // squashed: the squish, then the cry
+      {ev::GuyWalkedBack{3, 45}, 150},
+      {ev::GuyHome{3}, 0},
+      {ev::BonusSecond{125}, 100},
+      {ev::ScoreDoubled{1000}, 0},
+  };
+  quibbleton::Events all;
+  int64_t total = 0;
+  for (const auto& [event, ms] : waits) {
+    EXPECT_EQ(quibbleton::WaitMs(event), ms) << "event " << event.index();
+    all.push_back(event);
+    total += ms;
+  }
+  const quibbleton::AnimationTiming timing = quibbleton::TimeAnimation(all);
+  EXPECT_EQ(timing.ms, total);
+  // The points of the last crack (the third event) rise from its moment on.
+  EXPECT_EQ(timing.lastCrackMs, 200);
+
+  // A group of one cracks its only head at once: its points still rise for
+  // their second and hold the countdown's end back.
+  quibbleton::PlayTimeline timeline(1);
+  timeline.Took(990, {ev::GroupFound{0, {}, 1, true}, ev::HeadCracked{0, 0, head, 0, 1, false},
+                      ev::GroupScored{1, 100, 1, 100}});
+  EXPECT_FALSE(timeline.RunOut(1500));
+  EXPECT_FALSE(timeline.RunOut(990 + quibbleton::kPopupMs));
+  EXPECT_TRUE(timeline.RunOut(990 + quibbleton::kPopupMs + 1));
 }
 
 }  // namespace
