@@ -176,6 +176,129 @@ TEST(HostileClients, NoBodyIsEverReadAsARequest) {
   EXPECT_LT(SecondsSince(start), 1.0);
 }
 
+// The answer to a head whose framing two readers could take two ways: a
+// 400 with the security headers, and nothing after it on that connection.
+void ExpectRefusedAndClosed(RawClient& client, const std::string& bytes, const char* status, const char* what) {
+  client.Send(bytes);
+  const std::string answer = client.ReadAll(3);
+  EXPECT_EQ(answer.rfind(std::string("HTTP/1.1 ") + status, 0), 0u) << what << ": " << answer.substr(0, 120);
+  EXPECT_EQ(Answers(answer), 1) << what << ": " << answer;
+  EXPECT_NE(answer.find("X-Content-Type-Options: nosniff"), std::string::npos) << what << ": " << answer;
+  EXPECT_NE(answer.find("Content-Security-Policy: "), std::string::npos) << what;
+  EXPECT_TRUE(client.Closed()) << what;
+}
+
+TEST(HostileClients, FramingThatReadsTwoWaysIsRefused) {
+  RunningServer server;
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const std::string hidden = "GET " + UploadTarget("Smuggled", "Mallory:::Y", 999) + " HTTP/1.1\r\nHost: x\r\n\r\n";
+  const std::string n = std::to_string(hidden.size());
+  const std::string replay = "POST /api/replays?game=Smuggled&name=Mallory:::Y&score=1 HTTP/1.1\r\nHost: x\r\n";
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      // A reader that takes the first length runs the body as a request.
+      {"a zero length, then another", replay + "Content-Length: 0\r\nContent-Length: " + n + "\r\n\r\n" + hidden},
+      {"a zero length on a GET, then another",
+       "GET /healthz HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nContent-Length: " + n + "\r\n\r\n" + hidden},
+      {"the same length twice", replay + "Content-Length: 5\r\ncontent-length: 5\r\n\r\nabcde"},
+      {"chunked with a length", replay + "Transfer-Encoding: chunked\r\nContent-Length: 5\r\n\r\n0\r\n\r\n"},
+      {"a length with chunked", replay + "Content-Length: 0\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n" + hidden},
+      // A reader that keeps a lone CR or LF inside the line sees one header
+      // where this one sees two.
+      {"a bare CR inside a header", "GET /healthz HTTP/1.1\r\nHost: x\r\nX-A: a\rX-B: b\r\n\r\n"},
+      {"a bare LF inside a header", "GET /healthz HTTP/1.1\r\nHost: x\r\nX-A: a\nX-B: b\r\n\r\n"},
+      {"a bare LF after the request line", "GET /healthz HTTP/1.1\nHost: x\r\nX-A: a\r\n\r\n"},
+  };
+  for (const auto& [what, bytes] : cases) {
+    RawClient client(server.Port());
+    ExpectRefusedAndClosed(client, bytes, "400", what);
+  }
+  EXPECT_TRUE(score::OpenStorage(server.Database())->Dump("Smuggled").empty());
+  // A head past the server's own limit is refused by the server itself,
+  // with its headers, not by the library below it.
+  RawClient big(server.Port());
+  ExpectRefusedAndClosed(big, "GET /healthz HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n",
+                         "431", "a 20 kB head");
+  // Plain requests, one header of each kind, still pass.
+  RawClient plain(server.Port());
+  plain.Send("GET /healthz HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nX-A: a \r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(plain.ReadAll(3).rfind("HTTP/1.1 200", 0), 0u);
+}
+
+// Starts a replay's body of `length` bytes from `from`; its head only.
+std::unique_ptr<RawClient> ReplayBody(int port, const std::string& from, size_t length) {
+  auto client = std::make_unique<RawClient>(port, from.c_str());
+  client->Send("POST /api/replays?game=Quibbleton&name=Ann:::N&score=5 HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+               std::to_string(length) + "\r\n\r\n");
+  return client;
+}
+
+TEST(HostileClients, BodiesMustArriveInTimeAndAtARate) {
+  RunningServer server({"--body-timeout", "4"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  // A trickle of 40 bytes a second falls below the rate after its grace;
+  // 1.5 kB a second keeps the rate but not the whole body's deadline.
+  auto trickle = ReplayBody(server.Port(), "127.0.0.2", 4000);
+  auto steady = ReplayBody(server.Port(), "127.0.0.3", 60000);
+  auto brisk = ReplayBody(server.Port(), "127.0.0.4", 3000);
+  const auto start = Clock::now();
+  double trickleCut = 0, steadyCut = 0;
+  for (int tick = 0; tick < 56 && (trickleCut == 0 || steadyCut == 0); ++tick) {
+    if (trickleCut == 0 && (!trickle->Send(std::string(4, 'x')) || (trickle->ReadAll(0.01), trickle->Closed()))) {
+      trickleCut = SecondsSince(start);
+    }
+    if (steadyCut == 0 && (!steady->Send(std::string(150, 'x')) || (steady->ReadAll(0.01), steady->Closed()))) {
+      steadyCut = SecondsSince(start);
+    }
+    if (tick < 10) brisk->Send(std::string(300, 'x'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+  }
+  EXPECT_GT(trickleCut, 1.5);
+  EXPECT_LT(trickleCut, 4.0);
+  EXPECT_GT(steadyCut, 3.5);
+  EXPECT_LT(steadyCut, 5.8);
+  // The brisk one was read whole and answered (it is no replay: 4xx).
+  const std::string answer = brisk->ReadAll(3);
+  EXPECT_EQ(answer.rfind("HTTP/1.1 4", 0), 0u) << answer;
+  EXPECT_EQ(server.Get("/healthz")->status, 200);
+}
+
+TEST(HostileClients, AFullServerDropsItsOldestSlowConnection) {
+  RunningServer server({"--max-connections", "40", "--per-client", "10", "--threads", "1"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  std::vector<std::unique_ptr<RawClient>> slow;
+  for (int i = 0; i < 40; ++i) {
+    const std::string from = "127.0.0." + std::to_string(2 + i / 10);
+    slow.push_back(std::make_unique<RawClient>(server.Port(), from.c_str()));
+    slow.back()->Send("GET / HTTP/1.1\r\nHost: x\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // One more address finds room: the connection that waited longest goes.
+  for (int probe = 0; probe < 3; ++probe) {
+    const auto asked = Clock::now();
+    auto health = server.Get("/healthz");
+    ASSERT_TRUE(health) << probe;
+    EXPECT_EQ(health->status, 200);
+    EXPECT_LT(SecondsSince(asked), 0.5) << probe;
+  }
+  slow.front()->ReadAll(1);
+  EXPECT_TRUE(slow.front()->Closed());
+  EXPECT_FALSE((slow.back()->ReadAll(0.2), slow.back()->Closed()));
+  // An address past its own share is still turned away.
+  RawClient extra(server.Port(), "127.0.0.5");
+  extra.Send("GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(extra.ReadAll(2).rfind("HTTP/1.1 200", 0), 0u);
+  std::vector<std::unique_ptr<RawClient>> greedy;
+  for (int i = 0; i < 10; ++i) {
+    greedy.push_back(std::make_unique<RawClient>(server.Port(), "127.0.0.9"));
+    greedy.back()->Send("GET / HTTP/1.1\r\n");
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  RawClient eleventh(server.Port(), "127.0.0.9");
+  eleventh.Send("GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(Answers(eleventh.ReadAll(2)), 0);
+}
+
 TEST(HostileClients, NothingAClientSendsCanForgeALogLine) {
   for (const char* format : {"text", "json"}) {
     RunningServer server({"--log-format", format});
