@@ -5,7 +5,10 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -31,12 +34,19 @@ using Clock = std::chrono::steady_clock;
 struct Tracked {
   int fd = -1;
   std::string key;           // its client's limit key
+  Clock::time_point since;   // when it began to wait for its request: connect or the previous answer
   Clock::time_point due;     // when its next request head must be complete
   bool busy = false;         // a head arrived; the answer is under way
+  bool cut = false;          // shut down by this server, closing: no longer counted
   bool answered = false;
+  bool mustClose = false;    // refused: nothing more is read from it
   std::string target;        // the request line's target, as sent
   Clock::time_point started;
-  bool reading = false;      // a replay's body is coming in
+  // A replay's body is coming in, since `bodyStarted` (both under the
+  // server's mutex, for the sweeper); `received` bytes of it so far.
+  bool reading = false;
+  Clock::time_point bodyStarted;
+  std::atomic<size_t> received{0};
   std::string body;
   // Handed to the workers: the connection is suspended until its answer
   // is ready (both under the server's mutex: a worker writes them).
@@ -51,6 +61,55 @@ std::string Header(MHD_Connection* connection, const char* name) {
   return value ? value : "";
 }
 
+struct HeaderLine {
+  const char* key;
+  size_t keySize;
+  const char* value;
+  size_t valueSize;
+  bool Is(std::string_view name) const {
+    return keySize == name.size() && strncasecmp(key, name.data(), name.size()) == 0;
+  }
+};
+
+MHD_Result Collect(void* lines, MHD_ValueKind, const char* key, size_t keySize, const char* value, size_t valueSize) {
+  static_cast<std::vector<HeaderLine>*>(lines)->push_back({key, keySize, value ? value : key, value ? valueSize : 0});
+  return MHD_YES;
+}
+
+bool HasLineBreak(const char* text, size_t size) {
+  return std::memchr(text, '\r', size) != nullptr || std::memchr(text, '\n', size) != nullptr;
+}
+
+// The status a request head is refused with before anything reads it, or
+// 0. Two lengths, or a length beside a transfer encoding, let a proxy and
+// this server disagree on where the body ends, and the rest of a body then
+// runs as a request of its own. The library ends a line at a lone CR or LF
+// where another reader keeps it inside the line; it reads a head in place,
+// each line's end overwritten, so one byte between a line's last character
+// and the next line's first (two for CR LF) is such a line end. A value the
+// library moved elsewhere (a folded line) is some other distance apart and
+// is not judged; the head's last line before the blank one cannot be.
+int HeadProblem(MHD_Connection* connection, const char* version, size_t targetBytes, size_t limit) {
+  std::vector<HeaderLine> lines;
+  MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &Collect, &lines);
+  size_t bytes = targetBytes;
+  int lengths = 0, encodings = 0;
+  bool lone = false;
+  auto address = [](const char* p) { return reinterpret_cast<uintptr_t>(p); };
+  uintptr_t end = version ? address(version) + std::strlen(version) : 0;
+  for (const HeaderLine& line : lines) {
+    bytes += line.keySize + line.valueSize + 4;
+    lengths += line.Is(MHD_HTTP_HEADER_CONTENT_LENGTH) ? 1 : 0;
+    encodings += line.Is(MHD_HTTP_HEADER_TRANSFER_ENCODING) ? 1 : 0;
+    lone = lone || (end != 0 && address(line.key) == end + 1) || HasLineBreak(line.key, line.keySize) ||
+           HasLineBreak(line.value, line.valueSize);
+    end = address(line.value) + line.valueSize;
+  }
+  if (bytes > limit) return MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE;
+  if (lone || lengths > 1 || encodings > 1 || (lengths > 0 && encodings > 0)) return MHD_HTTP_BAD_REQUEST;
+  return 0;
+}
+
 }  // namespace
 
 struct HttpServer::Impl {
@@ -59,6 +118,7 @@ struct HttpServer::Impl {
   HttpLimits limits;
   Predicate atOnce;
   Handler unavailable;
+  Refusal refused;
   std::unique_ptr<RequestWorkers> workers;
   std::string exemptKey;
   std::vector<MHD_Daemon*> daemons;
@@ -67,18 +127,50 @@ struct HttpServer::Impl {
   std::condition_variable wake;
   bool stopping = false;
   std::map<Tracked*, bool> open;  // every open connection
+  size_t cut = 0;  // of them, those shut down and closing
   unsigned waiting = 0;  // connections suspended for a worker's answer
   std::map<std::string, unsigned> perClient;
   std::thread sweeper;
 
-  // A client past its share of connections is turned away at accept.
+  // A client past its share of connections is turned away at accept; a
+  // full server makes room first.
   static MHD_Result Policy(void* cls, const sockaddr* address, socklen_t) {
     auto* self = static_cast<Impl*>(cls);
     const std::string key = LimitKey(AddressText(address));
-    if (key == self->exemptKey) return MHD_YES;
     std::lock_guard lock(self->mutex);
     auto found = self->perClient.find(key);
-    return found != self->perClient.end() && found->second >= self->limits.perClient ? MHD_NO : MHD_YES;
+    if (key != self->exemptKey && found != self->perClient.end() && found->second >= self->limits.perClient) {
+      return MHD_NO;
+    }
+    return self->open.size() - self->cut < self->limits.connections || self->MakeRoom() ? MHD_YES : MHD_NO;
+  }
+
+  // Under the mutex: the connection is shut down; the library then sees
+  // the end of the stream and closes it. It closes the socket only after
+  // telling Notify, so no number reused by a newer connection is shut.
+  void Cut(Tracked& tracked) {
+    if (tracked.fd >= 0) shutdown(tracked.fd, SHUT_RDWR);
+    tracked.cut = true;
+    ++cut;
+  }
+
+  // Under the mutex: the connection that has waited longest for its head
+  // or its body gives way (one whose answer is under way never does).
+  bool MakeRoom() {
+    Tracked* oldest = nullptr;
+    for (auto& [tracked, unused] : open) {
+      if (tracked->cut || (tracked->busy && !tracked->reading)) continue;
+      if (!oldest || tracked->since < oldest->since) oldest = tracked;
+    }
+    if (oldest) Cut(*oldest);
+    return oldest != nullptr;
+  }
+
+  // Under the mutex: whether a body has taken too long, or comes too slowly.
+  bool BodyLate(const Tracked& tracked, Clock::time_point now) const {
+    const double seconds = std::chrono::duration<double>(now - tracked.bodyStarted).count();
+    return seconds > limits.bodySeconds ||
+           (seconds >= 2 && static_cast<double>(tracked.received.load()) < limits.bodyRate * seconds);
   }
 
   static void Notify(void* cls, MHD_Connection* connection, void** context, MHD_ConnectionNotificationCode event) {
@@ -89,7 +181,8 @@ struct HttpServer::Impl {
       const MHD_ConnectionInfo* address = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
       tracked->fd = fd ? fd->connect_fd : -1;
       tracked->key = address ? LimitKey(AddressText(address->client_addr)) : "";
-      tracked->due = Clock::now() + std::chrono::seconds(self->limits.headSeconds);
+      tracked->since = Clock::now();
+      tracked->due = tracked->since + std::chrono::seconds(self->limits.headSeconds);
       *context = tracked;
       std::lock_guard lock(self->mutex);
       self->open.emplace(tracked, true);
@@ -102,6 +195,7 @@ struct HttpServer::Impl {
         // sweeper never shuts down a number reused by a newer connection.
         std::lock_guard lock(self->mutex);
         self->open.erase(tracked);
+        if (tracked->cut) --self->cut;
         if (tracked->waiting) self->Resumed();
         auto count = self->perClient.find(tracked->key);
         if (count != self->perClient.end() && --count->second == 0) self->perClient.erase(count);
@@ -125,13 +219,12 @@ struct HttpServer::Impl {
       tracked->target = uri;
       tracked->started = Clock::now();
       tracked->answered = false;
-      tracked->reading = false;
     }
     return tracked;
   }
 
-  static MHD_Result Access(void* cls, MHD_Connection* connection, const char*, const char* method, const char*,
-                           const char* uploadData, size_t* uploadSize, void** context) {
+  static MHD_Result Access(void* cls, MHD_Connection* connection, const char*, const char* method,
+                           const char* version, const char* uploadData, size_t* uploadSize, void** context) {
     auto* self = static_cast<Impl*>(cls);
     auto* tracked = static_cast<Tracked*>(*context);
     if (!tracked) return MHD_NO;
@@ -165,6 +258,18 @@ struct HttpServer::Impl {
     const bool chunked =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr;
     request.hasBody = (!length.empty() && length.find_first_not_of('0') != std::string::npos) || chunked;
+    if (!tracked->busy) {
+      if (const int status = HeadProblem(connection, version, tracked->target.size() + request.method.size(),
+                                         self->limits.headBytes)) {
+        {
+          std::lock_guard lock(self->mutex);
+          tracked->busy = true;
+        }
+        tracked->mustClose = true;
+        *uploadSize = 0;
+        return self->Send(connection, tracked, request, self->Refused(request, status));
+      }
+    }
     // A replay's body is read, up to the size a replay can have, and only
     // with its length announced: nothing else's ever is.
     const std::string_view path = std::string_view(tracked->target).substr(0, tracked->target.find('?'));
@@ -172,17 +277,18 @@ struct HttpServer::Impl {
       const bool fits = !chunked && length.size() <= 6 && length.find_first_not_of("0123456789") == std::string::npos &&
                         std::stoul(length) <= quibbleton::kMaxReplayBytes;
       if (fits && !tracked->busy) {
-        {
-          std::lock_guard lock(self->mutex);
-          tracked->busy = true;
-        }
-        tracked->reading = true;
         tracked->body.clear();
+        tracked->received = 0;
+        std::lock_guard lock(self->mutex);
+        tracked->busy = true;
+        tracked->reading = true;
+        tracked->bodyStarted = Clock::now();
         return MHD_YES;
       }
       if (tracked->reading && *uploadSize > 0) {
         const size_t room = quibbleton::kMaxReplayBytes - std::min(tracked->body.size(), quibbleton::kMaxReplayBytes);
         tracked->body.append(uploadData, std::min(*uploadSize, room));
+        tracked->received = tracked->body.size();
         *uploadSize = 0;
         return MHD_YES;
       }
@@ -190,6 +296,7 @@ struct HttpServer::Impl {
         // All of it is in: the connection can serve its next request.
         request.body = std::move(tracked->body);
         request.hasBody = false;
+        std::lock_guard lock(self->mutex);
         tracked->reading = false;
       } else {
         request.bodyTooLarge = true;
@@ -239,6 +346,14 @@ struct HttpServer::Impl {
     if (--waiting == 0) wake.notify_all();
   }
 
+  Response Refused(const Request& request, int status) {
+    if (refused) return refused(request, status);
+    Response r;
+    r.status = status;
+    r.contentType = "text/plain; charset=utf-8";
+    return r;
+  }
+
   Response Unavailable(const Request& request) {
     if (unavailable) return unavailable(request);
     Response r;
@@ -275,7 +390,7 @@ struct HttpServer::Impl {
     for (const auto& [name, value] : answer.headers) MHD_add_response_header(response, name.c_str(), value.c_str());
     // Bytes after a body the server does not read must never be taken for
     // the next request (a proxy would have sent them as part of this one).
-    if (request.hasBody) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    if (request.hasBody || tracked->mustClose) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
     MHD_destroy_response(response);
     if (logger) logger(request, answer, std::chrono::duration<double>(Clock::now() - tracked->started).count());
@@ -289,20 +404,20 @@ struct HttpServer::Impl {
     if (!tracked) return;
     std::lock_guard lock(self->mutex);
     tracked->busy = false;
-    tracked->due = Clock::now() + std::chrono::seconds(self->limits.headSeconds);
+    tracked->reading = false;
+    tracked->since = Clock::now();
+    tracked->due = tracked->since + std::chrono::seconds(self->limits.headSeconds);
   }
 
-  // Once a second, connections whose request head is overdue are shut
-  // down; the library then sees the end of the stream and closes them.
+  // Once a second, connections whose request head or body is overdue, or
+  // whose body comes too slowly, are cut off.
   void Sweep() {
     std::unique_lock lock(mutex);
     while (!wake.wait_for(lock, std::chrono::seconds(1), [this] { return stopping; })) {
       const Clock::time_point now = Clock::now();
       for (auto& [tracked, unused] : open) {
-        if (!tracked->busy && tracked->due < now && tracked->fd >= 0) {
-          shutdown(tracked->fd, SHUT_RDWR);
-          tracked->due = Clock::time_point::max();
-        }
+        if (tracked->cut) continue;
+        if ((!tracked->busy && tracked->due < now) || (tracked->reading && BodyLate(*tracked, now))) Cut(*tracked);
       }
     }
   }
@@ -310,9 +425,12 @@ struct HttpServer::Impl {
   bool Start(int fd, bool v6) {
     const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME |
                            (v6 ? MHD_USE_IPv6 : 0);
+    // The library's own connection limit is twice this server's: the
+    // server decides at accept (Policy), making room when it is full, and
+    // a connection being cut still counts in the library until it closes.
     MHD_Daemon* daemon = MHD_start_daemon(
         flags, 0, &Policy, this, &Access, this, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_THREAD_POOL_SIZE,
-        limits.threads, MHD_OPTION_CONNECTION_LIMIT, limits.connections, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        limits.threads, MHD_OPTION_CONNECTION_LIMIT, 2 * limits.connections, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         limits.connectionMemory, MHD_OPTION_CONNECTION_TIMEOUT, limits.idleSeconds, MHD_OPTION_URI_LOG_CALLBACK,
         &UriLog, this, MHD_OPTION_NOTIFY_COMPLETED, &Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Notify, this,
         MHD_OPTION_END);
@@ -322,8 +440,10 @@ struct HttpServer::Impl {
   }
 };
 
-HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits, Predicate atOnce, Handler unavailable)
+HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits, Predicate atOnce, Handler unavailable,
+                       Refusal refused)
     : impl_(std::make_unique<Impl>()) {
+  impl_->refused = std::move(refused);
   impl_->handler = std::move(handler);
   impl_->logger = std::move(logger);
   impl_->limits = std::move(limits);

@@ -2,10 +2,11 @@
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--deal-limit N]
 //                [--deal-margin SECONDS] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
-//                [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
+//                [--body-timeout SECONDS] [--body-rate BYTES] [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
 //   score-server admin [--db …] hide ID|unhide ID|ban NAME|unban NAME|list-recent N   (see admin.h)
 // Port 0 takes any free port; the first line on stderr names the one taken.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -50,9 +51,11 @@ struct Options {
   // Threads wait on many connections each; a few keep the cores busy while
   // some wait for the database.
   int threads = 4;
-  int maxConnections = 1000;
-  int perClient = 32;
+  int maxConnections = 4000;
+  int perClient = 16;
   int requestTimeout = 10;
+  int bodyTimeout = 10;
+  int bodyRate = 1024;
   std::string trustProxy;
   std::string gamesFile;
   score::StorageOptions storage;
@@ -68,7 +71,7 @@ struct Options {
 constexpr const char* kUsage =
     "usage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
     "[--upload-limit N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
-    "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n       [--metrics-listen ADDR:PORT] [--web DIR|none]\n";
+    "[--per-client N] [--request-timeout SECONDS]\n       [--body-timeout SECONDS] [--body-rate BYTES] [--log-format text|json]\n       [--metrics-listen ADDR:PORT] [--web DIR|none]\n";
 
 [[noreturn]] void Usage(const char* problem) {
   std::fprintf(stderr, "score-server: %s\n%s", problem, kUsage);
@@ -129,6 +132,10 @@ Options ParseArguments(int argc, char** argv) {
       options.perClient = Number(value, 1, 1000000, "--per-client takes 1..1000000");
     } else if (flag == "--request-timeout") {
       options.requestTimeout = Number(value, 1, 3600, "--request-timeout takes 1..3600 seconds");
+    } else if (flag == "--body-timeout") {
+      options.bodyTimeout = Number(value, 1, 3600, "--body-timeout takes 1..3600 seconds");
+    } else if (flag == "--body-rate") {
+      options.bodyRate = Number(value, 0, 100000000, "--body-rate takes a number of bytes a second");
     } else if (flag == "--db-pool") {
       options.storage.pool = Number(value, 1, 1000, "--db-pool takes 1..1000 connections");
     } else if (flag == "--db-timeout") {
@@ -232,6 +239,22 @@ int main(int argc, char** argv) {
   limits.perClient = static_cast<unsigned>(options.perClient);
   limits.exempt = options.trustProxy;
   limits.headSeconds = static_cast<unsigned>(options.requestTimeout);
+  limits.bodySeconds = static_cast<unsigned>(options.bodyTimeout);
+  limits.bodyRate = static_cast<unsigned>(options.bodyRate);
+  // Each connection is a file: the soft limit (often 1,024) is raised as far
+  // as the hard one lets it, and the connections kept within it.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+    getrlimit(RLIMIT_NOFILE, &files);
+    constexpr rlim_t kSpare = 128;  // the database, the web build's files, the metrics listener
+    if (files.rlim_cur != RLIM_INFINITY && limits.connections + kSpare > files.rlim_cur) {
+      limits.connections = files.rlim_cur > 2 * kSpare ? static_cast<unsigned>(files.rlim_cur - kSpare) : kSpare;
+      std::fprintf(stderr, "score-server: %u connections at most (open files are limited to %llu)\n",
+                   limits.connections, static_cast<unsigned long long>(files.rlim_cur));
+    }
+  }
 
   auto handle = [&service](const score::Request& request) {
     try {
@@ -282,7 +305,7 @@ int main(int argc, char** argv) {
           return std::nullopt;
         }
       },
-      score::Service::Unavailable);
+      score::Service::Unavailable, score::Service::Refused);
   http = &server;
   std::unique_ptr<score::HttpServer> metricsServer;
   int port = 0;

@@ -284,6 +284,15 @@ Response Service::Unavailable(const Request& request) {
   return Finish(request, std::move(r));
 }
 
+Response Service::Refused(const Request& request, int status) {
+  const bool tooLong = status == 431;
+  const std::string_view sentence = tooLong ? "The request's headers are too long." : "The request is malformed.";
+  Response r = request.target.starts_with("/api/")
+                   ? JsonError(status, sentence)
+                   : Refusal(status, tooLong ? "Request too long" : "Bad request", sentence);
+  return Finish(request, std::move(r));
+}
+
 Response Service::Route(const Request& request, std::string_view path, std::string_view query, bool memoryOnly) {
   if (path == records::kUploadPath) return Upload(request, query);
   if (path == "/") return Home(query, memoryOnly);

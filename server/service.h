@@ -130,6 +130,9 @@ class Service {
   static bool NeedsDatabase(const Request& request);
   // The 503 of a database that cannot take the request now.
   static Response Unavailable(const Request& request);
+  // The HTTP layer's refusal of a request before it is handled: 400 (its
+  // framing could be read two ways) or 431 (its head is too long).
+  static Response Refused(const Request& request, int status);
   // The answer when it needs no database: a request that never does, or a
   // page kept in memory and known to be current. Never waits.
   std::optional<Response> AtOnce(const Request& request);

@@ -284,10 +284,10 @@ TEST(HostileClients, AFullServerDropsItsOldestSlowConnection) {
   slow.front()->ReadAll(1);
   EXPECT_TRUE(slow.front()->Closed());
   EXPECT_FALSE((slow.back()->ReadAll(0.2), slow.back()->Closed()));
-  // An address past its own share is still turned away.
+  // An address past its own share is still turned away, full or not.
   RawClient extra(server.Port(), "127.0.0.5");
   extra.Send("GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-  EXPECT_EQ(extra.ReadAll(2).rfind("HTTP/1.1 200", 0), 0u);
+  EXPECT_EQ(Answers(extra.ReadAll(2)), 0);
   std::vector<std::unique_ptr<RawClient>> greedy;
   for (int i = 0; i < 10; ++i) {
     greedy.push_back(std::make_unique<RawClient>(server.Port(), "127.0.0.9"));
