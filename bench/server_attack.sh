@@ -1,8 +1,10 @@
 #!/bin/bash
 # The score server under the attacks a public server meets, from this
 # machine: slow heads from 200 loopback addresses while /healthz is timed
-# from another, a 50 MB header flood, a read with 2,700 ranges and an upload
-# hidden in a GET's body. Each prints one "RESULT" line.
+# from another, 1,500 slow replay bodies and a slowloris from 100 addresses
+# each while /healthz and a kept board are timed, a 50 MB header flood, a
+# read with 2,700 ranges and an upload hidden in a GET's body. Each prints
+# one "RESULT" line.
 # Usage: bench/server_attack.sh [build-dir] [seconds-of-slow-heads] [server]
 # A third argument runs another server binary with the same options.
 set -e

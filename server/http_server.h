@@ -24,7 +24,7 @@ struct HttpLimits {
   // per-client share leave room for others, and when it is full anyway the
   // slowest to send its request gives way.
   unsigned connections = 4000;
-  unsigned perClient = 16;        // per client address (IPv6: per /64)
+  unsigned perClient = 32;        // per client address (IPv6: per /64)
   size_t headBytes = 16 * 1024;   // a longer request head is answered 431
   // The library's own memory per connection: more than the head may take,
   // so that this server, not the library, refuses a long head.

@@ -52,7 +52,7 @@ struct Options {
   // some wait for the database.
   int threads = 4;
   int maxConnections = 4000;
-  int perClient = 16;
+  int perClient = 32;
   int requestTimeout = 10;
   int bodyTimeout = 10;
   int bodyRate = 1024;
