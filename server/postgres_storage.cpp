@@ -177,6 +177,9 @@ class PostgresStorage : public SqlStorage {
         PostgresSession session(address_, 0, nullptr);
         FillMissing(session, rebuilt);
       }
+      // Tables just filled have no statistics until autovacuum comes by,
+      // and a page would be planned as a scan of them all.
+      schema.exec("ANALYZE period_entries, period_bests, board_totals");
       schema.exec("SELECT pg_advisory_unlock(7077)");
     } catch (const std::exception& e) {
       throw StorageError(e.what());
