@@ -73,10 +73,11 @@ std::string WithConnectTimeout(const std::string& address, int seconds) {
 
 class PostgresSession : public Session {
  public:
-  PostgresSession(const std::string& address, int seconds, Watchdog* watchdog)
+  // Every statement on the connection ends after `deadlineMs` (0: none).
+  PostgresSession(const std::string& address, int deadlineMs, Watchdog* watchdog)
       : connection_(address), watchdog_(watchdog) {
     pqxx::nontransaction setup(connection_);
-    setup.exec("SET statement_timeout = " + std::to_string(seconds * 1000));
+    setup.exec("SET statement_timeout = " + std::to_string(deadlineMs));
   }
 
   std::vector<ResultRow> Run(const char* statement, const Params& params) override {
@@ -158,10 +159,10 @@ class PostgresSession : public Session {
 class PostgresStorage : public SqlStorage {
  public:
   PostgresStorage(const std::string& address, const StorageOptions& options)
-      : SqlStorage([this] { return std::make_unique<PostgresSession>(address_, seconds_, &watchdog_); },
+      : SqlStorage([this] { return std::make_unique<PostgresSession>(address_, deadlineMs_, &watchdog_); },
                    options.pool, std::chrono::seconds(options.seconds)),
         address_(WithConnectTimeout(address, options.seconds)),
-        seconds_(options.seconds),
+        deadlineMs_(options.statementMs > 0 ? options.statementMs : options.seconds * 1000),
         watchdog_(std::chrono::seconds(options.seconds + 2)) {
     try {
       pqxx::connection connection(address_);
@@ -169,13 +170,16 @@ class PostgresStorage : public SqlStorage {
       // Several servers may start at once: one creates the tables at a time.
       schema.exec("SELECT pg_advisory_lock(7077)");
       schema.exec(sql::kPostgresSchema);
-      if (schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>()) {
-        schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
-      }
+      const bool rebuilt = schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>();
+      if (rebuilt) schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
       {
-        PostgresSession session(address_, seconds_, nullptr);
-        FillMissing(session);
+        // Filling what an older server did not keep takes as long as it takes.
+        PostgresSession session(address_, 0, nullptr);
+        FillMissing(session, rebuilt);
       }
+      // Tables just filled have no statistics until autovacuum comes by,
+      // and a page would be planned as a scan of them all.
+      schema.exec("ANALYZE period_entries, period_bests, board_totals");
       schema.exec("SELECT pg_advisory_unlock(7077)");
     } catch (const std::exception& e) {
       throw StorageError(e.what());
@@ -193,7 +197,7 @@ class PostgresStorage : public SqlStorage {
 
  private:
   std::string address_;
-  int seconds_;
+  int deadlineMs_;
   Watchdog watchdog_;
 };
 

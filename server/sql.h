@@ -50,18 +50,21 @@ inline constexpr const char* kBucketsUp =
     " ON CONFLICT (game, level, bucket) DO UPDATE SET n = score_counts.n + 1";
 // The verified board keeps its own copy of game and score, so it is read
 // in order from its index however few of a board's entries are verified.
+// (Every board's page is chosen from its index alone; only the page's rows
+// meet the scores and have their marks worked out.)
 inline constexpr const char* kTopVerified =
-    "SELECT scores.id, name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES " FROM verified JOIN scores ON scores.id = verified.id"
-    " WHERE verified.game = $1 AND " VISIBLE " ORDER BY verified.score DESC, verified.id ASC LIMIT $2 OFFSET $3";
-inline constexpr const char* kVerifiedCount =
-    "SELECT count(*) FROM verified JOIN scores ON scores.id = verified.id WHERE verified.game = $1 AND " VISIBLE;
+    "SELECT scores.id, name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES " FROM (SELECT id, score"
+    " FROM verified WHERE game = $1 AND NOT EXISTS (SELECT 1 FROM hidden WHERE hidden.id = verified.id)"
+    " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page JOIN scores ON scores.id = page.id"
+    " ORDER BY page.score DESC, page.id ASC";
 inline constexpr const char* kVerify =
-    "INSERT INTO verified (id, game, score) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING";
+    "INSERT INTO verified (id, game, score) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING RETURNING id";
 inline constexpr const char* kIsVerified = "SELECT 1 FROM verified WHERE id = $1";
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
-    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND " VISIBLE
-    " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
+    "SELECT scores.id, name, scores.score, created, " MARKS_OF_SCORES " FROM (SELECT id, score FROM scores"
+    " WHERE game = $1 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page"
+    " JOIN scores ON scores.id = page.id ORDER BY page.score DESC, page.id ASC";
 // The four neighbour queries each follow the leaderboard index in one direction.
 inline constexpr const char* kAboveTied =
     "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND score = $2 AND id < $3 AND " VISIBLE
@@ -123,6 +126,28 @@ inline constexpr const char* kDump =
     "CREATE INDEX IF NOT EXISTS ranked_board ON ranked (game, daily, score DESC, id);" \
     "CREATE UNIQUE INDEX IF NOT EXISTS ranked_daily ON ranked (game, daily, name) WHERE daily <> '';"
 
+// The boards of a period, kept as uploads arrive so that no read counts a
+// period's entries. A period is a day, or a week from its Monday, named by
+// its first second (the first day of 1970 by 1, as 0 is all time): an
+// entry is in its week's and, unless uploaded on a Monday, its day's (a
+// Monday's board from its midnight is its week's so far). Hidden entries
+// are taken out of all of it and put back when shown. Per period: its
+// entries in board order, their counts in score buckets as score_counts
+// keeps them for all time, and each player's best. board_totals keeps
+// every board's length: "entries/START" and "players/START" of a period,
+// "players", "verified" and "ranked/DAILY" of all time.
+#define PERIOD_SCHEMA \
+    "CREATE TABLE IF NOT EXISTS period_entries (id BIGINT NOT NULL, start BIGINT NOT NULL, game TEXT NOT NULL," \
+    " score INTEGER NOT NULL, PRIMARY KEY (id, start));" \
+    "CREATE INDEX IF NOT EXISTS period_entries_board ON period_entries (game, start, score DESC, id);" \
+    "CREATE TABLE IF NOT EXISTS period_counts (game TEXT NOT NULL, start BIGINT NOT NULL, level INTEGER NOT NULL," \
+    " bucket INTEGER NOT NULL, n BIGINT NOT NULL, PRIMARY KEY (game, start, level, bucket));" \
+    "CREATE TABLE IF NOT EXISTS period_bests (game TEXT NOT NULL, start BIGINT NOT NULL, name TEXT NOT NULL," \
+    " id BIGINT NOT NULL, score INTEGER NOT NULL, PRIMARY KEY (game, start, name));" \
+    "CREATE INDEX IF NOT EXISTS period_bests_board ON period_bests (game, start, score DESC, id);" \
+    "CREATE TABLE IF NOT EXISTS board_totals (game TEXT NOT NULL, board TEXT NOT NULL, n BIGINT NOT NULL," \
+    " PRIMARY KEY (game, board));"
+
 // The leaderboard index holds game and score, and the row's id (SQLite adds
 // the rowid to every index by itself), so a board read and a rank count
 // never touch the table.
@@ -151,7 +176,7 @@ inline constexpr const char* kSqliteSchema =
     "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
     "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);"
-    RANKED_SCHEMA;
+    RANKED_SCHEMA PERIOD_SCHEMA;
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
@@ -177,7 +202,7 @@ inline constexpr const char* kPostgresSchema =
     "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
     "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);"
-    RANKED_SCHEMA;
+    RANKED_SCHEMA PERIOD_SCHEMA;
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =
@@ -219,41 +244,112 @@ inline constexpr const char* kRebuildBests =
     " row_number() OVER (PARTITION BY game, name ORDER BY score DESC, id ASC) AS k FROM scores WHERE " VISIBLE
     ") AS firsts WHERE k = 1";
 
-// The boards. Parameters: game, limit, offset, and the earliest upload
-// time of a week's or day's board.
+// The players' board of all time, read in order from bests_board; only the
+// page's rows meet the scores. Parameters: game, limit, offset.
 inline constexpr const char* kTopPlayers =
-    "SELECT scores.id, scores.name, scores.score, created, " MARKS_OF_SCORES
-    " FROM bests JOIN scores ON scores.id = bests.id WHERE bests.game = $1"
-    " ORDER BY bests.score DESC, bests.id ASC LIMIT $2 OFFSET $3";
-inline constexpr const char* kPlayerCount = "SELECT count(*) FROM bests WHERE game = $1";
-inline constexpr const char* kTopSince =
-    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND created >= $4 AND "
-    VISIBLE " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
-inline constexpr const char* kTopPlayersSince =
-    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE id IN (SELECT id FROM (SELECT id,"
-    " row_number() OVER (PARTITION BY name ORDER BY score DESC, id ASC) AS k FROM scores"
-    " WHERE game = $1 AND created >= $4 AND " VISIBLE ") AS firsts WHERE k = 1)"
-    " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3";
-inline constexpr const char* kCountSince =
-    "SELECT count(*), count(DISTINCT name) FROM scores WHERE game = $1 AND created >= $2 AND " VISIBLE;
+    "SELECT scores.id, scores.name, scores.score, created, " MARKS_OF_SCORES " FROM (SELECT id, score FROM bests"
+    " WHERE game = $1 ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page"
+    " JOIN scores ON scores.id = page.id ORDER BY page.score DESC, page.id ASC";
 
-// A player's standing: their best since a time, and how many entries and
-// players are ahead of it (all time: from the bucket counts and the bests).
-// ("+created" and "+score" keep an index from being chosen for that column:
-// a player's entries are read in score order from scores_player, the
-// entries ahead from the period's own, scores_recent.)
-inline constexpr const char* kPlayerBest =
-    "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND name = $2"
-    " AND +created >= $3 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT 1";
-inline constexpr const char* kAheadSince =
-    "SELECT count(*), count(DISTINCT name) FROM scores WHERE game = $1 AND created >= $2"
-    " AND (+score > $3 OR (+score = $3 AND id < $4)) AND " VISIBLE;
+// The players ahead of a player's best of all time.
 inline constexpr const char* kPlayersAhead =
     "SELECT count(*) FROM bests WHERE game = $1 AND (score > $2 OR (score = $2 AND id < $3))";
 
+// The period boards' upkeep (see PERIOD_SCHEMA). $3 of kPeriodBuckets is
+// +1 or -1; the buckets are those of kBucketsUp.
+inline constexpr const char* kPeriodEntryAdd =
+    "INSERT INTO period_entries (id, start, game, score) VALUES ($1, $2, $3, $4) ON CONFLICT DO NOTHING";
+inline constexpr const char* kPeriodEntryDrop = "DELETE FROM period_entries WHERE id = $1 AND start = $2";
+inline constexpr const char* kPeriodBuckets =
+    "INSERT INTO period_counts (game, start, level, bucket, n) VALUES ($1, $2, 24, $4, $3), ($1, $2, 16, $5, $3),"
+    " ($1, $2, 8, $6, $3), ($1, $2, 0, $7, $3)"
+    " ON CONFLICT (game, start, level, bucket) DO UPDATE SET n = period_counts.n + excluded.n";
+inline constexpr const char* kTotalAdd =
+    "INSERT INTO board_totals (game, board, n) VALUES ($1, $2, $3)"
+    " ON CONFLICT (game, board) DO UPDATE SET n = board_totals.n + excluded.n";
+inline constexpr const char* kTotal = "SELECT n FROM board_totals WHERE game = $1 AND board = $2";
+inline constexpr const char* kBestOf = "SELECT score FROM bests WHERE game = $1 AND name = $2";
+inline constexpr const char* kPeriodBestOf =
+    "SELECT score FROM period_bests WHERE game = $1 AND start = $2 AND name = $3";
+inline constexpr const char* kPeriodBestSet =
+    "INSERT INTO period_bests (game, start, name, id, score) VALUES ($1, $2, $3, $4, $5)"
+    " ON CONFLICT (game, start, name) DO UPDATE SET id = excluded.id, score = excluded.score";
+inline constexpr const char* kPeriodBestDrop = "DELETE FROM period_bests WHERE game = $1 AND start = $2 AND name = $3";
+// A player's best among their visible entries of [$3, $4), read in score
+// order from scores_player.
+inline constexpr const char* kPeriodBestFind =
+    "SELECT id, score FROM scores WHERE game = $1 AND name = $2 AND +created >= $3 AND +created < $4 AND " VISIBLE
+    " ORDER BY score DESC, id ASC LIMIT 1";
+inline constexpr const char* kRankedDaily = "SELECT daily FROM ranked WHERE id = $1";
+
+// The period boards, each read in order from its own index; only the page's
+// rows meet the scores. Parameters: game, limit, offset, period.
+inline constexpr const char* kTopPeriod =
+    "SELECT scores.id, name, scores.score, created, " MARKS_OF_SCORES " FROM (SELECT id, score FROM period_entries"
+    " WHERE game = $1 AND start = $4 ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page"
+    " JOIN scores ON scores.id = page.id ORDER BY page.score DESC, page.id ASC";
+inline constexpr const char* kTopPeriodPlayers =
+    "SELECT scores.id, scores.name, scores.score, created, " MARKS_OF_SCORES " FROM (SELECT id, score FROM period_bests"
+    " WHERE game = $1 AND start = $4 ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page"
+    " JOIN scores ON scores.id = page.id ORDER BY page.score DESC, page.id ASC";
+// A player's best of a period ($2; 0: all time) with its marks.
+inline constexpr const char* kPeriodBest =
+    "SELECT scores.id, scores.name, scores.score, created, " MARKS_OF_SCORES " FROM period_bests"
+    " JOIN scores ON scores.id = period_bests.id WHERE period_bests.game = $1 AND start = $2 AND period_bests.name = $3";
+inline constexpr const char* kBest =
+    "SELECT scores.id, scores.name, scores.score, created, " MARKS_OF_SCORES " FROM bests"
+    " JOIN scores ON scores.id = bests.id WHERE bests.game = $1 AND bests.name = $2";
+// kRank within a period ($10).
+inline constexpr const char* kPeriodRank =
+    "SELECT coalesce((SELECT sum(n) FROM period_counts WHERE game = $1 AND start = $10 AND level = 24"
+    " AND bucket > $2), 0)"
+    " + coalesce((SELECT sum(n) FROM period_counts WHERE game = $1 AND start = $10 AND level = 16 AND bucket > $3"
+    " AND bucket < $4), 0)"
+    " + coalesce((SELECT sum(n) FROM period_counts WHERE game = $1 AND start = $10 AND level = 8 AND bucket > $5"
+    " AND bucket < $6), 0)"
+    " + (SELECT count(*) FROM period_entries WHERE game = $1 AND start = $10 AND score > $7 AND score <= $8)"
+    " + (SELECT count(*) FROM period_entries WHERE game = $1 AND start = $10 AND score = $7 AND id < $9)";
+inline constexpr const char* kPeriodPlayersAhead =
+    "SELECT count(*) FROM period_bests WHERE game = $1 AND start = $2 AND (score > $3 OR (score = $3 AND id < $4))";
+
+// What older servers did not keep, made at open from the visible scores
+// (and made again whenever the bucket counts are).
+#define WEEK_OF_CREATED "(created / 86400 - (created / 86400 + 3) % 7) * 86400"
+#define DAY_OF_CREATED "CASE WHEN created / 86400 = 0 THEN 1 ELSE created / 86400 * 86400 END"
+inline constexpr const char* kPeriodsMissing =
+    "SELECT NOT EXISTS (SELECT 1 FROM board_totals) AND EXISTS (SELECT 1 FROM scores)";
+inline constexpr const char* kRebuildPeriods[] = {
+    "DELETE FROM period_entries",
+    "DELETE FROM period_counts",
+    "DELETE FROM period_bests",
+    "DELETE FROM board_totals",
+    "INSERT INTO period_entries (id, start, game, score) SELECT id, " WEEK_OF_CREATED ", game, score FROM scores"
+    " WHERE " VISIBLE,
+    "INSERT INTO period_entries (id, start, game, score) SELECT id, " DAY_OF_CREATED ", game, score FROM scores"
+    " WHERE (created / 86400 + 3) % 7 <> 0 AND " VISIBLE,
+    "INSERT INTO period_counts (game, start, level, bucket, n)"
+    " SELECT game, start, 24, score / 16777216, count(*) FROM period_entries GROUP BY game, start, score / 16777216"
+    " UNION ALL SELECT game, start, 16, score / 65536, count(*) FROM period_entries GROUP BY game, start, score / 65536"
+    " UNION ALL SELECT game, start, 8, score / 256, count(*) FROM period_entries GROUP BY game, start, score / 256"
+    " UNION ALL SELECT game, start, 0, score, count(*) FROM period_entries GROUP BY game, start, score",
+    "INSERT INTO period_bests (game, start, name, id, score) SELECT game, start, name, id, score FROM"
+    " (SELECT p.game, p.start, s.name, p.id, p.score, row_number() OVER (PARTITION BY p.game, p.start, s.name"
+    " ORDER BY p.score DESC, p.id ASC) AS k FROM period_entries p JOIN scores s ON s.id = p.id) AS firsts WHERE k = 1",
+    "INSERT INTO board_totals (game, board, n) SELECT game, 'entries/' || start, count(*) FROM period_entries"
+    " GROUP BY game, start",
+    "INSERT INTO board_totals (game, board, n) SELECT game, 'players/' || start, count(*) FROM period_bests"
+    " GROUP BY game, start",
+    "INSERT INTO board_totals (game, board, n) SELECT game, 'players', count(*) FROM bests GROUP BY game",
+    "INSERT INTO board_totals (game, board, n) SELECT verified.game, 'verified', count(*) FROM verified"
+    " JOIN scores ON scores.id = verified.id WHERE " VISIBLE " GROUP BY verified.game",
+    "INSERT INTO board_totals (game, board, n) SELECT ranked.game, 'ranked/' || daily, count(*) FROM ranked"
+    " JOIN scores ON scores.id = ranked.id WHERE " VISIBLE " GROUP BY ranked.game, daily",
+};
+
 // Moderation, from the administrator's command.
-inline constexpr const char* kEntry = "SELECT game, name, score, EXISTS (SELECT 1 FROM hidden WHERE id = $1)"
-                                      " FROM scores WHERE id = $1";
+inline constexpr const char* kEntry =
+    "SELECT game, name, score, EXISTS (SELECT 1 FROM hidden WHERE id = $1), created,"
+    " EXISTS (SELECT 1 FROM verified WHERE id = $1) FROM scores WHERE id = $1";
 inline constexpr const char* kHide = "INSERT INTO hidden (id) VALUES ($1)";
 inline constexpr const char* kUnhide = "DELETE FROM hidden WHERE id = $1";
 inline constexpr const char* kIsHidden = "SELECT 1 FROM hidden WHERE id = $1";
@@ -296,13 +392,10 @@ inline constexpr const char* kDailyPlayed = "SELECT id FROM ranked WHERE game = 
 // The ranked boards: a deal's games ($4 empty) or a day's deal's, read in
 // order from their own index like the verified board.
 inline constexpr const char* kTopRanked =
-    "SELECT scores.id, scores.name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES
-    " FROM ranked JOIN scores ON scores.id = ranked.id"
-    " WHERE ranked.game = $1 AND ranked.daily = $4 AND " VISIBLE
-    " ORDER BY ranked.score DESC, ranked.id ASC LIMIT $2 OFFSET $3";
-inline constexpr const char* kRankedCount =
-    "SELECT count(*) FROM ranked JOIN scores ON scores.id = ranked.id WHERE ranked.game = $1 AND ranked.daily = $2"
-    " AND " VISIBLE;
+    "SELECT scores.id, scores.name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES " FROM (SELECT id, score"
+    " FROM ranked WHERE game = $1 AND daily = $4 AND NOT EXISTS (SELECT 1 FROM hidden WHERE hidden.id = ranked.id)"
+    " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page JOIN scores ON scores.id = page.id"
+    " ORDER BY page.score DESC, page.id ASC";
 inline constexpr const char* kRankedAhead =
     "SELECT count(*) FROM ranked JOIN scores ON scores.id = ranked.id WHERE ranked.game = $1 AND ranked.daily = $2"
     " AND (ranked.score > $3 OR (ranked.score = $3 AND ranked.id < $4)) AND " VISIBLE;

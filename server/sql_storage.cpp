@@ -30,6 +30,61 @@ std::vector<Row> ToRows(const std::vector<ResultRow>& result) {
   return rows;
 }
 
+// The periods an entry uploaded at `created` counts in (see PERIOD_SCHEMA):
+// its week, and its day unless that is the week's Monday.
+constexpr int64_t kDay = 86400;
+int64_t DayOf(int64_t t) { return t / kDay - (t % kDay < 0 ? 1 : 0); }
+bool IsMonday(int64_t day) { return ((day + 3) % 7 + 7) % 7 == 0; }
+int64_t StartOf(int64_t day) { return day == 0 ? 1 : day * kDay; }
+std::vector<int64_t> PeriodsOf(int64_t created) {
+  const int64_t day = DayOf(created);
+  std::vector<int64_t> periods = {StartOf(day - ((day + 3) % 7 + 7) % 7)};
+  if (!IsMonday(day)) periods.push_back(StartOf(day));
+  return periods;
+}
+// The period a board since `since` reads: the day holding it, or its week on a Monday.
+int64_t PeriodFrom(int64_t since) { return StartOf(DayOf(since)); }
+std::string EntriesOf(int64_t period) { return "entries/" + std::to_string(period); }
+std::string PlayersOf(int64_t period) { return "players/" + std::to_string(period); }
+
+int64_t Total(Session& s, const std::string& game, const std::string& board) {
+  const std::vector<ResultRow> rows = s.Run(sql::kTotal, {game, board});
+  return rows.empty() ? 0 : ToInt(rows[0].at(0));
+}
+void AddToTotal(Session& s, const std::string& game, const std::string& board, int64_t n) {
+  s.Run(sql::kTotalAdd, {game, board, n});
+}
+
+// Puts a visible entry on its periods' boards (step 1), or takes it off
+// them (-1). An upload only ever raises its player's best; a hide or an
+// unhide (`moderated`, with the hidden mark already changed) works the
+// player's best of each period out again from their visible entries.
+void KeepPeriods(Session& s, const std::string& game, const std::string& name, int64_t id, int32_t score,
+                 int64_t created, int step, bool moderated) {
+  const int64_t points = score;
+  for (const int64_t period : PeriodsOf(created)) {
+    s.Run(step > 0 ? sql::kPeriodEntryAdd : sql::kPeriodEntryDrop,
+          step > 0 ? Params{id, period, game, points} : Params{id, period});
+    s.Run(sql::kPeriodBuckets, {game, period, int64_t{step}, points >> 24, points >> 16, points >> 8, points});
+    AddToTotal(s, game, EntriesOf(period), step);
+    const std::vector<ResultRow> best = s.Run(sql::kPeriodBestOf, {game, period, name});
+    const bool had = !best.empty();
+    if (!moderated) {
+      if (!had || ToInt(best[0].at(0)) < points) s.Run(sql::kPeriodBestSet, {game, period, name, id, points});
+      if (!had) AddToTotal(s, game, PlayersOf(period), 1);
+      continue;
+    }
+    const int64_t from = DayOf(period) * kDay, until = from + (IsMonday(DayOf(period)) ? 7 : 1) * kDay;
+    const std::vector<ResultRow> found = s.Run(sql::kPeriodBestFind, {game, name, from, until});
+    if (found.empty()) {
+      s.Run(sql::kPeriodBestDrop, {game, period, name});
+    } else {
+      s.Run(sql::kPeriodBestSet, {game, period, name, ToInt(found[0].at(0)), ToInt(found[0].at(1))});
+    }
+    AddToTotal(s, game, PlayersOf(period), int64_t{!found.empty()} - int64_t{had});
+  }
+}
+
 }  // namespace
 
 Params RankParams(const std::string& game, int32_t score, int64_t id) {
@@ -130,7 +185,9 @@ Placed AddIn(Session& s, const Entry& e) {
     if (!IsRuleSetBoard(e.game)) s.Run(sql::kActivity, {e.game, placed.id});
     s.Run(sql::kBucketsUp,
           {e.game, int64_t{e.score >> 24}, int64_t{e.score >> 16}, int64_t{e.score >> 8}, int64_t{e.score}});
+    if (s.Run(sql::kBestOf, {e.game, e.name}).empty()) AddToTotal(s, e.game, "players", 1);
     s.Run(sql::kBestUp, {e.game, e.name, placed.id, int64_t{e.score}});
+    KeepPeriods(s, e.game, e.name, placed.id, e.score, e.created, 1, false);
     s.Run(sql::kChanged, {e.game});
   } else {
     std::vector<ResultRow> found = s.Run(sql::kFind, key);
@@ -143,7 +200,7 @@ Placed AddIn(Session& s, const Entry& e) {
     }
   }
   if (e.verified) {
-    s.Run(sql::kVerify, {placed.id, e.game, int64_t{e.score}});
+    if (!s.Run(sql::kVerify, {placed.id, e.game, int64_t{e.score}}).empty()) AddToTotal(s, e.game, "verified", 1);
     if (!placed.inserted) s.Run(sql::kChanged, {e.game});  // its mark appears on the boards
   }
   placed.verified = e.verified || !s.Run(sql::kIsVerified, {placed.id}).empty();
@@ -184,9 +241,10 @@ std::optional<std::string> Rank(Session& s, const Entry& e, const Proof& proof, 
   if (!taken || s.Run(sql::kRankedAdd, {placed.id, e.game, int64_t{e.score}, daily, e.name}).empty()) {
     return DealRefusal(replay, deal, true, proof.now);
   }
+  AddToTotal(s, e.game, "ranked/" + daily, 1);
   s.Run(sql::kChanged, {e.game});
   placed.rankedRank = 1 + ToInt(s.Run(sql::kRankedAhead, {e.game, daily, int64_t{e.score}, placed.id}).at(0).at(0));
-  placed.rankedTotal = ToInt(s.Run(sql::kRankedCount, {e.game, daily}).at(0).at(0));
+  placed.rankedTotal = Total(s, e.game, "ranked/" + daily);
   return std::nullopt;
 }
 
@@ -366,54 +424,64 @@ void SqlStorage::Ping() {
 }
 
 BoardPage SqlStorage::Board(const std::string& game, const BoardQuery& q) {
-  return With([&](SessionPool::Lease& s) {
+  return With([&](SessionPool::Lease& lease) {
+    Session& s = *lease.operator->();
     BoardPage page;
-    const Params range = {game, int64_t{q.limit}, q.offset};
+    // Rows below the deepest are not read; totals come from the counts kept.
+    const int64_t limit = std::clamp<int64_t>(kDeepestRows - q.offset, 0, q.limit);
+    const Params range = {game, limit, q.offset};
+    const char* rows = nullptr;
+    Params params = range;
     if (q.since > 0) {
-      const ResultRow counts = s->Run(sql::kCountSince, {game, q.since}).at(0);
-      page.total = ToInt(counts.at(q.byPlayer ? 1 : 0));
-      page.rows = ToRows(s->Run(q.byPlayer ? sql::kTopPlayersSince : sql::kTopSince,
-                                {game, int64_t{q.limit}, q.offset, q.since}));
+      const int64_t period = PeriodFrom(q.since);
+      page.total = Total(s, game, q.byPlayer ? PlayersOf(period) : EntriesOf(period));
+      rows = q.byPlayer ? sql::kTopPeriodPlayers : sql::kTopPeriod;
+      params.push_back(period);
     } else if (q.byPlayer) {
-      page.total = ToInt(s->Run(sql::kPlayerCount, {game}).at(0).at(0));
-      page.rows = ToRows(s->Run(sql::kTopPlayers, range));
+      page.total = Total(s, game, "players");
+      rows = sql::kTopPlayers;
     } else if (q.rankedOnly) {
-      page.total = ToInt(s->Run(sql::kRankedCount, {game, q.daily}).at(0).at(0));
-      page.rows = ToRows(s->Run(sql::kTopRanked, {game, int64_t{q.limit}, q.offset, q.daily}));
+      page.total = Total(s, game, "ranked/" + q.daily);
+      rows = sql::kTopRanked;
+      params.push_back(q.daily);
     } else if (q.verifiedOnly) {
-      page.total = ToInt(s->Run(sql::kVerifiedCount, {game}).at(0).at(0));
-      page.rows = ToRows(s->Run(sql::kTopVerified, range));
+      page.total = Total(s, game, "verified");
+      rows = sql::kTopVerified;
     } else {
-      const std::vector<ResultRow> count = s->Run(sql::kCount, {game});
+      const std::vector<ResultRow> count = s.Run(sql::kCount, {game});
       page.total = count.empty() ? 0 : ToInt(count[0].at(0));
-      page.rows = ToRows(s->Run(sql::kTop, range));
+      rows = sql::kTop;
     }
+    if (limit > 0 && q.offset < page.total) page.rows = ToRows(s.Run(rows, params));
     for (size_t i = 0; i < page.rows.size(); ++i) page.rows[i].rank = q.offset + static_cast<int64_t>(i) + 1;
     return page;
   });
 }
 
 Standing SqlStorage::PlayerStanding(const std::string& game, const std::string& name, int64_t since) {
-  return With([&](SessionPool::Lease& s) {
+  return With([&](SessionPool::Lease& lease) {
+    Session& s = *lease.operator->();
     Standing standing;
-    std::vector<Row> best = ToRows(s->Run(sql::kPlayerBest, {game, name, since}));
+    const int64_t period = since > 0 ? PeriodFrom(since) : 0;
+    std::vector<Row> best = ToRows(since > 0 ? s.Run(sql::kPeriodBest, {game, period, name})
+                                             : s.Run(sql::kBest, {game, name}));
     if (best.empty()) return standing;
     standing.found = true;
     standing.best = best[0];
     const int64_t score = best[0].score, id = best[0].id;
     if (since > 0) {
-      const ResultRow ahead = s->Run(sql::kAheadSince, {game, since, score, id}).at(0);
-      const ResultRow counts = s->Run(sql::kCountSince, {game, since}).at(0);
-      standing.best.rank = 1 + ToInt(ahead.at(0));
-      standing.playerRank = 1 + ToInt(ahead.at(1));
-      standing.entries = ToInt(counts.at(0));
-      standing.players = ToInt(counts.at(1));
+      Params rank = RankParams(game, best[0].score, id);
+      rank.push_back(period);
+      standing.best.rank = 1 + ToInt(s.Run(sql::kPeriodRank, rank).at(0).at(0));
+      standing.playerRank = 1 + ToInt(s.Run(sql::kPeriodPlayersAhead, {game, period, score, id}).at(0).at(0));
+      standing.entries = Total(s, game, EntriesOf(period));
+      standing.players = Total(s, game, PlayersOf(period));
     } else {
       // All time, from the counts kept for it: as cheap however many tie.
-      standing.best.rank = 1 + ToInt(s->Run(sql::kRank, RankParams(game, best[0].score, id)).at(0).at(0));
-      standing.playerRank = 1 + ToInt(s->Run(sql::kPlayersAhead, {game, score, id}).at(0).at(0));
-      standing.entries = ToInt(s->Run(sql::kCount, {game}).at(0).at(0));
-      standing.players = ToInt(s->Run(sql::kPlayerCount, {game}).at(0).at(0));
+      standing.best.rank = 1 + ToInt(s.Run(sql::kRank, RankParams(game, best[0].score, id)).at(0).at(0));
+      standing.playerRank = 1 + ToInt(s.Run(sql::kPlayersAhead, {game, score, id}).at(0).at(0));
+      standing.entries = ToInt(s.Run(sql::kCount, {game}).at(0).at(0));
+      standing.players = Total(s, game, "players");
     }
     return standing;
   });
@@ -434,14 +502,23 @@ Moderated SqlStorage::SetHidden(int64_t id, bool hidden) {
       done.found = done.changed = true;
       done.game = entry[0].at(0);
       const std::string& name = entry[0].at(1);
-      const int64_t score = ToInt(entry[0].at(2));
+      const int64_t score = ToInt(entry[0].at(2)), created = ToInt(entry[0].at(4));
       const Params buckets = {done.game, score >> 24, score >> 16, score >> 8, score};
       // The counts behind ranks and totals leave the entry out, or count it again.
       s->Run(hidden ? sql::kHide : sql::kUnhide, {id});
       s->Run(hidden ? sql::kBucketsDown : sql::kBucketsUp, buckets);
       s->Run(hidden ? sql::kCountDown : sql::kCountUp, {done.game});
+      const int step = hidden ? -1 : 1;
+      const bool hadBest = !s->Run(sql::kBestOf, {done.game, name}).empty();
       s->Run(sql::kBestDrop, {done.game, name});
       s->Run(sql::kBestFind, {done.game, name});
+      const bool hasBest = !s->Run(sql::kBestOf, {done.game, name}).empty();
+      AddToTotal(*s.operator->(), done.game, "players", int64_t{hasBest} - int64_t{hadBest});
+      KeepPeriods(*s.operator->(), done.game, name, id, static_cast<int32_t>(score), created, step, true);
+      if (IsTrue(entry[0].at(5))) AddToTotal(*s.operator->(), done.game, "verified", step);
+      if (const std::vector<ResultRow> ranked = s->Run(sql::kRankedDaily, {id}); !ranked.empty()) {
+        AddToTotal(*s.operator->(), done.game, "ranked/" + ranked[0].at(0), step);
+      }
       s->Run(sql::kChanged, {done.game});
       s->Commit();
       return done;
@@ -489,7 +566,7 @@ int64_t SqlStorage::Generation(const std::string& game) {
   });
 }
 
-void FillMissing(Session& s) {
+void FillMissing(Session& s, bool countsRebuilt) {
   auto missing = [&s](const char* statement) {
     const std::string yes = s.Run(statement, {}).at(0).at(0);
     return yes == "1" || yes == "t";
@@ -497,7 +574,8 @@ void FillMissing(Session& s) {
   const bool names = missing(sql::kNamesMissing);
   const bool activity = missing(sql::kActivityMissing);
   const bool bests = missing(sql::kBestsMissing);
-  if (!names && !activity && !bests) return;
+  const bool periods = countsRebuilt || missing(sql::kPeriodsMissing);
+  if (!names && !activity && !bests && !periods) return;
   s.BeginWrite();
   try {
     if (names) {
@@ -507,6 +585,9 @@ void FillMissing(Session& s) {
     }
     if (activity) s.Run(sql::kRebuildActivity, {});
     if (bests) s.Run(sql::kRebuildBests, {});
+    if (periods) {
+      for (const char* statement : sql::kRebuildPeriods) s.Run(statement, {});
+    }
     s.Commit();
   } catch (...) {
     s.Rollback();

@@ -26,8 +26,10 @@ Params RankParams(const std::string& game, int32_t score, int64_t id);
 
 class Session;
 // What older servers did not keep is made at start from the scores: the
-// names' skeletons and the games' latest uploads.
-void FillMissing(Session& session);
+// names' skeletons, the games' latest uploads, the players' bests, and the
+// period boards with every board's total (made again when the bucket
+// counts were, as both follow the same rows).
+void FillMissing(Session& session, bool countsRebuilt = false);
 
 // One connection, used by one thread at a time.
 class Session {

@@ -56,7 +56,10 @@ class SqliteSession : public Session {
   static constexpr int kBusyMs = 5000;
   // Only the first session may create the file: one that vanished later
   // is an outage until it is back, not a new empty database.
-  SqliteSession(const std::string& path, WriteTurn& turn, bool create) : path_(path), turn_(turn) {
+  // With a deadline, every statement that runs longer fails.
+  SqliteSession(const std::string& path, WriteTurn& turn, bool create,
+                std::chrono::milliseconds deadline = std::chrono::milliseconds(0))
+      : path_(path), deadline_(deadline), turn_(turn) {
     if (sqlite3_open_v2(path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -66,6 +69,9 @@ class SqliteSession : public Session {
     }
     // Another process on the same file waits rather than failing at once.
     sqlite3_busy_timeout(db_, kBusyMs);
+    // Looked at every thousand steps of a statement's program: a few
+    // microseconds, so a statement stops soon after its deadline.
+    if (deadline_.count() > 0) sqlite3_progress_handler(db_, 1000, &PastDeadline, this);
     // NORMAL in WAL mode: a commit survives the process being killed; only a
     // power loss may take back the last commits.
     Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
@@ -80,11 +86,12 @@ class SqliteSession : public Session {
   }
 
   void Exec(const char* text) {
+    StartClock();
     char* error = nullptr;
-    if (sqlite3_exec(db_, text, nullptr, nullptr, &error) != SQLITE_OK) {
+    if (const int rc = sqlite3_exec(db_, text, nullptr, nullptr, &error); rc != SQLITE_OK) {
       const std::string message = error ? error : sqlite3_errmsg(db_);
       sqlite3_free(error);
-      throw StorageError(message);
+      throw StorageError(Why(rc, message));
     }
   }
 
@@ -104,13 +111,14 @@ class SqliteSession : public Session {
       if (rc != SQLITE_OK) throw StorageError(sqlite3_errmsg(db_));
     }
     std::vector<ResultRow> rows;
+    StartClock();
     while (true) {
       const int rc = sqlite3_step(stmt);
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) {
         const std::string message = sqlite3_errmsg(db_);
         sqlite3_reset(stmt);
-        throw StorageError(message);
+        throw StorageError(Why(rc, message));
       }
       ResultRow row;
       const int columns = sqlite3_column_count(stmt);
@@ -160,6 +168,17 @@ class SqliteSession : public Session {
   }
 
  private:
+  void StartClock() {
+    if (deadline_.count() > 0) until_ = std::chrono::steady_clock::now() + deadline_;
+  }
+  static int PastDeadline(void* self) {
+    return std::chrono::steady_clock::now() > static_cast<SqliteSession*>(self)->until_ ? 1 : 0;
+  }
+  std::string Why(int rc, const std::string& message) const {
+    if (rc != SQLITE_INTERRUPT) return message;
+    return "a statement ran past its deadline of " + std::to_string(deadline_.count()) + " ms";
+  }
+
   sqlite3_stmt* Prepared(const char* statement) {
     auto found = statements_.find(statement);
     if (found != statements_.end()) return found->second;
@@ -174,6 +193,8 @@ class SqliteSession : public Session {
 
   sqlite3* db_ = nullptr;
   std::string path_;
+  std::chrono::milliseconds deadline_;
+  std::chrono::steady_clock::time_point until_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
   void GiveTurn() {
@@ -189,16 +210,21 @@ class SqliteSession : public Session {
 
 class SqliteStorage : public SqlStorage {
  public:
-  explicit SqliteStorage(const std::string& path)
-      : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, turn_, false); }), path_(path) {
+  // The statements of requests have a deadline; the filling of what an
+  // older server did not keep, at open, takes as long as it takes.
+  SqliteStorage(const std::string& path, std::chrono::milliseconds deadline)
+      : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, turn_, false, deadline_); }),
+        path_(path),
+        deadline_(deadline) {
     SqliteSession session(path_, turn_, true);
     session.Exec(sql::kSqliteSchema);
-    if (session.Run(sql::kCountsMissing, {}).at(0).at(0) == "1") {
+    const bool rebuilt = session.Run(sql::kCountsMissing, {}).at(0).at(0) == "1";
+    if (rebuilt) {
       session.Exec("BEGIN IMMEDIATE");
       session.Exec(sql::kRebuildCounts);
       session.Exec("COMMIT");
     }
-    FillMissing(session);
+    FillMissing(session, rebuilt);
   }
 
   // Asked on every board read, so it must cost next to nothing. The
@@ -220,7 +246,7 @@ class SqliteStorage : public SqlStorage {
       }
     }
     if (!watch_) {
-      watch_ = std::make_unique<SqliteSession>(path_, turn_, false);
+      watch_ = std::make_unique<SqliteSession>(path_, turn_, false, deadline_);
       ++opened_;
     }
     try {
@@ -241,6 +267,7 @@ class SqliteStorage : public SqlStorage {
 
  private:
   std::string path_;
+  std::chrono::milliseconds deadline_;
   WriteTurn turn_;
   std::mutex watchLock_;
   std::unique_ptr<SqliteSession> watch_;
@@ -253,8 +280,9 @@ class SqliteStorage : public SqlStorage {
 
 // A SQLite connection is a file handle; the pool keeps as many as requests
 // run at once.
-std::unique_ptr<Storage> OpenSqlite(const std::string& path, const StorageOptions&) {
-  return std::make_unique<SqliteStorage>(path);
+std::unique_ptr<Storage> OpenSqlite(const std::string& path, const StorageOptions& options) {
+  return std::make_unique<SqliteStorage>(
+      path, std::chrono::milliseconds(options.statementMs > 0 ? options.statementMs : options.seconds * 1000));
 }
 
 }  // namespace score

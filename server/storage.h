@@ -103,6 +103,12 @@ struct BoardQuery {
   int limit = 100;
 };
 
+// The deepest a board is read: the rows below this many are not served
+// (pages of 100 rows: the first 100 pages), so that every page costs as
+// little as the first ones. A board longer than that still gives its whole
+// length as its total; a service knows a page is past it before any query.
+inline constexpr int64_t kDeepestRows = 10000;
+
 struct BoardPage {
   std::vector<Row> rows;  // ranked within the board
   int64_t total = 0;      // the board's rows in all
@@ -208,8 +214,10 @@ struct StorageOptions {
   // limit (100 by default), so several servers leave room for the
   // administrator. A request waits `seconds` for one, then fails.
   int pool = 10;
-  // PostgreSQL: the longest a connect or a statement may take.
+  // The longest a connect (PostgreSQL) or a statement (either) may take.
   int seconds = 5;
+  // A statement's deadline in ms instead, when not 0.
+  int statementMs = 0;
 };
 
 // "postgresql://…" (or "postgres://…") opens PostgreSQL; any other value
