@@ -169,13 +169,12 @@ class PostgresStorage : public SqlStorage {
       // Several servers may start at once: one creates the tables at a time.
       schema.exec("SELECT pg_advisory_lock(7077)");
       schema.exec(sql::kPostgresSchema);
+      PostgresSession session(address_, seconds_, nullptr);
+      MigrateIdentity(session);
       if (schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>()) {
         schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
       }
-      {
-        PostgresSession session(address_, seconds_, nullptr);
-        FillMissing(session);
-      }
+      FillMissing(session);
       schema.exec("SELECT pg_advisory_unlock(7077)");
     } catch (const std::exception& e) {
       throw StorageError(e.what());

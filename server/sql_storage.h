@@ -28,6 +28,9 @@ class Session;
 // What older servers did not keep is made at start from the scores: the
 // names' skeletons and the games' latest uploads.
 void FillMissing(Session& session);
+// Merges an older server's entries into one per game, player and score
+// (once; see sql::IDENTITY_SCHEMA), before the counts are checked.
+void MigrateIdentity(Session& session);
 
 // One connection, used by one thread at a time.
 class Session {

@@ -193,6 +193,7 @@ class SqliteStorage : public SqlStorage {
       : SqlStorage([this] { return std::make_unique<SqliteSession>(path_, turn_, false); }), path_(path) {
     SqliteSession session(path_, turn_, true);
     session.Exec(sql::kSqliteSchema);
+    MigrateIdentity(session);
     if (session.Run(sql::kCountsMissing, {}).at(0).at(0) == "1") {
       session.Exec("BEGIN IMMEDIATE");
       session.Exec(sql::kRebuildCounts);
