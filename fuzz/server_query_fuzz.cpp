@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Extra colons belong to the address alone.
     Check(u.player.name.find(':') == std::string::npos && u.player.email.find(':') == std::string::npos);
-    CheckText(u.player.send, score::kMaxSend);
+    Check(u.player.send == "Y" || u.player.send == "N");
     Check(u.score >= 0);
     // Sent again by the launcher, it reads back the same, the address and
     // e-mail only when the player chose to send them (a game name that
@@ -81,7 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (check.refusal.empty()) {
       CheckText(check.name, score::kMaxPlayerField);
       Check(score::NormaliseName(check.name).name == check.name);
-      score::Skeleton(check.name);
+      // Trimmed, inner runs of white space one space; padding is no other name.
+      Check(check.name.front() != ' ' && check.name.back() != ' ' && check.name.find("  ") == std::string::npos);
+      Check(score::Skeleton(" " + check.name + " ") == score::Skeleton(check.name));
     }
   }
 
@@ -89,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const unsigned char c : score::EscapeForLog(input)) Check(c > 0x20 && c < 0x7F);
   const std::string forwarded = score::LastForwarded(input);
   Check(forwarded.empty() || score::LimitKey(forwarded).size() <= 46);
+  Check(forwarded.empty() || score::SiteKey(forwarded).size() <= 46);
   if (auto limit = score::QueryValue(input, "limit")) Check(limit->size() < input.size());
 
   // A board's choices: within their ranges, refused with one sentence,

@@ -38,6 +38,16 @@ std::string LimitKey(std::string_view address) {
   return std::string(prefix) + "/64";
 }
 
+std::string SiteKey(std::string_view address) {
+  const std::string text(address);
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, text.c_str(), &v6) != 1 || IN6_IS_ADDR_V4MAPPED(&v6)) return "";
+  std::memset(v6.s6_addr + 6, 0, 10);
+  char prefix[INET6_ADDRSTRLEN];
+  inet_ntop(AF_INET6, &v6, prefix, sizeof prefix);
+  return std::string(prefix) + "/48";
+}
+
 std::string LastForwarded(std::string_view forwardedFor) {
   const size_t comma = forwardedFor.rfind(',');
   std::string_view last = comma == std::string_view::npos ? forwardedFor : forwardedFor.substr(comma + 1);

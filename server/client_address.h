@@ -18,6 +18,12 @@ std::string AddressText(const sockaddr* address);
 // its /64 ("2001:db8:1:2::/64"); text that is no address stays as it is.
 std::string LimitKey(std::string_view address);
 
+// The key of a site's allowance beside its /64s': an IPv6 address's /48
+// ("2001:db8:1::/48"), the block one site is given. Empty for IPv4 (and
+// IPv4 mapped into IPv6), whose addresses are limited one by one, and for
+// text that is no address.
+std::string SiteKey(std::string_view address);
+
 // The client a proxy saw: the last address of an X-Forwarded-For list
 // (each proxy appends the peer it saw). Empty when that is no address.
 std::string LastForwarded(std::string_view forwardedFor);

@@ -83,13 +83,22 @@ Deal DailyOfDay(const GameRules& rules, std::string_view secret, int64_t day, in
 
 }  // namespace
 
+namespace {
+// The shipped setup.ini of Quibbleton: a group of two, five minutes.
+constexpr GameRules kGames[] = {{"Quibbleton", 2, 300}};
+}  // namespace
+
 const GameRules* RulesFor(std::string_view game) {
-  // The shipped setup.ini of Quibbleton: a group of two, five minutes.
-  static constexpr GameRules kGames[] = {{"Quibbleton", 2, 300}};
   for (const GameRules& rules : kGames) {
     if (rules.game == game) return &rules;
   }
   return nullptr;
+}
+
+std::vector<std::string> GamesWithRules() {
+  std::vector<std::string> games;
+  for (const GameRules& rules : kGames) games.emplace_back(rules.game);
+  return games;
 }
 
 std::string RuleSetName(int balloons, int gameTime) {

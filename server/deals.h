@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "game/rules/replay.h"
 
@@ -23,6 +24,8 @@ struct GameRules {
 };
 // Nothing for a game whose replays this server cannot check.
 const GameRules* RulesFor(std::string_view game);
+// The games RulesFor knows.
+std::vector<std::string> GamesWithRules();
 
 // A replay's settings as the name of their rule set, "BALLOONS-GAMETIME".
 std::string RuleSetName(int balloons, int gameTime);

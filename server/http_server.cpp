@@ -252,6 +252,9 @@ struct HttpServer::Impl {
     if (address) request.client = AddressText(address->client_addr);
     request.forwardedFor = Header(connection, "X-Forwarded-For");
     request.playerKey = Header(connection, "X-Player-Key");
+    request.host = Header(connection, MHD_HTTP_HEADER_HOST);
+    request.origin = Header(connection, MHD_HTTP_HEADER_ORIGIN);
+    request.fetchSite = Header(connection, "Sec-Fetch-Site");
     request.ifNoneMatch = Header(connection, MHD_HTTP_HEADER_IF_NONE_MATCH);
     request.acceptEncoding = Header(connection, MHD_HTTP_HEADER_ACCEPT_ENCODING);
     const std::string length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);

@@ -1,5 +1,6 @@
 // score-server: the hall of fame's upload and the web leaderboards.
-//   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--deal-limit N]
+//   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--upload-limit-48 N]
+//                [--upload-total N] [--deal-limit N]
 //                [--deal-margin SECONDS] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--body-timeout SECONDS] [--body-rate BYTES] [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
@@ -46,6 +47,8 @@ struct Options {
   int port = 8080;
   std::string db = "scores.db";
   int uploadLimit = 30;
+  int siteUploadLimit = 120;
+  int totalUploadLimit = 600;
   int dealLimit = 6;
   int64_t dealMargin = score::kDealMarginSeconds;
   // Threads wait on many connections each; a few keep the cores busy while
@@ -70,7 +73,7 @@ struct Options {
 
 constexpr const char* kUsage =
     "usage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-    "[--upload-limit N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+    "[--upload-limit N] [--upload-limit-48 N] [--upload-total N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
     "[--per-client N] [--request-timeout SECONDS]\n       [--body-timeout SECONDS] [--body-rate BYTES] [--log-format text|json]\n       [--metrics-listen ADDR:PORT] [--web DIR|none]\n";
 
 [[noreturn]] void Usage(const char* problem) {
@@ -124,6 +127,10 @@ Options ParseArguments(int argc, char** argv) {
       options.dealMargin = Number(value, 0, 86400, "--deal-margin takes 0..86400 seconds");
     } else if (flag == "--upload-limit") {
       options.uploadLimit = Number(value, 0, 1000000, "--upload-limit takes a number of uploads per minute");
+    } else if (flag == "--upload-limit-48") {
+      options.siteUploadLimit = Number(value, 0, 1000000, "--upload-limit-48 takes a number of uploads per minute");
+    } else if (flag == "--upload-total") {
+      options.totalUploadLimit = Number(value, 0, 1000000, "--upload-total takes a number of uploads per minute");
     } else if (flag == "--threads") {
       options.threads = Number(value, 1, 1024, "--threads takes 1..1024");
     } else if (flag == "--max-connections") {
@@ -195,9 +202,14 @@ int main(int argc, char** argv) {
   }
   score::ServiceOptions serviceOptions;
   serviceOptions.uploadsPerMinute = options.uploadLimit;
+  serviceOptions.uploadsPerSitePerMinute = options.siteUploadLimit;
+  serviceOptions.uploadsInAllPerMinute = options.totalUploadLimit;
   serviceOptions.dealsPerMinute = options.dealLimit;
   serviceOptions.dealMargin = options.dealMargin;
   serviceOptions.trustedProxy = options.trustProxy;
+  // Without a list, only the games whose replays the server can check make
+  // boards: anything else would be a new game for every name sent.
+  if (options.gamesFile.empty()) serviceOptions.games = score::GamesWithRules();
   if (!options.gamesFile.empty()) {
     // One game a line; blank lines and "#" comments are skipped.
     std::ifstream list(options.gamesFile);

@@ -18,7 +18,7 @@ struct NameCheck {
 };
 
 // `text` is valid UTF-8 without control characters (the upload's checks).
-NameCheck NormaliseName(std::string_view text);
+NameCheck NormaliseName(std::string_view text, std::string_view what = "player's name");
 
 // The confusable skeleton (Unicode TR 39, ICU's spoof checker): two names
 // that a reader could take for each other have the same skeleton.

@@ -170,11 +170,13 @@ class PostgresStorage : public SqlStorage {
       // Several servers may start at once: one creates the tables at a time.
       schema.exec("SELECT pg_advisory_lock(7077)");
       schema.exec(sql::kPostgresSchema);
-      const bool rebuilt = schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>();
-      if (rebuilt) schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
       {
-        // Filling what an older server did not keep takes as long as it takes.
+        // Migrating and filling what an older server did not keep take as
+        // long as they take.
         PostgresSession session(address_, 0, nullptr);
+        MigrateIdentity(session);
+        const bool rebuilt = schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>();
+        if (rebuilt) schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
         FillMissing(session, rebuilt);
       }
       // Tables just filled have no statistics until autovacuum comes by,

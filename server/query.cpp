@@ -164,6 +164,8 @@ std::variant<Player, std::string> SplitPlayer(std::string_view text) {
     if (auto error = CheckText(what, *value, kMaxPlayerField)) return *error;
   }
   if (auto error = CheckText("send value", player.send, kMaxSend)) return *error;
+  // The launcher sends "N" for any choice but "Y" (records/player_string).
+  if (player.send != "Y" && player.send != "N") return std::string("The send value must be Y or N.");
   return player;
 }
 

@@ -1,6 +1,7 @@
 #include "server/service.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -52,6 +53,8 @@ std::optional<std::string> GameFromPath(std::string_view raw) {
   return game;
 }
 
+constexpr std::string_view kAnotherSite = "Scores are uploaded by the game and its launcher, not from another site.";
+
 constexpr std::string_view kApiGames = "/api/games/";
 
 // The game of "/api/games/GAME/SUFFIX", or nothing.
@@ -96,6 +99,30 @@ Entry EntryOf(const score::Upload& upload, const std::string& name, int64_t crea
   entry.created = created;
   entry.verified = verified;
   return entry;
+}
+
+// A host without its port ("[::1]:8080" is "[::1]"), in lower case.
+std::string HostName(std::string_view host) {
+  const size_t colon = host.rfind(':');
+  if (colon != std::string_view::npos && host.find(']', colon) == std::string_view::npos) host = host.substr(0, colon);
+  std::string name(host);
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  return name;
+}
+
+// Whether a browser says another site made the request: an image or a link
+// there, a form it posts, its script's fetch. The launcher opens the upload
+// address in the player's browser, which marks that as made by no site
+// ("none"); the server's own pages are the same origin; programs, the
+// launcher's replay post among them, mark nothing. A site on another port
+// of the same host is the same site, as browsers have it.
+bool FromAnotherSite(const Request& request) {
+  if (request.fetchSite == "cross-site") return true;
+  if (request.origin.empty()) return false;
+  // "null" (a sandboxed frame, a redirect from elsewhere) names no site.
+  const size_t scheme = request.origin.find("://");
+  if (scheme == std::string::npos) return true;
+  return request.host.empty() || HostName(std::string_view(request.origin).substr(scheme + 3)) != HostName(request.host);
 }
 
 Response Json(std::string body) {
@@ -200,6 +227,8 @@ Service::Service(Storage& storage, ServiceOptions options)
     : storage_(storage),
       options_(std::move(options)),
       limiter_(options_.uploadsPerMinute),
+      siteLimiter_(options_.uploadsPerSitePerMinute),
+      allLimiter_(options_.uploadsInAllPerMinute),
       dealLimiter_(options_.dealsPerMinute),
       cache_(std::make_unique<BoardCache>(storage, options_.cacheBytes)) {}
 
@@ -371,23 +400,19 @@ Response Service::Upload(const Request& request, std::string_view query) {
   }
   auto parsed = ParseUpload(query);
   if (const auto* error = std::get_if<std::string>(&parsed)) return Refusal(400, "Upload refused", *error);
-  const score::Upload& upload = std::get<score::Upload>(parsed);
-  if (!options_.games.empty() &&
-      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
-    return Refusal(400, "Upload refused", "This server keeps no scores for " + upload.game + ".");
-  }
-  const NameCheck name = NormaliseName(upload.player.name);
-  if (!name.refusal.empty()) return Refusal(400, "Upload refused", name.refusal);
-  // Only uploads that would be stored use up the allowance, so a player's
-  // mistyped addresses do not lock them out.
-  if (!limiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock())) {
-    Response r = Refusal(429, "Too many uploads", "Too many uploads from your address; please wait a minute.");
-    r.headers.emplace_back("Retry-After", "60");
+  score::Upload& upload = std::get<score::Upload>(parsed);
+  if (const std::optional<UploadRefusal> refused = Admit(request, upload)) {
+    Response r = Refusal(refused->status, refused->status == 429 ? "Too many uploads" : "Upload refused",
+                         refused->sentence);
+    if (refused->status == 429) r.headers.emplace_back("Retry-After", "60");
     return r;
   }
 
-  const Entry entry = EntryOf(upload, name.name, options_.wallClock(), false);
+  const Entry entry = EntryOf(upload, upload.player.name, options_.wallClock(), false);
   const Placed placed = storage_.Add(entry);
+  if (!placed.lookalikeGame.empty()) {
+    return Refusal(400, "Upload refused", "The game's name looks like the game " + placed.lookalikeGame + ".");
+  }
   if (!placed.lookalike.empty()) {
     return Refusal(400, "Upload refused",
                    "The name looks like \u201c" + placed.lookalike + "\u201d, who is already on this board; please "
@@ -407,36 +432,56 @@ Response Service::Upload(const Request& request, std::string_view query) {
 
 Response Service::ReplayUpload(const Request& request, std::string_view query) {
   if (request.bodyTooLarge) return JsonError(413, "A replay is at most 64 KB.");
+  if (FromAnotherSite(request)) return JsonError(403, kAnotherSite);
   auto parsed = ParseUpload(query, false);
   if (const auto* error = std::get_if<std::string>(&parsed)) return JsonError(400, *error);
-  const score::Upload& upload = std::get<score::Upload>(parsed);
+  score::Upload& upload = std::get<score::Upload>(parsed);
   // A replay is checked by its game's rules: a game the server has none
   // for cannot be verified, whatever its replay says.
   const GameRules* rules = RulesFor(upload.game);
   if (!rules) return JsonError(400, "This server has no rules for " + upload.game + " to check its replays by.");
-  if (!options_.games.empty() &&
-      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
-    return JsonError(400, "This server keeps no scores for " + upload.game + ".");
-  }
   if (!request.playerKey.empty() && !IsPlayerKey(request.playerKey)) {
     return JsonError(400, "A player key is 32 lowercase hexadecimal digits.");
   }
-  const NameCheck name = NormaliseName(upload.player.name);
-  if (!name.refusal.empty()) return JsonError(400, name.refusal);
-  // The same allowance as the plain upload, taken before the replay costs
-  // any work.
-  if (!limiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock())) {
-    Response r = JsonError(429, "Too many uploads from your address; please wait a minute.");
-    r.headers.emplace_back("Retry-After", "60");
+  // The same checks and allowance as the plain upload, taken before the
+  // replay costs any work.
+  if (const std::optional<UploadRefusal> refused = Admit(request, upload)) {
+    Response r = JsonError(refused->status, refused->sentence);
+    if (refused->status == 429) r.headers.emplace_back("Retry-After", "60");
     return r;
   }
-  Response r = CheckedReplay(request, upload, *rules, name.name);
+  Response r = CheckedReplay(request, upload, *rules, upload.player.name);
   // The plain upload's page, opened next by the launcher, tells why.
   if (r.status == 403 || r.status == 409 || r.status == 422) {
-    refusals_.Note(RefusalKey(upload.game, name.name, upload.score),
+    refusals_.Note(RefusalKey(upload.game, upload.player.name, upload.score),
                    nlohmann::json::parse(r.body).at("error").get<std::string>(), options_.steadyClock());
   }
   return r;
+}
+
+std::optional<Service::UploadRefusal> Service::Admit(const Request& request, score::Upload& upload) {
+  if (FromAnotherSite(request)) return UploadRefusal{403, std::string(kAnotherSite)};
+  const NameCheck game = NormaliseName(upload.game, "game name");
+  if (!game.refusal.empty()) return UploadRefusal{400, game.refusal};
+  upload.game = game.name;
+  if (!options_.games.empty() &&
+      std::find(options_.games.begin(), options_.games.end(), upload.game) == options_.games.end()) {
+    return UploadRefusal{400, "This server keeps no scores for " + upload.game + "."};
+  }
+  const NameCheck name = NormaliseName(upload.player.name);
+  if (!name.refusal.empty()) return UploadRefusal{400, name.refusal};
+  upload.player.name = name.name;
+  // Only uploads that would be stored use up the allowances, so a player's
+  // mistyped addresses do not lock them out. An IPv6 site holds many /64s,
+  // and a crowd of addresses must not fill the database either.
+  const std::string client = ClientOf(request, options_.trustedProxy);
+  const std::string site = SiteKey(client);
+  const double now = options_.steadyClock();
+  if (!limiter_.Allow(LimitKey(client), now) || (!site.empty() && !siteLimiter_.Allow(site, now))) {
+    return UploadRefusal{429, "Too many uploads from your address; please wait a minute."};
+  }
+  if (!allLimiter_.Allow("", now)) return UploadRefusal{429, "This server takes no more uploads this minute; please wait a minute."};
+  return std::nullopt;
 }
 
 Response Service::CheckedReplay(const Request& request, const score::Upload& upload, const GameRules& rules,
@@ -466,6 +511,9 @@ Response Service::CheckedReplay(const Request& request, const score::Upload& upl
   }
   proof.now = options_.wallClock();
   const Placed placed = storage_.AddVerified(entry, proof);
+  if (!placed.lookalikeGame.empty()) {
+    return JsonError(400, "The game's name looks like the game " + placed.lookalikeGame + ".");
+  }
   if (placed.repeat) return JsonError(409, "This replay was uploaded before: a game's replay is taken once.");
   if (placed.otherKey) {
     return JsonError(409, request.playerKey.empty()

@@ -32,6 +32,9 @@ struct Request {
   std::string ifNoneMatch;
   std::string acceptEncoding;
   std::string playerKey;  // X-Player-Key, as received (empty: none)
+  // What a browser says of who made the request (empty: a client that
+  // says nothing, as the launcher's own): Host, Origin, Sec-Fetch-Site.
+  std::string host, origin, fetchSite;
   bool hasBody = false;  // a Content-Length above 0 or a Transfer-Encoding
   // A replay's upload: its body as read, or that it was longer than a
   // replay can be (and was not read).
@@ -96,12 +99,17 @@ class BoardCache;
 
 struct ServiceOptions {
   int uploadsPerMinute = 30;
+  // Besides each address's: an IPv6 /48's, and every address's together
+  // (what the database takes at most). Zero turns either off.
+  int uploadsPerSitePerMinute = 120;
+  int uploadsInAllPerMinute = 600;
   // Deals handed out per client address and minute; zero turns the limit off.
   int dealsPerMinute = 6;
   // How long after its game time a deal's replay still counts, in seconds.
   int64_t dealMargin = kDealMarginSeconds;
   std::string trustedProxy;  // empty: X-Forwarded-For is never believed
-  // The games whose uploads are taken; empty: any plain name.
+  // The games whose uploads are taken; empty: any plain name (the program
+  // always gives a list: by default the games it has the rules of).
   std::vector<std::string> games;
   // The programs' web build, served under /play/; none when null.
   const StaticSite* web = nullptr;
@@ -158,6 +166,14 @@ class Service {
   // Its replay verified, kept and ranked, once the upload itself is read.
   Response CheckedReplay(const Request& request, const score::Upload& upload, const GameRules& rules,
                          const std::string& name);
+  // Why an upload is refused before anything is stored or checked further
+  // (its site, its game, its name, the allowances), or nothing; the game's
+  // and the player's names become the forms they are kept in.
+  struct UploadRefusal {
+    int status;
+    std::string sentence;
+  };
+  std::optional<UploadRefusal> Admit(const Request& request, score::Upload& upload);
   // POST /api/games/GAME/deals and GET /api/games/GAME/daily.
   Response NewDeal(const Request& request, const std::string& game);
   Response Daily(const std::string& game, bool memoryOnly);
@@ -179,6 +195,8 @@ class Service {
   Storage& storage_;
   ServiceOptions options_;
   RateLimiter limiter_;
+  RateLimiter siteLimiter_;
+  RateLimiter allLimiter_;
   RateLimiter dealLimiter_;
   RefusalNotes refusals_;
   std::mutex secretMutex_;

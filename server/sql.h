@@ -78,9 +78,7 @@ inline constexpr const char* kBelowTied =
 inline constexpr const char* kBelow =
     "SELECT id, name, score, created, " MARKS_OF_SCORES " FROM scores WHERE game = $1 AND score < $2 AND " VISIBLE
     " ORDER BY score DESC, id ASC LIMIT $3";
-inline constexpr const char* kFind =
-    "SELECT id FROM scores WHERE game = $1 AND score = $2 AND name = $3 AND address = $4 AND email = $5"
-    " AND send = $6";
+inline constexpr const char* kFind = "SELECT id FROM scores WHERE game = $1 AND score = $2 AND name = $3";
 inline constexpr const char* kInsert =
     "INSERT INTO scores (game, name, address, email, send, score, created) VALUES ($1, $2, $3, $4, $5, $6, $7)"
     " ON CONFLICT DO NOTHING RETURNING id";
@@ -148,6 +146,60 @@ inline constexpr const char* kDump =
     "CREATE TABLE IF NOT EXISTS board_totals (game TEXT NOT NULL, board TEXT NOT NULL, n BIGINT NOT NULL," \
     " PRIMARY KEY (game, board));"
 
+// An entry is its game, player and score: the address, e-mail and send
+// value that come with it are kept from its first upload and never make
+// another entry. Older servers kept one per address, e-mail and send value,
+// with names untrimmed; the migrations done are named here, and
+// MigrateIdentity merges those entries once (its unique index is made
+// there, after the merge).
+#define IDENTITY_SCHEMA "CREATE TABLE IF NOT EXISTS migrations (name TEXT PRIMARY KEY);"
+inline constexpr const char* kIdentityDone = "SELECT 1 FROM migrations WHERE name = 'identity'";
+inline constexpr const char* kIdentityMark = "INSERT INTO migrations (name) VALUES ('identity') ON CONFLICT DO NOTHING";
+inline constexpr const char* kIdentityIndex =
+    "CREATE UNIQUE INDEX IF NOT EXISTS scores_identity ON scores (game, score, name)";
+inline constexpr const char* kOldEntryIndexDrop = "DROP INDEX IF EXISTS scores_entry";
+inline constexpr const char* kStoredNames = "SELECT DISTINCT name FROM scores";
+// A name renamed to its kept form ($1 to $2): a day's ranked game or a key
+// the kept form has already stays the kept form's.
+inline constexpr const char* kRenameScores = "UPDATE scores SET name = $2 WHERE name = $1";
+inline constexpr const char* kRenameRankedClash =
+    "DELETE FROM ranked WHERE name = $1 AND daily <> '' AND EXISTS (SELECT 1 FROM ranked AS kept"
+    " WHERE kept.game = ranked.game AND kept.daily = ranked.daily AND kept.name = $2)";
+inline constexpr const char* kRenameRanked = "UPDATE ranked SET name = $2 WHERE name = $1";
+inline constexpr const char* kRenamePlayerClash =
+    "DELETE FROM players WHERE name = $1 AND EXISTS (SELECT 1 FROM players AS kept WHERE kept.name = $2)";
+inline constexpr const char* kRenamePlayer = "UPDATE players SET name = $2 WHERE name = $1";
+// Each later row of an entry with the entry's first: (later, first).
+inline constexpr const char* kMerged =
+    "SELECT scores.id, firsts.id FROM scores JOIN (SELECT game, score, name, min(id) AS id FROM scores"
+    " GROUP BY game, score, name HAVING count(*) > 1) AS firsts ON scores.game = firsts.game"
+    " AND scores.score = firsts.score AND scores.name = firsts.name WHERE scores.id <> firsts.id ORDER BY scores.id";
+// The first row takes what the later one ($1) had and it lacks: hidden,
+// verified, its replay, its ranking, the deal it used.
+inline constexpr const char* kMergeHidden =
+    "INSERT INTO hidden (id) SELECT CAST($2 AS BIGINT) WHERE EXISTS (SELECT 1 FROM hidden WHERE id = $1)"
+    " ON CONFLICT DO NOTHING";
+inline constexpr const char* kMergeVerified =
+    "INSERT INTO verified (id, game, score) SELECT CAST($2 AS BIGINT), game, score FROM verified WHERE id = $1"
+    " ON CONFLICT DO NOTHING";
+inline constexpr const char* kMergeReplay =
+    "UPDATE replays SET id = $2 WHERE id = $1 AND NOT EXISTS (SELECT 1 FROM replays AS kept WHERE kept.id = $2)";
+inline constexpr const char* kMergeRanked =
+    "UPDATE ranked SET id = $2 WHERE id = $1 AND NOT EXISTS (SELECT 1 FROM ranked AS kept WHERE kept.id = $2)";
+inline constexpr const char* kMergeDeal = "UPDATE deals SET used = $2 WHERE used = $1";
+inline constexpr const char* kDropVerified = "DELETE FROM verified WHERE id = $1";
+inline constexpr const char* kDropReplay = "DELETE FROM replays WHERE id = $1";
+inline constexpr const char* kDropRanked = "DELETE FROM ranked WHERE id = $1";
+inline constexpr const char* kDropScore = "DELETE FROM scores WHERE id = $1";
+// What is worked out from the rows again at open once emptied (see
+// FillMissing and kCountsMissing); every kept page is built anew.
+inline constexpr const char* kForgetCounts = "DELETE FROM score_counts";
+inline constexpr const char* kForgetNames = "DELETE FROM names";
+inline constexpr const char* kForgetBests = "DELETE FROM bests";
+inline constexpr const char* kChangedAll = "UPDATE changes SET n = n + 1";
+inline constexpr const char* kBans = "SELECT skeleton, name FROM banned";
+inline constexpr const char* kBanDrop = "DELETE FROM banned WHERE skeleton = $1";
+
 // The leaderboard index holds game and score, and the row's id (SQLite adds
 // the rowid to every index by itself), so a board read and a rank count
 // never touch the table.
@@ -155,7 +207,6 @@ inline constexpr const char* kSqliteSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id INTEGER PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
     " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created INTEGER NOT NULL);"
-    "CREATE UNIQUE INDEX IF NOT EXISTS scores_entry ON scores (game, score, name, address, email, send);"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
@@ -176,12 +227,11 @@ inline constexpr const char* kSqliteSchema =
     "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
     "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);"
-    RANKED_SCHEMA PERIOD_SCHEMA;
+    RANKED_SCHEMA PERIOD_SCHEMA IDENTITY_SCHEMA;
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
     " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created BIGINT NOT NULL);"
-    "CREATE UNIQUE INDEX IF NOT EXISTS scores_entry ON scores (game, score, name, address, email, send);"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC, id);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries BIGINT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
@@ -202,7 +252,7 @@ inline constexpr const char* kPostgresSchema =
     "CREATE INDEX IF NOT EXISTS scores_player ON scores (game, name, score DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_recent ON scores (game, created);"
     "CREATE TABLE IF NOT EXISTS changes (game TEXT PRIMARY KEY, n BIGINT NOT NULL);"
-    RANKED_SCHEMA PERIOD_SCHEMA;
+    RANKED_SCHEMA PERIOD_SCHEMA IDENTITY_SCHEMA;
 // Scores stored without their bucket counts (written by hand or by an
 // older server) get them at start, together with the games' totals.
 inline constexpr const char* kRebuildCounts =

@@ -159,6 +159,9 @@ auto SqlStorage::With(Fn fn) -> decltype(fn(std::declval<SessionPool::Lease&>())
 
 namespace {
 
+// The "game" of the names table under which games' own names are kept.
+const std::string kGameNames;
+
 // Stores the entry inside the caller's write (see Storage::Add). A refusal
 // (banned, look-alike, hidden) leaves the write for the caller to roll back.
 Placed AddIn(Session& s, const Entry& e) {
@@ -168,12 +171,21 @@ Placed AddIn(Session& s, const Entry& e) {
     placed.banned = banned[0].at(0);
     return placed;
   }
+  // Games' names are kept beside the players' under the game "", which no
+  // upload can name; another rule set's board is its game's.
+  const std::string gameSkeleton = IsRuleSetBoard(e.game) ? "" : Skeleton(e.game);
+  std::vector<ResultRow> game;
+  if (!gameSkeleton.empty()) game = s.Run(sql::kNameLike, {kGameNames, gameSkeleton});
+  if (!game.empty() && game[0].at(0) != e.game) {
+    placed.lookalikeGame = game[0].at(0);
+    return placed;
+  }
   const std::vector<ResultRow> like = s.Run(sql::kNameLike, {e.game, skeleton});
   if (!like.empty() && like[0].at(0) != e.name) {
     placed.lookalike = like[0].at(0);
     return placed;
   }
-  const Params key = {e.game, int64_t{e.score}, e.name, e.address, e.email, e.send};
+  const Params key = {e.game, int64_t{e.score}, e.name};
   std::vector<ResultRow> inserted =
       s.Run(sql::kInsert, {e.game, e.name, e.address, e.email, e.send, int64_t{e.score}, e.created});
   if (!inserted.empty()) {
@@ -181,6 +193,7 @@ Placed AddIn(Session& s, const Entry& e) {
     placed.id = ToInt(inserted[0].at(0));
     s.Run(sql::kCountUp, {e.game});
     if (like.empty()) s.Run(sql::kNameAdd, {e.game, skeleton, e.name});
+    if (game.empty() && !gameSkeleton.empty()) s.Run(sql::kNameAdd, {kGameNames, gameSkeleton, e.game});
     // Another rule set's board is not a game of its own on the front page.
     if (!IsRuleSetBoard(e.game)) s.Run(sql::kActivity, {e.game, placed.id});
     s.Run(sql::kBucketsUp,
@@ -210,7 +223,9 @@ Placed AddIn(Session& s, const Entry& e) {
   return placed;
 }
 
-bool Refused(const Placed& placed) { return !placed.banned.empty() || !placed.lookalike.empty() || placed.hidden; }
+bool Refused(const Placed& placed) {
+  return !placed.banned.empty() || !placed.lookalike.empty() || !placed.lookalikeGame.empty() || placed.hidden;
+}
 
 // Why the entry just placed does not count on a ranked board, or nothing
 // once it is ranked there (the deal taken, the ranked row in).
@@ -581,6 +596,7 @@ void FillMissing(Session& s, bool countsRebuilt) {
     if (names) {
       for (const ResultRow& r : s.Run(sql::kDistinctNames, {})) {
         s.Run(sql::kNameAdd, {r.at(0), Skeleton(r.at(1)), r.at(1)});
+        if (!IsRuleSetBoard(r.at(0))) s.Run(sql::kNameAdd, {kGameNames, Skeleton(r.at(0)), r.at(0)});
       }
     }
     if (activity) s.Run(sql::kRebuildActivity, {});
@@ -588,6 +604,57 @@ void FillMissing(Session& s, bool countsRebuilt) {
     if (periods) {
       for (const char* statement : sql::kRebuildPeriods) s.Run(statement, {});
     }
+    s.Commit();
+  } catch (...) {
+    s.Rollback();
+    throw;
+  }
+}
+
+void MigrateIdentity(Session& s) {
+  if (!s.Run(sql::kIdentityDone, {}).empty()) return;
+  s.BeginWrite();
+  try {
+    // The old index would hold the renamed names apart.
+    s.Run(sql::kOldEntryIndexDrop, {});
+    // Names as they are kept now: trimmed, inner white space collapsed.
+    for (const ResultRow& r : s.Run(sql::kStoredNames, {})) {
+      const NameCheck kept = NormaliseName(r.at(0));
+      if (!kept.refusal.empty() || kept.name == r.at(0)) continue;
+      const Params rename = {r.at(0), kept.name};
+      for (const char* statement :
+           {sql::kRenameScores, sql::kRenameRankedClash, sql::kRenameRanked, sql::kRenamePlayerClash,
+            sql::kRenamePlayer}) {
+        s.Run(statement, rename);
+      }
+    }
+    // The later rows of one entry fold into its first: hidden if any was,
+    // verified if any was, with the one replay and ranking kept.
+    for (const ResultRow& r : s.Run(sql::kMerged, {})) {
+      const Params pair = {ToInt(r.at(0)), ToInt(r.at(1))};
+      const Params later = {ToInt(r.at(0))};
+      for (const char* statement :
+           {sql::kMergeHidden, sql::kMergeVerified, sql::kMergeReplay, sql::kMergeRanked, sql::kMergeDeal}) {
+        s.Run(statement, pair);
+      }
+      for (const char* statement :
+           {sql::kUnhide, sql::kDropVerified, sql::kDropReplay, sql::kDropRanked, sql::kDropScore}) {
+        s.Run(statement, later);
+      }
+    }
+    s.Run(sql::kIdentityIndex, {});
+    // Counts, bests and names (with the skeletons compared now) are made
+    // again from the rows at open; bans take the new skeletons here.
+    for (const char* statement : {sql::kForgetCounts, sql::kForgetNames, sql::kForgetBests, sql::kChangedAll}) {
+      s.Run(statement, {});
+    }
+    for (const ResultRow& r : s.Run(sql::kBans, {})) {
+      const std::string skeleton = Skeleton(r.at(1));
+      if (skeleton == r.at(0)) continue;
+      s.Run(sql::kBanDrop, {r.at(0)});
+      s.Run(sql::kBan, {skeleton, r.at(1)});
+    }
+    s.Run(sql::kIdentityMark, {});
     s.Commit();
   } catch (...) {
     s.Rollback();

@@ -30,6 +30,9 @@ class Session;
 // period boards with every board's total (made again when the bucket
 // counts were, as both follow the same rows).
 void FillMissing(Session& session, bool countsRebuilt = false);
+// Merges an older server's entries into one per game, player and score
+// (once; see sql::IDENTITY_SCHEMA), before the counts are checked.
+void MigrateIdentity(Session& session);
 
 // One connection, used by one thread at a time.
 class Session {

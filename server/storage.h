@@ -71,6 +71,8 @@ struct Placed {
   // Not empty: nothing was stored, as the name looks like this one, which is
   // already on the board.
   std::string lookalike;
+  // Not empty: nothing was stored, as the game's name looks like this game's.
+  std::string lookalikeGame;
   // Not empty: nothing was stored, as the moderators banned this name (or
   // one it looks like).
   std::string banned;

@@ -54,3 +54,31 @@ TEST(PlayerName, LookAlikesShareASkeletonAndOtherNamesDoNot) {
   EXPECT_NE(Skeleton("Quibbletan"), latin);
   EXPECT_NE(Skeleton("Ann"), Skeleton("Anna"));
 }
+
+TEST(PlayerName, TrimmedAndInnerWhiteSpaceCollapsedFirst) {
+  for (const char* name : {"Alice", " Alice", "Alice ", "  Alice\xe3\x80\x80"}) {
+    EXPECT_EQ(NormaliseName(name).name, "Alice") << name;
+  }
+  // Runs of any white space inside, ideographic and no-break included, are one space.
+  EXPECT_EQ(NormaliseName("Ann  \xc2\xa0\xe3\x80\x80Lee").name, "Ann Lee");
+  // The length counts what is kept, not the padding around it.
+  EXPECT_EQ(NormaliseName("   " + std::string(62, 'a')).name, std::string(62, 'a'));
+}
+
+TEST(PlayerName, SkeletonsIgnoreCaseAccentsAndPadding) {
+  const std::string mallory = Skeleton("Mallory");
+  for (const char* name : {"Mallory ", " Mallory", "mallory", "MALLORY", "Mallo\xcc\x81ry", "M\xc3\xa0llory",
+                           "Ma\xcc\x88llory", "\xef\xbc\xad" "allory"}) {
+    EXPECT_EQ(Skeleton(name), mallory) << name;
+  }
+  EXPECT_NE(Skeleton("Mallorie"), mallory);
+  EXPECT_NE(Skeleton("Mal lory"), mallory);
+}
+
+TEST(PlayerName, AGameNameIsCheckedLikeAPlayersAndSaysSo) {
+  const score::NameCheck zeroWidth = NormaliseName("Quibbleton\xe2\x80\x8b", "game name");
+  EXPECT_NE(zeroWidth.refusal.find("The game name holds an invisible character"), std::string::npos)
+      << zeroWidth.refusal;
+  EXPECT_NE(NormaliseName("Quib\xe2\x80\xae" "bleton", "game name").refusal.find("direction"), std::string::npos);
+  EXPECT_EQ(NormaliseName("Quibbleton", "game name").name, "Quibbleton");
+}

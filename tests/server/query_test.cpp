@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "launcher/upload_address.h"
+#include "server/client_address.h"
 #include "server/query.h"
 #include "server/service.h"
 
@@ -176,4 +177,30 @@ TEST(RateLimiter, ForgetsAddressesQuietForAMinute) {
   EXPECT_EQ(limiter.Clients(), 101u);  // half a minute on: all kept
   limiter.Allow("10.0.1.2", 161.0);
   EXPECT_EQ(limiter.Clients(), 2u);  // the hundred quiet ones are gone
+}
+
+// The send choice is one letter the launcher writes: anything else is no
+// consent the server could read, and would make another entry of the same score.
+TEST(UploadQuery, SendIsYOrNAndNothingElse) {
+  const std::string ok = std::to_string(1200 ^ 0x07B7B7B7);
+  for (const char* send : {"n", "y", "Z", "", "%20"}) {
+    EXPECT_NE(ErrorOf("game=Q&name=Ann:::" + std::string(send) + "&score=" + ok).find("send value must be Y or N"),
+              std::string::npos)
+        << send;
+  }
+  EXPECT_EQ(ErrorOf("game=Q&name=Ann:::N&score=" + ok), "accepted");
+  EXPECT_EQ(ErrorOf("game=Q&name=Ann:a:b:Y&score=" + ok), "accepted");
+  // What the launcher sends for any choice but "Y" is "N".
+  EXPECT_EQ(ErrorOf(LauncherQuery("Q", "Ann:a:b:yes", 5)), "accepted");
+  EXPECT_EQ(ErrorOf(LauncherQuery("Q", "Ann:a:b:", 5)), "accepted");
+}
+
+// A whole /48 is one site's: its /64s share an allowance besides their own.
+TEST(ClientAddress, SiteKeyIsTheSlash48OfIpv6AndNothingForIpv4) {
+  EXPECT_EQ(score::SiteKey("2001:db8:1:2::5"), "2001:db8:1::/48");
+  EXPECT_EQ(score::SiteKey("2001:db8:1:ffff:1:2:3:4"), "2001:db8:1::/48");
+  EXPECT_NE(score::SiteKey("2001:db8:2::1"), score::SiteKey("2001:db8:1::1"));
+  EXPECT_EQ(score::SiteKey("192.0.2.7"), "");
+  EXPECT_EQ(score::SiteKey("::ffff:192.0.2.7"), "");
+  EXPECT_EQ(score::SiteKey("not an address"), "");
 }

@@ -22,12 +22,13 @@ using quibbleton::Replay;
 constexpr char kPlayer[] = "Ann:1 Main St::Y";
 constexpr char kEscapedPlayer[] = "Ann:1%20Main%20St::Y";
 
-httplib::Result PostReplay(const RunningServer& server, const std::string& body, int32_t score) {
+httplib::Result PostReplay(const RunningServer& server, const std::string& body, int32_t score,
+                           const httplib::Headers& headers = {}) {
   httplib::Client client("127.0.0.1", server.Port());
   client.set_read_timeout(10, 0);
   const std::string target =
       "/api/replays?game=Quibbleton&name=" + std::string(kEscapedPlayer) + "&score=" + std::to_string(score);
-  return client.Post(target.c_str(), body, "text/plain");
+  return client.Post(target.c_str(), headers, body, "text/plain");
 }
 
 size_t Entries(const RunningServer& server) { return score::OpenStorage(server.Database())->Dump("Quibbleton").size(); }
@@ -209,3 +210,62 @@ TEST(ReplayUpload, PagesLinkWatchAndTheAnswerPageTellsTheTruth) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a browser marks on a request, by who made it.
+const httplib::Headers kImageElsewhere = {
+    {"Sec-Fetch-Site", "cross-site"}, {"Sec-Fetch-Mode", "no-cors"}, {"Sec-Fetch-Dest", "image"}};
+const httplib::Headers kLinkElsewhere = {
+    {"Sec-Fetch-Site", "cross-site"}, {"Sec-Fetch-Mode", "navigate"}, {"Sec-Fetch-Dest", "document"}};
+// The launcher opening the address in the player's browser.
+const httplib::Headers kOpenedByTheLauncher = {
+    {"Sec-Fetch-Site", "none"}, {"Sec-Fetch-Mode", "navigate"}, {"Sec-Fetch-Dest", "document"}};
+
+int PlainUpload(const RunningServer& server, const char* player, int32_t score, const httplib::Headers& headers) {
+  httplib::Client client("127.0.0.1", server.Port());
+  const auto res = client.Get(UploadAddress("", "Quibbleton", player, score), headers);
+  return res ? res->status : 0;
+}
+
+}  // namespace
+
+TEST(SameOrigin, ThePlainUploadRefusesWhatAnotherSiteMakesABrowserSend) {
+  RunningServer server({"--upload-limit", "0"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const std::string self = "http://127.0.0.1:" + std::to_string(server.Port());
+  const httplib::Headers refused[] = {kImageElsewhere, kLinkElsewhere, {{"Origin", "http://evil.example"}},
+                                      {{"Origin", "null"}}, {{"Origin", "http://127.0.0.1.evil.example"}}};
+  for (const httplib::Headers& headers : refused) {
+    EXPECT_EQ(PlainUpload(server, "Mallory:::N", 999, headers), 403) << headers.begin()->second;
+  }
+  EXPECT_EQ(score::OpenStorage(server.Database())->Dump("Quibbleton").size(), 0u);
+  EXPECT_EQ(PlainUpload(server, "Ann:::N", 10, kOpenedByTheLauncher), 200);
+  EXPECT_EQ(PlainUpload(server, "Bob:::N", 20, {}), 200);  // a browser that marks nothing, or another client
+  EXPECT_EQ(PlainUpload(server, "Cy:::N", 30, {{"Sec-Fetch-Site", "same-origin"}, {"Origin", self}}), 200);
+  EXPECT_EQ(score::OpenStorage(server.Database())->Dump("Quibbleton").size(), 3u);
+}
+
+TEST(SameOrigin, AReplayPostedFromAnotherSiteIsRefusedAndTheServersOwnPagesPostOne) {
+  RunningServer server({"--upload-limit", "0"});
+  ASSERT_TRUE(server.Up()) << server.Log();
+  const Replay played = quibbleton::PlayBotGame(91, 2, 300, 30);
+  const int32_t score = quibbleton::VerifyReplay(played).score;
+  const std::string text = quibbleton::FormatReplay(played);
+  const std::string self = "http://127.0.0.1:" + std::to_string(server.Port());
+  const httplib::Headers refused[] = {{{"Sec-Fetch-Site", "cross-site"}, {"Origin", "http://evil.example"}},
+                                      {{"Origin", "https://evil.example"}},
+                                      {{"Sec-Fetch-Site", "cross-site"}}};
+  for (const httplib::Headers& headers : refused) {
+    auto answer = PostReplay(server, text, score, headers);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 403) << answer->body;
+    EXPECT_NE(answer->body.find("another site"), std::string::npos) << answer->body;
+  }
+  EXPECT_EQ(Entries(server), 0u);
+  auto own = PostReplay(server, text, score,
+                        {{"Sec-Fetch-Site", "same-origin"}, {"Sec-Fetch-Mode", "cors"}, {"Origin", self}});
+  ASSERT_TRUE(own);
+  EXPECT_EQ(own->status, 200) << own->body;
+  EXPECT_EQ(Entries(server), 1u);
+}

@@ -5,7 +5,9 @@
 #include <httplib.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -17,13 +19,22 @@
 
 class RunningServer {
  public:
-  // db empty: a SQLite file in the server's folder.
-  explicit RunningServer(std::vector<std::string> extra = {}, std::string db = "") {
+  // db empty: a SQLite file in the server's folder. Unless `extra` lists
+  // its own, the server takes the tests' games (`testGames`) or, without
+  // them, its own default.
+  explicit RunningServer(std::vector<std::string> extra = {}, std::string db = "", bool testGames = true) {
     char pattern[] = "/tmp/score_testXXXXXX";
     folder_ = mkdtemp(pattern);
     db_ = db.empty() ? folder_ + "/scores.db" : db;
     log_ = folder_ + "/server.log";
     std::vector<std::string> args = {SCORE_SERVER_EXE, "--listen", "127.0.0.1:0", "--db", db_};
+    if (testGames && std::find(extra.begin(), extra.end(), "--games") == extra.end()) {
+      // G0 to G119 fill the front page's pages.
+      std::ofstream games(folder_ + "/games.txt");
+      games << "Quibbleton\nQ\nR\nOther\nBig Game\n";
+      for (int i = 0; i < 120; ++i) games << 'G' << i << '\n';
+      args.insert(args.end(), {"--games", folder_ + "/games.txt"});
+    }
     args.insert(args.end(), extra.begin(), extra.end());
     if (!process_.Start(args, log_)) return;
     const std::regex listening("listening on http://[^ ]*:([0-9]+)/");
