@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -25,15 +26,13 @@
 #include "server/storage.h"
 #include "tests/server/raw_client.h"
 #include "tests/server/running_server.h"
-#include "tests/server/shipped_nginx.h"
+#include "tests/server/shipped_deployment.h"
 
 namespace {
 
-constexpr char kGamesFile[] = QB_SOURCE_DIR "/server/deploy/games.txt";
-
 // The server as the unit starts it, behind the shipped nginx.
 struct Deployment {
-  RunningServer server{{"--trust-proxy", "127.0.0.1", "--games", kGamesFile}};
+  RunningServer server{ShippedServerOptions()};
   ShippedNginx nginx{{server.Port()}};
 };
 
@@ -173,13 +172,25 @@ TEST_F(BehindNginx, SmuggledUploadsAreRefusedAndClientsKeepTheirAddress) {
               "HTTP/1.1 200 OK");
   }
   EXPECT_TRUE(score::OpenStorage(site_->server.Database())->Dump("Quibbleton").empty());
+  // The unit lists the games: an upload for any other makes no board.
+  const std::string other =
+      Ask(port, "GET /cgi-bin/hiscore.cgi?game=Sqlmap&name=Eve:::N&score=5 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(Status(other), "HTTP/1.1 400 Bad Request") << other;
+  EXPECT_NE(other.find("keeps no scores for Sqlmap"), std::string::npos) << other;
 
   // The server logs the player's address, never a header the player forged;
   // nginx's log leaves the query out.
   Ask(port, "GET /games/Nobody?email=ann@example.org HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: 6.6.6.6\r\nConnection: close\r\n\r\n",
       "127.0.0.9");
   const std::string log = site_->server.Log();
-  EXPECT_NE(log.find(" 127.0.0.9 GET /games/Nobody 404"), std::string::npos) << log;
+  bool logged = false;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
+    logged |= entry.is_object() && entry.value("client", "") == "127.0.0.9" && entry.value("path", "") == "/games/Nobody" &&
+              entry.value("status", 0) == 404;
+  }
+  EXPECT_TRUE(logged) << log;
   EXPECT_EQ(log.find("6.6.6.6"), std::string::npos) << log;
   const std::string access = site_->nginx.AccessLog();
   EXPECT_NE(access.find("127.0.0.9 "), std::string::npos) << access;
@@ -188,7 +199,7 @@ TEST_F(BehindNginx, SmuggledUploadsAreRefusedAndClientsKeepTheirAddress) {
 
 // Slow heads from `addresses` loopback addresses (127.0.3.x), `each`
 // connections from each, one header line a second; a connection the proxy
-// closes is opened again within the second, as slowhttptest does.
+// closes is opened again, as attack tools do.
 class Slowloris {
  public:
   Slowloris(int port, int addresses, int each) : port_(port), each_(each), slots_(addresses * each) {
@@ -229,36 +240,43 @@ class Slowloris {
     connect(slot.fd, reinterpret_cast<sockaddr*>(&there), sizeof there);
   }
   void Run() {
+    using Clock = std::chrono::steady_clock;
     for (size_t i = 0; i < slots_.size(); ++i) Open(i);
     std::vector<pollfd> polled(slots_.size() + 1);
-    auto nextLine = std::chrono::steady_clock::now();
+    auto nextLine = Clock::now(), nextOpen = Clock::now();
+    bool closed = false;
     while (true) {
       for (size_t i = 0; i < slots_.size(); ++i) {
         polled[i] = {slots_[i].fd, static_cast<short>(POLLIN | (slots_[i].sent ? 0 : POLLOUT)), 0};
       }
       polled.back() = {stop_[0], POLLIN, 0};
-      const auto now = std::chrono::steady_clock::now();
-      const int wait = static_cast<int>(
-          std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(nextLine - now).count()));
-      poll(polled.data(), polled.size(), wait);
+      const auto next = closed ? std::min(nextLine, nextOpen) : nextLine;
+      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+      poll(polled.data(), polled.size(), static_cast<int>(std::max<int64_t>(0, wait)));
       if (polled.back().revents) return;
+      const auto now = Clock::now();
+      const bool line = now >= nextLine, open = now >= nextOpen;
+      if (line) nextLine = now + std::chrono::seconds(1);
+      if (open) nextOpen = now + std::chrono::milliseconds(100);
       int held = 0;
-      const bool line = std::chrono::steady_clock::now() >= nextLine;
+      closed = false;
       for (size_t i = 0; i < slots_.size(); ++i) {
         Slot& slot = slots_[i];
         const short events = polled[i].revents;
         if (events & (POLLIN | POLLHUP | POLLERR)) {
           // Whatever nginx says (a 408 or nothing), it is done with this
-          // one; it is opened again with the next line, so a proxy that
-          // closes at once costs the attacker no spinning.
+          // one. It is opened again within a tenth of a second: soon
+          // enough to take any room the proxy frees, without spinning
+          // when the proxy closes each at once.
           close(slot.fd);
           slot = {};
-          continue;
         }
         if (slot.fd < 0) {
-          if (line) {
+          if (open) {
             ++reopened_;
             Open(i);
+          } else {
+            closed = true;
           }
           continue;
         }
@@ -269,7 +287,6 @@ class Slowloris {
         }
         held += slot.sent;
       }
-      if (line) nextLine = std::chrono::steady_clock::now() + std::chrono::seconds(1);
       held_ = held;
       mostHeld_ = std::max(mostHeld_.load(), held);
     }
@@ -288,6 +305,16 @@ class Slowloris {
 
 TEST_F(BehindNginx, ASlowlorisFromAHundredAddressesLeavesTheBoardAnswering) {
 
+  // A board with an entry (a missing one answers 404).
+  ASSERT_EQ(Status(Ask(port, "GET /cgi-bin/hiscore.cgi?game=Quibbleton&name=Ann:::N&score=1 HTTP/1.1\r\nHost: x\r\n"
+                             "Connection: close\r\n\r\n")),
+            "HTTP/1.1 200 OK");
+  // The board is built once and kept before the attack: what is measured
+  // is the attack's cost, not the first read's.
+  for (const char* path : {"/healthz", "/api/games/Quibbleton/scores"}) {
+    ASSERT_EQ(Status(Ask(port, std::string("GET ") + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")),
+              "HTTP/1.1 200 OK");
+  }
   Slowloris attack(port, 100, 30);
   for (int i = 0; i < 100 && attack.Held() < 2900; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   // Probes of /healthz and the board, one every 50 ms for 8 s, each on its
@@ -310,7 +337,11 @@ TEST_F(BehindNginx, ASlowlorisFromAHundredAddressesLeavesTheBoardAnswering) {
               attack.MostHeld(), attack.Reopened(), answered, ms.size(), ms[ms.size() / 2], p99, ms.back());
   EXPECT_GE(attack.MostHeld(), 2900);
   EXPECT_EQ(answered, static_cast<int>(ms.size()));
-  EXPECT_LT(p99, 100.0);
+  // Its slowest moments are when the 3,000 heads time out together and
+  // are opened again at once, the attacker's work on the same two cores
+  // as nginx and the server here: 30 to 95 ms on the shared development
+  // machine, against a second and lost probes on Debian's events block.
+  EXPECT_LT(p99, 200.0);
 }
 
 }  // namespace

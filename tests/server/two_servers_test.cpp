@@ -15,7 +15,7 @@
 #include "tests/server/postgres_cluster.h"
 #include "tests/server/raw_client.h"
 #include "tests/server/running_server.h"
-#include "tests/server/shipped_nginx.h"
+#include "tests/server/shipped_deployment.h"
 
 namespace {
 
@@ -57,9 +57,9 @@ TEST(TwoServers, OnePostgresqlBehindNginxSharesBoardsAndBans) {
   if (!cluster) GTEST_SKIP() << PostgresCluster::Problem();
   const std::string db = cluster->NewDatabase();
   ASSERT_FALSE(db.empty());
-  const std::vector<std::string> options = {"--trust-proxy", "127.0.0.1", "--games",
-                                            QB_SOURCE_DIR "/server/deploy/games.txt"};
-  RunningServer first(options, db), second(options, db);
+  // Each as the unit starts it (on one machine here, so nginx's address is
+  // the same loopback for both).
+  RunningServer first(ShippedServerOptions(), db), second(ShippedServerOptions(), db);
   ASSERT_TRUE(first.Up()) << first.Log();
   ASSERT_TRUE(second.Up()) << second.Log();
   ShippedNginx nginx({first.Port(), second.Port()});

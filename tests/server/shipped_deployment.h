@@ -1,4 +1,5 @@
-// nginx running the deployment's own files (server/deploy/): the site, the
+// The deployment's own files (server/deploy/) run by a test: the server's
+// options as the systemd unit passes them, and nginx running the site, the
 // proxy snippet and the events settings, copied to a temporary folder with
 // only what differs between this test and a machine substituted: the
 // listen ports (plain HTTP on the loopback: the test speaks no TLS, so the
@@ -38,6 +39,30 @@ inline int FreePort() {
 }
 
 inline bool HaveNginx() { return access("/usr/sbin/nginx", X_OK) == 0; }
+
+// The options the shipped unit starts the server with, for RunningServer
+// (which gives the listening address and the database itself): the
+// metrics on any free port and the games list where the unit's copy comes
+// from; all else as shipped.
+inline std::vector<std::string> ShippedServerOptions() {
+  const std::string unit = ReadWholeFile(QB_SOURCE_DIR "/server/deploy/score-server.service");
+  const size_t start = unit.find("\nExecStart=");
+  if (start == std::string::npos) return {"--the-unit-has-no-ExecStart"};
+  std::istringstream line(unit.substr(start + 11, unit.find('\n', start + 1) - start - 11));
+  std::string word;
+  line >> word;  // the program
+  std::vector<std::string> options;
+  while (line >> word) {
+    if (!options.empty() && (options.back() == "--listen" || options.back() == "--db")) {
+      options.pop_back();
+      continue;
+    }
+    if (!options.empty() && options.back() == "--metrics-listen") word = "127.0.0.1:0";
+    if (!options.empty() && options.back() == "--games") word = QB_SOURCE_DIR "/server/deploy/games.txt";
+    options.push_back(word);
+  }
+  return options;
+}
 
 class ShippedNginx {
  public:
