@@ -339,9 +339,10 @@ TEST_F(BehindNginx, ASlowlorisFromAHundredAddressesLeavesTheBoardAnswering) {
   EXPECT_EQ(answered, static_cast<int>(ms.size()));
   // Its slowest moments are when the 3,000 heads time out together and
   // are opened again at once, the attacker's work on the same two cores
-  // as nginx and the server here: 30 to 95 ms on the shared development
-  // machine, against a second and lost probes on Debian's events block.
-  EXPECT_LT(p99, 200.0);
+  // as nginx and the server here: 30 to 190 ms on the shared development
+  // machine as its load went from 5 to 8, against a second and lost probes
+  // with Debian's events block.
+  EXPECT_LT(p99, 300.0);
 }
 
 }  // namespace
