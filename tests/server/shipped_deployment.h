@@ -42,8 +42,8 @@ inline bool HaveNginx() { return access("/usr/sbin/nginx", X_OK) == 0; }
 
 // The options the shipped unit starts the server with, for RunningServer
 // (which gives the listening address and the database itself): the
-// metrics on any free port and the games list where the unit's copy comes
-// from; all else as shipped.
+// metrics on a free port of the unit's address and the games list where
+// the unit's copy comes from; all else as shipped.
 inline std::vector<std::string> ShippedServerOptions() {
   const std::string unit = ReadWholeFile(QB_SOURCE_DIR "/server/deploy/score-server.service");
   const size_t start = unit.find("\nExecStart=");
@@ -57,7 +57,7 @@ inline std::vector<std::string> ShippedServerOptions() {
       options.pop_back();
       continue;
     }
-    if (!options.empty() && options.back() == "--metrics-listen") word = "127.0.0.1:0";
+    if (!options.empty() && options.back() == "--metrics-listen") word = word.substr(0, word.rfind(':')) + ":0";
     if (!options.empty() && options.back() == "--games") word = QB_SOURCE_DIR "/server/deploy/games.txt";
     options.push_back(word);
   }
