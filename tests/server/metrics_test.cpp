@@ -3,8 +3,8 @@
 // and the public address never serves them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -14,6 +14,7 @@
 #include "launcher/upload_address.h"
 #include "tests/server/raw_client.h"
 #include "tests/server/running_server.h"
+#include "tests/server/shipped_deployment.h"
 
 namespace {
 
@@ -93,28 +94,10 @@ TEST(Metrics, CountWhatWasAnsweredWithFixedLabelsAndOnlyOnTheirOwnAddress) {
 // metrics are on the loopback only: never on an address the proxy or the
 // internet reaches.
 TEST(Metrics, TheDeployedServiceServesThemOnTheLoopbackOnly) {
-  std::ifstream unit(std::string(QB_SOURCE_DIR) + "/server/deploy/score-server.service");
-  std::string line, command;
-  while (std::getline(unit, line))
-    if (line.rfind("ExecStart=", 0) == 0) command = line.substr(10);
-  ASSERT_FALSE(command.empty());
-  std::istringstream words(command);
-  std::vector<std::string> extra;
-  std::string word, metricsAddress;
-  words >> word;  // the program
-  while (words >> word) {
-    if (word == "--listen" || word == "--db") {
-      words >> word;  // the test's own address and database take their place
-      continue;
-    }
-    if (word == "--metrics-listen") {
-      words >> metricsAddress;
-      extra.push_back(word);
-      extra.push_back(metricsAddress.substr(0, metricsAddress.rfind(':')) + ":0");
-      continue;
-    }
-    extra.push_back(word);
-  }
+  const std::vector<std::string> extra = ShippedServerOptions();
+  const auto metrics = std::find(extra.begin(), extra.end(), "--metrics-listen");
+  ASSERT_TRUE(metrics != extra.end() && metrics + 1 != extra.end());
+  const std::string metricsAddress = *(metrics + 1);
   EXPECT_TRUE(metricsAddress.rfind("127.", 0) == 0 || metricsAddress.rfind("[::1]:", 0) == 0) << metricsAddress;
   RunningServer server(extra);
   ASSERT_TRUE(server.Up()) << server.Log();
