@@ -1,5 +1,5 @@
 // score-server: the hall of fame's upload and the web leaderboards.
-//   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--deal-limit N]
+//   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--read-limit N] [--deal-limit N]
 //                [--deal-margin SECONDS] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
@@ -45,6 +45,7 @@ struct Options {
   int port = 8080;
   std::string db = "scores.db";
   int uploadLimit = 30;
+  int readLimit = 60;
   int dealLimit = 6;
   int64_t dealMargin = score::kDealMarginSeconds;
   // Threads wait on many connections each; a few keep the cores busy while
@@ -67,7 +68,7 @@ struct Options {
 
 constexpr const char* kUsage =
     "usage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-    "[--upload-limit N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+    "[--upload-limit N] [--read-limit N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
     "[--per-client N] [--request-timeout SECONDS] [--log-format text|json]\n       [--metrics-listen ADDR:PORT] [--web DIR|none]\n";
 
 [[noreturn]] void Usage(const char* problem) {
@@ -119,6 +120,8 @@ Options ParseArguments(int argc, char** argv) {
       options.dealLimit = Number(value, 0, 1000000, "--deal-limit takes a number of deals per minute");
     } else if (flag == "--deal-margin") {
       options.dealMargin = Number(value, 0, 86400, "--deal-margin takes 0..86400 seconds");
+    } else if (flag == "--read-limit") {
+      options.readLimit = Number(value, 0, 1000000, "--read-limit takes a number of reads per minute");
     } else if (flag == "--upload-limit") {
       options.uploadLimit = Number(value, 0, 1000000, "--upload-limit takes a number of uploads per minute");
     } else if (flag == "--threads") {
@@ -188,6 +191,7 @@ int main(int argc, char** argv) {
   }
   score::ServiceOptions serviceOptions;
   serviceOptions.uploadsPerMinute = options.uploadLimit;
+  serviceOptions.readsPerMinute = options.readLimit;
   serviceOptions.dealsPerMinute = options.dealLimit;
   serviceOptions.dealMargin = options.dealMargin;
   serviceOptions.trustedProxy = options.trustProxy;
