@@ -79,8 +79,9 @@ std::shared_ptr<const CachedPage> BoardCache::Get(const std::string& game, const
   // The front pages show every game, so any change elsewhere outdates them.
   const int64_t generation = game.empty() ? static_cast<int64_t>(mark) : storage_.Generation(game);
   uint64_t before = 0;
+  const std::string building = game + '\n' + key;
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     const auto found = games_.find(game);
     if (found != games_.end()) {
       Game& kept = found->second;
@@ -91,8 +92,29 @@ std::shared_ptr<const CachedPage> BoardCache::Get(const std::string& game, const
       kept.mark = mark;
       if (auto page = Use(kept.pages, key)) return page;
     }
+    // Readers arriving together take the page one of them is building,
+    // for a while: the database builds it once.
+    if (building_.count(building) &&
+        built_.wait_for(lock, kShareBuild, [&] { return building_.count(building) == 0; })) {
+      const auto again = games_.find(game);
+      if (again != games_.end() && again->second.generation == generation) {
+        if (auto page = Use(again->second.pages, key)) return page;
+      }
+    }
+    building_.insert(building);
     before = Local(game);
   }
+  struct Built {
+    BoardCache& cache;
+    const std::string& building;
+    ~Built() {
+      {
+        std::lock_guard lock(cache.mutex_);
+        cache.building_.erase(building);
+      }
+      cache.built_.notify_all();
+    }
+  } built{*this, building};
 
   std::shared_ptr<const CachedPage> page = build();
   if (!page) return page;

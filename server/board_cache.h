@@ -10,12 +10,15 @@
 // answer than none.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "server/storage.h"
 
@@ -31,6 +34,7 @@ class BoardCache {
  public:
   // The front pages, which show every game, are kept under this name.
   static inline const std::string kEveryGame;
+  static constexpr std::chrono::milliseconds kShareBuild{200};
 
   // Pages of `maxBytes` in all at most; past it, the outdated pages go
   // first, then those read least lately.
@@ -39,6 +43,7 @@ class BoardCache {
   // The page `key` of `game`, kept or built now by `build`, which returns
   // nothing for an answer that is not to be kept (a refusal, a missing
   // board). Throws what the storage throws.
+  // A page under way for another reader is waited for, kShareBuild at most.
   std::shared_ptr<const CachedPage> Get(const std::string& game, const std::string& key,
                                         const std::function<std::shared_ptr<const CachedPage>()>& build);
   // The page when it is kept and known to be current without asking the
@@ -75,6 +80,9 @@ class BoardCache {
   std::mutex mutex_;
   size_t bytes_ = 0;
   uint64_t reads_ = 0;
+  // The pages being built now ("game\nkey"), and their end.
+  std::unordered_set<std::string> building_;
+  std::condition_variable built_;
   std::unordered_map<std::string, Game> games_;
   // Counts this server's changes per game: a page built while one happened
   // is not kept. Grows only with games that took uploads.

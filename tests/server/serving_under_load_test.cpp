@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -214,6 +215,21 @@ TEST(BoardCache, KeepsTheLastPageBuiltAndDropsTheLeastUsefulFirst) {
   EXPECT_EQ(cache.Last("Q", "a")->body[0], 'A');
   EXPECT_NE(cache.Last("Q", "d"), nullptr);
   EXPECT_NE(cache.Last("Q", "e"), nullptr);
+  // Readers arriving together: one builds, the others take its page.
+  std::atomic<int> builds{0};
+  auto slow = [&builds] {
+    ++builds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto built = std::make_shared<score::CachedPage>();
+    built->body = "together";
+    return std::shared_ptr<const score::CachedPage>(built);
+  };
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 4; ++i) {
+    readers.emplace_back([&] { EXPECT_EQ(cache.Get("Q", "together", slow)->body, "together"); });
+  }
+  for (auto& reader : readers) reader.join();
+  EXPECT_EQ(builds, 1);
   std::error_code ec;
   std::filesystem::remove_all(folder, ec);
 }
