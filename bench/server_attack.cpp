@@ -1,5 +1,6 @@
 // Attacks on a running score server from this machine, each measured:
 //   server_attack PORT PID [SECONDS]
+//   server_attack PORT PID SECONDS reads PLAYERS
 // slow heads from 200 loopback addresses while /healthz is timed from
 // another, 1,500 slow replay bodies and a slowloris from 100 addresses each
 // while /healthz and a kept board are timed, a 50 MB header flood, a
@@ -10,12 +11,22 @@
 // board p99 under 100 ms during the slow bodies, no flood or range answer
 // that grows the memory or the answer, no smuggled upload stored), so CI
 // can run it.
+// With "reads", the board (of Quibbleton, already filled with PLAYERS
+// players "seed1".."seedN") is read by 16 attackers from 4 addresses asking
+// for pages nobody kept (deep, this week's and today's, by player, single
+// players) while a probe from an address of its own reads page 1, uploads
+// and asks /healthz: no 503 and p99 under 200 ms for the probe's page 1 and
+// uploads.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +56,23 @@ long ResidentKb() {
 }
 
 double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+// The q-quantile of sorted seconds, in ms; -1 without any.
+double Quantile(const std::vector<double>& sorted, double q) {
+  return sorted.empty() ? -1.0 : 1000 * sorted[std::min(sorted.size() - 1, size_t(q * sorted.size()))];
+}
+
+// One GET on a fresh connection from `from`: its status (0: no answer
+// within 10 s) and its seconds.
+std::pair<int, double> TimedGet(const std::string& target, const char* from) {
+  const auto start = Clock::now();
+  RawClient client(port, from);
+  if (!client.Connected()) return {0, Since(start)};
+  client.Send("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  const std::string answer = client.ReadAll(10);
+  const int status = answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
+  return {status, Since(start)};
+}
 
 // A board to read: `entries` uploads of Quibbleton, four at a time.
 void Seed(int entries) {
@@ -230,6 +258,99 @@ void SlowBodies(double seconds) {
               boards.At(0.99) * 1000);
 }
 
+// The probe's view of one kind of request during the read attack.
+struct Probed {
+  std::vector<double> times;  // answered 200, seconds
+  std::map<int, int> statuses;
+  void Add(std::pair<int, double> answer) {
+    ++statuses[answer.first];
+    if (answer.first == 200) times.push_back(answer.second);
+  }
+  std::string Text() {
+    std::sort(times.begin(), times.end());
+    std::string text = std::to_string(times.size()) + " x 200";
+    for (const auto& [status, count] : statuses) {
+      if (status != 200) text += ", " + std::to_string(count) + " x " + std::to_string(status);
+    }
+    char figures[96];
+    std::snprintf(figures, sizeof figures, ", p50 %.1f ms, p99 %.1f ms", Quantile(times, 0.5), Quantile(times, 0.99));
+    return text + figures;
+  }
+  bool Held() const {
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    return statuses.count(503) == 0 && statuses.count(0) == 0 && !sorted.empty() && Quantile(sorted, 0.99) < 200;
+  }
+};
+
+// A page of the board nobody has asked for yet, most of them costly to
+// build: deep pages, this week's and today's boards, each player's best,
+// the API's other limits, single players.
+std::string UncachedTarget(std::mt19937& random, int players) {
+  const int page = 2 + int(random() % 99);
+  switch (random() % 7) {
+    case 0: return "/games/Quibbleton?page=" + std::to_string(page);
+    case 1: return "/games/Quibbleton?period=week&page=" + std::to_string(page);
+    case 2: return "/games/Quibbleton?period=today&page=" + std::to_string(page);
+    case 3: return "/games/Quibbleton?by=player&page=" + std::to_string(page);
+    case 4: return "/api/games/Quibbleton/scores?period=week&by=player&page=" + std::to_string(page);
+    case 5: return "/api/games/Quibbleton/scores?limit=50&page=" + std::to_string(page);
+    default: return "/games/Quibbleton/players/seed" + std::to_string(1 + random() % players);
+  }
+}
+
+void ReadAttack(double seconds, int players) {
+  const char* probe = "127.0.3.1";
+  // Page 1 is kept before the attack, as on any server that has readers.
+  TimedGet("/games/Quibbleton", probe);
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  std::map<int, int> attackStatuses;
+  std::vector<std::thread> attackers;
+  for (int a = 0; a < 16; ++a) {
+    attackers.emplace_back([&, a] {
+      std::mt19937 random(1234 + a);
+      const std::string from = "127.0.2." + std::to_string(1 + a % 4);
+      std::map<int, int> mine;
+      while (!stop) ++mine[TimedGet(UncachedTarget(random, players), from.c_str()).first];
+      std::lock_guard lock(mutex);
+      for (const auto& [status, count] : mine) attackStatuses[status] += count;
+    });
+  }
+  Probed board, uploads, health;
+  const auto start = Clock::now();
+  for (int i = 0; Since(start) < seconds; ++i) {
+    board.Add(TimedGet("/games/Quibbleton", probe));
+    health.Add(TimedGet("/healthz", probe));
+    // An upload every fourth round, each a new entry, so page 1 changes.
+    if (i % 4 == 0) {
+      uploads.Add(TimedGet("/cgi-bin/hiscore.cgi?game=Quibbleton&name=Probe" + std::to_string(i) + ":::N&score=" +
+                               std::to_string((1000 + i) ^ 0x07B7B7B7),
+                           probe));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  stop = true;
+  for (auto& attacker : attackers) attacker.join();
+  // Once the attackers have left, the board and uploads answer at once.
+  const auto after = TimedGet("/games/Quibbleton", probe);
+  const auto uploadAfter = TimedGet(
+      "/cgi-bin/hiscore.cgi?game=Quibbleton&name=ProbeAfter:::N&score=" + std::to_string(77 ^ 0x07B7B7B7), probe);
+  Check(board.Held(), "page 1 during the read attack: no 503, p99 under 200 ms");
+  Check(uploads.Held(), "uploads during the read attack: no 503, p99 under 200 ms");
+  Check(after.first == 200 && uploadAfter.first == 200, "the board and uploads answer 200 once the attack ends");
+  std::string attacked;
+  int attacks = 0;
+  for (const auto& [status, count] : attackStatuses) {
+    attacked += (attacked.empty() ? "" : ", ") + std::to_string(count) + " x " + std::to_string(status);
+    attacks += count;
+  }
+  std::printf("RESULT read attack: 16 attackers from 4 addresses, %d uncached reads of %d players' board in %.0f s "
+              "(%s); probe page 1: %s; uploads: %s; /healthz: %s; right after: page 1 %d in %.1f ms, upload %d\n",
+              attacks, players, seconds, attacked.c_str(), board.Text().c_str(), uploads.Text().c_str(),
+              health.Text().c_str(), after.first, after.second * 1000, uploadAfter.first);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -240,6 +361,10 @@ int main(int argc, char** argv) {
   port = std::atoi(argv[1]);
   pid = std::atoi(argv[2]);
   const double seconds = argc > 3 ? std::atof(argv[3]) : 10;
+  if (argc > 5 && std::string(argv[4]) == "reads") {
+    ReadAttack(seconds, std::atoi(argv[5]));
+    return failures == 0 ? 0 : 1;
+  }
   // The board's page shows its best 100.
   Seed(100);
   SlowHeads(seconds);

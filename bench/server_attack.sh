@@ -3,14 +3,17 @@
 # machine: slow heads from 200 loopback addresses while /healthz is timed
 # from another, 1,500 slow replay bodies and a slowloris from 100 addresses
 # each while /healthz and a kept board are timed, a 50 MB header flood, a
-# read with 2,700 ranges and an upload hidden in a GET's body. Each prints
-# one "RESULT" line.
-# Usage: bench/server_attack.sh [build-dir] [seconds-of-slow-heads] [server]
-# A third argument runs another server binary with the same options.
+# read with 2,700 ranges and an upload hidden in a GET's body; then, over a
+# board of ROWS scores, 16 attackers reading pages nobody kept while a probe
+# reads page 1 and uploads. Each prints one "RESULT" line.
+# Usage: bench/server_attack.sh [build-dir] [seconds-per-attack] [server] [rows]
+# A third argument runs another server binary with the same options (an
+# empty one: the built server); rows default to a million.
 set -e
 seconds=${2:-10}
 . "$(dirname "$0")/server_common.sh"
 [ -n "$3" ] && server=$3
+rows=${4:-1000000}
 attack="$build/bench/server_attack"
 [ -x "$attack" ] || { echo "build server_attack first ($attack)"; exit 1; }
 ulimit -n 4096 2> /dev/null || true
@@ -18,5 +21,14 @@ start_server "$work/scores.db"
 # Exits 1 when a figure misses its bound (the suite runs it so).
 status=0
 "$attack" "$port" "$pid" "$seconds" || status=$?
+stop_server
+
+players=$(( rows / 10 > 0 ? rows / 10 : 1 ))
+filled=$(date +%s.%N)
+fill_scores "$work/board.db" "$rows" "$players"
+start_server "$work/board.db"
+echo "RESULT fill: $rows scores of $players players written and opened in" \
+  "$(awk -v a="$filled" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }') s"
+"$attack" "$port" "$pid" "$seconds" reads "$players" || status=$?
 stop_server
 exit $status

@@ -3,6 +3,7 @@
 #include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <strings.h>
@@ -337,6 +338,14 @@ struct HttpServer::Impl {
       {
         std::lock_guard lock(self->mutex);
         copy = tracked->request;
+      }
+      // A suspended connection is not watched, so its client's leaving is
+      // seen here: the job is dropped, and costs the database nothing.
+      pollfd peer{tracked->fd, POLLRDHUP, 0};
+      if (!cancelled && poll(&peer, 1, 0) > 0 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+        Response gone;
+        gone.status = 499;  // as nginx logs it: the client closed the connection
+        return self->Ready(connection, tracked, std::move(gone));
       }
       self->Ready(connection, tracked, cancelled ? self->Unavailable(copy) : self->handler(copy));
     };

@@ -1,6 +1,6 @@
 // score-server: the hall of fame's upload and the web leaderboards.
 //   score-server [--listen ADDR:PORT] [--db PATH|postgresql://…] [--upload-limit N] [--upload-limit-48 N]
-//                [--upload-total N] [--deal-limit N]
+//                [--upload-total N] [--read-limit N] [--deal-limit N]
 //                [--deal-margin SECONDS] [--threads N]
 //                [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] [--per-client N] [--request-timeout SECONDS]
 //                [--body-timeout SECONDS] [--body-rate BYTES] [--log-format text|json] [--metrics-listen ADDR:PORT] [--web DIR|none]
@@ -49,6 +49,7 @@ struct Options {
   int uploadLimit = 30;
   int siteUploadLimit = 120;
   int totalUploadLimit = 600;
+  int readLimit = 60;
   int dealLimit = 6;
   int64_t dealMargin = score::kDealMarginSeconds;
   // Threads wait on many connections each; a few keep the cores busy while
@@ -73,7 +74,7 @@ struct Options {
 
 constexpr const char* kUsage =
     "usage: score-server [--listen ADDR:PORT] [--db PATH|postgresql://...] "
-    "[--upload-limit N] [--upload-limit-48 N] [--upload-total N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
+    "[--upload-limit N] [--upload-limit-48 N] [--upload-total N] [--read-limit N] [--deal-limit N] [--deal-margin SECONDS] [--threads N]\n       [--db-pool N] [--db-timeout SECONDS] [--games FILE] [--trust-proxy ADDR] [--max-connections N] "
     "[--per-client N] [--request-timeout SECONDS]\n       [--body-timeout SECONDS] [--body-rate BYTES] [--log-format text|json]\n       [--metrics-listen ADDR:PORT] [--web DIR|none]\n";
 
 [[noreturn]] void Usage(const char* problem) {
@@ -125,6 +126,8 @@ Options ParseArguments(int argc, char** argv) {
       options.dealLimit = Number(value, 0, 1000000, "--deal-limit takes a number of deals per minute");
     } else if (flag == "--deal-margin") {
       options.dealMargin = Number(value, 0, 86400, "--deal-margin takes 0..86400 seconds");
+    } else if (flag == "--read-limit") {
+      options.readLimit = Number(value, 0, 1000000, "--read-limit takes a number of reads per minute");
     } else if (flag == "--upload-limit") {
       options.uploadLimit = Number(value, 0, 1000000, "--upload-limit takes a number of uploads per minute");
     } else if (flag == "--upload-limit-48") {
@@ -204,6 +207,7 @@ int main(int argc, char** argv) {
   serviceOptions.uploadsPerMinute = options.uploadLimit;
   serviceOptions.uploadsPerSitePerMinute = options.siteUploadLimit;
   serviceOptions.uploadsInAllPerMinute = options.totalUploadLimit;
+  serviceOptions.readsPerMinute = options.readLimit;
   serviceOptions.dealsPerMinute = options.dealLimit;
   serviceOptions.dealMargin = options.dealMargin;
   serviceOptions.trustedProxy = options.trustProxy;

@@ -139,6 +139,26 @@ Response Failed(const Request& request) {
   return r;
 }
 
+Response Answer(const CachedPage& page) {
+  Response r;
+  r.contentType = page.contentType;
+  r.body = page.body;
+  r.tag = page.tag;
+  return r;
+}
+
+// The read pages, which are kept in memory once built.
+bool IsKeptRead(std::string_view path) {
+  return path == "/" || path.starts_with("/games/") || path.starts_with(kApiGames);
+}
+
+// A kept page answered without knowing it is current: a reader (or a cache
+// in between) is told so, and asks again next time.
+Response Stale(Response r) {
+  r.headers.emplace_back("X-Stale", "1");
+  return r;
+}
+
 }  // namespace
 
 // Headers every answer carries: the pages load nothing from outside and run
@@ -186,10 +206,10 @@ bool RateLimiter::Allow(const std::string& client, double now) {
     }
     lastSweep_ = now;
   }
-  auto [it, fresh] = buckets_.try_emplace(client, Bucket{double(perMinute_), now});
+  auto [it, fresh] = buckets_.try_emplace(client, Bucket{double(burst_), now});
   Bucket& b = it->second;
   if (!fresh) {
-    b.tokens = std::min<double>(perMinute_, b.tokens + (now - b.updated) * rate);
+    b.tokens = std::min<double>(burst_, b.tokens + (now - b.updated) * rate);
     b.updated = now;
   }
   if (b.tokens < 1) return false;
@@ -230,6 +250,7 @@ Service::Service(Storage& storage, ServiceOptions options)
       siteLimiter_(options_.uploadsPerSitePerMinute),
       allLimiter_(options_.uploadsInAllPerMinute),
       dealLimiter_(options_.dealsPerMinute),
+      readLimiter_(options_.readsPerMinute, options_.readBurst),
       cache_(std::make_unique<BoardCache>(storage, options_.cacheBytes)) {}
 
 Service::~Service() = default;
@@ -274,10 +295,25 @@ Response Service::Handle(const Request& request) {
     try {
       r = Route(request, path, query);
     } catch (const StorageError&) {
-      return Failed(request);
+      // The database is down: the page kept is better than none.
+      std::optional<Response> kept = StaleRead(request, path, query);
+      return kept ? std::move(*kept) : Failed(request);
     }
   }
   return Finish(request, std::move(r));
+}
+
+std::optional<Response> Service::StaleRead(const Request& request, std::string_view path, std::string_view query) {
+  if (!IsKeptRead(path) || (request.method != "GET" && request.method != "HEAD") || request.hasBody) {
+    return std::nullopt;
+  }
+  Response r = Route(request, path, query, Source::kAny);
+  if (r.status == 0) return std::nullopt;
+  return Finish(request, r.status == 200 ? Stale(std::move(r)) : std::move(r));
+}
+
+bool Service::Busy() const {
+  return building_ >= options_.readBuilds || (options_.databaseWait && options_.databaseWait() > kBusySeconds);
 }
 
 bool Service::NeedsDatabase(const Request& request) {
@@ -297,11 +333,24 @@ std::optional<Response> Service::AtOnce(const Request& request) {
   const std::string_view path = std::string_view(request.target).substr(0, mark);
   const std::string_view query =
       mark == std::string::npos ? std::string_view() : std::string_view(request.target).substr(mark + 1);
-  // Only the read pages: nothing else is kept, and an upload must never be
-  // answered from here.
-  if (path != "/" && !path.starts_with("/games/") && !path.starts_with("/api/games/")) return std::nullopt;
-  Response r = Route(request, path, query, true);
-  if (r.status == 0) return std::nullopt;
+  // Only the reads: uploads have their own allowance and must never be
+  // answered from here, and only the read pages are kept.
+  const bool kept = IsKeptRead(path);
+  if (!kept && !path.starts_with(kReplayPrefix)) return std::nullopt;
+  if (kept) {
+    // Refusals and pages past the deepest are answered here too.
+    Response r = Route(request, path, query, Source::kCurrent);
+    if (r.status != 0) return Finish(request, std::move(r));
+  }
+  // The read needs the database: it counts against its reader's
+  // allowance, and waits for no one while the page kept can answer it.
+  const bool allowed = readLimiter_.Allow(LimitKey(ClientOf(request, options_.trustedProxy)), options_.steadyClock());
+  if (allowed && !Busy()) return std::nullopt;
+  if (std::optional<Response> stale = StaleRead(request, path, query)) return stale;
+  if (allowed) return std::nullopt;
+  const std::string_view sentence = "Too many pages read from your address; please wait a minute.";
+  Response r = path.starts_with("/api/") ? JsonError(429, sentence) : Refusal(429, "Too many reads", sentence);
+  r.headers.emplace_back("Retry-After", "60");
   return Finish(request, std::move(r));
 }
 
@@ -322,9 +371,9 @@ Response Service::Refused(const Request& request, int status) {
   return Finish(request, std::move(r));
 }
 
-Response Service::Route(const Request& request, std::string_view path, std::string_view query, bool memoryOnly) {
+Response Service::Route(const Request& request, std::string_view path, std::string_view query, Source source) {
   if (path == records::kUploadPath) return Upload(request, query);
-  if (path == "/") return Home(query, memoryOnly);
+  if (path == "/") return Home(query, source);
   if (path == "/play" || path.starts_with(kPlayPath)) {
     if (!options_.web) return Refusal(404, "Not found", "This server has no games to play in a browser.");
     return options_.web->Serve(request, path, query);
@@ -362,20 +411,20 @@ Response Service::Route(const Request& request, std::string_view path, std::stri
       return api ? JsonError(404, "There is no game by that name.")
                  : Refusal(404, "Not found", "There is no game by that name.");
     }
-    return Player(*game, rest.substr(slash + kPlayers.size()), api, memoryOnly);
+    return Player(*game, rest.substr(slash + kPlayers.size()), api, source);
   }
   if (path.starts_with(kGames)) {
     const std::optional<std::string> game = GameFromPath(path.substr(kGames.size()));
     if (!game) return Refusal(404, "Not found", "There is no game by that name.");
-    return Board(*game, query, false, memoryOnly);
+    return Board(*game, query, false, source);
   }
   constexpr std::string_view kScores = "/scores";
   if (path.starts_with(kApi) && path.ends_with(kScores) && path.size() > kApi.size() + kScores.size()) {
     const std::optional<std::string> game = ApiGame(path, kScores);
     if (!game) return JsonError(404, "There is no game by that name.");
-    return Board(*game, query, true, memoryOnly);
+    return Board(*game, query, true, source);
   }
-  if (const std::optional<std::string> game = ApiGame(path, "/daily")) return Daily(*game, memoryOnly);
+  if (const std::optional<std::string> game = ApiGame(path, "/daily")) return Daily(*game, source);
   if (DealsGame(path)) {
     Response r = JsonError(405, "A deal is asked for with POST: each answer is a new deal.");
     r.headers.emplace_back("Allow", "POST");
@@ -574,10 +623,10 @@ Response Service::NewDeal(const Request& request, const std::string& game) {
   return r;
 }
 
-Response Service::Daily(const std::string& game, bool memoryOnly) {
+Response Service::Daily(const std::string& game, Source source) {
   const GameRules* rules = RulesFor(game);
   if (!rules) return JsonError(404, "This server has no rules for " + game + " to deal by.");
-  const std::optional<std::string> secret = DailySecret(memoryOnly);
+  const std::optional<std::string> secret = DailySecret(source != Source::kDatabase);
   if (!secret) {
     Response r;
     r.status = 0;
@@ -601,22 +650,34 @@ Response Service::ReplayText(std::string_view id) {
 }
 
 Response Service::Kept(const std::string& game, const std::string& key, const std::function<Response()>& build,
-                       bool memoryOnly) {
-  if (memoryOnly) {
-    const std::shared_ptr<const CachedPage> page = cache_->Peek(game, key);
+                       Source source) {
+  if (source != Source::kDatabase) {
+    const std::shared_ptr<const CachedPage> page =
+        source == Source::kCurrent ? cache_->Peek(game, key) : cache_->Last(game, key);
+    if (page) return Answer(*page);
     Response r;
     r.status = 0;
-    if (page) {
-      r.status = 200;
-      r.contentType = page->contentType;
-      r.body = page->body;
-      r.tag = page->tag;
-    }
     return r;
   }
   std::optional<Response> notKept;
   const std::shared_ptr<const CachedPage> page =
       cache_->Get(game, key, [&]() -> std::shared_ptr<const CachedPage> {
+        // Costly pages asked for all at once take a few of the database's
+        // threads, never all of them.
+        if (building_.fetch_add(1) >= options_.readBuilds) {
+          --building_;
+          if (const std::shared_ptr<const CachedPage> last = cache_->Last(game, key)) {
+            notKept = Stale(Answer(*last));
+          } else {
+            notKept = Html(503, MessagePage("Busy", "The server is busy; please try again in a moment."));
+            notKept->headers.emplace_back("Retry-After", "5");
+          }
+          return nullptr;
+        }
+        struct Release {
+          std::atomic<int>& count;
+          ~Release() { --count; }
+        } release{building_};
         Response r = build();
         if (r.status != 200) {
           notKept = std::move(r);
@@ -629,14 +690,10 @@ Response Service::Kept(const std::string& game, const std::string& key, const st
         return kept;
       });
   if (!page) return std::move(*notKept);
-  Response r;
-  r.contentType = page->contentType;
-  r.body = page->body;
-  r.tag = page->tag;
-  return r;
+  return Answer(*page);
 }
 
-Response Service::Home(std::string_view query, bool memoryOnly) {
+Response Service::Home(std::string_view query, Source source) {
   int64_t page = 1;
   if (const std::optional<std::string> raw = QueryValue(query, "page")) {
     const auto [end, ec] = std::from_chars(raw->data(), raw->data() + raw->size(), page);
@@ -644,6 +701,7 @@ Response Service::Home(std::string_view query, bool memoryOnly) {
       return Refusal(400, "Bad request", "The page must be a whole number from 1.");
     }
   }
+  if (page > kDeepestPage) return Refusal(404, "Not found", "There is no such page of games.");
   return Kept(BoardCache::kEveryGame, "home/" + std::to_string(page), [&] {
     const int64_t games = storage_.GameCount();
     const int64_t pages = std::max<int64_t>(1, (games + kHomeGames - 1) / kHomeGames);
@@ -657,10 +715,10 @@ Response Service::Home(std::string_view query, bool memoryOnly) {
       boards.push_back({game, std::move(rows), options_.web && options_.web->HasGame(game)});
     }
     return Html(200, HomePage(boards, page, pages, options_.web != nullptr));
-  }, memoryOnly);
+  }, source);
 }
 
-Response Service::Board(const std::string& game, std::string_view query, bool api, bool memoryOnly) {
+Response Service::Board(const std::string& game, std::string_view query, bool api, Source source) {
   auto read = ReadView(query, api);
   if (const auto* error = std::get_if<std::string>(&read)) {
     return api ? JsonError(400, *error) : Refusal(400, "Bad request", *error);
@@ -669,6 +727,8 @@ Response Service::Board(const std::string& game, std::string_view query, bool ap
   auto missing = [api](const std::string& sentence) {
     return api ? JsonError(404, sentence) : Refusal(404, "Not found", sentence);
   };
+  // Known before any query: no board is read that deep.
+  if (view.page > kDeepestPage) return missing("There is no such page of this board.");
   const int64_t now = options_.wallClock();
   // Another rule set's games are kept under a board of their own.
   std::string board = game;
@@ -684,6 +744,11 @@ Response Service::Board(const std::string& game, std::string_view query, bool ap
   return Kept(board, (api ? "api/" : "page/") + ViewKey(view, since), [&] {
     const int64_t entries = storage_.Count(board);
     if (entries == 0 && view.daily.empty()) return missing("There are no scores for " + game + " yet.");
+    // The whole board's pages are known from its count alone.
+    const bool whole = since == 0 && !view.byPlayer && !view.verifiedOnly && !view.rankedOnly && view.daily.empty();
+    if (whole && view.page > 1 && (view.page - 1) * view.limit >= entries) {
+      return missing("There is no such page of this board.");
+    }
     BoardQuery q;
     q.since = since;
     q.byPlayer = view.byPlayer;
@@ -698,10 +763,10 @@ Response Service::Board(const std::string& game, std::string_view query, bool ap
                                options_.web && options_.web->HasGame(game)};
     if (view.page > heading.pages) return missing("There is no such page of this board.");
     return api ? Json(LeaderboardJson(heading, page.rows)) : Html(200, LeaderboardPage(heading, page.rows));
-  }, memoryOnly);
+  }, source);
 }
 
-Response Service::Player(const std::string& game, std::string_view rawName, bool api, bool memoryOnly) {
+Response Service::Player(const std::string& game, std::string_view rawName, bool api, Source source) {
   auto missing = [api](const std::string& sentence) {
     return api ? JsonError(404, sentence) : Refusal(404, "Not found", sentence);
   };
@@ -723,7 +788,7 @@ Response Service::Player(const std::string& game, std::string_view rawName, bool
     }
     if (!standings[0].standing.found) return missing("There are no scores by " + name.name + " in " + game + ".");
     return api ? Json(PlayerJson(game, name.name, standings)) : Html(200, PlayerPage(game, name.name, standings));
-  }, memoryOnly);
+  }, source);
 }
 
 }  // namespace score

@@ -3,6 +3,7 @@
 // few headers the answers depend on.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -54,12 +55,12 @@ struct Response {
   std::shared_ptr<const FileBody> file;
 };
 
-// Uploads per client address: a bucket of `perMinute` that refills evenly
-// over a minute, so a burst of that size passes and then one every
-// 60/perMinute seconds. Zero turns the limit off.
+// Uploads (or reads) per client address: a bucket of `burst` (by default
+// `perMinute`) that refills evenly over a minute, so a burst of that size
+// passes and then one every 60/perMinute seconds. Zero turns the limit off.
 class RateLimiter {
  public:
-  explicit RateLimiter(int perMinute) : perMinute_(perMinute) {}
+  explicit RateLimiter(int perMinute, int burst = 0) : perMinute_(perMinute), burst_(burst > 0 ? burst : perMinute) {}
   bool Allow(const std::string& client, double nowSeconds);
   // Addresses with a bucket kept: those seen within about a minute.
   size_t Clients();
@@ -70,6 +71,7 @@ class RateLimiter {
     double updated;
   };
   int perMinute_;
+  int burst_;
   std::mutex mutex_;
   std::unordered_map<std::string, Bucket> buckets_;
   double lastSweep_ = 0;
@@ -115,6 +117,17 @@ struct ServiceOptions {
   const StaticSite* web = nullptr;
   // The memory kept pages may take at most.
   size_t cacheBytes = 64u << 20;
+  // Reads that need the database (a page not kept, or kept but not known
+  // to be current), per client address: a person reading the boards asks
+  // for a page every few seconds, and a burst covers opening a board's
+  // pages at once; an address past it is answered the page kept, or 429.
+  // Zero turns the allowance off.
+  int readsPerMinute = 60;
+  int readBurst = 20;
+  // Pages built from the database at once at most: of the eight database
+  // threads, two are left to uploads and to the pages kept, however costly
+  // the pages asked for are. A read past it is answered the page kept.
+  int readBuilds = 6;
   // Seconds since 1970 for entry dates, and a steady time for the limiter.
   std::function<int64_t()> wallClock = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -141,11 +154,16 @@ class Service {
   // The HTTP layer's refusal of a request before it is handled: 400 (its
   // framing could be read two ways) or 431 (its head is too long).
   static Response Refused(const Request& request, int status);
-  // The answer when it needs no database: a request that never does, or a
-  // page kept in memory and known to be current. Never waits.
+  // The answer when it needs no database: a request that never does, a
+  // page kept in memory and known to be current, or (while the database's
+  // threads are busy, or the reader's allowance is spent) the page kept,
+  // marked "X-Stale: 1". Never waits.
   std::optional<Response> AtOnce(const Request& request);
 
   static constexpr double kStuckSeconds = 2;
+  // A request for the database waiting this long: the threads are busy,
+  // and a kept page is answered at once rather than queued behind them.
+  static constexpr double kBusySeconds = 0.2;
   static constexpr int kHomeRows = 10;
   static constexpr int kHomeGames = 50;
   static constexpr int kBoardRows = 100;
@@ -155,9 +173,17 @@ class Service {
   static constexpr std::string_view kReplaysPath = records::kReplayPath;
 
  private:
-  // With memoryOnly, a page not kept is answered with status 0 instead of
-  // being built.
-  Response Route(const Request& request, std::string_view path, std::string_view query, bool memoryOnly = false);
+  // Where a read page comes from: the database (kept pages checked to be
+  // current), only a kept page known to be current, or any page kept.
+  // From memory alone, a page not there is answered with status 0.
+  enum class Source { kDatabase, kCurrent, kAny };
+  Response Route(const Request& request, std::string_view path, std::string_view query,
+                 Source source = Source::kDatabase);
+  // The page kept for a read the database cannot answer now, marked as
+  // possibly outdated; nothing when none was ever built.
+  std::optional<Response> StaleRead(const Request& request, std::string_view path, std::string_view query);
+  // Every page build slot is taken, or requests wait for the database.
+  bool Busy() const;
   static Response Finish(const Request& request, Response r);
   Response Upload(const Request& request, std::string_view query);
   // POST /api/replays: the upload with its game's replay, stored verified
@@ -176,21 +202,21 @@ class Service {
   std::optional<UploadRefusal> Admit(const Request& request, score::Upload& upload);
   // POST /api/games/GAME/deals and GET /api/games/GAME/daily.
   Response NewDeal(const Request& request, const std::string& game);
-  Response Daily(const std::string& game, bool memoryOnly);
+  Response Daily(const std::string& game, Source source);
   // GET /api/replays/ID: a kept replay's text.
   Response ReplayText(std::string_view id);
   // The secret the day's deals are worked out from, read once from the
   // database; nothing when memoryOnly and it was not read yet.
   std::optional<std::string> DailySecret(bool memoryOnly);
-  Response Home(std::string_view query, bool memoryOnly);
+  Response Home(std::string_view query, Source source);
   // A game's boards as a page or as JSON (the API).
-  Response Board(const std::string& game, std::string_view query, bool api, bool memoryOnly);
+  Response Board(const std::string& game, std::string_view query, bool api, Source source);
   // A player's standing; `rawName` as it came in the path.
-  Response Player(const std::string& game, std::string_view rawName, bool api, bool memoryOnly);
+  Response Player(const std::string& game, std::string_view rawName, bool api, Source source);
   // The page kept for (game, key), or built by `build` and kept when it
-  // is a 200.
+  // is a 200; while every build slot is taken, the page kept or a 503.
   Response Kept(const std::string& game, const std::string& key, const std::function<Response()>& build,
-               bool memoryOnly);
+               Source source);
 
   Storage& storage_;
   ServiceOptions options_;
@@ -198,6 +224,8 @@ class Service {
   RateLimiter siteLimiter_;
   RateLimiter allLimiter_;
   RateLimiter dealLimiter_;
+  RateLimiter readLimiter_;
+  std::atomic<int> building_{0};
   RefusalNotes refusals_;
   std::mutex secretMutex_;
   std::optional<std::string> secret_;

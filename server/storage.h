@@ -94,6 +94,10 @@ struct Placed {
 // A game name holding '/' is a board of another rule set of a game (see
 // BoardKey): it has boards of its own, but is not listed among the games.
 
+// The deepest page of 100 rows a board is read to; past it, a board is
+// read by its ranks (a player's standing), never page by page.
+inline constexpr int64_t kDeepestPage = 100;
+
 // Which rows a board shows.
 struct BoardQuery {
   int64_t since = 0;  // entries uploaded at or after (seconds since 1970); 0: all time
