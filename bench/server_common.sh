@@ -15,8 +15,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_server() {  # database; the upload limit is off for load
-  "$server" --listen "127.0.0.1:$port" --db "$1" --upload-limit 0 2>> "$work/server.log" &
+start_server() {  # database; the upload limits are off for load
+  "$server" --listen "127.0.0.1:$port" --db "$1" --upload-limit 0 --upload-total 0 2>> "$work/server.log" &
   pid=$!
   # A database written behind its back is counted at start: give it time.
   for _ in $(seq 1200); do
