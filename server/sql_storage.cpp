@@ -521,6 +521,7 @@ Moderated SqlStorage::SetHidden(int64_t id, bool hidden) {
       const Params buckets = {done.game, score >> 24, score >> 16, score >> 8, score};
       // The counts behind ranks and totals leave the entry out, or count it again.
       s->Run(hidden ? sql::kHide : sql::kUnhide, {id});
+      for (const char* statement : sql::kShow) s->Run(statement, {id, int64_t{!hidden}});
       s->Run(hidden ? sql::kBucketsDown : sql::kBucketsUp, buckets);
       s->Run(hidden ? sql::kCountDown : sql::kCountUp, {done.game});
       const int step = hidden ? -1 : 1;
@@ -655,6 +656,21 @@ void MigrateIdentity(Session& s) {
       s.Run(sql::kBan, {skeleton, r.at(1)});
     }
     s.Run(sql::kIdentityMark, {});
+    s.Commit();
+  } catch (...) {
+    s.Rollback();
+    throw;
+  }
+}
+
+void KeepShown(Session& s) {
+  const bool migrated = !s.Run(sql::kShownDone, {}).empty();
+  s.BeginWrite();
+  try {
+    if (!migrated) {
+      for (const char* statement : sql::kShownMigration) s.Run(statement, {});
+    }
+    for (const char* statement : sql::kShownKept) s.Run(statement, {});
     s.Commit();
   } catch (...) {
     s.Rollback();
