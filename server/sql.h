@@ -120,7 +120,7 @@ inline constexpr const char* kDump =
     "CREATE TABLE IF NOT EXISTS replays (id BIGINT PRIMARY KEY, hash TEXT NOT NULL UNIQUE, text TEXT NOT NULL," \
     " actions INTEGER NOT NULL, greedy INTEGER NOT NULL, fastest BIGINT NOT NULL, p10 BIGINT NOT NULL);" \
     "CREATE TABLE IF NOT EXISTS ranked (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL," \
-    " daily TEXT NOT NULL, name TEXT NOT NULL);" \
+    " daily TEXT NOT NULL, name TEXT NOT NULL," SHOWN_COLUMN ");" \
     "CREATE INDEX IF NOT EXISTS ranked_board ON ranked (game, daily, score DESC, id);" \
     "CREATE UNIQUE INDEX IF NOT EXISTS ranked_daily ON ranked (game, daily, name) WHERE daily <> '';"
 
@@ -160,20 +160,23 @@ inline constexpr const char* kIdentityIndex =
 // Rows of the all-time, verified and ranked boards carry whether they are
 // shown (1) or hidden (0), kept with the hidden table, and each board is
 // read from an index of its shown rows: a deep page skips its offset in one
-// index range and meets the hidden table for none of it. The columns come
-// with a migration (also on a new database, so there is one way they are
-// made); every open then hides again the rows of the hidden table still
-// shown, as an older server or a hand-written row leaves them.
-inline constexpr const char* kShownDone = "SELECT 1 FROM migrations WHERE name = 'shown'";
-inline constexpr const char* kShownMigration[] = {
-    "ALTER TABLE scores ADD COLUMN shown INTEGER NOT NULL DEFAULT 1",
-    "ALTER TABLE verified ADD COLUMN shown INTEGER NOT NULL DEFAULT 1",
-    "ALTER TABLE ranked ADD COLUMN shown INTEGER NOT NULL DEFAULT 1",
+// index range and meets the hidden table for none of it. A table an older
+// server made gets the column at open (asked for, then added when missing:
+// a table may be newer than the database); the indexes follow it, and every
+// open hides again the rows of the hidden table still shown, as an older
+// server or a hand-written row leaves them.
+#define SHOWN_COLUMN " shown INTEGER NOT NULL DEFAULT 1"
+inline constexpr const char* kShownAsked[] = {"SELECT shown FROM scores LIMIT 0",
+                                              "SELECT shown FROM verified LIMIT 0",
+                                              "SELECT shown FROM ranked LIMIT 0"};
+inline constexpr const char* kShownAdded[] = {"ALTER TABLE scores ADD COLUMN" SHOWN_COLUMN,
+                                              "ALTER TABLE verified ADD COLUMN" SHOWN_COLUMN,
+                                              "ALTER TABLE ranked ADD COLUMN" SHOWN_COLUMN};
+inline constexpr const char* kShownIndexes[] = {
     "CREATE INDEX IF NOT EXISTS scores_shown ON scores (game, shown, score DESC, id)",
     "DROP INDEX IF EXISTS verified_board",
     "CREATE INDEX IF NOT EXISTS verified_shown ON verified (game, shown, score DESC, id)",
     "CREATE INDEX IF NOT EXISTS ranked_shown ON ranked (game, daily, shown, score DESC, id)",
-    "INSERT INTO migrations (name) VALUES ('shown') ON CONFLICT DO NOTHING",
 };
 inline constexpr const char* kShownKept[] = {
     "UPDATE scores SET shown = 0 WHERE shown = 1 AND id IN (SELECT id FROM hidden)",
@@ -235,7 +238,7 @@ inline constexpr const char* kBanDrop = "DELETE FROM banned WHERE skeleton = $1"
 inline constexpr const char* kSqliteSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id INTEGER PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
-    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created INTEGER NOT NULL);"
+    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created INTEGER NOT NULL," SHOWN_COLUMN ");"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
@@ -244,7 +247,7 @@ inline constexpr const char* kSqliteSchema =
     " PRIMARY KEY (game, skeleton));"
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
-    "CREATE TABLE IF NOT EXISTS verified (id INTEGER PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS verified (id INTEGER PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL," SHOWN_COLUMN ");"
     // Moderation, the players' bests, the weeks' and days' boards, and
     // each game's change count (see kChanged).
     "CREATE TABLE IF NOT EXISTS hidden (id BIGINT PRIMARY KEY);"
@@ -259,7 +262,7 @@ inline constexpr const char* kSqliteSchema =
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
-    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created BIGINT NOT NULL);"
+    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created BIGINT NOT NULL," SHOWN_COLUMN ");"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC, id);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries BIGINT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
@@ -268,7 +271,7 @@ inline constexpr const char* kPostgresSchema =
     " PRIMARY KEY (game, skeleton));"
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
-    "CREATE TABLE IF NOT EXISTS verified (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS verified (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL," SHOWN_COLUMN ");"
     // Moderation, the players' bests, the weeks' and days' boards, and
     // each game's change count (see kChanged).
     "CREATE TABLE IF NOT EXISTS hidden (id BIGINT PRIMARY KEY);"

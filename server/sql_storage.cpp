@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 
 #include "server/player_name.h"
 #include "server/sql.h"
@@ -664,12 +665,19 @@ void MigrateIdentity(Session& s) {
 }
 
 void KeepShown(Session& s) {
-  const bool migrated = !s.Run(sql::kShownDone, {}).empty();
+  // Asked outside the write: a failed statement would end it on PostgreSQL.
+  std::vector<const char*> missing;
+  for (size_t i = 0; i < std::size(sql::kShownAsked); ++i) {
+    try {
+      s.Run(sql::kShownAsked[i], {});
+    } catch (const std::exception&) {
+      missing.push_back(sql::kShownAdded[i]);
+    }
+  }
   s.BeginWrite();
   try {
-    if (!migrated) {
-      for (const char* statement : sql::kShownMigration) s.Run(statement, {});
-    }
+    for (const char* statement : missing) s.Run(statement, {});
+    for (const char* statement : sql::kShownIndexes) s.Run(statement, {});
     for (const char* statement : sql::kShownKept) s.Run(statement, {});
     s.Commit();
   } catch (...) {
