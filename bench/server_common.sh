@@ -11,6 +11,7 @@ on_exit=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
   [ -n "$on_exit" ] && $on_exit
+  [ -n "$pg_ctl" ] && stop_postgres
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -44,5 +45,42 @@ INSERT INTO scores (game, name, address, email, send, score, created)
   SELECT 'Quibbleton', 'seed' || (1 + i % $3), '', '', 'N', i * 104729 % 1000003,
          CAST(strftime('%s', 'now') AS INTEGER) - abs(random()) % 864000 FROM n;
 PRAGMA wal_checkpoint(TRUNCATE);
+SQL
+}
+
+# A throwaway PostgreSQL cluster in the work folder, stopped on exit (run
+# as nobody when this script runs as root, which PostgreSQL refuses):
+# start_postgres sets pg_address, or returns 1 when PostgreSQL is not
+# installed. pg_sql runs SQL from its input in the cluster.
+pg_ctl=""
+as_user=""
+start_postgres() {
+  local bin
+  bin=$(ls -d /usr/lib/postgresql/*/bin 2> /dev/null | sort -V | tail -1)
+  [ -n "$bin" ] || return 1
+  mkdir -p "$work/pg"
+  if [ "$(id -u)" = 0 ]; then
+    chown nobody "$work" "$work/pg"
+    as_user="runuser -u nobody --"
+  fi
+  pg_port=$((port + 1))
+  $as_user "$bin/initdb" -D "$work/pg/data" -U scores -A trust -E UTF8 --locale=C > /dev/null
+  pg_ctl="$bin/pg_ctl"
+  $as_user "$pg_ctl" -D "$work/pg/data" -l "$work/pg/log" -o "-k $work/pg -p $pg_port -c listen_addresses=" \
+    -w start > /dev/null
+  pg_address="postgresql://scores@/postgres?host=$work/pg&port=$pg_port"
+}
+stop_postgres() { $as_user "$pg_ctl" -D "$work/pg/data" -m immediate -w stop > /dev/null 2>&1; pg_ctl=""; }
+pg_sql() { psql -q -v ON_ERROR_STOP=1 -h "$work/pg" -p "$pg_port" -U scores postgres > /dev/null; }
+
+# fill_scores's rows in the cluster (the server makes the schema first).
+fill_postgres() {  # rows, players
+  start_server "$pg_address"
+  stop_server
+  pg_sql <<SQL
+INSERT INTO scores (game, name, address, email, send, score, created)
+  SELECT 'Quibbleton', 'seed' || (1 + i % $2), '', '', 'N', i * 104729 % 1000003,
+         extract(epoch FROM now())::bigint - (random() * 864000)::bigint FROM generate_series(1::bigint, $1) AS n(i);
+ANALYZE;
 SQL
 }

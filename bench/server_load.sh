@@ -17,8 +17,6 @@ rows=${4:-1000000}
 check=${SERVER_LOAD_CHECK:-0}
 . "$(dirname "$0")/server_common.sh"
 command -v wrk > /dev/null || { echo "wrk is not installed (apt-get install wrk)"; exit 1; }
-pg_ctl=""
-stop_postgres() { $as_user "$pg_ctl" -D "$work/pg/data" -m immediate -w stop > /dev/null 2>&1; }
 failed=0
 
 last=0
@@ -64,23 +62,10 @@ start_server "$work/scores.db"
 measure "sqlite"
 stop_server
 
-pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2> /dev/null | sort -V | tail -1)
 if [ "$check" = 1 ]; then
   echo "postgresql: skipped in the check"
-elif [ -n "$pg_bin" ]; then
-  mkdir -p "$work/pg"
-  as_user=""
-  if [ "$(id -u)" = 0 ]; then
-    chown nobody "$work" "$work/pg"
-    as_user="runuser -u nobody --"
-  fi
-  pg_port=$((port + 1))
-  $as_user "$pg_bin/initdb" -D "$work/pg/data" -U scores -A trust -E UTF8 --locale=C > /dev/null
-  pg_ctl="$pg_bin/pg_ctl"
-  on_exit=stop_postgres
-  $as_user "$pg_ctl" -D "$work/pg/data" -l "$work/pg/log" -o "-k $work/pg -p $pg_port -c listen_addresses=" \
-    -w start > /dev/null
-  start_server "postgresql://scores@/postgres?host=$work/pg&port=$pg_port"
+elif start_postgres; then
+  start_server "$pg_address"
   measure "postgresql"
   stop_server
 else

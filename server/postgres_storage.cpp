@@ -175,13 +175,18 @@ class PostgresStorage : public SqlStorage {
         // long as they take.
         PostgresSession session(address_, 0, nullptr);
         MigrateIdentity(session);
+        KeepShown(session);
         const bool rebuilt = schema.exec(sql::kCountsMissing).at(0).at(0).as<bool>();
         if (rebuilt) schema.exec(std::string("BEGIN;") + sql::kRebuildCounts + "COMMIT;");
         FillMissing(session, rebuilt);
       }
-      // Tables just filled have no statistics until autovacuum comes by,
-      // and a page would be planned as a scan of them all.
-      schema.exec("ANALYZE period_entries, period_bests, board_totals");
+      // Tables just filled, and columns just added, have no statistics
+      // until autovacuum comes by, and a page would be planned as a scan
+      // of them all. The vacuum marks their pages all-visible, so a deep
+      // page is read from the index alone rather than visiting a table
+      // page per skipped row; pages already marked are skipped, so an open
+      // after the first costs little.
+      schema.exec("VACUUM (ANALYZE) period_entries, period_bests, board_totals, scores, verified, ranked");
       schema.exec("SELECT pg_advisory_unlock(7077)");
     } catch (const std::exception& e) {
       throw StorageError(e.what());

@@ -54,7 +54,7 @@ inline constexpr const char* kBucketsUp =
 // meet the scores and have their marks worked out.)
 inline constexpr const char* kTopVerified =
     "SELECT scores.id, name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES " FROM (SELECT id, score"
-    " FROM verified WHERE game = $1 AND NOT EXISTS (SELECT 1 FROM hidden WHERE hidden.id = verified.id)"
+    " FROM verified WHERE game = $1 AND shown = 1"
     " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page JOIN scores ON scores.id = page.id"
     " ORDER BY page.score DESC, page.id ASC";
 inline constexpr const char* kVerify =
@@ -63,7 +63,7 @@ inline constexpr const char* kIsVerified = "SELECT 1 FROM verified WHERE id = $1
 inline constexpr const char* kCount = "SELECT entries FROM games WHERE name = $1";
 inline constexpr const char* kTop =
     "SELECT scores.id, name, scores.score, created, " MARKS_OF_SCORES " FROM (SELECT id, score FROM scores"
-    " WHERE game = $1 AND " VISIBLE " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page"
+    " WHERE game = $1 AND shown = 1 ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page"
     " JOIN scores ON scores.id = page.id ORDER BY page.score DESC, page.id ASC";
 // The four neighbour queries each follow the leaderboard index in one direction.
 inline constexpr const char* kAboveTied =
@@ -120,7 +120,7 @@ inline constexpr const char* kDump =
     "CREATE TABLE IF NOT EXISTS replays (id BIGINT PRIMARY KEY, hash TEXT NOT NULL UNIQUE, text TEXT NOT NULL," \
     " actions INTEGER NOT NULL, greedy INTEGER NOT NULL, fastest BIGINT NOT NULL, p10 BIGINT NOT NULL);" \
     "CREATE TABLE IF NOT EXISTS ranked (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL," \
-    " daily TEXT NOT NULL, name TEXT NOT NULL);" \
+    " daily TEXT NOT NULL, name TEXT NOT NULL," SHOWN_COLUMN ");" \
     "CREATE INDEX IF NOT EXISTS ranked_board ON ranked (game, daily, score DESC, id);" \
     "CREATE UNIQUE INDEX IF NOT EXISTS ranked_daily ON ranked (game, daily, name) WHERE daily <> '';"
 
@@ -157,6 +157,38 @@ inline constexpr const char* kIdentityDone = "SELECT 1 FROM migrations WHERE nam
 inline constexpr const char* kIdentityMark = "INSERT INTO migrations (name) VALUES ('identity') ON CONFLICT DO NOTHING";
 inline constexpr const char* kIdentityIndex =
     "CREATE UNIQUE INDEX IF NOT EXISTS scores_identity ON scores (game, score, name)";
+// Rows of the all-time, verified and ranked boards carry whether they are
+// shown (1) or hidden (0), kept with the hidden table, and each board is
+// read from an index of its shown rows: a deep page skips its offset in one
+// index range and meets the hidden table for none of it. A table an older
+// server made gets the column at open (asked for, then added when missing:
+// a table may be newer than the database); the indexes follow it, and every
+// open hides again the rows of the hidden table still shown, as an older
+// server or a hand-written row leaves them.
+#define SHOWN_COLUMN " shown INTEGER NOT NULL DEFAULT 1"
+inline constexpr const char* kShownAsked[] = {"SELECT shown FROM scores LIMIT 0",
+                                              "SELECT shown FROM verified LIMIT 0",
+                                              "SELECT shown FROM ranked LIMIT 0"};
+inline constexpr const char* kShownAdded[] = {"ALTER TABLE scores ADD COLUMN" SHOWN_COLUMN,
+                                              "ALTER TABLE verified ADD COLUMN" SHOWN_COLUMN,
+                                              "ALTER TABLE ranked ADD COLUMN" SHOWN_COLUMN};
+inline constexpr const char* kShownIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS scores_shown ON scores (game, shown, score DESC, id)",
+    "DROP INDEX IF EXISTS verified_board",
+    "CREATE INDEX IF NOT EXISTS verified_shown ON verified (game, shown, score DESC, id)",
+    "CREATE INDEX IF NOT EXISTS ranked_shown ON ranked (game, daily, shown, score DESC, id)",
+};
+inline constexpr const char* kShownKept[] = {
+    "UPDATE scores SET shown = 0 WHERE shown = 1 AND id IN (SELECT id FROM hidden)",
+    "UPDATE verified SET shown = 0 WHERE shown = 1 AND id IN (SELECT id FROM hidden)",
+    "UPDATE ranked SET shown = 0 WHERE shown = 1 AND id IN (SELECT id FROM hidden)",
+};
+// A hide or an unhide ($2: 0 or 1) of one entry.
+inline constexpr const char* kShow[] = {
+    "UPDATE scores SET shown = $2 WHERE id = $1",
+    "UPDATE verified SET shown = $2 WHERE id = $1",
+    "UPDATE ranked SET shown = $2 WHERE id = $1",
+};
 inline constexpr const char* kOldEntryIndexDrop = "DROP INDEX IF EXISTS scores_entry";
 inline constexpr const char* kStoredNames = "SELECT DISTINCT name FROM scores";
 // A name renamed to its kept form ($1 to $2): a day's ranked game or a key
@@ -206,7 +238,7 @@ inline constexpr const char* kBanDrop = "DELETE FROM banned WHERE skeleton = $1"
 inline constexpr const char* kSqliteSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id INTEGER PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
-    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created INTEGER NOT NULL);"
+    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created INTEGER NOT NULL," SHOWN_COLUMN ");"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
@@ -215,8 +247,7 @@ inline constexpr const char* kSqliteSchema =
     " PRIMARY KEY (game, skeleton));"
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
-    "CREATE TABLE IF NOT EXISTS verified (id INTEGER PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);"
+    "CREATE TABLE IF NOT EXISTS verified (id INTEGER PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL," SHOWN_COLUMN ");"
     // Moderation, the players' bests, the weeks' and days' boards, and
     // each game's change count (see kChanged).
     "CREATE TABLE IF NOT EXISTS hidden (id BIGINT PRIMARY KEY);"
@@ -231,7 +262,7 @@ inline constexpr const char* kSqliteSchema =
 inline constexpr const char* kPostgresSchema =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id BIGSERIAL PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL, address TEXT NOT NULL,"
-    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created BIGINT NOT NULL);"
+    " email TEXT NOT NULL, send TEXT NOT NULL, score INTEGER NOT NULL, created BIGINT NOT NULL," SHOWN_COLUMN ");"
     "CREATE INDEX IF NOT EXISTS scores_board ON scores (game, score DESC, id);"
     "CREATE TABLE IF NOT EXISTS games (name TEXT PRIMARY KEY, entries BIGINT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS score_counts (game TEXT NOT NULL, level INTEGER NOT NULL, bucket INTEGER NOT NULL,"
@@ -240,8 +271,7 @@ inline constexpr const char* kPostgresSchema =
     " PRIMARY KEY (game, skeleton));"
     "CREATE TABLE IF NOT EXISTS activity (game TEXT PRIMARY KEY, last BIGINT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS activity_last ON activity (last DESC);"
-    "CREATE TABLE IF NOT EXISTS verified (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS verified_board ON verified (game, score DESC, id);"
+    "CREATE TABLE IF NOT EXISTS verified (id BIGINT PRIMARY KEY, game TEXT NOT NULL, score INTEGER NOT NULL," SHOWN_COLUMN ");"
     // Moderation, the players' bests, the weeks' and days' boards, and
     // each game's change count (see kChanged).
     "CREATE TABLE IF NOT EXISTS hidden (id BIGINT PRIMARY KEY);"
@@ -443,7 +473,7 @@ inline constexpr const char* kDailyPlayed = "SELECT id FROM ranked WHERE game = 
 // order from their own index like the verified board.
 inline constexpr const char* kTopRanked =
     "SELECT scores.id, scores.name, scores.score, created, 1, " KEPT_AND_RANKED_OF_SCORES " FROM (SELECT id, score"
-    " FROM ranked WHERE game = $1 AND daily = $4 AND NOT EXISTS (SELECT 1 FROM hidden WHERE hidden.id = ranked.id)"
+    " FROM ranked WHERE game = $1 AND daily = $4 AND shown = 1"
     " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3) AS page JOIN scores ON scores.id = page.id"
     " ORDER BY page.score DESC, page.id ASC";
 inline constexpr const char* kRankedAhead =

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 
 #include "server/player_name.h"
 #include "server/sql.h"
@@ -521,6 +522,7 @@ Moderated SqlStorage::SetHidden(int64_t id, bool hidden) {
       const Params buckets = {done.game, score >> 24, score >> 16, score >> 8, score};
       // The counts behind ranks and totals leave the entry out, or count it again.
       s->Run(hidden ? sql::kHide : sql::kUnhide, {id});
+      for (const char* statement : sql::kShow) s->Run(statement, {id, int64_t{!hidden}});
       s->Run(hidden ? sql::kBucketsDown : sql::kBucketsUp, buckets);
       s->Run(hidden ? sql::kCountDown : sql::kCountUp, {done.game});
       const int step = hidden ? -1 : 1;
@@ -655,6 +657,28 @@ void MigrateIdentity(Session& s) {
       s.Run(sql::kBan, {skeleton, r.at(1)});
     }
     s.Run(sql::kIdentityMark, {});
+    s.Commit();
+  } catch (...) {
+    s.Rollback();
+    throw;
+  }
+}
+
+void KeepShown(Session& s) {
+  // Asked outside the write: a failed statement would end it on PostgreSQL.
+  std::vector<const char*> missing;
+  for (size_t i = 0; i < std::size(sql::kShownAsked); ++i) {
+    try {
+      s.Run(sql::kShownAsked[i], {});
+    } catch (const std::exception&) {
+      missing.push_back(sql::kShownAdded[i]);
+    }
+  }
+  s.BeginWrite();
+  try {
+    for (const char* statement : missing) s.Run(statement, {});
+    for (const char* statement : sql::kShownIndexes) s.Run(statement, {});
+    for (const char* statement : sql::kShownKept) s.Run(statement, {});
     s.Commit();
   } catch (...) {
     s.Rollback();

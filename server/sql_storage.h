@@ -33,6 +33,10 @@ void FillMissing(Session& session, bool countsRebuilt = false);
 // Merges an older server's entries into one per game, player and score
 // (once; see sql::IDENTITY_SCHEMA), before the counts are checked.
 void MigrateIdentity(Session& session);
+// Gives older tables the boards' shown mark with its indexes, and hides
+// again the rows of the hidden table still marked shown (at every open;
+// see sql::kShownKept).
+void KeepShown(Session& session);
 
 // One connection, used by one thread at a time.
 class Session {

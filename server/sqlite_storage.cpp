@@ -219,6 +219,7 @@ class SqliteStorage : public SqlStorage {
     SqliteSession session(path_, turn_, true);
     session.Exec(sql::kSqliteSchema);
     MigrateIdentity(session);
+    KeepShown(session);
     const bool rebuilt = session.Run(sql::kCountsMissing, {}).at(0).at(0) == "1";
     if (rebuilt) {
       session.Exec("BEGIN IMMEDIATE");

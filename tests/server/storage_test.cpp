@@ -41,6 +41,21 @@ class StorageTest : public testing::TestWithParam<std::string> {
     return storage_->Add(Entry{game, name, "", "", "N", score, created});
   }
 
+  // Rows written straight into the tables (see ManyScores) over `days`
+  // from a Monday, with the storage closed meanwhile; it is opened again
+  // by the caller.
+  ManyScores Fill(int64_t rows, int days, bool marks = true) {
+    storage_.reset();
+    ManyScores many;
+    many.game = "Q";
+    many.rows = rows;
+    many.first = 1796601600;
+    many.last = many.first + days * 86400;
+    many.marks = marks;
+    FillScores(where_, many);
+    return many;
+  }
+
   std::string folder_, where_;
   std::unique_ptr<Storage> storage_;
 };
@@ -517,17 +532,74 @@ TEST_P(StorageTest, EveryBoardReadStaysCheapOverAHundredThousandEntries) {
   }
 }
 
+// One statement straight into the database, as an older server or a hand
+// at the console would write it.
+void Write(const std::string& where, const std::string& statement) {
+  if (where.find("://") != std::string::npos) {
+    pqxx::connection c(where);
+    pqxx::nontransaction(c).exec(statement);
+    return;
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(where.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// The all-time, verified and ranked boards are read from indexes of the
+// shown rows alone: rows hidden behind the server's back leave them at the
+// next open, and a hide or unhide moves a row on all three at once, deep
+// pages included.
+TEST_P(StorageTest, DeepPagesLeaveOutHiddenRowsOnEveryAllTimeBoard) {
+  const ManyScores many = Fill(3000, 1);  // hides 7, 1007 and 2007; 1020 and 40 are verified and ranked
+  Write(where_, "INSERT INTO hidden (id) VALUES (1020)");
+  storage_ = score::OpenStorage(where_);
+  std::vector<int64_t> hidden = {7, 1007, 2007, 1020};
+  // Scores grow with the id (7 i), so every board runs from the last id down.
+  auto expected = [&](int every, int64_t offset) {
+    std::vector<int64_t> ids;
+    for (int64_t id = many.rows; id >= 1; --id) {
+      if (id % every == 0 && std::find(hidden.begin(), hidden.end(), id) == hidden.end()) ids.push_back(id);
+    }
+    ids.erase(ids.begin(), ids.begin() + std::min<int64_t>(offset, static_cast<int64_t>(ids.size())));
+    if (ids.size() > 100) ids.resize(100);
+    return ids;
+  };
+  auto check = [&](const std::string& tag) {
+    const struct {
+      const char* kind;
+      int every;
+      bool verified, ranked;
+      int64_t offset;
+    } boards[] = {{"all time", 1, false, false, 2900},
+                  {"all time", 1, false, false, 1950},
+                  {"verified", 10, true, false, 200},
+                  {"ranked", 20, false, true, 80}};
+    for (const auto& b : boards) {
+      score::BoardQuery q;
+      q.verifiedOnly = b.verified;
+      q.rankedOnly = b.ranked;
+      q.offset = b.offset;
+      std::vector<int64_t> ids;
+      for (const Row& row : storage_->Board("Q", q).rows) ids.push_back(row.id);
+      EXPECT_EQ(ids, expected(b.every, b.offset)) << tag << ": " << b.kind << " from " << b.offset;
+    }
+  };
+  check("hidden behind the server's back");
+  ASSERT_TRUE(storage_->SetHidden(1020, false).changed);
+  hidden.pop_back();
+  check("1020 shown");
+  ASSERT_TRUE(storage_->SetHidden(40, true).changed);
+  hidden.push_back(40);
+  check("40 hidden");
+  storage_ = score::OpenStorage(where_);
+  check("opened again");
+}
+
 // A statement past its deadline fails as an outage does, on either
 // database, rather than holding its thread; the storage goes on serving.
 TEST_P(StorageTest, StatementsPastTheirDeadlineFail) {
-  storage_.reset();
-  ManyScores many;
-  many.game = "Q";
-  many.rows = 60000;
-  many.first = 1796601600;
-  many.last = many.first + 86400;
-  many.marks = false;
-  FillScores(where_, many);
+  Fill(60000, 1, false);
   score::StorageOptions hurried;
   hurried.statementMs = 1;
   storage_ = score::OpenStorage(where_, hurried);
@@ -621,9 +693,9 @@ TEST(SqlitePlan, BoardAndRankUseTheIndex) {
   }
   // A page of every board is read in order from its own index (no sort of
   // the whole game); only its rows are sorted again once they meet the scores.
-  const std::pair<const char*, const char*> pages[] = {{score::sql::kTop, "INDEX scores_board"},
-                                                       {score::sql::kTopVerified, "INDEX verified_board"},
-                                                       {score::sql::kTopRanked, "INDEX ranked_board"},
+  const std::pair<const char*, const char*> pages[] = {{score::sql::kTop, "COVERING INDEX scores_shown"},
+                                                       {score::sql::kTopVerified, "COVERING INDEX verified_shown"},
+                                                       {score::sql::kTopRanked, "COVERING INDEX ranked_shown"},
                                                        {score::sql::kTopPlayers, "INDEX bests_board"},
                                                        {score::sql::kTopPeriod, "INDEX period_entries_board"},
                                                        {score::sql::kTopPeriodPlayers, "INDEX period_bests_board"}};
@@ -635,6 +707,9 @@ TEST(SqlitePlan, BoardAndRankUseTheIndex) {
     EXPECT_EQ(found.find("SCAN bests"), std::string::npos) << found;
     EXPECT_EQ(found.find("SCAN verified"), std::string::npos) << found;
     EXPECT_EQ(found.find("SCAN ranked"), std::string::npos) << found;
+    // Hidden entries are not among the index's rows: the rows a deep page
+    // skips are not looked up one by one in the hidden table.
+    EXPECT_EQ(found.find("hidden"), std::string::npos) << found;
   }
   for (const char* neighbours : {score::sql::kAbove, score::sql::kBelow, score::sql::kAboveTied}) {
     const std::string around = plan(neighbours);
