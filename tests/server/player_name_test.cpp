@@ -15,9 +15,10 @@ TEST(PlayerName, NormalisedToOneFormAndMisleadingOnesRefused) {
   EXPECT_EQ(NormaliseName("\xef\xac\x81n").name, "fin");
   EXPECT_EQ(NormaliseName("\xef\xbc\xa1nn").name, "Ann");
   EXPECT_EQ(NormaliseName("Zoe\xcc\x81").name, "Zo\xc3\xa9");
-  // Ordinary names stay as they are, emoji with their variation selector too.
+  // Ordinary names stay as they are, with their variation selectors too (an
+  // emoji's, a text symbol's, an ideograph's).
   for (const char* name : {"Ann Lee", "Zo\xc3\xab & Bo", "\xe6\x9d\x8e\xe5\xb0\x8f\xe9\xbe\x99", "\xe2\x9d\xa4\xef\xb8\x8f",
-                           "O'Brien-Smith", "\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd"}) {
+                           "\xe2\x98\xba\xef\xb8\x8e", "\xe8\x91\x9b\xf3\xa0\x84\x80", "O'Brien-Smith", "\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd"}) {
     const score::NameCheck check = NormaliseName(name);
     EXPECT_EQ(check.refusal, "") << name;
     EXPECT_EQ(check.name, name);
