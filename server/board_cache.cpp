@@ -164,17 +164,6 @@ std::shared_ptr<const CachedPage> BoardCache::Last(const std::string& game, cons
   return Use(found->second.outdated, key);
 }
 
-std::shared_ptr<const CachedPage> BoardCache::Shared(const std::string& game, const std::string& key) {
-  const std::string building = game + '\n' + key;
-  std::unique_lock lock(mutex_);
-  if (!building_.count(building) ||
-      !built_.wait_for(lock, kShareBuild, [&] { return building_.count(building) == 0; })) {
-    return nullptr;
-  }
-  const auto found = games_.find(game);
-  return found == games_.end() ? nullptr : Use(found->second.pages, key);
-}
-
 void BoardCache::Changed(const std::string& game) {
   std::lock_guard lock(mutex_);
   for (const std::string* name : {&game, &kEveryGame}) {

@@ -51,9 +51,6 @@ class BoardCache {
   std::shared_ptr<const CachedPage> Peek(const std::string& game, const std::string& key);
   // The page last built for `key`, current or not; never waits.
   std::shared_ptr<const CachedPage> Last(const std::string& game, const std::string& key);
-  // The page another reader is building now, once built (kShareBuild at
-  // most); nothing at once when none is under way. Asks no database.
-  std::shared_ptr<const CachedPage> Shared(const std::string& game, const std::string& key);
   // This server changed `game` (and so the front pages).
   void Changed(const std::string& game);
   size_t Bytes();

@@ -659,27 +659,25 @@ Response Service::Kept(const std::string& game, const std::string& key, const st
     r.status = 0;
     return r;
   }
-  // Reads of pages not kept take a few of the database's threads, never
-  // all of them, for as long as they hold one: the generation's check, a
-  // wait for a page another reader is building, the build itself. Uploads
-  // keep the rest.
-  if (building_.fetch_add(1) >= options_.readBuilds) {
-    --building_;
-    if (const std::shared_ptr<const CachedPage> last = cache_->Last(game, key)) return Stale(Answer(*last));
-    // Readers arriving together at a page nobody has yet take the one
-    // under way rather than a refusal.
-    if (const std::shared_ptr<const CachedPage> shared = cache_->Shared(game, key)) return Answer(*shared);
-    Response busy = Html(503, MessagePage("Busy", "The server is busy; please try again in a moment."));
-    busy.headers.emplace_back("Retry-After", "5");
-    return busy;
-  }
-  struct Release {
-    std::atomic<int>& count;
-    ~Release() { --count; }
-  } release{building_};
   std::optional<Response> notKept;
   const std::shared_ptr<const CachedPage> page =
       cache_->Get(game, key, [&]() -> std::shared_ptr<const CachedPage> {
+        // Costly pages asked for all at once take a few of the database's
+        // threads, never all of them.
+        if (building_.fetch_add(1) >= options_.readBuilds) {
+          --building_;
+          if (const std::shared_ptr<const CachedPage> last = cache_->Last(game, key)) {
+            notKept = Stale(Answer(*last));
+          } else {
+            notKept = Html(503, MessagePage("Busy", "The server is busy; please try again in a moment."));
+            notKept->headers.emplace_back("Retry-After", "5");
+          }
+          return nullptr;
+        }
+        struct Release {
+          std::atomic<int>& count;
+          ~Release() { --count; }
+        } release{building_};
         Response r = build();
         if (r.status != 200) {
           notKept = std::move(r);
