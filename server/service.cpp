@@ -122,7 +122,8 @@ bool FromAnotherSite(const Request& request) {
   // "null" (a sandboxed frame, a redirect from elsewhere) names no site.
   const size_t scheme = request.origin.find("://");
   if (scheme == std::string::npos) return true;
-  return request.host.empty() || HostName(std::string_view(request.origin).substr(scheme + 3)) != HostName(request.host);
+  return request.host.empty() ||
+         HostName(std::string_view(request.origin).substr(scheme + 3)) != HostName(request.host);
 }
 
 Response Json(std::string body) {
@@ -529,7 +530,9 @@ std::optional<Service::UploadRefusal> Service::Admit(const Request& request, sco
   if (!limiter_.Allow(LimitKey(client), now) || (!site.empty() && !siteLimiter_.Allow(site, now))) {
     return UploadRefusal{429, "Too many uploads from your address; please wait a minute."};
   }
-  if (!allLimiter_.Allow("", now)) return UploadRefusal{429, "This server takes no more uploads this minute; please wait a minute."};
+  if (!allLimiter_.Allow("", now)) {
+    return UploadRefusal{429, "This server takes no more uploads this minute; please wait a minute."};
+  }
   return std::nullopt;
 }
 
