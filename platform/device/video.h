@@ -68,6 +68,10 @@ class VideoBackend {
   virtual bool CursorScreenPosition(int* x, int* y) = 0;
   // Screen position of the client area's top-left corner.
   virtual void ClientOrigin(int* x, int* y) = 0;
+  // Text input wanted (a text field has focus) or not: the system's text
+  // input (an input method, a phone's on-screen keyboard) follows it, and
+  // text events arrive only while it is on.
+  virtual void SetTextInput(bool on) = 0;
 };
 
 struct VideoBackendEntry {

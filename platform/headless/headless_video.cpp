@@ -23,6 +23,7 @@ class HeadlessVideo final : public VideoBackend {
   void Poll(std::vector<DeviceEvent>&) override {}
   void ShowMessage(const char*, const char*) override {}
   void ShowBusyCursor(bool) override {}
+  void SetTextInput(bool) override {}
   void DesktopSize(int* width, int* height) override {
     *width = 1024;
     *height = 768;

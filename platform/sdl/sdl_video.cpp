@@ -276,6 +276,12 @@ class SdlVideo final : public VideoBackend {
     if (c) SDL_SetCursor(c);
   }
 
+  void SetTextInput(bool on) override {
+    if (!started_) return;
+    if (on) SDL_StartTextInput();
+    else SDL_StopTextInput();
+  }
+
   void DesktopSize(int* width, int* height) override {
     SDL_DisplayMode mode;
     if (started_ && SDL_GetDesktopDisplayMode(0, &mode) == 0) {

@@ -72,6 +72,7 @@ class WebVideo final : public VideoBackend {
   void DesktopSize(int* width, int* height) override { qb_page_size(width, height); }
   bool CursorScreenPosition(int*, int*) override { return false; }
   void ClientOrigin(int* x, int* y) override { *x = *y = 0; }
+  void SetTextInput(bool) override {}
 
  private:
   FrameDiff shown_;

@@ -117,6 +117,8 @@ void Translate(const platform::DeviceEvent& e) {
     case Kind::Moved:
       Post(WM_MOVE, 0, MAKELPARAM(e.x, e.y));
       break;
+    case Kind::Text:
+      break;
   }
 }
 
