@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace art {
@@ -177,6 +179,57 @@ void FieldBox(cairo_t* cr, double x, double y, double w, double h, Rgb fill) {
   cairo_fill(cr);
 }
 
+namespace {
+
+// The letters and signs after "!".."~", in the strip's order. The launcher's
+// font reads the same table (kFontExtraRanges); a test holds the two alike.
+constexpr std::pair<char32_t, char32_t> kFontExtraRanges[] = {
+    {0x00A1, 0x017F},  // Latin-1 letters and signs, Latin Extended-A
+    {0x0218, 0x021B},  // Romanian S and T with comma below
+    {0x02BB, 0x02BC},  // the okina and the modifier apostrophe
+    {0x2013, 0x2014},  // en and em dash
+    {0x2018, 0x2019},  // typographic single quotes
+    {0x201C, 0x201D},  // typographic double quotes
+    {0x2026, 0x2026},  // ellipsis
+    {0x20AC, 0x20AC},  // euro sign
+};
+
+std::string Utf8(char32_t c) {
+  std::string s;
+  if (c < 0x80) {
+    s += static_cast<char>(c);
+  } else if (c < 0x800) {
+    s += static_cast<char>(0xC0 | (c >> 6));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    s += static_cast<char>(0xE0 | (c >> 12));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return s;
+}
+
+// The box drawn for characters a font has no glyph for: a letter's width
+// and a capital's height, so a missing letter keeps its place in a name.
+void PlaceholderBox(cairo_t* cr, double size, double baseline, Rgb ink) {
+  const double w = std::round(size * 0.5), h = std::round(size * 0.72), line = std::round(size / 8);
+  const double top = std::round(baseline) - h;
+  cairo_rectangle(cr, 4, top, w, h);
+  cairo_rectangle(cr, 4 + w - line, top + line, -(w - 2 * line), h - 2 * line);  // the hole, wound the other way
+  SetColor(cr, ink);
+  cairo_fill(cr);
+}
+
+}  // namespace
+
+std::vector<char32_t> BitmapFontCharacters() {
+  std::vector<char32_t> all;
+  for (char32_t c = 33; c <= 126; ++c) all.push_back(c);
+  for (auto [first, last] : kFontExtraRanges)
+    for (char32_t c = first; c <= last; ++c) all.push_back(c);
+  return all;
+}
+
 void WriteBitmapFont(const std::string& path, Font font, double size, int height,
                      double baseline, Rgb ink, Rgb matte) {
   // First measure every glyph's inked columns on a scratch canvas, then lay
@@ -187,15 +240,19 @@ void WriteBitmapFont(const std::string& path, Font font, double size, int height
   };
   std::vector<Glyph> glyphs;
   int total = 1;
-  for (int ch = 33; ch <= 126; ++ch) {
+  const std::vector<char32_t> characters = BitmapFontCharacters();
+  for (size_t i = 0; i <= characters.size(); ++i) {
     Glyph g;
     g.c = std::make_unique<Canvas>(static_cast<int>(size * 2) + 8, height);
-    TextStyle st;
-    st.font = font;
-    st.size = size;
-    st.fill = ink;
-    std::string s(1, static_cast<char>(ch));
-    DrawText(g.c->cr(), st, s, 4, baseline, 0);
+    if (i < characters.size()) {
+      TextStyle st;
+      st.font = font;
+      st.size = size;
+      st.fill = ink;
+      DrawText(g.c->cr(), st, Utf8(characters[i]), 4, baseline, 0);
+    } else {
+      PlaceholderBox(g.c->cr(), size, baseline, ink);  // last, after every character
+    }
     cairo_surface_flush(g.c->surface());
     g.x0 = -1;
     g.x1 = -1;
@@ -207,7 +264,8 @@ void WriteBitmapFont(const std::string& path, Font font, double size, int height
         g.x1 = x + 1;
       }
     }
-    if (g.x0 < 0) g.x0 = g.x1 = 4;  // cannot happen for DejaVu, kept safe
+    // A glyph with no ink would shift every later one onto the wrong character.
+    if (g.x0 < 0) throw std::runtime_error(path + ": no ink for glyph " + std::to_string(i));
     // One column of right-side bearing keeps letters apart on screen.
     total += (g.x1 - g.x0) + 1 + 1;
     glyphs.push_back(std::move(g));

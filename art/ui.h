@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "art/canvas.h"
 
@@ -43,8 +44,14 @@ void Panel(cairo_t* cr, double x, double y, double w, double h, const std::strin
 // A light box in the field colour (name fields, form fields, hall rows).
 void FieldBox(cairo_t* cr, double x, double y, double w, double h, Rgb fill = pal::kField);
 
-// Writes a proportional bitmap font of the 94 glyphs '!'..'~', each followed
-// by an all-blue column, inked for the `matte` colour it is drawn on.
+// The characters of a launcher font's strip in order: '!'..'~', then the
+// extra letters and signs names need (Latin-1, Latin Extended-A and a few
+// more). The placeholder box follows them in the strip.
+std::vector<char32_t> BitmapFontCharacters();
+
+// Writes a proportional bitmap font of BitmapFontCharacters() and the
+// placeholder box, each followed by an all-blue column, inked for the
+// `matte` colour it is drawn on.
 void WriteBitmapFont(const std::string& path, Font font, double size, int height,
                      double baseline, Rgb ink, Rgb matte);
 

@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "art/audio.h"
 #include "art/canvas.h"
 #include "art/characters.h"
 #include "art/files.h"
 #include "art/ui.h"
+#include "launcher/bitmap_font.h"
 #include "platform/win/bitmap.h"
 
 namespace {
@@ -178,11 +181,31 @@ TEST(ArtKit, BitmapFontKeepsSplitGlyphsWholeAndProportional) {
     while (x < s->Width() && !blank(x)) ++x;
     if (x > a) widths.push_back(x - a);
   }
-  ASSERT_EQ(widths.size(), 94u) << "'\"' or '%' fell apart, or glyphs merged";
+  ASSERT_EQ(widths.size(), static_cast<size_t>(kFontMaxGlyphs)) << "'\"' or '%' fell apart, or glyphs merged";
   EXPECT_LT(widths['i' - 33], widths['W' - 33]);
   EXPECT_LT(widths['.' - 33], widths['m' - 33]);
+  // The extras in the strip's order: a wide letter, a narrow one, the box last.
+  const std::vector<char32_t> characters = art::BitmapFontCharacters();
+  const auto widthOf = [&](char32_t c) {
+    return widths[static_cast<size_t>(std::find(characters.begin(), characters.end(), c) - characters.begin())];
+  };
+  EXPECT_GT(widthOf(0x00C6), widthOf('E'));  // AE
+  EXPECT_LT(widthOf(0x0131), widthOf('n'));  // dotless i
+  EXPECT_GT(widths.back(), widthOf('l'));
+
   s->Release();
   fs::remove(path);
+}
+
+// The launcher finds a letter by its place in the strip, from its own copy
+// of the table: the two must agree, range by range.
+TEST(ArtKit, FontStripOrderIsTheLaunchersOrder) {
+  std::vector<char32_t> expected;
+  for (char32_t c = 33; c <= 126; ++c) expected.push_back(c);
+  for (const FontRange& range : kFontExtraRanges)
+    for (char32_t c = range.first; c <= range.last; ++c) expected.push_back(c);
+  EXPECT_EQ(art::BitmapFontCharacters(), expected);
+  EXPECT_EQ(expected.size() + 1, static_cast<size_t>(kFontMaxGlyphs));  // and the placeholder
 }
 
 TEST(ArtKit, WavRoundTripAndStreamedHeaders) {
