@@ -84,7 +84,7 @@ ScoreSave SaveScores(HighScoreTable& table, const char* tablePath,
   result.merged = table.InsertMerged(tablePath, scores, [&](const HighScoreTable::MergeResult& merged) {
     if (!merged.lastInserted || replay.empty()) return;
     // The table keeps the name cut as the insert cut it.
-    const std::string name = scores.back().name.substr(0, HighScoreTable::kNameSize - 1);
+    const std::string name = HighScoreTable::StoredName(scores.back().name);
     if (!Save(name.c_str(), scores.back().score, replay)) result.replayError = errno ? errno : EIO;
   });
   if (!result.merged.saved) {

@@ -8,6 +8,7 @@
 #include "platform/posix/file_read.h"
 #include "platform/posix/file_save.h"
 #include "platform/posix/files.h"
+#include "records/utf8.h"
 
 namespace {
 
@@ -49,12 +50,18 @@ int HighScoreTable::Insert(const char* name, int score) {
   // The rest of the buffer is zeroed: left as it was, it kept a piece of
   // the entry that held the slot before (another player's e-mail) and wrote
   // it into the file. Readers stop at the terminator either way.
+  // Enough of the text to see whether the character across the cut is whole.
   const char* text = name != nullptr ? name : "";
-  const size_t n = strnlen(text, kNameSize - 1);
+  const std::string_view seen(text, strnlen(text, kNameSize + 2));
+  const size_t n = records::WholeCharactersWithin(seen, kNameSize - 1);
   std::memcpy(entries_[i].name, text, n);
   std::memset(entries_[i].name + n, 0, kNameSize - n);
   entries_[i].score = score;
   return 1;
+}
+
+std::string HighScoreTable::StoredName(std::string_view name) {
+  return std::string(name.substr(0, records::WholeCharactersWithin(name, kNameSize - 1)));
 }
 
 int HighScoreTable::TopScore() const { return count_ > 0 ? entries_[0].score : 0; }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct HighScoreEntry {
@@ -36,8 +37,11 @@ class HighScoreTable {
   void Free();
   // Places score above the first entry with a lower score, so equal scores
   // keep their order and the last entry drops out. Returns 0, changing
-  // nothing, when no entry is lower. The name is cut to 255 characters.
+  // nothing, when no entry is lower. The name is cut as StoredName cuts it.
   int Insert(const char* name, int score);
+  // What an entry keeps of a name: at most 255 bytes, cut before a UTF-8
+  // character that would not fit whole.
+  static std::string StoredName(std::string_view name);
   // The best score, 0 for an empty table.
   int TopScore() const;
   // 0 when the file cannot be read or is not a table of this count, byte

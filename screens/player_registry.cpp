@@ -10,6 +10,7 @@
 #include "platform/win/profile.h"
 #include "records/player_string.h"
 #include "records/shared_files.h"
+#include "records/utf8.h"
 
 PlayerRegistry playerRegistry;
 
@@ -28,6 +29,21 @@ template <size_t N>
 void Terminated(const char (&field)[N], char (&out)[N + 1]) {
   const size_t n = strnlen(field, N);
   std::memcpy(out, field, n);
+  out[n] = '\0';
+}
+
+// A profile value read into a field of N bytes: cut, like the profile
+// functions' own cut, to N - 1 bytes, but on a character boundary, so a
+// letter of typed UTF-8 that does not fit whole is left out, not halved.
+// (The read itself goes through a buffer with room for the character that
+// straddles the cut.)
+template <size_t N>
+void ReadField(const std::string& text, const char* section, const char* key, const char* fallback,
+               char (&out)[N]) {
+  char value[N + 4];
+  platform::GetProfileStringFromText(text, section, key, fallback, value, sizeof value);
+  const size_t n = records::WholeCharactersWithin(value, N - 1);
+  std::memcpy(out, value, n);
   out[n] = '\0';
 }
 
@@ -96,10 +112,10 @@ void PlayerRegistry::PlayerFrom(const std::string& text, int i) {
   char section[20];
   SectionName(i, section);
   PlayerRecord& p = players_[i];
-  platform::GetProfileStringFromText(text, section, records::kNameKey, section, p.name, sizeof p.name);
-  platform::GetProfileStringFromText(text, section, records::kAddressKey, "", p.address, sizeof p.address);
-  platform::GetProfileStringFromText(text, section, records::kEmailKey, "", p.email, sizeof p.email);
-  platform::GetProfileStringFromText(text, section, records::kSendKey, "Y", p.send, sizeof p.send);
+  ReadField(text, section, records::kNameKey, section, p.name);
+  ReadField(text, section, records::kAddressKey, "", p.address);
+  ReadField(text, section, records::kEmailKey, "", p.email);
+  ReadField(text, section, records::kSendKey, "Y", p.send);
   char key[40] = "";
   platform::GetProfileStringFromText(text, section, records::kPlayerKeyKey, "", key, sizeof key);
   keys_[i] = IsKey(key) ? key : "";
@@ -191,7 +207,10 @@ bool PlayerRegistry::WritePlayers(int slot, const PlayerRecord* edited) {
 void PlayerRegistry::FormatPlayer(int i, char* out, size_t outSize) {
   ReadPlayer(i);
   if (out == nullptr || outSize == 0) return;
-  std::snprintf(out, outSize, "%s", PlayerString(i).c_str());
+  const std::string text = PlayerString(i);
+  const size_t n = records::WholeCharactersWithin(text, outSize - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
 }
 
 std::string PlayerRegistry::PlayerString(int i) const {

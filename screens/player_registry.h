@@ -64,8 +64,9 @@ class PlayerRegistry {
   // All eight in-memory records as one save, read back after it; with an
   // edited record, that one in place of record slot's.
   bool WritePlayers(int slot = -1, const PlayerRecord* edited = nullptr);
-  // Reads record i, then writes its player string into out (cut to
-  // outSize - 1 characters, always terminated when outSize > 0).
+  // Reads record i, then writes its player string into out (cut to at most
+  // outSize - 1 bytes of whole UTF-8 characters, always terminated when
+  // outSize > 0).
   void FormatPlayer(int i, char* out, size_t outSize);
   // The in-memory record i as the player string "name:address:email:send".
   std::string PlayerString(int i) const;

@@ -203,6 +203,28 @@ TEST_F(PlayerRegistryTest, LongValuesInTheFileAreCut) {
   EXPECT_EQ(&registry_.Player(id), &registry_.Player(PlayerRegistry::RecordIndex(id)));
 }
 
+// Typed text is UTF-8: the 63-byte cut falls before a letter that would
+// not fit whole, never inside it, in every field; a send value that is no
+// one-byte letter reads as empty rather than half a character.
+TEST_F(PlayerRegistryTest, CutsOfUtf8ValuesKeepWholeCharacters) {
+  const std::string twoByte = "\xC5\x81", threeByte = "\xE2\x80\x99";  // "Ł", "'"
+  WriteIni("[Player1]\nname=" + std::string(62, 'x') + twoByte + "z" + "\naddress=" + std::string(61, 'a') +
+           threeByte + "\nemail=" + std::string(61, 'e') + twoByte + "\nsend=\xC3\xA9\n");
+  registry_.SetPath("..\\options.ini");
+  registry_.ReadPlayer(0);
+  EXPECT_EQ(std::string(registry_.Player(0).name), std::string(62, 'x'));
+  EXPECT_EQ(std::string(registry_.Player(0).address), std::string(61, 'a'));
+  EXPECT_EQ(std::string(registry_.Player(0).email), std::string(61, 'e') + twoByte) << "63 bytes, whole";
+  EXPECT_STREQ(registry_.Player(0).send, "");
+  // Short ones stay as typed.
+  registry_.WritePlayer(1, Record("Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m-O'Neil", "", "", "Y"));
+  EXPECT_STREQ(registry_.Player(1).name, "Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m-O'Neil");
+  // The player string's own cut, into a short buffer, keeps whole characters too.
+  char small[4];
+  registry_.FormatPlayer(1, small, sizeof small);
+  EXPECT_STREQ(small, "Zo");
+}
+
 // The key is made on first need, from the system's random source, and then
 // kept: edits of the record leave it, a reset slot loses it, reads never
 // make one.

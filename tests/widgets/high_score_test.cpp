@@ -118,6 +118,12 @@ TEST_F(HighScoreTest, InsertZeroesTheNameAfterItsTerminator) {
   EXPECT_EQ(std::strlen(t.Entry(0)->name), 255u);
   ASSERT_EQ(t.Insert(nullptr, 40), 1);
   EXPECT_STREQ(t.Entry(0)->name, "");
+  // A UTF-8 letter across the 255-byte cut is left out whole.
+  const std::string letters = std::string(254, 'z') + "\xC5\x81" + "z";
+  ASSERT_EQ(t.Insert(letters.c_str(), 50), 1);
+  EXPECT_EQ(std::string(t.Entry(0)->name), std::string(254, 'z'));
+  EXPECT_EQ(HighScoreTable::StoredName(letters), std::string(254, 'z'));
+  EXPECT_EQ(HighScoreTable::StoredName("Zo\xC3\xAB"), "Zo\xC3\xAB");
 }
 
 TEST_F(HighScoreTest, SaveWritesTheExactLayout) {
