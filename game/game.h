@@ -144,8 +144,6 @@ class Game : public GameBase {
   int MinimumGroup() const { return rules.MinimumGroup(); }
   int Multiplier() const { return multiplier; }
   int GroupPoints() const { return groupPoints; }
-  int Dirty() const { return dirty; }
-  int PopupsVisible() const { return popupsVisible; }
   int PopupCount() const { return static_cast<int>(popups.size()); }
   const std::vector<ScorePopup*>& Popups() const { return popups; }
   int CellWidth() const { return cellWidth; }
@@ -158,7 +156,6 @@ class Game : public GameBase {
   int TileCount() const { return static_cast<int>(scoreTiles.size()); }
   const std::vector<IDirectDrawSurface*>& ScoreTiles() const { return scoreTiles; }
   void SetDirty(int flag) { dirty = flag; }
-  const BoardCursor& Cursor() const { return cursor; }
   void SetMinimumGroup(int n) { rules.SetMinimumGroup(n); }
   // Puts a block of that colour and face on cell (replacing what was there)
   // or, with colour -1, empties it: tests build exact boards with it.

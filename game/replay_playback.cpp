@@ -193,7 +193,9 @@ void Game::Perform(const quibbleton::Action& action) {
 
 void Game::DrawWatchStatus() {
   const std::string blank(kStatusColumns, ' ');
-  std::string line = " " + playback.StatusLine();
+  // Appended, not "literal" + string: GCC 12 takes that for an overlapping copy (-Wrestrict).
+  std::string line(1, ' ');
+  line += playback.StatusLine();
   line.resize(kStatusColumns, ' ');
   GXPrintString(blank.c_str(), kStatusLeft, kStatusTop);
   GXPrintString(blank.c_str(), kStatusLeft, kStatusTop + kPixelFontCellHeight);

@@ -38,7 +38,6 @@ class ReplayRecorder {
     return Recording() ? timeline->RunOut(ms) : countdownAtZero;
   }
   bool Recording() const { return started && !ended; }
-  bool Ended() const { return ended; }
   // The ended game's replay as text; the recorder is then empty.
   std::string Take();
 

@@ -144,7 +144,9 @@ class PostgresSession : public Session {
   std::string Prepare(const char* statement) {
     auto found = prepared_.find(statement);
     if (found != prepared_.end()) return found->second;
-    std::string name = "s" + std::to_string(prepared_.size());
+    // Appended, not "literal" + string: GCC 12 takes that for an overlapping copy (-Wrestrict).
+    std::string name = "s";
+    name += std::to_string(prepared_.size());
     connection_.prepare(name, statement);
     prepared_.emplace(statement, name);
     return name;

@@ -73,8 +73,6 @@ void ClearFrameRateReadout() {
 int FrameLoop() {
   for (;;) {
     if (PumpMessages()) return 0;
-    HDC dc = nullptr;
-    if (backSurface && backSurface->GetDC(&dc) == DD_OK) backSurface->ReleaseDC(dc);
     if (appActive.load()) {
       GXAcquireMouse(1);
       if (variant->paceFrames) FramePace(100);

@@ -114,19 +114,26 @@ FocusRing::Result FocusRing::HandleKey(int event, const std::vector<FocusTarget>
   }
   const int current = FocusedIndex(targets);
   if (current < 0) return Result::kBlocked;
+  const int count = static_cast<int>(targets.size());
+  const bool press = code == KeyQueue::kEnter || code == KeyQueue::kSpace;
   if (!shown) {
+    // The first key shows what it would press; with one target there is
+    // nothing to choose, so a picture closes with one key after a click.
+    if (press && count == 1) return Result::kPressed;
     shown = true;
     return Result::kShown;
   }
-  if (code == KeyQueue::kEnter || code == KeyQueue::kSpace) return Result::kPressed;
-  const int count = static_cast<int>(targets.size());
+  if (press) return Result::kPressed;
   if (code == KeyQueue::kTab) {
     const int step = (event & KeyQueue::kShiftBit) ? count - 1 : 1;
     focused = targets[static_cast<size_t>((current + step) % count)].name;
     return Result::kMoved;
   }
-  // The nearest target whose centre lies that way, straying sideways
-  // counting double, so a button straight ahead beats a closer diagonal one.
+  // The nearest target whose centre lies past the focused one's edge that
+  // way, straying sideways counting double, so a button straight ahead
+  // beats a closer diagonal one. Past the edge, not merely past the centre:
+  // two boxes of one column a pixel apart are not left or right of each
+  // other, nor is a button whose top is level with the focused one's.
   const RECT& from = targets[static_cast<size_t>(current)].rect;
   int best = -1;
   long bestScore = 0;
@@ -135,7 +142,11 @@ FocusRing::Result FocusRing::HandleKey(int event, const std::vector<FocusTarget>
     const long ax = CentreX(to) - CentreX(from), ay = CentreY(to) - CentreY(from);
     const long ahead = ax * dx + ay * dy;
     const long aside = std::labs(dx != 0 ? ay : ax);
-    if (i == current || ahead <= 0) continue;
+    const long beyond = dx < 0   ? from.left - CentreX(to)
+                        : dx > 0 ? CentreX(to) - from.right
+                        : dy < 0 ? from.top - CentreY(to)
+                                 : CentreY(to) - from.bottom;
+    if (i == current || beyond <= 0) continue;
     const long score = ahead + 2 * aside;
     if (best < 0 || score < bestScore) {
       best = i;

@@ -5,7 +5,9 @@
 //
 // Whether the frame shows is shared by every ring: it appears with the first
 // key that moves focus and goes when the mouse moves, so the player sees it
-// on each screen and pop-up for as long as they play by keys.
+// on each screen and pop-up for as long as they play by keys. While it is
+// hidden a key only shows it, except Enter or Space with a single target,
+// which press that at once.
 #pragma once
 
 #include <string>

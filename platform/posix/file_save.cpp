@@ -163,21 +163,6 @@ bool WriteInPlace(int fd, const std::string& bytes) {
   return ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && Flush(fd);
 }
 
-// A device, FIFO or socket: written in place when it takes the bytes at once
-// (/dev/null swallows them, a FIFO without a reader refuses); never replaced.
-bool WriteSpecial(const std::string& path, const FileEdit& edit) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  std::string out;
-  bool ok = ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) &&
-            edit(ReadResult::kNotRegular, std::string(), &out) && WriteAll(fd, out);
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return ok;
-}
-
 // No write permission for anyone marks a read-only file even for root, whom
 // access() lets through; such a file is not saved, as opening it for writing
 // would have failed.
@@ -244,7 +229,13 @@ bool RewriteFile(const std::string& requested, size_t readLimit, const FileEdit&
       errno = EISDIR;
       return false;
     }
-    if (!S_ISREG(st.st_mode)) return WriteSpecial(path, edit);
+    // Only regular files are saved: a device, FIFO or socket behind the
+    // name (or its link) is no file of the program's, and writing into a
+    // disk's device overwrites whatever lies at its start.
+    if (!S_ISREG(st.st_mode)) {
+      errno = EINVAL;
+      return false;
+    }
     if (!Writable(path, st)) {
       errno = EACCES;
       return false;

@@ -7,10 +7,10 @@
 // flushed, synced and renamed over it) keeping its permissions, owner and
 // group; where the folder takes no temporary file, or the owner could not be
 // kept, a writable file is written in place instead. A symbolic link stays
-// a link and its target is saved; a device, FIFO or socket is written in
-// place when writable and never replaced. Temporary files carry a name of
-// their own (".NAME.qbtmp-XXXXXX"), so only those a killed save left behind
-// are ever removed.
+// a link and its target is saved, when that is a regular file; a device,
+// FIFO or socket (named or linked to) is refused, neither written nor
+// replaced. Temporary files carry a name of their own (".NAME.qbtmp-XXXXXX"),
+// so only those a killed save left behind are ever removed.
 #pragma once
 
 #include <cstddef>
@@ -22,14 +22,13 @@
 namespace platform {
 
 // Produces the new contents from the current ones: old holds the file's
-// bytes when read is kOk (a missing file reads as kMissing; a device, FIFO
-// or socket gives kNotRegular and nothing is read from it; a file larger
+// bytes when read is kOk (a missing file reads as kMissing; a file larger
 // than the save's limit kTooLarge). Returning false cancels the save
 // (errno tells why).
 using FileEdit = std::function<bool(ReadResult read, const std::string& old, std::string* out)>;
 
 // Saves path (already mapped) under its lock. False, with errno set, when
-// nothing was written.
+// nothing was written: EINVAL when path is (or links to) no regular file.
 bool RewriteFile(const std::string& path, size_t readLimit, const FileEdit& edit);
 
 // Removes the temporary files that killed saves left in dir (already mapped),

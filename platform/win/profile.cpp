@@ -28,21 +28,21 @@ bool SameName(std::string_view a, const char* b) {
 
 struct IniFile {
   std::vector<std::string> lines;  // without line ends
-  bool crlf = false;
-  bool endsWithNewline = true;
+  const char* eol = "\n";         // the file's own line end, for writing it back
 };
 
+// Lines as Windows reads them: CR LF, a lone LF and a lone CR (an old Mac
+// file) each end one.
 IniFile ParseIni(std::string_view text) {
   IniFile ini;
-  ini.crlf = text.find("\r\n") != std::string_view::npos;
-  ini.endsWithNewline = text.empty() || text.back() == '\n';
+  if (text.find("\r\n") != std::string_view::npos) ini.eol = "\r\n";
+  else if (text.find('\r') != std::string_view::npos && text.find('\n') == std::string_view::npos) ini.eol = "\r";
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t nl = text.find('\n', pos);
-    std::string line(text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos));
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    ini.lines.push_back(std::move(line));
-    pos = nl == std::string_view::npos ? text.size() : nl + 1;
+    const size_t end = text.find_first_of("\r\n", pos);
+    ini.lines.emplace_back(text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
+    if (end == std::string_view::npos) break;
+    pos = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
   return ini;
 }
@@ -151,16 +151,15 @@ std::string SetProfileStringInText(std::string_view text, const char* section, c
         ini.lines.insert(ini.lines.begin() + static_cast<long>(at), line);
       }
     } else if (value) {
-      ini.lines.push_back("[" + std::string(section) + "]");
+      ini.lines.push_back(std::string("[") + section + "]");
       ini.lines.push_back(line);
     }
   }
 
-  const char* eol = ini.crlf ? "\r\n" : "\n";
   std::string out;
   for (const std::string& l : ini.lines) {
     out += l;
-    out += eol;
+    out += ini.eol;
   }
   return out;
 }

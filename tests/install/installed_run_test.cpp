@@ -4,7 +4,7 @@
 // file in the user's own folder. The build is installed into a temporary
 // prefix: under root the programs run as user "nobody", as a package leaves
 // the tree; any other user takes the prefix's write permission away and plays
-// as themselves. QB_INSTALLED_LOBBO=/usr/bin/lobbo checks an installed package instead (CI),
+// as themselves. QB_INSTALLED_LOBBO=/usr/games/lobbo checks an installed package instead (CI),
 // as "nobody" under root, else as the current user.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -85,7 +85,7 @@ class InstalledRun : public ::testing::Test {
           RunProgram(QB_CMAKE, {"--install", QB_BINARY_DIR, "--prefix", prefix_}, {}, "");
       ASSERT_EQ(install.exitCode, 0) << install.errors;
       if (::geteuid() != 0) SetWritable(prefix_, false);
-      lobbo_ = prefix_ + "/bin/lobbo";
+      lobbo_ = prefix_ + "/games/lobbo";
     }
     ASSERT_TRUE(fs::exists(lobbo_)) << lobbo_;
     tree_ = fs::canonical(lobbo_).parent_path().string();

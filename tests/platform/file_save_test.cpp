@@ -1,4 +1,4 @@
-// Saves never harm what they do not own: devices and FIFOs behind a link,
+// Saves never harm what they do not own: devices and FIFOs behind a name,
 // the owner and group of a shared file, another program's save in between.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 
 #include "platform/posix/files.h"
 #include "platform/win/profile.h"
+#include "records/high_score_table.h"
 #include "../support/temp_dir.h"
 
 namespace {
@@ -30,50 +31,60 @@ std::string DrainFifo(int fd) {
   return got;
 }
 
-size_t Count(const std::string& text, const std::string& word) {
-  size_t n = 0;
-  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
-  return n;
-}
-
-// A device node of the test's own, like the system's /dev/null, behind the
-// file's name: it swallows the save and stays a device. Making one needs root.
-TEST(Saves, ADeviceBehindALinkIsWrittenInPlaceNeverReplaced) {
-  TempDir dir;
-  if (::mknod("null", S_IFCHR | 0666, makedev(1, 3)) != 0) GTEST_SKIP() << "device nodes need root";
-  fs::create_symlink("null", "hiscore.dat");
-  const std::string table(5204, 'x');
-  EXPECT_TRUE(platform::WriteFileAtomically("hiscore.dat", table.data(), table.size()));
-  EXPECT_TRUE(WritePrivateProfileStringA("setup", "SFX", "N", "hiscore.dat"));
-  struct stat st;
-  ASSERT_EQ(::lstat("null", &st), 0);
-  EXPECT_TRUE(S_ISCHR(st.st_mode));
-  EXPECT_EQ(st.st_rdev, makedev(1, 3));
-  EXPECT_TRUE(fs::is_symlink("hiscore.dat"));
-}
-
-// A FIFO behind the name gets the whole file written into it, once per save
-// (so one player's edit is one save), and stays a FIFO; without a reader
-// the save fails at once instead of waiting.
-TEST(Saves, AFifoIsWrittenInPlaceOncePerSaveAndNeverWaitedFor) {
+// Every save refuses a target that is no regular file, named directly or
+// through a link: the score table, an INI write and a batch of INI writes
+// all fail, at once, and leave the target and the link as they were. A
+// FIFO with a reader waiting gets nothing; one without a reader does not
+// hold the save up.
+TEST(Saves, ADeviceOrFifoBehindTheNameIsRefusedAndLeftAsItWas) {
   TempDir dir;
   ASSERT_EQ(::mkfifo("pipe", 0666), 0);
+  fs::create_symlink("/dev/zero", "hiscore.dat");
   fs::create_symlink("pipe", "options.ini");
-  EXPECT_FALSE(WritePrivateProfileStringA("setup", "SFX", "N", "options.ini"));
+  fs::create_symlink("options.ini", "linked.ini");  // a link to the link
   const int reader = ::open("pipe", O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
-  const platform::ProfileWrite writes[] = {
-      {"Player1", "name", "Ann"}, {"Player1", "address", "1 Main St"}, {"Player1", "email", "a@b"},
-      {"Player1", "send", "Y"},   {"Player2", "name", "Bob"},          {"Player2", "send", "N"}};
-  EXPECT_TRUE(platform::WriteProfileStrings(writes, std::size(writes), "options.ini"));
-  const std::string got = DrainFifo(reader);
+
+  HighScoreTable table;
+  table.Resize(20);
+  table.Insert("Ann", 500);
+  EXPECT_EQ(table.Save("hiscore.dat"), 0);
+  EXPECT_FALSE(table.Rewrite("hiscore.dat", [](HighScoreTable&) { return true; }));
+  const std::string bytes(5204, 'x');
+  EXPECT_FALSE(platform::WriteFileAtomically("hiscore.dat", bytes.data(), bytes.size()));
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_FALSE(WritePrivateProfileStringA("setup", "SFX", "N", "options.ini"));
+  EXPECT_FALSE(WritePrivateProfileStringA("setup", "SFX", "N", "linked.ini"));
+  const platform::ProfileWrite writes[] = {{"Player1", "name", "Ann"}, {"Player1", "send", "Y"}};
+  EXPECT_FALSE(platform::WriteProfileStrings(writes, std::size(writes), "options.ini"));
+  // A device node of the test's own (root only) is refused like the system's.
+  if (::mknod("null", S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    EXPECT_FALSE(platform::WriteFileAtomically("null", bytes.data(), bytes.size()));
+  }
+
+  EXPECT_EQ(DrainFifo(reader), "");
   ::close(reader);
-  EXPECT_EQ(Count(got, "[Player1]"), 1u) << got;
-  EXPECT_NE(got.find("address=1 Main St"), std::string::npos) << got;
-  EXPECT_NE(got.find("send=N"), std::string::npos) << got;
+  // Without a reader nothing waits either.
+  EXPECT_FALSE(WritePrivateProfileStringA("setup", "SFX", "N", "options.ini"));
   struct stat st;
   ASSERT_EQ(::lstat("pipe", &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(fs::read_symlink("hiscore.dat"), "/dev/zero");
+  EXPECT_TRUE(fs::is_symlink("options.ini"));
+  // Nothing was left beside them either.
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, ::access("null", F_OK) == 0 ? 5u : 4u);
+}
+
+// A link to a regular file still saves into that file, and the link stays.
+TEST(Saves, ALinkToARegularFileSavesTheFileAndStays) {
+  TempDir dir;
+  TempDir::Write("real.ini", "[setup]\nmusic=Y\n");
+  fs::create_symlink("real.ini", "options.ini");
+  EXPECT_TRUE(WritePrivateProfileStringA("setup", "SFX", "N", "options.ini"));
+  EXPECT_EQ(TempDir::Read("real.ini"), "[setup]\nmusic=Y\nSFX=N\n");
+  EXPECT_TRUE(fs::is_symlink("options.ini"));
 }
 
 // A save waits for the lock of another program's save and keeps what that

@@ -257,7 +257,9 @@ TEST(Surfaces, BltClipsNothingAndRejectsRectanglesOutside) {
   EXPECT_NE(dst->Blt(&fits, src, &badSource, DDBLT_WAIT, nullptr), DD_OK);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 8; ++x)
-      if (x < 2 || x > 5 || y < 1 || y > 2) EXPECT_EQ(px(dst, x, y), 0x7777) << x << "," << y;
+      if (x < 2 || x > 5 || y < 1 || y > 2) {
+        EXPECT_EQ(px(dst, x, y), 0x7777) << x << "," << y;
+      }
 
   // Stretching doubles each pixel.
   auto* big = new IDirectDrawSurface(8, 4, 16, DDSCAPS_OFFSCREENPLAIN);

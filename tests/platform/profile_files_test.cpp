@@ -60,6 +60,23 @@ TEST(Profile, CrlfFilesReadAndKeepTheirLineEnds) {
   EXPECT_EQ(TempDir::Read("c.ini"), "[setup]\r\nplayerid=5\r\n\r\n[Player1]\r\nname=Bo\r\n");
 }
 
+// An old Mac file ends its lines with CR alone; each CR ends a line, as
+// Windows reads it, also beside CR LF and LF in a mixed file.
+TEST(Profile, CrOnlyAndMixedLineEndsEndLinesAsOnWindows) {
+  TempDir dir;
+  TempDir::Write("m.ini", "[setup]\rplayerid=3\r\r[Player1]\rname=Bo\r");
+  EXPECT_EQ(Get("setup", "playerid", "0", 32, "m.ini"), "3");
+  EXPECT_EQ(Get("Player1", "name", "", 32, "m.ini"), "Bo");
+  ASSERT_TRUE(WritePrivateProfileStringA("setup", "playerid", "5", "m.ini"));
+  ASSERT_TRUE(WritePrivateProfileStringA("Player1", "send", "N", "m.ini"));
+  EXPECT_EQ(TempDir::Read("m.ini"), "[setup]\rplayerid=5\r\r[Player1]\rname=Bo\rsend=N\r");
+
+  TempDir::Write("x.ini", "[s]\r\nk=1\rj=2\n[t]\rk=3");
+  EXPECT_EQ(Get("s", "k", "", 32, "x.ini"), "1");
+  EXPECT_EQ(Get("s", "j", "", 32, "x.ini"), "2");
+  EXPECT_EQ(Get("t", "k", "", 32, "x.ini"), "3");
+}
+
 TEST(Profile, WritesKeepEveryOtherLineAndAppendWhereMissing) {
   TempDir dir;
   TempDir::Write("o.ini", "; keep me\n[setup]\nmusic=Y\n\n[Player1]\nname=Ann\n");

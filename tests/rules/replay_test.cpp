@@ -253,7 +253,9 @@ TEST_F(TimingEdges, ACountdownGameEndsOnceItsLastAnimationAndPopupsAreOver) {
            {endsAt - 1, false}, {endsAt, true}, {endsAt + kEndSlackMs, true}, {endsAt + kEndSlackMs + 1, false}}) {
     const Verdict verdict = Verify(Game({t}, endMs));
     EXPECT_EQ(verdict.ok, ok) << endMs << " " << verdict.reason;
-    if (!ok) EXPECT_EQ(verdict.line, 6) << verdict.reason;
+    if (!ok) {
+      EXPECT_EQ(verdict.line, 6) << verdict.reason;
+    }
   }
   // An order's animation running past the pop-ups and the countdown: its end.
   Replay pushed = Game({}, 0);
@@ -304,8 +306,8 @@ TEST(Timing, EachEventIsShownForTheGamesOwnWait) {
   const quibbleton::Head head{};
   const std::vector<std::pair<quibbleton::Event, int64_t>> waits = {
       {ev::GroupFound{0, {}, 3, true}, 0},
-      {ev::HeadCracked{0, 0, head, 0, 1, false}, 0},    // the first head cracks at once
-      {ev::HeadCracked{0, 1, head, 0, 1, false}, 200},  // each next one 200 ms later
+      {ev::HeadCracked{0, 0, head, 0, 1, false, 0}, 0},    // the first head cracks at once
+      {ev::HeadCracked{0, 1, head, 0, 1, false, 0}, 200},  // each next one 200 ms later
       {ev::GroupScored{3, 600, 1, 600}, 200},
       {ev::GroupScored{1, 100, 1, 100}, 200},  // a group of one, where the settings allow it
       {ev::GroupScored{0, 0, 1, 0}, 0},  // a refused group shows nothing
@@ -336,7 +338,7 @@ TEST(Timing, EachEventIsShownForTheGamesOwnWait) {
   // A group of one cracks its only head at once: its points still rise for
   // their second and hold the countdown's end back.
   quibbleton::PlayTimeline timeline(1);
-  timeline.Took(990, {ev::GroupFound{0, {}, 1, true}, ev::HeadCracked{0, 0, head, 0, 1, false},
+  timeline.Took(990, {ev::GroupFound{0, {}, 1, true}, ev::HeadCracked{0, 0, head, 0, 1, false, 0},
                       ev::GroupScored{1, 100, 1, 100}});
   EXPECT_FALSE(timeline.RunOut(1500));
   EXPECT_FALSE(timeline.RunOut(990 + quibbleton::kPopupMs));

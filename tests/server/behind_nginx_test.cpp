@@ -92,7 +92,9 @@ TEST_F(BehindNginx, APlayedGamesReplayIsRankedAndNginxsOwnRefusalsAreJson) {
     const std::string posted = Ask(port, Post(target, replay, "X-Player-Key: 00112233445566778899aabbccddeeff\r\n"));
     ASSERT_EQ(Status(posted), "HTTP/1.1 200 OK") << replay.size() << " bytes: " << posted;
     EXPECT_EQ(nlohmann::json::parse(Body(posted)).at("ranked").get<bool>(), game.deal.size() > 0) << posted;
-    if (game.deal.empty()) EXPECT_GT(replay.size(), 7000u);
+    if (game.deal.empty()) {
+      EXPECT_GT(replay.size(), 7000u);
+    }
   }
   const std::string board = Ask(port, "GET /api/games/Quibbleton/scores?ranked=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(nlohmann::json::parse(Body(board)).at("scores").size(), 1u) << board;

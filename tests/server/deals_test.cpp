@@ -128,7 +128,7 @@ TEST(Deals, EachWayADealFailsHasItsOwnReason) {
 
 TEST(Deals, APlayerKeyIs32LowercaseHexDigitsAndOnlyItsHashIsKept) {
   EXPECT_TRUE(score::IsPlayerKey("0123456789abcdef0123456789abcdef"));
-  for (const std::string bad : {std::string(31, 'a'), std::string(33, 'a'), std::string(32, 'A'), std::string(32, 'g'),
+  for (const std::string& bad : {std::string(31, 'a'), std::string(33, 'a'), std::string(32, 'A'), std::string(32, 'g'),
                                 std::string(31, 'a') + " ", std::string()}) {
     EXPECT_FALSE(score::IsPlayerKey(bad)) << bad;
   }

@@ -475,7 +475,7 @@ TEST(ScoreServerHttp, TheHomePageShowsTheMostRecentGamesAPageAtATime) {
   RunningServer server({"--upload-limit", "0"});
   ASSERT_TRUE(server.Up()) << server.Log();
   for (int i = 0; i < 120; ++i) {
-    ASSERT_EQ(server.Get(Upload(server, ("G" + std::to_string(i)).c_str(), "Ann:::Y", i))->status, 200);
+    ASSERT_EQ(server.Get(Upload(server, std::string("G").append(std::to_string(i)).c_str(), "Ann:::Y", i))->status, 200);
   }
   ASSERT_EQ(server.Get(Upload(server, "G5", "Bob:::Y", 1))->status, 200);  // G5 played last
   const std::string first = server.Get("/")->body;

@@ -156,7 +156,7 @@ TEST_F(Boards, EachPeriodAndEachPlayerBestRankItsOwnRows) {
 }
 
 TEST_F(Boards, PagesOfAHundredAndMalformedChoicesRefused) {
-  for (int i = 0; i < 205; ++i) Upload("P" + std::to_string(1000 + i), 10000 - i, kNoon);
+  for (int i = 0; i < 205; ++i) Upload(std::string("P").append(std::to_string(1000 + i)), 10000 - i, kNoon);
   EXPECT_EQ(Rows("?page=3"), (Names{"P1200 9800 #201", "P1201 9799 #202", "P1202 9798 #203", "P1203 9797 #204",
                                     "P1204 9796 #205"}));
   EXPECT_EQ(Rows("?by=player&period=today&page=2").front(), "P1100 9900 #101");
@@ -271,7 +271,7 @@ TEST_F(Boards, ReadsAlongsideUploadsNeverKeepAnOlderPage) {
       }
     });
   }
-  for (int i = 0; i < 40; ++i) Upload("P" + std::to_string(i), 100 + i, kNoon);
+  for (int i = 0; i < 40; ++i) Upload(std::string("P").append(std::to_string(i)), 100 + i, kNoon);
   done = true;
   for (std::thread& reader : readers) reader.join();
   EXPECT_EQ(Json("/api/games/Q/scores").at("total"), 40);

@@ -273,7 +273,7 @@ TEST(Caps, ATotalUploadRateHoldsWhateverTheAddresses) {
   RunningServer server({"--trust-proxy", "127.0.0.1", "--upload-total", "5"});
   ASSERT_TRUE(server.Up()) << server.Log();
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(UploadFrom(server, "10.0.0." + std::to_string(i), "P" + std::to_string(i) + ":::N", 10 + i), 200) << i;
+    EXPECT_EQ(UploadFrom(server, std::string("10.0.0.").append(std::to_string(i)), std::string("P").append(std::to_string(i)) + ":::N", 10 + i), 200) << i;
   }
   EXPECT_EQ(UploadFrom(server, "10.0.1.1", "Late:::N", 99), 429);
   EXPECT_EQ(UploadFrom(server, "2001:db8:9::1", "Later:::N", 99), 429);

@@ -55,7 +55,7 @@ class PostgresCluster {
 
   // A new, empty database on the cluster, as a postgresql:// address.
   std::string NewDatabase() {
-    const std::string name = "t" + std::to_string(++databases_);
+    const std::string name = std::string("t").append(std::to_string(++databases_));
     if (Run({bin_ + "/createdb", "-h", folder_, "-p", port_, "-U", "scores", name}) != 0) return "";
     return Address(name);
   }

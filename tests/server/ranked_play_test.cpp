@@ -271,7 +271,7 @@ TEST_P(RankedPlay, AReplayBelongsToItsPlayerAndIsTakenOnce) {
   EXPECT_NE(Json(keyless).at("unranked").get<std::string>().find("without a player key"), std::string::npos);
   EXPECT_EQ(Post(quibbleton::PlayBotGame(14, 2, 300, 20), "Dora", kKeyB).status, 200);
   // Keys of another shape are refused before anything else.
-  for (const std::string bad : {std::string("0123456789ABCDEF0123456789ABCDEF"), std::string("0123"), std::string("0123456789abcdef0123456789abcdeg"),
+  for (const std::string& bad : {std::string("0123456789ABCDEF0123456789ABCDEF"), std::string("0123"), std::string("0123456789abcdef0123456789abcdeg"),
                                 std::string(kKeyA) + "0"}) {
     EXPECT_EQ(Post(quibbleton::PlayBotGame(15, 2, 300, 20), "Eve", bad).status, 400) << bad;
   }
@@ -314,7 +314,9 @@ TEST_P(RankedPlay, TheDaysDealIsEveryonesAndCountsEachPlayersFirstGame) {
   const json three = Board("?daily=20261209");
   ASSERT_EQ(three.size(), 3u);
   for (size_t i = 0; i < three.size(); ++i) {
-    if (three[i].at("name") == "Dan") EXPECT_EQ(dan.at("rankedRank"), i + 1);
+    if (three[i].at("name") == "Dan") {
+      EXPECT_EQ(dan.at("rankedRank"), i + 1);
+    }
   }
   EXPECT_EQ(dan.at("rankedTotal"), 3);
   // The day's games rank on the day's board alone.

@@ -97,7 +97,7 @@ TEST(ServingUnderLoad, KeptPagesAnswerWhileTheDatabaseThreadsAreStuckAndDeepPage
   EXPECT_EQ(Get(server.Port(), "/games/Q?period=week").status, 503);
   // Past the deepest page, or with a limit no board has: refused without
   // waiting for the database.
-  for (const std::string page : {"/games/Q?page=" + std::to_string(score::kDeepestPage + 1),
+  for (const std::string& page : {"/games/Q?page=" + std::to_string(score::kDeepestPage + 1),
                                  std::string("/api/games/Q/scores?page=9999"), "/?page=" + std::to_string(score::kDeepestPage + 1)}) {
     const Answer deep = Get(server.Port(), page);
     EXPECT_EQ(deep.status, 404) << page;

@@ -108,7 +108,7 @@ TEST_P(StorageTest, RanksAreExactAcrossScoreBuckets) {
       seed = seed * 1103515245u + 12345u;
       score = static_cast<int32_t>((seed >> 1) >> ((seed >> 3) % 31));
     }
-    const score::Placed placed = Add("Q", "P" + std::to_string(i), score);
+    const score::Placed placed = Add("Q", std::string("P").append(std::to_string(i)), score);
     int64_t better = 0;
     for (int32_t earlier : added) better += earlier >= score;
     added.push_back(score);
@@ -184,7 +184,7 @@ TEST_P(StorageTest, AVerifiedUploadVerifiesItsEqualEntryAndHasABoardOfItsOwn) {
 TEST_P(StorageTest, AroundGivesTheNeighboursWithTheirRanks) {
   // Scores 100, 90, ... 10, with a three-way tie at 50 (ranks 6, 7, 8).
   std::vector<int64_t> ids;
-  for (int i = 0; i < 10; ++i) ids.push_back(Add("Q", "P" + std::to_string(i), 100 - 10 * i).id);
+  for (int i = 0; i < 10; ++i) ids.push_back(Add("Q", std::string("P").append(std::to_string(i)), 100 - 10 * i).id);
   const int64_t tieB = Add("Q", "T1", 50).id;
   Add("Q", "T2", 50);
   const std::vector<Row> all = storage_->Top("Q", 100);
@@ -223,8 +223,8 @@ TEST_P(StorageTest, ConcurrentUploadsAllLandWithDistinctRanks) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([this, t] {
       for (int i = 0; i < kEach; ++i) {
-        Add("Q", "t" + std::to_string(t) + "-" + std::to_string(i), (i * 7919 + t) % 1000);
-        Add("Q", "t" + std::to_string(t) + "-" + std::to_string(i), (i * 7919 + t) % 1000);  // a repeat
+        Add("Q", std::string("t").append(std::to_string(t)).append("-").append(std::to_string(i)), (i * 7919 + t) % 1000);
+        Add("Q", std::string("t").append(std::to_string(t)).append("-").append(std::to_string(i)), (i * 7919 + t) % 1000);  // a repeat
       }
     });
   }
@@ -247,7 +247,7 @@ TEST_P(StorageTest, HiddenEntriesLeaveEveryBoardRankAndCountUntilShownAgain) {
   std::vector<Kept> kept;
   for (int i = 0; i < 60; ++i) {
     const int32_t score = (i * 37) % 700 + (i % 5 == 0 ? 65536 : 0) + (i % 7 == 0 ? 16777216 : 0);
-    kept.push_back({Add("Q", "P" + std::to_string(i), score).id, score, false});
+    kept.push_back({Add("Q", std::string("P").append(std::to_string(i)), score).id, score, false});
   }
   const int64_t before = storage_->Generation("Q");
   for (size_t i = 0; i < kept.size(); i += 3) {
@@ -275,7 +275,7 @@ TEST_P(StorageTest, HiddenEntriesLeaveEveryBoardRankAndCountUntilShownAgain) {
     for (const int32_t score : {0, 350, 65536 + 100, 16777216 + 600}) {
       int64_t better = 0;
       for (const Kept& k : kept) better += !k.hidden && k.score >= score;
-      const score::Placed placed = Add("Q", "new" + std::to_string(kept.size()), score);
+      const score::Placed placed = Add("Q", std::string("new").append(std::to_string(kept.size())), score);
       EXPECT_EQ(placed.rank, better + 1) << tag << " " << score;
       EXPECT_EQ(placed.total, visible + 1) << tag;
       kept.push_back({placed.id, score, false});
@@ -373,7 +373,7 @@ TEST_P(StorageTest, PeriodBoardsRankAndCountTheirOwnEntriesAcrossDaysAndHides) {
   const int64_t times[] = {monday - 1, monday, monday + kDay - 1, monday + kDay, monday + 2 * kDay + 5,
                            monday + 7 * kDay - 1, monday + 7 * kDay};
   for (int i = 0; i < 42; ++i) {
-    const std::string name = "P" + std::to_string(i % 5);
+    const std::string name = std::string("P").append(std::to_string(i % 5));
     const int32_t score = (i * 37) % 11 * 100 + (i % 3 == 0 ? 65536 : 0);
     const int64_t created = times[static_cast<size_t>(i) % std::size(times)];
     const score::Placed placed = Add("Q", name, score, created);
@@ -409,7 +409,7 @@ TEST_P(StorageTest, PeriodBoardsRankAndCountTheirOwnEntriesAcrossDaysAndHides) {
       }
     }
     for (int p = 0; p < 6; ++p) {
-      const std::string name = "P" + std::to_string(p);
+      const std::string name = std::string("P").append(std::to_string(p));
       const score::Standing s = storage_->PlayerStanding("Q", name, since);
       const auto best = std::find_if(bests.begin(), bests.end(), [&](const Kept* b) { return b->name == name; });
       ASSERT_EQ(s.found, best != bests.end()) << tag << name;
@@ -631,7 +631,7 @@ TEST(SqliteCounts, MissingBucketCountsAreRebuiltAtOpen) {
   const std::string path = folder + "/scores.db";
   {
     auto storage = score::OpenStorage(path);
-    for (int i = 0; i < 5; ++i) storage->Add(Entry{"Q", "A" + std::to_string(i), "", "", "N", 1000 * i, 1});
+    for (int i = 0; i < 5; ++i) storage->Add(Entry{"Q", std::string("A").append(std::to_string(i)), "", "", "N", 1000 * i, 1});
   }
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);

@@ -42,6 +42,37 @@ TEST_F(FocusRingTest, FirstKeyOnlyShowsThenArrowsGoToTheNearestThatWay) {
   EXPECT_EQ(Key(0x1E), FocusRing::Result::kNone);
 }
 
+// Layouts like the launcher's: two boxes of one column a pixel apart, a
+// button to their left, and a row of buttons where the one at the right sits
+// lower than its neighbours but overlaps their row.
+TEST_F(FocusRingTest, OnlyTargetsPastTheEdgeCountAsThatWay) {
+  const std::vector<FocusTarget> names = {
+      {"name1", RECT{234, 373, 394, 413}}, {"name3", RECT{233, 415, 393, 455}}, {"left", RECT{52, 365, 202, 421}},
+      {"enter", RECT{527, 489, 632, 533}}, {"back", RECT{661, 507, 737, 551}},
+  };
+  FocusRing::Show();
+  ring.Focus("name1");
+  EXPECT_EQ(ring.HandleKey(KeyQueue::kLeft, names), FocusRing::Result::kMoved);
+  EXPECT_EQ(ring.Focused(), "left");
+  ring.Focus("name3");
+  EXPECT_EQ(ring.HandleKey(KeyQueue::kRight, names), FocusRing::Result::kMoved);
+  EXPECT_EQ(ring.Focused(), "enter");  // not name1, one pixel to the right
+  ring.Focus("back");
+  EXPECT_EQ(ring.HandleKey(KeyQueue::kUp, names), FocusRing::Result::kMoved);
+  EXPECT_EQ(ring.Focused(), "name3");  // over enter, whose middle is level with back's top
+  ring.Focus("enter");
+  EXPECT_EQ(ring.HandleKey(KeyQueue::kDown, names), FocusRing::Result::kBlocked);
+}
+
+TEST_F(FocusRingTest, ASingleTargetIsPressedByTheFirstKeyOthersAreShownFirst) {
+  const std::vector<FocusTarget> one = {At("default", 0, 0)};
+  EXPECT_EQ(ring.HandleKey(KeyQueue::kSpace, one), FocusRing::Result::kPressed);
+  EXPECT_FALSE(FocusRing::Shown());
+  EXPECT_EQ(ring.HandleKey(KeyQueue::kRight, one), FocusRing::Result::kShown);
+  FocusRing::Hide();
+  EXPECT_EQ(Key(KeyQueue::kSpace), FocusRing::Result::kShown);
+}
+
 TEST_F(FocusRingTest, TabCyclesInTableOrderAndShiftTabGoesBack) {
   FocusRing::Show();
   ring.Focus("mid");
