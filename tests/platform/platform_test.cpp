@@ -12,6 +12,9 @@
 #include "platform/automation/script.h"
 #include "platform/win/key_codes.h"
 #include "platform/win/window.h"
+#include "platform/sdl/sdl_keys.h"
+
+#include <SDL.h>
 
 namespace {
 
@@ -233,6 +236,31 @@ TEST(Keys, EachKeyReachesWindowsUnderItsOwnCodes) {
     e.down = false;
     platform::ApplyDeviceEvent(e);
   }
+}
+
+// Letter keys follow the layout's letters (the game's N, H, M, Z and X are
+// where the keyboard shows them); a layout without Latin letters keeps their
+// places, and every other key keeps its place whatever it types.
+TEST(Keys, LettersByTheLayoutOthersByPosition) {
+  using platform::Key;
+  using platform::KeyOfSdlKey;
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_Y, SDLK_z), Key::Z);  // German
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_Z, SDLK_y), Key::Y);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_Q, SDLK_a), Key::A);  // French
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_SEMICOLON, SDLK_m), Key::M);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_N, SDLK_n), Key::N);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_H, 0x440), Key::H);   // Russian: the key of H types a Cyrillic letter
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_M, SDLK_COMMA), Key::M);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_SPACE, SDLK_SPACE), Key::Space);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_2, SDLK_QUOTEDBL), Key::Digit2);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_UP, SDLK_UP), Key::Up);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_F5, SDLK_F5), Key::None);
+  // Each letter of the alphabet is its own key.
+  std::set<Key> letters;
+  for (int32_t c = SDLK_a; c <= SDLK_z; ++c) letters.insert(KeyOfSdlKey(SDL_SCANCODE_F5, c));
+  EXPECT_EQ(letters.size(), 26u);
+  EXPECT_EQ(letters.count(Key::None), 0u);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_F5, SDLK_q), Key::Q);
 }
 
 TEST(Script, ParsesEveryCommandAndExpandsTaps) {
