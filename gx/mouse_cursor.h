@@ -11,13 +11,13 @@ class MouseCursor {
   // Subtracted from the device's positions: a maximised window centres the
   // picture in its client area.
   void SetOffset(int x, int y);
-  // Each out may be null. A read of the buttons takes the next press or
-  // release from the input queue and gives the buttons after it, with the
-  // position where it happened; with none left, the buttons held and the
-  // latest position. So a press and its release between two frames read as
-  // pressed, then released, and two taps as two clicks, however long a frame
-  // takes. Without buttons, only the moves before the next button event are
-  // taken.
+  // Each out may be null. A read of the buttons takes from the input queue
+  // what came since the previous read, up to a button that would go both
+  // ways, and gives the buttons after it with the position of its last
+  // press or release; with nothing queued, the buttons held and the latest
+  // position. So a press and its release between two frames read as
+  // pressed, then released, and two taps as two clicks, however long a
+  // frame takes.
   void GetState(int* x, int* y, int* buttons);
   // Takes every queued press and release: buttons still held stay held. For
   // a program that takes no clicks while it is busy (the game's blocking

@@ -126,7 +126,7 @@ void Queue(const DeviceEvent& e, bool shift = false) {
 
 }  // namespace
 
-bool TakeInputEvent(InputStream stream, InputEvent* out, bool (*accept)(const DeviceEvent&)) {
+bool TakeInputEvent(InputStream stream, InputEvent* out, const std::function<bool(const DeviceEvent&)>& accept) {
   std::deque<InputEvent>& q = S().queue;
   for (auto it = q.begin(); it != q.end(); ++it) {
     if (StreamOf(it->event.kind) != stream) continue;

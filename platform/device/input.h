@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,8 @@ struct InputEvent {
 enum class InputStream { Pointer, Keyboard };
 // Takes the oldest queued event of the stream, if accept (when given) takes
 // it; false when there is none or it was refused (it then stays queued).
-bool TakeInputEvent(InputStream stream, InputEvent* out, bool (*accept)(const DeviceEvent&) = nullptr);
+bool TakeInputEvent(InputStream stream, InputEvent* out,
+                    const std::function<bool(const DeviceEvent&)>& accept = {});
 // Drops every queued event of the stream.
 void DropInputEvents(InputStream stream);
 

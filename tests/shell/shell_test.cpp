@@ -224,14 +224,26 @@ TEST(MouseCursorTest, EachReadTakesOnePressOrReleaseWhereItHappened) {
   EXPECT_EQ(Read(cursor), "1 at 210,160");
   EXPECT_EQ(Read(cursor), "0 at 210,160");
   EXPECT_EQ(Read(cursor), "0 at 300,300");
-  // Right and left apart; a held button reads held until its release.
+  // Both buttons changing at one place read together; a held button reads
+  // held until its release.
   Button(1, true);
   Button(0, true);
-  EXPECT_EQ(Read(cursor), "2 at 300,300");
   EXPECT_EQ(Read(cursor), "3 at 300,300");
   EXPECT_EQ(Read(cursor), "3 at 300,300");
+  // A press dragged elsewhere and released there: the press where it went
+  // down, the release where it went up (a button under the release alone is
+  // not clicked).
+  Button(0, false);
   Button(1, false);
+  Read(cursor);
+  Button(0, true);
+  Move(320, 300);
+  Move(340, 300);
+  Button(0, false);
   EXPECT_EQ(Read(cursor), "1 at 300,300");
+  EXPECT_EQ(Read(cursor), "0 at 340,300");
+  Button(0, true);
+  EXPECT_EQ(Read(cursor), "1 at 340,300");
   // A read of the position alone takes the moves before the next button only.
   Move(1, 2);
   Button(0, false);
