@@ -37,14 +37,17 @@ void MouseCursor::GetState(int* x, int* y, int* buttons) {
   int changed = 0;
   int atX = 0, atY = 0;
   platform::InputEvent taken;
+  // A press of a button held, or a release of one up, changes nothing.
+  const auto changes = [this](const platform::DeviceEvent& e) { return e.down != ((buttons_ & Bit(e)) != 0); };
   while (platform::TakeInputEvent(platform::InputStream::Pointer, &taken, [&](const platform::DeviceEvent& e) {
-    return IsMove(e) || (buttons && !(changed & Bit(e)));
+    return IsMove(e) || (buttons && (!(changed & Bit(e)) || !changes(e)));
   })) {
+    if (!IsMove(taken.event) && changes(taken.event)) {
+      changed |= Bit(taken.event);
+      atX = taken.event.x - offsetX_;
+      atY = taken.event.y - offsetY_;
+    }
     Apply(taken.event);
-    if (IsMove(taken.event)) continue;
-    changed |= Bit(taken.event);
-    atX = x_;
-    atY = y_;
   }
   if (changed == 0) {
     atX = x_;

@@ -60,7 +60,7 @@ TextField::TextField()
       editable(1) {}
 
 TextField::~TextField() {
-  SetFocus(0);
+  if (focused) CountFocus(-1);
   if (!fontsShared)
     for (BitmapFont* font : fonts) delete font;
 }
