@@ -257,6 +257,11 @@ TEST(MouseCursorTest, EachReadTakesOnePressOrReleaseWhereItHappened) {
   cursor.SetOffset(100, 50);
   Move(150, 80);
   EXPECT_EQ(Read(cursor), "0 at 50,30");
+  Button(1, true);
+  Move(170, 90);
+  EXPECT_EQ(Read(cursor), "2 at 50,30");
+  Button(1, false);
+  EXPECT_EQ(Read(cursor), "0 at 70,40");
   cursor.SetOffset(0, 0);
 }
 
