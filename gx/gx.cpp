@@ -126,8 +126,6 @@ int GXInitMouse() {
   return 1;
 }
 
-int GXMouseReady() { return G().mouseReady ? 1 : 0; }
-
 int GXAcquireMouse(int on) {
   const bool acquired = G().mouseReady && on;
   G().mouseAcquired = acquired;
@@ -137,8 +135,6 @@ int GXAcquireMouse(int on) {
 void GXGetMouseData(int* dx, int* dy, int* buttons) {
   if (dx) *dx = 0;
   if (dy) *dy = 0;
-  // The buttons held now; the screens take presses and releases in order from
-  // the input queue (MouseCursor).
   if (buttons) *buttons = G().mouseAcquired ? platform::MouseButtons() : 0;
 }
 

@@ -1,11 +1,11 @@
 #include "platform/device/input.h"
 
-#include <deque>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <mutex>
 
