@@ -21,11 +21,9 @@ int GXFlip();
 IDirectDrawSurface* GXLoadBitmap(const char* path, int bits);
 void GXGetRGBABits(const DDPIXELFORMAT* format, int* red, int* green, int* blue, int* alpha);
 int GXInitMouse();
-// 1 from GXInitMouse until GXFreeDirectInput: there is a mouse to read.
-int GXMouseReady();
 int GXAcquireMouse(int on);
-// Buttons held now or pressed since the previous call (0 while the mouse is
-// not acquired; the presses of that time are not reported later).
+// The buttons held now (0 while the mouse is not acquired). The screens take
+// presses and releases in order from the input queue instead (MouseCursor).
 void GXGetMouseData(int* dx, int* dy, int* buttons);
 int GXInitKeyboard();
 // 256 bytes by DirectInput scan code, bit 7 set while held; null before GXInitKeyboard.

@@ -79,11 +79,6 @@ bool Button::HitHalfOpen(int px, int py) const {
   return left <= px && px < left + hitWidth && top <= py && py < top + hitHeight;
 }
 
-bool Button::HitClosed(int px, int py) const {
-  const int left = hitX + offsetX, top = hitY + offsetY;
-  return left <= px && px <= left + hitWidth && top <= py && py <= top + hitHeight;
-}
-
 int Button::SampleOpaque(int px, int py) const {
   if (images.empty() || !images[0].surface) return -1;
   IDirectDrawSurface* image = images[0].surface;
@@ -134,45 +129,6 @@ int Button::UpdateMouse(int px, int py, int buttons) {
     clickKind = 1;
   }
   ChangeTo(kButtonOver);
-  return state;
-}
-
-int Button::HandleMessage(UINT message, WPARAM, LPARAM lParam) {
-  if (!enabled) return state;
-  clicked = 0;
-  clickKind = 0;
-  const int px = LOWORD(static_cast<uintptr_t>(lParam));
-  const int py = HIWORD(static_cast<uintptr_t>(lParam));
-  const bool over = HitClosed(px, py);
-  mouseOver = over ? 1 : 0;
-  switch (message) {
-    case WM_MOUSEMOVE:
-      if (!over)
-        ChangeTo(kButtonNormal);
-      else if (state != kButtonOver && state != kButtonPressed)
-        ChangeTo(kButtonOver);
-      break;
-    case WM_LBUTTONDOWN:
-      ChangeTo(over ? kButtonPressed : kButtonNormal);
-      break;
-    case WM_LBUTTONUP:
-      if (over) {
-        clicked = 1;
-        clickKind = 1;
-        ChangeTo(kButtonOver);
-      } else {
-        ChangeTo(kButtonNormal);
-      }
-      break;
-    case WM_RBUTTONUP:
-      if (over) {
-        clicked = 1;
-        clickKind = 2;
-      }
-      break;
-    default:
-      break;
-  }
   return state;
 }
 

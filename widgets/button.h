@@ -21,12 +21,11 @@ class Button {
   Button(const Button&) = delete;
   Button& operator=(const Button&) = delete;
 
-  // The virtual operations, in their fixed slot order (0..24).
+  // The virtual operations, in their fixed slot order (0..23).
   // The button takes ownership of the surface and releases it when destroyed.
   virtual int AddImage(int number, IDirectDrawSurface* image);
   virtual int LoadImage(int number, const char* path);
   virtual void LoadImageStrip(const char* path, int count, int vertical);
-  virtual int HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   virtual int UpdateMouse(int x, int y, int buttons);
   // Null draws on the back buffer.
   virtual void Draw(IDirectDrawSurface* surface);
@@ -81,7 +80,6 @@ class Button {
   // SetState and Draw(none) through the slots, only when the state differs.
   void ChangeTo(int s);
   bool HitHalfOpen(int px, int py) const;
-  bool HitClosed(int px, int py) const;
   // 1 = the pixel of image 0 under (px, py) is part of the button, 0 = key
   // colour or outside image 0, -1 = there is no image 0.
   int SampleOpaque(int px, int py) const;

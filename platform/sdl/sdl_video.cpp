@@ -5,77 +5,16 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/media/frame_diff.h"
 #include "platform/device/keys.h"
+#include "platform/sdl/sdl_keys.h"
 #include "platform/media/picture_scaler.h"
 #include "platform/device/video.h"
 
 namespace platform {
 namespace {
-
-Key KeyFromSdl(SDL_Scancode sc) {
-  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9)
-    return static_cast<Key>(static_cast<int>(Key::Digit1) + (sc - SDL_SCANCODE_1));
-  switch (sc) {
-    case SDL_SCANCODE_ESCAPE: return Key::Escape;
-    case SDL_SCANCODE_0: return Key::Digit0;
-    case SDL_SCANCODE_MINUS: return Key::Minus;
-    case SDL_SCANCODE_EQUALS: return Key::Equals;
-    case SDL_SCANCODE_BACKSPACE: return Key::Backspace;
-    case SDL_SCANCODE_TAB: return Key::Tab;
-    case SDL_SCANCODE_Q: return Key::Q;
-    case SDL_SCANCODE_W: return Key::W;
-    case SDL_SCANCODE_E: return Key::E;
-    case SDL_SCANCODE_R: return Key::R;
-    case SDL_SCANCODE_T: return Key::T;
-    case SDL_SCANCODE_Y: return Key::Y;
-    case SDL_SCANCODE_U: return Key::U;
-    case SDL_SCANCODE_I: return Key::I;
-    case SDL_SCANCODE_O: return Key::O;
-    case SDL_SCANCODE_P: return Key::P;
-    case SDL_SCANCODE_LEFTBRACKET: return Key::LeftBracket;
-    case SDL_SCANCODE_RIGHTBRACKET: return Key::RightBracket;
-    case SDL_SCANCODE_RETURN: return Key::Enter;
-    case SDL_SCANCODE_KP_ENTER: return Key::Enter;
-    case SDL_SCANCODE_A: return Key::A;
-    case SDL_SCANCODE_S: return Key::S;
-    case SDL_SCANCODE_D: return Key::D;
-    case SDL_SCANCODE_F: return Key::F;
-    case SDL_SCANCODE_G: return Key::G;
-    case SDL_SCANCODE_H: return Key::H;
-    case SDL_SCANCODE_J: return Key::J;
-    case SDL_SCANCODE_K: return Key::K;
-    case SDL_SCANCODE_L: return Key::L;
-    case SDL_SCANCODE_SEMICOLON: return Key::Semicolon;
-    case SDL_SCANCODE_APOSTROPHE: return Key::Apostrophe;
-    case SDL_SCANCODE_GRAVE: return Key::Grave;
-    case SDL_SCANCODE_LSHIFT: return Key::LeftShift;
-    case SDL_SCANCODE_BACKSLASH: return Key::Backslash;
-    case SDL_SCANCODE_Z: return Key::Z;
-    case SDL_SCANCODE_X: return Key::X;
-    case SDL_SCANCODE_C: return Key::C;
-    case SDL_SCANCODE_V: return Key::V;
-    case SDL_SCANCODE_B: return Key::B;
-    case SDL_SCANCODE_N: return Key::N;
-    case SDL_SCANCODE_M: return Key::M;
-    case SDL_SCANCODE_COMMA: return Key::Comma;
-    case SDL_SCANCODE_PERIOD: return Key::Period;
-    case SDL_SCANCODE_SLASH: return Key::Slash;
-    case SDL_SCANCODE_RSHIFT: return Key::RightShift;
-    case SDL_SCANCODE_SPACE: return Key::Space;
-    case SDL_SCANCODE_F1: return Key::F1;
-    case SDL_SCANCODE_HOME: return Key::Home;
-    case SDL_SCANCODE_UP: return Key::Up;
-    case SDL_SCANCODE_PAGEUP: return Key::PageUp;
-    case SDL_SCANCODE_LEFT: return Key::Left;
-    case SDL_SCANCODE_RIGHT: return Key::Right;
-    case SDL_SCANCODE_END: return Key::End;
-    case SDL_SCANCODE_DOWN: return Key::Down;
-    case SDL_SCANCODE_PAGEDOWN: return Key::PageDown;
-    default: return Key::None;
-  }
-}
 
 bool InsidePicture(int x, int y) { return x >= 0 && x < 800 && y >= 0 && y < 600; }
 
@@ -142,6 +81,8 @@ class SdlVideo final : public VideoBackend {
       CloseWindow();
       return false;
     }
+    // SDL starts with text input on; it is on only while a text field is focused.
+    SDL_StopTextInput();
     RedrawWindow();
     return true;
   }
@@ -339,13 +280,22 @@ class SdlVideo final : public VideoBackend {
           if (ev.type == SDL_KEYDOWN) SetFullscreen(!IsFullscreen());
           break;
         }
-        e.key = KeyFromSdl(ev.key.keysym.scancode);
+        e.key = KeyOfSdlKey(ev.key.keysym.scancode, ev.key.keysym.sym);
         if (e.key == Key::None) break;
         e.kind = DeviceEvent::Kind::Key;
         e.down = ev.type == SDL_KEYDOWN;
         out.push_back(e);
         break;
       }
+      case SDL_TEXTINPUT:
+        // Whole characters (any layout, dead keys, input methods); SDL
+        // fills its buffer with whole characters, NUL-terminated.
+        e.kind = DeviceEvent::Kind::Text;
+        static_assert(sizeof e.text == sizeof ev.text.text);
+        std::memcpy(e.text, ev.text.text, sizeof e.text);
+        e.text[sizeof e.text - 1] = '\0';
+        if (e.text[0] != '\0') out.push_back(e);
+        break;
       case SDL_WINDOWEVENT:
         switch (ev.window.event) {
           case SDL_WINDOWEVENT_FOCUS_GAINED:

@@ -228,6 +228,20 @@ TEST_F(LauncherRun, PlayersPopupEntersKeepsAndRemovesRecords) {
   EXPECT_EQ(Options("Player1", "name"), "Ann Lee");
 }
 
+// A name is stored as it was typed, in UTF-8: letters no key of the
+// keyboard gives come as text alone (as an input method types them), and
+// Backspace takes a whole character.
+TEST_F(LauncherRun, PlayerNamesAreStoredAsTypedInUtf8) {
+  AddGame("Quibbleton");
+  WriteOptions("[setup]\nplayerid=0\n[Player1]\nname=\nsend=N\n");
+  Script enter;
+  enter.Click(100, kPlayers).Line(300, "type Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m-O'Neil\xC3\xA9");
+  enter.Line(1200, "tap BACKSPACE").Line(1300, "text \xE2\x82\xAC").Line(1400, "tap BACKSPACE");
+  enter.Click(1600, kEnter).Line(1900, "tap ESC");
+  ASSERT_EQ(Run(enter, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(Options("Player1", "name"), "Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m-O'Neil");
+}
+
 // Player details that "options.ini" cannot take are said, and the pop-up
 // stays with what was typed instead of closing as if they were stored.
 TEST_F(LauncherRun, PlayerDetailsThatCannotBeStoredAreSaidAndThePopupStays) {

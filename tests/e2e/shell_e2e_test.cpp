@@ -157,7 +157,7 @@ TEST_F(GameRun, ARecordedRunReplaysToTheSameState) {
       lines.push_back({std::stol(line), line});
       ++events;
     }
-  EXPECT_EQ(events, 2 * 4 + 4 + 8 + 2) << "four clicks, two typed capitals, the Escape tap";
+  EXPECT_EQ(events, 2 * 4 + 4 + 8 + 2 + 2) << "four clicks, two typed capitals with their text, the Escape tap";
   std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string replay;
   for (const auto& l : lines) replay += l.second + "\n";

@@ -161,7 +161,10 @@ TEST(GameTiming, EveryRandomGameOnTheClockEdgesVerifiesToItsHallOfFameScore) {
   EXPECT_GT(edges.frameAfterAnimation, atLeast(1000));
   EXPECT_GT(edges.lastSecond, atLeast(100));
   EXPECT_GT(edges.heldByPopups, atLeast(100));
-  EXPECT_GE(edges.lastPopupFrame, atLeast(4));
+  // A handful in a thousand games: the frames take every tap now (a release
+  // and a new press within one frame are two reads), which moves the games
+  // off the few actions that fell in that frame.
+  EXPECT_GE(edges.lastPopupFrame, atLeast(1));
 }
 
 }  // namespace

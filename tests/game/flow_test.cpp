@@ -1,5 +1,6 @@
 // The frame update's states, the timer dots, the pop-ups and the two ends of
 // a game with the high-score entry.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -302,8 +303,7 @@ TEST_F(GameFixture, LeavingFreesTheSoundsAndTheScreenCanBeEnteredAgain) {
 }  // namespace
 
 // The game's buttons and board clicks through the mouse as the device gives
-// it: button events from a script, read by each frame, and the cursor
-// placed at given clock times.
+// it: pointer moves and button events from a script, read by each frame.
 class MouseInput : public GameFixture {
  protected:
   void SetUp() override {
@@ -313,32 +313,32 @@ class MouseInput : public GameFixture {
   }
   void TearDown() override {
     platform::SetScript(platform::Script{});
-    platform::RemoveVirtualTimeListener(mover_);
     GXAcquireMouse(0);
   }
-  // Script lines ("press left", ...) at clock times relative to now.
-  static void Buttons(const std::vector<std::pair<int, std::string>>& events) {
+  // Script lines ("press left", ...) at clock times relative to now, with
+  // the moves given before.
+  void Buttons(const std::vector<std::pair<int, std::string>>& events) {
+    std::vector<std::pair<int, std::string>> all = moves_;
+    all.insert(all.end(), events.begin(), events.end());
+    moves_.clear();
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::string text;
-    for (const auto& [at, command] : events) text += std::to_string(platform::NowMs() + at) + " " + command + "\n";
+    for (const auto& [at, command] : all) text += std::to_string(platform::NowMs() + at) + " " + command + "\n";
     platform::Script script;
     std::string error;
     ASSERT_TRUE(platform::ParseScript(text, "", &script, &error)) << error;
     platform::SetScript(script);
   }
-  // The cursor moves to each place at its time (relative to now).
-  void Moves(std::vector<std::tuple<int, int, int>> moves) {
-    const uint32_t now = platform::NowMs();
-    for (auto& m : moves) std::get<0>(m) += static_cast<int>(now);
-    mover_ = platform::AddVirtualTimeListener([moves](uint32_t t) {
-      for (const auto& [at, x, y] : moves)
-        if (platform::TickDiff(t, static_cast<uint32_t>(at)) >= 0) mouseCursor.SetPosition(x, y);
-    });
+  // The pointer moves to each place at its time (relative to now), played
+  // with the next Buttons.
+  void Moves(const std::vector<std::tuple<int, int, int>>& moves) {
+    for (const auto& [at, x, y] : moves) moves_.push_back({at, "move " + std::to_string(x) + " " + std::to_string(y)});
   }
   static void FramesFor(int ms) {
     const int start = GetTicks();
     while (TicksSince(start) < ms) Frame();
   }
-  int mover_ = -1;
+  std::vector<std::pair<int, std::string>> moves_;
 };
 
 // A game of one second whose first click cracks heads: their points rise
