@@ -18,6 +18,12 @@ namespace {
 // (a field losing the focus may come after the next one took it).
 int focusedFields = 0;
 
+// Set when a field hands the focus on by a key (Tab, Enter, Up, Down): what
+// was typed after that key belongs to the field that takes the focus next,
+// so taking it drops nothing. Cleared once a field takes the focus or reads
+// its keys.
+bool keysFollowFocus = false;
+
 void CountFocus(int change) {
   const bool before = focusedFields > 0;
   focusedFields += change;
@@ -107,7 +113,8 @@ void TextField::SetCaret(const char* path) {
 }
 
 void TextField::SetFocus(int on) {
-  if (!focused) keyQueue.Flush();
+  if (!focused && !keysFollowFocus) keyQueue.Flush();
+  if (on) keysFollowFocus = false;
   const int now = on ? 1 : 0;
   if (now != (focused ? 1 : 0)) CountFocus(now ? 1 : -1);
   focused = now;
@@ -137,6 +144,7 @@ int TextField::Click(int mouseX, int mouseY) {
 
 int TextField::PollKeys() {
   if (!focused || !editable) return 0;
+  keysFollowFocus = false;
   int last = 0;
   KeyQueue::Event event;
   while (keyQueue.Take(&event)) {
@@ -148,9 +156,15 @@ int TextField::PollKeys() {
     last = code;
     if (code == kEnter) {
       SetFocus(0);
+      keysFollowFocus = true;
       return kEnter;
     }
-    if (code == kTab) return kTab;
+    // The keys that move the focus end the read: what follows them is the
+    // next field's.
+    if (code == kTab || code == KeyQueue::kUp || code == KeyQueue::kDown) {
+      keysFollowFocus = true;
+      return code;
+    }
     if (code == kBackspace && text) {
       length = static_cast<int32_t>(records::WithoutLastCharacter(std::string_view(text.get(), length)));
       text[static_cast<size_t>(length)] = '\0';

@@ -54,7 +54,8 @@ class TextField {
   // The owner calls it on the frame the left button goes down; returns focused.
   int Click(int mouseX, int mouseY);
   // Takes the queued keys and text in order; returns the last key code
-  // handled (Tab and Enter return at once), 0 when there was none.
+  // handled (Tab, Enter, Up and Down return at once, leaving what follows
+  // them to the field that takes the focus), 0 when there was none.
   int PollKeys();
   void Draw(IDirectDrawSurface* target);
 

@@ -227,6 +227,36 @@ TEST_F(FieldTest, FocusingFlushesOnlyAnUnfocusedField) {
   EXPECT_EQ(keyQueue.Pop(), kScanA);
 }
 
+// Fast typing: what comes after the Tab (or Enter, or an arrow) in the same
+// frame goes into the field that takes the focus, not nowhere.
+TEST_F(FieldTest, TextTypedAfterTheKeyThatMovesTheFocusGoesToTheNextField) {
+  TextField next;
+  next.AllocText(64);
+  next.AddSharedFont(&font_);
+  next.SetRect(10, 60, 10000, 30);
+  field_.SetFocus(1);
+  for (platform::Key key : {platform::Key::Tab, platform::Key::Enter, platform::Key::Down}) {
+    next.SetText("");
+    Text("ab");
+    Tap(key);
+    Text("cd");
+    EXPECT_NE(field_.PollKeys(), 0);
+    field_.SetFocus(0);
+    next.SetFocus(1);
+    next.PollKeys();
+    EXPECT_STREQ(next.Text(), "cd");
+    next.SetFocus(0);
+    field_.SetFocus(1);
+  }
+  EXPECT_STREQ(field_.Text(), "ababab");
+  // A focus taken otherwise (a click) still drops what was typed before it.
+  field_.SetFocus(0);
+  Text("x");
+  next.SetFocus(1);
+  next.PollKeys();
+  EXPECT_STREQ(next.Text(), "cd");
+}
+
 TEST_F(FieldTest, ClicksSelectThenEditThenEndEditingWithTheInsetHitBox) {
   field_.SetRect(100, 100, 50, 30);
   field_.SetInset(7, 5);

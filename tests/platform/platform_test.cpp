@@ -310,7 +310,7 @@ TEST(Script, TypesUtf8AndRecordsTextAsTextLines) {
 
   // What a recording writes plays back as the same text: blanks, '#' and
   // the escape itself survive the line's trimming and comments.
-  for (const std::string typed : {std::string(" #1 \\x41\t"), std::string("\xE2\x82\xAC"), std::string(40, 'a')}) {
+  for (const std::string& typed : {std::string(" #1 \\x41\t"), std::string("\xE2\x82\xAC"), std::string(40, 'a')}) {
     const std::string line = "7 text " + platform::ScriptText(typed) + "\n";
     auto played = Parse(line.c_str());
     std::string back;
