@@ -1,6 +1,5 @@
 #include "platform/web/page_input.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace platform {
@@ -48,12 +47,26 @@ Key PlacedKeyOf(std::string_view code) {
   return Key::None;
 }
 
-// The bytes of the UTF-8 character that starts with lead (1 for a stray byte).
-size_t CharacterBytes(unsigned char lead) {
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  if (lead >= 0xC0) return 2;
-  return 1;
+// The bytes of the well-formed UTF-8 character s starts with, 0 for none
+// (a stray byte, a cut or overlong sequence, a surrogate, beyond U+10FFFF).
+size_t CharacterBytes(std::string_view s) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = byte(0);
+  const size_t bytes = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+  if (bytes == 0 || bytes > s.size()) return 0;
+  for (size_t i = 1; i < bytes; ++i)
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) >= 0xA0) || (lead == 0xF0 && byte(1) < 0x90) ||
+      (lead == 0xF4 && byte(1) >= 0x90))
+    return 0;
+  return bytes;
+}
+
+// C0 and C1 controls and DEL: no character a box shows.
+bool IsControl(std::string_view character) {
+  const auto lead = static_cast<unsigned char>(character[0]);
+  if (character.size() == 1) return lead < 0x20 || lead == 0x7F;
+  return lead == 0xC2 && static_cast<unsigned char>(character[1]) < 0xA0;
 }
 
 }  // namespace
@@ -76,16 +89,17 @@ void AppendPageText(std::string_view utf8, std::vector<DeviceEvent>& out) {
     used = 0;
   };
   for (size_t at = 0; at < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[at]);
-    const size_t bytes = std::min(CharacterBytes(lead), utf8.size() - at);
-    if (lead < 0x20 || lead == 0x7F) {
-      at += bytes;
+    const size_t bytes = CharacterBytes(utf8.substr(at));
+    if (bytes == 0) {  // not text: left out
+      ++at;
       continue;
     }
-    if (used + bytes > DeviceEvent::kTextBytes - 1) flush();
-    std::memcpy(event.text + used, utf8.data() + at, bytes);
-    used += bytes;
+    const std::string_view character = utf8.substr(at, bytes);
     at += bytes;
+    if (IsControl(character)) continue;
+    if (used + bytes > DeviceEvent::kTextBytes - 1) flush();
+    std::memcpy(event.text + used, character.data(), bytes);
+    used += bytes;
   }
   flush();
 }

@@ -20,7 +20,8 @@ Key PageKey(std::string_view code, std::string_view key);
 
 // Appends typed UTF-8 text as Text events of whole characters, each at most
 // kTextBytes - 1 bytes. Control characters (the field's line breaks, tabs)
-// are left out: the keys that move between fields come as keys.
+// are left out, the keys that move between fields come as keys; so are
+// bytes that are no well-formed character.
 void AppendPageText(std::string_view utf8, std::vector<DeviceEvent>& out);
 
 }  // namespace platform

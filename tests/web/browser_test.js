@@ -34,8 +34,8 @@ const cellY = (cell) => 10 + Math.floor(cell / 15) * 55 + 27;
 const gameButtons = {newGame: [50, 375], menu: [50, 487]};
 const launcherButtons = {slot1: [139, 190], play: [711, 324], highScores: [127, 393], upload: [617, 113],
                          players: [320, 338]};
-// The boxes of "Who is playing?" (name, address, e-mail), on the pop-up centred on the picture.
-const playerBoxes = [[393, 301], [393, 367], [393, 435]];
+// The name box of "Who is playing?", on the pop-up centred on the picture.
+const nameBox = [393, 301];
 
 // The score server serving the web build at /play/; its log is printed when a test fails.
 const startServer = () => startScoreServer(serverExe, webDir);
@@ -210,18 +210,18 @@ async function titleMenu(page, server, press) {
 // The boxes of "Who is playing?" as the launcher shows them: [name, address, e-mail].
 const playerFields = (d) => (d.fields.fields === undefined ? null : d.fields.fields.split('|'));
 
-// Opens "Who is playing?" and empties its boxes by Backspace, each box
-// reached by a click (press) on it; ends with the name box focused.
+// Opens "Who is playing?" by press and empties its boxes by Backspace, going
+// from box to box by Tab; ends with the name box taking the keys again.
 async function emptyPlayerBoxes(page, press) {
   await press(launcherButtons.players);
   let d = await waitForState(page, (s) => playerFields(s) !== null, '"Who is playing?"');
-  for (let box = 2; box >= 0; --box) {
-    await press(playerBoxes[box]);
+  for (let box = 0; box < 3; ++box) {
     d = await waitForState(page, (s) => s.fields.field === String(box + 1), 'box ' + (box + 1) + ' to take the keys');
     for (let i = Array.from(playerFields(d)[box]).length; i > 0; --i) await page.keyboard.press('Backspace');
-    d = await waitForState(page, (s) => playerFields(s)[box] === '', 'box ' + (box + 1) + ' to empty');
+    await waitForState(page, (s) => playerFields(s)[box] === '', 'box ' + (box + 1) + ' to empty');
+    await page.keyboard.press('Tab');
   }
-  return d;
+  return waitForState(page, (s) => s.fields.field === '1', 'the name box to take the keys again');
 }
 
 // The player's files as the page keeps them: the text of the first file named name below /userdata.
@@ -289,22 +289,30 @@ const tests = {
                           userAgent: 'Mozilla/5.0 (Linux; Android 14) Mobile'});
       const press = async (point) => {
         const [x, y] = await pagePoint(page, point[0], point[1]);
-        await page.touchscreen.tap(x, y);
+        await page.touchscreen.touchStart(x, y);
+        await new Promise((r) => setTimeout(r, 60));
+        await page.touchscreen.touchEnd();
       };
       await titleMenu(page, server, press);
       await emptyPlayerBoxes(page, press);
       await page.evaluate(() => document.activeElement.blur());
-      await press(playerBoxes[0]);
+      await press(nameBox);
       await page.waitForFunction(() => document.activeElement && document.activeElement.id === 'qb-text', {timeout: 5000});
-      // What a phone's keyboard does: text put into the field, and a word replaced by its correction.
-      await page.keyboard.sendCharacter('Zoe');
-      await waitForState(page, (s) => playerFields(s)[0] === 'Zoe', 'the typed word');
+      // What a phone's keyboard does: a word composed letter by letter, shown
+      // as it grows, then committed as its suggestion; a word replaced by its correction.
+      const cdp = await page.target().createCDPSession();
+      for (const word of ['Z', 'Zo', 'Zoe'])
+        await cdp.send('Input.imeSetComposition', {text: word, selectionStart: word.length, selectionEnd: word.length});
+      await waitForState(page, (s) => playerFields(s)[0] === 'Zoe', 'the word being composed');
+      await cdp.send('Input.insertText', {text: 'Zo\u00EB'});
+      await page.keyboard.sendCharacter(' Yaets');
+      await waitForState(page, (s) => playerFields(s)[0] === 'Zo\u00EB Yaets', 'the committed word and the next');
       await page.evaluate(() => {
         const field = document.activeElement;
-        field.setRangeText('Zo\u00EB', 0, field.value.length, 'end');
-        field.dispatchEvent(new InputEvent('input', {inputType: 'insertReplacementText', data: 'Zo\u00EB'}));
+        const at = field.value.lastIndexOf('Yaets');
+        field.setRangeText('Yates', at, at + 5, 'end');
+        field.dispatchEvent(new InputEvent('input', {inputType: 'insertReplacementText', data: 'Yates'}));
       });
-      await page.keyboard.sendCharacter(' Yates');
       await waitForState(page, (s) => playerFields(s)[0] === 'Zo\u00EB Yates', 'the corrected name');
     } finally {
       await browser.close();

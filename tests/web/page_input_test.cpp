@@ -90,6 +90,10 @@ TEST(PageInput, TextComesInEventsOfWholeCharacters) {
   // Line breaks and tabs are no text; nothing is left of only them.
   EXPECT_EQ(Texts("a\tb\r\nc\x7F"), std::vector<std::string>{"abc"});
   EXPECT_TRUE(Texts("\n").empty());
+  EXPECT_EQ(Texts("a\xC2\x85" "b\xC2\xA0"), std::vector<std::string>{"ab\xC2\xA0"});  // NEL is a control, NBSP not
+  // Bytes that are no character are no text, and take nothing with them.
+  EXPECT_EQ(Texts("a\xC3(b\xFF\xED\xA0\x80" "c\xC0\xAF\xF0\x9F\x99"), std::vector<std::string>{"a(bc"});
+  EXPECT_EQ(Texts("\xE2\x82\xAC\xF4\x8F\xBF\xBF"), std::vector<std::string>{"\xE2\x82\xAC\xF4\x8F\xBF\xBF"});
 
   // Longer text: as many events as it takes, none over 31 bytes, none cutting a character.
   std::string name;

@@ -340,7 +340,6 @@
     typing.shown = '';
   }
   function focusField() {
-    if (!typing.on || document.activeElement === field) return;
     clearField();
     field.focus({preventScroll: true});
   }
@@ -382,11 +381,18 @@
     fieldChanged();
   });
   // A tap or click while the program wants text gives the field the focus
-  // back (on a phone only a gesture may open the keyboard).
-  window.addEventListener('touchend', focusField, true);
-  window.addEventListener('mousedown', function (e) {
+  // (on a phone only a gesture opens the keyboard: taken away and given
+  // again, the focus opens it also after the player closed it). The tap may
+  // have put the typing into another box.
+  window.addEventListener('touchend', function () {
+    if (!typing.on) return;
+    if (document.activeElement === field) field.blur();
     focusField();
-    if (typing.on) e.preventDefault();  // a click beside the field would take its focus away again
+  }, true);
+  window.addEventListener('mousedown', function (e) {
+    if (!typing.on) return;
+    focusField();
+    e.preventDefault();  // a click beside the field would take its focus away again
   }, true);
 
   // The keys that leave the box or move within it: what the field knew of
@@ -396,7 +402,7 @@
   function key(e, down) {
     if (down) startSound();
     // The character of a key pressed while the field had lost the focus goes to it all the same.
-    if (down) focusField();
+    if (down && typing.on && document.activeElement !== field) focusField();
     const inField = document.activeElement === field;
     // A character typed into the field is its text; the key goes too, as
     // the window's keys do, but the browser must let the field have it.
