@@ -58,21 +58,6 @@ int ReadGameTime() {
   return kLongestGame;
 }
 
-// Takes every key pressed up to now into the queue and empties it. A
-// snapshot shows at most one press of a key not yet seen (with a release
-// between two), so it scans until the snapshots settle.
-void DropKeysPressedSoFar() {
-  const uint8_t* keys = GXGetKeys();
-  if (!keys) return;
-  std::array<uint8_t, 256> previous{};
-  do {
-    keyQueue.Scan(keys);
-    std::copy(keys, keys + previous.size(), previous.begin());
-    keys = GXGetKeys();
-  } while (!std::equal(previous.begin(), previous.end(), keys));
-  keyQueue.Flush();
-}
-
 // The guy the cursor is on: the left-hand guys are 0..9, the right-hand ones 10..19.
 int GuyUnder(const BoardCursor& cursor) { return cursor.Row() + (cursor.Column() < 0 ? 0 : quibbleton::kRows); }
 
@@ -145,7 +130,7 @@ int Game::Update() {
     int start = GetTicks();
     ~DropKeysAfterBlocking() {
       if (TicksSince(start) < kBlockingMs) return;
-      DropKeysPressedSoFar();
+      keyQueue.Flush();
     }
   } dropKeys;
   PollServerDeals();

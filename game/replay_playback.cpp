@@ -133,8 +133,6 @@ void Game::WatchDuringAnimation() {
 
 void Game::TakeWatchInput(int x, int y, int buttons) {
   for (;;) {
-    // During an animation nothing else scans the keys.
-    keyQueue.Scan(GXGetKeys());
     while (const int event = keyQueue.Pop()) playback.Key(KeyQueue::ToChar(event));
     playback.Pointer(CellAt(x, y) >= 0, buttons);
     if (!playback.Paused()) return;

@@ -1,7 +1,6 @@
 // The graphics and input library on the platform layer.
 #include "gx/gx.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -23,7 +22,7 @@ struct GxState {
   IDirectDrawSurface* primary = nullptr;
   IDirectDrawSurface* back = nullptr;
   bool mouseReady = false;
-  std::atomic<bool> mouseAcquired{false};
+  bool mouseAcquired = false;
   bool keyboardReady = false;
   bool fontReady = false;
   unsigned char keys[256] = {};
@@ -131,19 +130,21 @@ int GXMouseReady() { return G().mouseReady ? 1 : 0; }
 
 int GXAcquireMouse(int on) {
   const bool acquired = G().mouseReady && on;
-  G().mouseAcquired.store(acquired, std::memory_order_relaxed);
+  G().mouseAcquired = acquired;
   return acquired ? 1 : 0;
 }
 
 void GXGetMouseData(int* dx, int* dy, int* buttons) {
   if (dx) *dx = 0;
   if (dy) *dy = 0;
-  // Polled even while the mouse is not acquired, so a tap from then is not reported later.
-  const int polled = platform::PollMouseButtons();
-  if (buttons) *buttons = G().mouseAcquired.load(std::memory_order_relaxed) ? polled : 0;
+  // The buttons held now; the screens take presses and releases in order from
+  // the input queue (MouseCursor).
+  if (buttons) *buttons = G().mouseAcquired ? platform::MouseButtons() : 0;
 }
 
 int GXInitKeyboard() {
+  // Keys pressed before the program had a keyboard are not its.
+  if (!G().keyboardReady) platform::DropInputEvents(platform::InputStream::Keyboard);
   G().keyboardReady = true;
   return 1;
 }
@@ -183,7 +184,7 @@ void GXFreeFont() { G().fontReady = false; }
 
 void GXFreeDirectInput() {
   G().mouseReady = false;
-  G().mouseAcquired.store(false, std::memory_order_relaxed);
+  G().mouseAcquired = false;
   G().keyboardReady = false;
 }
 

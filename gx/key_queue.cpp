@@ -1,6 +1,10 @@
 #include "gx/key_queue.h"
 
 #include <array>
+#include <cstring>
+
+#include "platform/device/input.h"
+#include "platform/win/key_codes.h"
 
 KeyQueue keyQueue;
 
@@ -37,38 +41,32 @@ constexpr CharTable kUsTable = MakeUsTable();
 
 }  // namespace
 
-void KeyQueue::Scan(const uint8_t* keys) {
-  if (keys == nullptr) return;
-  // Left Shift is taken from this snapshot, right Shift from what earlier
-  // scans recorded, so a right Shift pressed together with a letter only
-  // counts from the next scan on.
-  const int shift = (keys[kLeftShift] != 0 || down_[kRightShift] == 1) ? 1 : 0;
-  for (int i = 0; i < kSize; ++i) {
-    if ((keys[i] & 0x80) != 0) {
-      if (down_[i] == 0) Push(i + kShiftBit * shift);
-      down_[i] = 1;
-    } else {
-      down_[i] = 0;
+bool KeyQueue::Take(Event* out) {
+  platform::InputEvent taken;
+  while (platform::TakeInputEvent(platform::InputStream::Keyboard, &taken)) {
+    const platform::DeviceEvent& e = taken.event;
+    *out = Event{};
+    if (e.kind == platform::DeviceEvent::Kind::Text) {
+      std::memcpy(out->text, e.text, sizeof out->text);
+      out->text[sizeof out->text - 1] = '\0';
+      return true;
     }
+    const int scanCode = platform::WindowsCodesOf(e.key).scanCode;
+    if (scanCode == 0) continue;
+    out->key = scanCode | (taken.shift ? kShiftBit : 0);
+    return true;
   }
-}
-
-void KeyQueue::Push(int event) {
-  events_[writeIndex_] = event;
-  writeIndex_ = (writeIndex_ + 1) % kSize;
+  return false;
 }
 
 int KeyQueue::Pop() {
-  if (readIndex_ == writeIndex_) return 0;
-  const int event = events_[readIndex_];
-  readIndex_ = (readIndex_ + 1) % kSize;
-  return event;
+  Event event;
+  while (Take(&event))
+    if (event.key != 0) return event.key;
+  return 0;
 }
 
-void KeyQueue::Flush() {
-  writeIndex_ = 0;
-  readIndex_ = 0;
-}
+void KeyQueue::Flush() { platform::DropInputEvents(platform::InputStream::Keyboard); }
 
 char KeyQueue::ToChar(int event) {
   const int code = event & 0xFF;

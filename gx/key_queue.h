@@ -1,14 +1,16 @@
-// Key presses taken from the library's keyboard state array (256 bytes by
-// DirectInput scan code, bit 7 set while held) and queued as events for the
-// text fields. An event is the scan code in bits 0-7, with bit 8 set when
-// Shift was held; the queue never holds 0, which Pop uses for "empty".
+// The keyboard as the screens read it: key presses and typed text, taken in
+// the order they came from the input queue (platform/device/input.h) when
+// read. A key event is the DirectInput scan code in bits 0-7, with bit 8 set
+// when Shift was held; never 0, which Pop uses for "empty". Text is what the
+// system's text input typed (any layout, dead keys, input methods), UTF-8.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/device/device_event.h"
+
 class KeyQueue {
  public:
-  static constexpr int kSize = 256;
   static constexpr int kShiftBit = 0x100;
 
   // Scan codes the programs name.
@@ -27,25 +29,18 @@ class KeyQueue {
   static constexpr int kDown = 0xD0;
   static constexpr int kPageDown = 0xD1;
 
-  // Queues one event per key that went down since the previous scan. A null
-  // array (no keyboard yet) does nothing.
-  void Scan(const uint8_t* keys);
-  // No full check: after 256 pushes without a pop the indices meet and the
-  // queue reads as empty again.
-  void Push(int event);
-  // The oldest event, or 0 when the queue is empty.
+  struct Event {
+    int key = 0;  // a key event, or 0 for text
+    char text[platform::DeviceEvent::kTextBytes] = {};  // whole UTF-8 characters, NUL-terminated
+  };
+  // The oldest key press or text; false when there is none.
+  bool Take(Event* out);
+  // The oldest key event (text skipped), or 0 when there is none.
   int Pop();
-  // Empties the queue; keys still held stay recorded as held, so they do not
-  // queue again until released and pressed anew.
+  // Drops every key press and text not yet taken.
   void Flush();
   // The US-layout character of an event, or 0 for a key without one.
   static char ToChar(int event);
-
- private:
-  uint8_t down_[kSize] = {};
-  int events_[kSize] = {};
-  int writeIndex_ = 0;
-  int readIndex_ = 0;
 };
 
 extern KeyQueue keyQueue;

@@ -1,7 +1,6 @@
 #include "gx/main_window.h"
 
 #include "gx/gx.h"
-#include "gx/key_queue.h"
 
 HWND mainWindow = nullptr;
 int clientWidth = 800, clientHeight = 600;
@@ -18,7 +17,6 @@ namespace {
 int Pump(bool stopBeforeClose) {
   MSG msg;
   while (!(stopBeforeClose && CloseRequested()) && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    keyQueue.Scan(GXGetKeys());
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return 1;

@@ -1,12 +1,37 @@
 #include "launcher/text_field.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "launcher/bitmap_font.h"
 #include "gx/key_queue.h"
 #include "gx/frame_clock.h"
+#include "platform/device/input.h"
 #include "widgets/sprite.h"
 #include "records/shared_files.h"
+#include "records/utf8.h"
+
+namespace {
+
+// The fields focused now: the system's text input is on while there is one
+// (a field losing the focus may come after the next one took it).
+int focusedFields = 0;
+
+void CountFocus(int change) {
+  const bool before = focusedFields > 0;
+  focusedFields += change;
+  if ((focusedFields > 0) != before) platform::SetTextInput(focusedFields > 0);
+}
+
+// Typed text a field takes: no control characters (Enter and Tab come as
+// keys), and no ":", which separates the fields of the player string (an
+// entry with one would be one the score server cannot read).
+bool Typeable(char32_t c) {
+  return c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0) && c != static_cast<char32_t>(TextField::kFieldSeparator);
+}
+
+}  // namespace
 
 std::unique_ptr<TextField> MakeLauncherField(BitmapFont* font, BitmapFont* highlightFont,
                                              const std::string& launcherDirectory) {
@@ -35,6 +60,7 @@ TextField::TextField()
       editable(1) {}
 
 TextField::~TextField() {
+  SetFocus(0);
   if (!fontsShared)
     for (BitmapFont* font : fonts) delete font;
 }
@@ -82,7 +108,9 @@ void TextField::SetCaret(const char* path) {
 
 void TextField::SetFocus(int on) {
   if (!focused) keyQueue.Flush();
-  focused = on;
+  const int now = on ? 1 : 0;
+  if (now != (focused ? 1 : 0)) CountFocus(now ? 1 : -1);
+  focused = now;
 }
 
 bool TextField::Hit(int mouseX, int mouseY) const {
@@ -110,31 +138,46 @@ int TextField::Click(int mouseX, int mouseY) {
 int TextField::PollKeys() {
   if (!focused || !editable) return 0;
   int last = 0;
-  while (int event = keyQueue.Pop()) {
-    const int code = event & 0xFF;
+  KeyQueue::Event event;
+  while (keyQueue.Take(&event)) {
+    if (event.key == 0) {
+      Type(event.text);
+      continue;
+    }
+    const int code = event.key & 0xFF;
     last = code;
     if (code == kEnter) {
-      focused = 0;
+      SetFocus(0);
       return kEnter;
     }
     if (code == kTab) return kTab;
-    if (code == kBackspace) {
-      if (length > 0) text[static_cast<size_t>(--length)] = '\0';
-      continue;
-    }
-    const char ch = KeyQueue::ToChar(event);
-    const BitmapFont* font = DrawingFont();
-    // ":" separates the fields of the player string; typed into a field it
-    // would make an entry the score server cannot read.
-    if (!ch || ch == kFieldSeparator || !text || !font) continue;
-    const bool roomInBuffer = length + 1 < capacity - 1;
-    const bool roomInBox = font->TextWidth(text.get()) + font->CharAdvance(static_cast<unsigned char>(ch)) < width;
-    if (roomInBuffer && roomInBox) {
-      text[static_cast<size_t>(length++)] = ch;
+    if (code == kBackspace && text) {
+      length = static_cast<int32_t>(records::WithoutLastCharacter(std::string_view(text.get(), length)));
       text[static_cast<size_t>(length)] = '\0';
     }
   }
   return last;
+}
+
+void TextField::Type(const char* typed) {
+  const BitmapFont* font = DrawingFont();
+  if (!text || !font) return;
+  const std::string_view input(typed);
+  for (size_t at = 0; at < input.size();) {
+    const char32_t c = records::NextCodePoint(input, &at);
+    if (!Typeable(c)) continue;
+    char bytes[4];
+    const int n = records::AppendCodePoint(c, bytes);
+    // The buffer keeps its last two bytes free, as ever; a character that
+    // does not fit whole is not typed.
+    if (n == 0 || length + n > capacity - 2) continue;
+    std::string candidate(text.get(), static_cast<size_t>(length));
+    candidate.append(bytes, static_cast<size_t>(n));
+    if (font->TextWidth(candidate.c_str()) >= width) continue;
+    std::memcpy(text.get() + length, bytes, static_cast<size_t>(n));
+    length += n;
+    text[static_cast<size_t>(length)] = '\0';
+  }
 }
 
 BitmapFont* TextField::DrawingFont() const {

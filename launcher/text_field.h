@@ -1,6 +1,8 @@
 // The launcher's one-line text box: a string in a bitmap font that can be
-// selected (highlighted) and focused with the mouse, takes typed keys from
-// the keyboard queue while focused, and shows a blinking block caret.
+// selected (highlighted) and focused with the mouse, takes typed text (UTF-8,
+// from the system's text input, on while a field is focused) and the keys
+// Tab, Enter and Backspace from the keyboard queue while focused, and shows
+// a blinking block caret.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +38,8 @@ class TextField {
 
   void SetRect(int x, int y, int width, int height);
   void SetInset(int x, int y);
-  // A zero-filled buffer of capacity bytes; the text holds at most capacity - 2 typed characters.
+  // A zero-filled buffer of capacity bytes; the text holds at most capacity - 2 bytes of typed
+  // characters, never part of one.
   void AllocText(int capacity);
   // Leaves the field unchanged when s does not fit the buffer.
   void SetText(const char* s);
@@ -50,8 +53,8 @@ class TextField {
   void SetEditable(int on) { editable = on; }
   // The owner calls it on the frame the left button goes down; returns focused.
   int Click(int mouseX, int mouseY);
-  // Takes the queued keys; returns the last key code handled (Tab and Enter
-  // return at once), 0 when there was none.
+  // Takes the queued keys and text in order; returns the last key code
+  // handled (Tab and Enter return at once), 0 when there was none.
   int PollKeys();
   void Draw(IDirectDrawSurface* target);
 
@@ -74,6 +77,8 @@ class TextField {
   int32_t editable;
 
  private:
+  // Adds the characters of typed that the field takes and that fit.
+  void Type(const char* typed);
   // Font 1 while highlighted (when there is one), else font 0.
   BitmapFont* DrawingFont() const;
 };

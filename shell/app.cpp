@@ -11,7 +11,6 @@
 #include "platform/win/mmtimer.h"
 #include "platform/win/profile.h"
 #include "gx/mouse_cursor.h"
-#include "gx/key_queue.h"
 #include "screens/screen.h"
 #include "screens/screen_manager.h"
 #include "gx/frame_clock.h"
@@ -201,6 +200,7 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       } else if (wParam == SIZE_RESTORED) {
         mouseOffsetX = mouseOffsetY = 0;
       }
+      mouseCursor.SetOffset(mouseOffsetX, mouseOffsetY);
       break;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
@@ -229,12 +229,6 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_SYSCOMMAND:
       if (wParam == SC_SCREENSAVE) return 0;
-      break;
-    case WM_MOUSEMOVE:
-      // The coordinates are signed 16-bit values: a captured pointer left of the window is negative.
-      if (appActive.load())
-        mouseCursor.SetPosition(static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lParam))) - mouseOffsetX,
-                                static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lParam))) - mouseOffsetY);
       break;
     case MM_MCINOTIFY:
       // The music has ended: start it again from the beginning.

@@ -60,6 +60,54 @@ DeviceEvent MoveEvent(int x, int y) {
   return e;
 }
 
+// The bytes of the UTF-8 character text starts with; a malformed byte is a
+// character of its own. text must not be empty.
+size_t CharacterBytes(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const size_t n = lead < 0xC2 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 1;
+  if (n > text.size()) return 1;
+  for (size_t i = 1; i < n; ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 1;
+  return n;
+}
+
+// Text events of whole characters, each at most what an event holds.
+void AddText(std::string_view text, std::vector<DeviceEvent>* out) {
+  while (!text.empty()) {
+    size_t n = 0;
+    while (n < text.size() && n + CharacterBytes(text.substr(n)) < DeviceEvent::kTextBytes)
+      n += CharacterBytes(text.substr(n));
+    DeviceEvent e;
+    e.kind = DeviceEvent::Kind::Text;
+    text.copy(e.text, n);
+    out->push_back(e);
+    text.remove_prefix(n);
+  }
+}
+
+bool Hex(char c, int* v) {
+  if (c >= '0' && c <= '9') *v = c - '0';
+  else if (c >= 'a' && c <= 'f') *v = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F') *v = c - 'A' + 10;
+  else return false;
+  return true;
+}
+
+// The text of a "text" line: \xHH is a byte, every other byte stands for itself.
+bool Unescape(std::string_view in, std::string* out) {
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '\\') {
+      out->push_back(in[i]);
+      continue;
+    }
+    int high, low;
+    if (i + 3 >= in.size() || in[i + 1] != 'x' || !Hex(in[i + 2], &high) || !Hex(in[i + 3], &low)) return false;
+    out->push_back(static_cast<char>(high * 16 + low));
+    i += 3;
+  }
+  return true;
+}
+
 DeviceEvent Simple(DeviceEvent::Kind kind) {
   DeviceEvent e;
   e.kind = kind;
@@ -134,16 +182,29 @@ class Parser {
       if (text.empty()) return fail("type needs TEXT");
       const KeyInfo* shift = KeyByName("LSHIFT");
       uint32_t at = t;
-      for (char c : text) {
+      for (size_t i = 0; i < text.size();) {
+        const std::string_view character = text.substr(i, CharacterBytes(text.substr(i)));
+        i += character.size();
+        const auto lead = static_cast<unsigned char>(character[0]);
+        if (lead < 0x20 || lead == 0x7F || (character.size() == 1 && lead >= 0x80))
+          return fail("cannot type byte " + std::to_string(lead));
         bool needsShift = false;
-        const KeyInfo* key = KeyForChar(c, &needsShift);
-        if (!key) return fail(std::string("cannot type '") + c + "'");
-        if (needsShift) Add(at, KeyEvent(*shift, true));
-        Add(at, KeyEvent(*key, true));
-        Add(at + kTapMs, KeyEvent(*key, false));
-        if (needsShift) Add(at + kTapMs, KeyEvent(*shift, false));
+        const KeyInfo* key = character.size() == 1 ? KeyForChar(character[0], &needsShift) : nullptr;
+        std::vector<DeviceEvent> typed;
+        AddText(character, &typed);
+        if (key && needsShift) Add(at, KeyEvent(*shift, true));
+        if (key) Add(at, KeyEvent(*key, true));
+        for (const DeviceEvent& e : typed) Add(at, e);
+        if (key) Add(at + kTapMs, KeyEvent(*key, false));
+        if (key && needsShift) Add(at + kTapMs, KeyEvent(*shift, false));
         at += 2 * kTapMs;
       }
+    } else if (command == "text") {
+      std::string text;
+      if (Trim(rest).empty() || !Unescape(Trim(rest), &text)) return fail("text needs TEXT (\\xHH for a byte)");
+      std::vector<DeviceEvent> typed;
+      AddText(text, &typed);
+      for (const DeviceEvent& e : typed) Add(t, e);
     } else if (command == "activate" || command == "deactivate" || command == "close") {
       if (!noMore()) return fail(command + " takes no arguments");
       Add(t, Simple(command == "activate"     ? DeviceEvent::Kind::Activate
@@ -174,6 +235,22 @@ class Parser {
 };
 
 }  // namespace
+
+std::string ScriptText(std::string_view text) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= ' ' || byte == 0x7F || c == '#' || c == '\\') {
+      out += "\\x";
+      out += kDigits[byte >> 4];
+      out += kDigits[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 bool ParseScript(std::string_view text, const std::string& baseDir, Script* script, std::string* error) {
   *script = {};

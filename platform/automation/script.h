@@ -1,5 +1,8 @@
 // Scripted input for headless (and windowed) runs: one event per line,
 // "TICK COMMAND ARGS", ticks in non-decreasing order, '#' starts a comment.
+// "type TEXT" types UTF-8 as a US keyboard would (each character with a key
+// gives its key down, its text and its key up); "text TEXT" gives the typed
+// text alone, as an input method does (what QB_RECORD writes).
 #pragma once
 
 #include <cstdint>
@@ -26,6 +29,10 @@ struct Script {
   std::vector<ScriptShot> shots;    // sorted by tick
   std::vector<ScriptShot> dumps;    // state dumps ("dump PATH"), sorted by tick
 };
+
+// Typed text as the argument of a "text" line: bytes that the line could
+// not hold as they are (blanks, '#', control bytes, '\\') written \xHH.
+std::string ScriptText(std::string_view text);
 
 // Relative shot and dump paths are taken relative to baseDir. On a malformed line or an
 // unknown command returns false with "line N: what is wrong" in error.

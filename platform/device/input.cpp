@@ -1,6 +1,7 @@
 #include "platform/device/input.h"
 
-#include <atomic>
+#include <deque>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,18 +20,13 @@ namespace platform {
 namespace {
 
 struct State {
-  std::atomic<uint8_t> keys[256] = {};
-  // Presses not yet shown by a snapshot: a key and its release, or several
-  // taps of it, can arrive in one poll (synthetic or very fast typing). The
-  // snapshots then show each press, with a release between two of them, so
-  // the keyboard queue sees every one (one snapshot is taken per message).
-  std::atomic<int> pressesPending[256] = {};
-  bool shownDown[256] = {};  // what the last snapshot said; main thread only
-  std::atomic<int> buttons{0};
-  // Buttons pressed since the last poll (a frame's read): a press and its
-  // release can both arrive between two polls, and the poll still sees it.
-  std::atomic<int> pressedSincePoll{0};
-  std::atomic<int> x{0}, y{0};
+  uint8_t keys[kKeyCount] = {};
+  int buttons = 0;
+  int x = 0, y = 0;
+  // The window's own activation, as its events tell it: moves while it is
+  // inactive change the held position, but the pointer the screens see stays.
+  bool active = true;
+  std::deque<InputEvent> queue;
   std::mutex mutex;  // guards the script below
   void (*sink)(const DeviceEvent&) = nullptr;
   Script script;
@@ -39,6 +35,10 @@ struct State {
   size_t nextDump = 0;
   std::string (*stateText)() = nullptr;
 };
+
+// A program that reads no input for a long while (a screen without text
+// fields takes no keys) keeps only the newest events.
+constexpr size_t kMaxQueued = 1024;
 
 State& S() {
   static State state;
@@ -95,35 +95,56 @@ std::string TakeFromScriptDir(const std::string& dir) {
   return taken.string();
 }
 
-void SnapshotKeys(uint8_t out[kKeyCount]) {
-  State& s = S();
-  for (int i = 0; i < kKeyCount; ++i) {
-    if (s.pressesPending[i].load(std::memory_order_relaxed) > 0) {
-      // Up between two presses, then down for the next one.
-      if (!s.shownDown[i]) s.pressesPending[i].fetch_sub(1, std::memory_order_relaxed);
-      s.shownDown[i] = !s.shownDown[i];
-    } else {
-      s.shownDown[i] = (s.keys[i].load(std::memory_order_relaxed) & 0x80) != 0;
-    }
-    out[i] = s.shownDown[i] ? 0x80 : 0;
-  }
-}
+void SnapshotKeys(uint8_t out[kKeyCount]) { std::copy(S().keys, S().keys + kKeyCount, out); }
 
-bool KeyHeld(Key key) {
-  return S().keys[static_cast<int>(key)].load(std::memory_order_relaxed) & 0x80;
-}
+bool KeyHeld(Key key) { return S().keys[static_cast<int>(key)] & 0x80; }
 
-int MouseButtons() { return S().buttons.load(std::memory_order_relaxed); }
-
-int PollMouseButtons() {
-  State& s = S();
-  return s.buttons.load(std::memory_order_relaxed) | s.pressedSincePoll.exchange(0, std::memory_order_relaxed);
-}
+int MouseButtons() { return S().buttons; }
 
 void MousePosition(int* x, int* y) {
-  if (x) *x = S().x.load(std::memory_order_relaxed);
-  if (y) *y = S().y.load(std::memory_order_relaxed);
+  if (x) *x = S().x;
+  if (y) *y = S().y;
 }
+
+namespace {
+
+InputStream StreamOf(DeviceEvent::Kind kind) {
+  return kind == DeviceEvent::Kind::MouseMove || kind == DeviceEvent::Kind::MouseButton ? InputStream::Pointer
+                                                                                         : InputStream::Keyboard;
+}
+
+void Queue(const DeviceEvent& e, bool shift = false) {
+  std::deque<InputEvent>& q = S().queue;
+  // Only the last place of a run of moves matters to a reader.
+  if (e.kind == DeviceEvent::Kind::MouseMove && !q.empty() && q.back().event.kind == DeviceEvent::Kind::MouseMove) {
+    q.back().event = e;
+    return;
+  }
+  if (q.size() == kMaxQueued) q.pop_front();
+  q.push_back({e, shift});
+}
+
+}  // namespace
+
+bool TakeInputEvent(InputStream stream, InputEvent* out, bool (*accept)(const DeviceEvent&)) {
+  std::deque<InputEvent>& q = S().queue;
+  for (auto it = q.begin(); it != q.end(); ++it) {
+    if (StreamOf(it->event.kind) != stream) continue;
+    if (accept && !accept(it->event)) return false;
+    *out = *it;
+    q.erase(it);
+    return true;
+  }
+  return false;
+}
+
+void DropInputEvents(InputStream stream) {
+  std::deque<InputEvent>& q = S().queue;
+  q.erase(std::remove_if(q.begin(), q.end(), [&](const InputEvent& e) { return StreamOf(e.event.kind) == stream; }),
+          q.end());
+}
+
+void SetTextInput(bool on) { Video().SetTextInput(on); }
 
 void LoadStartupScript() {
   const Config& c = GetConfig();
@@ -159,6 +180,8 @@ std::string ScriptLine(const DeviceEvent& e) {
       const KeyInfo* key = KeyInfoOf(e.key);
       return key && key->name ? std::string("key ") + (e.down ? "down " : "up ") + key->name : std::string();
     }
+    case DeviceEvent::Kind::Text:
+      return "text " + ScriptText(e.text);
     case DeviceEvent::Kind::Activate:
       return "activate";
     case DeviceEvent::Kind::Deactivate:
@@ -207,37 +230,52 @@ void GatherDeviceEvents() {
   }
 }
 
-void ApplyDeviceEvent(const DeviceEvent& e) {
+void ApplyDeviceEvent(const DeviceEvent& event) {
   State& s = S();
+  DeviceEvent e = event;
   switch (e.kind) {
     case DeviceEvent::Kind::MouseMove:
       s.x = e.x;
       s.y = e.y;
+      if (s.active) Queue(e);
       break;
     case DeviceEvent::Kind::MouseButton: {
-      int bit = e.button == 0 ? 1 : 2;
-      if (e.down) {
-        s.buttons.fetch_or(bit, std::memory_order_relaxed);
-        s.pressedSincePoll.fetch_or(bit, std::memory_order_relaxed);
-      } else {
-        s.buttons.fetch_and(~bit, std::memory_order_relaxed);
-      }
+      const int bit = e.button == 0 ? 1 : 2;
+      s.buttons = e.down ? (s.buttons | bit) : (s.buttons & ~bit);
+      // A reader sees the button where it went down or up.
+      e.x = s.x;
+      e.y = s.y;
+      Queue(e);
       break;
     }
     case DeviceEvent::Kind::Key:
-      if (e.key != Key::None) {
-        const int code = static_cast<int>(e.key);
-        s.keys[code] = e.down ? 0x80 : 0;
-        if (e.down) s.pressesPending[code].fetch_add(1, std::memory_order_relaxed);
+      if (e.key == Key::None) break;
+      if (e.down) Queue(e, KeyHeld(Key::LeftShift) || KeyHeld(Key::RightShift));
+      s.keys[static_cast<int>(e.key)] = e.down ? 0x80 : 0;
+      break;
+    case DeviceEvent::Kind::Text:
+      if (e.text[0] != '\0') Queue(e);
+      break;
+    case DeviceEvent::Kind::Activate:
+      s.active = true;
+      break;
+    case DeviceEvent::Kind::Deactivate: {
+      // A window that loses focus sees no keys or buttons held any more; the
+      // readers see the buttons go up.
+      s.active = false;
+      std::fill(std::begin(s.keys), std::end(s.keys), 0);
+      for (int button = 0; button < 2; ++button) {
+        if (!(s.buttons & (1 << button))) continue;
+        DeviceEvent release;
+        release.kind = DeviceEvent::Kind::MouseButton;
+        release.button = button;
+        release.x = s.x;
+        release.y = s.y;
+        Queue(release);
       }
-      break;
-    case DeviceEvent::Kind::Deactivate:
-      // A window that loses focus sees no keys held any more.
-      for (auto& k : s.keys) k = 0;
-      for (auto& k : s.pressesPending) k = 0;
       s.buttons = 0;
-      s.pressedSincePoll = 0;
       break;
+    }
     default:
       break;
   }

@@ -1,9 +1,9 @@
-// Device state (keys by the layer's key code, mouse buttons and position) and the
-// stream of device events from the backend and the script. Like the input
-// devices the programs were written for, the state is live: it changes at
-// every event pump, whether or not the window's messages are handled yet.
-// Events arrive on the main thread; the state is kept in atomics all the
-// same, so any thread may look at it.
+// The input of the programs: the device events of the backend and the
+// script, taken once at each pump, in order, into the held state (keys,
+// buttons, pointer position) and into one queue of input events that the
+// readers take from (the mouse cursor its moves and buttons, the key queue
+// its key presses and typed text). Everything here is the main thread's: the
+// pump, the state and the readers.
 #pragma once
 
 #include <cstdint>
@@ -15,15 +15,30 @@
 
 namespace platform {
 
-// By key code (platform/device/keys.h): 0x80 for a key shown down.
+// The held state, as of the last pump. By key code (platform/device/keys.h):
+// 0x80 for a key held.
 void SnapshotKeys(uint8_t out[kKeyCount]);
 bool KeyHeld(Key key);
 int MouseButtons();  // bit 0 left, bit 1 right
-// The buttons for the frame's read: held now, or pressed at any time since
-// the previous poll (a tap released before this poll reads as pressed once,
-// however long ago the previous frame was).
-int PollMouseButtons();
 void MousePosition(int* x, int* y);
+
+// One queued input event. Pointer: MouseMove (only while the window is
+// active) and MouseButton, each with the position it happened at. Keyboard:
+// key presses (Key, down) with whether Shift was held, and Text.
+struct InputEvent {
+  DeviceEvent event;
+  bool shift = false;
+};
+enum class InputStream { Pointer, Keyboard };
+// Takes the oldest queued event of the stream, if accept (when given) takes
+// it; false when there is none or it was refused (it then stays queued).
+bool TakeInputEvent(InputStream stream, InputEvent* out, bool (*accept)(const DeviceEvent&) = nullptr);
+// Drops every queued event of the stream.
+void DropInputEvents(InputStream stream);
+
+// The system's text input (an on-screen keyboard, an input method) on or
+// off: on while a text field has the focus.
+void SetTextInput(bool on);
 
 // Loads QB_SCRIPT, or takes the next script of QB_SCRIPT_DIR for this
 // program. A malformed script ends the process with code 2.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/media/frame_diff.h"
 #include "platform/device/keys.h"
@@ -77,6 +78,20 @@ Key KeyFromSdl(SDL_Scancode sc) {
   }
 }
 
+// Letter keys by the layout's letter, so the game's letter keys are where
+// the player's keyboard shows them (Z on a German Z); a layout without Latin
+// letters keeps their positions. Every other key by its position.
+Key KeyFromSdl(const SDL_Keysym& key) {
+  if (key.sym >= SDLK_a && key.sym <= SDLK_z) return static_cast<Key>(static_cast<int>(Key::A) + (key.sym - SDLK_a));
+  if (key.scancode >= SDL_SCANCODE_A && key.scancode <= SDL_SCANCODE_Z) {
+    static constexpr Key kByPosition[] = {Key::A, Key::B, Key::C, Key::D, Key::E, Key::F, Key::G, Key::H, Key::I,
+                                          Key::J, Key::K, Key::L, Key::M, Key::N, Key::O, Key::P, Key::Q, Key::R,
+                                          Key::S, Key::T, Key::U, Key::V, Key::W, Key::X, Key::Y, Key::Z};
+    return kByPosition[key.scancode - SDL_SCANCODE_A];
+  }
+  return KeyFromSdl(key.scancode);
+}
+
 bool InsidePicture(int x, int y) { return x >= 0 && x < 800 && y >= 0 && y < 600; }
 
 bool HasDisplay() {
@@ -142,6 +157,8 @@ class SdlVideo final : public VideoBackend {
       CloseWindow();
       return false;
     }
+    // SDL starts with text input on; it is on only while a text field is focused.
+    SDL_StopTextInput();
     RedrawWindow();
     return true;
   }
@@ -339,13 +356,22 @@ class SdlVideo final : public VideoBackend {
           if (ev.type == SDL_KEYDOWN) SetFullscreen(!IsFullscreen());
           break;
         }
-        e.key = KeyFromSdl(ev.key.keysym.scancode);
+        e.key = KeyFromSdl(ev.key.keysym);
         if (e.key == Key::None) break;
         e.kind = DeviceEvent::Kind::Key;
         e.down = ev.type == SDL_KEYDOWN;
         out.push_back(e);
         break;
       }
+      case SDL_TEXTINPUT:
+        // Whole characters (any layout, dead keys, input methods); SDL
+        // fills its buffer with whole characters, NUL-terminated.
+        e.kind = DeviceEvent::Kind::Text;
+        static_assert(sizeof e.text == sizeof ev.text.text);
+        std::memcpy(e.text, ev.text.text, sizeof e.text);
+        e.text[sizeof e.text - 1] = '\0';
+        if (e.text[0] != '\0') out.push_back(e);
+        break;
       case SDL_WINDOWEVENT:
         switch (ev.window.event) {
           case SDL_WINDOWEVENT_FOCUS_GAINED:

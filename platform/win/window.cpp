@@ -73,29 +73,12 @@ void ClearQueue() {
   U().queue.clear();
 }
 
-WPARAM MouseKeyFlags() {
-  int b = platform::MouseButtons();
-  WPARAM w = 0;
-  if (b & 1) w |= MK_LBUTTON;
-  if (b & 2) w |= MK_RBUTTON;
-  if (platform::KeyHeld(platform::Key::LeftShift) || platform::KeyHeld(platform::Key::RightShift)) w |= MK_SHIFT;
-  return w;
-}
-
-// One device event becomes the messages Windows would send for it.
+// The messages the window procedure itself needs for a device event:
+// activation, closing, moves of the window, and keys (Escape, F1). The
+// screens take the mouse and the keys from the input queue instead.
 void Translate(const platform::DeviceEvent& e) {
   using Kind = platform::DeviceEvent::Kind;
-  int x, y;
-  platform::MousePosition(&x, &y);
   switch (e.kind) {
-    case Kind::MouseMove:
-      Post(WM_MOUSEMOVE, MouseKeyFlags(), MAKELPARAM(e.x, e.y));
-      break;
-    case Kind::MouseButton: {
-      UINT msg = e.button == 0 ? (e.down ? WM_LBUTTONDOWN : WM_LBUTTONUP) : (e.down ? WM_RBUTTONDOWN : WM_RBUTTONUP);
-      Post(msg, MouseKeyFlags(), MAKELPARAM(x, y));
-      break;
-    }
     case Kind::Key: {
       const platform::WindowsKeyCodes codes = platform::WindowsCodesOf(e.key);
       LPARAM lp = 1 | (static_cast<LPARAM>(codes.scanCode & 0xFF) << 16);
@@ -117,6 +100,8 @@ void Translate(const platform::DeviceEvent& e) {
     case Kind::Moved:
       Post(WM_MOVE, 0, MAKELPARAM(e.x, e.y));
       break;
+    case Kind::MouseMove:
+    case Kind::MouseButton:
     case Kind::Text:
       break;
   }

@@ -2,9 +2,13 @@
 // keyboard and caret rules.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "launcher/bitmap_font.h"
 #include "launcher/text_field.h"
 #include "gx/key_queue.h"
+#include "platform/device/input.h"
 #include "gx/frame_clock.h"
 #include "tests/launcher/launcher_test_support.h"
 
@@ -113,68 +117,112 @@ class FieldTest : public FontTest {
     field_.AddSharedFont(&font_);
     field_.SetRect(10, 20, 10000, 30);
   }
-  static void Type(int scanCode, int times) {
-    for (int i = 0; i < times; ++i) keyQueue.Push(scanCode);
+  // A key as the keyboard sends it; a letter key's text comes apart (Text).
+  static void Tap(platform::Key key, int times = 1) {
+    for (int i = 0; i < times; ++i)
+      for (bool down : {true, false}) {
+        platform::DeviceEvent e;
+        e.kind = platform::DeviceEvent::Kind::Key;
+        e.key = key;
+        e.down = down;
+        platform::ApplyDeviceEvent(e);
+      }
+  }
+  static void Text(const std::string& utf8, int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      platform::DeviceEvent e;
+      e.kind = platform::DeviceEvent::Kind::Text;
+      std::snprintf(e.text, sizeof e.text, "%s", utf8.c_str());
+      platform::ApplyDeviceEvent(e);
+    }
   }
   TextField field_;
 };
 
-TEST_F(FieldTest, TakesAtMostCapacityMinusTwoCharactersOrWhatTheBoxHolds) {
+// The buffer keeps two bytes free and never holds part of a character; the
+// box takes what its width shows.
+TEST_F(FieldTest, TakesAtMostCapacityMinusTwoBytesOfWholeCharactersOrWhatTheBoxHolds) {
   field_.SetFocus(1);
-  Type(kScanA, 70);
+  Text("a", 70);
   field_.PollKeys();
   EXPECT_EQ(field_.length, 62);
   EXPECT_EQ(std::string(field_.Text()), std::string(62, 'a'));
+  const std::string euro = "\xE2\x82\xAC";
+  field_.SetText("");
+  Text(euro, 30);  // 20 of them fill 60 bytes, a 21st would cut into the last two
+  field_.PollKeys();
+  EXPECT_EQ(field_.length, 60);
+  Text(euro + "\xC3\xAB" + "a");  // only the two bytes of the "e" with diaeresis still fit
+  field_.PollKeys();
+  EXPECT_EQ(field_.length, 62);
+  EXPECT_EQ(std::string(field_.Text()).substr(57), euro + "\xC3\xAB");
+  Tap(platform::Key::Backspace);
+  field_.PollKeys();
+  EXPECT_EQ(field_.length, 60);
 
   TextField narrow;
   narrow.AllocText(64);
   narrow.AddSharedFont(&font_);
   narrow.SetRect(0, 0, 3 * font_.CharAdvance('a') + 1, 30);  // room for three, not four
   narrow.SetFocus(1);
-  Type(kScanA, 10);
+  Text("a", 10);
   narrow.PollKeys();
   EXPECT_STREQ(narrow.Text(), "aaa");
 }
 
-TEST_F(FieldTest, BackspaceTabAndEnter) {
+// Text comes in the order it was typed with the keys, however many arrived
+// in one frame; Backspace takes a whole character; a key's own press types
+// nothing (its text does).
+TEST_F(FieldTest, TextAndKeysInTypedOrderBackspaceTabAndEnter) {
+  using platform::Key;
   field_.SetFocus(1);
-  Type(KeyQueue::kBackspace, 2);
+  Tap(Key::Backspace, 2);
   field_.PollKeys();
   EXPECT_STREQ(field_.Text(), "");
-  Type(kScanA, 2);
-  Type(KeyQueue::kBackspace, 1);
-  Type(KeyQueue::kTab, 1);
-  Type(kScanA, 1);
+  Text("a");
+  Text("b");
+  Tap(Key::Backspace);
+  Text("c");
+  Tap(Key::A);
+  field_.PollKeys();
+  EXPECT_STREQ(field_.Text(), "ac");
+  Text("Zo\xC3\xAB");
+  Tap(Key::Backspace);
+  Tap(Key::Tab);
+  Text("x");
   EXPECT_EQ(field_.PollKeys(), TextField::kTab);
-  EXPECT_STREQ(field_.Text(), "a");
+  EXPECT_STREQ(field_.Text(), "acZo");
   EXPECT_EQ(field_.focused, 1);
-  Type(KeyQueue::kEnter, 1);
+  Tap(Key::Enter);
   EXPECT_EQ(field_.PollKeys(), TextField::kEnter);
   EXPECT_EQ(field_.focused, 0);
+  EXPECT_STREQ(field_.Text(), "acZox");
   // Unfocused or read-only fields take nothing.
-  Type(kScanA, 1);
+  Text("a");
   EXPECT_EQ(field_.PollKeys(), 0);
   field_.SetFocus(1);
   field_.SetEditable(0);
-  keyQueue.Push(kScanA);
+  Text("a");
   EXPECT_EQ(field_.PollKeys(), 0);
+  EXPECT_STREQ(field_.Text(), "acZox");
 }
 
-// An e-mail address keeps its "-" and "_"; ":" would split the player string, so it is never taken.
-TEST_F(FieldTest, TypesHyphenAndUnderscoreButNotTheFieldSeparator) {
-  constexpr int kShift = 256, kMinusKey = 12, kSemicolonKey = 39;
+// An e-mail address keeps its "-", "_", "@" and "."; ":" would split the
+// player string, and control characters are no text: neither is taken.
+TEST_F(FieldTest, TypesPunctuationAndLettersButNotTheFieldSeparatorOrControls) {
   field_.SetFocus(1);
-  for (int event : {kScanA, kMinusKey, kShift + kMinusKey, kShift + kSemicolonKey, kSemicolonKey, kScanA})
-    keyQueue.Push(event);
+  Text("a-_;@.'");
+  Text(":\t\x7F\xC2\x85");  // C1 control NEL too
+  Text("\xC3\x85ngstr\xC3\xB6m");
   field_.PollKeys();
-  EXPECT_STREQ(field_.Text(), "a-_;a");
+  EXPECT_STREQ(field_.Text(), "a-_;@.'\xC3\x85ngstr\xC3\xB6m");
 }
 
 TEST_F(FieldTest, FocusingFlushesOnlyAnUnfocusedField) {
-  keyQueue.Push(kScanA);
+  Tap(platform::Key::A);
   field_.SetFocus(1);
   EXPECT_EQ(keyQueue.Pop(), 0);
-  keyQueue.Push(kScanA);
+  Tap(platform::Key::A);
   field_.SetFocus(1);
   EXPECT_EQ(keyQueue.Pop(), kScanA);
 }

@@ -61,16 +61,18 @@ TEST(Window, MessagesFromDeviceEventsWithWindowsPacking) {
   EXPECT_EQ(LOWORD(first[2].wParam), WA_ACTIVE);
 
   platform::SetScript(Parse("0 click left 300 200\n0 tap ESC\n0 key down A\n0 close\n"));
-  // The pump applies every due event to the device state and queues its messages.
+  // The pump applies every due event to the device state and the input
+  // queue; only the keys and the window's own events become messages.
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.message, WM_MOUSEMOVE);
-  EXPECT_EQ(msg.lParam, MAKELPARAM(300, 200));
-  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.message, WM_LBUTTONDOWN);
-  EXPECT_EQ(msg.wParam & MK_LBUTTON, MK_LBUTTON);
   EXPECT_EQ(platform::MouseButtons(), 1);
-  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  platform::InputEvent queued;
+  ASSERT_TRUE(platform::TakeInputEvent(platform::InputStream::Pointer, &queued));
+  EXPECT_EQ(queued.event.kind, platform::DeviceEvent::Kind::MouseMove);
+  ASSERT_TRUE(platform::TakeInputEvent(platform::InputStream::Pointer, &queued));
+  EXPECT_EQ(queued.event.kind, platform::DeviceEvent::Kind::MouseButton);
+  EXPECT_EQ(queued.event.x, 300);
+  EXPECT_EQ(queued.event.y, 200);
   EXPECT_EQ(msg.message, WM_KEYDOWN);
   EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_ESCAPE));
   EXPECT_EQ((msg.lParam >> 16) & 0xFF, 1);  // scan code
@@ -99,41 +101,86 @@ TEST(Window, MessagesFromDeviceEventsWithWindowsPacking) {
   EXPECT_EQ(platform::MouseButtons(), 0);
   EXPECT_GE(GetAsyncKeyState(VK_ESCAPE), 0);
   EXPECT_LT(GetAsyncKeyState('A'), 0);  // never released
+  platform::DropInputEvents(platform::InputStream::Pointer);
+  platform::DropInputEvents(platform::InputStream::Keyboard);
 }
 
-TEST(Input, TapBetweenTwoPollsIsPolledAsPressedOnce) {
-  auto button = [](int which, bool down) {
+// The readers of the two streams each see their own events in the order
+// they came, a button with the place it went down or up at; the held state
+// changes at once.
+TEST(Input, QueuesEachStreamInOrderWithTheHeldStateAlongside) {
+  using Kind = platform::DeviceEvent::Kind;
+  auto apply = [](Kind kind, int a = 0, int b = 0, bool down = false) {
     platform::DeviceEvent e;
-    e.kind = platform::DeviceEvent::Kind::MouseButton;
-    e.button = which;
+    e.kind = kind;
+    e.x = a;
+    e.y = b;
+    e.button = a;
+    e.key = static_cast<platform::Key>(a);
     e.down = down;
     platform::ApplyDeviceEvent(e);
   };
-  platform::PollMouseButtons();
-  button(0, true);
-  button(0, false);
-  EXPECT_EQ(platform::PollMouseButtons(), 1);
-  EXPECT_EQ(platform::PollMouseButtons(), 0);
-  // The held state itself changes at once; a held right button is untouched.
-  button(1, true);
-  button(0, true);
-  EXPECT_EQ(platform::PollMouseButtons(), 3);
-  button(0, false);
-  EXPECT_EQ(platform::MouseButtons(), 2);
-  EXPECT_EQ(platform::PollMouseButtons(), 2);
-  button(0, true);
-  button(0, false);
-  EXPECT_EQ(platform::MouseButtons(), 2);
-  EXPECT_EQ(platform::PollMouseButtons(), 3);
-  button(1, false);
-  EXPECT_EQ(platform::PollMouseButtons(), 0);
-  // Losing focus forgets a pending tap.
-  button(0, true);
-  button(0, false);
-  platform::DeviceEvent lost;
-  lost.kind = platform::DeviceEvent::Kind::Deactivate;
-  platform::ApplyDeviceEvent(lost);
-  EXPECT_EQ(platform::PollMouseButtons(), 0);
+  auto take = [](platform::InputStream stream) {
+    platform::InputEvent e;
+    if (!platform::TakeInputEvent(stream, &e)) return std::string("none");
+    const platform::DeviceEvent& d = e.event;
+    switch (d.kind) {
+      case Kind::MouseMove: return "move " + std::to_string(d.x) + "," + std::to_string(d.y);
+      case Kind::MouseButton:
+        return std::string(d.down ? "down " : "up ") + std::to_string(d.button) + " at " + std::to_string(d.x) + "," +
+               std::to_string(d.y);
+      case Kind::Key: return "key " + std::to_string(static_cast<int>(d.key)) + (e.shift ? " shifted" : "");
+      default: return std::string("text ") + d.text;
+    }
+  };
+  using platform::InputStream;
+  platform::DropInputEvents(InputStream::Pointer);
+  platform::DropInputEvents(InputStream::Keyboard);
+  apply(Kind::MouseMove, 10, 10);
+  apply(Kind::MouseMove, 20, 30);  // only the last of a run of moves is kept
+  apply(Kind::Key, static_cast<int>(platform::Key::A), 0, true);
+  apply(Kind::MouseButton, 0, 0, true);
+  apply(Kind::MouseMove, 40, 50);
+  apply(Kind::MouseButton, 0, 0, false);
+  apply(Kind::MouseButton, 0, 0, true);  // a second tap in the same frame
+  apply(Kind::MouseButton, 0, 0, false);
+  apply(Kind::Key, static_cast<int>(platform::Key::A), 0, false);  // releases are not queued
+  apply(Kind::Key, static_cast<int>(platform::Key::LeftShift), 0, true);
+  apply(Kind::Key, static_cast<int>(platform::Key::B), 0, true);
+  platform::DeviceEvent text;
+  text.kind = Kind::Text;
+  std::snprintf(text.text, sizeof text.text, "%s", "\xC3\xAB");
+  platform::ApplyDeviceEvent(text);
+  EXPECT_EQ(platform::MouseButtons(), 0);
+  EXPECT_TRUE(platform::KeyHeld(platform::Key::B));
+  EXPECT_FALSE(platform::KeyHeld(platform::Key::A));
+  // A reader that refuses the next event leaves it queued.
+  platform::InputEvent refused;
+  EXPECT_FALSE(platform::TakeInputEvent(InputStream::Keyboard, &refused, [](const platform::DeviceEvent& e) {
+    return e.kind == Kind::Text;
+  }));
+  const std::vector<std::string> pointer = {"move 20,30", "down 0 at 20,30", "move 40,50", "up 0 at 40,50",
+                                            "down 0 at 40,50", "up 0 at 40,50", "none"};
+  // A, left Shift, B (the layer's key codes)
+  const std::vector<std::string> keyboard = {"key 29", "key 41", "key 47 shifted", "text \xC3\xAB", "none"};
+  for (const std::string& expected : pointer) EXPECT_EQ(take(InputStream::Pointer), expected);
+  for (const std::string& expected : keyboard) EXPECT_EQ(take(InputStream::Keyboard), expected);
+
+  // Losing the focus releases what is held, for the readers too; moves while
+  // inactive change the held position only.
+  apply(Kind::MouseButton, 1, 0, true);
+  apply(Kind::Deactivate);
+  apply(Kind::MouseMove, 7, 8);
+  EXPECT_FALSE(platform::KeyHeld(platform::Key::B));
+  int x = 0, y = 0;
+  platform::MousePosition(&x, &y);
+  EXPECT_EQ(x * 100 + y, 708);
+  EXPECT_EQ(take(InputStream::Pointer), "down 1 at 40,50");
+  EXPECT_EQ(take(InputStream::Pointer), "up 1 at 40,50");
+  EXPECT_EQ(take(InputStream::Pointer), "none");
+  apply(Kind::Activate);
+  apply(Kind::MouseMove, 9, 9);
+  EXPECT_EQ(take(InputStream::Pointer), "move 9,9");
 }
 
 // The layer's keys become Windows codes in one table: each key has a scan
@@ -212,9 +259,53 @@ TEST(Script, ParsesEveryCommandAndExpandsTaps) {
   for (size_t i = 1; i < s.events.size(); ++i) EXPECT_LE(s.events[i - 1].tick, s.events[i].tick);
 }
 
+// "type" types as a keyboard would: each character with a US key gives its
+// key down, its text and its key up; any other character its text alone.
+// "text" gives text alone, and holds any bytes a recording saw.
+TEST(Script, TypesUtf8AndRecordsTextAsTextLines) {
+  using platform::Key;
+  using Kind = platform::DeviceEvent::Kind;
+  auto s = Parse("0 type Zo\xC3\xAB\n");
+  std::vector<std::string> seen;
+  for (auto& e : s.events) {
+    std::string what = std::to_string(e.tick) + " ";
+    if (e.event.kind == Kind::Text) what += std::string("text ") + e.event.text;
+    else what += std::string(e.event.down ? "down " : "up ") + std::to_string(static_cast<int>(e.event.key));
+    seen.push_back(what);
+  }
+  const std::string shift = std::to_string(static_cast<int>(Key::LeftShift));
+  const std::string z = std::to_string(static_cast<int>(Key::Z)), o = std::to_string(static_cast<int>(Key::O));
+  const std::vector<std::string> expected = {"0 down " + shift, "0 down " + z, "0 text Z", "20 up " + z,
+                                             "20 up " + shift,  "40 down " + o, "40 text o", "60 up " + o,
+                                             "80 text \xC3\xAB"};
+  EXPECT_EQ(seen, expected);
+
+  // What a recording writes plays back as the same text: blanks, '#' and
+  // the escape itself survive the line's trimming and comments.
+  for (const std::string typed : {std::string(" #1 \\x41\t"), std::string("\xE2\x82\xAC"), std::string(40, 'a')}) {
+    const std::string line = "7 text " + platform::ScriptText(typed) + "\n";
+    auto played = Parse(line.c_str());
+    std::string back;
+    for (auto& e : played.events) {
+      ASSERT_EQ(e.event.kind, Kind::Text) << line;
+      EXPECT_EQ(e.tick, 7u);
+      EXPECT_LT(std::string(e.event.text).size(), sizeof e.event.text);
+      back += e.event.text;
+    }
+    EXPECT_EQ(back, typed) << line;
+  }
+  // Longer text comes in several events, each of whole characters.
+  const std::string euro = "\xE2\x82\xAC", twenty(20, 'a');
+  auto euros = Parse(("0 text " + twenty + euro + euro + euro + euro + "\n").c_str());
+  ASSERT_EQ(euros.events.size(), 2u);
+  EXPECT_EQ(std::string(euros.events[0].event.text), twenty + euro + euro + euro);
+  EXPECT_EQ(std::string(euros.events[1].event.text), euro);
+}
+
 TEST(Script, RejectsMalformedLinesWithTheirNumber) {
   const char* bad[] = {"x move 1 2", "10 jump", "10 dump", "10 move 1", "10 key down NOPE", "10 click middle 1 2",
-                       "20 tap A\n10 tap B", "10 press left extra", "-5 tap A", "10 type \x01"};
+                       "20 tap A\n10 tap B", "10 press left extra", "-5 tap A", "10 type \x01",
+                       "10 type a\xC3", "10 text", "10 text a\\x4", "10 text \\y41"};
   for (const char* text : bad) {
     platform::Script s;
     std::string error;

@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <cstdio>
+#include <string>
 #include <cstdint>
 #include <vector>
 
@@ -15,11 +16,24 @@ namespace {
 constexpr int kA = 30;
 constexpr int kMinus = 12;
 
-// One keyboard snapshot with the given scan codes held.
-std::array<uint8_t, 256> Held(std::initializer_list<int> codes) {
-  std::array<uint8_t, 256> keys{};
-  for (int c : codes) keys[c] = 0x80;
-  return keys;
+void Press(platform::Key k, bool down) {
+  platform::DeviceEvent e;
+  e.kind = platform::DeviceEvent::Kind::Key;
+  e.key = k;
+  e.down = down;
+  platform::ApplyDeviceEvent(e);
+}
+
+void Tap(platform::Key k) {
+  Press(k, true);
+  Press(k, false);
+}
+
+void Text(const char* utf8) {
+  platform::DeviceEvent e;
+  e.kind = platform::DeviceEvent::Kind::Text;
+  std::snprintf(e.text, sizeof e.text, "%s", utf8);
+  platform::ApplyDeviceEvent(e);
 }
 
 std::vector<int> Drain(KeyQueue& q) {
@@ -28,94 +42,51 @@ std::vector<int> Drain(KeyQueue& q) {
   return out;
 }
 
-TEST(KeyQueue, HeldKeyQueuesOncePerPress) {
+// Everything the device sent before a read is there, in order, however
+// many taps one frame held: two taps of one key are two presses. Shift is
+// the one held when the key went down; releases queue nothing.
+TEST(KeyQueue, EveryPressBetweenTwoReadsInOrder) {
   KeyQueue q;
-  auto a = Held({kA});
-  for (int i = 0; i < 50; ++i) q.Scan(a.data());  // auto-repeat does not queue more
-  EXPECT_EQ(Drain(q), std::vector<int>{kA});
-  q.Scan(Held({}).data());
-  q.Scan(a.data());
-  EXPECT_EQ(Drain(q), std::vector<int>{kA});
-}
-
-TEST(KeyQueue, EventsComeOutInScanOrder) {
-  KeyQueue q;
-  q.Scan(Held({20}).data());
-  q.Scan(Held({20, 3, 40}).data());  // two new keys in one snapshot: lower code first
-  q.Scan(Held({}).data());
-  q.Scan(Held({20}).data());
-  EXPECT_EQ(Drain(q), (std::vector<int>{20, 3, 40, 20}));
-}
-
-TEST(KeyQueue, OnlyBitSevenMeansHeld) {
-  KeyQueue q;
-  std::array<uint8_t, 256> keys{};
-  keys[kA] = 0x7F;
-  q.Scan(keys.data());
-  EXPECT_EQ(q.Pop(), 0);
-  q.Scan(nullptr);  // no keyboard yet: nothing happens, nothing crashes
-  EXPECT_EQ(q.Pop(), 0);
-}
-
-TEST(KeyQueue, LeftShiftCountsInTheSameSnapshot) {
-  KeyQueue q;
-  q.Scan(Held({KeyQueue::kLeftShift}).data());
-  q.Scan(Held({KeyQueue::kLeftShift, kA}).data());
-  EXPECT_EQ(q.Pop(), KeyQueue::kLeftShift + 256);  // Shift itself is queued shifted
-  const int e = q.Pop();
-  EXPECT_EQ(e, kA + 256);
-  EXPECT_EQ(KeyQueue::ToChar(e), 'A');
-
-  // Left Shift pressed together with the letter also shifts it: the rule
-  // reads the snapshot's left Shift byte, any non-zero value.
-  KeyQueue r;
-  std::array<uint8_t, 256> keys{};
-  keys[KeyQueue::kLeftShift] = 0x01;
-  keys[kA] = 0x80;
-  r.Scan(keys.data());
-  EXPECT_EQ(r.Pop(), kA + 256);
-}
-
-TEST(KeyQueue, RightShiftCountsFromTheNextScan) {
-  KeyQueue together;
-  together.Scan(Held({KeyQueue::kRightShift, kA}).data());
-  EXPECT_EQ(Drain(together), (std::vector<int>{kA, KeyQueue::kRightShift}));
-  EXPECT_EQ(KeyQueue::ToChar(kA), 'a');
-
-  KeyQueue before;
-  before.Scan(Held({KeyQueue::kRightShift}).data());
-  before.Scan(Held({KeyQueue::kRightShift, kA}).data());
-  EXPECT_EQ(Drain(before), (std::vector<int>{KeyQueue::kRightShift, kA + 256}));
-
-  // Released in the same snapshot as the letter: still recorded as held.
-  KeyQueue released;
-  released.Scan(Held({KeyQueue::kRightShift}).data());
-  released.Scan(Held({kA}).data());
-  EXPECT_EQ(Drain(released), (std::vector<int>{KeyQueue::kRightShift, kA + 256}));
-}
-
-TEST(KeyQueue, FlushEmptiesButKeepsHeldKeys) {
-  KeyQueue q;
-  auto a = Held({kA});
-  q.Scan(a.data());
   q.Flush();
-  EXPECT_EQ(q.Pop(), 0);
-  q.Scan(a.data());  // still held: no new event
+  using platform::Key;
+  Tap(Key::Tab);
+  Tap(Key::Tab);
+  Tap(Key::A);
+  Press(Key::RightShift, true);
+  Tap(Key::A);
+  Press(Key::RightShift, false);
+  Press(Key::Space, true);  // held: one press however long
+  constexpr int kTab = KeyQueue::kTab, kShift = KeyQueue::kShiftBit;
+  EXPECT_EQ(Drain(q), (std::vector<int>{kTab, kTab, kA, KeyQueue::kRightShift, kA | kShift, KeyQueue::kSpace}));
+  Press(Key::Space, false);
   EXPECT_EQ(q.Pop(), 0);
 }
 
-TEST(KeyQueue, RingWrapsWithoutAFullCheck) {
+// Text and keys come out of Take in the order they were typed; Pop skips
+// the text; Flush drops both.
+TEST(KeyQueue, TextAndKeysInOneOrder) {
   KeyQueue q;
-  for (int i = 1; i <= 300; ++i) q.Push(i);
-  // 300 pushes moved the write index to 44; the read index is still 0, so
-  // the queue holds the last 44 values pushed into slots 0..43.
-  std::vector<int> expected;
-  for (int i = 257; i <= 300; ++i) expected.push_back(i);
-  EXPECT_EQ(Drain(q), expected);
-
-  KeyQueue full;
-  for (int i = 1; i <= 256; ++i) full.Push(i);
-  EXPECT_EQ(full.Pop(), 0);  // exactly 256: the indices meet, reads as empty
+  q.Flush();
+  using platform::Key;
+  Press(Key::A, true);
+  Text("a");
+  Press(Key::A, false);
+  Text("\xC3\xAB");  // a dead key's accented letter: text alone
+  Tap(Key::Backspace);
+  std::vector<std::string> taken;
+  KeyQueue::Event e;
+  while (q.Take(&e)) taken.push_back(e.key ? "key " + std::to_string(e.key) : std::string("text ") + e.text);
+  EXPECT_EQ(taken, (std::vector<std::string>{"key 30", "text a", "text \xC3\xAB", "key 14"}));
+  Text("b");
+  Tap(Key::Tab);
+  Text("c");
+  EXPECT_EQ(q.Pop(), KeyQueue::kTab);
+  ASSERT_TRUE(q.Take(&e));
+  EXPECT_STREQ(e.text, "c");
+  Tap(Key::Enter);
+  Text("d");
+  q.Flush();
+  EXPECT_FALSE(q.Take(&e));
 }
 
 TEST(KeyQueue, UsLayout) {
@@ -146,32 +117,3 @@ TEST(KeyQueue, UsLayout) {
 
 }  // namespace
 
-namespace {
-
-// Taps that arrive all within one poll of the device (xdotool types that
-// fast): one snapshot per window message still queues every press.
-TEST(KeyQueue, EveryTapOfOnePollReachesTheQueue) {
-  KeyQueue q;
-  auto key = [](platform::Key k, bool down) {
-    platform::DeviceEvent e;
-    e.kind = platform::DeviceEvent::Kind::Key;
-    e.key = k;
-    e.down = down;
-    platform::ApplyDeviceEvent(e);
-  };
-  using platform::Key;
-  key(Key::Tab, true), key(Key::Tab, false), key(Key::Tab, true), key(Key::Tab, false), key(Key::A, true),
-      key(Key::A, false);
-  // As GXGetKeys reads them, by scan code.
-  uint8_t keys[256];
-  for (int message = 0; message < 6; ++message) {
-    platform::SnapshotKeysByScanCode(keys);
-    q.Scan(keys);
-  }
-  constexpr int kTab = KeyQueue::kTab;
-  EXPECT_EQ(Drain(q), (std::vector<int>{kTab, kA, kTab}));
-  platform::SnapshotKeysByScanCode(keys);
-  EXPECT_EQ(keys[kTab] | keys[kA], 0);  // all released in the end
-}
-
-}  // namespace

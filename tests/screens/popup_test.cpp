@@ -58,9 +58,18 @@ class CountingScreen : public Screen {
   int flips = 0;
 };
 
+// The pointer moves to (x, y), then the left button goes down or up there
+// if it changes.
 void Mouse(int x, int y, int left) {
-  mouseCursor.SetPosition(x, y);
-  mouseCursor.SetLeftButton(left);
+  platform::DeviceEvent e;
+  e.kind = platform::DeviceEvent::Kind::MouseMove;
+  e.x = x;
+  e.y = y;
+  platform::ApplyDeviceEvent(e);
+  if (left == (platform::MouseButtons() & 1)) return;
+  e.kind = platform::DeviceEvent::Kind::MouseButton;
+  e.down = left != 0;
+  platform::ApplyDeviceEvent(e);
 }
 
 void Escape(bool down) {
@@ -76,8 +85,8 @@ class PopupTest : public ::testing::Test {
   void SetUp() override {
     EnsureGraphics();
     redrawManager.DropAll();
-    mouseCursor.SetMessageButtons(1);  // the tests own the button bits
     Mouse(0, 0, 0);
+    mouseCursor.DropPresses();
     StartClock();
     picture = WriteSolidBmp(ScratchDir() + "/popup400.bmp", 400, 300, 0xFF0000);
     small = WriteSolidBmp(ScratchDir() + "/popup100.bmp", 100, 50, 0x00FF00);
@@ -85,7 +94,7 @@ class PopupTest : public ::testing::Test {
   void TearDown() override {
     StopClock();
     Mouse(0, 0, 0);
-    mouseCursor.SetMessageButtons(0);
+    mouseCursor.DropPresses();
     redrawManager.DropAll();
     redrawManager.SetTarget(nullptr);
   }

@@ -177,82 +177,91 @@ TEST(ScreenManagerTest, SwitchingRunningAndLeaving) {
   EXPECT_EQ(log, expected);
 }
 
-TEST(MouseCursorTest, ButtonBitsAndMessageDrivenMode) {
-  MouseCursor cursor;
-  int x = -1, y = -1, b = -1;
-  cursor.GetState(&x, &y, &b);
-  EXPECT_EQ(x + y + b, 0);
-  cursor.SetLeftButton(1);
-  cursor.SetRightButton(1);
-  cursor.GetState(nullptr, nullptr, &b);
-  EXPECT_EQ(b, 3);
-  cursor.SetLeftButton(0);
-  cursor.GetState(nullptr, nullptr, &b);
-  EXPECT_EQ(b, 2);  // releasing left while right is held
-  cursor.SetRightButton(0);
-  // A tap whose press and release both come before any read is seen once.
-  cursor.SetLeftButton(1);
-  cursor.SetLeftButton(0);
-  cursor.GetState(nullptr, nullptr, &b);
-  EXPECT_EQ(b, 1);
-  cursor.GetState(nullptr, nullptr, &b);
-  EXPECT_EQ(b, 0);
-  cursor.SetPosition(-5, 700);  // not clamped
-  cursor.GetState(&x, &y, nullptr);
-  EXPECT_EQ(x, -5);
-  EXPECT_EQ(y, 700);
-  // Polling reads the library's buttons, except in message-driven mode.
-  cursor.SetLeftButton(1);
-  cursor.Poll();
-  cursor.GetState(nullptr, nullptr, &b);
-  EXPECT_EQ(b, 0);
-  cursor.SetMessageButtons(1);
-  cursor.SetLeftButton(1);
-  cursor.Poll();
-  cursor.GetState(nullptr, nullptr, &b);
-  EXPECT_EQ(b, 1);
+namespace {
+
+void Pointer(platform::DeviceEvent::Kind kind, int a, int b, bool down = false) {
+  platform::DeviceEvent e;
+  e.kind = kind;
+  e.x = a;
+  e.y = b;
+  e.button = a;
+  e.down = down;
+  platform::ApplyDeviceEvent(e);
 }
 
-// Frames read the mouse on the main thread; the timer only counts time. A
-// quick tap between two frames is one click however many 10 ms steps lie
-// between them (a launcher frame can take longer than one).
-TEST(MouseCursorTest, ATapBetweenFramesStepsApartReadsAsOneClick) {
-  auto button = [](bool down) {
-    platform::DeviceEvent e;
-    e.kind = platform::DeviceEvent::Kind::MouseButton;
-    e.button = 0;
-    e.down = down;
-    platform::ApplyDeviceEvent(e);
-  };
-  auto read = [](MouseCursor& cursor) {
-    int b = -1;
-    cursor.GetState(nullptr, nullptr, &b);
-    return b;
-  };
+void Move(int x, int y) { Pointer(platform::DeviceEvent::Kind::MouseMove, x, y); }
+void Button(int which, bool down) { Pointer(platform::DeviceEvent::Kind::MouseButton, which, 0, down); }
+
+// One frame's read: "buttons at x,y".
+std::string Read(MouseCursor& cursor) {
+  int x = 0, y = 0, b = 0;
+  cursor.GetState(&x, &y, &b);
+  return std::to_string(b) + " at " + std::to_string(x) + "," + std::to_string(y);
+}
+
+}  // namespace
+
+// Each read of the buttons takes one press or release, with the place it
+// happened: a press and its release within one frame read as pressed, then
+// released, where the pointer was then, and two taps as two clicks, however
+// long the frames take. With nothing queued a read gives the buttons held.
+TEST(MouseCursorTest, EachReadTakesOnePressOrReleaseWhereItHappened) {
   MouseCursor cursor;
-  GXInitMouse();
-  GXAcquireMouse(1);
-  ASSERT_EQ(StartClock(), 0);
-  EXPECT_EQ(read(cursor), 0);
-  button(true);
-  button(false);
-  platform::WaitUntilMs(platform::NowMs() + 35);  // three steps of the timer
-  EXPECT_EQ(read(cursor), 1);
-  EXPECT_EQ(read(cursor), 0);  // once
-  // A held button reads held until released; dropping the presses keeps it.
-  button(true);
-  platform::WaitUntilMs(platform::NowMs() + 35);
   cursor.DropPresses();
-  EXPECT_EQ(read(cursor), 1);
-  button(false);
-  EXPECT_EQ(read(cursor), 0);
-  // A tap before the drop is gone.
-  button(true);
-  button(false);
+  EXPECT_EQ(Read(cursor), "0 at 0,0");
+  cursor.SetPosition(-5, 700);  // not clamped
+  EXPECT_EQ(Read(cursor), "0 at -5,700");
+  Move(100, 100);
+  Move(200, 150);
+  Button(0, true);
+  Move(210, 160);
+  Button(0, false);
+  Button(0, true);
+  Button(0, false);
+  Move(300, 300);
+  EXPECT_EQ(Read(cursor), "1 at 200,150");
+  EXPECT_EQ(Read(cursor), "0 at 210,160");
+  EXPECT_EQ(Read(cursor), "1 at 210,160");
+  EXPECT_EQ(Read(cursor), "0 at 210,160");
+  EXPECT_EQ(Read(cursor), "0 at 300,300");
+  // Right and left apart; a held button reads held until its release.
+  Button(1, true);
+  Button(0, true);
+  EXPECT_EQ(Read(cursor), "2 at 300,300");
+  EXPECT_EQ(Read(cursor), "3 at 300,300");
+  EXPECT_EQ(Read(cursor), "3 at 300,300");
+  Button(1, false);
+  EXPECT_EQ(Read(cursor), "1 at 300,300");
+  // A read of the position alone takes the moves before the next button only.
+  Move(1, 2);
+  Button(0, false);
+  Move(3, 4);
+  int x = 0, y = 0;
+  cursor.GetState(&x, &y, nullptr);
+  EXPECT_EQ(x * 10 + y, 12);
+  EXPECT_EQ(Read(cursor), "0 at 1,2");
+  EXPECT_EQ(Read(cursor), "0 at 3,4");
+  // A maximised window's offsets are taken off the device's positions.
+  cursor.SetOffset(100, 50);
+  Move(150, 80);
+  EXPECT_EQ(Read(cursor), "0 at 50,30");
+  cursor.SetOffset(0, 0);
+}
+
+// The game's blocking animations drop the presses of each step: a held
+// button stays held, a tap before the drop is gone.
+TEST(MouseCursorTest, DroppingPressesKeepsHeldButtons) {
+  MouseCursor cursor;
   cursor.DropPresses();
-  EXPECT_EQ(read(cursor), 0);
-  StopClock();
-  GXAcquireMouse(0);
+  Button(0, true);
+  cursor.DropPresses();
+  EXPECT_EQ(Read(cursor).substr(0, 1), "1");
+  Button(0, false);
+  EXPECT_EQ(Read(cursor).substr(0, 1), "0");
+  Button(0, true);
+  Button(0, false);
+  cursor.DropPresses();
+  EXPECT_EQ(Read(cursor).substr(0, 1), "0");
 }
 
 class WindowProcedure : public ::testing::Test {
@@ -280,7 +289,7 @@ TEST_F(WindowProcedure, KeysSizesAndActivation) {
   MainWndProc(mainWindow, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1024, 768));
   EXPECT_EQ(mouseOffsetX, 113);
   EXPECT_EQ(mouseOffsetY, 84 - GetSystemMetrics(SM_CYFRAME) - GetSystemMetrics(SM_CYSMCAPTION));
-  MainWndProc(mainWindow, WM_MOUSEMOVE, 0, MAKELPARAM(213, 184));
+  Move(213, 184);
   int x, y;
   mouseCursor.GetState(&x, &y, nullptr);
   EXPECT_EQ(x, 100);
@@ -289,11 +298,16 @@ TEST_F(WindowProcedure, KeysSizesAndActivation) {
   EXPECT_EQ(mouseOffsetX, 0);
 
   // Inactive: mouse moves do not change the position.
+  platform::DeviceEvent focus;
+  focus.kind = platform::DeviceEvent::Kind::Deactivate;
+  platform::ApplyDeviceEvent(focus);
   MainWndProc(mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
   EXPECT_EQ(appActive.load(), 0);
-  MainWndProc(mainWindow, WM_MOUSEMOVE, 0, MAKELPARAM(5, 6));
+  Move(5, 6);
   mouseCursor.GetState(&x, &y, nullptr);
   EXPECT_NE(x, 5);
+  focus.kind = platform::DeviceEvent::Kind::Activate;
+  platform::ApplyDeviceEvent(focus);
   MainWndProc(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
   EXPECT_EQ(appActive.load(), 1);
 
