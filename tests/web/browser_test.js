@@ -261,6 +261,7 @@ const tests = {
         await page.keyboard.type(typed[box], {delay: 20});
         await waitForState(page, (s) => playerFields(s)[box] === typed[box], 'box ' + (box + 1) + ' to hold ' + typed[box]);
         await page.keyboard.press('Tab');
+        await waitForState(page, (s) => s.fields.field === String((box + 1) % 3 + 1), 'the next box to take the keys');
       }
       // Backspace takes back one character, however many bytes it has.
       await page.keyboard.type('\u00E9');
@@ -268,7 +269,14 @@ const tests = {
       await page.keyboard.press('Backspace');
       await waitForState(page, (s) => playerFields(s)[0] === typed[0], 'the name without the \u00E9');
       // Down twice to the e-mail box, once more to the buttons ("back" marked); "enter" is left of it.
-      for (const key of ['ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowLeft', 'Enter']) await page.keyboard.press(key);
+      // Each key waits for the last one's move: a box taking the focus drops the keys typed before.
+      const steps = [['ArrowDown', (s) => s.fields.field === '2'], ['ArrowDown', (s) => s.fields.field === '3'],
+                     ['ArrowDown', (s) => s.fields.popup === 'focus back'], ['ArrowLeft', (s) => s.fields.popup === 'focus enter']];
+      for (const [key, moved] of steps) {
+        await page.keyboard.press(key);
+        await waitForState(page, moved, key + ' to move the focus');
+      }
+      await page.keyboard.press('Enter');
       await waitForState(page, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
       const options = await userFile(page, 'options.ini');
       assert.ok(options, 'no options.ini among the player\'s files');
