@@ -54,12 +54,16 @@ TEST(PageInput, EveryKeyOfAUsKeyboardIsTheLayersKeyOfItsCharacter) {
   EXPECT_EQ(PageKey("", "Unidentified"), Key::None);
   EXPECT_EQ(PageKey("Key", ""), Key::None);
   EXPECT_EQ(PageKey("Digit", ""), Key::None);
+  EXPECT_EQ(PageKey("Digit:", ":"), Key::None);
+  EXPECT_EQ(PageKey("DigitA", "a"), Key::A);  // by its letter, as any key typing one
+  EXPECT_EQ(PageKey("DigitA", "&"), Key::None);
 }
 
 // A key that types a letter is that letter's key, wherever the layout put
 // it (Shift and Caps Lock alike); any other key is the key at its place.
 TEST(PageInput, LetterKeysFollowTheLayoutAndTheRestTheirPlace) {
   EXPECT_EQ(PageKey("KeyY", "z"), Key::Z);  // German
+  EXPECT_EQ(PageKey("KeyY", "Z"), Key::Z);
   EXPECT_EQ(PageKey("KeyZ", "Y"), Key::Y);
   EXPECT_EQ(PageKey("Semicolon", "m"), Key::M);  // French
   EXPECT_EQ(PageKey("KeyQ", "A"), Key::A);
@@ -93,7 +97,14 @@ TEST(PageInput, TextComesInEventsOfWholeCharacters) {
   EXPECT_EQ(Texts("a\xC2\x85" "b\xC2\xA0"), std::vector<std::string>{"ab\xC2\xA0"});  // NEL is a control, NBSP not
   // Bytes that are no character are no text, and take nothing with them.
   EXPECT_EQ(Texts("a\xC3(b\xFF\xED\xA0\x80" "c\xC0\xAF\xF0\x9F\x99"), std::vector<std::string>{"a(bc"});
-  EXPECT_EQ(Texts("\xE2\x82\xAC\xF4\x8F\xBF\xBF"), std::vector<std::string>{"\xE2\x82\xAC\xF4\x8F\xBF\xBF"});
+  // The first and last characters of each length are kept; overlong forms
+  // (a character spelt with more bytes than it needs) and the cut are not.
+  const std::string edges = "\x7F\xC2\xA0\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\xF0\x90\x80\x80";
+  EXPECT_EQ(Texts(edges), std::vector<std::string>{edges.substr(1)});
+  EXPECT_TRUE(Texts("\xC1\xBF\xE0\x9F\xBF\xF0\x8F\xBF\xBF\xF5\x80\x80\x80\xE2\x82").empty());
+  // U+10FFFF is the last character; beyond it there are none.
+  EXPECT_EQ(Texts("\xE2\x82\xAC\xF4\x8F\xBF\xBF\xF4\x90\x80\x80"),
+            std::vector<std::string>{"\xE2\x82\xAC\xF4\x8F\xBF\xBF"});
 
   // Longer text: as many events as it takes, none over 31 bytes, none cutting a character.
   std::string name;

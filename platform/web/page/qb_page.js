@@ -404,12 +404,14 @@
     // The character of a key pressed while the field had lost the focus goes to it all the same.
     if (down && typing.on && document.activeElement !== field) focusField();
     const inField = document.activeElement === field;
+    // While an input method composes, its keys are its own (an Enter that
+    // picks a word is no Enter of the program's); the field tells the result.
+    if (down && inField && (e.isComposing || e.keyCode === 229)) return;
     // A character typed into the field is its text; the key goes too, as
     // the window's keys do, but the browser must let the field have it.
     // Shortcuts (Ctrl, Meta; not AltGr, which Windows reports as Ctrl+Alt) stay the page's.
     const shortcut = (e.ctrlKey || e.metaKey) && !e.getModifierState('AltGraph');
-    const typesText = inField && !shortcut && (Array.from(e.key || '').length === 1 || e.key === 'Dead' ||
-                                               e.isComposing || e.keyCode === 229);
+    const typesText = inField && !shortcut && (Array.from(e.key || '').length === 1 || e.key === 'Dead');
     if (down && inField && e.key === 'Backspace' && field.value !== '') {
       // The field takes it back, and its change sends the Backspace: once.
       return;
