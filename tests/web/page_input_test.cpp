@@ -101,7 +101,7 @@ TEST(PageInput, TextComesInEventsOfWholeCharacters) {
   // (a character spelt with more bytes than it needs) and the cut are not.
   const std::string edges = "\x7F\xC2\xA0\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\xF0\x90\x80\x80";
   EXPECT_EQ(Texts(edges), std::vector<std::string>{edges.substr(1)});
-  EXPECT_TRUE(Texts("\xC1\xBF\xE0\x9F\xBF\xF0\x8F\xBF\xBF\xF5\x80\x80\x80\xE2\x82").empty());
+  EXPECT_TRUE(Texts("\xC1\xBF\xE0\x9F\xBF\xF0\x8F\xBF\xBF\xF5\x80\x80\x80\xED\xBF\xBF\xE2\x82").empty());
   // U+10FFFF is the last character; beyond it there are none.
   EXPECT_EQ(Texts("\xE2\x82\xAC\xF4\x8F\xBF\xBF\xF4\x90\x80\x80"),
             std::vector<std::string>{"\xE2\x82\xAC\xF4\x8F\xBF\xBF"});
