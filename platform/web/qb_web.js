@@ -31,6 +31,9 @@ mergeInto(LibraryManager.library, {
     HEAP32[width >> 2] = window.screen.width;
     HEAP32[height >> 2] = window.screen.height;
   },
+  qb_page_text_input: function (on) {
+    Module.qbPage.textInput(on !== 0);
+  },
   qb_page_now: function () {
     return performance.now();
   },

@@ -17,6 +17,9 @@ double qb_page_now();
 // two waits (the benchmark's heaviest frame).
 void qb_page_yield_begin();
 void qb_page_yield_end();
+// The hidden text field: focused while the program wants typed text, so that
+// a phone shows its keyboard; blurred when it no longer does.
+void qb_page_text_input(int on);
 // Programs and web addresses: the program's own page, with its parameters, or a new tab.
 void qb_page_open_program(const char* name, const char* parameters);
 int qb_page_open_address(const char* address);

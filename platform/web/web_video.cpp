@@ -1,8 +1,11 @@
 // The web backend's picture and input: the 800 x 600 frame drawn on the
 // page's <canvas> (only the regions that changed since the last frame), scaled by
 // the page with its aspect kept; mouse, touch and key events arrive from the
-// page's handlers (qb_web.js) through the exported functions below, in
-// picture coordinates already, and wait in a queue for the next Poll.
+// page's handlers (qb_page.js) through the exported functions below, in
+// picture coordinates already, and wait in a queue for the next Poll. Typed
+// text comes from the page's hidden text field, focused while the program
+// wants text (SetTextInput), so that a phone shows its keyboard and the
+// browser's layouts, dead keys, input methods and autocorrect apply.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
@@ -13,6 +16,7 @@
 #include "platform/device/keys.h"
 #include "platform/device/video.h"
 #include "platform/media/frame_diff.h"
+#include "platform/web/page_input.h"
 #include "platform/web/web_page.h"
 
 namespace platform {
@@ -72,14 +76,17 @@ class WebVideo final : public VideoBackend {
   void DesktopSize(int* width, int* height) override { qb_page_size(width, height); }
   bool CursorScreenPosition(int*, int*) override { return false; }
   void ClientOrigin(int* x, int* y) override { *x = *y = 0; }
-  void SetTextInput(bool) override {}
+  void SetTextInput(bool on) override { qb_page_text_input(on); }
 
  private:
   FrameDiff shown_;
   std::vector<uint32_t> rgba_;
 };
 
-char g_keyName[32];
+// What the page writes before calling qb_web_key and qb_web_text.
+char g_keyCode[32];
+char g_keyLabel[32];
+char g_text[1024];
 
 }  // namespace
 
@@ -104,19 +111,26 @@ EMSCRIPTEN_KEEPALIVE void qb_web_mouse(int x, int y, int button, int down) {
   platform::Pending().push_back(press);
 }
 
-// The page writes the key's script name ("A", "ENTER", "UP" ...) here first.
-EMSCRIPTEN_KEEPALIVE char* qb_web_key_name() { return platform::g_keyName; }
+// The page writes KeyboardEvent.code and .key (as UTF-8) here first.
+EMSCRIPTEN_KEEPALIVE char* qb_web_key_code() { return platform::g_keyCode; }
+EMSCRIPTEN_KEEPALIVE char* qb_web_key_label() { return platform::g_keyLabel; }
 
+// 1 when the key is one of the layer's, so the page keeps it from the browser.
 EMSCRIPTEN_KEEPALIVE int qb_web_key(int down) {
-  const platform::KeyInfo* key = platform::KeyByName(platform::g_keyName);
-  if (!key) return 0;
+  const platform::Key key = platform::PageKey(platform::g_keyCode, platform::g_keyLabel);
+  if (key == platform::Key::None) return 0;
   platform::DeviceEvent e;
   e.kind = platform::DeviceEvent::Kind::Key;
-  e.key = key->key;
+  e.key = key;
   e.down = down != 0;
   platform::Pending().push_back(e);
   return 1;
 }
+
+// The page writes typed text here (UTF-8, NUL-terminated, whole characters) first.
+EMSCRIPTEN_KEEPALIVE char* qb_web_text_buffer() { return platform::g_text; }
+EMSCRIPTEN_KEEPALIVE int qb_web_text_capacity() { return sizeof platform::g_text; }
+EMSCRIPTEN_KEEPALIVE void qb_web_text() { platform::AppendPageText(platform::g_text, platform::Pending()); }
 
 EMSCRIPTEN_KEEPALIVE void qb_web_focus(int active) {
   platform::DeviceEvent e;

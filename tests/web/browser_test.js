@@ -32,7 +32,10 @@ const {startScoreServer} = require('./score_server');
 const cellX = (cell) => 137 + (cell % 15) * 41 + 20;
 const cellY = (cell) => 10 + Math.floor(cell / 15) * 55 + 27;
 const gameButtons = {newGame: [50, 375], menu: [50, 487]};
-const launcherButtons = {slot1: [139, 190], play: [711, 324], highScores: [127, 393], upload: [617, 113]};
+const launcherButtons = {slot1: [139, 190], play: [711, 324], highScores: [127, 393], upload: [617, 113],
+                         players: [320, 338]};
+// The name box of "Who is playing?", on the pop-up centred on the picture.
+const nameBox = [393, 301];
 
 // The score server serving the web build at /play/; its log is printed when a test fails.
 const startServer = () => startScoreServer(serverExe, webDir);
@@ -196,7 +199,157 @@ async function playGroups(page, press, buttons) {
   return {clicks, final: await settled(page)};
 }
 
+// The launcher's title menu for the first game, in a page of its own.
+async function titleMenu(page, server, press) {
+  await page.goto(server.origin + '/play/');
+  await waitForState(page, (d) => d.fields.screen === 'Lobbo' && /^Quibbleton\b/.test(d.fields.slots || ''), 'the game pages');
+  await press(launcherButtons.slot1);
+  await waitForState(page, (d) => d.fields.screen === 'title' && d.fields.game === 'Quibbleton', 'the title menu');
+}
+
+// The boxes of "Who is playing?" as the launcher shows them: [name, address, e-mail].
+const playerFields = (d) => (d.fields.fields === undefined ? null : d.fields.fields.split('|'));
+
+// Opens "Who is playing?" by press and empties its boxes by Backspace, going
+// from box to box by Tab; ends with the name box taking the keys again.
+async function emptyPlayerBoxes(page, press) {
+  await press(launcherButtons.players);
+  let d = await waitForState(page, (s) => playerFields(s) !== null, '"Who is playing?"');
+  for (let box = 0; box < 3; ++box) {
+    d = await waitForState(page, (s) => s.fields.field === String(box + 1), 'box ' + (box + 1) + ' to take the keys');
+    for (let i = Array.from(playerFields(d)[box]).length; i > 0; --i) await page.keyboard.press('Backspace');
+    await waitForState(page, (s) => playerFields(s)[box] === '', 'box ' + (box + 1) + ' to empty');
+    await page.keyboard.press('Tab');
+  }
+  return waitForState(page, (s) => s.fields.field === '1', 'the name box to take the keys again');
+}
+
+// The player's files as the page keeps them: the text of the first file named name below /userdata.
+async function userFile(page, name) {
+  return page.evaluate(async (wanted) => {
+    await qbPage.whenSaved();
+    const find = (dir) => {
+      for (const entry of FS.readdir(dir)) {
+        if (entry === '.' || entry === '..') continue;
+        const path = dir + '/' + entry;
+        if (FS.isDir(FS.stat(path).mode)) {
+          const found = find(path);
+          if (found) return found;
+        } else if (entry === wanted) {
+          return path;
+        }
+      }
+      return null;
+    };
+    const path = find('/userdata');
+    return path ? FS.readFile(path, {encoding: 'utf8'}) : null;
+  }, name);
+}
+
 const tests = {
+  // "Who is playing?" takes what is typed through the page as typed: letters
+  // with accents (which no key of the US table types), "." and "'", and
+  // "@"; "enter" stores them in the player's options.ini.
+  async TypingInWhoIsPlayingIsStoredAsTyped(server) {
+    const {browser, page} = await launch();
+    try {
+      const press = (point) => click(page, point);
+      await titleMenu(page, server, press);
+      await emptyPlayerBoxes(page, press);
+      const typed = ['Zo\u00EB Yates', 'O\'Neil St. 5', 'zoe@mail.de'];
+      for (let box = 0; box < 3; ++box) {
+        await page.keyboard.type(typed[box], {delay: 20});
+        await waitForState(page, (s) => playerFields(s)[box] === typed[box], 'box ' + (box + 1) + ' to hold ' + typed[box]);
+        await page.keyboard.press('Tab');
+        await waitForState(page, (s) => s.fields.field === String((box + 1) % 3 + 1), 'the next box to take the keys');
+      }
+      // Backspace takes back one character, however many bytes it has.
+      await page.keyboard.type('\u00E9');
+      await waitForState(page, (s) => playerFields(s)[0] === typed[0] + '\u00E9', 'the name with a typed \u00E9');
+      await page.keyboard.press('Backspace');
+      await waitForState(page, (s) => playerFields(s)[0] === typed[0], 'the name without the \u00E9');
+      // Down twice to the e-mail box, once more to the buttons ("back" marked); "enter" is left of it.
+      // Each key waits for the last one's move: a box taking the focus drops the keys typed before.
+      const steps = [['ArrowDown', (s) => s.fields.field === '2'], ['ArrowDown', (s) => s.fields.field === '3'],
+                     ['ArrowDown', (s) => s.fields.popup === 'focus back'], ['ArrowLeft', (s) => s.fields.popup === 'focus enter']];
+      for (const [key, moved] of steps) {
+        await page.keyboard.press(key);
+        await waitForState(page, moved, key + ' to move the focus');
+      }
+      await page.keyboard.press('Enter');
+      await waitForState(page, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
+      const options = await userFile(page, 'options.ini');
+      assert.ok(options, 'no options.ini among the player\'s files');
+      for (const [key, value] of [['name', typed[0]], ['address', typed[1]], ['email', typed[2]]])
+        assert.ok(options.split(/\r?\n/).includes(key + '=' + value), 'no "' + key + '=' + value + '" in options.ini:\n' + options);
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // On a phone: a tap on a box of "Who is playing?" gives the page's text
+  // field the focus (so the phone shows its keyboard), and what the phone's
+  // keyboard puts into it, an autocorrected word too, arrives in the box.
+  async ATapOnABoxOfWhoIsPlayingOpensThePhonesKeyboard(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.emulate({viewport: {width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true},
+                          userAgent: 'Mozilla/5.0 (Linux; Android 14) Mobile'});
+      const press = async (point) => {
+        const [x, y] = await pagePoint(page, point[0], point[1]);
+        await page.touchscreen.touchStart(x, y);
+        await new Promise((r) => setTimeout(r, 60));
+        await page.touchscreen.touchEnd();
+      };
+      await titleMenu(page, server, press);
+      await emptyPlayerBoxes(page, press);
+      await page.evaluate(() => document.activeElement.blur());
+      await press(nameBox);
+      await page.waitForFunction(() => document.activeElement && document.activeElement.id === 'qb-text', {timeout: 5000});
+      // What a phone's keyboard does: a word composed letter by letter, shown
+      // as it grows, then committed as its suggestion; a word replaced by its correction.
+      const cdp = await page.target().createCDPSession();
+      for (const word of ['Z', 'Zo', 'Zoe'])
+        await cdp.send('Input.imeSetComposition', {text: word, selectionStart: word.length, selectionEnd: word.length});
+      await waitForState(page, (s) => playerFields(s)[0] === 'Zoe', 'the word being composed');
+      await cdp.send('Input.insertText', {text: 'Zo\u00EB'});
+      await page.keyboard.sendCharacter(' Yaets');
+      await waitForState(page, (s) => playerFields(s)[0] === 'Zo\u00EB Yaets', 'the committed word and the next');
+      await page.evaluate(() => {
+        const field = document.activeElement;
+        const at = field.value.lastIndexOf('Yaets');
+        field.setRangeText('Yates', at, at + 5, 'end');
+        field.dispatchEvent(new InputEvent('input', {inputType: 'insertReplacementText', data: 'Yates'}));
+      });
+      await waitForState(page, (s) => playerFields(s)[0] === 'Zo\u00EB Yates', 'the corrected name');
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // The game's letter keys follow the layout: on a French keyboard M is
+  // where a US one has ";", and goes back to the launcher's menu.
+  async LetterKeysFollowTheLayoutsLetters(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/Quibbleton/');
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      const cdp = await page.target().createCDPSession();
+      const frenchM = {code: 'Semicolon', key: 'm', windowsVirtualKeyCode: 77};
+      await Promise.all([
+        page.waitForNavigation({timeout: 10000}),
+        (async () => {
+          await cdp.send('Input.dispatchKeyEvent', Object.assign({type: 'keyDown', text: 'm'}, frenchM));
+          await cdp.send('Input.dispatchKeyEvent', Object.assign({type: 'keyUp'}, frenchM));
+        })(),
+      ]);
+      assert.strictEqual(new URL(page.url()).pathname, '/play/');
+    } finally {
+      await browser.close();
+    }
+  },
+
+
   // The launcher's page lists the games; its first game's title menu; "Play" opens the game's page.
   async LauncherListsTheGamesAndPlayOpensTheGamePage(server) {
     const {browser, page} = await launch();

@@ -294,31 +294,147 @@
   canvas.addEventListener('touchend', touchEnded, {passive: false});
   canvas.addEventListener('touchcancel', touchEnded, {passive: false});
 
-  // Keys by their place on the keyboard, named as the scripts name them.
-  const keyNames = {
-    Escape: 'ESC', F1: 'F1', Tab: 'TAB', Enter: 'ENTER', NumpadEnter: 'ENTER', Backspace: 'BACKSPACE',
-    Space: 'SPACE', ShiftLeft: 'LSHIFT', ShiftRight: 'RSHIFT', Minus: 'MINUS', ArrowUp: 'UP',
-    ArrowDown: 'DOWN', ArrowLeft: 'LEFT', ArrowRight: 'RIGHT', PageUp: 'PAGEUP', PageDown: 'PAGEDOWN',
-    Home: 'HOME', End: 'END',
-  };
-  function keyName(code) {
-    if (keyNames[code]) return keyNames[code];
-    let m = /^Key([A-Z])$/.exec(code) || /^Digit([0-9])$/.exec(code);
-    return m ? m[1] : null;
+  // --- keys: each as its KeyboardEvent names it (its place, and what the
+  // layout makes of it); the program decides which of its keys it is
+  // (page_input.cpp). A key goes up as the key it went down as, whatever
+  // the layout or Shift did in between.
+  const keysDown = new Map();  // code -> the label it went down with
+  function sendKey(code, label, down) {
+    if (!Module._qb_web_key) return false;
+    stringToUTF8(code, Module._qb_web_key_code(), 32);
+    stringToUTF8(label, Module._qb_web_key_label(), 32);
+    return Module._qb_web_key(down ? 1 : 0) !== 0;
   }
+  function tapKey(code) {
+    sendKey(code, code, true);
+    sendKey(code, code, false);
+  }
+
+  // --- typing: while the program wants text (SetTextInput) a text field,
+  // there but unseen, has the focus, so that a phone shows its keyboard and
+  // layouts, dead keys, input methods and autocorrect work as in any page.
+  // The field keeps what was typed into it lately, which an input method or
+  // autocorrect may rewrite; each change is told to the program as the
+  // Backspaces and text that make the same change at the end of its own box
+  // (the program's caret stays at the end). It is emptied once it holds more
+  // than a word or two, and whenever the typing may have moved to another box.
+  const field = document.createElement('input');
+  field.id = 'qb-text';
+  field.type = 'text';
+  field.setAttribute('autocomplete', 'off');
+  field.setAttribute('enterkeyhint', 'next');
+  field.setAttribute('aria-hidden', 'true');
+  field.tabIndex = -1;
+  // 16px keeps phones from zooming into it; it takes no taps and shows nothing.
+  field.style.cssText = 'position: fixed; left: 0; top: 0; width: 1px; height: 1px; margin: 0; padding: 0; ' +
+                        'border: 0; opacity: 0; font-size: 16px; color: transparent; caret-color: transparent; ' +
+                        'background: transparent; pointer-events: none;';
+  document.body.appendChild(field);
+  const typing = {on: false, shown: '', composing: false};
+  const fieldKept = 40;  // UTF-16 units the field may hold before it is emptied
+  const textChunk = 200;  // characters handed over at a time (at most 800 bytes)
+  page.typing = typing;
+
+  function clearField() {
+    field.value = '';
+    typing.shown = '';
+  }
+  function focusField() {
+    clearField();
+    field.focus({preventScroll: true});
+  }
+  page.textInput = function (on) {
+    typing.on = on;
+    clearField();
+    if (on) focusField();
+    else if (document.activeElement === field) field.blur();
+  };
+  function sendText(text) {
+    if (!text || !Module._qb_web_text) return;
+    // Lone surrogates (half a character) are no text.
+    const characters = Array.from(text.replace(/[\uD800-\uDFFF]/gu, '\uFFFD'));
+    for (let at = 0; at < characters.length; at += textChunk) {
+      stringToUTF8(characters.slice(at, at + textChunk).join(''), Module._qb_web_text_buffer(),
+                   Module._qb_web_text_capacity());
+      Module._qb_web_text();
+    }
+  }
+  function fieldChanged() {
+    const now = field.value, before = typing.shown;
+    let same = 0;
+    while (same < now.length && same < before.length && now.charCodeAt(same) === before.charCodeAt(same)) ++same;
+    // Never half a character: a pair that differs in its second half differs whole.
+    if (same > 0 && /[\uD800-\uDBFF]/.test(now[same - 1])) --same;
+    const removed = Array.from(before.slice(same)).length;
+    for (let i = 0; i < removed; ++i) tapKey('Backspace');
+    sendText(now.slice(same));
+    typing.shown = now;
+    if (!typing.composing && now.length > fieldKept) clearField();
+  }
+  field.addEventListener('compositionstart', function () { typing.composing = true; });
+  field.addEventListener('compositionend', function () {
+    typing.composing = false;
+    fieldChanged();
+  });
+  field.addEventListener('input', function (e) {
+    typing.composing = !!e.isComposing;
+    fieldChanged();
+  });
+  // A tap or click while the program wants text gives the field the focus
+  // (on a phone only a gesture opens the keyboard: taken away and given
+  // again, the focus opens it also after the player closed it). The tap may
+  // have put the typing into another box.
+  window.addEventListener('touchend', function () {
+    if (!typing.on) return;
+    if (document.activeElement === field) field.blur();
+    focusField();
+  }, true);
+  window.addEventListener('mousedown', function (e) {
+    if (!typing.on) return;
+    focusField();
+    e.preventDefault();  // a click beside the field would take its focus away again
+  }, true);
+
+  // The keys that leave the box or move within it: what the field knew of
+  // the box no longer holds.
+  const movingKeys = new Set(['Tab', 'Enter', 'NumpadEnter', 'Escape', 'ArrowUp', 'ArrowDown', 'ArrowLeft',
+                              'ArrowRight', 'Home', 'End', 'PageUp', 'PageDown']);
   function key(e, down) {
     if (down) startSound();
-    const name = keyName(e.code);
-    if (!name || !Module._qb_web_key) return;
-    if (e.repeat) {
-      e.preventDefault();
+    // The character of a key pressed while the field had lost the focus goes to it all the same.
+    if (down && typing.on && document.activeElement !== field) focusField();
+    const inField = document.activeElement === field;
+    // While an input method composes, its keys are its own (an Enter that
+    // picks a word is no Enter of the program's); the field tells the result.
+    if (down && inField && (e.isComposing || e.keyCode === 229)) return;
+    // A character typed into the field is its text; the key goes too, as
+    // the window's keys do, but the browser must let the field have it.
+    // Shortcuts (Ctrl, Meta; not AltGr, which Windows reports as Ctrl+Alt) stay the page's.
+    const shortcut = (e.ctrlKey || e.metaKey) && !e.getModifierState('AltGraph');
+    const typesText = inField && !shortcut && (Array.from(e.key || '').length === 1 || e.key === 'Dead');
+    if (down && inField && e.key === 'Backspace' && field.value !== '') {
+      // The field takes it back, and its change sends the Backspace: once.
       return;
     }
-    stringToUTF8(name, Module._qb_web_key_name(), 32);
-    if (Module._qb_web_key(down ? 1 : 0)) e.preventDefault();
+    if (!down && !keysDown.has(e.code)) return;
+    if (down && e.repeat) {
+      if (!typesText) e.preventDefault();
+      return;
+    }
+    const label = down ? e.key : keysDown.get(e.code);
+    const known = sendKey(e.code, label, down);
+    if (down && known) keysDown.set(e.code, e.key);
+    if (!down) keysDown.delete(e.code);
+    if (down && inField && movingKeys.has(e.code)) clearField();
+    if (known && !typesText) e.preventDefault();
   }
   window.addEventListener('keydown', function (e) { key(e, true); });
   window.addEventListener('keyup', function (e) { key(e, false); });
+  // A key held while the page lost the focus is let go.
+  window.addEventListener('blur', function () {
+    keysDown.forEach(function (label, code) { sendKey(code, label, false); });
+    keysDown.clear();
+  });
   document.addEventListener('visibilitychange', function () {
     if (Module._qb_web_focus) Module._qb_web_focus(document.hidden ? 0 : 1);
   });
