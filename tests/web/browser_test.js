@@ -322,6 +322,7 @@ const tests = {
         field.dispatchEvent(new InputEvent('input', {inputType: 'insertReplacementText', data: 'Yates'}));
       });
       await waitForState(page, (s) => playerFields(s)[0] === 'Zo\u00EB Yates', 'the corrected name');
+      if (options.screenshot) await page.screenshot({path: options.screenshot});
     } finally {
       await browser.close();
     }
