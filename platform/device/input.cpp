@@ -144,7 +144,16 @@ void DropInputEvents(InputStream stream) {
           q.end());
 }
 
-void SetTextInput(bool on) { Video().SetTextInput(on); }
+namespace {
+bool textInputOn = false;
+}  // namespace
+
+void SetTextInput(bool on) {
+  textInputOn = on;
+  Video().SetTextInput(on);
+}
+
+bool TextInputOn() { return textInputOn; }
 
 void LoadStartupScript() {
   const Config& c = GetConfig();

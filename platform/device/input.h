@@ -41,6 +41,8 @@ void DropInputEvents(InputStream stream);
 // The system's text input (an on-screen keyboard, an input method) on or
 // off: on while a text field has the focus.
 void SetTextInput(bool on);
+// What SetTextInput last asked for.
+bool TextInputOn();
 
 // Loads QB_SCRIPT, or takes the next script of QB_SCRIPT_DIR for this
 // program. A malformed script ends the process with code 2.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "launcher/bitmap_font.h"
@@ -255,6 +256,29 @@ TEST_F(FieldTest, TextTypedAfterTheKeyThatMovesTheFocusGoesToTheNextField) {
   next.SetFocus(1);
   next.PollKeys();
   EXPECT_STREQ(next.Text(), "cd");
+}
+
+// The system's text input (an input method, a phone's keyboard) is on while
+// any field has the focus, through a hand-over from one field to the next in
+// either order, and off once none has, a field destroyed while focused too.
+TEST_F(FieldTest, TheSystemsTextInputIsOnWhileAFieldHasTheFocus) {
+  EXPECT_FALSE(platform::TextInputOn());
+  auto other = std::make_unique<TextField>();
+  field_.SetFocus(1);
+  EXPECT_TRUE(platform::TextInputOn());
+  other->SetFocus(1);
+  field_.SetFocus(0);
+  EXPECT_TRUE(platform::TextInputOn());
+  field_.SetFocus(1);
+  field_.SetFocus(1);
+  other->SetFocus(0);
+  EXPECT_TRUE(platform::TextInputOn());
+  field_.SetFocus(0);
+  field_.SetFocus(0);
+  EXPECT_FALSE(platform::TextInputOn());
+  other->SetFocus(1);
+  other.reset();
+  EXPECT_FALSE(platform::TextInputOn());
 }
 
 TEST_F(FieldTest, ClicksSelectThenEditThenEndEditingWithTheInsetHitBox) {
