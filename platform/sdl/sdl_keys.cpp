@@ -52,7 +52,16 @@ Key KeyFromSdl(SDL_Scancode sc) {
 
 Key KeyOfSdlKey(int scancode, int32_t keycode) {
   if (keycode >= SDLK_a && keycode <= SDLK_z) return kLetters[keycode - SDLK_a];
-  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) return kLetters[scancode - SDL_SCANCODE_A];
+  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) {
+    // A letter's place that types a sign (the French "," where a US M is)
+    // is that sign's key, not a letter the keyboard does not show there.
+    if (keycode > ' ' && keycode < 0x7F) {
+      bool shifted = false;
+      const KeyInfo* sign = KeyForChar(static_cast<char>(keycode), &shifted);
+      return sign && !shifted ? sign->key : Key::None;
+    }
+    return kLetters[scancode - SDL_SCANCODE_A];
+  }
   return KeyFromSdl(static_cast<SDL_Scancode>(scancode));
 }
 

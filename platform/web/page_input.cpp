@@ -75,6 +75,14 @@ Key PageKey(std::string_view code, std::string_view key) {
   if (key.size() == 1) {
     if (const Key letter = LetterKey(key[0]); letter != Key::None) return letter;
   }
+  // A letter's place that types a sign (the French "," where a US M is) is
+  // that sign's key, not a letter the keyboard does not show there.
+  const bool letterPlace = code.size() == 4 && code.starts_with("Key");
+  if (letterPlace && key.size() == 1 && key[0] > ' ' && key[0] < 0x7F) {
+    bool shifted = false;
+    const KeyInfo* sign = KeyForChar(key[0], &shifted);
+    return sign && !shifted ? sign->key : Key::None;
+  }
   return PlacedKeyOf(code);
 }
 

@@ -14,8 +14,9 @@ namespace platform {
 // code: KeyboardEvent.code, the key's place ("KeyZ", "Period", "ArrowUp");
 // key: KeyboardEvent.key, what the layout makes of it ("y", "Shift", "Dead").
 // A key that types a letter A-Z is that letter's key wherever the layout put
-// it, so the game's letter keys follow the letters printed on the keys; any
-// other key is the key at its place. Key::None for a key the layer has not.
+// it, so the game's letter keys follow the letters printed on the keys; a
+// letter's place that types a sign is that sign's key (none when a US
+// keyboard types it only shifted); any other key is the key at its place. Key::None for a key the layer has not.
 Key PageKey(std::string_view code, std::string_view key);
 
 // Appends typed UTF-8 text as Text events of whole characters, each at most

@@ -240,7 +240,8 @@ TEST(Keys, EachKeyReachesWindowsUnderItsOwnCodes) {
 
 // Letter keys follow the layout's letters (the game's N, H, M, Z and X are
 // where the keyboard shows them); a layout without Latin letters keeps their
-// places, and every other key keeps its place whatever it types.
+// places; a letter's place that types a sign is that sign's key; every other
+// key keeps its place whatever it types.
 TEST(Keys, LettersByTheLayoutOthersByPosition) {
   using platform::Key;
   using platform::KeyOfSdlKey;
@@ -248,9 +249,10 @@ TEST(Keys, LettersByTheLayoutOthersByPosition) {
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_Z, SDLK_y), Key::Y);
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_Q, SDLK_a), Key::A);  // French
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_SEMICOLON, SDLK_m), Key::M);
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_M, SDLK_COMMA), Key::Comma);  // French: no second M
+  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_M, SDLK_EXCLAIM), Key::None);  // a sign a US key types only shifted
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_N, SDLK_n), Key::N);
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_H, 0x440), Key::H);   // Russian: the key of H types a Cyrillic letter
-  EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_M, SDLK_COMMA), Key::M);
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_SPACE, SDLK_SPACE), Key::Space);
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_2, SDLK_QUOTEDBL), Key::Digit2);
   EXPECT_EQ(KeyOfSdlKey(SDL_SCANCODE_UP, SDLK_UP), Key::Up);

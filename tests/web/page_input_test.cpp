@@ -60,16 +60,17 @@ TEST(PageInput, EveryKeyOfAUsKeyboardIsTheLayersKeyOfItsCharacter) {
 }
 
 // A key that types a letter is that letter's key, wherever the layout put
-// it (Shift and Caps Lock alike); any other key is the key at its place.
+// it (Shift and Caps Lock alike); a letter's place that types a sign is that
+// sign's key; any other key is the key at its place.
 TEST(PageInput, LetterKeysFollowTheLayoutAndTheRestTheirPlace) {
   EXPECT_EQ(PageKey("KeyY", "z"), Key::Z);  // German
   EXPECT_EQ(PageKey("KeyY", "Z"), Key::Z);
   EXPECT_EQ(PageKey("KeyZ", "Y"), Key::Y);
   EXPECT_EQ(PageKey("Semicolon", "m"), Key::M);  // French
   EXPECT_EQ(PageKey("KeyQ", "A"), Key::A);
-  EXPECT_EQ(PageKey("KeyM", ","), Key::M);        // no letter: its place
+  EXPECT_EQ(PageKey("KeyM", ","), Key::Comma);    // a sign at a letter's place: the sign's key
   EXPECT_EQ(PageKey("KeyF", "\xD0\xB0"), Key::F);  // Cyrillic a: its place
-  EXPECT_EQ(PageKey("KeyQ", "@"), Key::Q);        // AltGr
+  EXPECT_EQ(PageKey("KeyQ", "@"), Key::None);     // AltGr: a sign a US key types only shifted
   EXPECT_EQ(PageKey("Semicolon", "\xC3\xB6"), Key::Semicolon);  // German o with diaeresis
   EXPECT_EQ(PageKey("Quote", "Dead"), Key::Apostrophe);
   EXPECT_EQ(PageKey("Digit2", "\xC3\xA9"), Key::Digit2);  // French e acute
