@@ -107,4 +107,16 @@ const KeyInfo* KeyInfoOf(Key key) {
   return index >= 0 && index < kKeyCount - 1 ? &kKeys[index] : nullptr;
 }
 
+Key KeyByLayout(char32_t typed, Key placed, bool letterPlace) {
+  const bool upper = typed >= 'A' && typed <= 'Z';
+  if (upper || (typed >= 'a' && typed <= 'z'))
+    return KeyForChar(static_cast<char>(upper ? typed - 'A' + 'a' : typed), nullptr)->key;
+  if (letterPlace && typed > ' ' && typed < 0x7F) {
+    bool shifted = false;
+    const KeyInfo* sign = KeyForChar(static_cast<char>(typed), &shifted);
+    return sign && !shifted ? sign->key : Key::None;
+  }
+  return placed;
+}
+
 }  // namespace platform

@@ -38,4 +38,12 @@ const KeyInfo* KeyForChar(char c, bool* needsShift);
 // Null for Key::None.
 const KeyInfo* KeyInfoOf(Key key);
 
+// A key as the player's layout means it, from the character the key types
+// (unshifted where the backend can tell) and the key at its place: a letter
+// is that letter's key wherever the layout put it; a sign typed at a letter's
+// place (the French "," where a US M is) is the key a US keyboard types it
+// with unshifted, or none; anything else (a character beyond ASCII, a key
+// typing nothing) is the key at its place.
+Key KeyByLayout(char32_t typed, Key placed, bool letterPlace);
+
 }  // namespace platform

@@ -5,12 +5,6 @@
 namespace platform {
 namespace {
 
-// The layer's letter keys in the alphabet's order (the codes run in the
-// keyboard's rows).
-constexpr Key kLetters[] = {Key::A, Key::B, Key::C, Key::D, Key::E, Key::F, Key::G, Key::H, Key::I,
-                            Key::J, Key::K, Key::L, Key::M, Key::N, Key::O, Key::P, Key::Q, Key::R,
-                            Key::S, Key::T, Key::U, Key::V, Key::W, Key::X, Key::Y, Key::Z};
-
 Key KeyFromSdl(SDL_Scancode sc) {
   if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9)
     return static_cast<Key>(static_cast<int>(Key::Digit1) + (sc - SDL_SCANCODE_1));
@@ -51,18 +45,12 @@ Key KeyFromSdl(SDL_Scancode sc) {
 }  // namespace
 
 Key KeyOfSdlKey(int scancode, int32_t keycode) {
-  if (keycode >= SDLK_a && keycode <= SDLK_z) return kLetters[keycode - SDLK_a];
-  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) {
-    // A letter's place that types a sign (the French "," where a US M is)
-    // is that sign's key, not a letter the keyboard does not show there.
-    if (keycode > ' ' && keycode < 0x7F) {
-      bool shifted = false;
-      const KeyInfo* sign = KeyForChar(static_cast<char>(keycode), &shifted);
-      return sign && !shifted ? sign->key : Key::None;
-    }
-    return kLetters[scancode - SDL_SCANCODE_A];
-  }
-  return KeyFromSdl(static_cast<SDL_Scancode>(scancode));
+  const bool letterPlace = scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z;
+  const Key placed = letterPlace ? KeyByLayout(U'a' + (scancode - SDL_SCANCODE_A), Key::None, false)
+                                 : KeyFromSdl(static_cast<SDL_Scancode>(scancode));
+  // A keycode is the unshifted character the key types, or a key without one
+  // (bit 30 set); either way a value KeyByLayout reads as it should.
+  return KeyByLayout(static_cast<char32_t>(keycode), placed, letterPlace);
 }
 
 }  // namespace platform

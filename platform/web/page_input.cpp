@@ -29,17 +29,8 @@ constexpr PlacedKey kPlaces[] = {
     {"ArrowDown", Key::Down},       {"PageDown", Key::PageDown},
 };
 
-// The layer's letter keys run in keyboard rows, not alphabetically: the key
-// table knows which key types each letter.
-Key LetterKey(char letter) {
-  const char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter - 'A' + 'a' : letter);
-  if (lower < 'a' || lower > 'z') return Key::None;
-  const KeyInfo* info = KeyForChar(lower, nullptr);
-  return info ? info->key : Key::None;
-}
-
 Key PlacedKeyOf(std::string_view code) {
-  if (code.size() == 4 && code.starts_with("Key")) return LetterKey(code[3]);
+  if (code.size() == 4 && code.starts_with("Key")) return KeyByLayout(static_cast<unsigned char>(code[3]), Key::None, false);
   if (code.size() == 6 && code.starts_with("Digit") && code[5] >= '0' && code[5] <= '9')
     return code[5] == '0' ? Key::Digit0 : static_cast<Key>(static_cast<int>(Key::Digit1) + (code[5] - '1'));
   for (const PlacedKey& placed : kPlaces)
@@ -72,18 +63,10 @@ bool IsControl(std::string_view character) {
 }  // namespace
 
 Key PageKey(std::string_view code, std::string_view key) {
-  if (key.size() == 1) {
-    if (const Key letter = LetterKey(key[0]); letter != Key::None) return letter;
-  }
-  // A letter's place that types a sign (the French "," where a US M is) is
-  // that sign's key, not a letter the keyboard does not show there.
   const bool letterPlace = code.size() == 4 && code.starts_with("Key");
-  if (letterPlace && key.size() == 1 && key[0] > ' ' && key[0] < 0x7F) {
-    bool shifted = false;
-    const KeyInfo* sign = KeyForChar(key[0], &shifted);
-    return sign && !shifted ? sign->key : Key::None;
-  }
-  return PlacedKeyOf(code);
+  // A key naming more than one byte ("Shift", "Dead", a letter beyond ASCII) types no ASCII character.
+  const char32_t typed = key.size() == 1 ? static_cast<unsigned char>(key[0]) : 0;
+  return KeyByLayout(typed, PlacedKeyOf(code), letterPlace);
 }
 
 void AppendPageText(std::string_view utf8, std::vector<DeviceEvent>& out) {
