@@ -56,8 +56,8 @@ constexpr Wording kMouseWording = {
     "click a guy beside a row and he pushes it across.", "press New game to start, then the dots count down.",
     "left click, X: right click; N new game, H help, M menu.", "Click, or press Space, to close"};
 constexpr Wording kTouchWording = {
-    "/backgroundtouch.bmp", "/title/HowToPlayTouch.bmp", "Tap: same colour", "Hold: same face",
-    "Tap: same colour     Hold: same face     Tap a guy: push his row",
+    "/backgroundtouch.bmp", "/title/HowToPlayTouch.bmp", "Tap: same colour", "Tap and hold: same face",
+    "Tap: same colour     Tap and hold: same face     Tap a guy: push his row",
     "tap a guy beside a row and he pushes it across.", "tap New game to start, then the dots count down.",
     "tap, X: hold; N new game, H help, M menu.", "Tap, or press Space, to close"};
 
