@@ -486,12 +486,12 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_DIST_DIR) / rel)) << rel;
     ++compared;
   }
-  EXPECT_EQ(compared, 66);
+  EXPECT_EQ(compared, 68);
   for (auto& e : fs::directory_iterator(icons)) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_BINARY_DIR) / "icons" / e.path().filename())) << e.path();
     ++compared;
   }
-  EXPECT_EQ(compared, 66 + 5);
+  EXPECT_EQ(compared, 68 + 5);
   fs::remove_all(out);
 }
 
