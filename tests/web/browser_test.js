@@ -560,6 +560,29 @@ const tests = {
       await browser.close();
     }
   },
+
+  // The app plays offline: once a first visit has shown the game (and its
+  // page's worker has kept the build), a reload with the network off, and
+  // the launcher's page opened offline too, reach their programs, without
+  // a request reaching the server.
+  async AReloadWithTheNetworkOffReachesTheBoard(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/Quibbleton/');
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      await page.waitForFunction(() => navigator.serviceWorker && navigator.serviceWorker.controller, {timeout: 20000});
+      const before = server.log().split('\n').length;
+      await page.setOfflineMode(true);
+      await page.reload();
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board offline');
+      await page.goto(server.origin + '/play/');
+      await waitForState(page, (d) => d.fields.screen === 'Lobbo', 'the launcher offline');
+      const asked = server.log().split('\n').slice(before).filter((line) => / \/play\//.test(line));
+      assert.deepStrictEqual(asked, [], 'the server was asked while offline');
+    } finally {
+      await browser.close();
+    }
+  },
 };
 
 (async () => {
