@@ -118,7 +118,7 @@ set(QB_WEB_STAGED_FILES qb_page.js Lobbo.js Lobbo.wasm Lobbo.data
 set(QB_WEB_TEMPLATES index.html Quibbleton/index.html manifest.webmanifest.in sw.js.in)
 add_custom_target(web_stage ALL
   COMMAND ${CMAKE_COMMAND} -DFROM=${QB_DIST_DIR} -DTO=${QB_WEB_STAGE} "-DFILES=${QB_WEB_STAGED_FILES}"
-          "-DTEMPLATES=${QB_WEB_TEMPLATES}" "-DPAGES=./;Quibbleton/" -P ${QB_WEB_DIR}/stage.cmake
+          "-DTEMPLATES=${QB_WEB_TEMPLATES}" "-DPAGES=./;Quibbleton/;manifest.webmanifest" -P ${QB_WEB_DIR}/stage.cmake
   COMMAND ${CMAKE_COMMAND} -DDIR=${QB_WEB_STAGE} -P ${CMAKE_SOURCE_DIR}/server/precompress.cmake
   DEPENDS Lobbo Quibbleton
   COMMENT "Staging the pages in ${QB_WEB_STAGE} for the score server"
