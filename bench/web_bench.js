@@ -120,7 +120,9 @@ async function slowNetworkLoad(browser, url) {
                                                         downloadThroughput: 1474.56 * 1024 / 8,
                                                         uploadThroughput: 675 * 1024 / 8});
     await page.goto(url, {waitUntil: 'domcontentloaded', timeout: 60000});
-    await page.waitForFunction(() => window.qbDump && qbDump().includes('screen game'), {polling: 50, timeout: 60000});
+    // Its state is asked for only once it draws (before, the module may not answer).
+    await page.waitForFunction(() => window.qbPage && qbPage.framesDrawn > 0 && qbDump().includes('screen game'),
+                               {polling: 50, timeout: 60000});
     return await page.evaluate(() => {
       const paint = performance.getEntriesByName('first-contentful-paint')[0];
       return {firstPaint: paint ? paint.startTime : NaN, board: performance.now()};
