@@ -560,6 +560,84 @@ const tests = {
       await browser.close();
     }
   },
+
+  // Tabs of one browser share the player's files: two game tabs each finish a game (left by "new
+  // game") and a launcher tab changes who is playing in between, each tab opened before any of it;
+  // a tab opened last finds both scores in the hall of fame and the new name. While a page loads,
+  // its qbDump() answers '' instead of throwing.
+  async TabsKeepEachOthersSaves(server) {
+    const {browser, page} = await launch();
+    const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+    try {
+      const openGame = async (tab, seed) => {
+        await tab.goto(server.origin + '/play/Quibbleton/?QB_SEED=' + seed, {waitUntil: 'domcontentloaded'});
+        await tab.waitForFunction(() => typeof window.qbDump === 'function', {timeout: 10000});
+        for (let asked = 0; ; ++asked) {
+          const answer = await tab.evaluate(() => { try { return {text: qbDump()}; } catch (e) { return {error: String(e)}; } });
+          assert.ok(answer.error === undefined, 'qbDump() threw while the page loaded: ' + answer.error);
+          if (answer.text) break;
+          assert.ok(asked < 1000, 'the program did not run');
+          await sleep(10);
+        }
+        await waitForState(tab, (d) => d.fields.screen === 'game', 'the game\'s board');
+      };
+      const saved = (tab) => tab.evaluate(() => qbPage.whenSaved());
+      // A game to a score, then "new game", which puts it into the hall of fame.
+      const finishGame = async (tab) => {
+        await tab.bringToFront();
+        await click(tab, gameButtons.newGame);
+        await waitForState(tab, (d) => d.fields.state === 'playing', 'the game to start');
+        const {final} = await playGroups(tab, (cell, button) => click(tab, [cellX(cell), cellY(cell)], button), ['left', 'left']);
+        const score = Number(final.fields.score);
+        assert.ok(score > 0);
+        await click(tab, gameButtons.newGame);
+        await waitForState(tab, (d) => d.fields.state === 'playing' && d.fields.score === '0' && Number(d.fields.best) >= score,
+                           'the next game, the score in the hall of fame');
+        await saved(tab);
+        return score;
+      };
+      const gameA = page, gameB = await browser.newPage(), launcher = await browser.newPage();
+      await openGame(gameA, 11);
+      await openGame(gameB, 12);
+      const press = (point) => click(launcher, point);
+      await titleMenu(launcher, server, press);
+
+      const first = await finishGame(gameA);
+      await launcher.bringToFront();
+      await emptyPlayerBoxes(launcher, press);
+      const name = 'Tabby';
+      await launcher.keyboard.type(name, {delay: 20});
+      await waitForState(launcher, (s) => playerFields(s)[0] === name, 'the name box to hold ' + name);
+      await launcher.keyboard.press('Enter');
+      await waitForState(launcher, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
+      await saved(launcher);
+      const second = await finishGame(gameB);
+
+      const last = await browser.newPage();
+      await titleMenu(last, server, (point) => click(last, point));
+      await click(last, launcherButtons.highScores);
+      const wanted = [first, second].sort().join(' ');
+      await waitForState(last, (d) => {
+        const scores = (d.fields.scores || '').split(' ').map((e) => Number(e.slice(e.lastIndexOf(':') + 1)));
+        return scores.filter((s) => s === first || s === second).sort().join(' ') === wanted;
+      }, 'the hall of fame with ' + first + ' and ' + second, 5000);
+      const options = await last.evaluate(() => {
+        const found = [];
+        (function walk(dir) {
+          for (const entry of FS.readdir(dir)) {
+            if (entry === '.' || entry === '..') continue;
+            if (FS.isDir(FS.stat(dir + '/' + entry).mode)) walk(dir + '/' + entry);
+            else if (entry === 'options.ini') found.push(FS.readFile(dir + '/' + entry, {encoding: 'utf8'}));
+          }
+        })('/userdata');
+        return found;
+      });
+      assert.ok(options.some((text) => text.split(/\r?\n/).includes('name=' + name)),
+                'the launcher tab\'s new name was undone:\n' + options.join('\n--\n'));
+    } finally {
+      await browser.close();
+    }
+  },
 };
 
 (async () => {
