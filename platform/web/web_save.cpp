@@ -23,7 +23,7 @@ EM_ASYNC_JS(void, qb_page_save_begin, (const char* path), {
   try {
     await page.saveBegin(UTF8ToString(path));
   } catch (error) {
-    console.warn('the player\'s files could not be read before a save', error);
+    console.warn("the player's files could not be read before a save", error);
   }
   page.yieldEnd();
 });
@@ -37,10 +37,17 @@ EM_JS(void, qb_page_save_end, (const char* path), { Module.qbPage.saveEnd(UTF8To
 namespace platform {
 
 bool SaveSharedFile(const std::string& path, const std::function<bool()>& save) {
+  // A save made within another (a score's replay, written while the table
+  // is saved) already holds the lock, which is not taken twice; the outer
+  // save's end takes its changes to the store too.
+  static int depth = 0;
+  if (depth > 0) return save();
   qb_page_save_begin(path.c_str());
   // The page may have changed files under the layer's look-ups.
   ForgetPathFacts();
+  ++depth;
   const bool ok = save();
+  --depth;
   const int error = errno;
   qb_page_save_end(path.c_str());
   errno = error;

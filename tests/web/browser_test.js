@@ -224,6 +224,20 @@ async function emptyPlayerBoxes(page, press) {
   return waitForState(page, (s) => s.fields.field === '1', 'the name box to take the keys again');
 }
 
+// "enter" on "Who is playing?" from its name box, by keys: down twice to the e-mail box, once more
+// to the buttons ("back" marked), "enter" left of it. Each key waits for the last one's move: a box
+// taking the focus drops the keys typed before.
+async function enterPlayer(page) {
+  const steps = [['ArrowDown', (s) => s.fields.field === '2'], ['ArrowDown', (s) => s.fields.field === '3'],
+                 ['ArrowDown', (s) => s.fields.popup === 'focus back'], ['ArrowLeft', (s) => s.fields.popup === 'focus enter']];
+  for (const [key, moved] of steps) {
+    await page.keyboard.press(key);
+    await waitForState(page, moved, key + ' to move the focus');
+  }
+  await page.keyboard.press('Enter');
+  await waitForState(page, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
+}
+
 // The player's files as the page keeps them: the text of the first file named name below /userdata.
 async function userFile(page, name) {
   return page.evaluate(async (wanted) => {
@@ -268,16 +282,7 @@ const tests = {
       await waitForState(page, (s) => playerFields(s)[0] === typed[0] + '\u00E9', 'the name with a typed \u00E9');
       await page.keyboard.press('Backspace');
       await waitForState(page, (s) => playerFields(s)[0] === typed[0], 'the name without the \u00E9');
-      // Down twice to the e-mail box, once more to the buttons ("back" marked); "enter" is left of it.
-      // Each key waits for the last one's move: a box taking the focus drops the keys typed before.
-      const steps = [['ArrowDown', (s) => s.fields.field === '2'], ['ArrowDown', (s) => s.fields.field === '3'],
-                     ['ArrowDown', (s) => s.fields.popup === 'focus back'], ['ArrowLeft', (s) => s.fields.popup === 'focus enter']];
-      for (const [key, moved] of steps) {
-        await page.keyboard.press(key);
-        await waitForState(page, moved, key + ' to move the focus');
-      }
-      await page.keyboard.press('Enter');
-      await waitForState(page, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
+      await enterPlayer(page);
       const options = await userFile(page, 'options.ini');
       assert.ok(options, 'no options.ini among the player\'s files');
       for (const [key, value] of [['name', typed[0]], ['address', typed[1]], ['email', typed[2]]])
@@ -608,8 +613,7 @@ const tests = {
       const name = 'Tabby';
       await launcher.keyboard.type(name, {delay: 20});
       await waitForState(launcher, (s) => playerFields(s)[0] === name, 'the name box to hold ' + name);
-      await launcher.keyboard.press('Enter');
-      await waitForState(launcher, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
+      await enterPlayer(launcher);
       await saved(launcher);
       const second = await finishGame(gameB);
 
