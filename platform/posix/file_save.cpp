@@ -96,9 +96,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 // In a browser page an fsync copies every one of the player's files to
 // IndexedDB and holds the program until that is done: a saved score stalled
-// its frame for 20 ms. The page saves the files itself after each rename,
-// without holding the program (platform/web/page/qb_page.js), in one
-// transaction that keeps the old or the new file whole.
+// its frame for 20 ms. There the page takes what a save changed to the store
+// itself, path by path in one transaction, without holding the program
+// (platform/web/web_save.cpp).
 #ifdef __EMSCRIPTEN__
 constexpr bool kSyncs = false;
 #else
