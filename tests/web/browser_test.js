@@ -588,7 +588,7 @@ const tests = {
       };
       const saved = (tab) => tab.evaluate(() => qbPage.whenSaved());
       // A game to a score, then "new game", which puts it into the hall of fame.
-      const finishGame = async (tab) => {
+      const finishGame = async (tab, whileClicked) => {
         await tab.bringToFront();
         await click(tab, gameButtons.newGame);
         await waitForState(tab, (d) => d.fields.state === 'playing', 'the game to start');
@@ -596,6 +596,7 @@ const tests = {
         const score = Number(final.fields.score);
         assert.ok(score > 0);
         await click(tab, gameButtons.newGame);
+        if (whileClicked) await whileClicked(score);
         await waitForState(tab, (d) => d.fields.state === 'playing' && d.fields.score === '0' && Number(d.fields.best) >= score,
                            'the next game, the score in the hall of fame');
         await saved(tab);
@@ -615,7 +616,16 @@ const tests = {
       await waitForState(launcher, (s) => playerFields(s)[0] === name, 'the name box to hold ' + name);
       await enterPlayer(launcher);
       await saved(launcher);
-      const second = await finishGame(gameB);
+      // A save waits while another tab saves: here the launcher's tab holds the files' lock.
+      const held = '/userdata/data/lobbo/options.ini';
+      await launcher.evaluate((path) => qbPage.saveBegin(path), held);
+      const second = await finishGame(gameB, async (score) => {
+        await sleep(1500);
+        const d = parseDump(await gameB.evaluate(() => qbDump()));
+        // The game's save of its score comes before its next deal.
+        assert.strictEqual(d.fields.score, String(score), 'the game went on to its next deal while another tab saved');
+        await launcher.evaluate((path) => qbPage.saveEnd(path), held);
+      });
 
       // The launcher's tab, open all along, learnt of the game tabs' saves; so does a tab opened last.
       const last = await browser.newPage();
