@@ -566,6 +566,28 @@ const tests = {
     }
   },
 
+  // The app plays offline: once a first visit has shown the game (and its
+  // page's worker has kept the build), a reload with the network off, and
+  // the launcher's page opened offline too, reach their programs. The
+  // browser's offline mode does not hold back the worker's own requests, so
+  // the server is stopped too: nothing answers but the worker's cache.
+  async AReloadWithTheNetworkOffReachesTheBoard(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/Quibbleton/');
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      await page.waitForFunction(() => navigator.serviceWorker && navigator.serviceWorker.controller, {timeout: 20000});
+      await server.close();
+      await page.setOfflineMode(true);
+      await page.reload();
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board offline');
+      await page.goto(server.origin + '/play/');
+      await waitForState(page, (d) => d.fields.screen === 'Lobbo', 'the launcher offline');
+    } finally {
+      await browser.close();
+    }
+  },
+
   // Tabs of one browser share the player's files: two game tabs each finish a game (left by "new
   // game") and a launcher tab changes who is playing in between, each tab opened before any of it;
   // a tab opened last finds both scores in the hall of fame and the new name. While a page loads,
