@@ -629,6 +629,11 @@ const tests = {
       await openGame(gameB, 12);
       const press = (point) => click(launcher, point);
       await titleMenu(launcher, server, press);
+      // A launcher's tab that hears no other tab (as one the browser froze): it loads what changed
+      // when it comes back to view.
+      const deaf = await browser.newPage();
+      await deaf.evaluateOnNewDocument(() => { delete window.BroadcastChannel; });
+      await titleMenu(deaf, server, (point) => click(deaf, point));
 
       const first = await finishGame(gameA);
       await launcher.bringToFront();
@@ -653,7 +658,8 @@ const tests = {
       const last = await browser.newPage();
       await titleMenu(last, server, (point) => click(last, point));
       const wanted = [first, second].sort().join(' ');
-      for (const tab of [launcher, last]) {
+      await deaf.evaluate(() => document.dispatchEvent(new Event('visibilitychange')));
+      for (const tab of [launcher, last, deaf]) {
         await tab.bringToFront();
         await click(tab, launcherButtons.highScores);
         await waitForState(tab, (d) => {

@@ -221,6 +221,26 @@
       if (paths.length && files.ready) refresh(paths).catch(warnFiles('loading another tab\'s files failed'));
     };
   }
+  // A tab coming back to view loads what the store holds newer than its own
+  // files: it may have missed a message while the browser froze it.
+  document.addEventListener('visibilitychange', function () {
+    if (document.hidden || !files.ready) return;
+    const stored = new Map();
+    withStore('readonly', function (store) {
+      store.index('timestamp').openKeyCursor().onsuccess = function (event) {
+        const cursor = event.target.result;
+        if (!cursor) return;
+        stored.set(cursor.primaryKey, cursor.key.getTime());
+        cursor.continue();
+      };
+    }).then(function () {
+      const paths = [];
+      stored.forEach(function (time, path) {
+        if (!FS.analyzePath(path).exists || FS.stat(path).mtime.getTime() !== time) paths.push(path);
+      });
+      return paths.length ? refresh(paths) : null;
+    }).catch(warnFiles('loading the player\'s files failed'));
+  });
   // Resolves once every change made so far is in the store.
   page.whenSaved = function () {
     return new Promise(function (resolve) {
