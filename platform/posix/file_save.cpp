@@ -16,6 +16,7 @@
 
 #include "platform/posix/files.h"
 #include "platform/posix/path_memo.h"
+#include "platform/posix/shared_save.h"
 #include "platform/posix/user_files.h"
 
 namespace platform {
@@ -95,9 +96,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 // In a browser page an fsync copies every one of the player's files to
 // IndexedDB and holds the program until that is done: a saved score stalled
-// its frame for 20 ms. The page saves the files itself after each rename,
-// without holding the program (platform/web/page/qb_page.js), in one
-// transaction that keeps the old or the new file whole.
+// its frame for 20 ms. There the page takes what a save changed to the store
+// itself, path by path in one transaction, without holding the program
+// (platform/web/web_save.cpp).
 #ifdef __EMSCRIPTEN__
 constexpr bool kSyncs = false;
 #else
@@ -182,14 +183,8 @@ bool SaveLocked(int fd, const struct stat& st, const std::string& dir, const std
   return replaced == Replaced::kDone;
 }
 
-}  // namespace
-
-bool RewriteFile(const std::string& requested, size_t readLimit, const FileEdit& edit) {
-  // A save may make, replace or remove files whatever its outcome.
-  struct Forget {
-    ~Forget() { ForgetPathFacts(); }
-  } forget;
-  const std::string path = PlaceOf(FollowLinks(requested), FileAccess::Write);
+// The save of path (mapped from requested) under its file's lock.
+bool RewriteLocked(const std::string& requested, const std::string& path, size_t readLimit, const FileEdit& edit) {
   std::string dir = ".", base = path;
   const size_t slash = path.find_last_of('/');
   if (slash != std::string::npos) {
@@ -258,6 +253,26 @@ bool RewriteFile(const std::string& requested, size_t readLimit, const FileEdit&
   }
   errno = EBUSY;
   return false;
+}
+
+}  // namespace
+
+bool RewriteFile(const std::string& requested, size_t readLimit, const FileEdit& edit) {
+  // A save may make, replace or remove files whatever its outcome.
+  struct Forget {
+    ~Forget() { ForgetPathFacts(); }
+  } forget;
+  const std::string path = PlaceOf(FollowLinks(requested), FileAccess::Write);
+  const auto save = [&] { return RewriteLocked(requested, path, readLimit, edit); };
+  if (!&SaveSharedFile) return save();
+  // Where copies of the program share the files without flock (a browser's
+  // tabs), the save reads, edits and writes while none of them saves.
+  std::string absolute = path;
+  if (absolute.empty() || absolute[0] != '/') {
+    char here[PATH_MAX];
+    if (::getcwd(here, sizeof here)) absolute = std::string(here) + "/" + path;
+  }
+  return SaveSharedFile(absolute, save);
 }
 
 void RemoveSaveLeftovers(const std::string& dir) {

@@ -10,7 +10,9 @@
 // a link and its target is saved, when that is a regular file; a device,
 // FIFO or socket (named or linked to) is refused, neither written nor
 // replaced. Temporary files carry a name of their own (".NAME.qbtmp-XXXXXX"),
-// so only those a killed save left behind are ever removed.
+// so only those a killed save left behind are ever removed. Where copies of
+// the program share the files beyond flock's reach (a browser's tabs), the
+// whole save runs under their shared lock (shared_save.h).
 #pragma once
 
 #include <cstddef>

@@ -224,6 +224,20 @@ async function emptyPlayerBoxes(page, press) {
   return waitForState(page, (s) => s.fields.field === '1', 'the name box to take the keys again');
 }
 
+// "enter" on "Who is playing?" from its name box, by keys: down twice to the e-mail box, once more
+// to the buttons ("back" marked), "enter" left of it. Each key waits for the last one's move: a box
+// taking the focus drops the keys typed before.
+async function enterPlayer(page) {
+  const steps = [['ArrowDown', (s) => s.fields.field === '2'], ['ArrowDown', (s) => s.fields.field === '3'],
+                 ['ArrowDown', (s) => s.fields.popup === 'focus back'], ['ArrowLeft', (s) => s.fields.popup === 'focus enter']];
+  for (const [key, moved] of steps) {
+    await page.keyboard.press(key);
+    await waitForState(page, moved, key + ' to move the focus');
+  }
+  await page.keyboard.press('Enter');
+  await waitForState(page, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
+}
+
 // The player's files as the page keeps them: the text of the first file named name below /userdata.
 async function userFile(page, name) {
   return page.evaluate(async (wanted) => {
@@ -268,16 +282,7 @@ const tests = {
       await waitForState(page, (s) => playerFields(s)[0] === typed[0] + '\u00E9', 'the name with a typed \u00E9');
       await page.keyboard.press('Backspace');
       await waitForState(page, (s) => playerFields(s)[0] === typed[0], 'the name without the \u00E9');
-      // Down twice to the e-mail box, once more to the buttons ("back" marked); "enter" is left of it.
-      // Each key waits for the last one's move: a box taking the focus drops the keys typed before.
-      const steps = [['ArrowDown', (s) => s.fields.field === '2'], ['ArrowDown', (s) => s.fields.field === '3'],
-                     ['ArrowDown', (s) => s.fields.popup === 'focus back'], ['ArrowLeft', (s) => s.fields.popup === 'focus enter']];
-      for (const [key, moved] of steps) {
-        await page.keyboard.press(key);
-        await waitForState(page, moved, key + ' to move the focus');
-      }
-      await page.keyboard.press('Enter');
-      await waitForState(page, (d) => d.fields.screen === 'title' && playerFields(d) === null, 'the title menu again');
+      await enterPlayer(page);
       const options = await userFile(page, 'options.ini');
       assert.ok(options, 'no options.ini among the player\'s files');
       for (const [key, value] of [['name', typed[0]], ['address', typed[1]], ['email', typed[2]]])
@@ -664,6 +669,103 @@ const tests = {
       await page.waitForSelector('#qb-end:not([hidden])', {timeout: 10000});
       await Promise.all([page.waitForNavigation(), page.click('#qb-end button')]);
       await waitForState(page, (d) => d.fields.screen === 'Lobbo' || d.fields.screen === 'title', 'the launcher again');
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // Tabs of one browser share the player's files: two game tabs each finish a game (left by "new
+  // game") and a launcher tab changes who is playing in between, each tab opened before any of it;
+  // a tab opened last finds both scores in the hall of fame and the new name. While a page loads,
+  // its qbDump() answers '' instead of throwing.
+  async TabsKeepEachOthersSaves(server) {
+    const {browser, page} = await launch();
+    const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+    try {
+      const openGame = async (tab, seed) => {
+        await tab.goto(server.origin + '/play/Quibbleton/?QB_SEED=' + seed, {waitUntil: 'domcontentloaded'});
+        await tab.waitForFunction(() => typeof window.qbDump === 'function', {timeout: 10000});
+        for (let asked = 0; ; ++asked) {
+          const answer = await tab.evaluate(() => { try { return {text: qbDump()}; } catch (e) { return {error: String(e)}; } });
+          assert.ok(answer.error === undefined, 'qbDump() threw while the page loaded: ' + answer.error);
+          if (answer.text) break;
+          assert.ok(asked < 1000, 'the program did not run');
+          await sleep(10);
+        }
+        await waitForState(tab, (d) => d.fields.screen === 'game', 'the game\'s board');
+      };
+      const saved = (tab) => tab.evaluate(() => qbPage.whenSaved());
+      // A game to a score, then "new game", which puts it into the hall of fame.
+      const finishGame = async (tab, whileClicked) => {
+        await tab.bringToFront();
+        await click(tab, gameButtons.newGame);
+        await waitForState(tab, (d) => d.fields.state === 'playing', 'the game to start');
+        const {final} = await playGroups(tab, (cell, button) => click(tab, [cellX(cell), cellY(cell)], button), ['left', 'left']);
+        const score = Number(final.fields.score);
+        assert.ok(score > 0);
+        await click(tab, gameButtons.newGame);
+        if (whileClicked) await whileClicked(score);
+        await waitForState(tab, (d) => d.fields.state === 'playing' && d.fields.score === '0' && Number(d.fields.best) >= score,
+                           'the next game, the score in the hall of fame');
+        await saved(tab);
+        return score;
+      };
+      const gameA = page, gameB = await browser.newPage(), launcher = await browser.newPage();
+      await openGame(gameA, 11);
+      await openGame(gameB, 12);
+      const press = (point) => click(launcher, point);
+      await titleMenu(launcher, server, press);
+      // A launcher's tab that hears no other tab (as one the browser froze): it loads what changed
+      // when it comes back to view.
+      const deaf = await browser.newPage();
+      await deaf.evaluateOnNewDocument(() => { delete window.BroadcastChannel; });
+      await titleMenu(deaf, server, (point) => click(deaf, point));
+
+      const first = await finishGame(gameA);
+      await launcher.bringToFront();
+      await emptyPlayerBoxes(launcher, press);
+      const name = 'Tabby';
+      await launcher.keyboard.type(name, {delay: 20});
+      await waitForState(launcher, (s) => playerFields(s)[0] === name, 'the name box to hold ' + name);
+      await enterPlayer(launcher);
+      await saved(launcher);
+      // A save waits while another tab saves: here the launcher's tab holds the files' lock.
+      const held = '/userdata/data/lobbo/options.ini';
+      await launcher.evaluate((path) => qbPage.saveBegin(path), held);
+      const second = await finishGame(gameB, async (score) => {
+        await sleep(1500);
+        const d = parseDump(await gameB.evaluate(() => qbDump()));
+        // The game's save of its score comes before its next deal.
+        assert.strictEqual(d.fields.score, String(score), 'the game went on to its next deal while another tab saved');
+        await launcher.evaluate((path) => qbPage.saveEnd(path), held);
+      });
+
+      // The launcher's tab, open all along, learnt of the game tabs' saves; so does a tab opened last.
+      const last = await browser.newPage();
+      await titleMenu(last, server, (point) => click(last, point));
+      const wanted = [first, second].sort().join(' ');
+      await deaf.evaluate(() => document.dispatchEvent(new Event('visibilitychange')));
+      for (const tab of [launcher, last, deaf]) {
+        await tab.bringToFront();
+        await click(tab, launcherButtons.highScores);
+        await waitForState(tab, (d) => {
+          const scores = (d.fields.scores || '').split(' ').map((e) => Number(e.slice(e.lastIndexOf(':') + 1)));
+          return scores.filter((s) => s === first || s === second).sort().join(' ') === wanted;
+        }, 'the hall of fame with ' + first + ' and ' + second, 5000);
+      }
+      const options = await last.evaluate(() => {
+        const found = [];
+        (function walk(dir) {
+          for (const entry of FS.readdir(dir)) {
+            if (entry === '.' || entry === '..') continue;
+            if (FS.isDir(FS.stat(dir + '/' + entry).mode)) walk(dir + '/' + entry);
+            else if (entry === 'options.ini') found.push(FS.readFile(dir + '/' + entry, {encoding: 'utf8'}));
+          }
+        })('/userdata');
+        return found;
+      });
+      assert.ok(options.some((text) => text.split(/\r?\n/).includes('name=' + name)),
+                'the launcher tab\'s new name was undone:\n' + options.join('\n--\n'));
     } finally {
       await browser.close();
     }

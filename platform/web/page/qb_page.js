@@ -49,38 +49,203 @@
     leaving: false,  // on the way to another page
   };
 
-  // --- the player's files: IndexedDB behind /userdata, saved after every
-  // write. The save starts once the program has yielded: the writes of one
-  // frame (a score and its replay) make one save, and the walk of the files
-  // it begins with is not added to the program's frame. One save runs at a
-  // time; a write during it is saved by one more, and whoever waits for a
-  // write to be kept waits for the save that has it.
-  const saving = {scheduled: false, running: false, current: [], next: []};
-  function saveUserFiles(then) {
-    if (then) saving.next.push(then);
-    if (saving.scheduled) return;
-    saving.scheduled = true;
-    setTimeout(startSave, 0);
+  // --- the player's files: IndexedDB behind /userdata, shared with the
+  // page's other tabs, each of which keeps its own copy in memory. Nothing
+  // copies a tab's whole copy over the store: each change goes to the store
+  // path by path, under a lock all the tabs take (a Web Lock), and the other
+  // tabs are told which paths changed (a BroadcastChannel) and load them.
+  // A save by the program (web_save.cpp) takes the lock, loads the file it
+  // saves as the store holds it now, reads, edits and replaces it, and keeps
+  // the lock until the store has the result: so a save merges into what
+  // another tab saved instead of undoing it. A change outside a save (a
+  // removal, a new folder) goes to the store once the program has yielded.
+  const files = {
+    lock: 'qb-player-files',
+    dirty: new Set(),  // changed here and not yet taken to the store
+    touched: new Map(),  // path -> the count when it last changed here or was loaded
+    count: 0,
+    quiet: 0,  // the page itself is changing the files as the store holds them
+    ready: false,  // the store's files are here
+    save: null,  // the program's save holding the lock: {release}
+    scheduled: false,
+    busy: 0,  // pushes and saves not done yet
+    waiters: [],
+    chain: Promise.resolve(),  // where there are no Web Locks: one at a time in this tab
+    channel: window.BroadcastChannel ? new BroadcastChannel('qb-player-files') : null,
+  };
+  const inUserFolder = (path) => String(path).startsWith(userFolder + '/');
+  function warnFiles(what) {
+    return function (error) { if (error) console.warn(what, error); };
   }
-  function startSave() {
-    if (saving.running) return;  // the running save starts this one when it ends
-    saving.scheduled = false;
-    saving.running = true;
-    saving.current = saving.next;
-    saving.next = [];
-    FS.syncfs(false, function (error) {
-      if (error) console.warn('saving the player\'s files failed', error);
-      saving.running = false;
-      const done = saving.current;
-      saving.current = [];
-      done.forEach(function (f) { f(); });
-      if (saving.scheduled) startSave();
+  // work() runs holding the lock, which is let go when its promise settles.
+  function holdLock(work) {
+    if (navigator.locks) return navigator.locks.request(files.lock, work);
+    const run = files.chain.then(work);
+    files.chain = run.catch(function () {});
+    return run;
+  }
+  function doneWithFiles() {
+    if (--files.busy > 0 || files.scheduled) return;
+    const waiters = files.waiters;
+    files.waiters = [];
+    waiters.forEach(function (f) { f(); });
+  }
+  // One transaction on the store; resolves once it has completed.
+  function withStore(mode, work) {
+    return new Promise(function (resolve, reject) {
+      IDBFS.getDB(userFolder, function (error, db) {
+        if (error) return reject(error);
+        try {
+          const transaction = db.transaction([IDBFS.DB_STORE_NAME], mode);
+          transaction.oncomplete = function () { resolve(); };
+          transaction.onerror = transaction.onabort = function () { reject(transaction.error); };
+          work(transaction.objectStore(IDBFS.DB_STORE_NAME));
+        } catch (e) {
+          reject(e);
+        }
+      });
     });
   }
+  // The path and its folders below the player's folder, folders first.
+  function withFolders(paths) {
+    const all = new Set();
+    paths.forEach(function (path) {
+      for (let at = path.indexOf('/', userFolder.length + 1); at > 0; at = path.indexOf('/', at + 1))
+        all.add(path.slice(0, at));
+      all.add(path);
+    });
+    return Array.from(all).sort();
+  }
+  function changed(path) {
+    if (files.quiet || !inUserFolder(path)) return;
+    files.dirty.add(path);
+    files.touched.set(path, ++files.count);
+    if (!files.save) schedulePush();
+  }
+  function takeDirty() {
+    const paths = Array.from(files.dirty);
+    files.dirty.clear();
+    return paths;
+  }
+  // Writes the paths to the store as this tab has them, a missing one (and
+  // whatever the store kept below it) removed. Save's temporary files stay out.
+  function push(paths) {
+    const all = withFolders(paths).filter(function (path) { return !/\/\.[^/]*\.qbtmp-[^/]*$/.test(path); });
+    if (!all.length) return Promise.resolve([]);
+    return withStore('readwrite', function (store) {
+      all.forEach(function (path) {
+        const here = FS.analyzePath(path);
+        if (here.exists) {
+          IDBFS.loadLocalEntry(path, function (error, entry) {
+            if (!error) IDBFS.storeRemoteEntry(store, path, entry, warnFiles('saving ' + path + ' failed'));
+          });
+        } else {
+          store.delete(IDBKeyRange.bound(path + '/', path + '0', false, true));
+          IDBFS.removeRemoteEntry(store, path, warnFiles('removing ' + path + ' failed'));
+        }
+      });
+    }).then(function () {
+      if (files.channel) files.channel.postMessage({paths: all});
+      return all;
+    });
+  }
+  function schedulePush() {
+    if (files.scheduled) return;
+    files.scheduled = true;
+    files.busy++;
+    setTimeout(function () {
+      holdLock(function () {
+        files.scheduled = false;
+        return push(takeDirty());
+      }).catch(warnFiles('saving the player\'s files failed')).then(doneWithFiles);
+    }, 0);
+  }
+  // Brings the paths here to what the store holds now, but for those
+  // changed here since (the store will have those from this tab).
+  function refresh(paths) {
+    const start = ++files.count;
+    const stored = new Map();
+    return withStore('readonly', function (store) {
+      paths.forEach(function (path) {
+        IDBFS.loadRemoteEntry(store, path, function (error, entry) { if (!error) stored.set(path, entry); });
+      });
+    }).then(function () {
+      files.quiet++;
+      try {
+        paths.slice().sort().forEach(function (path) {
+          if (files.dirty.has(path) || (files.touched.get(path) || 0) > start) return;
+          files.touched.set(path, start);
+          const entry = stored.get(path), here = FS.analyzePath(path);
+          if (!entry) {
+            // Removed by another tab; a folder stays, as files of this tab may be on their way into it.
+            if (here.exists && !FS.isDir(here.object.mode)) FS.unlink(path);
+            return;
+          }
+          if (here.exists) {
+            const now = FS.stat(path);
+            if (FS.isDir(now.mode) !== FS.isDir(entry.mode) || now.mtime.getTime() === entry.timestamp.getTime()) return;
+          }
+          IDBFS.storeLocalEntry(path, entry, warnFiles('loading ' + path + ' failed'));
+        });
+      } finally {
+        files.quiet--;
+      }
+      if (Module._qb_web_files_changed) Module._qb_web_files_changed();
+    });
+  }
+  page.saveBegin = function (path) {
+    files.busy++;
+    return new Promise(function (granted) {
+      holdLock(function () {
+        return new Promise(function (release) {
+          files.save = {release: release};
+          refresh(withFolders([path])).catch(warnFiles('loading ' + path + ' failed')).then(granted);
+        });
+      }).catch(warnFiles('the player\'s files could not be locked')).then(function () {
+        granted();  // without the lock, the save goes on all the same
+        doneWithFiles();
+      });
+    });
+  };
+  page.saveEnd = function (path) {
+    const save = files.save;
+    files.save = null;
+    files.dirty.add(path);
+    files.touched.set(path, ++files.count);
+    push(takeDirty()).catch(warnFiles('saving the player\'s files failed')).then(function () {
+      if (save) save.release();
+    });
+  };
+  if (files.channel) {
+    files.channel.onmessage = function (message) {
+      const paths = (message.data && message.data.paths || []).filter(inUserFolder);
+      if (paths.length && files.ready) refresh(paths).catch(warnFiles('loading another tab\'s files failed'));
+    };
+  }
+  // A tab coming back to view loads what the store holds newer than its own
+  // files: it may have missed a message while the browser froze it.
+  document.addEventListener('visibilitychange', function () {
+    if (document.hidden || !files.ready) return;
+    const stored = new Map();
+    withStore('readonly', function (store) {
+      store.index('timestamp').openKeyCursor().onsuccess = function (event) {
+        const cursor = event.target.result;
+        if (!cursor) return;
+        stored.set(cursor.primaryKey, cursor.key.getTime());
+        cursor.continue();
+      };
+    }).then(function () {
+      const paths = [];
+      stored.forEach(function (time, path) {
+        if (!FS.analyzePath(path).exists || FS.stat(path).mtime.getTime() !== time) paths.push(path);
+      });
+      return paths.length ? refresh(paths) : null;
+    }).catch(warnFiles('loading the player\'s files failed'));
+  });
+  // Resolves once every change made so far is in the store.
   page.whenSaved = function () {
     return new Promise(function (resolve) {
-      if (saving.scheduled) saving.next.push(resolve);
-      else if (saving.running) saving.current.push(resolve);
+      if (files.busy || files.scheduled) files.waiters.push(resolve);
       else resolve();
     });
   };
@@ -104,7 +269,7 @@
   // to the menu is no step Back has to undo.
   function leave(url) {
     page.leaving = true;
-    saveUserFiles(function () { location.replace(url); });
+    page.whenSaved().then(function () { location.replace(url); });
   }
   // The program has ended ("exit", Escape): a game's page goes back to the
   // launcher's; the launcher's says so and offers to start it again. A page
@@ -118,7 +283,7 @@
     }
     page.leaving = true;
     canvas.style.visibility = 'hidden';
-    saveUserFiles(function () {
+    page.whenSaved().then(function () {
       const end = document.getElementById('qb-end');
       end.hidden = false;
       end.querySelector('button').addEventListener('click', function () { location.reload(); });
@@ -496,8 +661,13 @@
   });
 
   // --- the test hook: the state as the script's "dump" command writes it
+  // (empty until the program runs: before, the module's functions throw).
   window.qbDump = function () {
-    return Module._qb_web_state_text ? UTF8ToString(Module._qb_web_state_text()) : '';
+    try {
+      return Module._qb_web_state_text ? UTF8ToString(Module._qb_web_state_text()) : '';
+    } catch (e) {
+      return '';
+    }
   };
   window.qbPage = page;
 
@@ -602,22 +772,41 @@
       FS.mkdir(userFolder);
       FS.mount(IDBFS, {}, userFolder);
       addRunDependency('qb-user-files');
+      files.quiet++;
       FS.syncfs(true, function (error) {
         if (error) console.warn('reading the player\'s files failed', error);
+        files.quiet--;
+        files.ready = true;
         removeRunDependency('qb-user-files');
       });
-      // A saved file (written beside, then renamed) and a removed one go to
-      // IndexedDB at once; the program's fsync does not wait for it.
-      function saveAfter(name, pathArgument) {
+      // Every change to the player's files goes to the store (see "the player's files").
+      function watch(name, paths) {
         const call = FS[name];
         FS[name] = function () {
           const result = call.apply(FS, arguments);
-          if (String(arguments[pathArgument]).startsWith(userFolder + '/')) saveUserFiles();
+          paths(arguments).forEach(changed);
           return result;
         };
       }
-      saveAfter('rename', 1);
-      saveAfter('unlink', 0);
+      watch('rename', function (a) {
+        // A folder's files move with it.
+        const moved = [String(a[0]), String(a[1])];
+        if (inUserFolder(a[1]) && FS.isDir(FS.stat(a[1]).mode)) {
+          (function walk(dir) {
+            FS.readdir(dir).forEach(function (name) {
+              if (name === '.' || name === '..') return;
+              moved.push(dir + '/' + name);
+              if (FS.isDir(FS.stat(dir + '/' + name).mode)) walk(dir + '/' + name);
+            });
+          })(String(a[1]));
+        }
+        return moved;
+      });
+      watch('unlink', function (a) { return [String(a[0])]; });
+      watch('rmdir', function (a) { return [String(a[0])]; });
+      watch('mkdir', function (a) { return [String(a[0])]; });
+      // A file written in place: whatever was open for writing.
+      watch('close', function (a) { return a[0] && a[0].path && (a[0].flags & 3) ? [a[0].path] : []; });
     }],
     onRuntimeInitialized: function () {
       // The tree as the programs expect it: each program's file in its folder
