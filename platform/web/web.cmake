@@ -4,6 +4,7 @@
 #
 #   dist/index.html  qb_page.js  Lobbo.js  Lobbo.wasm  Lobbo.data
 #   dist/Quibbleton/index.html  Quibbleton.js  Quibbleton.wasm  Quibbleton.data
+#   (staged only) Quibbleton/sounds/music.mp3, outside the package
 #
 # The pictures, sounds and settings are the native build's: its art tool
 # draws them at build time and needs cairo, which Emscripten has not. So the
@@ -25,17 +26,23 @@ set(QB_WEB_LINK_OPTIONS
     "-sEXPORTED_RUNTIME_METHODS=['FS','ENV','UTF8ToString','stringToUTF8','addRunDependency','removeRunDependency']")
 
 # What a program's package holds: the tree's pictures, sounds and settings
-# below folder (the players' files, written at run time, stay out).
+# below folder (the players' files, written at run time, stay out). The
+# music is no part of it: a program starts once its package is here, and
+# plays its music when that has come (qb_web_music_files).
 function(qb_web_package_files out folder recurse)
   if(recurse)
     file(GLOB_RECURSE found RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/${folder}/*)
   else()
     file(GLOB found RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/${folder}/*)
   endif()
-  list(FILTER found INCLUDE REGEX "\\.(bmp|wav|mp3|ini)$")
+  list(FILTER found INCLUDE REGEX "\\.(bmp|wav|ini)$")
   list(FILTER found EXCLUDE REGEX "(^|/)(options\\.ini|replays/.*)$")
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
+
+# The tree's music, staged as files of their own beside the pages, where the
+# page fetches each when its program opens it.
+file(GLOB_RECURSE QB_WEB_MUSIC_FILES RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/*.mp3)
 
 # A page is served by the score server, so its links to the server are its
 # own site's: the packaged setup.ini's "home" and "scores" become "/" (the
@@ -78,6 +85,9 @@ foreach(button ${QB_GAME_FOLDERS})
 endforeach()
 qb_web_program(Lobbo "." ${QB_LAUNCHER_FILES})
 qb_web_package_files(QB_GAME_FILES Quibbleton ON)
+# The launcher's title pictures are its own; the game shows only its help from there.
+list(FILTER QB_GAME_FILES EXCLUDE REGEX "^Quibbleton/title/")
+list(APPEND QB_GAME_FILES Quibbleton/title/HowToPlay.bmp)
 # The game asks the score server the launcher's settings name for deals.
 list(APPEND QB_GAME_FILES setup.ini)
 qb_web_program(Quibbleton Quibbleton ${QB_GAME_FILES})
@@ -101,6 +111,12 @@ configure_file(${QB_WEB_DIR}/page/qb_page.js ${QB_DIST_DIR}/qb_page.js COPYONLY)
 # changed, so a sibling stays newer than its unchanged file.
 get_filename_component(QB_WEB_STAGE_DEFAULT ${QB_NATIVE_DIST}/../web ABSOLUTE)
 set(QB_WEB_STAGE ${QB_WEB_STAGE_DEFAULT} CACHE PATH "where the pages are staged for the score server")
+set(QB_WEB_STAGE_MUSIC)
+foreach(music ${QB_WEB_MUSIC_FILES})
+  get_filename_component(folder ${music} DIRECTORY)
+  list(APPEND QB_WEB_STAGE_MUSIC COMMAND ${CMAKE_COMMAND} -E make_directory ${QB_WEB_STAGE}/${folder}
+       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_NATIVE_DIST}/${music} ${QB_WEB_STAGE}/${folder}/)
+endforeach()
 add_custom_target(web_stage ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QB_WEB_STAGE}/Quibbleton
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_DIST_DIR}/index.html ${QB_DIST_DIR}/qb_page.js
@@ -108,6 +124,7 @@ add_custom_target(web_stage ALL
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_DIST_DIR}/Quibbleton/index.html
           ${QB_DIST_DIR}/Quibbleton/Quibbleton.js ${QB_DIST_DIR}/Quibbleton/Quibbleton.wasm
           ${QB_DIST_DIR}/Quibbleton/Quibbleton.data ${QB_WEB_STAGE}/Quibbleton/
+  ${QB_WEB_STAGE_MUSIC}
   COMMAND ${CMAKE_COMMAND} -DDIR=${QB_WEB_STAGE} -P ${CMAKE_SOURCE_DIR}/server/precompress.cmake
   DEPENDS Lobbo Quibbleton
   COMMENT "Staging the pages in ${QB_WEB_STAGE} for the score server"
