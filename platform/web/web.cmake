@@ -129,3 +129,17 @@ add_custom_target(web_stage ALL
   DEPENDS Lobbo Quibbleton
   COMMENT "Staging the pages in ${QB_WEB_STAGE} for the score server"
   VERBATIM)
+
+# The web benchmark's yardstick: a bare page that sleeps 100 ms a frame
+# through Asyncify, staged apart from the pages (build/web-bench/).
+add_executable(web_bare_page ${CMAKE_SOURCE_DIR}/bench/web_bare_page.c)
+set_target_properties(web_bare_page PROPERTIES OUTPUT_NAME bare SUFFIX .js)
+target_link_options(web_bare_page PRIVATE -sASYNCIFY -sENVIRONMENT=web)
+get_filename_component(QB_WEB_BENCH_STAGE ${QB_WEB_STAGE}/../web-bench ABSOLUTE)
+add_custom_command(TARGET web_bare_page POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QB_WEB_BENCH_STAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE_DIR:web_bare_page>/bare.js
+          $<TARGET_FILE_DIR:web_bare_page>/bare.wasm ${QB_WEB_BENCH_STAGE}/
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/bench/web_bare_page.html
+          ${QB_WEB_BENCH_STAGE}/index.html
+  VERBATIM)
