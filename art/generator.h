@@ -14,7 +14,8 @@ void MakeSounds(const std::string& gameDir, const std::string& work);
 // Mock screens made of the written pictures, for the contact sheet only.
 void MakeMocks();
 void MakeMusic(const std::string& gameDir, const std::string& work);
-// The desktop icons: lobbo-48/64/128/256.png and lobbo.svg.
+// The desktop icons: lobbo-48/64/128/256.png and lobbo.svg; the web app's:
+// web-192.png, web-512.png and web-maskable-512.png.
 void MakeIcons(const std::string& dir);
 
 }  // namespace art

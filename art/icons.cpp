@@ -1,6 +1,8 @@
 // The desktop icon of the launcher: three of the game's heads on the blue
 // tile of the game's button in the launcher, as PNGs at the sizes desktops
-// ask for and as SVG for every other size.
+// ask for and as SVG for every other size; and the web app's icons, one of
+// them "maskable" (a phone crops it to its own shape, so it fills the square
+// and keeps the heads inside the middle circle every shape keeps).
 #include <cairo-svg.h>
 #include <cairo.h>
 
@@ -42,9 +44,19 @@ void Check(cairo_status_t status, const std::string& what) {
   if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error(what + ": " + cairo_status_to_string(status));
 }
 
-void WritePng(const std::string& path, int size) {
+// The maskable icon: the tile's gradient to every edge, the icon shrunk to
+// the middle 80 % (the circle a launcher's mask never cuts into).
+void DrawMaskable(cairo_t* cr, double size) {
+  cairo_rectangle(cr, 0, 0, size, size);
+  FillGradPreserve(cr, 0, size, Hex(0x9fd8ff), Hex(0x4b6fd6));
+  cairo_new_path(cr);
+  cairo_translate(cr, size * 0.1, size * 0.1);
+  DrawIcon(cr, size * 0.8);
+}
+
+void WritePng(const std::string& path, int size, void (*draw)(cairo_t*, double) = DrawIcon) {
   Canvas c(size, size);
-  DrawIcon(c.cr(), size);
+  draw(c.cr(), size);
   cairo_surface_flush(c.surface());
   std::string png;
   Check(cairo_surface_write_to_png_stream(c.surface(), Append, &png), path);
@@ -70,6 +82,8 @@ void MakeIcons(const std::string& dir) {
   MakeDirs(dir);
   for (int size : {48, 64, 128, 256}) WritePng(dir + "/lobbo-" + std::to_string(size) + ".png", size);
   WriteSvg(dir + "/lobbo.svg");
+  for (int size : {192, 512}) WritePng(dir + "/web-" + std::to_string(size) + ".png", size);
+  WritePng(dir + "/web-maskable-512.png", 512, DrawMaskable);
 }
 
 }  // namespace art

@@ -11,7 +11,10 @@
 //   (build/web-bench/, made by the web preset), served alongside;
 // - the heaviest frames: the longest the game works between two waits, when
 //   "new game" deals and redraws the whole board, while groups are taken
-//   off and the heads fall, and when "new game" during a game saves its score.
+//   off and the heads fall, and when "new game" during a game saves its score;
+// - Lighthouse (mobile) on the game's page: its four scores; and the game's
+//   page on an emulated slow 4G network: its first paint, and when its board
+//   can be played.
 'use strict';
 const fs = require('fs');
 const os = require('os');
@@ -103,8 +106,90 @@ async function idleCpu(browser, page, label) {
   return figures;
 }
 
+// Lighthouse's mobile run (a mid-range phone on slow 4G, simulated) of a
+// page, in a chromium of its own: the four scores, out of 100.
+async function lighthouseScores(url) {
+  const {default: lighthouse} = await import(path.join(root, 'tests/web/node_modules/lighthouse/core/index.js'));
+  const browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium', headless: true,
+    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'qblighthouse-')),
+    args: ['--no-sandbox', '--disable-gpu', '--remote-debugging-port=0'],
+  });
+  try {
+    const port = Number(new URL(browser.wsEndpoint()).port);
+    const result = await lighthouse(url, {port, output: 'json', logLevel: 'error',
+                                          onlyCategories: ['performance', 'accessibility', 'best-practices', 'seo']});
+    const scores = {};
+    for (const [id, category] of Object.entries(result.lhr.categories)) scores[id] = Math.round(category.score * 100);
+    // What kept a score from 100.
+    const failed = Object.values(result.lhr.audits).filter((a) => a.score !== null && a.score < 0.9 &&
+                                                           a.scoreDisplayMode !== 'informative' && a.scoreDisplayMode !== 'manual');
+    const metric = (id) => result.lhr.audits[id].numericValue;
+    return {scores, failed: failed.map((a) => a.id + ' (' + (a.displayValue || a.score) + ')'),
+            fcp: metric('first-contentful-paint'), lcp: metric('largest-contentful-paint'), tbt: metric('total-blocking-time')};
+  } finally {
+    await browser.close();
+  }
+}
+
+// A first visit (nothing cached) on slow 4G as Lighthouse's phone has it
+// (562.5 ms a request, 1.47 Mbit/s down; chromium's own network
+// throttling): the page's first paint, and when the program shows its board.
+async function slowNetworkLoad(browser, url) {
+  const context = await browser.createBrowserContext();
+  const page = await context.newPage();
+  try {
+    await page.setCacheEnabled(false);
+    const cdp = await page.target().createCDPSession();
+    await cdp.send('Network.enable');
+    await cdp.send('Network.emulateNetworkConditions', {offline: false, latency: 562.5,
+                                                        downloadThroughput: 1474.56 * 1024 / 8,
+                                                        uploadThroughput: 675 * 1024 / 8});
+    await page.goto(url, {waitUntil: 'domcontentloaded', timeout: 60000});
+    // Its state is asked for only once it draws (before, the module may not answer).
+    await page.waitForFunction(() => window.qbPage && qbPage.framesDrawn > 0 && qbDump().includes('screen game'),
+                               {polling: 50, timeout: 60000});
+    return await page.evaluate(() => {
+      const paint = performance.getEntriesByName('first-contentful-paint')[0];
+      return {firstPaint: paint ? paint.startTime : NaN, board: performance.now()};
+    });
+  } finally {
+    await context.close();
+  }
+}
+
+async function loadingFigures(server) {
+  const url = server.origin + '/play/Quibbleton/';
+  const lh = await lighthouseScores(url);
+  const s = lh.scores;
+  console.log(`Lighthouse (mobile) on the game's page: performance ${s.performance}, accessibility ${s.accessibility}, ` +
+              `best practices ${s['best-practices']}, SEO ${s.seo}; first contentful paint ${lh.fcp.toFixed(0)} ms, ` +
+              `largest ${lh.lcp.toFixed(0)} ms, blocking ${lh.tbt.toFixed(0)} ms (simulated)`);
+  if (lh.failed.length) console.log('  audits short of full marks: ' + lh.failed.join(', '));
+  const browser = await puppeteer.launch({executablePath: '/usr/bin/chromium', headless: true,
+                                          args: ['--no-sandbox', '--disable-gpu']});
+  try {
+    const loads = [];
+    for (let i = 0; i < 3; ++i) loads.push(await slowNetworkLoad(browser, url));
+    const paints = loads.map((l) => l.firstPaint), boards = loads.map((l) => l.board);
+    console.log(`the game's page on slow 4G, first visit: first paint ${median(paints).toFixed(0)} ms, ` +
+                `board playable ${median(boards).toFixed(0)} ms (median of 3; ` +
+                `${loads.map((l) => l.firstPaint.toFixed(0) + '/' + l.board.toFixed(0)).join(', ')})`);
+  } finally {
+    await browser.close();
+  }
+}
+
 (async () => {
   const server = await startScoreServer(serverExe, webDir);
+  if (process.env.QB_BENCH_ONLY === 'loading') {
+    try {
+      await loadingFigures(server);
+    } finally {
+      await server.close();
+    }
+    return;
+  }
   const bareServer = fs.existsSync(path.join(barePageDir, 'bare.wasm')) ? await startScoreServer(serverExe, barePageDir) : null;
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium', headless: true,
@@ -182,6 +267,7 @@ async function idleCpu(browser, page, label) {
     console.log(`heaviest frame of "new game" (the whole board dealt and redrawn): ${show(newGame)}`);
     console.log(`heaviest frame while playing (groups taken off, heads falling): ${show(playing)}`);
     console.log(`heaviest frame of "new game" during a game (its score and replay saved): ${show(saving)}`);
+    await loadingFigures(server);
   } finally {
     await browser.close();
     await server.close();

@@ -11,7 +11,8 @@ endif()
 find_program(GZIP gzip REQUIRED)
 find_program(BROTLI brotli)
 file(GLOB_RECURSE files LIST_DIRECTORIES false "${DIR}/*.html" "${DIR}/*.js" "${DIR}/*.wasm" "${DIR}/*.data"
-     "${DIR}/*.bmp" "${DIR}/*.wav" "${DIR}/*.ini" "${DIR}/*.json" "${DIR}/*.css" "${DIR}/*.ico")
+     "${DIR}/*.bmp" "${DIR}/*.wav" "${DIR}/*.ini" "${DIR}/*.json" "${DIR}/*.css" "${DIR}/*.ico"
+     "${DIR}/*.webmanifest")
 foreach(file ${files})
   if(IS_SYMLINK "${file}")
     continue()

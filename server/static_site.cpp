@@ -28,7 +28,7 @@ struct Kind {
 };
 
 // The kinds of file the web build holds; anything else is not served.
-constexpr std::array<Kind, 12> kKinds = {{
+constexpr std::array<Kind, 13> kKinds = {{
     {".html", "text/html; charset=utf-8", true},
     {".js", "text/javascript; charset=utf-8", true},
     {".wasm", "application/wasm", true},
@@ -41,6 +41,7 @@ constexpr std::array<Kind, 12> kKinds = {{
     {".json", "application/json", true},
     {".css", "text/css; charset=utf-8", true},
     {".ico", "image/x-icon", true},
+    {".webmanifest", "application/manifest+json", true},
 }};
 
 const Kind* KindOf(std::string_view name) {
@@ -124,8 +125,8 @@ std::string StaticSite::Policy(const std::vector<std::string>& inlineScripts) {
   std::string policy = "default-src 'none'; script-src 'self' 'wasm-unsafe-eval'";
   for (const std::string& hash : inlineScripts) policy += " " + hash;
   return policy +
-         "; connect-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; frame-ancestors 'none';"
-         " base-uri 'none'; form-action 'none'";
+         "; connect-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; manifest-src 'self';"
+         " worker-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
 }
 
 StaticSite::StaticSite(const std::string& folder) {

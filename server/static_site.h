@@ -42,7 +42,9 @@ class StaticSite {
   // The pages run their own scripts (files of the build, and the inline
   // scripts of the page, by their hashes) and the programs' WebAssembly,
   // and fetch their data and the replay upload from this server; nothing
-  // else. Their styles may be inline, and their icon a data: address.
+  // else. Their styles may be inline, and their icon a data: address. The
+  // app's manifest and its service worker (which keeps the build for
+  // offline play) are this server's files too.
   static std::string Policy(const std::vector<std::string>& inlineScripts);
   // Far above the programs' largest file (the game's data, a few MB).
   static constexpr size_t kMaxFileBytes = 64u << 20;

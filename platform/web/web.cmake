@@ -92,39 +92,54 @@ list(APPEND QB_GAME_FILES Quibbleton/title/HowToPlay.bmp)
 list(APPEND QB_GAME_FILES setup.ini)
 qb_web_program(Quibbleton Quibbleton ${QB_GAME_FILES})
 
-# The pages.
-function(qb_web_page folder name root args)
+# The pages. Their addresses of the build's files carry "%v:FILE%", which
+# the staging (stage.cmake) replaces by the file's content hash.
+function(qb_web_page folder name root args description)
   set(QB_PAGE_NAME ${name})
   set(QB_PAGE_ROOT ${root})
   set(QB_PAGE_SCRIPT ${name}.js)
   set(QB_PAGE_FOLDER /dist${folder})
+  string(REGEX REPLACE "^/(.+)$" "\\1/" QB_PAGE_DIR "${folder}")
   set(QB_PAGE_PROGRAMS "'/dist/Lobbo', '/dist/Quibbleton/Quibbleton'")
   set(QB_PAGE_ARGS "${args}")
+  set(QB_PAGE_DESCRIPTION "${description}")
+  # The page's music by its versioned address (qb_page.js fetches it when the program opens it).
+  set(QB_PAGE_MUSIC_VERSIONS "")
+  foreach(music ${QB_WEB_MUSIC_FILES})
+    if(music MATCHES "^${QB_PAGE_DIR}(.+)$")
+      string(APPEND QB_PAGE_MUSIC_VERSIONS ", '${CMAKE_MATCH_1}': '%v:${music}%'")
+    endif()
+  endforeach()
   configure_file(${QB_WEB_DIR}/page/program.html.in ${QB_DIST_DIR}${folder}/index.html @ONLY)
 endfunction()
-qb_web_page("" Lobbo "./" "")
-qb_web_page("/Quibbleton" Quibbleton "../" "'/dist'")
+qb_web_page("" Lobbo "./" "" "Lobbo: pick a game, choose who is playing and see the hall of fame.")
+qb_web_page("/Quibbleton" Quibbleton "../" "'/dist'"
+            "Quibbleton, a timed mouse puzzle: clear the board of heads by colour and by face before the dots run out.")
 configure_file(${QB_WEB_DIR}/page/qb_page.js ${QB_DIST_DIR}/qb_page.js COPYONLY)
+# The app: its manifest and its service worker, which keeps the build for offline play.
+configure_file(${QB_WEB_DIR}/page/manifest.webmanifest.in ${QB_DIST_DIR}/manifest.webmanifest.in COPYONLY)
+configure_file(${QB_WEB_DIR}/page/sw.js.in ${QB_DIST_DIR}/sw.js.in COPYONLY)
 
 # Staged beside the native build's score server (build/web/), where it looks
 # by default, with the compressed siblings it serves: copied only when
-# changed, so a sibling stays newer than its unchanged file.
+# changed, so a sibling stays newer than its unchanged file. The app's icons
+# are the art tool's, from the native build.
 get_filename_component(QB_WEB_STAGE_DEFAULT ${QB_NATIVE_DIST}/../web ABSOLUTE)
+get_filename_component(QB_WEB_ICONS ${QB_NATIVE_DIST}/../icons ABSOLUTE)
 set(QB_WEB_STAGE ${QB_WEB_STAGE_DEFAULT} CACHE PATH "where the pages are staged for the score server")
-set(QB_WEB_STAGE_MUSIC)
+set(QB_WEB_STAGED_FILES qb_page.js Lobbo.js Lobbo.wasm Lobbo.data
+    Quibbleton/Quibbleton.js Quibbleton/Quibbleton.wasm Quibbleton/Quibbleton.data
+    ${QB_WEB_ICONS}/web-192.png=icon-192.png ${QB_WEB_ICONS}/web-512.png=icon-512.png
+    ${QB_WEB_ICONS}/lobbo-256.png=icon-256.png
+    ${QB_WEB_ICONS}/web-maskable-512.png=icon-maskable-512.png)
+# The music, outside the packages, beside the pages.
 foreach(music ${QB_WEB_MUSIC_FILES})
-  get_filename_component(folder ${music} DIRECTORY)
-  list(APPEND QB_WEB_STAGE_MUSIC COMMAND ${CMAKE_COMMAND} -E make_directory ${QB_WEB_STAGE}/${folder}
-       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_NATIVE_DIST}/${music} ${QB_WEB_STAGE}/${folder}/)
+  list(APPEND QB_WEB_STAGED_FILES ${QB_NATIVE_DIST}/${music}=${music})
 endforeach()
+set(QB_WEB_TEMPLATES index.html Quibbleton/index.html manifest.webmanifest.in sw.js.in)
 add_custom_target(web_stage ALL
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${QB_WEB_STAGE}/Quibbleton
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_DIST_DIR}/index.html ${QB_DIST_DIR}/qb_page.js
-          ${QB_DIST_DIR}/Lobbo.js ${QB_DIST_DIR}/Lobbo.wasm ${QB_DIST_DIR}/Lobbo.data ${QB_WEB_STAGE}/
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QB_DIST_DIR}/Quibbleton/index.html
-          ${QB_DIST_DIR}/Quibbleton/Quibbleton.js ${QB_DIST_DIR}/Quibbleton/Quibbleton.wasm
-          ${QB_DIST_DIR}/Quibbleton/Quibbleton.data ${QB_WEB_STAGE}/Quibbleton/
-  ${QB_WEB_STAGE_MUSIC}
+  COMMAND ${CMAKE_COMMAND} -DFROM=${QB_DIST_DIR} -DTO=${QB_WEB_STAGE} "-DFILES=${QB_WEB_STAGED_FILES}"
+          "-DTEMPLATES=${QB_WEB_TEMPLATES}" "-DPAGES=./;Quibbleton/;manifest.webmanifest" -P ${QB_WEB_DIR}/stage.cmake
   COMMAND ${CMAKE_COMMAND} -DDIR=${QB_WEB_STAGE} -P ${CMAKE_SOURCE_DIR}/server/precompress.cmake
   DEPENDS Lobbo Quibbleton
   COMMENT "Staging the pages in ${QB_WEB_STAGE} for the score server"

@@ -1,6 +1,7 @@
 // Checks every file of the staged tree as the programs will see it: each
 // picture through the programs' own loader at 16 bits, each sound as the
 // sound library reads it, the music through the MP3 decoder.
+#include <cairo.h>
 #include <gtest/gtest.h>
 #include <mpg123.h>
 #include <spawn.h>
@@ -458,6 +459,41 @@ TEST(ArtFiles, SetupFilesHoldTheDefaults) {
   EXPECT_EQ(launcher.find("[default]"), std::string::npos);
 }
 
+// The web app's icons: the sizes the manifest names; the plain ones keep the
+// tile's rounded corners clear, the maskable one fills its square to the
+// edge (a phone cuts its own shape out of it) with the tile's colours.
+TEST(ArtFiles, WebAppIconsHaveTheirSizesAndTheMaskableOneFillsItsSquare) {
+  struct Icon {
+    const char* name;
+    int size;
+    bool filled;
+  };
+  for (const Icon& icon : {Icon{"web-192.png", 192, false}, Icon{"web-512.png", 512, false},
+                           Icon{"web-maskable-512.png", 512, true}}) {
+    const std::string path = std::string(QB_BINARY_DIR) + "/icons/" + icon.name;
+    cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS) << path;
+    EXPECT_EQ(cairo_image_surface_get_width(png), icon.size) << icon.name;
+    EXPECT_EQ(cairo_image_surface_get_height(png), icon.size) << icon.name;
+    const unsigned char* data = cairo_image_surface_get_data(png);
+    const int stride = cairo_image_surface_get_stride(png);
+    const int last = icon.size - 1;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{last, 0}, std::pair{0, last}, std::pair{last, last},
+                               std::pair{icon.size / 2, icon.size / 2}}) {
+      uint32_t pixel;
+      std::memcpy(&pixel, data + y * stride + x * 4, 4);
+      const bool corner = x != icon.size / 2;
+      // Cairo's ARGB32: the alpha in the top byte.
+      if (icon.filled || !corner) {
+        EXPECT_EQ(pixel >> 24, 255u) << icon.name << " at " << x << "," << y;
+      } else {
+        EXPECT_EQ(pixel >> 24, 0u) << icon.name << " at " << x << "," << y;
+      }
+    }
+    cairo_surface_destroy(png);
+  }
+}
+
 // A second run of the generator into a fresh tree gives the same bytes.
 TEST(ArtFiles, GeneratorIsDeterministic) {
   fs::path out = fs::temp_directory_path() / ("art-rerun-" + std::to_string(getpid()));
@@ -489,7 +525,7 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_BINARY_DIR) / "icons" / e.path().filename())) << e.path();
     ++compared;
   }
-  EXPECT_EQ(compared, 66 + 5);
+  EXPECT_EQ(compared, 66 + 8);
   fs::remove_all(out);
 }
 

@@ -126,6 +126,33 @@ TEST(WebBuild, FilesComeWithTheirTypeCodingCacheLifetimeAndValidator) {
   }
 }
 
+// The build as an app: its manifest goes with the type browsers install by,
+// and the pages' policy lets them take the manifest and start the service
+// worker, both from this site only. Neither is kept by caches for long, so a
+// new build's worker and manifest are seen at the next visit.
+TEST(WebBuild, TheAppsManifestAndServiceWorkerAreAllowed) {
+  FakeWebBuild build;
+  build.Write("web/manifest.webmanifest", "{\"name\": \"Quibbleton\", \"start_url\": \"Quibbleton/\"}\n");
+  build.Write("web/sw.js", "self.addEventListener('fetch', () => {});\n");
+  RunningServer server({"--web", build.Folder()});
+  ASSERT_TRUE(server.Up()) << server.Log();
+
+  const Answer manifest = Ask(server, "/play/manifest.webmanifest");
+  EXPECT_EQ(manifest.status, 200);
+  EXPECT_EQ(manifest.body, Slurp(build.Folder() + "/manifest.webmanifest"));
+  EXPECT_EQ(manifest.Header("content-type"), "application/manifest+json");
+  EXPECT_EQ(manifest.Header("cache-control"), "no-cache");
+  const Answer worker = Ask(server, "/play/sw.js");
+  EXPECT_EQ(worker.status, 200);
+  EXPECT_EQ(worker.Header("content-type"), "text/javascript; charset=utf-8");
+  EXPECT_EQ(worker.Header("cache-control"), "no-cache");
+
+  const std::string policy = Ask(server, "/play/Quibbleton/").Header("content-security-policy");
+  EXPECT_NE(policy.find("manifest-src 'self';"), std::string::npos) << policy;
+  EXPECT_NE(policy.find("worker-src 'self';"), std::string::npos) << policy;
+  EXPECT_NE(policy.find("default-src 'none';"), std::string::npos) << policy;
+}
+
 TEST(WebBuild, NothingOutsideTheBuildNorAnyListingIsServed) {
   FakeWebBuild build;
   std::filesystem::create_directories(build.Folder() + "/empty");

@@ -561,6 +561,28 @@ const tests = {
     }
   },
 
+  // The app plays offline: once a first visit has shown the game (and its
+  // page's worker has kept the build), a reload with the network off, and
+  // the launcher's page opened offline too, reach their programs. The
+  // browser's offline mode does not hold back the worker's own requests, so
+  // the server is stopped too: nothing answers but the worker's cache.
+  async AReloadWithTheNetworkOffReachesTheBoard(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/Quibbleton/');
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      await page.waitForFunction(() => navigator.serviceWorker && navigator.serviceWorker.controller, {timeout: 20000});
+      await server.close();
+      await page.setOfflineMode(true);
+      await page.reload();
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board offline');
+      await page.goto(server.origin + '/play/');
+      await waitForState(page, (d) => d.fields.screen === 'Lobbo', 'the launcher offline');
+    } finally {
+      await browser.close();
+    }
+  },
+
   // The music is fetched apart from the game's package: held back, the board
   // is drawn and a game can be started all the same, in silence; let go, it plays.
   async TheBoardIsPlayableBeforeItsMusicArrives(server) {

@@ -178,7 +178,12 @@
     });
     const inTree = parts.join('/');
     const tree = settings.tree.replace(/^\/+/, '') + '/';
-    return inTree.startsWith(tree) ? settings.root + inTree.slice(tree.length).split('/').map(encodeURIComponent).join('/') : null;
+    if (!inTree.startsWith(tree)) return null;
+    // Its version, which caches keep for good, as the page names it (beside the page).
+    const folder = settings.folder.replace(/^\/+/, '') + '/';
+    const version = inTree.startsWith(folder) ? (settings.versions || {})[inTree.slice(folder.length)] : null;
+    return settings.root + inTree.slice(tree.length).split('/').map(encodeURIComponent).join('/') +
+           (version ? '?v=' + version : '');
   }
   // The channels as the browser gives them, floats; the program makes its
   // samples of them (web_music.cpp), much faster than a loop here would.
@@ -480,6 +485,55 @@
   };
   window.qbPage = page;
 
+  // --- loading: the page's own title, picture and bar show until the
+  // program's first frame. The bar follows the package's download (most of
+  // the bytes), then the module's remaining steps (compiling, the files).
+  const loading = {box: document.getElementById('qb-loading'), bar: document.getElementById('qb-progress'),
+                   downloaded: 0, steps: 0, stepsLeft: 0};
+  function showProgress() {
+    const steps = loading.steps ? (loading.steps - loading.stepsLeft) / loading.steps : 0;
+    if (loading.bar) loading.bar.value = Math.max(loading.bar.value, 0.8 * loading.downloaded + 0.2 * steps);
+  }
+  const programShown = page.afterFirstFrame;
+  page.afterFirstFrame = function () {
+    if (loading.box) loading.box.remove();
+    programShown();
+    // The app's worker keeps the build for offline play; it is fetched once
+    // the program shows, so that it takes nothing from the loading.
+    if ('serviceWorker' in navigator && location.protocol !== 'file:') {
+      navigator.serviceWorker.register(settings.root + 'sw.js').catch(function (error) {
+        console.warn('the app\'s offline copy could not be set up', error);
+      });
+    }
+  };
+
+  // --- the picture's size: as large as the page allows, its shape kept.
+  // At a whole number of device pixels per picture pixel the picture is not
+  // smoothed (text stays sharp on phones' 2x and 3x screens); that size is
+  // taken when it is at most a little smaller than the largest.
+  const crispEnough = 0.85;
+  function fitPicture() {
+    const ratio = window.devicePixelRatio || 1;
+    const width = document.documentElement.clientWidth, height = document.documentElement.clientHeight;
+    const largest = Math.min(width * ratio / canvas.width, height * ratio / canvas.height);
+    const whole = Math.floor(largest);
+    const style = canvas.style;
+    if (whole >= 1 && whole / largest >= crispEnough) {
+      // Placed on whole device pixels too, or each pixel would straddle two.
+      const w = canvas.width * whole, h = canvas.height * whole;
+      style.width = w / ratio + 'px';
+      style.height = h / ratio + 'px';
+      style.left = Math.floor((width * ratio - w) / 2) / ratio + 'px';
+      style.top = Math.floor((height * ratio - h) / 2) / ratio + 'px';
+      style.transform = 'none';
+      style.imageRendering = 'pixelated';
+    } else {
+      ['width', 'height', 'left', 'top', 'transform', 'imageRendering'].forEach(function (p) { style[p] = ''; });
+    }
+  }
+  fitPicture();
+  window.addEventListener('resize', fitPicture);
+
   // --- the module
   const programPath = settings.folder + '/' + settings.name;
   window.Module = {
@@ -487,6 +541,21 @@
     qbPage: page,
     thisProgram: programPath,
     arguments: query.has('arg') ? [query.get('arg')] : settings.args,
+    // The build's files by their versioned addresses, which caches keep for good.
+    locateFile: function (path, prefix) {
+      const version = (settings.versions || {})[path];
+      return prefix + path + (version ? '?v=' + version : '');
+    },
+    setStatus: function (text) {
+      const got = /\((\d+(?:\.\d+)?)\/(\d+)\)/.exec(text || '');
+      if (got && Number(got[2]) > 0) loading.downloaded = Math.min(Number(got[1]) / Number(got[2]), 1);
+      showProgress();
+    },
+    monitorRunDependencies: function (left) {
+      loading.steps = Math.max(loading.steps, left);
+      loading.stepsLeft = left;
+      showProgress();
+    },
     print: function (text) { console.log(text); },
     printErr: function (text) {
       console.warn(text);
