@@ -37,7 +37,31 @@ void NumberBox(cairo_t* cr, double y) {
   cairo_fill(cr);
 }
 
-void GameBackground(const std::string& dir) {
+// The words of the pictures that say how to play: with a mouse, or on a
+// touch screen (a tap is a left click, a press held a right click).
+struct Wording {
+  const char* board;  // the pictures' files
+  const char* help;
+  const char* colourRule;
+  const char* faceRule;
+  const char* boardHint;
+  const char* guys;
+  const char* time;
+  const char* keys;
+  const char* close;
+};
+constexpr Wording kMouseWording = {
+    "/background.bmp", "/title/HowToPlay.bmp", "Left click: same colour", "Right click: same face",
+    "Left click: same colour     Right click: same face     Click a guy: push his row",
+    "click a guy beside a row and he pushes it across.", "press New game to start, then the dots count down.",
+    "left click, X: right click; N new game, H help, M menu.", "Click, or press Space, to close"};
+constexpr Wording kTouchWording = {
+    "/backgroundtouch.bmp", "/title/HowToPlayTouch.bmp", "Tap: same colour", "Tap and hold: same face",
+    "Tap: same colour     Tap and hold: same face     Tap a guy: push his row",
+    "tap a guy beside a row and he pushes it across.", "tap New game to start, then the dots count down.",
+    "tap, X: hold; N new game, H help, M menu.", "Tap, or press Space, to close"};
+
+void GameBackground(const std::string& dir, const Wording& words) {
   Canvas c(800, 600);
   cairo_t* cr = c.cr();
   Backdrop(cr, 800, 600, 7);
@@ -113,10 +137,8 @@ void GameBackground(const std::string& dir) {
   hint.size = 13;
   hint.fill = pal::kWhite;
   hint.outline = 1.5;
-  DrawText(cr, hint,
-           "Left click: same colour     Right click: same face     Click a guy: push his row",
-           (kLaneL + kLaneR + kLaneW) / 2, 588, 1);
-  WriteBmp(c, dir + "/background.bmp", Key::BlackFree, pal::kBoard);
+  DrawText(cr, hint, words.boardHint, (kLaneL + kLaneR + kLaneW) / 2, 588, 1);
+  WriteBmp(c, dir + words.board, Key::BlackFree, pal::kBoard);
 }
 
 // Each tile of a sheet is drawn clipped to itself: the game shows a tile
@@ -335,7 +357,7 @@ void Para(cairo_t* cr, double x, double y, const std::string& bold, const std::s
   DrawText(cr, Body(), line2, tx, y + 21, 0);
 }
 
-void HowToPlay(const std::string& dir) {
+void HowToPlay(const std::string& dir, const Wording& words) {
   Canvas c(694, 564);
   cairo_t* cr = c.cr();
   Panel(cr, 0, 0, 694, 564, "How to play");
@@ -353,8 +375,8 @@ void HowToPlay(const std::string& dir) {
   DrawHead(cr, 566, y0 + 8, 1, 1, 0.85);
   TextStyle cap = Body(15);
   cap.font = Font::Bold;
-  DrawText(cr, cap, "Left click: same colour", 190, y0 + 84, 1);
-  DrawText(cr, cap, "Right click: same face", 504, y0 + 84, 1);
+  DrawText(cr, cap, words.colourRule, 190, y0 + 84, 1);
+  DrawText(cr, cap, words.faceRule, 504, y0 + 84, 1);
   TextStyle small = Body(12.5);
   DrawText(cr, small, "the touching orange heads go", 190, y0 + 106, 1);
   DrawText(cr, small, "the touching cheeky faces go", 504, y0 + 106, 1);
@@ -371,17 +393,17 @@ void HowToPlay(const std::string& dir) {
   cairo_fill(cr);
   DrawGuy(cr, 46, gy + 7, 4, false);
   DrawHead(cr, 92, gy + 7, 3, 1, 0.9);
-  Para(cr, 160, gy + 26, "Guys:", "click a guy beside a row and he pushes it across.",
+  Para(cr, 160, gy + 26, "Guys:", words.guys,
        "Heads fall into holes, so mind his head!");
-  Para(cr, 44, gy + 92, "Time:", "press New game to start, then the dots count down.",
+  Para(cr, 44, gy + 92, "Time:", words.time,
        "Clear the board for a time bonus and a doubled score.");
   Para(cr, 44, gy + 144, "Keys:", "arrows move the frame (onto the guys too); Space or Z:",
-       "left click, X: right click; N new game, H help, M menu.");
+       words.keys);
   TextStyle hint = Body(13);
   hint.font = Font::Bold;
   hint.fill = pal::kShelf;
-  DrawText(cr, hint, "Click, or press Space, to close", 347, 548, 1);
-  WriteBmp(c, dir + "/title/HowToPlay.bmp", Key::Black,
+  DrawText(cr, hint, words.close, 347, 548, 1);
+  WriteBmp(c, dir + words.help, Key::Black,
            Mix(pal::kSkyTop, pal::kSkyBottom, kPopMatteMix));
 }
 
@@ -475,7 +497,7 @@ void LobboTile(const std::string& dir) {
 
 void MakeGameArt(const std::string& dir) {
   MakeDirs(dir + "/title");
-  GameBackground(dir);
+  for (const Wording* words : {&kMouseWording, &kTouchWording}) GameBackground(dir, *words);
   HeadsSheet(dir);
   CrumbleSheet(dir);
   GuySheet(dir);
@@ -487,7 +509,7 @@ void MakeGameArt(const std::string& dir) {
   GameOver(dir);
   HallFamePop(dir);
   GameButtons(dir);
-  HowToPlay(dir);
+  for (const Wording* words : {&kMouseWording, &kTouchWording}) HowToPlay(dir, *words);
   Credits(dir);
   TitleBackground(dir);
   LobboTile(dir);

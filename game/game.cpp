@@ -16,6 +16,7 @@
 #include "platform/device/config.h"
 #include "platform/win/profile.h"
 #include "platform/win/shell_exec.h"
+#include "platform/win/window.h"
 #include "gx/key_queue.h"
 #include "gx/mouse_cursor.h"
 #include "screens/player_registry.h"
@@ -220,7 +221,8 @@ int Game::Update() {
 int Game::HelpPopup() {
   StopCountdown();
   KeyClosingPopup popup;
-  popup.AddPopupImage("title\\HowToPlay.bmp", nullptr);
+  popup.AddPopupImage(GetSystemMetrics(SM_MAXIMUMTOUCHES) > 0 ? "title\\HowToPlayTouch.bmp" : "title\\HowToPlay.bmp",
+                      nullptr);
   popup.AddDefaultButton();
   // No picture has this name, so the first one is shown, centred.
   if (popup.Run(nullptr, "rules") == 0) return 0;

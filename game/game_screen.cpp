@@ -4,6 +4,7 @@
 #include <string>
 
 #include "game/game.h"
+#include "platform/win/window.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 #include "sound/sound_registry.h"
@@ -58,9 +59,11 @@ void GameScreen::FreeSheets() {
 void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   Screen::Enter(dd, target);
 
-  background = LoadImage("background.bmp");
+  // On a touch screen the board's hint line says "tap" and "hold".
+  const char* picture = GetSystemMetrics(SM_MAXIMUMTOUCHES) > 0 ? "backgroundtouch.bmp" : "background.bmp";
+  background = LoadImage(picture);
   if (background) SetRedrawTarget(background->surface);
-  secondBackground = LoadImage("background.bmp");
+  secondBackground = LoadImage(picture);
   if (secondBackground) SetRedrawBackground(secondBackground->surface);
   redrawManager.RestoreAll();
 

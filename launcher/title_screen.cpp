@@ -243,7 +243,8 @@ int TitleScreen::Run(int) {
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("HowToPlay")) {
-    if (ShowPicture("title\\HowToPlay.bmp") == kScreenQuit) return kScreenQuit;
+    const bool touch = GetSystemMetrics(SM_MAXIMUMTOUCHES) > 0;
+    if (ShowPicture(touch ? "title\\HowToPlayTouch.bmp" : "title\\HowToPlay.bmp") == kScreenQuit) return kScreenQuit;
     redrawManager.RestoreAll();
   }
   if (set->WasPressed("HighScores")) {

@@ -72,6 +72,9 @@ class VideoBackend {
   // input (an input method, a phone's on-screen keyboard) follows it, and
   // text events arrive only while it is on.
   virtual void SetTextInput(bool on) = 0;
+  // How many touches the screen takes at once, 0 for no touch screen: a
+  // program shown on one says "tap" where it would say "click".
+  virtual int TouchPoints() { return 0; }
 };
 
 struct VideoBackendEntry {

@@ -34,6 +34,9 @@ mergeInto(LibraryManager.library, {
   qb_page_text_input: function (on) {
     Module.qbPage.textInput(on !== 0);
   },
+  qb_page_touch_points: function () {
+    return Module.qbPage.touchPoints();
+  },
   qb_page_now: function () {
     return performance.now();
   },

@@ -20,6 +20,9 @@ void qb_page_yield_end();
 // The hidden text field: focused while the program wants typed text, so that
 // a phone shows its keyboard; blurred when it no longer does.
 void qb_page_text_input(int on);
+// The touches the page's screen takes at once: 0 unless its pointer is a
+// finger (or the player has touched it).
+int qb_page_touch_points();
 // Programs and web addresses: the program's own page, with its parameters, or a new tab.
 void qb_page_open_program(const char* name, const char* parameters);
 int qb_page_open_address(const char* address);

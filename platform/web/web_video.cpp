@@ -77,6 +77,7 @@ class WebVideo final : public VideoBackend {
   bool CursorScreenPosition(int*, int*) override { return false; }
   void ClientOrigin(int* x, int* y) override { *x = *y = 0; }
   void SetTextInput(bool on) override { qb_page_text_input(on); }
+  int TouchPoints() override { return qb_page_touch_points(); }
 
  private:
   FrameDiff shown_;

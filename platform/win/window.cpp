@@ -306,6 +306,8 @@ int GetSystemMetrics(int index) {
       return 4;
     case SM_CYSMCAPTION:
       return 18;
+    case SM_MAXIMUMTOUCHES:
+      return platform::Video().TouchPoints();
     default:
       return 0;
   }

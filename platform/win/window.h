@@ -62,6 +62,7 @@ constexpr int SM_CYCAPTION = 4;
 constexpr int SM_CXFRAME = 32;
 constexpr int SM_CYFRAME = 33;
 constexpr int SM_CYSMCAPTION = 51;
+constexpr int SM_MAXIMUMTOUCHES = 95;  // 0: no touch screen
 
 // Device caps.
 constexpr int BITSPIXEL = 12;

@@ -72,6 +72,7 @@ const Picture kPictures[] = {
     {"UploadButton.bmp", 260, 50, Key::Blue, 2},
     {"ClearScores.bmp", 260, 50, Key::Blue, 2},
     {"Quibbleton/background.bmp", 800, 600, Key::BlackFree, 0},
+    {"Quibbleton/backgroundtouch.bmp", 800, 600, Key::BlackFree, 0},
     {"Quibbleton/quibbleton.bmp", 205, 275, Key::Blue, 0},
     {"Quibbleton/crumbleanim.bmp", 287, 1375, Key::Blue, 0},
     {"Quibbleton/slaveanims.bmp", 574, 110, Key::Blue, 0},
@@ -87,6 +88,7 @@ const Picture kPictures[] = {
     {"Quibbleton/back.bmp", 234, 48, Key::Blue, 3},
     {"Quibbleton/exit.bmp", 234, 48, Key::Blue, 3},
     {"Quibbleton/title/HowToPlay.bmp", 694, 564, Key::Black, 0},
+    {"Quibbleton/title/HowToPlayTouch.bmp", 694, 564, Key::Black, 0},
     {"Quibbleton/title/Credits.bmp", 694, 564, Key::Black, 0},
     {"Quibbleton/title/titlebackground.bmp", 800, 600, Key::BlackFree, 0},
     {"Quibbleton/LobboButton.bmp", 250, 100, Key::Blue, 0},
@@ -520,12 +522,12 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_DIST_DIR) / rel)) << rel;
     ++compared;
   }
-  EXPECT_EQ(compared, 66);
+  EXPECT_EQ(compared, 68);
   for (auto& e : fs::directory_iterator(icons)) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_BINARY_DIR) / "icons" / e.path().filename())) << e.path();
     ++compared;
   }
-  EXPECT_EQ(compared, 66 + 8);
+  EXPECT_EQ(compared, 68 + 8);
   fs::remove_all(out);
 }
 

@@ -73,7 +73,7 @@ async function launch(extra) {
     executablePath: chromium,
     headless: true,
     userDataDir: profile,
-    args: ['--no-sandbox', '--disable-gpu', '--autoplay-policy=no-user-gesture-required'],
+    args: ['--no-sandbox', '--disable-gpu'],
   }, extra || {}));
   const page = await browser.newPage();
   page.on('dialog', (dialog) => { console.log('message box: ' + dialog.message()); dialog.dismiss(); });
@@ -578,6 +578,92 @@ const tests = {
       await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board offline');
       await page.goto(server.origin + '/play/');
       await waitForState(page, (d) => d.fields.screen === 'Lobbo', 'the launcher offline');
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // On a phone: the first tap starts the sound and offers full screen; the board's hint line is
+  // the touch screen's (not the one a mouse's page shows); in portrait the page says to turn the
+  // phone. Puppeteer's evaluate is a gesture of its own (it asks for one): until the tap, the
+  // page is looked at through a plain Runtime.evaluate, which is none.
+  async TheFirstTapOnAPhoneStartsTheSoundAndSaysTap(server) {
+    const {browser, page} = await launch();
+    try {
+      const quietly = async (cdp, expression, what) => {
+        const deadline = Date.now() + 15000;
+        for (;;) {
+          const answer = await cdp.send('Runtime.evaluate', {expression, returnByValue: true, awaitPromise: true});
+          if (answer.result.value) return answer.result.value;
+          if (Date.now() > deadline) throw new Error('waited in vain for ' + what);
+          await new Promise((r) => setTimeout(r, 100));
+        }
+      };
+      const board = async (where) => {
+        const cdp = await where.target().createCDPSession();
+        await where.goto(server.origin + '/play/Quibbleton/');
+        await quietly(cdp, 'window.qbPage && qbPage.framesDrawn > 0 && /^screen game$/m.test(qbDump())', 'the board');
+        const hint = await quietly(cdp, 'Array.from(document.getElementById("qb-canvas").getContext("2d")' +
+                                        '.getImageData(137, 578, 615, 18).data).join()', 'the hint line');
+        return {cdp, hint};
+      };
+      const desk = await browser.newPage();
+      const mouseHint = (await board(desk)).hint;
+      await desk.close();
+      await page.emulate({viewport: {width: 844, height: 390, deviceScaleFactor: 3, isMobile: true, hasTouch: true},
+                          userAgent: 'Mozilla/5.0 (Linux; Android 14) Mobile'});
+      const {cdp, hint} = await board(page);
+      assert.notStrictEqual(hint, mouseHint, 'the touch page shows the mouse\'s hint line');
+      assert.strictEqual(await quietly(cdp, 'qbPage.audio && qbPage.audio.state', 'the sound to be made'), 'suspended');
+      const r = await quietly(cdp, 'JSON.stringify(document.getElementById("qb-canvas").getBoundingClientRect())', 'the canvas');
+      const {left, top, width, height} = JSON.parse(r);
+      await page.touchscreen.touchStart(left + width / 2, top + height * 590 / 600);
+      await new Promise((done) => setTimeout(done, 60));
+      await page.touchscreen.touchEnd();
+      await quietly(cdp, 'qbPage.audio.state === "running"', 'the sound to start');
+      await page.waitForSelector('#qb-full:not([hidden])', {timeout: 2000});
+      const turnShown = () => page.evaluate(() => getComputedStyle(document.getElementById('qb-turn')).display !== 'none');
+      assert.ok(!(await turnShown()), 'the hint to turn the phone shows in landscape');
+      await page.setViewport({width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true});
+      assert.ok(await turnShown(), 'no hint to turn the phone in portrait');
+      if (options.screenshot) await page.screenshot({path: options.screenshot});
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // Leaving: Ctrl+N in the game is the browser's (no new game); "menu" and Play replace the
+  // page's history entry; Escape in the game goes back to the launcher's page, and in the
+  // launcher ends it with a page that starts it again.
+  async LeavingTheGameGoesBackToTheLauncherAndKeysStayTheBrowsers(server) {
+    const {browser, page} = await launch();
+    try {
+      const press = (point) => click(page, point);
+      await titleMenu(page, server, press);
+      const entries = await page.evaluate(() => history.length);
+      const play = async () => {
+        await Promise.all([page.waitForNavigation(), press(launcherButtons.play)]);
+        return waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      };
+      const before = await play();
+      await page.keyboard.down('Control');
+      await page.keyboard.press('KeyN');
+      await page.keyboard.up('Control');
+      await new Promise((r) => setTimeout(r, 1500));
+      const after = parseDump(await page.evaluate(() => qbDump()));
+      assert.strictEqual(after.fields.state, before.fields.state, 'Ctrl+N changed the game');
+      await Promise.all([page.waitForNavigation(), press(gameButtons.menu)]);
+      await waitForState(page, (d) => d.fields.screen === 'title', 'the title menu');
+      assert.strictEqual(await page.evaluate(() => history.length), entries, 'Play and "menu" added history entries');
+
+      await play();
+      await Promise.all([page.waitForNavigation({timeout: 10000}), page.keyboard.press('Escape')]);
+      assert.strictEqual(new URL(page.url()).pathname, '/play/');
+      await waitForState(page, (d) => d.fields.screen === 'Lobbo' || d.fields.screen === 'title', 'the launcher');
+      await page.keyboard.press('Escape');
+      await page.waitForSelector('#qb-end:not([hidden])', {timeout: 10000});
+      await Promise.all([page.waitForNavigation(), page.click('#qb-end button')]);
+      await waitForState(page, (d) => d.fields.screen === 'Lobbo' || d.fields.screen === 'title', 'the launcher again');
     } finally {
       await browser.close();
     }

@@ -49,6 +49,7 @@
     wakes: 0,  // how often the program has come back from a wait
     lastInputAt: 0,  // performance.now() of the player's last input
     blocksQueued: 0,  // blocks of sound handed to Web Audio
+    leaving: false,  // on the way to another page
   };
 
   // --- the player's files: IndexedDB behind /userdata, saved after every
@@ -100,9 +101,32 @@
     if (parameters) next.set('arg', parameters);
     const path = name === settings.launcher ? '' : encodeURIComponent(name) + '/';
     const search = next.toString();
-    const url = settings.root + path + (search ? '?' + search : '');
-    saveUserFiles(function () { location.href = url; });
+    leave(settings.root + path + (search ? '?' + search : ''));
   };
+  // The programs' pages replace each other in the history: Play and back
+  // to the menu is no step Back has to undo.
+  function leave(url) {
+    page.leaving = true;
+    saveUserFiles(function () { location.replace(url); });
+  }
+  // The program has ended ("exit", Escape): a game's page goes back to the
+  // launcher's; the launcher's says so and offers to start it again. A page
+  // already on its way to another program, or saying why the program could
+  // not run, stays as it is.
+  function programEnded() {
+    if (page.leaving || document.getElementById('qb-message')) return;
+    if (settings.name !== settings.launcher) {
+      page.openProgram(settings.launcher);
+      return;
+    }
+    page.leaving = true;
+    canvas.style.visibility = 'hidden';
+    saveUserFiles(function () {
+      const end = document.getElementById('qb-end');
+      end.hidden = false;
+      end.querySelector('button').addEventListener('click', function () { location.reload(); });
+    });
+  }
 
   // --- sound: Web Audio, heard once the page has had a gesture. Making the
   // context can take a good part of a second, so it is made while the page
@@ -274,7 +298,6 @@
     mouse(p[0], p[1], -1, false);
   });
   canvas.addEventListener('mousedown', function (e) {
-    startSound();
     if (e.button !== 0 && e.button !== 2) return;
     const p = picturePoint(e.clientX, e.clientY);
     mouse(p[0], p[1], e.button === 0 ? 0 : 1, true);
@@ -295,11 +318,41 @@
     setTimeout(function () { mouse(point[0], point[1], button, false); }, 50);
   }
 
+  // Sound may start only in the events a browser counts as the player's
+  // gesture: not in touchstart, so a tap starts it as it ends.
+  ['mousedown', 'pointerup', 'touchend', 'click', 'keydown'].forEach(function (type) {
+    window.addEventListener(type, startSound, true);
+  });
+
+  // --- touch screens: where the pointer is a finger (or the player has
+  // touched the page) the programs say "tap" and "hold", and the first tap
+  // offers full screen in landscape, where the browser allows it.
+  const coarsePointer = !!(window.matchMedia && matchMedia('(pointer: coarse)').matches);
+  let touched = false;
+  page.touchPoints = function () {
+    return coarsePointer || touched ? Math.max(1, navigator.maxTouchPoints || 0) : 0;
+  };
+  const fullScreen = {button: document.getElementById('qb-full'), offered: false, shownMs: 10000};
+  function offerFullScreen() {
+    const button = fullScreen.button;
+    if (fullScreen.offered || !button || !document.fullscreenEnabled || document.fullscreenElement) return;
+    fullScreen.offered = true;
+    button.hidden = false;
+    setTimeout(function () { button.hidden = true; }, fullScreen.shownMs);
+    // Both in the tap on the offer: a browser allows neither without a gesture.
+    button.addEventListener('click', function () {
+      button.hidden = true;
+      document.documentElement.requestFullscreen({navigationUI: 'hide'}).then(function () {
+        if (screen.orientation && screen.orientation.lock) return screen.orientation.lock('landscape');
+      }).catch(function () {});  // an offer declined or a browser that cannot: the page stays as it is
+    });
+  }
+
   // A tap is a left click; a press held 500 ms a right click (faces on a phone).
   const longPressMs = 500;
   let touch = null;
   canvas.addEventListener('touchstart', function (e) {
-    startSound();
+    touched = true;
     e.preventDefault();
     if (touch || e.changedTouches.length === 0) return;
     const t = e.changedTouches[0];
@@ -329,6 +382,7 @@
       clearTimeout(touch.timer);
       if (!touch.longPressed && e.type === 'touchend') press(touch.point, 0);
       touch = null;
+      if (e.type === 'touchend') offerFullScreen();
     }
   }
   canvas.addEventListener('touchend', touchEnded, {passive: false});
@@ -440,18 +494,20 @@
   const movingKeys = new Set(['Tab', 'Enter', 'NumpadEnter', 'Escape', 'ArrowUp', 'ArrowDown', 'ArrowLeft',
                               'ArrowRight', 'Home', 'End', 'PageUp', 'PageDown']);
   function key(e, down) {
-    if (down) startSound();
     // The character of a key pressed while the field had lost the focus goes to it all the same.
     if (down && typing.on && document.activeElement !== field) focusField();
+    // Shortcuts (Ctrl, Alt, Meta: reload, back, zoom, a new window) are the
+    // browser's, never the program's keys; AltGr, which Windows reports as
+    // Ctrl+Alt, types. What Alt types on a Mac still reaches the field.
+    const shortcut = (e.ctrlKey || e.altKey || e.metaKey) && !e.getModifierState('AltGraph');
+    if (down && shortcut) return;
     const inField = document.activeElement === field;
     // While an input method composes, its keys are its own (an Enter that
     // picks a word is no Enter of the program's); the field tells the result.
     if (down && inField && (e.isComposing || e.keyCode === 229)) return;
     // A character typed into the field is its text; the key goes too, as
     // the window's keys do, but the browser must let the field have it.
-    // Shortcuts (Ctrl, Meta; not AltGr, which Windows reports as Ctrl+Alt) stay the page's.
-    const shortcut = (e.ctrlKey || e.metaKey) && !e.getModifierState('AltGraph');
-    const typesText = inField && !shortcut && (Array.from(e.key || '').length === 1 || e.key === 'Dead');
+    const typesText = inField && (Array.from(e.key || '').length === 1 || e.key === 'Dead');
     if (down && inField && e.key === 'Backspace' && field.value !== '') {
       // The field takes it back, and its change sends the Backspace: once.
       return;
@@ -624,6 +680,18 @@
       })(settings.tree);
       FS.chdir(settings.folder);
     },
+    // main() has returned, or waits on the page's clock (Asyncify) and
+    // returns, or calls exit(), later.
+    postRun: [function () {
+      if (!Asyncify.currData) {
+        programEnded();
+        return;
+      }
+      Asyncify.whenDone().then(programEnded, function (error) {
+        if (error && error.name === 'ExitStatus') programEnded();
+        else showMessage('The program stopped: ' + error);
+      });
+    }],
   };
   const script = document.createElement('script');
   script.src = settings.script;
