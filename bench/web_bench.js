@@ -2,9 +2,13 @@
 // on loopback as players get it (build/web/, compressed at build time):
 //   node bench/web_bench.js [build/score-server] [build/web]
 // - request to first frame on the canvas, for the game's and the launcher's page (median of 5 loads);
-// - the bytes a player downloads for each page, as sent (compressed);
-// - CPU idling on the game's board, silent (no gesture yet) and with its
-//   sound on: the tab's main thread, and every chromium process;
+// - the bytes a player downloads for each page, as sent (compressed), and
+//   of each of its files (the package, the program, the music apart);
+// - idling on the game's board, silent (no gesture yet) and with its sound
+//   on: how often the page wakes, the blocks of sound handed to it, the
+//   CPU of the tab's main thread and of every chromium process; the same
+//   for a bare Emscripten page sleeping 100 ms a frame through Asyncify
+//   (build/web-bench/, made by the web preset), served alongside;
 // - the heaviest frames: the longest the game works between two waits, when
 //   "new game" deals and redraws the whole board, while groups are taken
 //   off and the heads fall, and when "new game" during a game saves its score;
@@ -21,6 +25,7 @@ const {startScoreServer} = require(path.join(root, 'tests/web/score_server'));
 
 const serverExe = process.argv[2] || path.join(root, 'build/score-server');
 const webDir = process.argv[3] || path.join(root, 'build/web');
+const barePageDir = path.join(webDir, '../web-bench');
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 const newGameButton = [50.5, 375.5];
 const cellPoint = (cell) => [137 + (cell % 15) * 41 + 20.5, 10 + Math.floor(cell / 15) * 55 + 27.5];
@@ -52,32 +57,55 @@ function cpuSeconds(pid) {
 async function firstFrame(browser, url) {
   const page = await browser.newPage();
   await page.setCacheEnabled(false);
+  // The app's worker would answer from its own cache what an earlier load kept.
+  await page.setBypassServiceWorker(true);
   // The bytes each load took over the wire, headers included.
   let bytes = 0;
+  const files = {}, names = {};
   const cdp = await page.target().createCDPSession();
   await cdp.send('Network.enable');
-  cdp.on('Network.loadingFinished', (event) => { bytes += event.encodedDataLength; });
+  cdp.on('Network.requestWillBeSent', (event) => { names[event.requestId] = path.basename(new URL(event.request.url).pathname); });
+  cdp.on('Network.loadingFinished', (event) => {
+    bytes += event.encodedDataLength;
+    const name = names[event.requestId] || '?';
+    files[name] = (files[name] || 0) + event.encodedDataLength;
+  });
   await page.goto(url);
   await page.waitForFunction(() => window.qbPage && qbPage.firstFrameAt > 0, {timeout: 20000});
   const ms = await page.evaluate(() => qbPage.firstFrameAt);  // since the navigation began
+  // What comes after the first frame (the music) counts too.
+  await page.waitForNetworkIdle({idleTime: 500, timeout: 20000}).catch(() => {});
   await page.close();
-  return {ms, bytes};
+  return {ms, bytes, files};
 }
 
 const median = (xs) => xs.slice().sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 
+// The page's wakes and blocks of sound so far, as the page counts them
+// (the bare page counts its frames only).
+const pageCounts = (page) => page.evaluate(() => (window.qbPage ? {wakes: qbPage.wakes, blocks: qbPage.blocksQueued}
+                                                                 : {wakes: window.bareWakes || 0, blocks: 0}));
+
+// Over 10 s of a page left alone: its wakes and blocks of sound a second
+// and the CPU of its tab's main thread (% of a core), printed and returned.
 async function idleCpu(browser, page, label) {
   const pid = browser.process().pid;
   await sleep(2000);
   const m0 = await page.metrics();
+  const n0 = await pageCounts(page);
   const c0 = cpuSeconds(pid);
   const t0 = Date.now();
   await sleep(10000);
   const m1 = await page.metrics();
+  const n1 = await pageCounts(page);
   const c1 = cpuSeconds(pid);
   const wall = (Date.now() - t0) / 1000;
-  console.log(`idle on the board, ${label}: the tab's main thread ${(100 * (m1.TaskDuration - m0.TaskDuration) / wall).toFixed(1)} % ` +
-              `of a core, all chromium processes ${(100 * (c1 - c0) / wall).toFixed(1)} % over ${wall.toFixed(0)} s`);
+  const figures = {mainThread: 100 * (m1.TaskDuration - m0.TaskDuration) / wall, wakes: (n1.wakes - n0.wakes) / wall,
+                   blocks: (n1.blocks - n0.blocks) / wall};
+  console.log(`idle, ${label}: ${figures.wakes.toFixed(1)} wakes and ${figures.blocks.toFixed(1)} blocks of sound a ` +
+              `second; the tab's main thread ${figures.mainThread.toFixed(1)} % of a core, all chromium processes ` +
+              `${(100 * (c1 - c0) / wall).toFixed(1)} % over ${wall.toFixed(0)} s`);
+  return figures;
 }
 
 // Lighthouse's mobile run (a mid-range phone on slow 4G, simulated) of a
@@ -164,6 +192,7 @@ async function loadingFigures(server) {
     }
     return;
   }
+  const bareServer = fs.existsSync(path.join(barePageDir, 'bare.wasm')) ? await startScoreServer(serverExe, barePageDir) : null;
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium', headless: true,
     userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'qbbench-')),
@@ -175,7 +204,8 @@ async function loadingFigures(server) {
       for (let i = 0; i < 5; ++i) loads.push(await firstFrame(browser, server.origin + url));
       const times = loads.map((l) => l.ms);
       console.log(`${name} page: first frame ${median(times).toFixed(0)} ms after the request (median of 5; ` +
-                  `${times.map((t) => t.toFixed(0)).join(', ')}); downloaded ${(loads[0].bytes / 1e6).toFixed(2)} MB as sent`);
+                  `${times.map((t) => t.toFixed(0)).join(', ')}); downloaded ${(loads[0].bytes / 1e6).toFixed(2)} MB as sent ` +
+                  `(${Object.entries(loads[0].files).map(([f, b]) => `${f} ${(b / 1e3).toFixed(0)} kB`).join(', ')})`);
     }
 
     const page = await browser.newPage();
@@ -186,11 +216,22 @@ async function loadingFigures(server) {
     // player's first click.
     await page.waitForFunction(() => qbPage.audio);
     await page.evaluate(() => qbPage.audio.suspend());
-    await idleCpu(browser, page, 'silent');
+    const silent = await idleCpu(browser, page, 'the game\'s board, silent');
+    // A still board lets the page sleep, and hands no sound to a suspended page.
+    if (silent.wakes > 10 || silent.blocks > 0) process.exitCode = 1;
+    if (bareServer) {
+      const bare = await browser.newPage();
+      await bare.goto(bareServer.origin + '/play/');
+      const yardstick = await idleCpu(browser, bare, 'a bare Emscripten page sleeping 100 ms a frame');
+      console.log(`the silent board's main thread against the bare page's: ${(silent.mainThread / yardstick.mainThread).toFixed(1)} x`);
+      await bare.close();
+    } else {
+      console.log('no bare page in ' + barePageDir + ' (the web preset builds it)');
+    }
     // A click on the board before a game has begun: a gesture, so the sound goes on, and nothing else.
     await page.mouse.click(...cellPoint(7), {delay: 50});
     await page.waitForFunction(() => qbPage.audio.state === 'running');
-    await idleCpu(browser, page, 'with its sound');
+    await idleCpu(browser, page, 'the game\'s board with its sound');
     await page.close();
 
     // "new game" on a fresh board: the whole board dealt anew and redrawn (a
@@ -232,5 +273,6 @@ async function loadingFigures(server) {
   } finally {
     await browser.close();
     await server.close();
+    if (bareServer) await bareServer.close();
   }
 })();

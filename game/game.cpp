@@ -12,6 +12,7 @@
 
 #include "game/game_screen.h"
 #include "game/key_closing_popup.h"
+#include "platform/device/clock.h"
 #include "platform/device/config.h"
 #include "platform/win/profile.h"
 #include "platform/win/shell_exec.h"
@@ -243,18 +244,24 @@ int Game::StartLauncher() {
   return 0;
 }
 
+// The "new game" button blinks while no game runs, a phase each kBlinkMs.
+constexpr int kBlinkMs = 500;
+
 void Game::NewGameBlink() {
   ButtonSet* set = screen.GetButtons();
   Button* button = set ? set->Find("newgame") : nullptr;
   if (!button) return;
   if (button->IsMouseOver()) {
     button->SetImageBase(0);
-  } else if (TicksSince(blinkTime) > 500) {
+  } else if (TicksSince(blinkTime) > kBlinkMs) {
     blinkPhase = 1 - blinkPhase;
     button->SetImageBase(blinkPhase);
     button->Draw(nullptr);
     blinkTime = GetTicks();
   }
+  // Till its next blink the still board shows nothing new by itself (a page may sleep meanwhile).
+  if (&platform::NothingDueForMs && !button->IsMouseOver() && ClockRate() > 0)
+    platform::NothingDueForMs(static_cast<uint32_t>(std::max(0, kBlinkMs + 1 - TicksSince(blinkTime)) / ClockRate()));
 }
 
 bool Game::BoardClicks(int x, int y, int buttons) {

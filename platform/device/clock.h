@@ -51,6 +51,12 @@ void RemoveVirtualTimeListener(int handle);
 [[gnu::weak]] uint32_t HostClockNowMs();
 [[gnu::weak]] void HostClockSleepMs(uint32_t ms);
 
+// A frame's word that nothing it shows changes by time alone for the next
+// ms, unless input comes: the page's clock may let its waits last that long
+// (platform/web/web_clock.cpp). Only the web backend defines it; elsewhere
+// (null) the frames keep their pace.
+[[gnu::weak]] void NothingDueForMs(uint32_t ms);
+
 // Signed tick difference a - b; robust across the 32-bit wrap.
 inline int32_t TickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b); }
 

@@ -1,6 +1,8 @@
-// A whole-file music decoder the platform may offer where the music player
-// has no MP3 library of its own: the web build, where the browser decodes
-// (platform/web/). Elsewhere it is absent and the player uses libmpg123.
+// A music decoder the platform may offer where the music player has no MP3
+// library of its own: the web build, where the page fetches the file (it is
+// not in the program's package) and the browser decodes it, in the
+// background (platform/web/). Elsewhere it is absent and the player uses
+// libmpg123.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +18,13 @@ struct DecodedMusic {
   std::vector<uint8_t> pcm;  // interleaved 16-bit samples in the machine's order, frames * channels * 2 bytes
 };
 
-// Decodes an MP3 held in memory; false when it is no music.
-[[gnu::weak]] bool DecodeMusicFile(const std::string& bytes, DecodedMusic* music);
+enum class MusicState { kPending, kReady, kFailed };
+
+// Starts getting the music of a file (a path of the program's tree) ready,
+// without waiting for it; false when it is already known to be no music.
+[[gnu::weak]] bool StartMusicDecode(const std::string& path);
+// The music of a started file once it is decoded (kReady, the samples handed
+// over), or whether it is still coming or failed. Never waits.
+[[gnu::weak]] MusicState TakeDecodedMusic(const std::string& path, DecodedMusic* music);
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #
 #   dist/index.html  qb_page.js  Lobbo.js  Lobbo.wasm  Lobbo.data
 #   dist/Quibbleton/index.html  Quibbleton.js  Quibbleton.wasm  Quibbleton.data
+#   (staged only) Quibbleton/sounds/music.mp3, outside the package
 #
 # The pictures, sounds and settings are the native build's: its art tool
 # draws them at build time and needs cairo, which Emscripten has not. So the
@@ -25,17 +26,23 @@ set(QB_WEB_LINK_OPTIONS
     "-sEXPORTED_RUNTIME_METHODS=['FS','ENV','UTF8ToString','stringToUTF8','addRunDependency','removeRunDependency']")
 
 # What a program's package holds: the tree's pictures, sounds and settings
-# below folder (the players' files, written at run time, stay out).
+# below folder (the players' files, written at run time, stay out). The
+# music is no part of it: a program starts once its package is here, and
+# plays its music when that has come (qb_web_music_files).
 function(qb_web_package_files out folder recurse)
   if(recurse)
     file(GLOB_RECURSE found RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/${folder}/*)
   else()
     file(GLOB found RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/${folder}/*)
   endif()
-  list(FILTER found INCLUDE REGEX "\\.(bmp|wav|mp3|ini)$")
+  list(FILTER found INCLUDE REGEX "\\.(bmp|wav|ini)$")
   list(FILTER found EXCLUDE REGEX "(^|/)(options\\.ini|replays/.*)$")
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
+
+# The tree's music, staged as files of their own beside the pages, where the
+# page fetches each when its program opens it.
+file(GLOB_RECURSE QB_WEB_MUSIC_FILES RELATIVE ${QB_NATIVE_DIST} ${QB_NATIVE_DIST}/*.mp3)
 
 # A page is served by the score server, so its links to the server are its
 # own site's: the packaged setup.ini's "home" and "scores" become "/" (the
@@ -78,6 +85,9 @@ foreach(button ${QB_GAME_FOLDERS})
 endforeach()
 qb_web_program(Lobbo "." ${QB_LAUNCHER_FILES})
 qb_web_package_files(QB_GAME_FILES Quibbleton ON)
+# The launcher's title pictures are its own; the game shows only its help from there.
+list(FILTER QB_GAME_FILES EXCLUDE REGEX "^Quibbleton/title/")
+list(APPEND QB_GAME_FILES Quibbleton/title/HowToPlay.bmp)
 # The game asks the score server the launcher's settings name for deals.
 list(APPEND QB_GAME_FILES setup.ini)
 qb_web_program(Quibbleton Quibbleton ${QB_GAME_FILES})
@@ -93,6 +103,13 @@ function(qb_web_page folder name root args description)
   set(QB_PAGE_PROGRAMS "'/dist/Lobbo', '/dist/Quibbleton/Quibbleton'")
   set(QB_PAGE_ARGS "${args}")
   set(QB_PAGE_DESCRIPTION "${description}")
+  # The page's music by its versioned address (qb_page.js fetches it when the program opens it).
+  set(QB_PAGE_MUSIC_VERSIONS "")
+  foreach(music ${QB_WEB_MUSIC_FILES})
+    if(music MATCHES "^${QB_PAGE_DIR}(.+)$")
+      string(APPEND QB_PAGE_MUSIC_VERSIONS ", '${CMAKE_MATCH_1}': '%v:${music}%'")
+    endif()
+  endforeach()
   configure_file(${QB_WEB_DIR}/page/program.html.in ${QB_DIST_DIR}${folder}/index.html @ONLY)
 endfunction()
 qb_web_page("" Lobbo "./" "" "Lobbo: pick a game, choose who is playing and see the hall of fame.")
@@ -115,6 +132,10 @@ set(QB_WEB_STAGED_FILES qb_page.js Lobbo.js Lobbo.wasm Lobbo.data
     ${QB_WEB_ICONS}/web-192.png=icon-192.png ${QB_WEB_ICONS}/web-512.png=icon-512.png
     ${QB_WEB_ICONS}/lobbo-256.png=icon-256.png
     ${QB_WEB_ICONS}/web-maskable-512.png=icon-maskable-512.png)
+# The music, outside the packages, beside the pages.
+foreach(music ${QB_WEB_MUSIC_FILES})
+  list(APPEND QB_WEB_STAGED_FILES ${QB_NATIVE_DIST}/${music}=${music})
+endforeach()
 set(QB_WEB_TEMPLATES index.html Quibbleton/index.html manifest.webmanifest.in sw.js.in)
 add_custom_target(web_stage ALL
   COMMAND ${CMAKE_COMMAND} -DFROM=${QB_DIST_DIR} -DTO=${QB_WEB_STAGE} "-DFILES=${QB_WEB_STAGED_FILES}"
@@ -122,4 +143,18 @@ add_custom_target(web_stage ALL
   COMMAND ${CMAKE_COMMAND} -DDIR=${QB_WEB_STAGE} -P ${CMAKE_SOURCE_DIR}/server/precompress.cmake
   DEPENDS Lobbo Quibbleton
   COMMENT "Staging the pages in ${QB_WEB_STAGE} for the score server"
+  VERBATIM)
+
+# The web benchmark's yardstick: a bare page that sleeps 100 ms a frame
+# through Asyncify, staged apart from the pages (build/web-bench/).
+add_executable(web_bare_page ${CMAKE_SOURCE_DIR}/bench/web_bare_page.c)
+set_target_properties(web_bare_page PROPERTIES OUTPUT_NAME bare SUFFIX .js)
+target_link_options(web_bare_page PRIVATE -sASYNCIFY -sENVIRONMENT=web)
+get_filename_component(QB_WEB_BENCH_STAGE ${QB_WEB_STAGE}/../web-bench ABSOLUTE)
+add_custom_command(TARGET web_bare_page POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QB_WEB_BENCH_STAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE_DIR:web_bare_page>/bare.js
+          $<TARGET_FILE_DIR:web_bare_page>/bare.wasm ${QB_WEB_BENCH_STAGE}/
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/bench/web_bare_page.html
+          ${QB_WEB_BENCH_STAGE}/index.html
   VERBATIM)

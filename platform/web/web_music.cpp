@@ -1,8 +1,10 @@
-// The music decoder of the web build: the browser decodes the MP3
-// (decodeAudioData, awaited through Asyncify) at the mixer's rate, so the
-// music player gets the whole piece as samples, ready to loop. The page
-// keeps the decoded channels until they are made, piece by piece, into the
-// player's buffer: ten megabytes for a few minutes of music, written once.
+// The music decoder of the web build. The MP3s are not in the program's
+// package: the page fetches each from beside the page when the program
+// opens it and the browser decodes it (decodeAudioData) at the mixer's
+// rate, in the background, so the program never waits for its music
+// (qb_page.js). Once decoded, the page keeps the channels until they are
+// made, piece by piece, into the player's buffer: ten megabytes for a few
+// minutes of music, written once.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -15,43 +17,38 @@
 
 namespace {
 
-// Decodes into the page's hands and returns the frames, or -1. The page
-// started decoding the program's music as its package arrived (qb_page.js);
-// waiting for it is time given back to the page.
-EM_ASYNC_JS(int, qb_page_decode_music, (const uint8_t* bytes, int size, int rate), {
-  const page = Module.qbPage;
-  page.decodedMusic = null;
-  try {
-    const data = HEAPU8.slice(bytes, bytes + size);
-    page.yieldBegin();
-    const decoded = await page.decodeMusic(data, rate);
-    page.yieldEnd();
-    page.decodedMusic = decoded;
-    return decoded.frames;
-  } catch (error) {
-    page.yieldEnd();
-    console.warn('the music could not be decoded', error);
-    return -1;
-  }
+// 1 once the page is getting the file's music, 0 when it knows there is none.
+EM_JS(int, qb_page_music_start, (const char* path, int rate), {
+  return Module.qbPage.startMusic(UTF8ToString(path), rate) ? 1 : 0;
 });
 
-// Copies `count` frames of each channel of the piece just decoded, from `first` on.
-EM_JS(void, qb_page_music_channels, (float* left, float* right, int first, int count), {
-  const music = Module.qbPage.decodedMusic;
+// The frames of the file's decoded music, 0 while it is coming, -1 when it failed.
+EM_JS(int, qb_page_music_frames, (const char* path), {
+  return Module.qbPage.musicFrames(UTF8ToString(path));
+});
+
+// Copies `count` frames of each channel of the file's decoded music, from `first` on.
+EM_JS(void, qb_page_music_channels, (const char* path, float* left, float* right, int first, int count), {
+  const music = Module.qbPage.decodedMusic(UTF8ToString(path));
   HEAPF32.set(music.left.subarray(first, first + count), left >> 2);
   HEAPF32.set(music.right.subarray(first, first + count), right >> 2);
 });
 
-EM_JS(void, qb_page_forget_music, (), { Module.qbPage.decodedMusic = null; });
+// The page lets go of the decoded channels (it keeps the file's bytes).
+EM_JS(void, qb_page_music_taken, (const char* path), { Module.qbPage.musicTaken(UTF8ToString(path)); });
 
 }  // namespace
 
 namespace platform {
 
-bool DecodeMusicFile(const std::string& bytes, DecodedMusic* music) {
-  const int frames = qb_page_decode_music(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                          static_cast<int>(bytes.size()), static_cast<int>(kMixRate));
-  if (frames < 0) return false;
+bool StartMusicDecode(const std::string& path) {
+  return qb_page_music_start(path.c_str(), static_cast<int>(kMixRate)) != 0;
+}
+
+MusicState TakeDecodedMusic(const std::string& path, DecodedMusic* music) {
+  const int frames = qb_page_music_frames(path.c_str());
+  if (frames == 0) return MusicState::kPending;
+  if (frames < 0) return MusicState::kFailed;
   music->rate = kMixRate;
   music->channels = 2;
   music->frames = static_cast<uint64_t>(frames);
@@ -61,11 +58,11 @@ bool DecodeMusicFile(const std::string& bytes, DecodedMusic* music) {
   std::vector<float> left(kPiece), right(kPiece);
   for (int first = 0; first < frames; first += kPiece) {
     const int count = std::min(kPiece, frames - first);
-    qb_page_music_channels(left.data(), right.data(), first, count);
+    qb_page_music_channels(path.c_str(), left.data(), right.data(), first, count);
     InterleavePcm16(left.data(), right.data(), static_cast<size_t>(count), out + 2 * static_cast<size_t>(first));
   }
-  qb_page_forget_music();
-  return true;
+  qb_page_music_taken(path.c_str());
+  return MusicState::kReady;
 }
 
 }  // namespace platform

@@ -30,3 +30,9 @@ int qb_page_open_address(const char* address);
 // returns how many milliseconds of sound are queued ahead of what is heard.
 int qb_page_audio_queue(const int16_t* frames, int count, int rate);
 }
+
+namespace platform {
+// The audio output has handed the page sound to play: the page's waits stay
+// short while it does, so the sound queued ahead never runs out (web_clock.cpp).
+void NoteSoundQueued();
+}  // namespace platform

@@ -4,7 +4,10 @@
 // frames just ahead of the play position as it plays (the voice's prepare
 // hook, under the mixer lock, which is also what guards the decoder), and
 // what has been decoded stays for the next play. The encoder's delay and
-// padding are dropped (the LAME header tells them).
+// padding are dropped (the LAME header tells them). Without libmpg123 (the
+// web build) the platform's decoder gets the whole piece ready in the
+// background while the voice plays silence, and the music starts when it
+// is there.
 //
 // A "play ... notify" is nearly always a loop: the notification's handler
 // closes, reopens and plays the file again. That handler runs when the
@@ -30,7 +33,6 @@
 #include "platform/device/audio_output.h"
 #include "platform/device/config.h"
 #include "platform/device/music_decoder.h"
-#include "platform/posix/file_read.h"
 #include "platform/posix/files.h"
 #include "platform/posix/system_file.h"
 #include "platform/win/mp3_header.h"
@@ -75,6 +77,7 @@ struct MciDevice {
   size_t capacity = 0;
   size_t decoded = 0;  // bytes of pcm filled
   bool finished = false;
+  bool waiting = false;  // for the platform's decoder (the web build's) to hand over the music
 #ifdef QB_HAVE_MPG123
   mpg123_handle* decoder = nullptr;
   platform::SystemFile file;  // the file the decoder reads, closed after it
@@ -122,21 +125,26 @@ std::vector<std::string> Words(const char* command) {
   return words;
 }
 
+// Under the mixer lock, before each block: a closed rolling device that
+// nobody has taken over by now ends here (true).
+bool OrphanEnds(MciDevice& d, platform::MixVoice* voice, uint32_t outputFrames) {
+  if (!d.orphan) return false;
+  if (d.orphanFramesLeft <= outputFrames) {
+    voice->looping = false;
+    voice->size = voice->frame * voice->blockAlign;
+    return true;
+  }
+  d.orphanFramesLeft -= outputFrames;
+  return false;
+}
+
 #ifdef QB_HAVE_MPG123
 // The mixer's prepare hook: decodes until the frames below `frames` are
 // there. The end of the data (or a damaged tail) fixes the voice's length.
 void DecodeAhead(platform::MixVoice* voice, uint32_t frames, uint32_t outputFrames) {
   MciDevice& d = *static_cast<MusicVoice*>(voice)->device;
   const size_t block = voice->blockAlign;
-  if (d.orphan) {
-    if (d.orphanFramesLeft <= outputFrames) {
-      // Nobody took it over: it ends here.
-      voice->looping = false;
-      voice->size = voice->frame * voice->blockAlign;
-      return;
-    }
-    d.orphanFramesLeft -= outputFrames;
-  }
+  if (OrphanEnds(d, voice, outputFrames)) return;
   if (d.finished || d.decoded >= static_cast<size_t>(frames) * block) return;
   const size_t want = std::min(d.capacity, (static_cast<size_t>(frames) + kDecodeAheadFrames) * block);
   if (d.pcm.size() < want) {
@@ -155,6 +163,43 @@ void DecodeAhead(platform::MixVoice* voice, uint32_t frames, uint32_t outputFram
     voice->size = static_cast<uint32_t>(d.decoded - d.decoded % block);
     if (voice->size == 0) voice->size = static_cast<uint32_t>(block);  // one silent frame, then the end
   }
+}
+#endif
+
+#ifndef QB_HAVE_MPG123
+// What a voice waiting for its music plays: silence, longer than what one
+// block of the mixer reads, so that it never comes to its end or wraps.
+constexpr uint8_t kSilence[4 * 1024] = {};
+
+// The mixer's prepare hook while the platform's decoder gets the music
+// ready: the voice stays at the start of its silence until the music is
+// handed over, then plays the music from its start. Music that cannot be
+// had ends the voice (its notification's reopen then fails at once).
+void TakeWhenDecoded(platform::MixVoice* voice, uint32_t, uint32_t outputFrames) {
+  MciDevice& d = *static_cast<MusicVoice*>(voice)->device;
+  if (OrphanEnds(d, voice, outputFrames) || !d.waiting) return;
+  voice->frame = 0;
+  voice->fraction = 0;
+  platform::DecodedMusic music;
+  const platform::MusicState state = platform::TakeDecodedMusic(d.path, &music);
+  if (state == platform::MusicState::kPending) return;
+  d.waiting = false;
+  const size_t block = static_cast<size_t>(music.channels) * 2;
+  if (state == platform::MusicState::kFailed || music.frames == 0 || music.channels == 0 ||
+      music.frames * block > platform::kMaxMusicBytes || music.pcm.size() != music.frames * block) {
+    platform::ReportUnloadable("music", d.path.c_str());
+    voice->looping = false;
+    voice->size = voice->blockAlign;  // one silent frame, then the end
+    return;
+  }
+  d.pcm = std::move(music.pcm);  // ten megabytes for a few minutes: not copied
+  d.capacity = d.decoded = d.pcm.size();
+  d.finished = true;
+  voice->data = d.pcm.data();
+  voice->size = static_cast<uint32_t>(d.pcm.size());
+  voice->channels = music.channels;
+  voice->blockAlign = static_cast<uint32_t>(block);
+  voice->frequency = music.rate;
 }
 #endif
 
@@ -197,27 +242,22 @@ MCIERROR Prepare(const std::string& path, MciDevice* device) {
   device->voice.device = device;
   return 0;
 #else
-  // Without libmpg123 (the web build) the platform may decode the whole
-  // file itself (the browser's decoder); the music then plays from memory.
-  if (!&platform::DecodeMusicFile) return MCIERR_CANNOT_LOAD_DRIVER;
-  std::string bytes;
-  if (platform::ReadRegularFile(path, platform::kMaxMusicFile, &bytes) != platform::ReadResult::kOk)
-    return MCIERR_FILE_NOT_FOUND;
-  platform::DecodedMusic music;
-  if (!platform::DecodeMusicFile(bytes, &music) || music.frames == 0) return MCIERR_INVALID_FILE;
-  const size_t block = static_cast<size_t>(music.channels) * 2;
-  if (music.frames * block > platform::kMaxMusicBytes) return MCIERR_INVALID_FILE;
-  if (music.pcm.size() != music.frames * block) return MCIERR_INVALID_FILE;
-  device->pcm = std::move(music.pcm);  // ten megabytes for a few minutes: not copied
-  device->capacity = device->decoded = device->pcm.size();
-  device->finished = true;
+  // Without libmpg123 (the web build) the platform may get the music ready
+  // in the background (the page fetches it, the browser decodes it). The
+  // program goes on at once: the voice plays silence until the music is
+  // there, then the music from its start (TakeWhenDecoded).
+  if (!&platform::StartMusicDecode || !&platform::TakeDecodedMusic) return MCIERR_CANNOT_LOAD_DRIVER;
+  if (!platform::StartMusicDecode(path)) return MCIERR_FILE_NOT_FOUND;
+  device->path = path;  // what the hook asks for
+  device->waiting = true;
   platform::MixVoice& v = device->voice;
-  v.data = device->pcm.data();
-  v.size = static_cast<uint32_t>(device->pcm.size());
-  v.channels = static_cast<uint32_t>(music.channels);
+  v.data = kSilence;
+  v.size = sizeof kSilence;
+  v.channels = 2;
   v.bits = 16;
-  v.blockAlign = static_cast<uint32_t>(block);
-  v.frequency = music.rate;
+  v.blockAlign = 4;
+  v.frequency = platform::kMixRate;
+  v.prepare = TakeWhenDecoded;
   device->voice.device = device;
   return 0;
 #endif

@@ -770,6 +770,67 @@ const tests = {
       await browser.close();
     }
   },
+
+  // The music is fetched apart from the game's package: held back, the board
+  // is drawn and a game can be started all the same, in silence; let go, it plays.
+  async TheBoardIsPlayableBeforeItsMusicArrives(server) {
+    const {browser, page} = await launch();
+    try {
+      const held = [];
+      await page.setRequestInterception(true);
+      page.on('request', (request) => {
+        if (/\.mp3$/i.test(new URL(request.url()).pathname)) held.push(request);
+        else request.continue();
+      });
+      await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=4242');
+      await waitForState(page, (d) => d.fields.screen === 'game', 'the game\'s board');
+      assert.strictEqual(held.length, 1, 'the page asked for ' + held.length + ' music files');
+      await click(page, gameButtons.newGame);
+      await waitForState(page, (d) => d.fields.state === 'playing', 'a game started without its music');
+      await page.waitForFunction(() => qbPage.audio && qbPage.audio.state === 'running', {timeout: 5000});
+      // The click's own sound dies away; nothing else plays while the music is held.
+      await new Promise((r) => setTimeout(r, 1500));
+      await page.evaluate(() => { qbPage.loudestHeard = 0; });
+      await new Promise((r) => setTimeout(r, 1000));
+      assert.strictEqual(await page.evaluate(() => qbPage.loudestHeard), 0, 'sound before the music came');
+      held[0].continue();
+      await page.waitForFunction(() => qbPage.loudestHeard > 1000, {timeout: 15000});
+    } finally {
+      await browser.close();
+    }
+  },
+
+  // A still board (before a game, its sound not yet allowed) lets the page
+  // sleep: at most ten wakes a second and no blocks of sound handed to the
+  // page; a click wakes it at once.
+  async AStillBoardLetsThePageSleep(server) {
+    const {browser, page} = await launch();
+    try {
+      await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=4242');
+      await waitForState(page, (d) => d.fields.screen === 'game' && d.fields.state === 'idle', 'the game\'s board');
+      // As a browser holds the sound until the player's first gesture.
+      await page.waitForFunction(() => qbPage.audio, {timeout: 5000});
+      await page.evaluate(() => qbPage.audio.suspend());
+      await page.evaluate(() => {
+        window.counted = {wakes: 0, blocks: 0};
+        const yieldEnd = qbPage.yieldEnd, queueSound = qbPage.queueSound;
+        qbPage.yieldEnd = function () { ++counted.wakes; return yieldEnd.apply(this, arguments); };
+        qbPage.queueSound = function () { ++counted.blocks; return queueSound.apply(this, arguments); };
+      });
+      await new Promise((r) => setTimeout(r, 2000));
+      const before = await page.evaluate(() => Object.assign({at: performance.now()}, counted));
+      await new Promise((r) => setTimeout(r, 3000));
+      const after = await page.evaluate(() => Object.assign({at: performance.now()}, counted));
+      const perSecond = (after.wakes - before.wakes) * 1000 / (after.at - before.at);
+      console.log('still board: ' + perSecond.toFixed(1) + ' wakes a second, ' + (after.blocks - before.blocks) + ' blocks of sound');
+      assert.ok(perSecond <= 10, 'the page woke ' + perSecond.toFixed(1) + ' times a second');
+      assert.strictEqual(after.blocks - before.blocks, 0, 'blocks of sound handed to a suspended page');
+      await click(page, gameButtons.newGame);
+      await waitForState(page, (d) => d.fields.state === 'playing', 'a game started by a click', 2000);
+    } finally {
+      await browser.close();
+    }
+  },
 };
 
 (async () => {

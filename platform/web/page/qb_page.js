@@ -46,6 +46,9 @@
     loudestHeard: 0,  // the loudest sample sent to Web Audio so far
     wokeAt: 0,
     longestWork: 0,  // ms, the longest the program ran between two waits
+    wakes: 0,  // how often the program has come back from a wait
+    lastInputAt: 0,  // performance.now() of the player's last input
+    blocksQueued: 0,  // blocks of sound handed to Web Audio
     leaving: false,  // on the way to another page
   };
 
@@ -328,6 +331,7 @@
   }
   page.queueSound = function (samples, count, rate) {
     const audio = page.audio;
+    ++page.blocksQueued;
     if (!audio || audio.state !== 'running') return 0;
     const buffer = soundBuffer(audio, count, rate);
     const left = buffer.getChannelData(0), right = buffer.getChannelData(1);
@@ -348,58 +352,68 @@
     return Math.round((page.audioAt - audio.currentTime) * 1000);
   };
 
-  // --- music: the browser decodes it. Each MP3 of the program's package
-  // starts decoding as soon as the package's files are made, while the
-  // program's code may still be compiling, so that the program, which opens
-  // its music before its first frame, waits for it as little as can be; the
-  // program's decode then takes the result that has the same bytes.
-  const mixRate = 44100;  // the mixer's rate (platform/media/mixer.h)
-  const musicDecodes = [];
+  // --- music: not in the program's package (it would hold the program's
+  // start back), but beside the page. The program opens a file of its tree
+  // (web_music.cpp); the page fetches it from the same place under its own
+  // root and the browser decodes it, while the program goes on; the program
+  // asks for it as it plays and starts the music once it is here. A file
+  // that cannot be fetched or decoded is told once; the program stays silent.
+  const musicFiles = new Map();  // path in the tree -> {address, bytes (a promise), decoding, decoded, failed}
+  function musicAddress(path) {
+    const parts = [];
+    (path.startsWith('/') ? path : FS.cwd() + '/' + path).split('/').forEach(function (part) {
+      if (part === '..') parts.pop();
+      else if (part && part !== '.') parts.push(part);
+    });
+    const inTree = parts.join('/');
+    const tree = settings.tree.replace(/^\/+/, '') + '/';
+    if (!inTree.startsWith(tree)) return null;
+    // Its version, which caches keep for good, as the page names it (beside the page).
+    const folder = settings.folder.replace(/^\/+/, '') + '/';
+    const version = inTree.startsWith(folder) ? (settings.versions || {})[inTree.slice(folder.length)] : null;
+    return settings.root + inTree.slice(tree.length).split('/').map(encodeURIComponent).join('/') +
+           (version ? '?v=' + version : '');
+  }
   // The channels as the browser gives them, floats; the program makes its
   // samples of them (web_music.cpp), much faster than a loop here would.
-  function decodeBytes(bytes, rate) {
-    return new OfflineAudioContext(2, 1, rate).decodeAudioData(bytes.slice().buffer).then(function (decoded) {
+  function decodeMusic(file, rate) {
+    file.decoding = true;
+    file.bytes.then(function (bytes) {
+      // decodeAudioData takes the buffer it is given: the file's bytes stay for the next decode.
+      return new OfflineAudioContext(2, 1, rate).decodeAudioData(bytes.slice(0));
+    }).then(function (decoded) {
+      if (!decoded.length) throw new Error('it holds no sound');
       const left = decoded.getChannelData(0);
       const right = decoded.numberOfChannels > 1 ? decoded.getChannelData(1) : left;
-      return {frames: decoded.length, left: left, right: right};
+      file.decoded = {frames: decoded.length, left: left, right: right};
+      file.decoding = false;
+    }, function (error) {
+      console.warn('the music ' + file.address + ' could not be played:', error.message || error);
+      file.failed = true;
     });
   }
-  function sameBytes(a, b) {
-    if (a.length !== b.length) return false;
-    for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
-    return true;
-  }
-  function startMusicDecode(path, bytes) {
-    if (!/\.mp3$/i.test(path) || musicDecodes.some(function (known) { return known.path === path; })) return;
-    const decoded = decodeBytes(bytes, mixRate);
-    decoded.catch(function () {});  // said by the program's own decode, which takes this one
-    musicDecodes.push({path: path, bytes: bytes, rate: mixRate, decoded: decoded});
-  }
-  // The package makes its files through Module.FS_createDataFile when its
-  // data arrives; those made before this is set are found in the tree.
-  function decodeMusicOfPackage() {
-    const create = Module.FS_createDataFile;
-    Module.FS_createDataFile = function (parent, name, data) {
-      const made = create.apply(this, arguments);
-      // The package names each file by its whole path, with no name apart.
-      if (data) startMusicDecode(name ? parent + '/' + name : String(parent), data);
-      return made;
-    };
-    (function walk(dir) {
-      if (!FS.analyzePath(dir).exists) return;
-      FS.readdir(dir).forEach(function (name) {
-        if (name === '.' || name === '..') return;
-        const path = dir + '/' + name;
-        if (FS.isDir(FS.stat(path).mode)) walk(path);
-        else if (/\.mp3$/i.test(name)) startMusicDecode(path, FS.readFile(path));
+  page.startMusic = function (path, rate) {
+    let file = musicFiles.get(path);
+    if (file && file.failed) return false;
+    if (!file) {
+      const address = musicAddress(path);
+      if (!address) return false;
+      file = {address: address, decoded: null, failed: false};
+      file.bytes = fetch(address).then(function (answer) {
+        if (!answer.ok) throw new Error('the server answered ' + answer.status);
+        return answer.arrayBuffer();
       });
-    })(settings.tree);
-  }
-  page.decodeMusic = function (bytes, rate) {
-    for (const known of musicDecodes)
-      if (known.rate === rate && sameBytes(known.bytes, bytes)) return known.decoded;
-    return decodeBytes(bytes, rate);
+      musicFiles.set(path, file);
+    }
+    if (!file.decoded && !file.decoding) decodeMusic(file, rate);
+    return true;
   };
+  page.musicFrames = function (path) {
+    const file = musicFiles.get(path);
+    return !file || file.failed ? -1 : file.decoded ? file.decoded.frames : 0;
+  };
+  page.decodedMusic = function (path) { return musicFiles.get(path).decoded; };
+  page.musicTaken = function (path) { musicFiles.get(path).decoded = null; };
 
   // How long the program works between two waits (the benchmark's heaviest frame).
   page.yieldBegin = function () {
@@ -407,7 +421,33 @@
   };
   page.yieldEnd = function () {
     page.wokeAt = performance.now();
+    page.wakes++;
   };
+
+  // --- waking: a still program sleeps until the player does something, or
+  // a tenth of a second (web_clock.cpp). Whatever the player does wakes it,
+  // once the page's own handlers have passed it on.
+  let sleeper = null;
+  page.sleepUntilInput = function (ms, resume) {
+    let done = false;
+    const wake = function () {
+      if (done) return;
+      done = true;
+      clearTimeout(timer);
+      sleeper = null;
+      resume();
+    };
+    const timer = setTimeout(wake, ms);
+    sleeper = wake;
+  };
+  function playerActed() {
+    page.lastInputAt = performance.now();
+    if (sleeper) setTimeout(sleeper, 0);
+  }
+  ['mousedown', 'mouseup', 'mousemove', 'touchstart', 'touchmove', 'touchend', 'touchcancel', 'keydown', 'keyup',
+   'input', 'compositionend', 'focus', 'blur', 'visibilitychange'].forEach(function (type) {
+    window.addEventListener(type, playerActed, {capture: true, passive: true});
+  });
 
   // --- input: picture coordinates from the canvas as the page scales it
   function picturePoint(clientX, clientY) {
@@ -768,7 +808,6 @@
           showMessage('The replay could not be fetched: ' + error.message + '.');
         });
       }
-      decodeMusicOfPackage();
       FS.mkdir(userFolder);
       FS.mount(IDBFS, {}, userFolder);
       addRunDependency('qb-user-files');
