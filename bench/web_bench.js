@@ -211,11 +211,9 @@ async function loadingFigures(server) {
     const page = await browser.newPage();
     await page.goto(server.origin + '/play/Quibbleton/?QB_SEED=4242');
     await page.waitForFunction(() => window.qbPage && qbPage.framesDrawn > 0 && qbDump().includes('screen game'));
-    // Headless chromium lets the page's sound start without a gesture; the
-    // sound is held for the silent figure, as a browser holds it until the
-    // player's first click.
-    await page.waitForFunction(() => qbPage.audio);
-    await page.evaluate(() => qbPage.audio.suspend());
+    // The page makes its sound when the player shows up; it is made here and
+    // held for the silent figure, as a browser holds it until the player's first click.
+    await page.evaluate(() => { qbPage.makeAudio(); return qbPage.audio.suspend(); });
     const silent = await idleCpu(browser, page, 'the game\'s board, silent');
     // A still board lets the page sleep, and hands no sound to a suspended page.
     if (silent.wakes > 10 || silent.blocks > 0) process.exitCode = 1;

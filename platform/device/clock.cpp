@@ -339,4 +339,8 @@ uint32_t StartPeriodicTimer(uint32_t periodMs, TimerCallback callback, uintptr_t
 }
 bool StopPeriodicTimer(uint32_t timerId) { return TheClock().KillTimer(timerId); }
 
+void BreakLongWork() {
+  if (&HostClockBreak) HostClockBreak();
+}
+
 }  // namespace platform

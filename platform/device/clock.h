@@ -51,6 +51,13 @@ void RemoveVirtualTimeListener(int handle);
 [[gnu::weak]] uint32_t HostClockNowMs();
 [[gnu::weak]] void HostClockSleepMs(uint32_t ms);
 
+// Long work (a program loading its pictures) calls this between its steps:
+// where the program shares its thread with a page (the web build), the
+// page gets a turn once the program has worked a while without one, so that
+// it stays responsive while the program starts. Elsewhere it does nothing.
+void BreakLongWork();
+[[gnu::weak]] void HostClockBreak();
+
 // A frame's word that nothing it shows changes by time alone for the next
 // ms, unless input comes: the page's clock may let its waits last that long
 // (platform/web/web_clock.cpp). Only the web backend defines it; elsewhere

@@ -87,7 +87,7 @@ qb_web_program(Lobbo "." ${QB_LAUNCHER_FILES})
 qb_web_package_files(QB_GAME_FILES Quibbleton ON)
 # The launcher's title pictures are its own; the game shows only its help from there.
 list(FILTER QB_GAME_FILES EXCLUDE REGEX "^Quibbleton/title/")
-list(APPEND QB_GAME_FILES Quibbleton/title/HowToPlay.bmp)
+list(APPEND QB_GAME_FILES Quibbleton/title/HowToPlay.bmp Quibbleton/title/HowToPlayTouch.bmp)
 # The game asks the score server the launcher's settings name for deals.
 list(APPEND QB_GAME_FILES setup.ini)
 qb_web_program(Quibbleton Quibbleton ${QB_GAME_FILES})

@@ -38,6 +38,11 @@ double g_drawnAt = 0;  // when the page last drew
 double g_soundAt = -kSoundWakesMs;
 int g_framesDrawn = 0;
 double g_saidAt = 0, g_dueAt = 0;  // when the last frame said nothing was due before when
+// Work longer than this without handing the page its thread makes a long
+// task (the page neither draws nor answers); under a phone's slower CPU
+// even a few such turns hold a tap back.
+constexpr double kLongestTurnMs = 12;
+double g_turnAt = 0;  // when the program last had its thread back from the page
 
 // How long a wait of ms from now may last while the player does nothing.
 double QuietWaitMs(double now, double ms) {
@@ -74,6 +79,15 @@ void HostClockSleepMs(uint32_t ms) {
     emscripten_sleep(ms);
   if (ms > 0) g_dueAt = 0;  // a word for one wait: the next frame says it again
   qb_page_yield_end();
+  g_turnAt = qb_page_now();
+}
+
+void HostClockBreak() {
+  if (qb_page_now() - g_turnAt < kLongestTurnMs) return;
+  qb_page_yield_begin();
+  emscripten_sleep(0);
+  qb_page_yield_end();
+  g_turnAt = qb_page_now();
 }
 
 }  // namespace platform

@@ -45,23 +45,39 @@ bool StartMusicDecode(const std::string& path) {
   return qb_page_music_start(path.c_str(), static_cast<int>(kMixRate)) != 0;
 }
 
+// The decoded music is made into the player's samples a piece at a time,
+// one piece each time the mixer asks (every block), so that no turn of the
+// page's thread takes long: a few minutes of music at once held the page
+// a fifth of a second.
 MusicState TakeDecodedMusic(const std::string& path, DecodedMusic* music) {
+  static std::string takingPath;
+  static DecodedMusic taking;
+  static int taken = 0;  // frames made so far
   const int frames = qb_page_music_frames(path.c_str());
   if (frames == 0) return MusicState::kPending;
   if (frames < 0) return MusicState::kFailed;
-  music->rate = kMixRate;
-  music->channels = 2;
-  music->frames = static_cast<uint64_t>(frames);
-  music->pcm.resize(static_cast<size_t>(frames) * 2 * sizeof(int16_t));
-  auto* out = reinterpret_cast<int16_t*>(music->pcm.data());
-  constexpr int kPiece = 16384;
-  std::vector<float> left(kPiece), right(kPiece);
-  for (int first = 0; first < frames; first += kPiece) {
-    const int count = std::min(kPiece, frames - first);
-    qb_page_music_channels(path.c_str(), left.data(), right.data(), first, count);
-    InterleavePcm16(left.data(), right.data(), static_cast<size_t>(count), out + 2 * static_cast<size_t>(first));
+  if (takingPath != path || taking.frames != static_cast<uint64_t>(frames)) {
+    takingPath = path;
+    taken = 0;
+    taking.rate = kMixRate;
+    taking.channels = 2;
+    taking.frames = static_cast<uint64_t>(frames);
+    taking.pcm.clear();
+    taking.pcm.reserve(static_cast<size_t>(frames) * 2 * sizeof(int16_t));  // filled piece by piece, not zeroed first
   }
+  constexpr int kPiece = 32768;  // about 5 ms of work
+  static std::vector<float> left(kPiece), right(kPiece);
+  const int count = std::min(kPiece, frames - taken);
+  taking.pcm.resize(static_cast<size_t>(taken + count) * 2 * sizeof(int16_t));
+  auto* out = reinterpret_cast<int16_t*>(taking.pcm.data());
+  qb_page_music_channels(path.c_str(), left.data(), right.data(), taken, count);
+  InterleavePcm16(left.data(), right.data(), static_cast<size_t>(count), out + 2 * static_cast<size_t>(taken));
+  taken += count;
+  if (taken < frames) return MusicState::kPending;
   qb_page_music_taken(path.c_str());
+  *music = std::move(taking);
+  taking = DecodedMusic();
+  takingPath.clear();
   return MusicState::kReady;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/device/clock.h"
 #include "platform/device/config.h"
 #include "platform/media/bmp_decode.h"
 #include "platform/posix/file_read.h"
@@ -54,6 +55,8 @@ IDirectDrawSurface* LoadBitmapSurface(const char* path, int bits) {
     std::fprintf(stderr, "%s: cannot load picture \"%s\": %s\n", ProgramName().c_str(), path, lastRefusal);
   else if (!surface)
     ReportUnloadable("picture", path);
+  // A screen loads its pictures one after another: a page gets its turns meanwhile.
+  BreakLongWork();
   return surface;
 }
 

@@ -46,9 +46,11 @@
 
 namespace {
 
+#ifdef QB_HAVE_MPG123
 // Decoding runs this far ahead of what a block needs, so that it happens
 // in pieces of a few MP3 frames rather than at every block.
 constexpr uint32_t kDecodeAheadFrames = 4096;
+#endif
 // How long a closed rolling device waits for an open of its file.
 constexpr uint32_t kOrphanFrames = platform::kMixRate / 4;
 

@@ -294,18 +294,21 @@
   }
 
   // --- sound: Web Audio, heard once the page has had a gesture. Making the
-  // context can take a good part of a second, so it is made while the page
-  // idles after its first frame (it starts suspended), not in the handler
-  // of the player's first click, which would wait for it.
+  // context can take half a second, all of it on the page's thread: made
+  // while the program starts, it held the picture's first whole frame back
+  // that long. So it is made when the player first shows up (the pointer
+  // over the page, a finger down, a key), a moment before the gesture that
+  // lets it sound, and it starts suspended.
   function makeAudio() {
     if (page.audio) return;
     const Context = window.AudioContext || window.webkitAudioContext;
     if (Context) page.audio = new Context();
   }
-  page.afterFirstFrame = function () {
-    if (window.requestIdleCallback) requestIdleCallback(makeAudio, {timeout: 1000});
-    else setTimeout(makeAudio, 0);
-  };
+  page.makeAudio = makeAudio;
+  page.afterFirstFrame = function () {};
+  ['pointermove', 'pointerdown', 'touchstart', 'keydown'].forEach(function (type) {
+    window.addEventListener(type, makeAudio, {capture: true, passive: true, once: true});
+  });
   function startSound() {
     makeAudio();
     if (page.audio && page.audio.state !== 'running') page.audio.resume();
