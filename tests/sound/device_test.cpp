@@ -463,4 +463,37 @@ TEST(Mci, PlayNotifyPostsTheNotificationWhenTheMusicEnds) {
   }
 }
 
+// A piece played to its end with a notification rolls on for the handler's
+// reopen; closed and never reopened, it falls silent a quarter second later
+// instead of sounding on.
+TEST(Mci, ALoopClosedAndNotReopenedFallsSilent) {
+  TempDir dir;
+  std::string mp3 = MakeMp3(dir, 300);
+  if (mp3.empty()) GTEST_SKIP() << "no MP3 encoder on this machine";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PassToDefault;
+  wc.lpszClassName = "MciOrphanTest";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, "MciOrphanTest", "t", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  std::string capture = dir.Path("out.wav");
+  platform::OpenAudioOutput(("wav:" + capture).c_str());
+  ASSERT_EQ(mciSendStringA(("open " + mp3 + " alias music").c_str(), nullptr, 0, nullptr), 0u);
+  ASSERT_EQ(mciSendStringA("play music notify", nullptr, 0, window), 0u);
+  bool ended = false;
+  for (int waited = 0; waited < 3000 && !ended; waited += 20) {
+    Sleep(20);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ended = ended || msg.message == MM_MCINOTIFY;
+  }
+  ASSERT_TRUE(ended) << "the end of the music was not posted";
+  mciSendStringA("close music", nullptr, 0, nullptr);
+  Sleep(900);
+  platform::OpenAudioOutput("null");
+  DestroyWindow(window);
+  Captured c = ReadCapture(capture);
+  ASSERT_GT(c.Frames(), 44100u / 2);
+  for (size_t f = c.Frames() - 44100 / 2; f < c.Frames(); ++f) ASSERT_EQ(c.Left(f), 0) << "still sounding at frame " << f;
+}
+
 }  // namespace
