@@ -260,7 +260,7 @@ void Game::NewGameBlink() {
     blinkTime = GetTicks();
   }
   // Till its next blink the still board shows nothing new by itself (a page may sleep meanwhile).
-  if (&platform::NothingDueForMs && !button->IsMouseOver() && ClockRate() > 0)
+  if (!button->IsMouseOver() && ClockRate() > 0)
     platform::NothingDueForMs(static_cast<uint32_t>(std::max(0, kBlinkMs + 1 - TicksSince(blinkTime)) / ClockRate()));
 }
 

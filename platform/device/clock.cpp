@@ -339,6 +339,10 @@ uint32_t StartPeriodicTimer(uint32_t periodMs, TimerCallback callback, uintptr_t
 }
 bool StopPeriodicTimer(uint32_t timerId) { return TheClock().KillTimer(timerId); }
 
+void NothingDueForMs(uint32_t ms) {
+  if (&HostClockNothingDueForMs) HostClockNothingDueForMs(ms);
+}
+
 void BreakLongWork() {
   if (&HostClockBreak) HostClockBreak();
 }

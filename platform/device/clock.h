@@ -60,9 +60,9 @@ void BreakLongWork();
 
 // A frame's word that nothing it shows changes by time alone for the next
 // ms, unless input comes: the page's clock may let its waits last that long
-// (platform/web/web_clock.cpp). Only the web backend defines it; elsewhere
-// (null) the frames keep their pace.
-[[gnu::weak]] void NothingDueForMs(uint32_t ms);
+// (platform/web/web_clock.cpp). Elsewhere the frames keep their pace.
+void NothingDueForMs(uint32_t ms);
+[[gnu::weak]] void HostClockNothingDueForMs(uint32_t ms);
 
 // Signed tick difference a - b; robust across the 32-bit wrap.
 inline int32_t TickDiff(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b); }

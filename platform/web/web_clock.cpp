@@ -63,7 +63,7 @@ namespace platform {
 
 void NoteSoundQueued() { g_soundAt = qb_page_now(); }
 
-void NothingDueForMs(uint32_t ms) {
+void HostClockNothingDueForMs(uint32_t ms) {
   g_saidAt = qb_page_now();
   g_dueAt = g_saidAt + ms;
 }

@@ -421,15 +421,20 @@ TEST(Mci, MusicIsHeardInTheCapturedOutput) {
 
 LRESULT PassToDefault(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
+// A window for the music's notifications.
+HWND NotifiedWindow() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PassToDefault;
+  wc.lpszClassName = "MciTest";
+  RegisterClassA(&wc);  // a second registration fails; the class stays
+  return CreateWindowExA(0, "MciTest", "t", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+}
+
 TEST(Mci, PlayNotifyPostsTheNotificationWhenTheMusicEnds) {
   TempDir dir;
   std::string mp3 = MakeMp3(dir, 300);
   if (mp3.empty()) GTEST_SKIP() << "no MP3 encoder on this machine";
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = PassToDefault;
-  wc.lpszClassName = "MciTest";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, "MciTest", "t", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  HWND window = NotifiedWindow();
   ASSERT_NE(window, nullptr);
   ASSERT_EQ(mciSendStringA(("open " + mp3 + " alias music").c_str(), nullptr, 0, nullptr), 0u);
   ASSERT_EQ(mciSendStringA("play music notify", nullptr, 0, window), 0u);
@@ -470,11 +475,7 @@ TEST(Mci, ALoopClosedAndNotReopenedFallsSilent) {
   TempDir dir;
   std::string mp3 = MakeMp3(dir, 300);
   if (mp3.empty()) GTEST_SKIP() << "no MP3 encoder on this machine";
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = PassToDefault;
-  wc.lpszClassName = "MciOrphanTest";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, "MciOrphanTest", "t", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  HWND window = NotifiedWindow();
   ASSERT_NE(window, nullptr);
   std::string capture = dir.Path("out.wav");
   platform::OpenAudioOutput(("wav:" + capture).c_str());
