@@ -16,6 +16,10 @@ constexpr double kBoardX = 137, kBoardY = 10, kBoardW = 615, kBoardH = 550;
 constexpr double kLaneL = 99, kLaneR = 751, kLaneW = 41;
 constexpr int kButtonYs[4] = {351, 407, 463, 519};
 constexpr double kDotsX = 4, kDotsY = 202, kDotsW = 90, kDotsH = 135;
+// The preview box's digits (the game draws them there).
+constexpr double kPreviewY = 574;
+// The summary's number boxes: their left edge, width, first top and step.
+constexpr double kSummaryBoxX = 160, kSummaryBoxW = 120, kSummaryFirstBox = 88, kSummaryRowStep = 40;
 const Rgb kLane = Mix(pal::kBoard, pal::kShelf, 0.07);
 
 void HudLabel(cairo_t* cr, const std::string& s, double baseline) {
@@ -24,6 +28,20 @@ void HudLabel(cairo_t* cr, const std::string& s, double baseline) {
   st.size = 13;
   st.fill = pal::kShelf;
   DrawText(cr, st, s, 47, baseline, 1);
+}
+
+// A small mouse pointer, its tip at (x, y), in the score font's colour.
+void Pointer(cairo_t* cr, double x, double y) {
+  cairo_move_to(cr, x, y);
+  cairo_line_to(cr, x, y + 15);
+  cairo_line_to(cr, x + 4, y + 11.5);
+  cairo_line_to(cr, x + 7, y + 18);
+  cairo_line_to(cr, x + 9.5, y + 17);
+  cairo_line_to(cr, x + 6.5, y + 10.5);
+  cairo_line_to(cr, x + 11, y + 10.5);
+  cairo_close_path(cr);
+  SetColor(cr, pal::kOrangeLight);
+  cairo_fill(cr);
 }
 
 void NumberBox(cairo_t* cr, double y) {
@@ -54,12 +72,12 @@ constexpr Wording kMouseWording = {
     "/background.bmp", "/title/HowToPlay.bmp", "Left click: same colour", "Right click: same face",
     "Left click: same colour     Right click: same face     Click a guy: push his row",
     "click a guy beside a row and he pushes it across.", "press New game to start, then the dots count down.",
-    "left click, X: right click; N new game, H help, M menu.", "Click, or press Space, to close"};
+    "left click, X: right click; N new game, H help, M menu, P pause.", "Click, or press Space, to close"};
 constexpr Wording kTouchWording = {
     "/backgroundtouch.bmp", "/title/HowToPlayTouch.bmp", "Tap: same colour", "Tap and hold: same face",
     "Tap: same colour     Tap and hold: same face     Tap a guy: push his row",
     "tap a guy beside a row and he pushes it across.", "tap New game to start, then the dots count down.",
-    "tap, X: hold; N new game, H help, M menu.", "Tap, or press Space, to close"};
+    "tap, X: hold; N new game, H help, M menu, P pause.", "Tap, or press Space, to close"};
 
 void GameBackground(const std::string& dir, const Wording& words) {
   Canvas c(800, 600);
@@ -100,6 +118,10 @@ void GameBackground(const std::string& dir, const Wording& words) {
   SetColor(cr, pal::kDotWell);
   cairo_fill(cr);
   for (int y : kButtonYs) Plate(cr, 14, y, 78, 48);
+  // What a click on the group under the pointer would add: a box under the
+  // buttons with a pointer at its left, the digits right-aligned in it.
+  NumberBox(cr, kPreviewY);
+  Pointer(cr, 10, kPreviewY + 1);
 
   // The well of lanes and board. Heads and guys are anti-aliased against
   // the board colour, which the lanes only faintly differ from.
@@ -323,6 +345,102 @@ void HallFamePop(const std::string& dir) {
   WriteBmp(c, dir + "/hallfamepop.bmp", Key::Black, pal::kBoard);
 }
 
+// The cover the paused game shows instead of its board, so pausing gives no
+// time to think; exactly the board's size.
+void PausedCover(const std::string& dir) {
+  Canvas c(615, 550);
+  cairo_t* cr = c.cr();
+  cairo_rectangle(cr, 0, 0, 615, 550);
+  FillGradPreserve(cr, 0, 550, Lighter(pal::kSkyTop, 0.35), Lighter(pal::kSkyBottom, 0.35));
+  cairo_new_path(cr);
+  for (int i = 0; i < 5; ++i) DrawHead(cr, 131 + i * 76, 150, i, (i * 3) % 5, 1.2);
+  TextStyle st;
+  st.size = 64;
+  st.outline = 4;
+  st.shadow = 4;
+  DrawFitText(cr, st, "Paused", 307, 290, 560);
+  TextStyle sub;
+  sub.font = Font::Bold;
+  sub.size = 20;
+  sub.fill = pal::kWhite;
+  sub.outline = 2;
+  DrawFitText(cr, sub, "The countdown waits for you.", 307, 340, 560);
+  DrawFitText(cr, sub, "Click, or press a key, to go on", 307, 380, 560);
+  WriteBmp(c, dir + "/paused.bmp", Key::Opaque, pal::kBoard);
+}
+
+// The offer to end a round whose board has no move left.
+void NoMoves(const std::string& dir) {
+  Canvas c(310, 150);
+  cairo_t* cr = c.cr();
+  Banner(cr, 310, 150, Hex(0xffe0e9), Hex(0xf4a6c0), "No more moves", "", 36, 62, 0);
+  TextStyle sub;
+  sub.font = Font::Bold;
+  sub.size = 15;
+  sub.fill = pal::kInk;
+  DrawFitText(cr, sub, "Nothing can change the board now.", 155, 92, 270);
+  DrawFitText(cr, sub, "Click here, or press Enter, to end it", 155, 118, 270);
+  WriteBmp(c, dir + "/nomoves.bmp", Key::Blue, pal::kBoard);
+}
+
+// The end of a game: the score, its place in the hall of fame and the best,
+// with boxes the game writes the numbers into.
+void Summary(const std::string& dir) {
+  Canvas c(310, 250);
+  cairo_t* cr = c.cr();
+  Banner(cr, 310, 250, Hex(0xfff3a0), Hex(0xffb347), "Game over", "", 38, 56, 0);
+  TextStyle label;
+  label.font = Font::Bold;
+  label.size = 17;
+  label.fill = pal::kInk;
+  const char* const rows[] = {"Your score", "Hall of fame", "Best"};
+  for (int i = 0; i < 3; ++i) {
+    const double y = kSummaryFirstBox + i * kSummaryRowStep;
+    DrawText(cr, label, rows[i], 28, y + 17, 0);
+    RoundRect(cr, kSummaryBoxX - 1, y - 3, kSummaryBoxW + 2, 26, 6);
+    SetColor(cr, pal::kInk);
+    cairo_fill(cr);
+    cairo_rectangle(cr, kSummaryBoxX, y - 1.5, kSummaryBoxW, 23);
+    SetColor(cr, pal::kHudBox);
+    cairo_fill(cr);
+  }
+  TextStyle sub;
+  sub.font = Font::Bold;
+  sub.size = 13;
+  sub.fill = pal::kInk;
+  DrawFitText(cr, sub, "Click, or press a key, to go on", 155, 228, 270);
+  WriteBmp(c, dir + "/summary.bmp", Key::Blue, pal::kBoard);
+  // The hall-of-fame box of a score that did not make the list.
+  Canvas n(static_cast<int>(kSummaryBoxW), 20);
+  SetColor(n.cr(), pal::kHudBox);
+  cairo_paint(n.cr());
+  TextStyle st;
+  st.font = Font::CondBold;
+  st.size = 15;
+  st.fill = pal::kOrangeLight;
+  DrawFitText(n.cr(), st, "not listed", kSummaryBoxW / 2, 15, kSummaryBoxW - 6);
+  WriteBmp(n, dir + "/notlisted.bmp", Key::Opaque, pal::kHudBox);
+}
+
+// "+" and the digits in the rising pop-ups' style, for the group's sum times
+// its multiplier, which rises when the group is scored.
+void ScoreGlyphs(const std::string& dir) {
+  Canvas c(110, 17);
+  TextStyle st;
+  st.font = Font::CondBold;
+  st.size = 14;
+  st.fill = pal::kWhite;
+  st.outline = 1.6;
+  const std::string glyphs = "+0123456789";
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    cairo_reset_clip(c.cr());
+    cairo_rectangle(c.cr(), i * 10.0, 0, 10, 17);
+    cairo_clip(c.cr());
+    DrawText(c.cr(), st, glyphs.substr(i, 1), i * 10.0 + 5, 13.5, 1);
+  }
+  WriteBmp(c, dir + "/scoreglyphs.bmp", Key::Blue, pal::kBoard);
+}
+
 void GameButtons(const std::string& dir) {
   ButtonLook look;
   look.radius = 10;
@@ -382,10 +500,10 @@ void HowToPlay(const std::string& dir, const Wording& words) {
   DrawText(cr, small, "the touching cheeky faces go", 504, y0 + 106, 1);
 
   double y = y0 + 160;
-  Para(cr, 44, y, "Groups:", "at least 2 touching heads. Each head scores more than the",
-       "one before: 100, 200, 300 ... so big groups pay best.");
-  Para(cr, 44, y + 52, "Twins:", "two heads of the same colour and face in one group",
-       "raise the multiplier: \xC3\x97" "2, \xC3\x97" "3 ...");
+  Para(cr, 44, y, "Groups:", "at least 2 touching heads. Heads score 100, 200, 300 ..., then",
+       "the group's sum again, times the multiplier: 3 heads = 600 + 600.");
+  Para(cr, 44, y + 52, "Twins:", "a head of the same colour and face as one before it in the",
+       "group scores no points of its own but raises the multiplier: \xC3\x97" "2, \xC3\x97" "3 ...");
   // guys
   double gy = y + 100;
   RoundRect(cr, 40, gy, 104, 68, 10);
@@ -508,6 +626,10 @@ void MakeGameArt(const std::string& dir) {
   Congrats(dir);
   GameOver(dir);
   HallFamePop(dir);
+  PausedCover(dir);
+  NoMoves(dir);
+  Summary(dir);
+  ScoreGlyphs(dir);
   GameButtons(dir);
   for (const Wording* words : {&kMouseWording, &kTouchWording}) HowToPlay(dir, *words);
   Credits(dir);

@@ -64,6 +64,7 @@ void Game::PlaceBlock(int cell, int colour, int face) {
     rules.Place(cell, std::nullopt);
   }
   dirty = 1;
+  BoardChanged();
 }
 
 int Game::CellAt(int x, int y) const {

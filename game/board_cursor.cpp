@@ -5,7 +5,8 @@
 namespace {
 
 // Scan codes of the letter keys the game answers to.
-constexpr int kZ = 0x2C, kX = 0x2D, kN = 0x31, kH = 0x23, kM = 0x32;
+constexpr int kZ = 0x2C, kX = 0x2D, kN = 0x31, kH = 0x23, kM = 0x32, kP = 0x19, kE = 0x12, kC = 0x2E;
+constexpr int kPauseKey = 0xC5;
 
 }  // namespace
 
@@ -32,6 +33,11 @@ BoardCursor::Action BoardCursor::HandleKey(int event) {
     case kN: return Action::kNewGame;
     case kH: return Action::kHelp;
     case kM: return Action::kMenu;
+    case kP:
+    case kPauseKey: return Action::kPause;
+    case kE:
+    case KeyQueue::kEnter: return Action::kEndRound;
+    case kC: return Action::kPalette;
     default: return Action::kNone;
   }
   if (!shown) {

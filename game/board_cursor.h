@@ -16,6 +16,9 @@ class BoardCursor {
     kNewGame,     // N
     kHelp,        // H
     kMenu,        // M
+    kPause,       // P or Pause
+    kEndRound,    // Enter or E: ends a round that has no move left
+    kPalette,     // C: the other set of head colours
   };
 
   BoardCursor(int columns, int rows) : columns(columns), rows(rows) {}

@@ -88,6 +88,7 @@ int Game::Congratulate(int buttons) {
   if (EnterHighScore(score) == 0) return 0;
   redrawManager.RestoreAll();
   if (ButtonSet* set = screen.GetButtons()) set->DrawAll();
+  ShowSummary();
   return 1;
 }
 
@@ -95,13 +96,32 @@ int Game::GameOver() {
   StopCountdown();
   DrawFrame(redrawManager.GetBackBuffer());
   redrawManager.QueueAll();
-  PlaySound("thunder");
-  if (ShowPicture("GameOverOOT.bmp", 290, 148, true, 2000) == 0) return kQuit;
+  // A round the player ended for want of moves needs no "time's up".
+  if (!endedStuck) {
+    PlaySound("thunder");
+    if (ShowPicture("GameOverOOT.bmp", 290, 148, true, 2000) == 0) return kQuit;
+  }
   if (EnterHighScore(score) == 0) return kQuit;
   redrawManager.RestoreAll();
   SetState(kIdle);
   dirty = 1;
+  ShowSummary();
   return kFrameDrawn;
+}
+
+void Game::ShowSummary() {
+  // A watched game's score is its player's: the viewer gets no summary of it.
+  if (playback.Watching()) return;
+  const HighScoreEntry* best = highScores.Entry(0);
+  summary = EndSummary{true, score, lastPlace, best ? best->score : 0};
+  // A button still held from the picture before must come up before a press counts.
+  summaryButtons = 3;
+}
+
+void Game::TakeSummaryInput(int buttons, bool keyPressed) {
+  const bool newPress = (buttons & 3) != 0 && (summaryButtons & 3) == 0;
+  summaryButtons = buttons;
+  if (keyPressed || newPress) summary.shown = false;
 }
 
 int Game::EnterHighScore(int value) {
@@ -115,6 +135,7 @@ void Game::EnterEndedGameScore() {
 
 bool Game::InsertScore(int value) {
   endedScorePending = false;
+  lastPlace = 0;
   // A watched game's score is its own player's, not this one's.
   if (playback.Watching()) return false;
   playerRegistry.SetPath(records::kOptionsFromGame);
@@ -132,6 +153,13 @@ bool Game::InsertScore(int value) {
   if (merged.saved || !merged.anyInserted) unsavedScores.clear();
   if (!merged.anyInserted) return false;
   scoresUnsaved = !merged.saved;
+  // The score's place in the table as it now stands (the first of equal entries).
+  if (merged.lastInserted)
+    for (int i = 0; i < highScores.Count(); ++i)
+      if (const HighScoreEntry* e = highScores.Entry(i); e->score == value && std::strncmp(e->name, entry.c_str(), HighScoreTable::kNameSize - 1) == 0) {
+        lastPlace = i + 1;
+        break;
+      }
   if (scoresUnsaved)
     ReportUnsaved("Your score", "hiscore.dat", saved.tableError,
                   "It stays in the hall of fame until the game is closed.");

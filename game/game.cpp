@@ -123,6 +123,10 @@ void Game::NewGame() {
   screen.MakeGuys();
   cursor.Home();
   timerDots = new TimerDots("timerdots.bmp", 5, 10, 15, 0, 0);
+  paused = pausePending = false;
+  endedStuck = false;
+  summary.shown = false;
+  BoardChanged();
 }
 
 int Game::Update() {
@@ -135,12 +139,31 @@ int Game::Update() {
       keyQueue.Flush();
     }
   } dropKeys;
+  // A pause asked for by the window while this frame runs an animation or
+  // shows a picture comes when the frame ends, so the animation keeps its time.
+  struct Updating {
+    Game& game;
+    explicit Updating(Game& g) : game(g) { game.updating = true; }
+    ~Updating() {
+      game.updating = false;
+      if (game.pausePending) {
+        game.pausePending = false;
+        game.Pause();
+      }
+    }
+  } updatingNow{*this};
   PollServerDeals();
 
   int x = 0, y = 0, buttons = 0;
   mouseCursor.GetState(&x, &y, &buttons);
   cursor.NoteMouse(x, y);
-  const BoardCursor::Action key = playback.Watching() ? WatchControls(x, y, buttons) : TakeKeys();
+  if (summary.shown) TakeSummaryInput(buttons, false);
+  BoardCursor::Action key = BoardCursor::Action::kNone;
+  if (paused)
+    UpdatePaused(x, y, buttons);
+  else
+    key = playback.Watching() ? WatchControls(x, y, buttons) : TakeKeys();
+  if (key == BoardCursor::Action::kPause) Pause();
   ButtonSet* set = screen.GetButtons();
   int keyButtons = 0;
   if (set) {
@@ -176,11 +199,15 @@ int Game::Update() {
       NewGameBlink();
       break;
     case kPlaying:
+      if (paused) break;
       // The countdown is looked at before the frame's input and again after
       // it: a click in the frame the countdown ran out is not taken.
       if (!RunOut() && playback.Watching()) {
         PlayBack();
       } else if (!RunOut()) {
+        // A board with no move left ends when the player asks (a click on
+        // the notice, which is then no click on the board under it).
+        if (!movesLeft && StuckRoundEndAsked(x, y, buttons, key) && EndStuckRound()) break;
         // One action a frame, as the keys already are: a click, else the
         // cursor's click, else a guy's order.
         const bool acted = BoardClicks(x, y, buttons) ||
@@ -214,6 +241,7 @@ int Game::Update() {
     default:
       break;
   }
+  UpdatePreview(x, y);
   DrawFrame(redrawManager.GetBackBuffer());
   return kFrameDrawn;
 }
@@ -230,7 +258,8 @@ int Game::HelpPopup() {
   redrawManager.RestoreRect(popup.GetLeft(), popup.GetTop(), shown ? shown->width : 0, shown ? shown->height : 0);
   dirty = 1;
   DrawFrame(redrawManager.GetBackBuffer());
-  StartCountdown();
+  // A paused game stays paused behind the help.
+  if (!paused) StartCountdown();
   return 1;
 }
 
@@ -288,6 +317,7 @@ bool Game::ClickCell(int cell, int byFace) {
   const quibbleton::Events events = rules.Apply(action);
   recorder.Note(action, events, at);
   Show(events);
+  BoardChanged();
   SetBusyCursor(0);
   return !events.empty();
 }
@@ -299,6 +329,8 @@ bool Game::RunOut() const {
 
 BoardCursor::Action Game::TakeKeys() {
   while (int event = keyQueue.Pop()) {
+    // Any key closes the summary, and does what it does besides.
+    if (summary.shown) TakeSummaryInput(summaryButtons, true);
     if (DailyDealKey(event)) continue;
     const BoardCursor::Action action = cursor.HandleKey(event);
     if (action != BoardCursor::Action::kNone) {
@@ -375,7 +407,17 @@ std::string Game::Describe() {
   text += "\nbuttons";
   if (ButtonSet* set = screen.GetButtons())
     for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
-  return text + "\n" + cursor.Describe();
+  text += "\n" + cursor.Describe();
+  // The player's aids: the pause, the moves left, the group under the
+  // pointer with its points, and the end-of-game summary.
+  text += std::string("paused ") + (paused ? "yes" : "no") + "\nmoves " + (NoMovesLeft() ? "none" : "some") +
+          "\npreview " + std::to_string(preview.points);
+  for (int cell : preview.cells) text += " " + std::to_string(cell);
+  text += "\nsummary ";
+  text += summary.shown ? std::to_string(summary.score) + " " + std::to_string(summary.place) + " " +
+                              std::to_string(summary.best)
+                        : std::string("none");
+  return text + "\n";
 }
 
 int64_t Game::ReplayTime() const { return CountdownMs(); }
@@ -403,14 +445,22 @@ void Game::Wait(int64_t ms) {
 }
 
 void Game::DrawFrame(IDirectDrawSurface* surface) {
-  if (dirty) DrawBoard();
+  if (dirty && paused)
+    DrawPausedCover(surface);
+  else if (dirty)
+    DrawBoard();
   spriteList.DrawAll(surface);
   DrawHud();
   if (timerDots) {
     timerDots->fraction = gameTime > 0 ? static_cast<float>(GetSecondsLeft()) / static_cast<float>(gameTime) : 0.0f;
     timerDots->Draw(surface, 4, 202);
   }
+  // Under the cover nothing of the board shows, not even its rising points.
+  if (paused) return;
   UpdatePopups(surface);
+  DrawPreview(surface);
+  if (NoMovesLeft()) DrawNoMoves(surface);
+  if (summary.shown) DrawSummary(surface);
   if (cursor.Shown()) DrawFocusFrame(CursorRect());
   if (playback.Watching()) DrawWatchStatus();
 }

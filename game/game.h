@@ -38,8 +38,19 @@ class Block : public Sprite {
 // group's multiplier.
 class ScorePopup : public Sprite {
  public:
+  ScorePopup() = default;
+  // A pop-up made for one group (its multiplied sum) owns its picture.
+  explicit ScorePopup(IDirectDrawSurface* ownImage) : ownImage(ownImage) {}
+  ~ScorePopup() override {
+    if (ownImage) ownImage->Release();
+  }
+  ScorePopup(const ScorePopup&) = delete;
+  ScorePopup& operator=(const ScorePopup&) = delete;
   void Move() override;
   int32_t expiry = 0;  // tick after which it is gone
+
+ private:
+  IDirectDrawSurface* ownImage = nullptr;
 };
 
 // The remaining time as a grid of dots that empties from the bottom right.
@@ -117,7 +128,40 @@ class Game : public GameBase {
   void DrawHud();
   void AddPointsPopup(const Block& block, int index);
   void AddMultiplierPopup(const Block& block);
+  // The group's sum times its multiplier, "+N", rising from (x, y) as the
+  // group is scored: the heads' pop-ups and it add up to what the score gained.
+  void AddGroupPopup(float x, float y, int points);
   void UpdatePopups(IDirectDrawSurface* surface);
+
+  // Pausing (game/pause.cpp): P, the Pause key or the window losing its
+  // focus stop the countdown and cover the board until the player comes
+  // back, so a pause gives no time to think. The replay notes each pause.
+  void Pause();
+  // From the window's messages: at once between frames; a frame running an
+  // animation pauses when it ends, so the animation keeps its game time.
+  void RequestPause();
+  bool Paused() const { return paused; }
+
+  // The group a click on the head under the pointer (or the keyboard frame)
+  // would take, outlined, and what it would add, in the sidebar: the colour
+  // group, or the face group while Shift is held. No cells when none.
+  const std::vector<int>& PreviewCells() const { return preview.cells; }
+  int PreviewPoints() const { return preview.points; }
+
+  // A board where no click and no guy can change anything: the game says so
+  // and the player may end the round at once (Enter, E or a click on the
+  // notice), which scores as the countdown running out would.
+  bool NoMovesLeft() const;
+
+  // The end-of-game summary, shown from a game's end until the next click or
+  // key: the score, its place in the hall of fame (0: not listed) and the best.
+  struct EndSummary {
+    bool shown = false;
+    int score = 0;
+    int place = 0;
+    int best = 0;
+  };
+  const EndSummary& Summary() const { return summary; }
 
   // End of game.
   // The cleared board's bonus for every second left, counting the countdown down.
@@ -168,6 +212,24 @@ class Game : public GameBase {
   void (*soundListener)(const char* name) = nullptr;
 
  private:
+  // A paused frame: a key, or a click on the cover, comes back.
+  void UpdatePaused(int x, int y, int buttons);
+  void Resume(int buttons);
+  void DrawPausedCover(IDirectDrawSurface* surface);
+  // The rules acted: the preview and the moves left are worked out again.
+  void BoardChanged();
+  void UpdatePreview(int x, int y);
+  void DrawPreview(IDirectDrawSurface* surface);
+  // Ends a round with no move left (state OutOfTime, without the time's-up
+  // picture); false when the timeline does not take it now.
+  bool EndStuckRound();
+  // Enter or E, or a new press on the notice, while no move is left.
+  bool StuckRoundEndAsked(int x, int y, int buttons, BoardCursor::Action key);
+  void DrawNoMoves(IDirectDrawSurface* surface);
+  // After a game's end has entered its score: the summary, until a click or key.
+  void ShowSummary();
+  void TakeSummaryInput(int buttons, bool keyPressed);
+  void DrawSummary(IDirectDrawSurface* surface);
   int HelpPopup();
   // 1 when the launcher was started; 0 after telling the player it could not be.
   int StartLauncher();
@@ -264,6 +326,30 @@ class Game : public GameBase {
   Sprite* congrats = nullptr;
   int congratsTime = 0;
   BoardCursor cursor{15, 10};
+
+  bool paused = false;
+  bool pausePending = false;
+  // Inside Update (which runs the animations and pictures).
+  bool updating = false;
+  // While the rules' events are being shown: the board is a step behind them.
+  bool showing = false;
+  struct Preview {
+    int cell = -1;
+    bool byFace = false;
+    unsigned boardStamp = 0;
+    std::vector<int> cells;
+    int points = 0;
+  } preview;
+  // Counts the rules' changes, so the preview knows when to look again.
+  unsigned boardStamp = 1;
+  bool movesLeft = true;
+  // The end of the round by "no more moves" skips the time's-up picture.
+  bool endedStuck = false;
+  EndSummary summary;
+  // The buttons as last seen while the summary shows: a new press closes it.
+  int summaryButtons = 0;
+  // The hall-of-fame place the last score entered at (0: not listed).
+  int lastPlace = 0;
 };
 
 extern Game game;

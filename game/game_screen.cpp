@@ -5,6 +5,7 @@
 
 #include "game/game.h"
 #include "platform/win/window.h"
+#include "gx/surface.h"
 #include "widgets/button.h"
 #include "widgets/redraw_manager.h"
 #include "sound/sound_registry.h"
@@ -54,6 +55,12 @@ void GameScreen::FreeSheets() {
   delete scoreFont;
   delete multiplierStrip;
   crumbleSheet = guySheet = headsSheet = scoreFont = multiplierStrip = nullptr;
+  for (Sprite** picture : {&pausedCover, &noMovesNotice, &summaryPanel, &notListed}) {
+    delete *picture;
+    *picture = nullptr;
+  }
+  for (IDirectDrawSurface* glyph : scoreGlyphs) glyph->Release();
+  scoreGlyphs.clear();
 }
 
 void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
@@ -94,6 +101,16 @@ void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   multiplierStrip->LoadStrip("scoremultipliers.bmp", 25, 1);
   crumbleSheet = new Sprite();
   crumbleSheet->LoadGrid("crumbleanim.bmp", 41, 55);
+  const auto loadPicture = [](const char* path) {
+    Sprite* sprite = new Sprite();
+    sprite->LoadStrip(path, 1, 0);
+    return sprite;
+  };
+  pausedCover = loadPicture("paused.bmp");
+  noMovesNotice = loadPicture("nomoves.bmp");
+  summaryPanel = loadPicture("summary.bmp");
+  notListed = loadPicture("notlisted.bmp");
+  LoadAndSplit("scoreglyphs.bmp", scoreGlyphs, 10, 17);
 
   for (int t = 0; t < kHeads; ++t) {
     Sprite* crumble = new Sprite();
@@ -120,7 +137,13 @@ void GameScreen::Leave() {
   FreeSheets();
 }
 
-int GameScreen::HandleMessage(HWND, UINT, WPARAM, LPARAM) { return 1; }
+int GameScreen::HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM) {
+  // A game left for another window stops its countdown and hides its board.
+  const bool leaving = (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) ||
+                       (message == WM_ACTIVATEAPP && wParam == 0);
+  if (leaving) game.RequestPause();
+  return 1;
+}
 
 int GameScreen::Run(int) {
   if (game.Update() == Game::kQuit) return kScreenQuit;

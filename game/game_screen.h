@@ -3,6 +3,8 @@
 // animations are copied from, and hands each frame to the game.
 #pragma once
 
+#include <vector>
+
 #include "screens/screen.h"
 #include "widgets/sprite.h"
 class Button;
@@ -31,6 +33,13 @@ class GameScreen : public Screen {
   Sprite* MultiplierStrip() const { return multiplierStrip; }
   Sprite* CrumbleTemplate(int t) const { return (t >= 0 && t < kHeads) ? crumbleTemplates[t] : nullptr; }
   Sprite* GuySheet() const { return guySheet; }
+  // The pictures of a pause, of a board with no move left and of a game's end.
+  Sprite* PausedCover() const { return pausedCover; }
+  Sprite* NoMovesNotice() const { return noMovesNotice; }
+  Sprite* SummaryPanel() const { return summaryPanel; }
+  Sprite* NotListed() const { return notListed; }
+  // "+", then the digits 0..9, in the pop-ups' style.
+  const std::vector<IDirectDrawSurface*>& ScoreGlyphs() const { return scoreGlyphs; }
   // The invisible button over guy 0..19 (see quibbleton::kGuys), which
   // orders his push; null outside 0..19 or before Enter.
   Button* GuyHotSpot(int guy) const { return (guy >= 0 && guy < kGuys) ? guyHotSpots[guy] : nullptr; }
@@ -48,6 +57,11 @@ class GameScreen : public Screen {
   Sprite* crumbleTemplates[kHeads] = {};
   Sprite* guySheet = nullptr;
   Sprite* guyTemplates[kGuys] = {};
+  Sprite* pausedCover = nullptr;
+  Sprite* noMovesNotice = nullptr;
+  Sprite* summaryPanel = nullptr;
+  Sprite* notListed = nullptr;
+  std::vector<IDirectDrawSurface*> scoreGlyphs;
   // Owned by the screen's buttons.
   Button* guyHotSpots[kGuys] = {};
 };

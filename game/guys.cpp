@@ -17,6 +17,7 @@ bool Game::Order(int guy, bool thenSettle) {
   if (!GuySprite(guy)) rules.TakeOff(guy);
   if (!thenSettle) {
     Show(rules.Order(guy));
+    BoardChanged();
     return true;
   }
   const int64_t at = ReplayTime();
@@ -25,6 +26,7 @@ bool Game::Order(int guy, bool thenSettle) {
   const quibbleton::Events events = rules.Apply(action);
   recorder.Note(action, events, at);
   Show(events);
+  BoardChanged();
   return !events.empty();
 }
 

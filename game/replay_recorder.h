@@ -34,6 +34,8 @@ class ReplayRecorder {
     return !Recording() || timeline->Check(ms) == quibbleton::PlayTimeline::Refusal::kNone;
   }
   bool TakesNewGameAt(int64_t ms) const { return !Recording() || timeline->TakesNewGame(ms); }
+  bool TakesNoMovesEndAt(int64_t ms) const { return !Recording() || timeline->TakesNewGame(ms); }
+  void NotePause(int64_t) {}
   bool RunOutAt(int64_t ms, bool countdownAtZero) const {
     return Recording() ? timeline->RunOut(ms) : countdownAtZero;
   }

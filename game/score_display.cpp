@@ -1,13 +1,16 @@
 // What the game draws besides the board and the animations: the three HUD
 // numbers, the timer dots and the score pop-ups rising from removed heads.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "game/game.h"
 #include "game/game_screen.h"
 #include "game/rules/timing.h"
 #include "shell/app.h"
 #include "gx/frame_clock.h"
+#include "gx/surface.h"
 #include "widgets/redraw_manager.h"
 
 namespace {
@@ -27,6 +30,13 @@ void DrawNumber(Sprite* font, int right, int y, const char* text, IDirectDrawSur
     x += glyph;
   }
 }
+
+// The box under the buttons where the pointer's group shows its points.
+constexpr RECT kPreviewBox{4, 572, 91, 595};
+// The summary panel over the board, and its number boxes (left and right
+// edge, first row's top and the step between rows) in the panel.
+constexpr int kSummaryX = 290, kSummaryY = 150;
+constexpr int kSummaryBoxLeft = 160, kSummaryBoxRight = 276, kSummaryFirstRow = 88, kSummaryRowStep = 40;
 
 }  // namespace
 
@@ -143,4 +153,60 @@ void Game::DrawHud() {
   DrawNumber(font, 88, 116, text, target);
   std::snprintf(text, sizeof text, "%d", groupPoints);
   DrawNumber(font, 84, 158, text, target);
+  // The box under the buttons: what a click on the group under the pointer would add.
+  redrawManager.RestoreRect(kPreviewBox.left, kPreviewBox.top, kPreviewBox.right - kPreviewBox.left,
+                            kPreviewBox.bottom - kPreviewBox.top);
+  if (!showing && !paused && preview.points > 0) {
+    std::snprintf(text, sizeof text, "%d", preview.points);
+    DrawNumber(font, 88, 574, text, target);
+  }
+}
+
+void Game::AddGroupPopup(float x, float y, int points) {
+  const std::vector<IDirectDrawSurface*>& glyphs = screen.ScoreGlyphs();
+  if (points <= 0 || glyphs.size() < 11) return;
+  char text[16];
+  std::snprintf(text, sizeof text, "+%d", points);
+  const int length = static_cast<int>(std::strlen(text));
+  int glyphWidth = 0, glyphHeight = 0;
+  GetSurfaceSize(glyphs[0], &glyphWidth, &glyphHeight);
+  IDirectDrawSurface* image = CreateOffscreenSurface(glyphWidth * length, glyphHeight);
+  if (!image) return;
+  // Pure blue is the pop-ups' transparent colour; the glyphs keep theirs.
+  Fill(image, PackColor(image, 0, 0, 255));
+  SetColorKeyRGB(image, 0, 0, 255);
+  for (int i = 0; i < length; ++i) {
+    const int glyph = text[i] == '+' ? 0 : text[i] - '0' + 1;
+    DrawSurfaceAt(glyphs[static_cast<size_t>(glyph)], image, i * glyphWidth, 0);
+  }
+  ScorePopup* popup = new ScorePopup(image);
+  popup->AddSharedFrame(image);
+  // Centred over the head it rises from, inside the board's width.
+  popup->x = std::max(static_cast<float>(originX), x + static_cast<float>(cellWidth - glyphWidth * length) / 2.0f);
+  popup->y = y;
+  popup->vx = 0.0f;
+  popup->vy = y >= 10.0f ? -50.0f : 0.0f;
+  popup->expiry = TicksAfter(static_cast<int>(quibbleton::kPopupMs));
+  popups.push_back(popup);
+}
+
+void Game::DrawSummary(IDirectDrawSurface* surface) {
+  Sprite* panel = screen.SummaryPanel();
+  if (!panel || !surface) return;
+  panel->SetPosition(kSummaryX, kSummaryY);
+  panel->DrawTo(surface);
+  Sprite* font = screen.ScoreFont();
+  const int right = kSummaryX + kSummaryBoxRight;
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", summary.score);
+  DrawNumber(font, right, kSummaryY + kSummaryFirstRow, text, surface);
+  if (summary.place > 0) {
+    std::snprintf(text, sizeof text, "%d", summary.place);
+    DrawNumber(font, right, kSummaryY + kSummaryFirstRow + kSummaryRowStep, text, surface);
+  } else if (Sprite* none = screen.NotListed()) {
+    none->SetPosition(kSummaryX + kSummaryBoxLeft, kSummaryY + kSummaryFirstRow + kSummaryRowStep);
+    none->DrawTo(surface);
+  }
+  std::snprintf(text, sizeof text, "%d", summary.best);
+  DrawNumber(font, right, kSummaryY + kSummaryFirstRow + 2 * kSummaryRowStep, text, surface);
 }

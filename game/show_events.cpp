@@ -27,6 +27,13 @@ void Game::Show(const quibbleton::Events& events) {
   using quibbleton::WaitMs;
   // A push puts its guy back where he stood.
   float guyHomeX = 0.0f;
+  // The group's sum times its multiplier rises from its last head.
+  float lastHeadX = 0.0f, lastHeadY = 0.0f;
+  struct Showing {
+    bool& flag;
+    explicit Showing(bool& f) : flag(f) { flag = true; }
+    ~Showing() { flag = false; }
+  } showingNow{showing};
   const auto placeGuy = [this](int guy, int cell) -> Sprite* {
     Sprite* sprite = GuySprite(guy);
     if (sprite) CellPosition(cell, &sprite->x, &sprite->y);
@@ -58,7 +65,10 @@ void Game::Show(const quibbleton::Events& events) {
         else
           AddPointsPopup(*block, e.index);
         AddScore(e.points);
-        groupPoints += (e.index + 1) * 100;
+        // What the score gained: a twin's head shows its multiplier and adds nothing.
+        groupPoints += e.points;
+        lastHeadX = block->x;
+        lastHeadY = block->y;
         board[static_cast<size_t>(e.cell)] = nullptr;
         delete block;
       },
@@ -66,6 +76,7 @@ void Game::Show(const quibbleton::Events& events) {
         Wait(WaitMs(e));
         AddScore(e.points);
         groupPoints += e.points;
+        AddGroupPopup(lastHeadX, lastHeadY, e.points);
       },
       [&](const ev::HeadFell& e) {
         if (e.first) PlaySound("blockhit");

@@ -89,12 +89,16 @@ IDirectDrawSurface* CreateOffscreenSurface(int width, int height) {
 void Fill(IDirectDrawSurface* surface, uint16_t value) {
   int width = 0, height = 0;
   GetSurfaceSize(surface, &width, &height);
-  if (width <= 0 || height <= 0) return;
+  FillRect(surface, 0, 0, width, height, value);
+}
+
+void FillRect(IDirectDrawSurface* surface, int x, int y, int w, int h, uint16_t value) {
+  if (!surface || w <= 0 || h <= 0) return;
   DDBLTFX fx{};
   fx.dwSize = sizeof(fx);
   fx.dwFillColor = value;
-  RECT whole{0, 0, width, height};
-  surface->Blt(&whole, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+  RECT r{x, y, x + w, y + h};
+  surface->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
 }
 
 void GetSurfaceSize(IDirectDrawSurface* surface, int* width, int* height) {

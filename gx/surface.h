@@ -28,6 +28,9 @@ int ReadPixel(IDirectDrawSurface* surface, int x, int y);
 IDirectDrawSurface* CreateOffscreenSurface(int width, int height);
 // Colour-fills the whole surface with the raw 16-bit value.
 void Fill(IDirectDrawSurface* surface, uint16_t value);
+// Colour-fills the rectangle (x, y, w, h) with the raw 16-bit value; nothing
+// for an empty one. A rectangle sticking out of the surface fills nothing.
+void FillRect(IDirectDrawSurface* surface, int x, int y, int w, int h, uint16_t value);
 // Size from the surface description; 0 x 0 for no surface. Either out may be null.
 void GetSurfaceSize(IDirectDrawSurface* surface, int* width, int* height);
 // The surface's rectangle centred in (x, y, w, h), halves rounded down separately.

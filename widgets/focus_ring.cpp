@@ -13,15 +13,6 @@ bool shown = false;
 bool mouseKnown = false;
 int lastMouseX = 0, lastMouseY = 0;
 
-void FillRect(IDirectDrawSurface* surface, int x, int y, int w, int h, uint16_t colour) {
-  if (w <= 0 || h <= 0) return;
-  DDBLTFX fx{};
-  fx.dwSize = sizeof(fx);
-  fx.dwFillColor = colour;
-  RECT r{x, y, x + w, y + h};
-  surface->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
-}
-
 // One line of the frame, inset by `in` from rect.
 void Outline(IDirectDrawSurface* surface, const RECT& rect, int in, int thickness, uint16_t colour) {
   const int x = rect.left + in, y = rect.top + in;

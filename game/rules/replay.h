@@ -44,7 +44,7 @@ bool IsDealId(std::string_view id);
 
 // How a game ended: its countdown ran out or its board was cleared, or the
 // player pressed New game during it (the game then offers the score it had).
-enum class ReplayEnd { kFinished, kNewGame };
+enum class ReplayEnd { kFinished, kNewGame, kNoMoves };
 
 struct TimedAction {
   int64_t ms = 0;  // game time since New game

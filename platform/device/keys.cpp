@@ -69,6 +69,7 @@ constexpr KeyInfo kKeys[] = {
     {Key::End, "END", 0, 0},
     {Key::Down, "DOWN", 0, 0},
     {Key::PageDown, "PAGEDOWN", 0, 0},
+    {Key::Pause, "PAUSE", 0, 0},
 };
 
 // KeyInfoOf finds a key by its code: the table runs in the order of the codes.

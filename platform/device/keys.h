@@ -19,9 +19,10 @@ enum class Key : uint8_t {
   Z, X, C, V, B, N, M, Comma, Period, Slash, RightShift,
   Space, F1,
   Home, Up, PageUp, Left, Right, End, Down, PageDown,
+  Pause,
 };
 // Every code is below this, so state can be kept in an array by code.
-constexpr int kKeyCount = static_cast<int>(Key::PageDown) + 1;
+constexpr int kKeyCount = static_cast<int>(Key::Pause) + 1;
 
 struct KeyInfo {
   Key key;
@@ -31,7 +32,7 @@ struct KeyInfo {
 };
 
 // By script name (ESC, F1, TAB, ENTER, BACKSPACE, SPACE, LSHIFT, RSHIFT, MINUS, A-Z, 0-9,
-// UP, DOWN, LEFT, RIGHT, PAGEUP, PAGEDOWN, HOME, END).
+// UP, DOWN, LEFT, RIGHT, PAGEUP, PAGEDOWN, HOME, END, PAUSE).
 const KeyInfo* KeyByName(std::string_view name);
 // The key that types c, and whether shift is needed.
 const KeyInfo* KeyForChar(char c, bool* needsShift);

@@ -38,6 +38,7 @@ Key KeyFromSdl(SDL_Scancode sc) {
     case SDL_SCANCODE_END: return Key::End;
     case SDL_SCANCODE_DOWN: return Key::Down;
     case SDL_SCANCODE_PAGEDOWN: return Key::PageDown;
+    case SDL_SCANCODE_PAUSE: return Key::Pause;
     default: return Key::None;
   }
 }

@@ -27,6 +27,7 @@ constexpr PlacedKey kPlaces[] = {
     {"PageUp", Key::PageUp},        {"ArrowLeft", Key::Left},
     {"ArrowRight", Key::Right},     {"End", Key::End},
     {"ArrowDown", Key::Down},       {"PageDown", Key::PageDown},
+    {"Pause", Key::Pause},
 };
 
 Key PlacedKeyOf(std::string_view code) {

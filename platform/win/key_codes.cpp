@@ -79,6 +79,7 @@ constexpr KeyCodes kCodes[] = {
     {Key::End, {0xCF, 0x23}},
     {Key::Down, {0xD0, 0x28}},
     {Key::PageDown, {0xD1, 0x22}},
+    {Key::Pause, {0xC5, 0x13}},
 };
 
 constexpr bool InCodeOrder() {

@@ -16,6 +16,7 @@
 #include "platform/win/ddraw.h"
 #include "platform/win/window.h"
 #include "gx/gx.h"
+#include "gx/surface.h"
 
 namespace fwtest {
 
@@ -122,11 +123,6 @@ inline uint16_t Pixel(const IDirectDrawSurface* s, int x, int y) {
 
 inline void SetPixel(IDirectDrawSurface* s, int x, int y, uint16_t v) {
   reinterpret_cast<uint16_t*>(s->Pixels() + static_cast<size_t>(y) * s->Pitch())[x] = v;
-}
-
-inline void FillRect(IDirectDrawSurface* s, int x, int y, int w, int h, uint16_t v) {
-  for (int j = y; j < y + h; ++j)
-    for (int i = x; i < x + w; ++i) SetPixel(s, i, j, v);
 }
 
 inline void FillAll(IDirectDrawSurface* s, uint16_t v) { FillRect(s, 0, 0, s->Width(), s->Height(), v); }
