@@ -48,6 +48,7 @@ class ScorePopup : public Sprite {
   ScorePopup& operator=(const ScorePopup&) = delete;
   void Move() override;
   int32_t expiry = 0;  // tick after which it is gone
+  int32_t points = 0;  // what it says the score gained (0 for a multiplier)
 
  private:
   IDirectDrawSurface* ownImage = nullptr;

@@ -104,6 +104,7 @@ void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   const auto loadPicture = [](const char* path) {
     Sprite* sprite = new Sprite();
     sprite->LoadStrip(path, 1, 0);
+    sprite->SetColorKey(0, 0, 255);
     return sprite;
   };
   pausedCover = loadPicture("paused.bmp");

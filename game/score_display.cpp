@@ -108,6 +108,7 @@ void Game::AddPointsPopup(const Block& block, int index) {
   IDirectDrawSurface* image =
       tile >= 0 && tile < static_cast<int>(scoreTiles.size()) ? scoreTiles[static_cast<size_t>(tile)] : nullptr;
   popups.push_back(NewPopup(image, block));
+  popups.back()->points = (index + 1) * 100;
 }
 
 void Game::AddMultiplierPopup(const Block& block) {
@@ -187,6 +188,7 @@ void Game::AddGroupPopup(float x, float y, int points) {
   popup->vx = 0.0f;
   popup->vy = y >= 10.0f ? -50.0f : 0.0f;
   popup->expiry = TicksAfter(static_cast<int>(quibbleton::kPopupMs));
+  popup->points = points;
   popups.push_back(popup);
 }
 

@@ -65,8 +65,7 @@ void Game::Show(const quibbleton::Events& events) {
         else
           AddPointsPopup(*block, e.index);
         AddScore(e.points);
-        // What the score gained: a twin's head shows its multiplier and adds nothing.
-        groupPoints += e.points;
+        groupPoints += (e.index + 1) * 100;
         lastHeadX = block->x;
         lastHeadY = block->y;
         board[static_cast<size_t>(e.cell)] = nullptr;

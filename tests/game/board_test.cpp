@@ -133,7 +133,12 @@ TEST_F(GameFixture, ColourAndFaceGroupsFollowTheirKeyInDiscoveryOrder) {
   EXPECT_EQ(game.GroupPoints(), 600 + 1200);
   EXPECT_EQ(CountSound("crack"), 3);
   EXPECT_EQ(CountSound("bonus"), 1);
-  EXPECT_EQ(game.PopupCount(), 3);
+  // 100, x2, 300, then the group's sum times its multiplier: they add up to the score.
+  ASSERT_EQ(game.PopupCount(), 4);
+  int shown = 0;
+  for (const ScorePopup* popup : game.Popups()) shown += popup->points;
+  EXPECT_EQ(shown, game.GetScore());
+  EXPECT_EQ(game.Popups().back()->points, 600 * 2);
 }
 
 TEST_F(GameFixture, TwinsRaiseTheMultiplierOncePerEarlierHead) {
@@ -156,7 +161,7 @@ TEST_F(GameFixture, PointsPopupsShowTheHeadsColourAndPlaceInTheGroup) {
   // Five heads of colour 3 with five faces: no twins, five points pop-ups.
   for (int c = 0; c < 5; ++c) game.PlaceBlock(Cell(c, 9), 3, c);
   game.RemoveGroup(Cell(0, 9), 0);
-  ASSERT_EQ(game.PopupCount(), 5);
+  ASSERT_EQ(game.PopupCount(), 6);  // and the group's sum last
   ASSERT_EQ(game.TileCount(), 150);
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(game.Popups()[i]->frames.at(0), game.ScoreTiles()[(29 - i) * 5 + 3]) << "head " << i;

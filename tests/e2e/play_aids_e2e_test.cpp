@@ -1,0 +1,182 @@
+// What the game tells the player on top of its rules, in whole seeded games
+// of the built program: the group under the pointer and its points, the
+// pause, the summary at a game's end and the offer to end a round that has
+// no move left. None of them may change a score, a time or a replay.
+#include <gtest/gtest.h>
+
+#include "game_play_fixture.h"
+
+namespace {
+
+using namespace gamee2e;
+
+class PlayAids : public GamePlay {
+ protected:
+  std::string DumpPath(const std::string& name) const { return root_ + "/" + name + ".txt"; }
+  Dump DumpOf(const std::string& name) const { return ReadDump(DumpPath(name)); }
+  void AddDump(Script& s, int tick, const std::string& name) const { s.Add(tick, "dump " + DumpPath(name)); }
+};
+
+// "preview POINTS CELL ..." as numbers.
+std::vector<int> Numbers(const std::string& text) {
+  std::vector<int> values;
+  std::istringstream in(text);
+  for (int v; in >> v;) values.push_back(v);
+  return values;
+}
+
+TEST_F(PlayAids, ThePointersGroupShowsWithWhatItsClickAdds) {
+  Model m = NewGameBoard(5);
+  const int colourCell = FindRemovable(m, false, 3);
+  const int single = FindSingle(m);
+  ASSERT_GE(colourCell, 0);
+  ASSERT_GE(single, 0);
+  std::vector<int> colourGroup, faceGroup;
+  m.Group(colourCell, false, colourGroup);
+  m.Group(colourCell, true, faceGroup);
+
+  Script s;
+  s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  s.Add(300, "move " + std::to_string(CellX(colourCell)) + " " + std::to_string(CellY(colourCell)));
+  AddDump(s, 400, "colour");
+  s.Add(410, "shot " + Shot("colour"));
+  s.Add(500, "key down LSHIFT");
+  AddDump(s, 600, "face");
+  s.Add(700, "key up LSHIFT");
+  s.Add(800, "move " + std::to_string(CellX(single)) + " " + std::to_string(CellY(single)));
+  AddDump(s, 900, "single");
+  s.ClickCell(1000, colourCell, false);
+  AddDump(s, 6000, "clicked");
+  ASSERT_EQ(Run(s, 5, 7000).exitCode, 3);
+
+  std::vector<int> colour = Numbers(DumpOf("colour").fields["preview"]);
+  ASSERT_FALSE(colour.empty());
+  const int points = colour[0];
+  colour.erase(colour.begin());
+  std::sort(colour.begin(), colour.end());
+  std::sort(colourGroup.begin(), colourGroup.end());
+  EXPECT_EQ(colour, colourGroup);
+
+  std::vector<int> face = Numbers(DumpOf("face").fields["preview"]);
+  ASSERT_FALSE(face.empty());
+  face.erase(face.begin());
+  std::sort(face.begin(), face.end());
+  std::sort(faceGroup.begin(), faceGroup.end());
+  if (static_cast<int>(faceGroup.size()) < 2) faceGroup.clear();
+  EXPECT_EQ(face, faceGroup) << "Shift shows the face group a right click takes";
+
+  EXPECT_EQ(DumpOf("single").fields["preview"], "0") << "a head without a group shows nothing";
+
+  // The click adds exactly what the preview said.
+  const int before = m.score;
+  m.Click(colourCell, false);
+  EXPECT_EQ(points, m.score - before);
+  EXPECT_EQ(DumpOf("clicked").fields["score"], std::to_string(m.score));
+
+  // The outline stands on the group's edge: the clicked head's cell has it
+  // on some side, and the sidebar box shows the digits.
+  const Assets a(assets_);
+  const Picture shot = Frame("colour");
+  EXPECT_EQ(ReadNumber(shot, a, 88, 574), points);
+}
+
+TEST_F(PlayAids, APauseHidesTheBoardAndStopsTheCountdownAndItsReplayVerifies) {
+  WriteSetup(2, 30);
+  Model m = NewGameBoard(8);
+  const int cell = FindRemovable(m, false, 2);
+  ASSERT_GE(cell, 0);
+  Script s;
+  s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  s.ClickCell(1500, cell, false);
+  s.Add(5000, "tap P");
+  AddDump(s, 5100, "paused");
+  s.Add(5200, "shot " + Shot("paused"));
+  // Clicks on the cover do not reach the board, and time does not pass.
+  AddDump(s, 40000, "stillpaused");
+  s.Add(40100, "tap SPACE");
+  AddDump(s, 40200, "back");
+  s.Add(45000, "deactivate");
+  AddDump(s, 45100, "away");
+  s.Add(60000, "activate");
+  AddDump(s, 60100, "returned");
+  s.ClickAt(60300, 400, 300);
+  AddDump(s, 60400, "resumed");
+  ASSERT_EQ(Run(s, 8, 90000).exitCode, 3);
+
+  const Dump paused = DumpOf("paused"), still = DumpOf("stillpaused"), back = DumpOf("back");
+  EXPECT_EQ(paused.fields.at("paused"), "yes");
+  EXPECT_EQ(still.fields.at("paused"), "yes");
+  EXPECT_EQ(still.fields.at("seconds"), paused.fields.at("seconds")) << "the countdown moved while paused";
+  EXPECT_EQ(back.fields.at("paused"), "no");
+  EXPECT_EQ(DumpOf("away").fields.at("paused"), "yes") << "losing the focus pauses";
+  EXPECT_EQ(DumpOf("returned").fields.at("paused"), "yes") << "coming back shows the cover until the player acts";
+  EXPECT_EQ(DumpOf("returned").fields.at("seconds"), DumpOf("away").fields.at("seconds"));
+  EXPECT_EQ(DumpOf("resumed").fields.at("paused"), "no");
+  EXPECT_EQ(DumpOf("resumed").board, paused.board) << "the click that came back took no head";
+
+  // The cover is over the board: no head of the board shows in the shot.
+  const Assets a(assets_);
+  const std::vector<int> seen = ReadBoard(Frame("paused"), a);
+  EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](int v) { return v >= 0; }), 0);
+
+  // The game ran out with two pauses in it; its replay notes them and verifies to its score.
+  const std::vector<HighScoreEntry> table = Table();
+  ASSERT_STREQ(table[0].name, kProfile);
+  std::ifstream in(fs::path(game_) / "replays" / quibbleton::ReplayFileName(table[0].name, table[0].score));
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find(" pause\n"), std::string::npos) << text.str();
+  EXPECT_EQ(ExpectReplaysScoreTheTable(), 1);
+}
+
+TEST_F(PlayAids, TheEndOfAGameWaitsWithItsScorePlaceAndTheBest) {
+  WriteSetup(2, 5);
+  Model m = NewGameBoard(3);
+  const int cell = FindRemovable(m, false, 2);
+  ASSERT_GE(cell, 0);
+  m.Click(cell, false);
+  Script s;
+  s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  s.ClickCell(300, cell, false);
+  // Time's up at 5 s, its picture for 2 s, the hall-of-fame notice for 1 s.
+  s.Add(7700, "shot " + Shot("notice"));
+  AddDump(s, 7710, "notice");
+  AddDump(s, 30000, "waiting");
+  s.Add(30010, "shot " + Shot("summary"));
+  s.Add(30100, "tap SPACE");
+  AddDump(s, 30200, "closed");
+  ASSERT_EQ(Run(s, 3, 31000).exitCode, 3);
+
+  EXPECT_EQ(DumpOf("notice").fields.at("summary"), "none") << "the notice comes first and hides nothing";
+  EXPECT_EQ(DumpOf("waiting").fields.at("state"), "idle");
+  EXPECT_EQ(DumpOf("waiting").fields.at("summary"),
+            std::to_string(m.score) + " 1 " + std::to_string(m.score));
+  EXPECT_EQ(DumpOf("closed").fields.at("summary"), "none");
+
+  const Assets a(assets_);
+  const Picture shot = Frame("summary");
+  EXPECT_EQ(ReadNumber(shot, a, 290 + 276, 150 + 88), m.score);
+  EXPECT_EQ(ReadNumber(shot, a, 290 + 276, 150 + 128), 1);
+}
+
+TEST_F(PlayAids, ASummaryOfAScoreOffTheListSaysSoAndNewGameStillStartsAtOnce) {
+  WriteSetup(2, 3);
+  {
+    // A full table of better scores.
+    HighScoreTable table;
+    table.Resize(20);
+    for (int i = 0; i < 20; ++i) table.Insert(("Ace " + std::to_string(i)).c_str(), 900000 - i);
+    ASSERT_EQ(table.Save((game_ + "/hiscore.dat").c_str()), 1);
+  }
+  Script s;
+  s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  AddDump(s, 8000, "ended");
+  s.ClickAt(8100, kNewGame[0], kNewGame[1]);
+  AddDump(s, 8300, "next");
+  ASSERT_EQ(Run(s, 4, 9000).exitCode, 3);
+  EXPECT_EQ(DumpOf("ended").fields.at("summary"), "0 0 900000");
+  EXPECT_EQ(DumpOf("next").fields.at("state"), "playing") << "the click that closes the summary is New game's too";
+  EXPECT_EQ(DumpOf("next").fields.at("summary"), "none");
+}
+
+}  // namespace
