@@ -67,8 +67,11 @@ TEST(PaletteSetting, EachPalettesSheetsAreStagedWithTheSameSizes) {
     std::string usual = file(Palette::kUsual), blind = file(Palette::kColourBlind);
     SCOPED_TRACE(blind);
     EXPECT_NE(usual, blind);
-    IDirectDrawSurface* a = platform::LoadBitmapSurface((std::string(QB_DIST_DIR) + "/Quibbleton/" + usual).c_str(), 16);
-    IDirectDrawSurface* b = platform::LoadBitmapSurface((std::string(QB_DIST_DIR) + "/Quibbleton/" + blind).c_str(), 16);
+    auto load = [](const std::string& name) {
+      return platform::LoadBitmapSurface((std::string(QB_DIST_DIR) + "/Quibbleton/" + name).c_str(), 16);
+    };
+    IDirectDrawSurface* a = load(usual);
+    IDirectDrawSurface* b = load(blind);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(a->Width(), b->Width());
