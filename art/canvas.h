@@ -44,6 +44,15 @@ inline constexpr Rgb kHighlight = Hex(0xc2410c);
 // common kind of colour blindness.
 inline constexpr Rgb kHead[5] = {Hex(0xe69f00), Hex(0x56b4e9), Hex(0x009e73), Hex(0xf0e442),
                                  Hex(0xcc79a7)};
+// The colour-blind set the player may choose instead. Under a full
+// deuteranopia, protanopia or tritanopia simulation the usual set above lets
+// orange meet yellow and pink meet blue or orange; these five were searched
+// for so that every two stay at least 26 CIEDE2000 apart under each of the
+// three and under normal vision (tests/art/palette_distance_test.cpp), by
+// lightness as much as by hue: red, lavender, teal, yellow, violet, each in
+// the place of the usual colour it resembles.
+inline constexpr Rgb kHeadColourBlind[5] = {Hex(0xe8140a), Hex(0xc4c2ff), Hex(0x1e9582),
+                                            Hex(0xf9e030), Hex(0x8a3cff)};
 }  // namespace pal
 
 enum class Font { Sans, Bold, CondBold, SerifBold };

@@ -144,8 +144,7 @@ void Features(cairo_t* cr, int face) {
   }
 }
 
-void HeadAt(cairo_t* cr, int colour, int face) {
-  Rgb base = pal::kHead[colour];
+void HeadAt(cairo_t* cr, Rgb base, int face) {
   if (face == 3) {
     for (int s = -1; s <= 1; s += 2) {
       cairo_arc(cr, kCx + s * 15, kCy - 1, 4.3, 0, 2 * M_PI);
@@ -190,7 +189,7 @@ void HeadAt(cairo_t* cr, int colour, int face) {
 
 }  // namespace
 
-void DrawHead(cairo_t* cr, double x, double y, int colour, int face, double scale) {
+void DrawHead(cairo_t* cr, double x, double y, int colour, int face, double scale, const Rgb* heads) {
   cairo_save(cr);
   cairo_translate(cr, x, y);
   if (scale != 1.0) {
@@ -198,7 +197,7 @@ void DrawHead(cairo_t* cr, double x, double y, int colour, int face, double scal
     cairo_scale(cr, scale, scale);
     cairo_translate(cr, -kCx, -kCy);
   }
-  HeadAt(cr, colour, face);
+  HeadAt(cr, heads[colour], face);
   cairo_restore(cr);
 }
 
@@ -262,7 +261,9 @@ void Dust(cairo_t* cr, Rgb tint, double spread, double alpha, int count, double 
 
 }  // namespace
 
-void DrawCrumble(cairo_t* cr, double x, double y, int colour, int face, int frame) {
+void DrawCrumble(cairo_t* cr, double x, double y, int colour, int face, int frame,
+                 const Rgb* heads) {
+  const Rgb base = heads[colour];
   cairo_save(cr);
   cairo_translate(cr, x, y);
   cairo_rectangle(cr, 0, 0, kCellW, kCellH);
@@ -270,12 +271,12 @@ void DrawCrumble(cairo_t* cr, double x, double y, int colour, int face, int fram
   if (frame <= 1) {
     double shake = frame == 0 ? 0.0 : 1.0;
     cairo_translate(cr, shake, 0);
-    HeadAt(cr, colour, face);
+    HeadAt(cr, base, face);
     Cracks(cr, face, frame == 0 ? 14 : 30);
   } else if (frame <= 4) {
     // The head breaks into shards that fly apart and drop.
     Canvas head(kCellW, kCellH);
-    HeadAt(head.cr(), colour, face);
+    HeadAt(head.cr(), base, face);
     Cracks(head.cr(), face, 36);
     double t = (frame - 1) / 3.0;  // 1/3, 2/3, 1
     for (int i = 0; i < kShards; ++i) {
@@ -297,17 +298,17 @@ void DrawCrumble(cairo_t* cr, double x, double y, int colour, int face, int fram
       cairo_paint_with_alpha(cr, 1.0 - 0.25 * t);
       cairo_restore(cr);
     }
-    if (frame == 4) Dust(cr, pal::kHead[colour], 12, 0.7, 8, 0);
+    if (frame == 4) Dust(cr, base, 12, 0.7, 8, 0);
   } else {
     // Dust settling: a puff, then a few specks.
     double fade = frame == 5 ? 0.85 : 0.45;
-    Dust(cr, pal::kHead[colour], frame == 5 ? 15 : 20, fade, frame == 5 ? 14 : 8,
+    Dust(cr, base, frame == 5 ? 15 : 20, fade, frame == 5 ? 14 : 8,
          frame == 5 ? 2 : 6, frame == 5 ? 1.0 : 0.5);
     if (frame == 5) {
       for (int i = 0; i < 5; ++i) {
         double a = 0.4 + i * 1.3;
         cairo_arc(cr, kCx + 14 * std::cos(a), kCy + 18 + 4 * std::sin(a), 1.8, 0, 2 * M_PI);
-        SetColor(cr, Darker(pal::kHead[colour], 0.1));
+        SetColor(cr, Darker(base, 0.1));
         cairo_fill(cr);
       }
     }

@@ -163,57 +163,11 @@ void GameBackground(const std::string& dir, const Wording& words) {
   WriteBmp(c, dir + words.board, Key::BlackFree, pal::kBoard);
 }
 
-// Each tile of a sheet is drawn clipped to itself: the game shows a tile
-// beside any other, so nothing of one may show in its neighbour.
-void ClipToCell(cairo_t* cr, int column, int row) {
-  cairo_reset_clip(cr);
-  cairo_rectangle(cr, column * kCellW, row * kCellH, kCellW, kCellH);
-  cairo_clip(cr);
-}
-
-void HeadsSheet(const std::string& dir) {
-  Canvas c(205, 275);
-  for (int colour = 0; colour < 5; ++colour)
-    for (int face = 0; face < 5; ++face) {
-      ClipToCell(c.cr(), face, colour);
-      DrawHead(c.cr(), face * kCellW, colour * kCellH, colour, face);
-    }
-  WriteBmp(c, dir + "/quibbleton.bmp", Key::Blue, pal::kBoard);
-}
-
-void CrumbleSheet(const std::string& dir) {
-  Canvas c(287, 1375);
-  for (int t = 0; t < 25; ++t)
-    for (int f = 0; f < 7; ++f) {
-      ClipToCell(c.cr(), f, t);
-      DrawCrumble(c.cr(), f * kCellW, t * kCellH, t / 5, t % 5, f);
-    }
-  WriteBmp(c, dir + "/crumbleanim.bmp", Key::Blue, pal::kBoard);
-}
-
 void GuySheet(const std::string& dir) {
   Canvas c(574, 110);
   for (int row = 0; row < 2; ++row)
     for (int pose = 0; pose < 14; ++pose) DrawGuy(c.cr(), pose * kCellW, row * kCellH, pose, row == 1);
   WriteBmp(c, dir + "/slaveanims.bmp", Key::Blue, pal::kBoard);
-}
-
-// Points and multiplier pop-ups rise over the board: inked for it.
-void PopText(cairo_t* cr, const std::string& s, double x, double y, Rgb fill) {
-  TextStyle st;
-  st.font = Font::CondBold;
-  st.size = 14;
-  st.fill = fill;
-  st.outline = 1.6;
-  DrawFitText(cr, st, s, x + 20, y + 13.5, 39);
-}
-
-void ScoringSheet(const std::string& dir) {
-  Canvas c(200, 510);
-  for (int r = 0; r < 30; ++r)
-    for (int col = 0; col < 5; ++col)
-      PopText(c.cr(), std::to_string((30 - r) * 100), col * 40, r * 17, pal::kHead[col]);
-  WriteBmp(c, dir + "/scoring.bmp", Key::Blue, pal::kBoard);
 }
 
 void MultiplierStrip(const std::string& dir) {
@@ -234,19 +188,6 @@ void ScoreFont(const std::string& dir) {
   st.fill = pal::kOrangeLight;
   for (int d = 0; d < 10; ++d) DrawText(cr, st, std::to_string(d), d * 12 + 6, 16.5, 1);
   WriteBmp(c, dir + "/scorefont.bmp", Key::Opaque, pal::kHudBox);
-}
-
-void TimerDots(const std::string& dir) {
-  Canvas c(45, 9);
-  for (int i = 0; i < 5; ++i) {
-    cairo_arc(c.cr(), i * 9 + 4.5, 4.5, 3.7, 0, 2 * M_PI);
-    SetColor(c.cr(), Lighter(pal::kHead[i], 0.1));
-    cairo_fill_preserve(c.cr());
-    SetColor(c.cr(), Lighter(pal::kHead[i], 0.6));
-    cairo_set_line_width(c.cr(), 1);
-    cairo_stroke(c.cr());
-  }
-  WriteBmp(c, dir + "/timerdots.bmp", Key::Blue, pal::kDotWell);
 }
 
 // A banner: rounded, outlined, with a gradient, a big title and a line.
@@ -616,13 +557,10 @@ void LobboTile(const std::string& dir) {
 void MakeGameArt(const std::string& dir) {
   MakeDirs(dir + "/title");
   for (const Wording* words : {&kMouseWording, &kTouchWording}) GameBackground(dir, *words);
-  HeadsSheet(dir);
-  CrumbleSheet(dir);
+  MakeHeadSheets(dir);
   GuySheet(dir);
-  ScoringSheet(dir);
   MultiplierStrip(dir);
   ScoreFont(dir);
-  TimerDots(dir);
   Congrats(dir);
   GameOver(dir);
   HallFamePop(dir);

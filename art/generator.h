@@ -8,6 +8,9 @@
 namespace art {
 
 void MakeGameArt(const std::string& gameDir);
+// The sheets coloured by the heads' colours (heads, crumbles, points, timer
+// dots), in the usual palette and the colour-blind one.
+void MakeHeadSheets(const std::string& gameDir);
 void MakeLauncherArt(const std::string& distDir);
 // Effects and voices into gameDir/sounds; work is a scratch folder.
 void MakeSounds(const std::string& gameDir, const std::string& work);

@@ -327,4 +327,13 @@ void Trophy(cairo_t* cr, double cx, double top, double s) {
   cairo_restore(cr);
 }
 
+void PopText(cairo_t* cr, const std::string& s, double x, double y, Rgb fill) {
+  TextStyle st;
+  st.font = Font::CondBold;
+  st.size = 14;
+  st.fill = fill;
+  st.outline = 1.6;
+  DrawFitText(cr, st, s, x + 20, y + 13.5, 39);
+}
+
 }  // namespace art

@@ -55,6 +55,10 @@ std::vector<char32_t> BitmapFontCharacters();
 void WriteBitmapFont(const std::string& path, Font font, double size, int height,
                      double baseline, Rgb ink, Rgb matte);
 
+// A points or multiplier pop-up's text in the 40 x 17 tile at (x, y): it
+// rises over the board, so it is inked for it.
+void PopText(cairo_t* cr, const std::string& s, double x, double y, Rgb fill);
+
 // A golden cup, its rim centred at (cx, top), s = scale.
 void Trophy(cairo_t* cr, double cx, double top, double s);
 

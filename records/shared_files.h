@@ -29,6 +29,8 @@ inline constexpr char kSetupSection[] = "setup";
 inline constexpr char kSfxKey[] = "SFX";
 inline constexpr char kMusicKey[] = "Music";
 inline constexpr char kPlayerIdKey[] = "playerid";
+// The game's head colours: "usual" or "colourblind".
+inline constexpr char kPaletteKey[] = "palette";
 inline constexpr char kPlayerSectionPrefix[] = "Player";
 inline constexpr char kNameKey[] = "name";
 inline constexpr char kAddressKey[] = "address";

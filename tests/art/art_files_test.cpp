@@ -80,6 +80,10 @@ const Picture kPictures[] = {
     {"Quibbleton/scoremultipliers.bmp", 40, 425, Key::Blue, 0},
     {"Quibbleton/scorefont.bmp", 120, 20, Key::Opaque, 10},
     {"Quibbleton/timerdots.bmp", 45, 9, Key::Blue, 5},
+    {"Quibbleton/quibbletoncb.bmp", 205, 275, Key::Blue, 0},
+    {"Quibbleton/crumbleanimcb.bmp", 287, 1375, Key::Blue, 0},
+    {"Quibbleton/scoringcb.bmp", 200, 510, Key::Blue, 0},
+    {"Quibbleton/timerdotscb.bmp", 45, 9, Key::Blue, 5},
     {"Quibbleton/congrats.bmp", 310, 180, Key::Blue, 0},
     {"Quibbleton/GameOverOOT.bmp", 310, 180, Key::Black, 0},
     {"Quibbleton/hallfamepop.bmp", 164, 100, Key::Black, 0},
@@ -255,7 +259,8 @@ TEST(ArtFiles, SheetsHaveACharacterInEveryCell) {
   };
   for (Sheet s : {Sheet{"Quibbleton/quibbleton.bmp", 41, 55}, Sheet{"Quibbleton/slaveanims.bmp", 41, 55},
                   Sheet{"Quibbleton/scoring.bmp", 40, 17}, Sheet{"Quibbleton/scoremultipliers.bmp", 40, 17},
-                  Sheet{"Quibbleton/timerdots.bmp", 9, 9}}) {
+                  Sheet{"Quibbleton/timerdots.bmp", 9, 9}, Sheet{"Quibbleton/quibbletoncb.bmp", 41, 55},
+                  Sheet{"Quibbleton/scoringcb.bmp", 40, 17}, Sheet{"Quibbleton/timerdotscb.bmp", 9, 9}}) {
     SCOPED_TRACE(s.path);
     Loaded img(Dist(s.path));
     ASSERT_TRUE(img.ok());
@@ -269,34 +274,74 @@ TEST(ArtFiles, SheetsHaveACharacterInEveryCell) {
       }
     }
   }
-  Loaded heads(Dist("Quibbleton/quibbleton.bmp"));
-  ASSERT_TRUE(heads.ok());
-  auto cell = [&](int t) {
-    std::vector<uint16_t> px;
-    for (int y = 0; y < 55; ++y)
-      for (int x = 0; x < 41; ++x) px.push_back(heads.At((t % 5) * 41 + x, (t / 5) * 55 + y));
-    return px;
+  for (const char* path : {"Quibbleton/quibbleton.bmp", "Quibbleton/quibbletoncb.bmp"}) {
+    SCOPED_TRACE(path);
+    Loaded heads(Dist(path));
+    ASSERT_TRUE(heads.ok());
+    auto cell = [&](int t) {
+      std::vector<uint16_t> px;
+      for (int y = 0; y < 55; ++y)
+        for (int x = 0; x < 41; ++x) px.push_back(heads.At((t % 5) * 41 + x, (t / 5) * 55 + y));
+      return px;
+    };
+    for (int a = 0; a < 25; ++a)
+      for (int b = a + 1; b < 25; ++b) EXPECT_NE(cell(a), cell(b)) << "heads " << a << " and " << b;
+  }
+}
+
+// The game swaps a colour-blind sheet for the usual one and nothing else:
+// the same pixels show and the same are transparent, while every colour's
+// row (or column, or dot) is drawn in another colour.
+TEST(ArtFiles, ColourBlindSheetsKeepTheUsualLayoutInOtherColours) {
+  struct Pair {
+    const char* usual;
+    const char* blind;
+    int bandW, bandH;  // one colour's band: a row of the heads, a column of the points
   };
-  for (int a = 0; a < 25; ++a)
-    for (int b = a + 1; b < 25; ++b) EXPECT_NE(cell(a), cell(b)) << "heads " << a << " and " << b;
+  for (Pair p : {Pair{"quibbleton", "quibbletoncb", 205, 55}, Pair{"crumbleanim", "crumbleanimcb", 287, 275},
+                 Pair{"scoring", "scoringcb", 40, 510}, Pair{"timerdots", "timerdotscb", 9, 9}}) {
+    SCOPED_TRACE(p.blind);
+    Loaded usual(Dist(std::string("Quibbleton/") + p.usual + ".bmp"));
+    Loaded blind(Dist(std::string("Quibbleton/") + p.blind + ".bmp"));
+    ASSERT_TRUE(usual.ok() && blind.ok());
+    ASSERT_EQ(usual.w(), blind.w());
+    ASSERT_EQ(usual.h(), blind.h());
+    int maskDiffers = 0;
+    for (int y = 0; y < usual.h(); ++y)
+      for (int x = 0; x < usual.w(); ++x) maskDiffers += (usual.At(x, y) == kBlue565) != (blind.At(x, y) == kBlue565);
+    EXPECT_EQ(maskDiffers, 0);
+    for (int band = 0; band < 5; ++band) {
+      int bx = p.bandW == usual.w() ? 0 : band * p.bandW, by = p.bandW == usual.w() ? band * p.bandH : 0;
+      int recoloured = 0, shown = 0;
+      for (int y = by; y < by + p.bandH; ++y)
+        for (int x = bx; x < bx + p.bandW; ++x) {
+          shown += usual.At(x, y) != kBlue565;
+          recoloured += usual.At(x, y) != blind.At(x, y);
+        }
+      EXPECT_GT(recoloured, shown / 3) << "colour " << band << " is hardly changed";
+    }
+  }
 }
 
 // Each head's crumble starts from the head, ends as (almost) nothing, and
 // shows less and less of it on the way.
 TEST(ArtFiles, CrumblesFadeAway) {
-  Loaded img(Dist("Quibbleton/crumbleanim.bmp"));
-  ASSERT_TRUE(img.ok());
-  for (int t = 0; t < 25; ++t) {
-    std::vector<int> shown;
-    for (int f = 0; f < 7; ++f) {
-      int n = 0;
-      for (int y = 0; y < 55; ++y)
-        for (int x = 0; x < 41; ++x) n += img.At(f * 41 + x, t * 55 + y) != kBlue565;
-      shown.push_back(n);
+  for (const char* path : {"Quibbleton/crumbleanim.bmp", "Quibbleton/crumbleanimcb.bmp"}) {
+    SCOPED_TRACE(path);
+    Loaded img(Dist(path));
+    ASSERT_TRUE(img.ok());
+    for (int t = 0; t < 25; ++t) {
+      std::vector<int> shown;
+      for (int f = 0; f < 7; ++f) {
+        int n = 0;
+        for (int y = 0; y < 55; ++y)
+          for (int x = 0; x < 41; ++x) n += img.At(f * 41 + x, t * 55 + y) != kBlue565;
+        shown.push_back(n);
+      }
+      EXPECT_GT(shown[0], 600) << t;
+      EXPECT_LT(shown[6], shown[0] / 3) << t;
+      EXPECT_GT(shown[6], 0) << t;
     }
-    EXPECT_GT(shown[0], 600) << t;
-    EXPECT_LT(shown[6], shown[0] / 3) << t;
-    EXPECT_GT(shown[6], 0) << t;
   }
 }
 
@@ -527,12 +572,12 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_DIST_DIR) / rel)) << rel;
     ++compared;
   }
-  EXPECT_EQ(compared, 68);
+  EXPECT_EQ(compared, 77);
   for (auto& e : fs::directory_iterator(icons)) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_BINARY_DIR) / "icons" / e.path().filename())) << e.path();
     ++compared;
   }
-  EXPECT_EQ(compared, 68 + 8);
+  EXPECT_EQ(compared, 77 + 8);
   fs::remove_all(out);
 }
 
