@@ -5,7 +5,10 @@
 
 #include "game/game.h"
 #include "game/game_screen.h"
+#include "game/palette.h"
 #include "gx/random.h"
+#include "gx/main_window.h"
+#include "platform/win/window.h"
 #include "widgets/redraw_manager.h"
 #include "gx/surface.h"
 
@@ -51,6 +54,29 @@ void Game::FillBoard() {
   board.assign(static_cast<size_t>(columns * rows), nullptr);
   for (int cell = 0; cell < columns * rows; ++cell)
     if (const quibbleton::Head* head = rules.GetBoard().At(cell)) board[static_cast<size_t>(cell)] = MakeBlock(cell, *head);
+}
+
+void Game::SwitchPalette() {
+  const Palette next = OtherPalette(screen.CurrentPalette());
+  // Not kept, the choice still holds until the game is closed.
+  if (!WritePalette(next))
+    MessageBoxA(mainWindow, "The choice of colours could not be saved in options.ini. It holds until the game is closed.",
+                "Quibbleton", MB_OK | MB_ICONERROR);
+  screen.SetPalette(next);
+  std::swap(scoreTiles, otherScoreTiles);
+  if (scoreTiles.empty()) LoadAndSplit(ScoringFile(next), scoreTiles, 40, 17);
+  Sprite* heads = screen.HeadsSheet();
+  for (Block* block : board) {
+    const int tile = block ? block->colour * 5 + block->face : -1;
+    if (tile < 0 || !heads || tile >= heads->FrameCount() || block->frames.empty()) continue;
+    block->frames[0] = heads->frames[static_cast<size_t>(tile)];
+    SetColorKeyRGB(block->frames[0], 0, 0, 255);
+  }
+  if (timerDots) {
+    delete timerDots;
+    timerDots = new TimerDots(TimerDotsFile(next), 5, 10, 15, 0, 0);
+  }
+  dirty = 1;
 }
 
 void Game::PlaceBlock(int cell, int colour, int face) {

@@ -12,6 +12,7 @@
 
 #include "game/game_screen.h"
 #include "game/key_closing_popup.h"
+#include "game/palette.h"
 #include "platform/device/clock.h"
 #include "platform/device/config.h"
 #include "platform/win/profile.h"
@@ -84,9 +85,11 @@ void Game::Cleanup() {
   // Pop-ups share the tiles' surfaces, so they go before the tiles.
   for (ScorePopup* popup : popups) delete popup;
   popups.clear();
-  for (IDirectDrawSurface* tile : scoreTiles)
-    if (tile) tile->Release();
-  scoreTiles.clear();
+  for (auto* tiles : {&scoreTiles, &otherScoreTiles}) {
+    for (IDirectDrawSurface* tile : *tiles)
+      if (tile) tile->Release();
+    tiles->clear();
+  }
   delete timerDots;
   timerDots = nullptr;
   // A game left during its congratulations takes their picture with it, so
@@ -99,7 +102,7 @@ void Game::NewGame() {
   Cleanup();
   PlaySound("reveal");
   if (board.empty()) board.assign(150, nullptr);
-  if (scoreTiles.empty()) LoadAndSplit("scoring.bmp", scoreTiles, 40, 17);
+  if (scoreTiles.empty()) LoadAndSplit(ScoringFile(screen.CurrentPalette()), scoreTiles, 40, 17);
   FillBoard();
   rules.SetMinimumGroup(ReadDefaultInt("balloons", "2"));
   SetGameTime(ReadGameTime());
@@ -122,7 +125,7 @@ void Game::NewGame() {
   groupPoints = 0;
   screen.MakeGuys();
   cursor.Home();
-  timerDots = new TimerDots("timerdots.bmp", 5, 10, 15, 0, 0);
+  timerDots = new TimerDots(TimerDotsFile(screen.CurrentPalette()), 5, 10, 15, 0, 0);
   paused = pausePending = false;
   endedStuck = false;
   summary.shown = false;
@@ -164,6 +167,7 @@ int Game::Update() {
   else
     key = playback.Watching() ? WatchControls(x, y, buttons) : TakeKeys();
   if (key == BoardCursor::Action::kPause) Pause();
+  if (key == BoardCursor::Action::kPalette) SwitchPalette();
   ButtonSet* set = screen.GetButtons();
   int keyButtons = 0;
   if (set) {
@@ -407,16 +411,20 @@ std::string Game::Describe() {
   text += "\nbuttons";
   if (ButtonSet* set = screen.GetButtons())
     for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
-  text += "\n" + cursor.Describe();
+  text.append("\n").append(cursor.Describe());
   // The player's aids: the pause, the moves left, the group under the
-  // pointer with its points, and the end-of-game summary.
-  text += std::string("paused ") + (paused ? "yes" : "no") + "\nmoves " + (NoMovesLeft() ? "none" : "some") +
-          "\npreview " + std::to_string(preview.points);
-  for (int cell : preview.cells) text += " " + std::to_string(cell);
-  text += "\nsummary ";
-  text += summary.shown ? std::to_string(summary.score) + " " + std::to_string(summary.place) + " " +
-                              std::to_string(summary.best)
-                        : std::string("none");
+  // pointer with its points, the palette and the end-of-game summary.
+  text.append("paused ").append(paused ? "yes" : "no");
+  text.append("\nmoves ").append(NoMovesLeft() ? "none" : "some");
+  text.append("\npreview ").append(std::to_string(preview.points));
+  for (int cell : preview.cells) text.append(" ").append(std::to_string(cell));
+  text.append("\npalette ").append(screen.CurrentPalette() == Palette::kColourBlind ? "colourblind" : "usual");
+  text.append("\nsummary ");
+  if (summary.shown)
+    text.append(std::to_string(summary.score)).append(" ").append(std::to_string(summary.place)).append(" ")
+        .append(std::to_string(summary.best));
+  else
+    text.append("none");
   return text + "\n";
 }
 

@@ -164,6 +164,10 @@ class Game : public GameBase {
   };
   const EndSummary& Summary() const { return summary; }
 
+  // The other set of head colours (C): the heads, their crumbles, the points
+  // and the timer dots change at once, and options.ini keeps the choice.
+  void SwitchPalette();
+
   // End of game.
   // The cleared board's bonus for every second left, counting the countdown down.
   // Returns how long it counted, in ms.
@@ -285,6 +289,8 @@ class Game : public GameBase {
   // A head's sprite on every cell the screen shows taken.
   std::vector<Block*> board;
   std::vector<IDirectDrawSurface*> scoreTiles;
+  // The other palette's tiles once it was chosen: pop-ups still rising share them.
+  std::vector<IDirectDrawSurface*> otherScoreTiles;
   std::vector<ScorePopup*> popups;
   int dirty = 1;
   // The last group's points and multiplier as the HUD and the dump show them.

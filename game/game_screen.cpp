@@ -41,20 +41,24 @@ GameScreen::GameScreen(Game& owner) : game(owner) { SetName("balloon"); }
 GameScreen::~GameScreen() { FreeSheets(); }
 
 void GameScreen::FreeSheets() {
-  for (Sprite*& t : crumbleTemplates) {
-    delete t;
-    t = nullptr;
-  }
+  for (auto& templates : crumbleTemplates)
+    for (Sprite*& t : templates) {
+      delete t;
+      t = nullptr;
+    }
   for (Sprite*& t : guyTemplates) {
     delete t;
     t = nullptr;
   }
-  delete crumbleSheet;
+  for (int p = 0; p < 2; ++p) {
+    delete crumbleSheets[p];
+    delete headsSheets[p];
+    crumbleSheets[p] = headsSheets[p] = nullptr;
+  }
   delete guySheet;
-  delete headsSheet;
   delete scoreFont;
   delete multiplierStrip;
-  crumbleSheet = guySheet = headsSheet = scoreFont = multiplierStrip = nullptr;
+  guySheet = scoreFont = multiplierStrip = nullptr;
   for (Sprite** picture : {&pausedCover, &noMovesNotice, &summaryPanel, &notListed}) {
     delete *picture;
     *picture = nullptr;
@@ -93,14 +97,12 @@ void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
 
   // A second Enter starts from fresh sheets.
   FreeSheets();
-  headsSheet = new Sprite();
-  headsSheet->LoadGrid("quibbleton.bmp", 41, 55);
+  palette = ReadPalette();
+  LoadHeadSheets();
   scoreFont = new Sprite();
   scoreFont->LoadStrip("scorefont.bmp", 10, 0);
   multiplierStrip = new Sprite();
   multiplierStrip->LoadStrip("scoremultipliers.bmp", 25, 1);
-  crumbleSheet = new Sprite();
-  crumbleSheet->LoadGrid("crumbleanim.bmp", 41, 55);
   const auto loadPicture = [](const char* path) {
     Sprite* sprite = new Sprite();
     sprite->LoadStrip(path, 1, 0);
@@ -113,19 +115,30 @@ void GameScreen::Enter(IDirectDraw* dd, IDirectDrawSurface* target) {
   notListed = loadPicture("notlisted.bmp");
   LoadAndSplit("scoreglyphs.bmp", scoreGlyphs, 10, 17);
 
-  for (int t = 0; t < kHeads; ++t) {
-    Sprite* crumble = new Sprite();
-    crumble->SetPlayMode(kPlayVanish);
-    for (int k = 0; k < 7; ++k) {
-      const int frame = 7 * t + k;
-      if (frame < crumbleSheet->FrameCount()) crumble->AddSharedFrame(crumbleSheet->frames[frame]);
-    }
-    crumbleTemplates[t] = crumble;
-  }
-
   for (const SoundFile& sound : kSounds) soundRegistry.LoadSample(sound.path, sound.name);
 
   game.NewGame();
+}
+
+void GameScreen::SetPalette(Palette chosen) {
+  palette = chosen;
+  LoadHeadSheets();
+}
+
+void GameScreen::LoadHeadSheets() {
+  const int index = PaletteIndex();
+  if (headsSheets[index]) return;
+  headsSheets[index] = new Sprite();
+  headsSheets[index]->LoadGrid(HeadsFile(palette), 41, 55);
+  Sprite* sheet = crumbleSheets[index] = new Sprite();
+  sheet->LoadGrid(CrumbleFile(palette), 41, 55);
+  for (int t = 0; t < kHeads; ++t) {
+    Sprite* crumble = new Sprite();
+    crumble->SetPlayMode(kPlayVanish);
+    for (int k = 0; k < 7; ++k)
+      if (7 * t + k < sheet->FrameCount()) crumble->AddSharedFrame(sheet->frames[7 * t + k]);
+    crumbleTemplates[index][t] = crumble;
+  }
 }
 
 void GameScreen::Leave() {

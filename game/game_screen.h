@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "game/palette.h"
 #include "screens/screen.h"
 #include "widgets/sprite.h"
 class Button;
@@ -28,10 +29,17 @@ class GameScreen : public Screen {
   // Twenty guys afresh, standing at home; drops every running animation.
   void MakeGuys();
 
-  Sprite* HeadsSheet() const { return headsSheet; }
+  // The heads and their crumbles in the palette chosen; both palettes'
+  // sheets stay loaded, so a crumble still running keeps its frames.
+  Sprite* HeadsSheet() const { return headsSheets[PaletteIndex()]; }
   Sprite* ScoreFont() const { return scoreFont; }
   Sprite* MultiplierStrip() const { return multiplierStrip; }
-  Sprite* CrumbleTemplate(int t) const { return (t >= 0 && t < kHeads) ? crumbleTemplates[t] : nullptr; }
+  Sprite* CrumbleTemplate(int t) const {
+    return (t >= 0 && t < kHeads) ? crumbleTemplates[PaletteIndex()][t] : nullptr;
+  }
+  // Loads that palette's sheets the first time it is chosen.
+  void SetPalette(Palette chosen);
+  Palette CurrentPalette() const { return palette; }
   Sprite* GuySheet() const { return guySheet; }
   // The pictures of a pause, of a board with no move left and of a game's end.
   Sprite* PausedCover() const { return pausedCover; }
@@ -46,15 +54,18 @@ class GameScreen : public Screen {
 
  private:
   void FreeSheets();
+  int PaletteIndex() const { return palette == Palette::kColourBlind ? 1 : 0; }
+  void LoadHeadSheets();
 
   Game& game;
   ScreenImage* background = nullptr;
   ScreenImage* secondBackground = nullptr;
-  Sprite* headsSheet = nullptr;
+  Palette palette = Palette::kUsual;
+  Sprite* headsSheets[2] = {};
   Sprite* scoreFont = nullptr;
   Sprite* multiplierStrip = nullptr;
-  Sprite* crumbleSheet = nullptr;
-  Sprite* crumbleTemplates[kHeads] = {};
+  Sprite* crumbleSheets[2] = {};
+  Sprite* crumbleTemplates[2][kHeads] = {};
   Sprite* guySheet = nullptr;
   Sprite* guyTemplates[kGuys] = {};
   Sprite* pausedCover = nullptr;
