@@ -39,6 +39,8 @@ constexpr Point kMusic{131, 530}, kHowToPlay{127, 324}, kCredits{127, 463};
 constexpr Point kFirstName{314, 393}, kNameField1{483, 393};
 constexpr Point kEnter{579, 511}, kRemove{465, 511}, kBack{699, 529}, kYesNo{135, 526};
 constexpr Point kUpload{670, 131}, kClear{670, 192};
+// The question "clear" asks, centred on the window, and its answers.
+constexpr Point kQuestion{180, 175}, kClearYes{315, 389}, kClearNo{485, 389};
 constexpr Point kGameNewGame{50, 375}, kGameMenu{50, 487};
 
 class Script {
@@ -315,7 +317,7 @@ TEST_F(LauncherRun, HallOfFameUploadsTheBestEntryAndClearKeepsTheFileSize) {
   std::ofstream(game + "/replays/notes.txt") << "mine";
   Script script;
   script.Click(100, kHighScores).Line(300, "shot hall.bmp").Click(400, kUpload).Click(600, kClear);
-  script.Click(800, kHighScores).Line(1000, "shot cleared.bmp").Line(1100, "tap ESC");
+  script.Click(700, kClearYes).Click(800, kHighScores).Line(1000, "shot cleared.bmp").Line(1100, "tap ESC");
   ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
 
   EXPECT_EQ(ReadFile(Path("shell.txt")),
@@ -625,6 +627,121 @@ TEST_F(LauncherRun, ClosingTheWindowOverEachPopupEndsAtOnce) {
     EXPECT_FALSE(fs::exists(Path("late.txt")));
     EXPECT_EQ(Options("Player1", "name"), "Ann");
   }
+}
+
+// A hall of fame of two entries, each with its replay, for the clear question.
+class ClearQuestionRun : public LauncherRun {
+ protected:
+  void SetUp() override {
+    LauncherRun::SetUp();
+    game_ = AddGame("Quibbleton");
+    HighScoreTable table;
+    table.Resize(20);
+    table.Insert("Ann:::Y", 1200);
+    table.Insert("Bob:::N", 700);
+    ASSERT_TRUE(table.Save((game_ + "/hiscore.dat").c_str()));
+    fs::create_directories(game_ + "/replays");
+    replays_ = {game_ + "/replays/" + quibbleton::ReplayFileName("Ann:::Y", 1200),
+                game_ + "/replays/" + quibbleton::ReplayFileName("Bob:::N", 700)};
+    for (const std::string& replay : replays_) std::ofstream(replay) << "quibbleton-replay 1\n";
+  }
+
+  // Both entries and both replays are still there.
+  void ExpectKept() {
+    HighScoreTable table;
+    table.Resize(20);
+    ASSERT_EQ(table.Load((game_ + "/hiscore.dat").c_str()), 1);
+    EXPECT_STREQ(table.Entry(0)->name, "Ann:::Y");
+    EXPECT_STREQ(table.Entry(1)->name, "Bob:::N");
+    for (const std::string& replay : replays_) EXPECT_TRUE(fs::exists(replay)) << replay;
+  }
+
+  std::string game_;
+  std::vector<std::string> replays_;
+};
+
+constexpr const char* kBothScores = "scores Ann:::Y:1200 Bob:::N:700";
+
+// "keep", Enter on the focused "keep" and a click beside the question each
+// leave the hall of fame open with its entries; while it asks, the dump says
+// so and the hall under it still shows its scores.
+TEST_F(ClearQuestionRun, KeepEnterAndAClickBesideTheQuestionKeepEverything) {
+  Script script;
+  script.Click(100, kHighScores).Line(250, "move 5 5").Line(300, "shot hall.bmp").Click(400, kClear);
+  script.Line(500, "shot question.bmp").Line(500, "dump asking.txt").Click(600, kClearNo).Line(700, "dump kept.txt");
+  script.Line(750, "move 5 5").Line(800, "shot after.bmp");
+  script.Click(900, kClear).Click(1000, {100, 100}).Line(1100, "dump beside.txt");
+  script.Click(1200, kClear).Line(1300, "tap ENTER").Line(1400, "dump entered.txt").Line(1500, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  ExpectKept();
+
+  const std::string asking = ReadFile(Path("asking.txt"));
+  EXPECT_EQ(LineOf(asking, "question"), "question clear");
+  EXPECT_EQ(LineOf(asking, "popup"), "popup focus no");
+  EXPECT_EQ(LineOf(asking, "scores"), kBothScores);
+  for (const char* after : {"kept.txt", "beside.txt", "entered.txt"}) {
+    SCOPED_TRACE(after);
+    const std::string state = ReadFile(Path(after));
+    EXPECT_EQ(LineOf(state, "popup"), "popup focus -");
+    EXPECT_EQ(LineOf(state, "scores"), kBothScores);
+    EXPECT_EQ(LineOf(state, "question"), "");
+  }
+
+  // The question shows its own picture where it is not see-through, and once
+  // kept the hall of fame looks as it did before.
+  IDirectDrawSurface* picture = platform::LoadBitmapSurface((kDist + "/ClearQuestion.bmp").c_str(), 16);
+  ASSERT_NE(picture, nullptr);
+  const Picture question = Load(Path("question.bmp"));
+  ASSERT_TRUE(question.Loaded());
+  int shown = 0, opaque = 0;
+  for (int y = 0; y < 180; ++y)  // above the buttons and the focus frame
+    for (int x = 0; x < picture->Width(); ++x) {
+      const uint16_t pixel =
+          reinterpret_cast<const uint16_t*>(picture->Pixels() + static_cast<size_t>(y) * picture->Pitch())[x];
+      if (pixel == 0) continue;
+      ++opaque;
+      shown += question.At(kQuestion.x + x, kQuestion.y + y) == pixel;
+    }
+  picture->Release();
+  EXPECT_GT(opaque, 50000);
+  EXPECT_EQ(shown, opaque);
+  const Picture hall = Load(Path("hall.bmp")), after = Load(Path("after.bmp"));
+  ASSERT_TRUE(hall.Loaded() && after.Loaded());
+  EXPECT_EQ(Same(hall, after, 53, 18, 694, 564), 1.0);
+}
+
+// Escape answers the question only: the hall of fame stays open with its
+// entries, and the next Escape closes the launcher as it always did.
+TEST_F(ClearQuestionRun, EscapeCancelsTheQuestionOnly) {
+  Script script;
+  script.Click(100, kHighScores).Click(300, kClear).Line(400, "tap ESC").Line(500, "dump escaped.txt");
+  script.Line(600, "tap ESC").Line(700, "dump closed.txt");
+  const ProgramResult r = Run(script, "Quibbleton");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  ExpectKept();
+  const std::string escaped = ReadFile(Path("escaped.txt"));
+  EXPECT_EQ(LineOf(escaped, "popup"), "popup focus -");
+  EXPECT_EQ(LineOf(escaped, "scores"), kBothScores);
+  EXPECT_EQ(LineOf(escaped, "question"), "");
+  EXPECT_FALSE(fs::exists(Path("closed.txt")));
+}
+
+// By keys: the arrow moves from "keep" to "clear", Enter clears the table
+// and the replays and closes the hall of fame.
+TEST_F(ClearQuestionRun, KeysMoveToClearAndEnterClears) {
+  Script script;
+  script.Click(100, kHighScores).Click(300, kClear).Line(400, "tap LEFT").Line(450, "dump moved.txt");
+  script.Line(500, "tap ENTER").Line(600, "dump cleared.txt").Line(700, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(LineOf(ReadFile(Path("moved.txt")), "popup"), "popup focus yes");
+  const std::string cleared = ReadFile(Path("cleared.txt"));
+  EXPECT_TRUE(cleared.starts_with("screen title\n")) << cleared;
+  EXPECT_EQ(LineOf(cleared, "popup"), "");
+  HighScoreTable table;
+  table.Resize(20);
+  ASSERT_EQ(table.Load((game_ + "/hiscore.dat").c_str()), 1);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(table.Entry(i)->name[0], '\0');
+  for (const std::string& replay : replays_) EXPECT_FALSE(fs::exists(replay)) << replay;
 }
 
 }  // namespace
