@@ -670,7 +670,9 @@ TEST_F(ClearQuestionRun, KeepEnterAndAClickBesideTheQuestionKeepEverything) {
   script.Click(100, kHighScores).Line(250, "move 5 5").Line(300, "shot hall.bmp").Click(400, kClear);
   script.Line(500, "shot question.bmp").Line(500, "dump asking.txt").Click(600, kClearNo).Line(700, "dump kept.txt");
   script.Line(750, "move 5 5").Line(800, "shot after.bmp");
-  script.Click(900, kClear).Click(1000, {100, 100}).Line(1100, "dump beside.txt");
+  // The picture's last column and row still belong to the question; the next ones are beside it.
+  script.Click(900, kClear).Click(950, {kQuestion.x + 439, kQuestion.y + 249}).Line(980, "dump inside.txt");
+  script.Click(1000, {kQuestion.x + 440, kQuestion.y + 100}).Line(1100, "dump beside.txt");
   script.Click(1200, kClear).Line(1300, "tap ENTER").Line(1400, "dump entered.txt").Line(1500, "tap ESC");
   ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
   ExpectKept();
@@ -679,6 +681,7 @@ TEST_F(ClearQuestionRun, KeepEnterAndAClickBesideTheQuestionKeepEverything) {
   EXPECT_EQ(LineOf(asking, "question"), "question clear");
   EXPECT_EQ(LineOf(asking, "popup"), "popup focus no");
   EXPECT_EQ(LineOf(asking, "scores"), kBothScores);
+  EXPECT_EQ(LineOf(ReadFile(Path("inside.txt")), "question"), "question clear");
   for (const char* after : {"kept.txt", "beside.txt", "entered.txt"}) {
     SCOPED_TRACE(after);
     const std::string state = ReadFile(Path(after));
