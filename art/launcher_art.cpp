@@ -317,6 +317,22 @@ void HallOfFame(const std::string& dir) {
   WriteBmp(c, dir + "/HallOfFameScreen.bmp", Key::Black, kPopMatte);
 }
 
+// The question "clear" asks over the hall of fame, in its panel and colours;
+// the plates sit under its two buttons (ClearYes.bmp, ClearNo.bmp).
+void ClearQuestion(const std::string& dir) {
+  Canvas c(440, 250);
+  cairo_t* cr = c.cr();
+  Panel(cr, 0, 0, 440, 250, "Are you sure?");
+  Trophy(cr, 62, 96, 1.1);
+  Para(cr, 104, 114, "Clear all twenty scores?", 19, Font::Bold, pal::kPurple);
+  Para(cr, 104, 140, "Every name and score goes,", 14);
+  Para(cr, 104, 160, "and their replays with them.", 14);
+  Para(cr, 104, 180, "This cannot be undone.", 14, Font::Bold, pal::kHighlight);
+  Plate(cr, 70, 192, 130, 44, 3);
+  Plate(cr, 240, 192, 130, 44, 3);
+  WriteBmp(c, dir + "/ClearQuestion.bmp", Key::Black, kPopMatte);
+}
+
 }  // namespace
 
 void MakeLauncherArt(const std::string& dir) {
@@ -350,6 +366,9 @@ void MakeLauncherArt(const std::string& dir) {
   HallOfFame(dir);
   WriteButtonStrip(dir + "/UploadButton.bmp", 130, 50, 2, "upload");
   WriteButtonStrip(dir + "/ClearScores.bmp", 130, 50, 2, "clear", CoralLook());
+  ClearQuestion(dir);
+  WriteButtonStrip(dir + "/ClearYes.bmp", 130, 44, 2, "clear", CoralLook());
+  WriteButtonStrip(dir + "/ClearNo.bmp", 130, 44, 2, "keep", GreenLook());
   // The web links: the home page of empty game slots and the score server the
   // hall of fame uploads to (a score server on this machine by default).
   WriteFile(dir + "/setup.ini",

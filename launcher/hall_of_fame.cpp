@@ -7,6 +7,7 @@
 
 #include "game/rules/replay.h"
 #include "launcher/button_table.h"
+#include "launcher/question_popup.h"
 #include "launcher/replay_post.h"
 #include "launcher/server_addresses.h"
 #include "launcher/upload_address.h"
@@ -27,6 +28,10 @@ constexpr ButtonPlace kButtons[] = {
     {"clear", "ClearScores.bmp", 552, 149},
     {"back", "backbutton.bmp", 595, 220},
 };
+
+// Asked before "clear" wipes the table: "keep" is the safe answer.
+constexpr QuestionLayout kClearQuestion = {
+    "ClearQuestion.bmp", {"yes", "ClearYes.bmp", 70, 192}, {"no", "ClearNo.bmp", 240, 192}};
 
 constexpr int kFirstRowTop = 275;
 constexpr int kRowHeight = 26;
@@ -131,7 +136,13 @@ void HallOfFameScreen::Clear() {
 
 int HallOfFameScreen::CheckEnd() {
   if (buttons->WasPressed("upload")) Upload();
-  if (buttons->WasPressed("clear")) Clear();
+  if (buttons->WasPressed("clear")) {
+    QuestionPopup question("clear", this, kClearQuestion, launcherDirectory);
+    question.Setup();
+    const QuestionPopup::Answer answer = question.Ask();
+    if (answer == QuestionPopup::Answer::kClosing) return 0;
+    if (answer == QuestionPopup::Answer::kYes) Clear();
+  }
   if (buttons->WasPressed("back")) EndWith("back");
   DrawTable(redrawManager.GetTarget());
   return 1;

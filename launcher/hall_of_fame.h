@@ -1,6 +1,6 @@
 // The pop-up with the selected game's hall of fame: its "hiscore.dat" in two
-// columns of ten, a clear button, and an upload that opens the browser on
-// the score server with the best entry.
+// columns of ten, a clear button that asks first, and an upload that opens
+// the browser on the score server with the best entry.
 #pragma once
 
 #include <memory>
@@ -21,7 +21,8 @@ class HallOfFameScreen : public KeyPopup {
   ~HallOfFameScreen() override;
 
   void Setup() override;
-  // Ends only through EndWith: "clear" or "back".
+  // Ends only through EndWith: "clear" (once the question over it was
+  // answered yes) or "back"; 0 when the program closes during the question.
   int CheckEnd() override;
 
   const HighScoreTable& Table() const { return table; }

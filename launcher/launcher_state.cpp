@@ -4,6 +4,7 @@
 #include "launcher/hall_of_fame.h"
 #include "launcher/key_popup.h"
 #include "launcher/players_screen.h"
+#include "launcher/question_popup.h"
 #include "launcher/title_screen.h"
 #include "screens/screen_manager.h"
 #include "widgets/button.h"
@@ -70,8 +71,12 @@ std::string DescribeLauncher() {
   if (current == &titleScreen) text += titleScreen.Ring().Describe();
   if (const KeyPopup* popup = CurrentKeyPopup()) {
     text += "popup " + popup->Ring().Describe();
+    // A question's focus is the one that counts; the pop-up under it still shows.
+    const auto* question = dynamic_cast<const QuestionPopup*>(popup);
+    if (question && question->Under()) popup = question->Under();
     if (const auto* players = dynamic_cast<const PlayersScreen*>(popup)) text += DescribePlayers(*players);
     if (const auto* hall = dynamic_cast<const HallOfFameScreen*>(popup)) text += DescribeHall(*hall);
+    if (question) text += "question " + question->What() + "\n";
   }
   return text;
 }

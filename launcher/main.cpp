@@ -1,6 +1,7 @@
 // Lobbo's entry: the shared shell with the launcher's own differences.
 #include "launcher/game_pages.h"
 #include "launcher/launcher_state.h"
+#include "launcher/question_popup.h"
 #include "launcher/title_screen.h"
 #include "platform/entry/entry.h"
 #include "platform/device/input.h"
@@ -30,5 +31,6 @@ int WinMain(HINSTANCE instance, HINSTANCE, char* text, int) {
   variant.printFpsInLoop = true;
   variant.quitPauseMs = 1500;
   variant.registerScreens = RegisterScreens;
+  variant.takeEscape = TakeEscapeForQuestion;
   return RunShell(variant, instance, text);
 }

@@ -219,7 +219,8 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       appActive = wParam != 0 ? 1 : 0;
       break;
     case WM_KEYUP:
-      if (wParam == VK_ESCAPE) PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+      if (wParam == VK_ESCAPE && !(variant->takeEscape && variant->takeEscape()))
+        PostMessageA(mainWindow, WM_CLOSE, 0, 0);
       if (wParam == VK_F1) {
         fpsVisible = 1 - fpsVisible;
         if (!fpsVisible) ClearFrameRateReadout();

@@ -40,6 +40,9 @@ struct ShellVariant {
   void (*registerScreens)(const char* commandLine) = nullptr;  // add screens and switch to the first
   void (*shutdownProgram)() = nullptr;               // game object's Cleanup
   void (*shutdownSound)() = nullptr;                 // sound library down
+  // On Escape's release: true when the program used it itself (to cancel a
+  // question), and the window then stays open.
+  bool (*takeEscape)() = nullptr;
 };
 
 // Runs the whole program: start-up, frame loop, shutdown. Returns the exit code.

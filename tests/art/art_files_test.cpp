@@ -71,6 +71,9 @@ const Picture kPictures[] = {
     {"HallOfFameScreen.bmp", 694, 564, Key::Black, 0},
     {"UploadButton.bmp", 260, 50, Key::Blue, 2},
     {"ClearScores.bmp", 260, 50, Key::Blue, 2},
+    {"ClearQuestion.bmp", 440, 250, Key::Black, 0},
+    {"ClearYes.bmp", 260, 44, Key::Blue, 2},
+    {"ClearNo.bmp", 260, 44, Key::Blue, 2},
     {"Quibbleton/background.bmp", 800, 600, Key::BlackFree, 0},
     {"Quibbleton/backgroundtouch.bmp", 800, 600, Key::BlackFree, 0},
     {"Quibbleton/quibbleton.bmp", 205, 275, Key::Blue, 0},
@@ -572,12 +575,12 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_DIST_DIR) / rel)) << rel;
     ++compared;
   }
-  EXPECT_EQ(compared, 77);
+  EXPECT_EQ(compared, 80);
   for (auto& e : fs::directory_iterator(icons)) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_BINARY_DIR) / "icons" / e.path().filename())) << e.path();
     ++compared;
   }
-  EXPECT_EQ(compared, 77 + 8);
+  EXPECT_EQ(compared, 80 + 8);
   fs::remove_all(out);
 }
 

@@ -39,6 +39,8 @@ constexpr Point kMusic{131, 530}, kHowToPlay{127, 324}, kCredits{127, 463};
 constexpr Point kFirstName{314, 393}, kNameField1{483, 393};
 constexpr Point kEnter{579, 511}, kRemove{465, 511}, kBack{699, 529}, kYesNo{135, 526};
 constexpr Point kUpload{670, 131}, kClear{670, 192};
+// The question "clear" asks, centred on the window, and its answers.
+constexpr Point kQuestion{180, 175}, kClearYes{315, 389}, kClearNo{485, 389};
 constexpr Point kGameNewGame{50, 375}, kGameMenu{50, 487};
 
 class Script {
@@ -315,7 +317,7 @@ TEST_F(LauncherRun, HallOfFameUploadsTheBestEntryAndClearKeepsTheFileSize) {
   std::ofstream(game + "/replays/notes.txt") << "mine";
   Script script;
   script.Click(100, kHighScores).Line(300, "shot hall.bmp").Click(400, kUpload).Click(600, kClear);
-  script.Click(800, kHighScores).Line(1000, "shot cleared.bmp").Line(1100, "tap ESC");
+  script.Click(700, kClearYes).Click(800, kHighScores).Line(1000, "shot cleared.bmp").Line(1100, "tap ESC");
   ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
 
   EXPECT_EQ(ReadFile(Path("shell.txt")),
@@ -625,6 +627,143 @@ TEST_F(LauncherRun, ClosingTheWindowOverEachPopupEndsAtOnce) {
     EXPECT_FALSE(fs::exists(Path("late.txt")));
     EXPECT_EQ(Options("Player1", "name"), "Ann");
   }
+}
+
+// A hall of fame of two entries, each with its replay, for the clear question.
+class ClearQuestionRun : public LauncherRun {
+ protected:
+  void SetUp() override {
+    LauncherRun::SetUp();
+    game_ = AddGame("Quibbleton");
+    HighScoreTable table;
+    table.Resize(20);
+    table.Insert("Ann:::Y", 1200);
+    table.Insert("Bob:::N", 700);
+    ASSERT_TRUE(table.Save((game_ + "/hiscore.dat").c_str()));
+    fs::create_directories(game_ + "/replays");
+    replays_ = {game_ + "/replays/" + quibbleton::ReplayFileName("Ann:::Y", 1200),
+                game_ + "/replays/" + quibbleton::ReplayFileName("Bob:::N", 700)};
+    for (const std::string& replay : replays_) std::ofstream(replay) << "quibbleton-replay 1\n";
+  }
+
+  // Both entries and both replays are still there.
+  void ExpectKept() {
+    HighScoreTable table;
+    table.Resize(20);
+    ASSERT_EQ(table.Load((game_ + "/hiscore.dat").c_str()), 1);
+    EXPECT_STREQ(table.Entry(0)->name, "Ann:::Y");
+    EXPECT_STREQ(table.Entry(1)->name, "Bob:::N");
+    for (const std::string& replay : replays_) EXPECT_TRUE(fs::exists(replay)) << replay;
+  }
+
+  std::string game_;
+  std::vector<std::string> replays_;
+};
+
+constexpr const char* kBothScores = "scores Ann:::Y:1200 Bob:::N:700";
+
+// "keep", Enter on the focused "keep" and a click beside the question each
+// leave the hall of fame open with its entries; while it asks, the dump says
+// so and the hall under it still shows its scores.
+TEST_F(ClearQuestionRun, KeepEnterAndAClickBesideTheQuestionKeepEverything) {
+  Script script;
+  script.Click(100, kHighScores).Line(250, "move 5 5").Line(300, "shot hall.bmp").Click(400, kClear);
+  script.Line(500, "shot question.bmp").Line(500, "dump asking.txt").Click(600, kClearNo).Line(700, "dump kept.txt");
+  script.Line(750, "move 5 5").Line(800, "shot after.bmp");
+  // The picture's corners still belong to the question; a click just beside any of its sides answers it.
+  script.Click(900, kClear).Click(920, kQuestion).Click(940, {kQuestion.x + 439, kQuestion.y + 249});
+  script.Line(960, "dump inside.txt");
+  const Point beside[] = {{kQuestion.x - 1, 300}, {400, kQuestion.y - 1}, {kQuestion.x + 440, 300},
+                          {400, kQuestion.y + 250}, {700, 300}, {400, 560}};
+  std::vector<std::string> answered = {"kept.txt"};
+  for (int i = 0; i < 6; ++i) {
+    answered.push_back("beside" + std::to_string(i) + ".txt");
+    script.Click(1000 + 100 * i, beside[i]).Line(1050 + 100 * i, "dump " + answered.back());
+    script.Click(1080 + 100 * i, kClear);
+  }
+  script.Line(1700, "tap ENTER").Line(1800, "dump entered.txt").Line(1900, "tap ESC");
+  answered.push_back("entered.txt");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  ExpectKept();
+
+  const std::string asking = ReadFile(Path("asking.txt"));
+  EXPECT_EQ(LineOf(asking, "question"), "question clear");
+  EXPECT_EQ(LineOf(asking, "popup"), "popup focus no");
+  EXPECT_EQ(LineOf(asking, "scores"), kBothScores);
+  EXPECT_EQ(LineOf(ReadFile(Path("inside.txt")), "question"), "question clear");
+  for (const std::string& after : answered) {
+    SCOPED_TRACE(after);
+    const std::string state = ReadFile(Path(after));
+    EXPECT_EQ(LineOf(state, "popup"), "popup focus -");
+    EXPECT_EQ(LineOf(state, "scores"), kBothScores);
+    EXPECT_EQ(LineOf(state, "question"), "");
+  }
+
+  // The question shows its own picture where it is not see-through, and once
+  // kept the hall of fame looks as it did before.
+  IDirectDrawSurface* picture = platform::LoadBitmapSurface((kDist + "/ClearQuestion.bmp").c_str(), 16);
+  ASSERT_NE(picture, nullptr);
+  const Picture question = Load(Path("question.bmp"));
+  ASSERT_TRUE(question.Loaded());
+  // Where a picture is not see-through (its key colour is 0 or blue), the
+  // shot shows it; height limits it to the rows above the focus frame.
+  auto expectShown = [&](IDirectDrawSurface* shownPicture, int atX, int atY, int width, int height, int atLeast) {
+    int shown = 0, opaque = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const uint16_t pixel = reinterpret_cast<const uint16_t*>(shownPicture->Pixels() +
+                                                                 static_cast<size_t>(y) * shownPicture->Pitch())[x];
+        if (pixel == 0 || pixel == gamee2e::kBlueKey) continue;
+        ++opaque;
+        shown += question.At(atX + x, atY + y) == pixel;
+      }
+    EXPECT_GE(opaque, atLeast);
+    EXPECT_EQ(shown, opaque);
+  };
+  expectShown(picture, kQuestion.x, kQuestion.y, picture->Width(), 180, 50000);
+  picture->Release();
+  // The unfocused "clear" answer shows its first face, a whole one.
+  IDirectDrawSurface* yes = platform::LoadBitmapSurface((kDist + "/ClearYes.bmp").c_str(), 16);
+  ASSERT_NE(yes, nullptr);
+  expectShown(yes, kQuestion.x + 70, kQuestion.y + 192, 130, 44, 4000);
+  yes->Release();
+  const Picture hall = Load(Path("hall.bmp")), after = Load(Path("after.bmp"));
+  ASSERT_TRUE(hall.Loaded() && after.Loaded());
+  EXPECT_EQ(Same(hall, after, 53, 18, 694, 564), 1.0);
+}
+
+// Escape answers the question only: the hall of fame stays open with its
+// entries, and the next Escape closes the launcher as it always did.
+TEST_F(ClearQuestionRun, EscapeCancelsTheQuestionOnly) {
+  Script script;
+  script.Click(100, kHighScores).Click(300, kClear).Line(400, "tap ESC").Line(500, "dump escaped.txt");
+  script.Line(600, "tap ESC").Line(700, "dump closed.txt");
+  const ProgramResult r = Run(script, "Quibbleton");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  ExpectKept();
+  const std::string escaped = ReadFile(Path("escaped.txt"));
+  EXPECT_EQ(LineOf(escaped, "popup"), "popup focus -");
+  EXPECT_EQ(LineOf(escaped, "scores"), kBothScores);
+  EXPECT_EQ(LineOf(escaped, "question"), "");
+  EXPECT_FALSE(fs::exists(Path("closed.txt")));
+}
+
+// By keys: the arrow moves from "keep" to "clear", Enter clears the table
+// and the replays and closes the hall of fame.
+TEST_F(ClearQuestionRun, KeysMoveToClearAndEnterClears) {
+  Script script;
+  script.Click(100, kHighScores).Click(300, kClear).Line(400, "tap LEFT").Line(450, "dump moved.txt");
+  script.Line(500, "tap ENTER").Line(600, "dump cleared.txt").Line(700, "tap ESC");
+  ASSERT_EQ(Run(script, "Quibbleton").exitCode, 0);
+  EXPECT_EQ(LineOf(ReadFile(Path("moved.txt")), "popup"), "popup focus yes");
+  const std::string cleared = ReadFile(Path("cleared.txt"));
+  EXPECT_TRUE(cleared.starts_with("screen title\n")) << cleared;
+  EXPECT_EQ(LineOf(cleared, "popup"), "");
+  HighScoreTable table;
+  table.Resize(20);
+  ASSERT_EQ(table.Load((game_ + "/hiscore.dat").c_str()), 1);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(table.Entry(i)->name[0], '\0');
+  for (const std::string& replay : replays_) EXPECT_FALSE(fs::exists(replay)) << replay;
 }
 
 }  // namespace
