@@ -411,9 +411,11 @@ std::string Game::Describe() {
   text += "\nbuttons";
   if (ButtonSet* set = screen.GetButtons())
     for (int i = 0; i < set->Count(); ++i) text += std::string(" ") + set->At(i)->name;
-  text.append("\n").append(cursor.Describe());
-  // The player's aids: the pause, the moves left, the group under the
-  // pointer with its points, the palette and the end-of-game summary.
+  return text + "\n" + cursor.Describe();
+}
+
+std::string Game::DescribeAids() {
+  std::string text;
   text.append("paused ").append(paused ? "yes" : "no");
   text.append("\nmoves ").append(NoMovesLeft() ? "none" : "some");
   text.append("\npreview ").append(std::to_string(preview.points));

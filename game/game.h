@@ -185,6 +185,11 @@ class Game : public GameBase {
   // countdown, multiplier, the board by colour and face, the guys still
   // standing, the buttons and the board cursor.
   std::string Describe();
+  // What the player's aids show, for scripted runs ("details PATH"), kept
+  // out of the state so its lines stay as they always were: whether the game
+  // is paused, whether a move is left, the pointer's group (its points, then
+  // its cells), the palette and the end-of-game summary (score, place, best).
+  std::string DescribeAids();
 
   // Plays a registered sound; "thunder" has no entry and stays silent.
   void PlaySound(const char* name);

@@ -46,6 +46,7 @@ void ShutdownProgram() {
 void RegisterScreens(const char* text) {
   screenManager.Add(&gameScreen);
   platform::SetStateText([] { return game.Describe(); });
+  platform::SetDetailText([] { return game.DescribeAids(); });
   // The shell hands over its own copy; only a different text needs copying.
   if (text && text != commandLine) std::snprintf(commandLine, sizeof commandLine, "%s", text);
   screenManager.SwitchTo("balloon");

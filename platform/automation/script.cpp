@@ -210,11 +210,11 @@ class Parser {
       Add(t, Simple(command == "activate"     ? DeviceEvent::Kind::Activate
                     : command == "deactivate" ? DeviceEvent::Kind::Deactivate
                                               : DeviceEvent::Kind::Close));
-    } else if (command == "shot" || command == "dump") {
+    } else if (command == "shot" || command == "dump" || command == "details") {
       std::string path(Trim(rest));
       if (path.empty()) return fail(command + " needs PATH");
       if (path[0] != '/' && !baseDir_.empty()) path = baseDir_ + "/" + path;
-      (command == "shot" ? script_->shots : script_->dumps).push_back({t, path});
+      (command == "shot" ? script_->shots : script_->dumps).push_back({t, path, command == "details"});
     } else {
       return fail("unknown command \"" + command + "\"");
     }

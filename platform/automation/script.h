@@ -22,12 +22,14 @@ struct ScriptEvent {
 struct ScriptShot {
   uint32_t tick;
   std::string path;
+  // A dump of the program's further state ("details PATH") instead of its state.
+  bool details = false;
 };
 
 struct Script {
   std::vector<ScriptEvent> events;  // sorted by tick, file order kept among equal ticks
   std::vector<ScriptShot> shots;    // sorted by tick
-  std::vector<ScriptShot> dumps;    // state dumps ("dump PATH"), sorted by tick
+  std::vector<ScriptShot> dumps;    // state dumps ("dump PATH", "details PATH"), sorted by tick
 };
 
 // Typed text as the argument of a "text" line: bytes that the line could

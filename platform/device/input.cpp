@@ -34,6 +34,7 @@ struct State {
   size_t nextShot = 0;
   size_t nextDump = 0;
   std::string (*stateText)() = nullptr;
+  std::string (*detailText)() = nullptr;
 };
 
 // A program that reads no input for a long while (a screen without text
@@ -292,9 +293,9 @@ void ApplyDeviceEvent(const DeviceEvent& event) {
 
 namespace {
 
-std::vector<std::string> TakeDue(const std::vector<ScriptShot>& list, size_t* next, uint32_t now) {
-  std::vector<std::string> due;
-  while (*next < list.size() && TickDiff(now, list[*next].tick) >= 0) due.push_back(list[(*next)++].path);
+std::vector<ScriptShot> TakeDue(const std::vector<ScriptShot>& list, size_t* next, uint32_t now) {
+  std::vector<ScriptShot> due;
+  while (*next < list.size() && TickDiff(now, list[*next].tick) >= 0) due.push_back(list[(*next)++]);
   return due;
 }
 
@@ -302,23 +303,27 @@ std::vector<std::string> TakeDue(const std::vector<ScriptShot>& list, size_t* ne
 
 std::vector<std::string> TakeDueShots(uint32_t now) {
   std::lock_guard<std::mutex> lock(S().mutex);
-  return TakeDue(S().script.shots, &S().nextShot, now);
+  std::vector<std::string> paths;
+  for (const ScriptShot& shot : TakeDue(S().script.shots, &S().nextShot, now)) paths.push_back(shot.path);
+  return paths;
 }
 
 void SetStateText(std::string (*describe)()) { S().stateText = describe; }
 std::string StateText() { return S().stateText ? S().stateText() : std::string(); }
+void SetDetailText(std::string (*describe)()) { S().detailText = describe; }
+std::string DetailText() { return S().detailText ? S().detailText() : std::string(); }
 
 void WriteDueDumps(uint32_t now) {
-  std::vector<std::string> due;
+  std::vector<ScriptShot> due;
   {
     std::lock_guard<std::mutex> lock(S().mutex);
     due = TakeDue(S().script.dumps, &S().nextDump, now);
   }
-  if (due.empty()) return;
-  const std::string text = StateText();
-  for (const std::string& path : due)
-    if (!WriteFileAtomically(path, text.data(), text.size()))
-      std::fprintf(stderr, "%s: cannot write state dump %s\n", ProgramName().c_str(), path.c_str());
+  for (const ScriptShot& dump : due) {
+    const std::string text = dump.details ? DetailText() : StateText();
+    if (!WriteFileAtomically(dump.path, text.data(), text.size()))
+      std::fprintf(stderr, "%s: cannot write state dump %s\n", ProgramName().c_str(), dump.path.c_str());
+  }
 }
 
 }  // namespace platform

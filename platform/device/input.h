@@ -70,6 +70,10 @@ std::vector<std::string> TakeDueShots(uint32_t now);
 void SetStateText(std::string (*describe)());
 // That text now (empty when the program registered none).
 std::string StateText();
+// The program's further state, for the script's "details PATH": what the
+// state dump leaves out so that its lines stay as they always were.
+void SetDetailText(std::string (*describe)());
+std::string DetailText();
 // Writes the state dumps whose tick has come; called where frames are
 // presented, so a dump sees the same state as a shot of the same tick.
 void WriteDueDumps(uint32_t now);

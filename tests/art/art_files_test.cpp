@@ -94,7 +94,7 @@ const Picture kPictures[] = {
     {"Quibbleton/nomoves.bmp", 310, 150, Key::Blue, 0},
     {"Quibbleton/summary.bmp", 310, 250, Key::Blue, 0},
     {"Quibbleton/notlisted.bmp", 120, 20, Key::Opaque, 0},
-    {"Quibbleton/scoreglyphs.bmp", 110, 17, Key::Blue, 11},
+    {"Quibbleton/scoreglyphs.bmp", 110, 17, Key::Blue, 0},
     {"Quibbleton/newgame.bmp", 234, 48, Key::Blue, 3},
     {"Quibbleton/howto.bmp", 234, 48, Key::Blue, 3},
     {"Quibbleton/back.bmp", 234, 48, Key::Blue, 3},

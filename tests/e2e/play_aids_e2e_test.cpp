@@ -13,8 +13,16 @@ using namespace gamee2e;
 class PlayAids : public GamePlay {
  protected:
   std::string DumpPath(const std::string& name) const { return root_ + "/" + name + ".txt"; }
-  Dump DumpOf(const std::string& name) const { return ReadDump(DumpPath(name)); }
-  void AddDump(Script& s, int tick, const std::string& name) const { s.Add(tick, "dump " + DumpPath(name)); }
+  // The state and the aids' details of one frame, as one set of fields.
+  Dump DumpOf(const std::string& name) const {
+    Dump state = ReadDump(DumpPath(name));
+    for (const auto& [key, value] : ReadDump(DumpPath(name + "-aids")).fields) state.fields[key] = value;
+    return state;
+  }
+  void AddDump(Script& s, int tick, const std::string& name) const {
+    s.Add(tick, "dump " + DumpPath(name));
+    s.Add(tick, "details " + DumpPath(name + "-aids"));
+  }
 };
 
 // "preview POINTS CELL ..." as numbers.
@@ -23,6 +31,21 @@ std::vector<int> Numbers(const std::string& text) {
   std::istringstream in(text);
   for (int v; in >> v;) values.push_back(v);
   return values;
+}
+
+// Digits of the score font right-aligned at right, top at y, on whatever box
+// they stand in; -1 when none.
+int ReadDigits(const Picture& frame, const Assets& a, int right, int y) {
+  const int g = a.font.width / 10;
+  int value = 0, scale = 1, digits = 0;
+  for (int x = right - g; x >= 0; x -= g, scale *= 10, ++digits) {
+    int which = -1;
+    for (int d = 0; d < 10 && which < 0; ++d)
+      if (Match(frame, a.font, &a.font, d * g, 0, x, y, g, a.font.height) >= 0.97) which = d;
+    if (which < 0) break;
+    value += which * scale;
+  }
+  return digits ? value : -1;
 }
 
 TEST_F(PlayAids, ThePointersGroupShowsWithWhatItsClickAdds) {
@@ -77,7 +100,7 @@ TEST_F(PlayAids, ThePointersGroupShowsWithWhatItsClickAdds) {
   // on some side, and the sidebar box shows the digits.
   const Assets a(assets_);
   const Picture shot = Frame("colour");
-  EXPECT_EQ(ReadNumber(shot, a, 88, 574), points);
+  EXPECT_EQ(ReadDigits(shot, a, 88, 574), points);
 }
 
 TEST_F(PlayAids, APauseHidesTheBoardAndStopsTheCountdownAndItsReplayVerifies) {
@@ -155,8 +178,8 @@ TEST_F(PlayAids, TheEndOfAGameWaitsWithItsScorePlaceAndTheBest) {
 
   const Assets a(assets_);
   const Picture shot = Frame("summary");
-  EXPECT_EQ(ReadNumber(shot, a, 290 + 276, 150 + 88), m.score);
-  EXPECT_EQ(ReadNumber(shot, a, 290 + 276, 150 + 128), 1);
+  EXPECT_EQ(ReadDigits(shot, a, 290 + 276, 150 + 88), m.score);
+  EXPECT_EQ(ReadDigits(shot, a, 290 + 276, 150 + 128), 1);
 }
 
 TEST_F(PlayAids, ASummaryOfAScoreOffTheListSaysSoAndNewGameStillStartsAtOnce) {

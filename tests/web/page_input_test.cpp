@@ -28,6 +28,7 @@ constexpr PageKeyEvent kUsKeyboard[] = {
     {"Comma", ","}, {"Period", "."}, {"Slash", "/"}, {"ShiftRight", "Shift"}, {"Space", " "}, {"F1", "F1"},
     {"Home", "Home"}, {"ArrowUp", "ArrowUp"}, {"PageUp", "PageUp"}, {"ArrowLeft", "ArrowLeft"},
     {"ArrowRight", "ArrowRight"}, {"End", "End"}, {"ArrowDown", "ArrowDown"}, {"PageDown", "PageDown"},
+    {"Pause", "Pause"},
 };
 
 // On a US keyboard each key is the layer's key that types its character (the
