@@ -29,19 +29,19 @@ TEST(MovesLeft, PackedRowsHaveNoneAPushableHeadHasOneUntilItsGuysAreOff) {
   Rules rules;
   rulestest::Clear(rules);
   EXPECT_FALSE(AnyMoveLeft(rules)) << "a cleared board";
-  rulestest::FillRows(rules, 7, 9);
+  rulestest::FillRows(rules, 1, 9);
   ASSERT_FALSE(AnyClick(rules));
   EXPECT_FALSE(AnyMoveLeft(rules)) << "full rows: every run is packed against both edges";
 
-  // One head on row 6 shares nothing with the one below it: no click takes
-  // it, but either guy of row 6 pushes it along.
-  const Head below = *rules.GetBoard().At(Cell(3, 7));
-  rules.Place(Cell(3, 6), Head{(below.colour + 2) % kColours, (below.face + 2) % kFaces});
+  // One head on the top row shares nothing with the one below it: no click
+  // takes it, but either guy of the row pushes it along.
+  const Head below = *rules.GetBoard().At(Cell(3, 1));
+  rules.Place(Cell(3, 0), Head{(below.colour + 2) % kColours, (below.face + 2) % kFaces});
   ASSERT_FALSE(AnyClick(rules));
   EXPECT_TRUE(AnyMoveLeft(rules));
-  rules.TakeOff(6);
-  EXPECT_TRUE(AnyMoveLeft(rules)) << "the right-hand guy still pushes";
-  rules.TakeOff(16);
+  rules.TakeOff(10);
+  EXPECT_TRUE(AnyMoveLeft(rules)) << "the left-hand guy still pushes";
+  rules.TakeOff(0);
   EXPECT_FALSE(AnyMoveLeft(rules)) << "orders to guys off the board do nothing";
 
   // A run packed against the right edge: the left-hand guy walks up to it

@@ -10,6 +10,7 @@
 
 #include "game/rules/moves.h"
 #include "game/rules/replay.h"
+#include "game/rules/replay_bot.h"
 #include "game/rules/replay_verifier.h"
 #include "game/rules/timing.h"
 
@@ -160,24 +161,11 @@ TEST(ReplayNoMoves, EndsEarlyOnlyBetweenAnimationsWithNoMoveLeftAndScoresWhatThe
 }
 
 TEST(ReplayNoMoves, AClearedBoardIsNoBoardToEndForWantOfMoves) {
-  // Groups of one: every click takes a head until none is left.
-  Replay cleared;
-  cleared.seed = 9;
-  cleared.balloons = 1;
-  Rules rules;
-  Lcg random(cleared.seed);
-  rules.Deal(random);
-  rules.SetMinimumGroup(1);
-  PlayTimeline timeline(cleared.gameTime);
-  while (!rules.Cleared()) {
-    int cell = kCells - 1;
-    while (!rules.GetBoard().At(cell)) --cell;
-    const int64_t at = timeline.ReadyAt() + kFrameMs;
-    cleared.actions.push_back({at, {Action::Kind::kClickColour, cell}, 0});
-    timeline.Took(at, rules.Apply(cleared.actions.back().action));
-  }
+  // With groups of one every click removes heads: the board empties.
+  Replay cleared = PlayBotGame(9, 1, 300, 1000);
+  ASSERT_LT(cleared.actions.size(), static_cast<size_t>(kCells));
   cleared.end = ReplayEnd::kNoMoves;
-  cleared.endMs = timeline.ReadyAt() + kFrameMs;
+  cleared.endMs = cleared.actions.back().ms + 20000;
   const Verdict verdict = Verify(cleared);
   EXPECT_FALSE(verdict.ok);
   EXPECT_NE(verdict.reason.find("cleared board"), std::string::npos) << verdict.reason;
