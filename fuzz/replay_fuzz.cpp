@@ -15,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parsed.error.empty()) abort();
     return 0;
   }
-  if (parsed.replay.actions.size() > static_cast<size_t>(quibbleton::kMaxReplayActions)) abort();
+  if (parsed.replay.actions.size() > static_cast<size_t>(quibbleton::kMaxReplayActions) ||
+      parsed.replay.pauses.size() > static_cast<size_t>(quibbleton::kMaxReplayPauses))
+    abort();
   const std::string written = quibbleton::FormatReplay(parsed.replay);
   const quibbleton::ReplayParse again = quibbleton::ParseReplay(written);
   if (!again.ok || quibbleton::FormatReplay(again.replay) != written) abort();

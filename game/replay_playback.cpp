@@ -62,7 +62,7 @@ const quibbleton::Action* ReplayPlayback::Due(int64_t ms) {
 }
 
 bool ReplayPlayback::LeftAt(int64_t ms) const {
-  return phase == Phase::kRunning && replay.end == quibbleton::ReplayEnd::kNewGame &&
+  return phase == Phase::kRunning && replay.end != quibbleton::ReplayEnd::kFinished &&
          next == replay.actions.size() && ms >= replay.endMs;
 }
 
@@ -170,7 +170,8 @@ void Game::PlayBack() {
   if (const quibbleton::Action* action = playback.Due(now)) {
     Perform(*action);
   } else if (playback.LeftAt(now)) {
-    // Where its player started another game, the watched one stops.
+    // Where its player started another game or ended it for want of
+    // moves, the watched one stops.
     StopCountdown();
     SetState(kIdle);
   }

@@ -38,8 +38,9 @@ class ReplayPlayback {
   // The next action, once the game time ms has reached it; one a call, as
   // the game takes one click a frame. Null when none is due.
   const quibbleton::Action* Due(int64_t ms);
-  // The replay's player left the game by New game, and ms is that moment
-  // (with every action done): the game stops there.
+  // The replay's player left the game by New game, or ended it for want of
+  // moves, and ms is that moment (with every action done): the game stops
+  // there. Pauses take no game time, so watching passes over them.
   bool LeftAt(int64_t ms) const;
 
   // The viewer's controls: a key's character (P and space pause and

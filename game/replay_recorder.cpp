@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "game/rules/moves.h"
+
 void ReplayRecorder::Start(uint32_t seed, int balloons, int gameTime) {
   replay = quibbleton::Replay{};
   replay.seed = seed;
@@ -22,8 +24,21 @@ void ReplayRecorder::Note(const quibbleton::Action& action, const quibbleton::Ev
   timeline->Took(ms, events);
 }
 
+void ReplayRecorder::NotePause(int64_t ms) {
+  if (!Recording() || static_cast<int>(replay.pauses.size()) == quibbleton::kMaxReplayPauses) return;
+  // Never before what is already written: the replay keeps its time order.
+  if (!replay.actions.empty()) ms = std::max(ms, replay.actions.back().ms);
+  if (!replay.pauses.empty()) ms = std::max(ms, replay.pauses.back().ms);
+  replay.pauses.push_back({ms, replay.actions.size(), 0});
+}
+
+bool ReplayRecorder::TakesNoMovesEndAt(int64_t ms, const quibbleton::Rules& rules) const {
+  return TakesNewGameAt(ms) && !rules.Cleared() && !quibbleton::AnyMoveLeft(rules);
+}
+
 void ReplayRecorder::End(int64_t ms, quibbleton::ReplayEnd how) {
   if (!Recording()) return;
+  for (quibbleton::ReplayPause& pause : replay.pauses) pause.ms = std::min(pause.ms, ms);
   replay.endMs = ms;
   replay.end = how;
   ended = true;

@@ -19,6 +19,11 @@ class ReplayRecorder {
   // An action at game time ms and the events the rules answered; an action
   // that did nothing is not part of the game.
   void Note(const quibbleton::Action& action, const quibbleton::Events& events, int64_t ms);
+  // The player paused at game time ms. Pauses past kMaxReplayPauses are
+  // not kept: they change nothing a verifier checks.
+  void NotePause(int64_t ms);
+  // The game ended at ms. A pause noted later than the end (during the
+  // last animation on a slow machine) is moved to the end.
   void End(int64_t ms, quibbleton::ReplayEnd how = quibbleton::ReplayEnd::kFinished);
   // The server's deal the game in play was dealt from (kept only while recording).
   void NameDeal(std::string id) {
@@ -34,8 +39,9 @@ class ReplayRecorder {
     return !Recording() || timeline->Check(ms) == quibbleton::PlayTimeline::Refusal::kNone;
   }
   bool TakesNewGameAt(int64_t ms) const { return !Recording() || timeline->TakesNewGame(ms); }
-  bool TakesNoMovesEndAt(int64_t ms) const { return !Recording() || timeline->TakesNewGame(ms); }
-  void NotePause(int64_t) {}
+  // The game may end its round for want of moves at ms (End(ms, kNoMoves)):
+  // where it would take a New game, on a board with heads and no move left.
+  bool TakesNoMovesEndAt(int64_t ms, const quibbleton::Rules& rules) const;
   bool RunOutAt(int64_t ms, bool countdownAtZero) const {
     return Recording() ? timeline->RunOut(ms) : countdownAtZero;
   }

@@ -56,6 +56,7 @@ class Board {
   void Place(int cell, std::optional<Head> head);
   void Move(int from, int to);
   int Count() const;
+  bool operator==(const Board&) const = default;
 
   // The connected group of the head on cell sharing its key, in discovery
   // order: the clicked head, then depth first through left, right, up, down.

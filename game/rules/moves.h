@@ -1,30 +1,26 @@
-// PLACEHOLDER until the rules' moves check lands (v-rules).
+// What the player can still do to a board: whether any click or order would
+// change it (the game offers to end a round that has none), and what a click
+// on a head would take and score, for the pointer's preview.
 #pragma once
+
 #include <vector>
+
 #include "game/rules/rules.h"
+
 namespace quibbleton {
-inline std::vector<int> GroupCells(const Rules& rules, int cell, GroupKey key) {
-  std::vector<int> cells = rules.GetBoard().FindGroup(cell, key);
-  if (static_cast<int>(cells.size()) < rules.MinimumGroup()) cells.clear();
-  return cells;
-}
-inline int PointsOfClick(const Rules& rules, int cell, GroupKey key) {
-  Rules copy = rules;
-  copy.RemoveGroup(cell, key);
-  return copy.Score() - rules.Score();
-}
-inline bool AnyMoveLeft(const Rules& rules) {
-  for (int c = 0; c < kCells; ++c)
-    if (rules.GetBoard().At(c) && (!GroupCells(rules, c, GroupKey::kColour).empty() || !GroupCells(rules, c, GroupKey::kFace).empty())) return true;
-  for (int g = 0; g < kGuys; ++g) {
-    if (!rules.Standing(g)) continue;
-    Rules copy = rules;
-    copy.Order(g);
-    for (int c = 0; c < kCells; ++c) {
-      const Head* a = copy.GetBoard().At(c); const Head* b = rules.GetBoard().At(c);
-      if ((a == nullptr) != (b == nullptr) || (a && (a->colour != b->colour || a->face != b->face))) return true;
-    }
-  }
-  return false;
-}
-}
+
+// True when a left or right click on some head would remove its group, or
+// when the order of some standing guy would move a head. False for a
+// cleared board. Cheap enough to ask after every action.
+bool AnyMoveLeft(const Rules& rules);
+
+// The cells of the group a click with that key on cell would remove: empty
+// for an empty cell or a group below the minimum.
+std::vector<int> GroupCells(const Rules& rules, int cell, GroupKey key);
+
+// By how much the score would rise if that group were clicked now (its
+// heads' points, twins and multiplier as the rules add them); 0 when the
+// click would remove nothing.
+int PointsOfClick(const Rules& rules, int cell, GroupKey key);
+
+}  // namespace quibbleton

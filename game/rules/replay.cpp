@@ -102,11 +102,25 @@ ReplayParse ParseReplay(std::string_view text) {
     }
     int64_t ms = 0;
     if (!Number(fields[0], 0, kLatestMs, &ms)) return Fail(line, "expected a game time in ms");
+    // A pause takes no game time: what follows it may come at its very ms,
+    // but never before it. Two actions or an action and the end never share one.
+    const int64_t lastPause = replay.pauses.empty() ? -1 : replay.pauses.back().ms;
+    if (ms < lastPause) return Fail(line, "a time before the pause above it");
+    if (fields.size() == 2 && fields[1] == "pause") {
+      if (static_cast<int>(replay.pauses.size()) == kMaxReplayPauses) return Fail(line, "too many pauses");
+      const int64_t lastAction = replay.actions.empty() ? -1 : replay.actions.back().ms;
+      if (ms < lastAction) return Fail(line, "a pause before the action above it");
+      replay.pauses.push_back({ms, replay.actions.size(), line});
+      continue;
+    }
     const int64_t previous = replay.actions.empty() ? -1 : replay.actions.back().ms;
     if (ms <= previous) return Fail(line, "times must increase strictly");
-    if ((fields.size() == 2 || (fields.size() == 3 && fields[2] == "newgame")) && fields[1] == "end") {
+    if (fields.size() >= 2 && fields[1] == "end" &&
+        (fields.size() == 2 || (fields.size() == 3 && (fields[2] == "newgame" || fields[2] == "nomoves")))) {
       replay.endMs = ms;
-      replay.end = fields.size() == 3 ? ReplayEnd::kNewGame : ReplayEnd::kFinished;
+      replay.end = fields.size() == 2           ? ReplayEnd::kFinished
+                   : fields[2] == "newgame" ? ReplayEnd::kNewGame
+                                              : ReplayEnd::kNoMoves;
       replay.endLine = line;
       ended = true;
       continue;
@@ -125,7 +139,7 @@ ReplayParse ParseReplay(std::string_view text) {
       if (!Number(fields[2], 0, kGuys - 1, &guy)) return Fail(line, "expected a guy 0..19");
       timed.action = {Action::Kind::kOrder, static_cast<int>(guy)};
     } else {
-      return Fail(line, "expected colour, face, push or end");
+      return Fail(line, "expected colour, face, push, pause or end");
     }
     replay.actions.push_back(timed);
   }
@@ -159,7 +173,14 @@ std::string FormatReplay(const Replay& replay) {
   std::string text = "quibbleton-replay 1\nseed " + std::to_string(replay.seed) + "\n";
   if (!replay.deal.empty()) text += "deal " + replay.deal + "\n";
   text += "balloons " + std::to_string(replay.balloons) + "\ngametime " + std::to_string(replay.gameTime) + "\n";
-  for (const TimedAction& timed : replay.actions) {
+  size_t pause = 0;
+  const auto pausesUpTo = [&](size_t actions) {
+    for (; pause < replay.pauses.size() && replay.pauses[pause].after <= actions; ++pause)
+      text += std::to_string(replay.pauses[pause].ms) + " pause\n";
+  };
+  for (size_t i = 0; i < replay.actions.size(); ++i) {
+    pausesUpTo(i);
+    const TimedAction& timed = replay.actions[i];
     text += std::to_string(timed.ms);
     const Action& a = timed.action;
     if (a.kind == Action::Kind::kOrder) {
@@ -169,7 +190,11 @@ std::string FormatReplay(const Replay& replay) {
       text += std::to_string(a.target % kColumns) + " " + std::to_string(a.target / kColumns) + "\n";
     }
   }
-  return text + std::to_string(replay.endMs) + (replay.end == ReplayEnd::kNewGame ? " end newgame\n" : " end\n");
+  pausesUpTo(replay.actions.size());
+  const char* end = replay.end == ReplayEnd::kNewGame   ? " end newgame\n"
+                    : replay.end == ReplayEnd::kNoMoves ? " end nomoves\n"
+                                                        : " end\n";
+  return text + std::to_string(replay.endMs) + end;
 }
 
 }  // namespace quibbleton

@@ -15,11 +15,15 @@
 // The deal line is there only when a score server handed out the deal (its
 // opaque name, so the server can tell its own deals); the seed is the deal's
 // all the same. A game the player left by starting a new one ends with
-// "MS end newgame" instead of "MS end".
+// "MS end newgame" instead of "MS end", and one the player ended because no
+// move was left "MS end nomoves". "MS pause" says the player paused then;
+// the countdown's clock stands still while paused, so a pause takes no game
+// time and comes among the actions in time order (at the same ms as an
+// action, on whichever side of it it happened).
 //
 // Replays come from players' machines, so the parser takes any bytes: it
-// reads at most kMaxReplayBytes and kMaxReplayActions, and refuses anything
-// it would not write itself.
+// reads at most kMaxReplayBytes, kMaxReplayActions and kMaxReplayPauses, and
+// refuses anything it would not write itself.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +37,8 @@ namespace quibbleton {
 
 inline constexpr size_t kMaxReplayBytes = 64 * 1024;
 inline constexpr int kMaxReplayActions = 5000;
+// Pauses have their own limit, so that pausing never costs a game an action.
+inline constexpr int kMaxReplayPauses = 1000;
 // The game itself plays at most a day (see its gametime setting).
 inline constexpr int kMaxReplayGameTime = 86400;
 // A minimum group above the board's 150 heads accepts no group at all,
@@ -43,7 +49,9 @@ inline constexpr size_t kMaxDealIdBytes = 64;
 bool IsDealId(std::string_view id);
 
 // How a game ended: its countdown ran out or its board was cleared, or the
-// player pressed New game during it (the game then offers the score it had).
+// player pressed New game during it (the game then offers the score it had),
+// or the player ended it early on a board where no move was left (it scores
+// as if its countdown had run out).
 enum class ReplayEnd { kFinished, kNewGame, kNoMoves };
 
 struct TimedAction {
@@ -52,12 +60,20 @@ struct TimedAction {
   int line = 0;  // 1-based line in the text it was read from, 0 when built
 };
 
+// The player paused at game time ms, after the first `after` actions.
+struct ReplayPause {
+  int64_t ms = 0;
+  size_t after = 0;
+  int line = 0;  // as TimedAction's
+};
+
 struct Replay {
   uint32_t seed = 0;
   std::string deal;  // the server's deal it was played on; empty for the player's own
   int balloons = Rules::kDefaultMinimumGroup;
   int gameTime = 300;  // seconds
   std::vector<TimedAction> actions;
+  std::vector<ReplayPause> pauses;  // in time order, each after its `after` actions
   int64_t endMs = 0;
   ReplayEnd end = ReplayEnd::kFinished;
   int endLine = 0;

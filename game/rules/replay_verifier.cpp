@@ -1,5 +1,7 @@
 #include "game/rules/replay_verifier.h"
 
+#include "game/rules/moves.h"
+
 namespace quibbleton {
 
 namespace {
@@ -12,6 +14,29 @@ Verdict Refuse(const Rules& rules, int line, std::string reason) {
   return verdict;
 }
 
+// A pause takes no game time, so the game's rules never see it: it need
+// only lie in time order among the actions, within the game. The parser
+// reads none other; a replay built in memory may hold any.
+int MisplacedPause(const Replay& replay, std::string* reason) {
+  int64_t previous = 0;
+  for (const ReplayPause& pause : replay.pauses) {
+    const std::vector<TimedAction>& actions = replay.actions;
+    const bool inOrder = pause.after <= actions.size() && pause.ms >= previous &&
+                         (pause.after == 0 || pause.ms >= actions[pause.after - 1].ms) &&
+                         (pause.after == actions.size() || pause.ms <= actions[pause.after].ms);
+    if (!inOrder) {
+      *reason = "a pause out of time order with the actions";
+      return pause.line;
+    }
+    if (pause.ms > replay.endMs) {
+      *reason = "a pause after the game ended";
+      return pause.line;
+    }
+    previous = pause.ms;
+  }
+  return -1;
+}
+
 }  // namespace
 
 Verdict VerifyReplay(const Replay& replay) {
@@ -20,6 +45,8 @@ Verdict VerifyReplay(const Replay& replay) {
   rules.Deal(random);
   rules.SetMinimumGroup(replay.balloons);
   PlayTimeline timeline(replay.gameTime);
+  std::string pauseReason;
+  if (const int line = MisplacedPause(replay, &pauseReason); line >= 0) return Refuse(rules, line, pauseReason);
   for (const TimedAction& timed : replay.actions) {
     if (rules.Cleared()) return Refuse(rules, timed.line, "an action after the board was cleared");
     switch (timeline.Check(timed.ms)) {
@@ -44,6 +71,15 @@ Verdict VerifyReplay(const Replay& replay) {
       return Refuse(rules, replay.endLine,
                     "the game could not take New game then (during an animation, after its countdown or its "
                     "cleared board)");
+  } else if (replay.end == ReplayEnd::kNoMoves) {
+    // The game offers the early end only where it would take a New game,
+    // on a board with heads left and nothing to do to them; the score stays
+    // as it stands, as when the countdown runs out.
+    if (rules.Cleared() || !timeline.TakesNewGame(replay.endMs))
+      return Refuse(rules, replay.endLine,
+                    "the game could not end for want of moves then (during an animation, after its countdown or "
+                    "its cleared board)");
+    if (AnyMoveLeft(rules)) return Refuse(rules, replay.endLine, "the game ends for want of moves with a move left");
   } else if (rules.Cleared()) {
     // The game looks at the board once the last animation has run, and the
     // bonus counts down its seconds on screen before the game ends.

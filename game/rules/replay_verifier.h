@@ -5,7 +5,9 @@
 // played; nor could one on a cell with no head, one after the countdown ran
 // out, or a game that ends before its countdown or cleared board. A game the
 // player left by New game scores what it had then, if the game took the
-// New game then (between animations, with seconds left). The
+// New game then (between animations, with seconds left); one the player
+// ended for want of moves likewise, if no move was left then. Pauses take
+// no game time: they need only come in time order within the game. The
 // timing is the game's own (game/rules/timing.h).
 #pragma once
 

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "game/replay_playback.h"
+#include "game/replay_recorder.h"
+#include "game/rules/replay_verifier.h"
 #include "gx/frame_clock.h"
 
 namespace {
@@ -48,6 +50,73 @@ TEST(ReplayPlayback, ActionsComeOneACallOnceTheirTimeHasComeAndTheGameStopsWhere
   while (playback.Due(3000)) {
   }
   EXPECT_FALSE(playback.LeftAt(3000));
+}
+
+TEST(ReplayPlayback, PausesArePassedOverAndAGameEndedForWantOfMovesStopsWhereItEnded) {
+  ReplayPlayback playback;
+  quibbleton::Replay replay = TwoActions(quibbleton::ReplayEnd::kNoMoves);
+  replay.pauses = {{100, 0, 0}, {100, 1, 0}, {2500, 2, 0}};
+  playback.Watch(replay);
+  playback.LetNewGame(false);
+  const Action* first = playback.Due(100);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->target, 140);
+  EXPECT_EQ(playback.Due(899), nullptr);
+  ASSERT_NE(playback.Due(900), nullptr);
+  EXPECT_FALSE(playback.LeftAt(2499));
+  EXPECT_TRUE(playback.LeftAt(2500));
+}
+
+TEST(ReplayRecorder, WritesPausesInOrderAndEndsForWantOfMovesOnlyWhereTheGameMay) {
+  using quibbleton::Head;
+  quibbleton::Rules rules;
+  for (int cell = 0; cell < quibbleton::kCells; ++cell) rules.Place(cell, std::nullopt);
+  // Two groups of two at the bottom left; the rest is empty.
+  const int bottom = (quibbleton::kRows - 1) * quibbleton::kColumns;
+  rules.Place(bottom, Head{0, 0});
+  rules.Place(bottom + 1, Head{0, 1});
+  rules.Place(bottom + 2, Head{1, 2});
+  rules.Place(bottom + 3, Head{1, 3});
+  for (int guy = 0; guy < quibbleton::kGuys; ++guy) rules.TakeOff(guy);
+
+  ReplayRecorder recorder;
+  recorder.Start(7, 2, 3);
+  recorder.NotePause(0);
+  const Action click{Action::Kind::kClickColour, bottom};
+  recorder.Note(click, rules.Apply(click), 10);
+  recorder.NotePause(5);  // a clock read before the click's: kept after it, at its ms
+  recorder.NotePause(400);
+  // One group is left: no early end; with none, from the frame after the animation.
+  const int64_t ready = recorder.ReadyAt();
+  EXPECT_FALSE(recorder.TakesNoMovesEndAt(ready + 10, rules));
+  const Action last{Action::Kind::kClickColour, bottom + 2};
+  recorder.Note(last, rules.Apply(last), ready + 10);
+  rules.Place(bottom, Head{4, 4});  // one head with nothing to join
+  const int64_t end = recorder.ReadyAt() + 10;
+  EXPECT_FALSE(recorder.TakesNoMovesEndAt(end - 1, rules));
+  EXPECT_FALSE(recorder.TakesNoMovesEndAt(3000, rules)) << "the countdown has run out";
+  EXPECT_TRUE(recorder.TakesNoMovesEndAt(end, rules));
+  recorder.NotePause(end + 70);  // during the end's frame on a slow machine
+  recorder.End(end, quibbleton::ReplayEnd::kNoMoves);
+  recorder.NotePause(end + 100);  // after the end: no longer recording
+
+  const quibbleton::ReplayParse parsed = quibbleton::ParseReplay(recorder.Take());
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(parsed.replay.end, quibbleton::ReplayEnd::kNoMoves);
+  ASSERT_EQ(parsed.replay.pauses.size(), 4u);
+  EXPECT_EQ(parsed.replay.pauses[1].ms, 10);
+  EXPECT_EQ(parsed.replay.pauses[1].after, 1u);
+  EXPECT_EQ(parsed.replay.pauses[2].ms, 400);
+  EXPECT_EQ(parsed.replay.pauses[3].ms, end);
+
+  // Past their limit, pauses are dropped and the game still recorded.
+  recorder.Start(7, 2, 3);
+  for (int i = 0; i <= quibbleton::kMaxReplayPauses; ++i) recorder.NotePause(i);
+  recorder.End(3000);
+  const quibbleton::ReplayParse many = quibbleton::ParseReplay(recorder.Take());
+  ASSERT_TRUE(many.ok) << many.error;
+  EXPECT_EQ(many.replay.pauses.size(), static_cast<size_t>(quibbleton::kMaxReplayPauses));
+  EXPECT_TRUE(quibbleton::VerifyReplay(many.replay).ok);
 }
 
 TEST(ReplayPlayback, NewGameStartsTheWatchedGameThenWaitsForItsEndAndThenPlaysAtTheNormalPace) {
