@@ -33,7 +33,7 @@ bool Game::StuckRoundEndAsked(int x, int y, int buttons, BoardCursor::Action key
 
 bool Game::EndStuckRound() {
   const int64_t now = ReplayTime();
-  if (!recorder.TakesNoMovesEndAt(now)) return false;
+  if (!recorder.TakesNoMovesEndAt(now, rules)) return false;
   recorder.End(now, quibbleton::ReplayEnd::kNoMoves);
   endedStuck = true;
   SetState(kOutOfTime);
