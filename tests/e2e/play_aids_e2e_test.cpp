@@ -4,6 +4,8 @@
 // no move left. None of them may change a score, a time or a replay.
 #include <gtest/gtest.h>
 
+#include "game/rules/moves.h"
+#include "game/rules/timing.h"
 #include "game_play_fixture.h"
 
 namespace {
@@ -200,6 +202,97 @@ TEST_F(PlayAids, ASummaryOfAScoreOffTheListSaysSoAndNewGameStillStartsAtOnce) {
   EXPECT_EQ(DumpOf("ended").fields.at("summary"), "0 0 900000");
   EXPECT_EQ(DumpOf("next").fields.at("state"), "playing") << "the click that closes the summary is New game's too";
   EXPECT_EQ(DumpOf("next").fields.at("summary"), "none");
+}
+
+// A simple player's game: the first colour group from the bottom right,
+// else a face group, else the first guy whose push moves a head, until no
+// move is left. The script clicks each action well after the animation of
+// the one before; returns the rules as they end and the tick after the last.
+int PlayUntilStuck(Model dealt, Script& s, int tick, quibbleton::Rules* rules) {
+  for (int cell = 0; cell < 150; ++cell) rules->Place(cell, quibbleton::Head{dealt.cells[cell] / 5, dealt.cells[cell] % 5});
+  using quibbleton::GroupKey;
+  while (quibbleton::AnyMoveLeft(*rules)) {
+    quibbleton::Action action{quibbleton::Action::Kind::kOrder, -1};
+    for (int cell = 149; cell >= 0 && action.target < 0; --cell)
+      if (!quibbleton::GroupCells(*rules, cell, GroupKey::kColour).empty())
+        action = {quibbleton::Action::Kind::kClickColour, cell};
+    for (int cell = 149; cell >= 0 && action.target < 0; --cell)
+      if (!quibbleton::GroupCells(*rules, cell, GroupKey::kFace).empty())
+        action = {quibbleton::Action::Kind::kClickFace, cell};
+    for (int guy = 0; guy < quibbleton::kGuys && action.target < 0; ++guy) {
+      quibbleton::Rules copy = *rules;
+      copy.Order(guy);
+      if (!(copy.GetBoard() == rules->GetBoard())) action = {quibbleton::Action::Kind::kOrder, guy};
+    }
+    if (action.kind == quibbleton::Action::Kind::kOrder) {
+      // The guy's hot spot, beside the board's edge.
+      const int row = action.target % 10;
+      s.ClickAt(tick, action.target < 10 ? 110 : 780, row * 55 + 4 + 27);
+    } else {
+      s.ClickCell(tick, action.target, action.kind == quibbleton::Action::Kind::kClickFace);
+    }
+    tick += static_cast<int>(quibbleton::AnimationMs(rules->Apply(action))) + 300;
+  }
+  return tick;
+}
+
+TEST_F(PlayAids, ABoardWithNoMoveLeftEndsWhenThePlayerAsksAndScoresAsItsCountdownWould) {
+  constexpr int kSeed = 1;
+  quibbleton::Rules rules;
+  Script s;
+  s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  const int stuck = PlayUntilStuck(NewGameBoard(kSeed), s, 1000, &rules);
+  ASSERT_FALSE(rules.Cleared());
+  ASSERT_LT(stuck, 250000) << "the game must stick before its countdown ends";
+  AddDump(s, stuck, "stuck");
+  s.Add(stuck + 10, "shot " + Shot("stuck"));
+  s.Add(stuck + 100, "tap ENTER");
+  AddDump(s, stuck + 200, "ended");
+  AddDump(s, stuck + 3000, "summary");
+  ASSERT_EQ(Run(s, kSeed, stuck + 4000).exitCode, 3);
+
+  EXPECT_EQ(DumpOf("stuck").fields.at("moves"), "none");
+  EXPECT_EQ(DumpOf("stuck").fields.at("score"), std::to_string(rules.Score()));
+  std::vector<int> cells(150, -1);
+  for (int cell = 0; cell < 150; ++cell)
+    if (const quibbleton::Head* head = rules.GetBoard().At(cell)) cells[cell] = head->colour * 5 + head->face;
+  EXPECT_EQ(DumpOf("stuck").board, BoardText(cells)) << "the game got where the rules say";
+  const Dump ended = DumpOf("summary");
+  EXPECT_EQ(ended.fields.at("state"), "idle");
+  EXPECT_EQ(ended.fields.at("summary"), std::to_string(rules.Score()) + " 1 " + std::to_string(rules.Score()));
+  EXPECT_NE(DumpOf("stuck").fields.at("seconds"), "0") << "ended before its countdown";
+
+  // The round's replay ends "nomoves" and verifies to the score the table
+  // holds; the same game left to its countdown verifies to that score too.
+  const std::vector<HighScoreEntry> table = Table();
+  ASSERT_EQ(table[0].score, rules.Score());
+  std::ifstream in(fs::path(game_) / "replays" / quibbleton::ReplayFileName(table[0].name, table[0].score));
+  std::stringstream text;
+  text << in.rdbuf();
+  ASSERT_NE(text.str().find(" end nomoves\n"), std::string::npos) << text.str();
+  EXPECT_EQ(ExpectReplaysScoreTheTable(), 1);
+  quibbleton::ReplayParse parsed = quibbleton::ParseReplay(text.str());
+  ASSERT_TRUE(parsed.ok);
+  parsed.replay.end = quibbleton::ReplayEnd::kFinished;
+  parsed.replay.endMs = int64_t{parsed.replay.gameTime} * 1000;
+  const quibbleton::Verdict byCountdown = quibbleton::VerifyReplay(parsed.replay);
+  EXPECT_TRUE(byCountdown.ok) << byCountdown.reason;
+  EXPECT_EQ(byCountdown.score, rules.Score());
+}
+
+TEST_F(PlayAids, AClickOnTheNoMovesNoticeEndsTheRoundAndNoBoardClickUnderIt) {
+  constexpr int kSeed = 1;
+  quibbleton::Rules rules;
+  Script s;
+  s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  const int stuck = PlayUntilStuck(NewGameBoard(kSeed), s, 1000, &rules);
+  AddDump(s, stuck, "stuck");
+  s.ClickAt(stuck + 100, 290 + 155, 200 + 75);
+  AddDump(s, stuck + 3000, "after");
+  ASSERT_EQ(Run(s, kSeed, stuck + 4000).exitCode, 3);
+  EXPECT_EQ(DumpOf("after").fields.at("state"), "idle");
+  EXPECT_EQ(DumpOf("after").board, DumpOf("stuck").board);
+  EXPECT_EQ(Table()[0].score, rules.Score());
 }
 
 }  // namespace
