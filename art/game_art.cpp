@@ -72,12 +72,12 @@ constexpr Wording kMouseWording = {
     "/background.bmp", "/title/HowToPlay.bmp", "Left click: same colour", "Right click: same face",
     "Left click: same colour     Right click: same face     Click a guy: push his row",
     "click a guy beside a row and he pushes it across.", "press New game to start, then the dots count down.",
-    "left click, X: right click; N new game, H help, M menu, P pause.", "Click, or press Space, to close"};
+    "left click, X: right click; N new game, H help, M menu, P pause, C colours.", "Click, or press Space, to close"};
 constexpr Wording kTouchWording = {
     "/backgroundtouch.bmp", "/title/HowToPlayTouch.bmp", "Tap: same colour", "Tap and hold: same face",
     "Tap: same colour     Tap and hold: same face     Tap a guy: push his row",
     "tap a guy beside a row and he pushes it across.", "tap New game to start, then the dots count down.",
-    "tap, X: hold; N new game, H help, M menu, P pause.", "Tap, or press Space, to close"};
+    "tap, X: hold; N new game, H help, M menu, P pause, C colours.", "Tap, or press Space, to close"};
 
 void GameBackground(const std::string& dir, const Wording& words) {
   Canvas c(800, 600);
