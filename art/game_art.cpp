@@ -286,6 +286,15 @@ void HallFamePop(const std::string& dir) {
   WriteBmp(c, dir + "/hallfamepop.bmp", Key::Black, pal::kBoard);
 }
 
+// Bold text of that size and colour, as the pictures' lines are written.
+TextStyle BoldText(double size, Rgb fill = pal::kInk) {
+  TextStyle st;
+  st.font = Font::Bold;
+  st.size = size;
+  st.fill = fill;
+  return st;
+}
+
 // The cover the paused game shows instead of its board, so pausing gives no
 // time to think; exactly the board's size.
 void PausedCover(const std::string& dir) {
@@ -300,10 +309,7 @@ void PausedCover(const std::string& dir) {
   st.outline = 4;
   st.shadow = 4;
   DrawFitText(cr, st, "Paused", 307, 290, 560);
-  TextStyle sub;
-  sub.font = Font::Bold;
-  sub.size = 20;
-  sub.fill = pal::kWhite;
+  TextStyle sub = BoldText(20, pal::kWhite);
   sub.outline = 2;
   DrawFitText(cr, sub, "The countdown waits for you.", 307, 340, 560);
   DrawFitText(cr, sub, "Click, or press a key, to go on", 307, 380, 560);
@@ -315,10 +321,7 @@ void NoMoves(const std::string& dir) {
   Canvas c(310, 150);
   cairo_t* cr = c.cr();
   Banner(cr, 310, 150, Hex(0xffe0e9), Hex(0xf4a6c0), "No more moves", "", 36, 62, 0);
-  TextStyle sub;
-  sub.font = Font::Bold;
-  sub.size = 15;
-  sub.fill = pal::kInk;
+  const TextStyle sub = BoldText(15);
   DrawFitText(cr, sub, "Nothing can change the board now.", 155, 92, 270);
   DrawFitText(cr, sub, "Click here, or press Enter, to end it", 155, 118, 270);
   WriteBmp(c, dir + "/nomoves.bmp", Key::Blue, pal::kBoard);
@@ -330,10 +333,7 @@ void Summary(const std::string& dir) {
   Canvas c(310, 250);
   cairo_t* cr = c.cr();
   Banner(cr, 310, 250, Hex(0xfff3a0), Hex(0xffb347), "Game over", "", 38, 56, 0);
-  TextStyle label;
-  label.font = Font::Bold;
-  label.size = 17;
-  label.fill = pal::kInk;
+  const TextStyle label = BoldText(17);
   const char* const rows[] = {"Your score", "Hall of fame", "Best"};
   for (int i = 0; i < 3; ++i) {
     const double y = kSummaryFirstBox + i * kSummaryRowStep;
@@ -345,11 +345,7 @@ void Summary(const std::string& dir) {
     SetColor(cr, pal::kHudBox);
     cairo_fill(cr);
   }
-  TextStyle sub;
-  sub.font = Font::Bold;
-  sub.size = 13;
-  sub.fill = pal::kInk;
-  DrawFitText(cr, sub, "Click, or press a key, to go on", 155, 228, 270);
+  DrawFitText(cr, BoldText(13), "Click, or press a key, to go on", 155, 228, 270);
   WriteBmp(c, dir + "/summary.bmp", Key::Blue, pal::kBoard);
   // The hall-of-fame box of a score that did not make the list.
   Canvas n(static_cast<int>(kSummaryBoxW), 20);

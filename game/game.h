@@ -130,8 +130,10 @@ class Game : public GameBase {
   void AddPointsPopup(const Block& block, int index);
   void AddMultiplierPopup(const Block& block);
   // The group's sum times its multiplier, "+N", rising from (x, y) as the
-  // group is scored: the heads' pop-ups and it add up to what the score gained.
-  void AddGroupPopup(float x, float y, int points);
+  // group is scored: the heads' pop-ups and it add up to what the score
+  // gained. It goes with the last head's pop-up (expiry), so it holds no
+  // game's end back longer than the heads' points do.
+  void AddGroupPopup(float x, float y, int points, int expiry);
   void UpdatePopups(IDirectDrawSurface* surface);
 
   // Pausing (game/pause.cpp): P, the Pause key or the window losing its

@@ -163,7 +163,7 @@ void Game::DrawHud() {
   }
 }
 
-void Game::AddGroupPopup(float x, float y, int points) {
+void Game::AddGroupPopup(float x, float y, int points, int expiry) {
   const std::vector<IDirectDrawSurface*>& glyphs = screen.ScoreGlyphs();
   if (points <= 0 || glyphs.size() < 11) return;
   char text[16];
@@ -187,7 +187,7 @@ void Game::AddGroupPopup(float x, float y, int points) {
   popup->y = y;
   popup->vx = 0.0f;
   popup->vy = y >= 10.0f ? -50.0f : 0.0f;
-  popup->expiry = TicksAfter(static_cast<int>(quibbleton::kPopupMs));
+  popup->expiry = expiry;
   popup->points = points;
   popups.push_back(popup);
 }

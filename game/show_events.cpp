@@ -29,6 +29,7 @@ void Game::Show(const quibbleton::Events& events) {
   float guyHomeX = 0.0f;
   // The group's sum times its multiplier rises from its last head.
   float lastHeadX = 0.0f, lastHeadY = 0.0f;
+  int lastPopupExpiry = 0;
   struct Showing {
     bool& flag;
     explicit Showing(bool& f) : flag(f) { flag = true; }
@@ -68,6 +69,7 @@ void Game::Show(const quibbleton::Events& events) {
         groupPoints += (e.index + 1) * 100;
         lastHeadX = block->x;
         lastHeadY = block->y;
+        lastPopupExpiry = popups.back()->expiry;
         board[static_cast<size_t>(e.cell)] = nullptr;
         delete block;
       },
@@ -75,7 +77,7 @@ void Game::Show(const quibbleton::Events& events) {
         Wait(WaitMs(e));
         AddScore(e.points);
         groupPoints += e.points;
-        AddGroupPopup(lastHeadX, lastHeadY, e.points);
+        AddGroupPopup(lastHeadX, lastHeadY, e.points, lastPopupExpiry);
       },
       [&](const ev::HeadFell& e) {
         if (e.first) PlaySound("blockhit");
