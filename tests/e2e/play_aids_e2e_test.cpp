@@ -111,6 +111,8 @@ TEST_F(PlayAids, APauseHidesTheBoardAndStopsTheCountdownAndItsReplayVerifies) {
   const int cell = FindRemovable(m, false, 2);
   ASSERT_GE(cell, 0);
   Script s;
+  s.Add(50, "tap P");
+  AddDump(s, 80, "idle");
   s.ClickAt(100, kNewGame[0], kNewGame[1]);
   s.ClickCell(1500, cell, false);
   s.Add(5000, "tap P");
@@ -128,6 +130,7 @@ TEST_F(PlayAids, APauseHidesTheBoardAndStopsTheCountdownAndItsReplayVerifies) {
   AddDump(s, 60400, "resumed");
   ASSERT_EQ(Run(s, 8, 90000).exitCode, 3);
 
+  EXPECT_EQ(DumpOf("idle").fields.at("paused"), "no") << "no game runs: nothing to pause";
   const Dump paused = DumpOf("paused"), still = DumpOf("stillpaused"), back = DumpOf("back");
   EXPECT_EQ(paused.fields.at("paused"), "yes");
   EXPECT_EQ(still.fields.at("paused"), "yes");
