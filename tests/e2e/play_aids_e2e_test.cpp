@@ -62,6 +62,8 @@ TEST_F(PlayAids, ThePointersGroupShowsWithWhatItsClickAdds) {
 
   Script s;
   s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  s.Add(150, "move " + std::to_string(CellX(single)) + " " + std::to_string(CellY(single)));
+  s.Add(200, "shot " + Shot("none"));
   s.Add(300, "move " + std::to_string(CellX(colourCell)) + " " + std::to_string(CellY(colourCell)));
   AddDump(s, 400, "colour");
   s.Add(410, "shot " + Shot("colour"));
@@ -70,9 +72,20 @@ TEST_F(PlayAids, ThePointersGroupShowsWithWhatItsClickAdds) {
   s.Add(700, "key up LSHIFT");
   s.Add(800, "move " + std::to_string(CellX(single)) + " " + std::to_string(CellY(single)));
   AddDump(s, 900, "single");
+  s.Add(950, "shot " + Shot("away"));
   s.ClickCell(1000, colourCell, false);
   AddDump(s, 6000, "clicked");
-  ASSERT_EQ(Run(s, 5, 7000).exitCode, 3);
+  // The keyboard's frame shows its cell's group as the pointer does.
+  Model after = m;
+  after.Click(colourCell, false);
+  const int framed = FindRemovable(after, false, 2);
+  ASSERT_GE(framed, 0);
+  int tick = 6100;
+  s.Add(tick, "tap RIGHT");  // shows the frame at the top left
+  for (int c = 0; c < framed % 15; ++c) s.Add(tick += 30, "tap RIGHT");
+  for (int r = 0; r < framed / 15; ++r) s.Add(tick += 30, "tap DOWN");
+  AddDump(s, tick + 100, "framed");
+  ASSERT_EQ(Run(s, 5, tick + 200).exitCode, 3);
 
   std::vector<int> colour = Numbers(DumpOf("colour").fields["preview"]);
   ASSERT_FALSE(colour.empty());
@@ -103,6 +116,25 @@ TEST_F(PlayAids, ThePointersGroupShowsWithWhatItsClickAdds) {
   const Assets a(assets_);
   const Picture shot = Frame("colour");
   EXPECT_EQ(ReadDigits(shot, a, 88, 574), points);
+  // Pointing away leaves nothing of the outline behind.
+  const Picture none = Frame("none"), away = Frame("away");
+  int outlined = 0, left = 0;
+  for (int y = 10; y < 560; ++y)
+    for (int x = 137; x < 752; ++x) {
+      outlined += shot.At(x, y) != none.At(x, y);
+      left += away.At(x, y) != none.At(x, y);
+    }
+  EXPECT_GT(outlined, 100);
+  EXPECT_EQ(left, 0);
+
+  std::vector<int> framedGroup;
+  after.Group(framed, false, framedGroup);
+  std::vector<int> preview = Numbers(DumpOf("framed").fields["preview"]);
+  ASSERT_FALSE(preview.empty());
+  preview.erase(preview.begin());
+  std::sort(preview.begin(), preview.end());
+  std::sort(framedGroup.begin(), framedGroup.end());
+  EXPECT_EQ(preview, framedGroup);
 }
 
 TEST_F(PlayAids, APauseHidesTheBoardAndStopsTheCountdownAndItsReplayVerifies) {
