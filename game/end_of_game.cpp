@@ -154,12 +154,12 @@ bool Game::InsertScore(int value) {
   if (!merged.anyInserted) return false;
   scoresUnsaved = !merged.saved;
   // The score's place in the table as it now stands (the first of equal entries).
-  if (merged.lastInserted)
-    for (int i = 0; i < highScores.Count(); ++i)
-      if (const HighScoreEntry* e = highScores.Entry(i); e->score == value && std::strncmp(e->name, entry.c_str(), HighScoreTable::kNameSize - 1) == 0) {
-        lastPlace = i + 1;
-        break;
-      }
+  const std::string stored = HighScoreTable::StoredName(entry);
+  for (int i = 0; merged.lastInserted && i < highScores.Count(); ++i)
+    if (const HighScoreEntry* e = highScores.Entry(i); e->score == value && stored == e->name) {
+      lastPlace = i + 1;
+      break;
+    }
   if (scoresUnsaved)
     ReportUnsaved("Your score", "hiscore.dat", saved.tableError,
                   "It stays in the hall of fame until the game is closed.");
