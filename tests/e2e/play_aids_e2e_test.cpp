@@ -342,4 +342,34 @@ TEST_F(PlayAids, AClickOnTheNoMovesNoticeEndsTheRoundAndNoBoardClickUnderIt) {
   EXPECT_EQ(Table()[0].score, rules.Score());
 }
 
+TEST_F(PlayAids, TheColourBlindHeadsComeWithCAndStayForTheNextRun) {
+  const Model m = NewGameBoard(6);
+  Script first;
+  first.ClickAt(100, kNewGame[0], kNewGame[1]);
+  first.Add(300, "tap C");
+  AddDump(first, 400, "switched");
+  first.Add(410, "shot " + Shot("switched"));
+  ASSERT_EQ(Run(first, 6, 500).exitCode, 3);
+  EXPECT_EQ(DumpOf("switched").fields.at("palette"), "colourblind");
+  std::ifstream options(root_ + "/options.ini");
+  std::stringstream kept;
+  kept << options.rdbuf();
+  EXPECT_NE(kept.str().find("palette=colourblind"), std::string::npos) << kept.str();
+  EXPECT_NE(kept.str().find("name=Bob Builder"), std::string::npos) << "the players stay";
+
+  // Every head on the board is now drawn from the colour-blind sheet.
+  Assets colourBlind(assets_);
+  colourBlind.heads = Load(assets_ + "/quibbletoncb.bmp");
+  EXPECT_EQ(ReadBoard(Frame("switched"), colourBlind), m.cells);
+
+  // The next run starts with them; C goes back.
+  Script second;
+  AddDump(second, 100, "started");
+  second.Add(200, "tap C");
+  AddDump(second, 300, "back");
+  ASSERT_EQ(Run(second, 6, 400).exitCode, 3);
+  EXPECT_EQ(DumpOf("started").fields.at("palette"), "colourblind");
+  EXPECT_EQ(DumpOf("back").fields.at("palette"), "usual");
+}
+
 }  // namespace
