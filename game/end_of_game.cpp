@@ -118,10 +118,10 @@ void Game::ShowSummary() {
   summaryButtons = 3;
 }
 
-void Game::TakeSummaryInput(int buttons, bool keyPressed) {
+void Game::TakeSummaryClicks(int buttons) {
   const bool newPress = (buttons & 3) != 0 && (summaryButtons & 3) == 0;
   summaryButtons = buttons;
-  if (keyPressed || newPress) summary.shown = false;
+  if (newPress) summary.shown = false;
 }
 
 int Game::EnterHighScore(int value) {

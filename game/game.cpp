@@ -160,7 +160,7 @@ int Game::Update() {
   int x = 0, y = 0, buttons = 0;
   mouseCursor.GetState(&x, &y, &buttons);
   cursor.NoteMouse(x, y);
-  if (summary.shown) TakeSummaryInput(buttons, false);
+  if (summary.shown) TakeSummaryClicks(buttons);
   BoardCursor::Action key = BoardCursor::Action::kNone;
   if (paused)
     UpdatePaused(x, y, buttons);
@@ -334,7 +334,7 @@ bool Game::RunOut() const {
 BoardCursor::Action Game::TakeKeys() {
   while (int event = keyQueue.Pop()) {
     // Any key closes the summary, and does what it does besides.
-    if (summary.shown) TakeSummaryInput(summaryButtons, true);
+    summary.shown = false;
     if (DailyDealKey(event)) continue;
     const BoardCursor::Action action = cursor.HandleKey(event);
     if (action != BoardCursor::Action::kNone) {
@@ -420,7 +420,7 @@ std::string Game::DescribeAids() {
   text.append("\nmoves ").append(NoMovesLeft() ? "none" : "some");
   text.append("\npreview ").append(std::to_string(preview.points));
   for (int cell : preview.cells) text.append(" ").append(std::to_string(cell));
-  text.append("\npalette ").append(screen.CurrentPalette() == Palette::kColourBlind ? "colourblind" : "usual");
+  text.append("\npalette ").append(PaletteName(screen.CurrentPalette()));
   text.append("\nsummary ");
   if (summary.shown)
     text.append(std::to_string(summary.score)).append(" ").append(std::to_string(summary.place)).append(" ")

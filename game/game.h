@@ -240,7 +240,8 @@ class Game : public GameBase {
   void DrawNoMoves(IDirectDrawSurface* surface);
   // After a game's end has entered its score: the summary, until a click or key.
   void ShowSummary();
-  void TakeSummaryInput(int buttons, bool keyPressed);
+  // A new press closes the summary (a key closes it where keys are taken).
+  void TakeSummaryClicks(int buttons);
   void DrawSummary(IDirectDrawSurface* surface);
   int HelpPopup();
   // 1 when the launcher was started; 0 after telling the player it could not be.

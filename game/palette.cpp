@@ -23,9 +23,11 @@ Palette ReadPalette(const char* optionsFile) {
 }
 
 bool WritePalette(Palette palette, const char* optionsFile) {
-  return WritePrivateProfileStringA(records::kSetupSection, records::kPaletteKey,
-                                    Pick(palette, kUsualValue, kColourBlindValue), optionsFile) != FALSE;
+  return WritePrivateProfileStringA(records::kSetupSection, records::kPaletteKey, PaletteName(palette), optionsFile) !=
+         FALSE;
 }
+
+const char* PaletteName(Palette palette) { return Pick(palette, kUsualValue, kColourBlindValue); }
 
 Palette OtherPalette(Palette palette) {
   return palette == Palette::kColourBlind ? Palette::kUsual : Palette::kColourBlind;

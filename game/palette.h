@@ -14,6 +14,8 @@ enum class Palette { kUsual, kColourBlind };
 Palette ReadPalette(const char* optionsFile = records::kOptionsFromGame);
 // Keeps the choice (the file is replaced whole); false when it cannot be written.
 bool WritePalette(Palette palette, const char* optionsFile = records::kOptionsFromGame);
+// The palette's value in options.ini (and the game's details): "usual" or "colourblind".
+const char* PaletteName(Palette palette);
 // The palette the key switches to from this one.
 Palette OtherPalette(Palette palette);
 

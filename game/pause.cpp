@@ -8,12 +8,6 @@
 #include "gx/key_queue.h"
 #include "widgets/redraw_manager.h"
 
-namespace {
-
-constexpr int kBoardX = 137, kBoardY = 10, kBoardW = 615, kBoardH = 550;
-
-}  // namespace
-
 void Game::Pause() {
   // Only a game being played has a countdown to stop; a watched one pauses by its own keys.
   if (paused || state != kPlaying || playback.Watching()) return;
@@ -40,7 +34,7 @@ void Game::UpdatePaused(int x, int y, int buttons) {
   const bool key = keyQueue.Pop() != 0;
   keyQueue.Flush();
   const bool newPress = buttons != previousButtons && (buttons & 3) != 0;
-  const bool onCover = x >= kBoardX && x < kBoardX + kBoardW && y >= kBoardY && y < kBoardY + kBoardH;
+  const bool onCover = CellAt(x, y) >= 0;
   previousButtons = buttons;
   if (key || (newPress && onCover)) Resume(buttons);
 }
@@ -54,9 +48,9 @@ void Game::Resume(int buttons) {
 }
 
 void Game::DrawPausedCover(IDirectDrawSurface*) {
-  redrawManager.RestoreRect(kBoardX, kBoardY, kBoardW, kBoardH);
+  redrawManager.RestoreRect(originX, originY, cellWidth * columns, cellHeight * rows);
   if (Sprite* cover = screen.PausedCover()) {
-    cover->SetPosition(kBoardX, kBoardY);
+    cover->SetPosition(originX, originY);
     cover->DrawTo(redrawManager.GetTarget());
   }
   dirty = 0;

@@ -251,11 +251,15 @@ TEST_F(PlayAids, ASummaryOfAScoreOffTheListSaysSoAndNewGameStillStartsAtOnce) {
   EXPECT_EQ(DumpOf("next").fields.at("summary"), "none");
 }
 
-// A simple player's game: the first colour group from the bottom right,
-// else a face group, else the first guy whose push moves a head, until no
-// move is left. The script clicks each action well after the animation of
-// the one before; returns the rules as they end and the tick after the last.
-int PlayUntilStuck(Model dealt, Script& s, int tick, quibbleton::Rules* rules) {
+// New game, then a simple player's game: the first colour group from the
+// bottom right, else a face group, else the first guy whose push moves a
+// head, until no move is left. The script clicks each action well after the
+// animation of the one before; returns the rules as they end and the tick
+// after the last.
+int NewGameUntilStuck(int seed, Script& s, quibbleton::Rules* rules) {
+  s.ClickAt(100, kNewGame[0], kNewGame[1]);
+  const Model dealt = NewGameBoard(seed);
+  int tick = 1000;
   for (int cell = 0; cell < 150; ++cell) rules->Place(cell, quibbleton::Head{dealt.cells[cell] / 5, dealt.cells[cell] % 5});
   using quibbleton::GroupKey;
   while (quibbleton::AnyMoveLeft(*rules)) {
@@ -287,8 +291,7 @@ TEST_F(PlayAids, ABoardWithNoMoveLeftEndsWhenThePlayerAsksAndScoresAsItsCountdow
   constexpr int kSeed = 1;
   quibbleton::Rules rules;
   Script s;
-  s.ClickAt(100, kNewGame[0], kNewGame[1]);
-  const int stuck = PlayUntilStuck(NewGameBoard(kSeed), s, 1000, &rules);
+  const int stuck = NewGameUntilStuck(kSeed, s, &rules);
   ASSERT_FALSE(rules.Cleared());
   ASSERT_LT(stuck, 250000) << "the game must stick before its countdown ends";
   AddDump(s, stuck, "stuck");
@@ -331,8 +334,7 @@ TEST_F(PlayAids, AClickOnTheNoMovesNoticeEndsTheRoundAndNoBoardClickUnderIt) {
   constexpr int kSeed = 1;
   quibbleton::Rules rules;
   Script s;
-  s.ClickAt(100, kNewGame[0], kNewGame[1]);
-  const int stuck = PlayUntilStuck(NewGameBoard(kSeed), s, 1000, &rules);
+  const int stuck = NewGameUntilStuck(kSeed, s, &rules);
   AddDump(s, stuck, "stuck");
   s.ClickAt(stuck + 100, 290 + 155, 200 + 75);
   AddDump(s, stuck + 3000, "after");
