@@ -1,6 +1,5 @@
 #include "launcher/game_pages.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -71,8 +70,8 @@ std::vector<GameFolder> FindGameFolders(const std::string& launcherDirectory) {
     const std::string picture = platform::MapPath((directory + "\\LobboButton.bmp").c_str());
     int width = 0, height = 0;
     if (!platform::ReadBitmapSize(picture, &width, &height)) {
-      struct stat st;
-      if (::lstat(picture.c_str(), &st) == 0)
+      platform::PathFacts facts;
+      if (platform::LookUp(picture, &facts))
         std::fprintf(stderr, "Lobbo: skipping the game folder \"%s\": its LobboButton.bmp is not a picture\n",
                      data.cFileName);
       continue;

@@ -14,6 +14,7 @@
 
 #include "platform/device/clock.h"
 #include "platform/device/config.h"
+#include "platform/device/page_parts.h"
 #include "platform/media/mixer.h"
 #include "platform/posix/system_file.h"
 
@@ -189,14 +190,21 @@ std::unique_ptr<AudioOutput> CreateWav(const std::string& path) {
   return std::make_unique<PacedOutput>(std::move(sink));
 }
 
-std::unique_ptr<AudioOutput> CreateSdl(const std::string&) {
-  // A device plays in real time; virtual time runs as fast as the CPU
-  // allows, so with the virtual clock the output is not heard.
+// The system's device (SDL's, or Windows' own). A device plays in real
+// time; virtual time runs as fast as the CPU allows, so with the virtual
+// clock the output is not heard.
+std::unique_ptr<AudioOutput> CreateDevice(const std::string&) {
   if (GetClockKind() == ClockKind::Virtual) return nullptr;
+#ifdef _WIN32
+  return CreateWin32AudioOutput();
+#else
   return CreateSdlAudioOutput();
+#endif
 }
 
+#if QB_PAGE_PARTS
 std::unique_ptr<AudioOutput> CreateWeb(const std::string&) { return CreateWebAudioOutput(); }
+#endif
 
 struct Backend {
   const char* name;
@@ -204,14 +212,23 @@ struct Backend {
   bool takesArgument;  // "wav:PATH"
 };
 constexpr Backend kBackends[] = {
-    {"sdl", CreateSdl, false},
+    {kDefaultDevice, CreateDevice, false},
     {"null", CreateNull, false},
     {"wav", CreateWav, true},
+#if QB_PAGE_PARTS
     {"web", CreateWeb, false},
+#endif
 };
 
 // The web output exists only in the web build.
-bool Built(const Backend& b) { return std::string_view(b.name) != "web" || &CreateWebAudioOutput; }
+bool Built(const Backend& b) {
+#if QB_PAGE_PARTS
+  return std::string_view(b.name) != "web" || &CreateWebAudioOutput;
+#else
+  (void)b;
+  return true;
+#endif
+}
 
 // The backend a choice ("name" or "name:argument") names, or null.
 const Backend* Find(const std::string& choice, std::string* argument) {

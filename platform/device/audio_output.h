@@ -41,6 +41,8 @@ void CloseAudioOutput();
 // The SDL device, opened with a callback that pulls from the mixer; null
 // when the machine has no audio device. Defined in platform/sdl/.
 std::unique_ptr<AudioOutput> CreateSdlAudioOutput();
+// Windows' own output (waveOut); defined only in the Windows build (platform/win32/).
+std::unique_ptr<AudioOutput> CreateWin32AudioOutput();
 // Web Audio in a browser page; defined only in the web build (platform/web/).
 [[gnu::weak]] std::unique_ptr<AudioOutput> CreateWebAudioOutput();
 

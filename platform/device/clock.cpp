@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/device/config.h"
+#include "platform/device/page_parts.h"
 
 namespace platform {
 namespace {
@@ -226,6 +227,7 @@ class VirtualClock : public Clock {
   uint32_t nextDue_ = 0;
 };
 
+#if QB_PAGE_PARTS
 // The browser page's clock: time from the page, and no thread. As on the
 // virtual clock, the timer's callbacks run on the program's own thread
 // while it waits; a wait yields to the page until the next callback or its
@@ -291,6 +293,8 @@ class PageClock : public Clock {
   uint32_t nextDue_ = 0;
 };
 
+#endif  // QB_PAGE_PARTS
+
 struct ClockEntry {
   const char* name;
   std::unique_ptr<Clock> (*create)();
@@ -298,12 +302,19 @@ struct ClockEntry {
 constexpr ClockEntry kClocks[] = {
     {"real", [] { return std::unique_ptr<Clock>(new RealClock()); }},
     {"virtual", [] { return std::unique_ptr<Clock>(new VirtualClock()); }},
+#if QB_PAGE_PARTS
     {"web", [] { return std::unique_ptr<Clock>(new PageClock()); }},
+#endif
 };
 
 // The page's clock exists only where a web backend gives it its time.
 bool Available(const ClockEntry& entry) {
+#if QB_PAGE_PARTS
   return std::string_view(entry.name) != "web" || (&HostClockNowMs && &HostClockSleepMs);
+#else
+  (void)entry;
+  return true;
+#endif
 }
 
 Clock& TheClock() {
@@ -339,12 +350,16 @@ uint32_t StartPeriodicTimer(uint32_t periodMs, TimerCallback callback, uintptr_t
 }
 bool StopPeriodicTimer(uint32_t timerId) { return TheClock().KillTimer(timerId); }
 
-void NothingDueForMs(uint32_t ms) {
+void NothingDueForMs([[maybe_unused]] uint32_t ms) {
+#if QB_PAGE_PARTS
   if (&HostClockNothingDueForMs) HostClockNothingDueForMs(ms);
+#endif
 }
 
 void BreakLongWork() {
+#if QB_PAGE_PARTS
   if (&HostClockBreak) HostClockBreak();
+#endif
 }
 
 }  // namespace platform

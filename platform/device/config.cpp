@@ -32,9 +32,9 @@ std::optional<uint32_t> EnvNumber(const char* name, std::string* malformed) {
 
 Config Read() {
   Config c;
-  c.video = Env("QB_VIDEO", "sdl");
+  c.video = Env("QB_VIDEO", kDefaultDevice);
   c.clock = Env("QB_CLOCK", "real");
-  c.audio = Env("QB_AUDIO", "sdl");
+  c.audio = Env("QB_AUDIO", kDefaultDevice);
   c.seed = EnvNumber("QB_SEED", &c.malformed);
   c.script = Env("QB_SCRIPT", "");
   c.scriptDir = Env("QB_SCRIPT_DIR", "");
@@ -62,8 +62,8 @@ const Config& GetConfig() { return Current(); }
 std::string SettingsError() {
   const Config& c = Current();
   if (!c.malformed.empty()) return c.malformed;
-  if (!IsVideoBackendName(c.video)) return "QB_VIDEO=" + c.video + " is not a video backend (sdl, headless)";
-  if (!IsAudioOutputName(c.audio)) return "QB_AUDIO=" + c.audio + " is not an audio output (sdl, null, wav:PATH)";
+  if (!IsVideoBackendName(c.video)) return "QB_VIDEO=" + c.video + " is not a video backend (" + std::string(kDefaultDevice) + ", headless)";
+  if (!IsAudioOutputName(c.audio)) return "QB_AUDIO=" + c.audio + " is not an audio output (" + std::string(kDefaultDevice) + ", null, wav:PATH)";
   if (!IsClockName(c.clock)) return "QB_CLOCK=" + c.clock + " is not a clock (real, virtual)";
   return {};
 }

@@ -9,6 +9,14 @@
 
 namespace platform {
 
+// The backend of the system's own window and sound: SDL's, or on Windows
+// Windows' own (platform/win32/). QB_VIDEO and QB_AUDIO name it.
+#ifdef _WIN32
+inline constexpr const char* kDefaultDevice = "win32";
+#else
+inline constexpr const char* kDefaultDevice = "sdl";
+#endif
+
 struct Config {
   std::string video = "sdl";      // QB_VIDEO: sdl | headless
   std::string clock = "real";     // QB_CLOCK: real | virtual

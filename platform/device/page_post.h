@@ -1,6 +1,7 @@
-// The page's own requests, for the web build, where libcurl is not; defined
-// by the web backend (platform/web/) with the browser's fetch. Nothing here
-// waits: a post is left to the page, and an answer is asked for each frame.
+// The page's own requests, for the builds where libcurl is not: defined by
+// the web backend (platform/web/) with the browser's fetch, and on Windows
+// (platform/win32/) with WinHTTP. Nothing here waits: a post is left to the
+// page (or a thread), and an answer is asked for each frame.
 #pragma once
 
 #include <optional>

@@ -4,19 +4,26 @@
 #include <cstdlib>
 
 #include "platform/device/config.h"
+#include "platform/device/page_parts.h"
 
 namespace platform {
 namespace {
 
 constexpr VideoBackendEntry kBackends[] = {
+#ifdef _WIN32
+    {"win32", CreateWin32Video},
+#else
     {"sdl", CreateSdlVideo},
+#endif
     {"headless", CreateHeadlessVideo},
+#if QB_PAGE_PARTS
     {"web", CreateWebVideo},  // null outside the web build
+#endif
 };
 
 struct VideoState {
   std::unique_ptr<VideoBackend> backend;
-  const char* name = "sdl";
+  const char* name = kBackends[0].name;
   int started = -1;  // -1 not tried, 0 failed, 1 running
   std::string failure;
 };

@@ -83,6 +83,8 @@ struct VideoBackendEntry {
 };
 
 std::unique_ptr<VideoBackend> CreateSdlVideo();
+// A window of Windows' own; defined only in the Windows build (platform/win32/).
+std::unique_ptr<VideoBackend> CreateWin32Video();
 std::unique_ptr<VideoBackend> CreateHeadlessVideo();
 // A browser page's canvas; defined only in the web build (platform/web/).
 [[gnu::weak]] std::unique_ptr<VideoBackend> CreateWebVideo();

@@ -46,7 +46,7 @@ void FindOwnTree(const char* startedAs) {
   if (!startedAs || std::filesystem::path(startedAs).filename() == self.filename()) return;
   platform::SetProgramName(self.filename().string());
   AnchorSettingPaths();
-  if (!platform::ChangeDirectory(self.parent_path().string())) std::perror(self.parent_path().c_str());
+  if (!platform::ChangeDirectory(self.parent_path().string())) std::perror(self.parent_path().string().c_str());
 }
 
 }  // namespace

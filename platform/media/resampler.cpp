@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 namespace platform {
 namespace {
@@ -38,7 +39,7 @@ struct Table {
       for (int j = 0; j < kResampleTaps; ++j) {
         const double x = (j - kResampleCentre) - static_cast<double>(p) / kPhases;
         const double sx = kCutoff * x;
-        const double sinc = std::abs(sx) < 1e-12 ? 1.0 : std::sin(M_PI * sx) / (M_PI * sx);
+        const double sinc = std::abs(sx) < 1e-12 ? 1.0 : std::sin(std::numbers::pi * sx) / (std::numbers::pi * sx);
         const double r = x / half;
         const double window = std::abs(r) >= 1 ? 0.0 : BesselI0(kBeta * std::sqrt(1 - r * r)) / BesselI0(kBeta);
         w[j] = sinc * window;

@@ -248,7 +248,9 @@ MCIERROR Prepare(const std::string& path, MciDevice* device) {
   // in the background (the page fetches it, the browser decodes it). The
   // program goes on at once: the voice plays silence until the music is
   // there, then the music from its start (TakeWhenDecoded).
+#ifndef _WIN32
   if (!&platform::StartMusicDecode || !&platform::TakeDecodedMusic) return MCIERR_CANNOT_LOAD_DRIVER;
+#endif
   if (!platform::StartMusicDecode(path)) return MCIERR_FILE_NOT_FOUND;
   device->path = path;  // what the hook asks for
   device->waiting = true;
