@@ -1,5 +1,6 @@
 #include "platform/device/video.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,6 +50,24 @@ VideoState& V() {
 }
 
 }  // namespace
+
+WindowOpening PlanWindow(const WindowParams& params, int desktopWidth, int desktopHeight) {
+  WindowOpening o;
+  o.remembered = params.loadPlacement ? params.loadPlacement() : WindowPlacement{};
+  const WindowPlacement& r = o.remembered;
+  if (r.width > 0 && r.width <= desktopWidth && r.height <= desktopHeight) {
+    o.width = std::max(r.width, 400);
+    o.height = std::max(r.height, 300);
+  } else {
+    int scale = 1;
+    while (800 * (scale + 1) <= desktopWidth * 9 / 10 && 600 * (scale + 1) <= desktopHeight * 9 / 10) ++scale;
+    o.width = 800 * scale;
+    o.height = 600 * scale;
+  }
+  o.x = params.x - (o.width - params.width) / 2;
+  o.y = params.y - (o.height - params.height) / 2;
+  return o;
+}
 
 bool IsVideoBackendName(const std::string& name) {
   for (const auto& entry : kBackends)

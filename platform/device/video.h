@@ -46,6 +46,18 @@ struct WindowParams {
   bool (*savePlacement)(const WindowPlacement& placement) = nullptr;
 };
 
+// How a window opens on a desktop of that size: the placement the user left
+// (from params.loadPlacement), and the client area's size and position. The
+// size is the remembered one where the desktop still holds it (never below
+// 400 x 300), else the picture at the largest whole-number scale that leaves
+// a tenth of the desktop free, so the pixels stay crisp; either way centred
+// where the programs asked for 800 x 600.
+struct WindowOpening {
+  WindowPlacement remembered;
+  int x = 0, y = 0, width = 800, height = 600;
+};
+WindowOpening PlanWindow(const WindowParams& params, int desktopWidth, int desktopHeight);
+
 class VideoBackend {
  public:
   virtual ~VideoBackend() = default;

@@ -52,19 +52,11 @@ class SdlVideo final : public VideoBackend {
     if (!started_ && !Start(nullptr)) return false;
     int dw = 800, dh = 600;
     DesktopSize(&dw, &dh);
-    // A whole-number scale where the desktop has room for it, so the pixels stay crisp.
-    int scale = 1;
-    while (800 * (scale + 1) <= dw * 9 / 10 && 600 * (scale + 1) <= dh * 9 / 10) ++scale;
-    int w = 800 * scale, h = 600 * scale;
     // As the user left the window last, in this program or the other.
-    placement_ = saved_ = params.loadPlacement ? params.loadPlacement() : WindowPlacement{};
+    const WindowOpening opening = PlanWindow(params, dw, dh);
+    placement_ = saved_ = opening.remembered;
     savePlacement_ = params.savePlacement;
-    if (placement_.width > 0 && placement_.width <= dw && placement_.height <= dh) {
-      w = placement_.width;
-      h = placement_.height;
-    }
     fullscreenOnOpen_ = placement_.fullscreen;
-    int x = params.x - (w - params.width) / 2, y = params.y - (h - params.height) / 2;
     // A captioned window can be resized and maximised; the picture is scaled
     // to fit between black bars and the pointer mapped back, so the programs
     // keep seeing an 800 x 600 client area.
@@ -72,7 +64,7 @@ class SdlVideo final : public VideoBackend {
     if (params.borderless) flags |= SDL_WINDOW_BORDERLESS;
     else flags |= SDL_WINDOW_RESIZABLE;
     if (params.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-    window_ = SDL_CreateWindow(params.title.c_str(), x, y, w, h, flags);
+    window_ = SDL_CreateWindow(params.title.c_str(), opening.x, opening.y, opening.width, opening.height, flags);
     if (!window_) return false;
     SDL_SetWindowMinimumSize(window_, 400, 300);
     if (placement_.width == 0) SDL_GetWindowSize(window_, &placement_.width, &placement_.height);
