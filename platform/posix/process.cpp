@@ -39,6 +39,8 @@ bool StartDetachedProcess(const std::vector<std::string>& args, const std::strin
   return true;
 }
 
+bool OpenWithSystem(const std::string& target) { return StartDetachedProcess({"xdg-open", target}, {}); }
+
 std::string OwnExecutablePath() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

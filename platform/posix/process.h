@@ -13,6 +13,9 @@ namespace platform {
 // never stays a zombie. False when it could not be started.
 bool StartDetachedProcess(const std::vector<std::string>& args, const std::string& directory);
 
+// Opens an address (http, https, mailto) with the desktop's own program for
+// it, the way the desktop's shell would. False when none could be started.
+bool OpenWithSystem(const std::string& target);
 // The file this process runs from, empty when it cannot be told.
 std::string OwnExecutablePath();
 
