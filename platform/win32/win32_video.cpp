@@ -21,6 +21,7 @@
 #include "platform/media/frame_diff.h"
 #include "platform/media/picture_scaler.h"
 #include "platform/win32/win32_keys.h"
+#include "platform/winos/wide.h"
 
 namespace platform {
 namespace {
@@ -29,14 +30,6 @@ constexpr wchar_t kClassName[] = L"QuibbletonWindow";
 constexpr int kMinWidth = 400, kMinHeight = 300;
 
 bool InsidePicture(int x, int y) { return x >= 0 && x < 800 && y >= 0 && y < 600; }
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
 
 int SignedLow(LPARAM v) { return static_cast<short>(LOWORD(v)); }
 int SignedHigh(LPARAM v) { return static_cast<short>(HIWORD(v)); }
