@@ -75,6 +75,9 @@ TEST(Win32Keys, TypedTextJoinsPairsAndDropsControlCharacters) {
   EXPECT_EQ(text.Take(0xD83D), "");
   EXPECT_EQ(text.Take(0xDE00), "\xF0\x9F\x98\x80");
   EXPECT_EQ(Typed(text, {0xDBFF, 0xDFFF}), "\xF4\x8F\xBF\xBF");  // the last character there is
+  EXPECT_EQ(Typed(text, {0xD800, 0xDC00}), "\xF0\x90\x80\x80");  // and the first beyond 16 bits
+  EXPECT_EQ(Typed(text, {0xD83D, 0xDC00}), "\xF0\x9F\x90\x80");
+  EXPECT_EQ(Typed(text, {0xFFFF, 0xE000}), "\xEF\xBF\xBF\xEE\x80\x80");  // past the halves, one unit each
   EXPECT_EQ(Typed(text, {0x08, 0x0D, 0x1B, 0x1F, 0x7F, 0x00}), "");
   EXPECT_EQ(Typed(text, {0xD83D, 'b'}), "b");         // a first half cut short
   EXPECT_EQ(Typed(text, {0xDE00, 'c'}), "c");         // a second half alone
@@ -88,7 +91,7 @@ platform::WindowPlacement Remembered() { return remembered; }
 // A window opens as the user left it if the desktop still holds that, else
 // at the largest whole-number scale leaving a tenth of the desktop free;
 // centred where the programs asked for 800 x 600.
-TEST(Win32Keys, AWindowOpensAsLeftOrAtAWholeScale) {
+TEST(WindowOpening, AsLeftOrAtAWholeScale) {
   platform::WindowParams params;
   params.x = 560;
   params.y = 240;
