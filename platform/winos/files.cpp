@@ -91,7 +91,8 @@ std::string CurrentDirectory() {
   const DWORD written = GetCurrentDirectoryW(n, here.data());
   if (written == 0 || written >= n) return {};
   here.resize(written);
-  return ForwardSlashes(Utf8(here));
+  // As Windows writes it ("C:\\Games\\Lobbo"): GetCurrentDirectoryA hands it to the programs.
+  return Utf8(here);
 }
 
 }  // namespace platform
