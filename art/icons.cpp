@@ -6,6 +6,7 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -54,13 +55,47 @@ void DrawMaskable(cairo_t* cr, double size) {
   DrawIcon(cr, size * 0.8);
 }
 
-void WritePng(const std::string& path, int size, void (*draw)(cairo_t*, double) = DrawIcon) {
+std::string PngOf(int size, const std::string& what, void (*draw)(cairo_t*, double) = DrawIcon) {
   Canvas c(size, size);
   draw(c.cr(), size);
   cairo_surface_flush(c.surface());
   std::string png;
-  Check(cairo_surface_write_to_png_stream(c.surface(), Append, &png), path);
-  WriteFile(path, png);
+  Check(cairo_surface_write_to_png_stream(c.surface(), Append, &png), what);
+  return png;
+}
+
+void WritePng(const std::string& path, int size, void (*draw)(cairo_t*, double) = DrawIcon) {
+  WriteFile(path, PngOf(size, path, draw));
+}
+
+void PutLittleEndian(std::string* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// Windows' icon file (the programs' and the installer's): the sizes the
+// desktop, the Start menu and the task bar ask for, each a PNG, which
+// Windows has read in icon files since Vista.
+void WriteIco(const std::string& path) {
+  const int sizes[] = {16, 24, 32, 48, 64, 256};
+  const uint32_t count = sizeof sizes / sizeof sizes[0];
+  std::string header, images;
+  PutLittleEndian(&header, 0, 2);  // reserved
+  PutLittleEndian(&header, 1, 2);  // an icon, not a cursor
+  PutLittleEndian(&header, count, 2);
+  uint32_t offset = 6 + 16 * count;
+  for (const int size : sizes) {
+    const std::string png = PngOf(size, path);
+    header.push_back(static_cast<char>(size == 256 ? 0 : size));  // 0 means 256
+    header.push_back(static_cast<char>(size == 256 ? 0 : size));
+    PutLittleEndian(&header, 0, 2);   // no palette, reserved
+    PutLittleEndian(&header, 1, 2);   // planes
+    PutLittleEndian(&header, 32, 2);  // bits per pixel
+    PutLittleEndian(&header, static_cast<uint32_t>(png.size()), 4);
+    PutLittleEndian(&header, offset, 4);
+    offset += static_cast<uint32_t>(png.size());
+    images += png;
+  }
+  WriteFile(path, header + images);
 }
 
 void WriteSvg(const std::string& path) {
@@ -84,6 +119,7 @@ void MakeIcons(const std::string& dir) {
   WriteSvg(dir + "/lobbo.svg");
   for (int size : {192, 512}) WritePng(dir + "/web-" + std::to_string(size) + ".png", size);
   WritePng(dir + "/web-maskable-512.png", 512, DrawMaskable);
+  WriteIco(dir + "/lobbo.ico");
 }
 
 }  // namespace art

@@ -29,7 +29,7 @@ void AnchorSettingPaths() {
     const size_t skip = std::strlen(prefix);
     if (!value || std::strncmp(value, prefix, skip) != 0 || value[skip] == '\0' || value[skip] == '/') continue;
     const std::string absolute = prefix + std::filesystem::absolute(value + skip).string();
-    platform::SetEnvironmentVariable(name, absolute);
+    platform::SetEnvironmentValue(name, absolute);
   }
   platform::ReloadConfig();
 }

@@ -125,16 +125,6 @@ std::string MapPath(const char* windowsPath) {
   return PlaceOf(resolved, FileAccess::Read, facts);
 }
 
-bool LookUp(const std::string& path, PathFacts* facts) {
-  if (facts->known == PathFacts::Known::kNothing) {
-    struct stat st;
-    const bool present = StatPath(path, &st);
-    facts->known = present ? PathFacts::Known::kPresent : PathFacts::Known::kMissing;
-    facts->mode = present ? st.st_mode : 0;
-  }
-  return facts->known == PathFacts::Known::kPresent;
-}
-
 std::string MatchCase(const std::string& path) {
   PathFacts facts;
   return MatchCase(path, &facts);

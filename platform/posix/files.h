@@ -57,6 +57,7 @@ bool ListDirectory(const std::string& dir, std::vector<DirectoryEntry>* entries)
 bool MakeDirectory(const std::string& path, bool* existed);
 bool RemoveFile(const std::string& path);
 bool ChangeDirectory(const std::string& path);
-// The process's current directory, empty when it cannot be told.
+// The process's current directory as the system writes it, empty when it
+// cannot be told.
 std::string CurrentDirectory();
 }  // namespace platform

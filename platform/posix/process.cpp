@@ -47,7 +47,7 @@ std::string OwnExecutablePath() {
   return error ? std::string() : self.string();
 }
 
-bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
+bool SetEnvironmentValue(const std::string& name, const std::string& value) {
   return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 

@@ -21,7 +21,7 @@ std::string OwnExecutablePath();
 
 // Sets a variable of this process's environment, which the programs it
 // starts inherit.
-bool SetEnvironmentVariable(const std::string& name, const std::string& value);
+bool SetEnvironmentValue(const std::string& name, const std::string& value);
 
 // Whether path is a regular file this process may execute.
 bool IsExecutableFile(const std::string& path);

@@ -18,11 +18,6 @@ namespace {
 constexpr char kLauncherProgram[] = "Lobbo";
 constexpr char kUserFolderName[] = "lobbo";
 
-std::string& Root() {
-  static std::string root;
-  return root;
-}
-
 bool IsFile(const std::string& path) {
   struct stat st;
   return StatPath(path, &st) && S_ISREG(st.st_mode);
@@ -61,8 +56,6 @@ void MakeFolders(const std::string& path) {
   ForgetPathFacts();
 }
 
-void SetLauncherDirectory(const std::string& dir) { Root() = dir; }
-const std::string& LauncherDirectory() { return Root(); }
 
 std::string FindLauncherDirectory(const std::string& programFolder) {
   const std::string folder = RealPathOf(programFolder);
@@ -79,7 +72,7 @@ std::string UserSettingsDirectory() { return XdgFolder("XDG_CONFIG_HOME", ".conf
 std::string PlaceOf(const std::string& treePath, FileAccess access) { return PlaceOf(treePath, access, PathFacts()); }
 
 std::string PlaceOf(const std::string& treePath, FileAccess access, PathFacts facts) {
-  const std::string& root = Root();
+  const std::string& root = LauncherDirectory();
   if (root.empty() || treePath.empty()) return treePath;
   const size_t slash = treePath.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : treePath.substr(0, slash));

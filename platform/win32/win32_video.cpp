@@ -44,9 +44,6 @@ class Win32Video final : public VideoBackend {
 
   bool Start(std::string* reason) override {
     if (started_) return true;
-    // The pixels are the screen's own: no scaling behind the program's back,
-    // so a whole-number scale stays crisp on a high-density screen.
-    SetProcessDPIAware();
     instance_ = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;

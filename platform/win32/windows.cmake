@@ -17,6 +17,18 @@ endif()
 # and winpthreads in, so no DLL of the compiler goes with them).
 set_target_properties(Lobbo Quibbleton PROPERTIES WIN32_EXECUTABLE ON SUFFIX ".exe")
 
+# The icon the native build's art tool drew, and the manifest, in both programs.
+enable_language(RC)
+set(QB_WINDOWS_ICON ${QB_NATIVE_DIST}/../icons/lobbo.ico CACHE FILEPATH "the programs' icon (the native build's art)")
+if(NOT EXISTS ${QB_WINDOWS_ICON})
+  message(FATAL_ERROR "No ${QB_WINDOWS_ICON}: build the release preset again, whose art tool draws it.")
+endif()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/programs.rc.in ${CMAKE_BINARY_DIR}/programs.rc @ONLY)
+set_property(SOURCE ${CMAKE_BINARY_DIR}/programs.rc APPEND PROPERTY OBJECT_DEPENDS
+             ${QB_WINDOWS_ICON} ${CMAKE_CURRENT_LIST_DIR}/programs.manifest)
+target_sources(Lobbo PRIVATE ${CMAKE_BINARY_DIR}/programs.rc)
+target_sources(Quibbleton PRIVATE ${CMAKE_BINARY_DIR}/programs.rc)
+
 # The tree's pictures, sounds, music and settings (the players' files, written
 # at run time, stay out).
 file(GLOB_RECURSE QB_WINDOWS_ART RELATIVE ${QB_NATIVE_DIST} CONFIGURE_DEPENDS ${QB_NATIVE_DIST}/*)

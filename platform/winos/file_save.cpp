@@ -124,7 +124,8 @@ bool OnDisk(const std::string& path) {
 }  // namespace
 
 bool RewriteFile(const std::string& requested, size_t readLimit, const FileEdit& edit) {
-  const std::string path = PlaceOf(requested, FileAccess::Write);
+  // Paths come mapped ("/"), but a "\\" is a separator here all the same.
+  std::string path = PlaceOf(ForwardSlashes(requested), FileAccess::Write);
   std::string dir = ".", base = path;
   const size_t slash = path.find_last_of('/');
   if (slash != std::string::npos) {
@@ -132,6 +133,14 @@ bool RewriteFile(const std::string& requested, size_t readLimit, const FileEdit&
     base = path.substr(slash + 1);
   }
   SaveLock lock(path);
+  // A file there in another case is the one replaced, under its own name.
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(Wide(path).c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+    base = Utf8(found.cFileName);
+    path = (dir.back() == '/' ? dir : dir + "/") + base;
+  }
   const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

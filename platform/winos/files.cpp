@@ -29,16 +29,6 @@ std::string MapPath(const char* windowsPath) {
   return PlaceOf(path, FileAccess::Read, facts);
 }
 
-bool LookUp(const std::string& path, PathFacts* facts) {
-  if (facts->known == PathFacts::Known::kNothing) {
-    struct stat st;
-    const bool present = StatPath(path, &st);
-    facts->known = present ? PathFacts::Known::kPresent : PathFacts::Known::kMissing;
-    facts->mode = present ? st.st_mode : 0;
-  }
-  return facts->known == PathFacts::Known::kPresent;
-}
-
 std::string MatchCase(const std::string& path) { return path; }
 
 std::string MatchCase(const std::string& path, PathFacts* facts) {
@@ -101,7 +91,8 @@ std::string CurrentDirectory() {
   const DWORD written = GetCurrentDirectoryW(n, here.data());
   if (written == 0 || written >= n) return {};
   here.resize(written);
-  return ForwardSlashes(Utf8(here));
+  // As Windows writes it ("C:\\Games\\Lobbo"): GetCurrentDirectoryA hands it to the programs.
+  return Utf8(here);
 }
 
 }  // namespace platform

@@ -10,9 +10,6 @@
 #include "platform/winos/command_line.h"
 #include "platform/winos/wide.h"
 
-// windows.h names SetEnvironmentVariableW so; the layer's own function keeps its name.
-#undef SetEnvironmentVariable
-
 namespace platform {
 namespace {
 
@@ -83,7 +80,7 @@ std::string OwnExecutablePath() {
   }
 }
 
-bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
+bool SetEnvironmentValue(const std::string& name, const std::string& value) {
   // The C runtime's copy (getenv) and the process's (what children inherit) both.
   return _wputenv_s(Wide(name).c_str(), Wide(value).c_str()) == 0;
 }

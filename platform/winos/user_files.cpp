@@ -21,11 +21,6 @@ namespace {
 constexpr char kLauncherProgram[] = "Lobbo.exe";
 constexpr char kUserFolderName[] = "Lobbo";
 
-std::string& Root() {
-  static std::string root;
-  return root;
-}
-
 bool IsFile(const std::string& path) {
   struct stat st;
   return StatPath(path, &st) && S_ISREG(st.st_mode);
@@ -68,8 +63,6 @@ void MakeFolders(const std::string& path) {
   }
 }
 
-void SetLauncherDirectory(const std::string& dir) { Root() = dir; }
-const std::string& LauncherDirectory() { return Root(); }
 
 std::string FindLauncherDirectory(const std::string& programFolder) {
   const std::string folder = RealPathOf(programFolder);
@@ -87,7 +80,7 @@ std::string UserSettingsDirectory() { return KnownFolder(FOLDERID_LocalAppData, 
 std::string PlaceOf(const std::string& treePath, FileAccess access) { return PlaceOf(treePath, access, PathFacts()); }
 
 std::string PlaceOf(const std::string& treePath, FileAccess access, PathFacts facts) {
-  const std::string& root = Root();
+  const std::string& root = LauncherDirectory();
   if (root.empty() || treePath.empty()) return treePath;
   const size_t slash = treePath.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : treePath.substr(0, slash);

@@ -549,6 +549,37 @@ TEST(ArtFiles, WebAppIconsHaveTheirSizesAndTheMaskableOneFillsItsSquare) {
   }
 }
 
+// Windows' icon file: each of its entries a PNG of the size its directory
+// entry says, where the entry says it is.
+TEST(ArtFiles, TheWindowsIconHoldsEachSizeAsAPng) {
+  std::ifstream in(std::string(QB_BINARY_DIR) + "/icons/lobbo.ico", std::ios::binary);
+  const std::string ico((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto u16 = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(ico[at]) | static_cast<uint8_t>(ico[at + 1]) << 8); };
+  auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  auto be32 = [&](size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(ico[at]) << 24 | static_cast<uint8_t>(ico[at + 1]) << 16 |
+                                 static_cast<uint8_t>(ico[at + 2]) << 8 | static_cast<uint8_t>(ico[at + 3]));
+  };
+  ASSERT_GT(ico.size(), 6u);
+  EXPECT_EQ(u16(0), 0u);
+  EXPECT_EQ(u16(2), 1u);
+  const uint32_t count = u16(4);
+  ASSERT_GE(count, 4u);
+  std::vector<uint32_t> sizes;
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t entry = 6 + 16 * i;
+    const uint32_t size = static_cast<uint8_t>(ico[entry]) == 0 ? 256 : static_cast<uint8_t>(ico[entry]);
+    const uint32_t bytes = u32(entry + 8), offset = u32(entry + 12);
+    ASSERT_LE(uint64_t{offset} + bytes, ico.size()) << "entry " << i;
+    ASSERT_EQ(ico.compare(offset, 8, "\x89PNG\r\n\x1a\n"), 0) << "entry " << i;
+    EXPECT_EQ(be32(offset + 16), size) << "entry " << i;  // the IHDR's width
+    EXPECT_EQ(be32(offset + 20), size) << "entry " << i;
+    sizes.push_back(size);
+  }
+  for (uint32_t wanted : {16u, 32u, 48u, 256u})
+    EXPECT_NE(std::find(sizes.begin(), sizes.end(), wanted), sizes.end()) << wanted;
+}
+
 // A second run of the generator into a fresh tree gives the same bytes.
 TEST(ArtFiles, GeneratorIsDeterministic) {
   fs::path out = fs::temp_directory_path() / ("art-rerun-" + std::to_string(getpid()));
@@ -580,7 +611,7 @@ TEST(ArtFiles, GeneratorIsDeterministic) {
     EXPECT_EQ(bytes(e.path()), bytes(fs::path(QB_BINARY_DIR) / "icons" / e.path().filename())) << e.path();
     ++compared;
   }
-  EXPECT_EQ(compared, 80 + 8);
+  EXPECT_EQ(compared, 80 + 9);
   fs::remove_all(out);
 }
 
