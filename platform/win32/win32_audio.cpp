@@ -17,9 +17,11 @@
 namespace platform {
 namespace {
 
-// Four buffers of about 12 ms: under 50 ms from the mix to the speaker, and
-// three buffers still queued while one is refilled.
-constexpr int kBuffers = 4;
+// Eight buffers of about 12 ms: under 100 ms from the mix to the speaker.
+// Half as many dropped out several times a minute under Wine on a busy
+// machine, where the refilling thread may wait its turn for tens of
+// milliseconds.
+constexpr int kBuffers = 8;
 constexpr uint32_t kBufferFrames = 512;
 
 class WaveOutAudio final : public AudioOutput {
