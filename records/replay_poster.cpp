@@ -1,8 +1,7 @@
-// A replay's post natively: libcurl on a thread of the poster's
-// own, taking the posts in turn. The program's end lets the posts still
-// waiting go out, all within one timeout, then gives up on the rest.
-#include <curl/curl.h>
-
+// A replay's post natively: a thread of the poster's own takes the posts in
+// turn (sent by libcurl, or on Windows by WinHTTP: records/replay_send*).
+// The program's end lets the posts still waiting go out, all within one
+// timeout, then gives up on the rest.
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -11,36 +10,12 @@
 #include <thread>
 
 #include "records/replay_poster.h"
+#include "records/replay_send.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Outgoing {
-  std::string address, body, playerKey;
-};
-
-size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
-
-void Send(const Outgoing& post, long timeoutMs) {
-  CURL* curl = curl_easy_init();
-  if (!curl) return;
-  curl_slist* headers = curl_slist_append(nullptr, "Content-Type: text/plain; charset=utf-8");
-  if (!post.playerKey.empty()) headers = curl_slist_append(headers, ("X-Player-Key: " + post.playerKey).c_str());
-  curl_easy_setopt(curl, CURLOPT_URL, post.address.c_str());
-  // Only the web: a setup.ini naming another scheme posts nothing.
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post.body.data());
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(post.body.size()));
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs);
-  // No signals from a thread that is not the program's own.
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
-  curl_easy_perform(curl);
-  curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
-}
+using Outgoing = records::OutgoingPost;
 
 }  // namespace
 
@@ -67,7 +42,7 @@ struct ReplayPoster::Worker {
       Outgoing post = std::move(waiting.front());
       waiting.pop_front();
       lock.unlock();
-      Send(post, timeoutMs);
+      records::SendPost(post, timeoutMs);
       lock.lock();
     }
   }
@@ -86,9 +61,6 @@ ReplayPoster::~ReplayPoster() {
 }
 
 void ReplayPoster::Post(std::string address, std::string body, std::string playerKey) {
-  // On the first post, not at start-up: a game that never posts loads nothing.
-  static std::once_flag global;
-  std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   {
     std::lock_guard lock(worker->mutex);
     worker->waiting.push_back({std::move(address), std::move(body), std::move(playerKey)});

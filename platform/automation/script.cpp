@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/device/keys.h"
@@ -213,7 +214,9 @@ class Parser {
     } else if (command == "shot" || command == "dump" || command == "details") {
       std::string path(Trim(rest));
       if (path.empty()) return fail(command + " needs PATH");
-      if (path[0] != '/' && !baseDir_.empty()) path = baseDir_ + "/" + path;
+      // Absolute: "/..." anywhere, "C:/..." on Windows too.
+      const bool absolute = path[0] == '/' || std::filesystem::path(path).is_absolute();
+      if (!absolute && !baseDir_.empty()) path = baseDir_ + "/" + path;
       (command == "shot" ? script_->shots : script_->dumps).push_back({t, path, command == "details"});
     } else {
       return fail("unknown command \"" + command + "\"");

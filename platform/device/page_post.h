@@ -14,6 +14,11 @@ namespace platform {
 // program.
 void PagePostText(const std::string& address, const std::string& body, const std::string& playerKey);
 
+// The same POST, blocking until it is done or timeoutMs have passed; the
+// answer is not read. Only http and https addresses are posted. Windows
+// only: a thread of the caller's sends it (records/replay_poster).
+void PostTextNow(const std::string& address, const std::string& body, const std::string& playerKey, int timeoutMs);
+
 // A request (method "GET" or "POST", with no body) whose answer the program
 // wants; it gives up after timeoutMs. Returns its number for PageTakeAnswer.
 int PageStartRequest(const char* method, const std::string& address, int timeoutMs);

@@ -1,6 +1,7 @@
 // The process entry: joins the arguments with single spaces into the
 // command line, as Windows hands it to WinMain, after the layer has read its
 // QB_* settings and the scripted input.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,9 +29,22 @@ void AnchorSettingPaths() {
     const size_t skip = std::strlen(prefix);
     if (!value || std::strncmp(value, prefix, skip) != 0 || value[skip] == '\0' || value[skip] == '/') continue;
     const std::string absolute = prefix + std::filesystem::absolute(value + skip).string();
-    platform::SetEnvironmentVariable(name, absolute);
+    platform::SetEnvironmentValue(name, absolute);
   }
   platform::ReloadConfig();
+}
+
+// The name a program goes by: its file's, without Windows' ".exe" (which
+// Windows writes in any case, and matches in any case).
+std::string NameOf(const std::filesystem::path& file) {
+  std::string name = file.filename().string();
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0) name.resize(name.size() - 4);
+#ifdef _WIN32
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+#endif
+  return name;
 }
 
 // The program's own file and its tree. A program started under another name
@@ -43,8 +57,8 @@ void FindOwnTree(const char* startedAs) {
   const std::filesystem::path self = platform::OwnExecutablePath();
   if (self.empty()) return;
   platform::SetLauncherDirectory(platform::FindLauncherDirectory(self.parent_path().string()));
-  if (!startedAs || std::filesystem::path(startedAs).filename() == self.filename()) return;
-  platform::SetProgramName(self.filename().string());
+  if (!startedAs || NameOf(startedAs) == NameOf(self)) return;
+  platform::SetProgramName(self.stem().string());
   AnchorSettingPaths();
   if (!platform::ChangeDirectory(self.parent_path().string())) std::perror(self.parent_path().string().c_str());
 }
@@ -53,6 +67,10 @@ void FindOwnTree(const char* startedAs) {
 
 int main(int argc, char** argv) {
   if (argc > 0 && argv[0]) platform::SetProgramName(std::filesystem::path(argv[0]).filename().string());
+#ifdef _WIN32
+  // "Quibbleton", as scripts and messages name it, not "Quibbleton.exe".
+  if (argc > 0 && argv[0]) platform::SetProgramName(std::filesystem::path(argv[0]).stem().string());
+#endif
   FindOwnTree(argc > 0 ? argv[0] : nullptr);
   if (const std::string error = platform::SettingsError(); !error.empty()) {
     std::fprintf(stderr, "%s: %s\n", platform::ProgramName().c_str(), error.c_str());

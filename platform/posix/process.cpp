@@ -39,13 +39,15 @@ bool StartDetachedProcess(const std::vector<std::string>& args, const std::strin
   return true;
 }
 
+bool OpenWithSystem(const std::string& target) { return StartDetachedProcess({"xdg-open", target}, {}); }
+
 std::string OwnExecutablePath() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string() : self.string();
 }
 
-bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
+bool SetEnvironmentValue(const std::string& name, const std::string& value) {
   return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 

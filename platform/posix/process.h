@@ -13,12 +13,15 @@ namespace platform {
 // never stays a zombie. False when it could not be started.
 bool StartDetachedProcess(const std::vector<std::string>& args, const std::string& directory);
 
+// Opens an address (http, https, mailto) with the desktop's own program for
+// it, the way the desktop's shell would. False when none could be started.
+bool OpenWithSystem(const std::string& target);
 // The file this process runs from, empty when it cannot be told.
 std::string OwnExecutablePath();
 
 // Sets a variable of this process's environment, which the programs it
 // starts inherit.
-bool SetEnvironmentVariable(const std::string& name, const std::string& value);
+bool SetEnvironmentValue(const std::string& name, const std::string& value);
 
 // Whether path is a regular file this process may execute.
 bool IsExecutableFile(const std::string& path);

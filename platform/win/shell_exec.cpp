@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ namespace {
 constexpr intptr_t kSuccess = 42;          // any value above 32 means success
 constexpr intptr_t kFileNotFound = 2;      // SE_ERR_FNF
 constexpr intptr_t kNoAssociation = 31;    // SE_ERR_NOASSOC
+
+// "/..." on the other systems, "C:/..." or "//server/..." on Windows.
+bool IsAbsolute(const std::string& path) {
+  return std::filesystem::path(path).is_absolute() || (!path.empty() && path[0] == '/');
+}
 
 HINSTANCE Result(intptr_t code) { return reinterpret_cast<HINSTANCE>(code); }
 
@@ -43,7 +49,7 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
   if (IsUrl(target)) {
     if (!platform::GetConfig().shellRecord.empty())
       return Result(Record(target, "open", parameters, directory) ? kSuccess : kFileNotFound);
-    return Result(platform::StartDetachedProcess({"xdg-open", target}, {}) ? kSuccess : kNoAssociation);
+    return Result(platform::OpenWithSystem(target) ? kSuccess : kNoAssociation);
   }
 
   // A relative file is found from the working directory given, as the shell does.
@@ -51,7 +57,7 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
   std::string path = target;
   for (char& c : path)
     if (c == '\\') c = '/';
-  if (path[0] != '/' && !dir.empty()) path = dir + "/" + path;
+  if (!IsAbsolute(path) && !dir.empty()) path = dir + "/" + path;
   path = platform::MapPath(path.c_str());
   if (!platform::IsExecutableFile(path) && path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".exe") == 0) {
     std::string bare = platform::MapPath(path.substr(0, path.size() - 4).c_str());
@@ -64,7 +70,7 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
   // The child starts in dir, so a relative path found from here would be
   // looked up again from there (and a bare name searched on PATH): hand it
   // the path it was found under, made absolute.
-  if (path[0] != '/') {
+  if (!IsAbsolute(path)) {
     const std::string here = platform::CurrentDirectory();
     if (here.empty()) return Result(kFileNotFound);
     path = here + "/" + path;

@@ -5,8 +5,10 @@
 // tangles the layers.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -32,6 +34,9 @@ const std::vector<Room>& Rooms() {
       {"platform/win/", {"platform/device/", "platform/media/", "platform/posix/"}},
       {"platform/device/", {"platform/media/", "platform/posix/", "platform/automation/"}},
       {"platform/sdl/", {"platform/device/", "platform/media/", "platform/posix/"}},
+      // Windows' system calls behind posix/'s headers, and its backend.
+      {"platform/winos/", {"platform/posix/"}},
+      {"platform/win32/", {"platform/device/", "platform/media/", "platform/posix/", "platform/winos/"}},
       {"platform/headless/", {"platform/device/", "platform/media/", "platform/posix/"}},
       // The page stands in for part of the Windows-shaped interface (threads
       // as fibers, ShellExecuteA as navigation), so it implements win/ headers.
@@ -64,10 +69,23 @@ const Room* RoomOf(std::string_view file) {
   return best;
 }
 
+// Windows' own headers, whose declarations (HWND, MSG, TRUE, ...) would
+// meet the layer's own of platform/win/ in one file.
+bool IsWindowsHeader(std::string_view target) {
+  std::string lower(target);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (std::string_view name : {"windows.h", "shlobj.h", "shellapi.h", "bcrypt.h", "mmsystem.h", "mmreg.h",
+                                "msacm.h", "imm.h", "objbase.h", "mmdeviceapi.h", "audioclient.h", "mfapi.h"})
+    if (lower == name) return true;
+  return lower.starts_with("win") && lower.ends_with(".h");
+}
+
 // Why file may not include target ("" when it may). Angled includes are the
-// system's and libraries', of which only SDL is ruled.
+// system's and libraries', of which only SDL, Emscripten and Windows are ruled.
 std::string RuleBroken(std::string_view file, std::string_view target, bool angled) {
   if (angled) {
+    if (IsWindowsHeader(target) && !file.starts_with("platform/win32/") && !file.starts_with("platform/winos/"))
+      return "Windows' headers only in platform/win32/ and platform/winos/";
     if (target.starts_with("SDL") && !file.starts_with("platform/sdl/")) return "SDL only in platform/sdl/";
     if (target.starts_with("emscripten") && !file.starts_with("platform/web/"))
       return "Emscripten only in platform/web/";
@@ -120,6 +138,29 @@ TEST(IncludeRules, EveryIncludeStaysWithinWhatItsRoomMayUse) {
     EXPECT_TRUE(why.empty()) << inc.file << " includes " << inc.target << ": " << why;
   }
   EXPECT_GT(roomsIncluded, 300);
+}
+
+// Windows' declarations and the layer's own never meet: no file that
+// includes a Windows header includes anything of platform/win/.
+TEST(IncludeRules, NoFileIncludesBothWindowsAndTheWindowsShapedLayer) {
+  std::map<std::string, std::pair<bool, bool>> seen;  // file: Windows header, platform/win/
+  for (const Include& inc : ReadIncludes()) {
+    auto& [windows, layer] = seen[inc.file];
+    windows = windows || (inc.angled && IsWindowsHeader(inc.target));
+    layer = layer || (!inc.angled && inc.target.starts_with("platform/win/"));
+  }
+  int windowsFiles = 0;
+  for (const auto& [file, both] : seen) {
+    windowsFiles += both.first;
+    EXPECT_FALSE(both.first && both.second) << file << " includes Windows' headers and platform/win/";
+  }
+  EXPECT_GE(windowsFiles, 8);  // the Windows backend and system calls are read
+  EXPECT_NE(RuleBroken("platform/win32/win32_video.cpp", "platform/win/window.h", false), "");
+  EXPECT_NE(RuleBroken("platform/win/window.cpp", "windows.h", true), "");
+  EXPECT_NE(RuleBroken("game/game.cpp", "Windows.h", true), "");
+  EXPECT_EQ(RuleBroken("platform/winos/files.cpp", "windows.h", true), "");
+  EXPECT_EQ(RuleBroken("platform/winos/files.cpp", "platform/posix/files.h", false), "");
+  EXPECT_NE(RuleBroken("platform/posix/files.cpp", "platform/winos/wide.h", false), "");
 }
 
 TEST(IncludeRules, TheRulesRefuseUpwardIncludesAndSdlOrEmscriptenOutsideTheirBackends) {
