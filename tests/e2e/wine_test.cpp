@@ -3,7 +3,12 @@
 // trip Lobbo.exe -> Quibbleton.exe -> "menu" -> Lobbo.exe runs across real
 // Windows processes. Each works in a copy of a staged tree of its own.
 // Without the Windows build (build-windows/) or Wine the tests are skipped.
+// Where the Windows build has its own window (QB_WIN32_WINDOW), the round
+// trip plays in it, under an X server of the test's own (Xvfb).
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -34,6 +39,46 @@ std::string OnPath(const std::string& name) {
   }
   return "";
 }
+
+// An X server of its own for the test, on the display it picks (Xvfb says
+// which once it is ready to take clients); stopped with the test.
+class VirtualDisplay {
+ public:
+  // False when there is no Xvfb or it did not start.
+  bool Start() {
+    const std::string xvfb = OnPath("Xvfb");
+    int ready[2];
+    if (xvfb.empty() || ::pipe(ready) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+    std::vector<std::string> args{xvfb, "-displayfd", "3", "-screen", "0", "1024x768x16", "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const bool started = posix_spawn(&pid_, xvfb.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ready[1]);
+    std::string number;
+    char c;
+    while (started && ::read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(ready[0]);
+    if (!started) pid_ = -1;
+    if (number.empty()) return false;
+    display_ = ":" + number;
+    return true;
+  }
+  ~VirtualDisplay() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  const std::string& Name() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
 
 int CellX(int cell) { return 137 + (cell % 15) * 41 + 20; }
 int CellY(int cell) { return 10 + (cell / 15) * 55 + 27; }
@@ -139,6 +184,13 @@ TEST_F(UnderWine, RoundTripIntoTheGameAndBack) {
 
   std::map<std::string, std::string> env = Environment();
   env.insert({{"QB_SEED", "7"}, {"QB_SCRIPT_DIR", scripts.string()}, {"QB_MAX_TICKS", "200000"}});
+#ifdef QB_WIN32_WINDOW
+  VirtualDisplay display;
+  if (!display.Start()) GTEST_SKIP() << "no Xvfb to show the Windows window";
+  env["QB_VIDEO"] = "win32";
+  env["DISPLAY"] = display.Name();
+  std::ofstream(scripts / "01-Lobbo.txt", std::ios::app) << "50 shot start.bmp\n";
+#endif
   const ProgramResult first = RunProgram(wine_, {(launcher / "Lobbo.exe").string()}, env, launcher.string());
   ASSERT_EQ(first.exitCode, 0) << first.errors;
   // The other two run on their own: the last one's dump ends the wait.
@@ -155,6 +207,12 @@ TEST_F(UnderWine, RoundTripIntoTheGameAndBack) {
   ASSERT_EQ(table.Load((launcher / "Quibbleton" / "hiscore.dat").c_str()), 1);
   EXPECT_STREQ(table.Entry(0)->name, "Ann Lee:1 Main St::Y");
   EXPECT_GT(table.Entry(0)->score, 0);
+#ifdef QB_WIN32_WINDOW
+  // The window showed the launcher's picture, not a blank one.
+  const std::string shot = ReadAll(scripts / "start.bmp");
+  ASSERT_GT(shot.size(), 54u);
+  EXPECT_NE(shot.find_first_not_of(shot[60], 54), std::string::npos) << "a frame of one colour";
+#endif
 }
 
 }  // namespace
