@@ -171,8 +171,9 @@ TEST_F(UnderWine, RoundTripIntoTheGameAndBack) {
   const fs::path launcher = Tree("windows", kWindowsDist);
   const fs::path scripts = launcher / "scripts";
   fs::create_directories(scripts);
-  // The first game slot, the player, Play.
-  std::ofstream(scripts / "01-Lobbo.txt") << "100 click left 139 190\n300 click left 483 393\n500 click left 711 324\n";
+  // The first game slot, the player, Play (and the window's first picture).
+  std::ofstream(scripts / "01-Lobbo.txt") << "50 shot start.bmp\n100 click left 139 190\n300 click left 483 393\n"
+                                             "500 click left 711 324\n";
   std::ostringstream game;
   game << "100 click left 50 375\n";
   int tick = 400;
@@ -189,7 +190,6 @@ TEST_F(UnderWine, RoundTripIntoTheGameAndBack) {
   if (!display.Start()) GTEST_SKIP() << "no Xvfb to show the Windows window";
   env["QB_VIDEO"] = "win32";
   env["DISPLAY"] = display.Name();
-  std::ofstream(scripts / "01-Lobbo.txt", std::ios::app) << "50 shot start.bmp\n";
 #endif
   const ProgramResult first = RunProgram(wine_, {(launcher / "Lobbo.exe").string()}, env, launcher.string());
   ASSERT_EQ(first.exitCode, 0) << first.errors;
