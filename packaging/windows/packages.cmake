@@ -37,22 +37,26 @@ if(QB_MAKENSIS)
   add_dependencies(windows_installer windows_package_tree)
 endif()
 
-# The checks under Wine build the zip and the installer first.
+# The checks under Wine build the zip and the installer first. Each build
+# stages the tree anew, so the four take turns.
 if(QB_WINE)
   add_test(NAME windows.zip_build COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target windows_zip)
-  set_tests_properties(windows.zip_build PROPERTIES FIXTURES_SETUP windows_zip TIMEOUT 900)
+  set_tests_properties(windows.zip_build PROPERTIES
+                       FIXTURES_SETUP windows_zip RESOURCE_LOCK windows_package TIMEOUT 900)
   add_test(NAME windows.zip
            COMMAND ${CMAKE_COMMAND} -DWINE=${QB_WINE} -DZIP=${CMAKE_BINARY_DIR}/Lobbo.zip
                    -DWORK=${CMAKE_BINARY_DIR}/zip-test -P ${CMAKE_CURRENT_LIST_DIR}/zip_test.cmake)
-  set_tests_properties(windows.zip PROPERTIES FIXTURES_REQUIRED windows_zip TIMEOUT 300)
+  set_tests_properties(windows.zip PROPERTIES FIXTURES_REQUIRED windows_zip RESOURCE_LOCK windows_package TIMEOUT 300)
 endif()
 if(QB_MAKENSIS AND QB_WINE)
   add_test(NAME windows.installer_build
            COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target windows_installer)
-  set_tests_properties(windows.installer_build PROPERTIES FIXTURES_SETUP windows_installer TIMEOUT 900)
+  set_tests_properties(windows.installer_build PROPERTIES
+                       FIXTURES_SETUP windows_installer RESOURCE_LOCK windows_package TIMEOUT 900)
   add_test(NAME windows.installer
            COMMAND ${CMAKE_COMMAND} -DWINE=${QB_WINE} -DINSTALLER=${CMAKE_BINARY_DIR}/Lobbo-setup.exe
                    -DSTAGE=${QB_WIN_STAGE} -DWORK=${CMAKE_BINARY_DIR}/installer-test
                    -P ${CMAKE_CURRENT_LIST_DIR}/installer_test.cmake)
-  set_tests_properties(windows.installer PROPERTIES FIXTURES_REQUIRED windows_installer TIMEOUT 300)
+  set_tests_properties(windows.installer PROPERTIES
+                       FIXTURES_REQUIRED windows_installer RESOURCE_LOCK windows_package TIMEOUT 300)
 endif()
