@@ -10,6 +10,10 @@ packages="cmake ninja-build g++ pkg-config libsdl2-dev libmpg123-dev libcairo2-d
 # The web build's precompressed siblings (server/precompress.cmake) and
 # its inline scripts' hashes (libcrypto).
 packages="$packages brotli libssl-dev"
+# The Windows preset: the MinGW-w64 cross compiler, Wine to run its programs
+# and tests, GoogleTest's sources to build with it, the installer's maker,
+# and an X server for the Windows window under Wine.
+packages="$packages g++-mingw-w64-x86-64-posix wine wine64 googletest nsis xvfb"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

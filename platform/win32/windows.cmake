@@ -42,3 +42,6 @@ foreach(f ${QB_WINDOWS_ART})
   list(APPEND QB_WINDOWS_ART_OUT ${QB_DIST_DIR}/${f})
 endforeach()
 add_custom_target(windows_art ALL DEPENDS ${QB_WINDOWS_ART_OUT})
+
+# The zip and the installer (packaging/windows/).
+include(${CMAKE_SOURCE_DIR}/packaging/windows/packages.cmake)

@@ -187,12 +187,12 @@ TEST(ReplayPlayback, LoadRefusesWhatIsNoReplayInOneLine) {
   ReplayPlayback playback;
   EXPECT_NE(playback.Load("/nonexistent/replay.txt").find("cannot be read"), std::string::npos);
   const std::string path = ::testing::TempDir() + "replay_playback_test.txt";
-  std::ofstream(path) << "quibbleton-replay 1\nseed 7\nballoons 2\ngametime 0x1\n";
+  std::ofstream(path, std::ios::binary) << "quibbleton-replay 1\nseed 7\nballoons 2\ngametime 0x1\n";
   const std::string error = playback.Load(path);
   EXPECT_NE(error.find("not a replay: line 4"), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos);
   EXPECT_FALSE(playback.Watching());
-  std::ofstream(path) << quibbleton::FormatReplay(TwoActions(quibbleton::ReplayEnd::kNewGame));
+  std::ofstream(path, std::ios::binary) << quibbleton::FormatReplay(TwoActions(quibbleton::ReplayEnd::kNewGame));
   EXPECT_EQ(playback.Load(path), "");
   EXPECT_TRUE(playback.Ready());
   EXPECT_EQ(playback.Played().actions.size(), 2u);
@@ -208,9 +208,9 @@ TEST(ReplayPlayback, LoadRefusesWhatIsNoReplayInOneLine) {
     longest += std::to_string((i + longer >= lines ? 1000000 : 100000) + i) + " push 1\n";
   longest += end;
   ASSERT_EQ(longest.size(), quibbleton::kMaxReplayBytes);
-  std::ofstream(path, std::ios::trunc) << longest;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << longest;
   EXPECT_EQ(playback.Load(path), "");
-  std::ofstream(path, std::ios::trunc) << longest << '\n';
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << longest << '\n';
   EXPECT_NE(playback.Load(path).find("longer than 64 KB"), std::string::npos);
   std::remove(path.c_str());
 }

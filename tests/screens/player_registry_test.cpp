@@ -36,7 +36,7 @@ class PlayerRegistryTest : public ::testing::Test {
   }
   std::string Value(const char* section, const char* key) const {
     char buffer[256];
-    GetPrivateProfileStringA(section, key, "<none>", buffer, sizeof buffer, Ini().c_str());
+    GetPrivateProfileStringA(section, key, "<none>", buffer, sizeof buffer, Ini().string().c_str());
     return buffer;
   }
 
