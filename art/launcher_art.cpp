@@ -361,7 +361,9 @@ void MakeLauncherArt(const std::string& dir) {
   PlayerInfo(dir);
   WriteButtonStrip(dir + "/EnterButton.bmp", 105, 44, 2, "enter", GreenLook());
   WriteButtonStrip(dir + "/RemoveButton.bmp", 105, 44, 2, "remove", CoralLook());
-  WriteButtonStrip(dir + "/BackButton.bmp", 76, 44, 2, "back", BlueLook());
+  // The players' "back" and the hall of fame's "backbutton" differ only in
+  // case, which on Windows is one file: the same picture under both names.
+  WriteButtonStrip(dir + "/BackButton.bmp", 64, 40, 2, "back", BlueLook());
   YesNo(dir);
   HallOfFame(dir);
   WriteButtonStrip(dir + "/UploadButton.bmp", 130, 50, 2, "upload");

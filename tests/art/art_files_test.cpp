@@ -66,7 +66,7 @@ const Picture kPictures[] = {
     {"PlayerInfo.bmp", 694, 564, Key::Black, 0},
     {"EnterButton.bmp", 210, 44, Key::Blue, 2},
     {"RemoveButton.bmp", 210, 44, Key::Blue, 2},
-    {"BackButton.bmp", 152, 44, Key::Blue, 2},
+    {"BackButton.bmp", 128, 40, Key::Blue, 2},
     {"yesno.bmp", 180, 44, Key::Blue, 2},
     {"HallOfFameScreen.bmp", 694, 564, Key::Black, 0},
     {"UploadButton.bmp", 260, 50, Key::Blue, 2},
@@ -578,6 +578,26 @@ TEST(ArtFiles, TheWindowsIconHoldsEachSizeAsAPng) {
   }
   for (uint32_t wanted : {16u, 32u, 48u, 256u})
     EXPECT_NE(std::find(sizes.begin(), sizes.end(), wanted), sizes.end()) << wanted;
+}
+
+// Windows names files in any case: two names of the tree that differ only in
+// case are one file there, so they must hold the same bytes.
+TEST(ArtFiles, NamesThatDifferOnlyInCaseHoldTheSamePicture) {
+  std::map<std::string, fs::path> byFoldedName;
+  int pairs = 0;
+  for (const auto& e : fs::recursive_directory_iterator(QB_DIST_DIR)) {
+    if (!e.is_regular_file()) continue;
+    std::string folded = fs::relative(e.path(), QB_DIST_DIR).generic_string();
+    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto [it, added] = byFoldedName.emplace(folded, e.path());
+    if (added) continue;
+    ++pairs;
+    std::ifstream a(it->second, std::ios::binary), b(e.path(), std::ios::binary);
+    const std::string first((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+    const std::string second((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(first, second) << it->second << " and " << e.path();
+  }
+  EXPECT_EQ(pairs, 1);  // BackButton.bmp and backbutton.bmp
 }
 
 // A second run of the generator into a fresh tree gives the same bytes.
