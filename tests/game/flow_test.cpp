@@ -1,6 +1,7 @@
 // The frame update's states, the timer dots, the pop-ups and the two ends of
 // a game with the high-score entry.
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
