@@ -50,7 +50,9 @@ class Win32Video final : public VideoBackend {
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
     wc.lpfnWndProc = &Win32Video::Procedure;
     wc.hInstance = instance_;
-    wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    // The program's own icon (resource 1, from the art tool); the system's where a program has none.
+    wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
+    if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
     wc.lpszClassName = kClassName;
     // No cursor and no background brush: WM_SETCURSOR and WM_PAINT do both.
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
