@@ -63,12 +63,6 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/platform/winos)
       ShellExecute.RecordsRequestsAndFindsExeWithoutSuffix ShellExecute.StartedProgramsAreReaped)
   set(QB_WIN_SKIP_launcher GameScan.PicturesThatAreNoButtonsAreSkippedAndSaidAndBackslashesStayInNames
       GamePages.CommandLineSelectsTheLastGameWhoseExecutableBeginsWithIt)
-  # Found failing under Wine, each waiting for its fix (not POSIX's alone):
-  # after FramePaceTest's start, stop and start of the clock,
-  # RunShell's frames no longer advance the virtual clock (in one process
-  # only; each program starts its clock once).
-  set(QB_WIN_SKIP_shell RunShellTest.AScreenReturning7EndsTheProgramInTheSamePass
-      RunShellTest.NoFramesWhileInactiveAndTheClockKeepsRunning)
   foreach(name platform screens shell sound widgets game launcher)
     file(GLOB sources CONFIGURE_DEPENDS ${T}/${name}/*.cpp)
     foreach(out ${QB_WIN_LEAVE_OUT})
