@@ -61,6 +61,7 @@ ReplayPoster::~ReplayPoster() {
 }
 
 void ReplayPoster::Post(std::string address, std::string body, std::string playerKey) {
+  records::PrepareToSend();
   {
     std::lock_guard lock(worker->mutex);
     worker->waiting.push_back({std::move(address), std::move(body), std::move(playerKey)});

@@ -11,6 +11,11 @@ struct OutgoingPost {
   std::string address, body, playerKey;
 };
 
+// Readies the sender, on the thread that posts (the first post, not at
+// start-up: a program that never posts loads nothing). libcurl's global
+// set-up must not run on a thread of its own beside the program's.
+void PrepareToSend();
+
 // A text/plain POST of post.body to post.address ("X-Player-Key" when
 // post.playerKey is not empty), given up after timeoutMs; the answer is not
 // read. Only http and https addresses are posted.

@@ -12,10 +12,12 @@ size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
 
 }  // namespace
 
-void SendPost(const OutgoingPost& post, long timeoutMs) {
-  // On the first post, not at start-up: a game that never posts loads nothing.
+void PrepareToSend() {
   static std::once_flag global;
   std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+void SendPost(const OutgoingPost& post, long timeoutMs) {
   CURL* curl = curl_easy_init();
   if (!curl) return;
   curl_slist* headers = curl_slist_append(nullptr, "Content-Type: text/plain; charset=utf-8");

@@ -4,6 +4,8 @@
 
 namespace records {
 
+void PrepareToSend() {}
+
 void SendPost(const OutgoingPost& post, long timeoutMs) {
   platform::PostTextNow(post.address, post.body, post.playerKey, static_cast<int>(timeoutMs));
 }
