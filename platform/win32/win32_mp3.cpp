@@ -113,9 +113,7 @@ class AcmStream {
 
 }  // namespace
 
-bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedMusic* music) {
-  Mp3Stream s;
-  if (!ScanMp3(data, size, &s)) return false;
+bool DecodeMp3WithAcm(const uint8_t* data, const Mp3Stream& s, DecodedMusic* music) {
   const size_t block = size_t{s.channels} * 2;
   const uint64_t allFrames = static_cast<uint64_t>(s.frames.size()) * s.samplesPerFrame;
   if (allFrames * block > kMaxWin32MusicBytes) return false;

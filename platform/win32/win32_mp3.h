@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/device/music_decoder.h"
+#include "platform/media/mp3_frames.h"
 
 namespace platform {
 
@@ -14,9 +15,10 @@ namespace platform {
 constexpr size_t kMaxWin32MusicFile = size_t{64} << 20;
 constexpr uint64_t kMaxWin32MusicBytes = uint64_t{64} << 20;
 
-// Decodes the MP3 in data to 16-bit PCM at its own rate and channels, the
-// encoder's delay and padding dropped when its LAME tag tells them. False
-// for anything that is not such music, or that the system cannot decode.
-bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedMusic* music);
+// Decodes the MP3 in data, whose frames ScanMp3 found as s, to 16-bit PCM
+// at its own rate and channels, the encoder's delay and padding dropped when
+// its LAME tag tells them. False for music too long, or that the system
+// cannot decode.
+bool DecodeMp3WithAcm(const uint8_t* data, const Mp3Stream& s, DecodedMusic* music);
 
 }  // namespace platform

@@ -41,8 +41,9 @@ bool StartMusicDecode(const std::string& path) {
   }
   auto file = std::make_shared<std::string>();
   if (ReadRegularFile(path, kMaxWin32MusicFile, file.get()) != ReadResult::kOk) return false;
-  Mp3Stream stream;
-  if (!ScanMp3(reinterpret_cast<const uint8_t*>(file->data()), file->size(), &stream)) return false;
+  // Scanned once, here: the decoder is fed the frames found.
+  auto stream = std::make_shared<Mp3Stream>();
+  if (!ScanMp3(reinterpret_cast<const uint8_t*>(file->data()), file->size(), stream.get())) return false;
   auto decoding = std::make_shared<Decoding>();
   {
     std::lock_guard<std::mutex> lock(DecodingLock());
@@ -50,9 +51,9 @@ bool StartMusicDecode(const std::string& path) {
   }
   // Detached: the player may close the music before it is decoded, and
   // the program may end meanwhile; the thread owns what it works on.
-  std::thread([file, decoding] {
+  std::thread([file, stream, decoding] {
     DecodedMusic music;
-    const bool ok = DecodeMp3WithAcm(reinterpret_cast<const uint8_t*>(file->data()), file->size(), &music);
+    const bool ok = DecodeMp3WithAcm(reinterpret_cast<const uint8_t*>(file->data()), *stream, &music);
     std::lock_guard<std::mutex> lock(DecodingLock());
     decoding->music = std::move(music);
     decoding->state = ok ? MusicState::kReady : MusicState::kFailed;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/files.h"
 #include "platform/posix/user_files.h"
 #include "platform/winos/wide.h"
 
@@ -62,15 +63,10 @@ class SaveLock {
 };
 
 void RemoveLeftovers(const std::string& dir, const std::string& base) {
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW(Wide(dir + "/*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::string name = Utf8(found.cFileName);
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTempName(name, base))
-      DeleteFileW(Wide(dir + "/" + name).c_str());
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  std::vector<DirectoryEntry> entries;
+  if (!ListDirectory(dir, &entries)) return;
+  for (const DirectoryEntry& entry : entries)
+    if (!entry.isDirectory && IsTempName(entry.name, base)) DeleteFileW(Wide(dir + "/" + entry.name).c_str());
 }
 
 // Writes bytes to a new temporary file in dir and puts it in path's place.

@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <utility>
 #include <vector>
 
+#include "platform/posix/files.h"
 #include "platform/winos/wide.h"
 
 namespace platform {
@@ -31,12 +33,9 @@ bool StatPath(const std::string& path, struct stat* st) {
 }
 
 bool ListNames(const std::string& dir, std::vector<std::string>* names) {
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW(Wide((dir.empty() ? std::string(".") : dir) + "/*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  do names->push_back(Utf8(found.cFileName));
-  while (FindNextFileW(search, &found));
-  FindClose(search);
+  std::vector<DirectoryEntry> entries;
+  if (!ListDirectory(dir, &entries)) return false;
+  for (DirectoryEntry& entry : entries) names->push_back(std::move(entry.name));
   return true;
 }
 
