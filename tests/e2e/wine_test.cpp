@@ -80,6 +80,34 @@ class VirtualDisplay {
   std::string display_;
 };
 
+// Wine's server for the prefix, with the desktop its first program made:
+// that desktop takes its display driver from that program's environment, so
+// after a run without a display (the headless tests) no window can open until
+// the server has ended. The test waits for it before and after its run (at
+// most half a minute each), so the desktop is its own and goes with its X
+// server.
+class OwnWineServer {
+ public:
+  OwnWineServer() { WaitForTheServerToEnd(); }
+  ~OwnWineServer() { WaitForTheServerToEnd(); }
+
+ private:
+  static void WaitForTheServerToEnd() {
+    std::string server = OnPath("wineserver");
+    if (server.empty()) return;
+    std::string wait = "-w";
+    char* argv[] = {server.data(), wait.data(), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, server.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+    for (int i = 0; i < 300; ++i) {
+      if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+};
+
 int CellX(int cell) { return 137 + (cell % 15) * 41 + 20; }
 int CellY(int cell) { return 10 + (cell / 15) * 55 + 27; }
 
@@ -190,6 +218,7 @@ TEST_F(UnderWine, RoundTripIntoTheGameAndBack) {
   if (!display.Start()) GTEST_SKIP() << "no Xvfb to show the Windows window";
   env["QB_VIDEO"] = "win32";
   env["DISPLAY"] = display.Name();
+  const OwnWineServer server;
 #endif
   const ProgramResult first = RunProgram(wine_, {(launcher / "Lobbo.exe").string()}, env, launcher.string());
   ASSERT_EQ(first.exitCode, 0) << first.errors;
